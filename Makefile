@@ -1,0 +1,32 @@
+# The two commands users need: `make run` and `make test`.
+BUILD ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+VST_DIR ?= $(HOME)/.vst
+
+.PHONY: run test deps configure build install bench clean
+
+deps:
+	@tools/install-deps.sh
+
+configure: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+
+build: configure
+	cmake --build $(BUILD) -j$(JOBS)
+
+# Installs the plug-in where Linux hosts look for VST 2.4 modules.
+install: build
+	mkdir -p "$(VST_DIR)"
+	cp $(BUILD)/ZVX.so "$(VST_DIR)/ZVX.so"
+	@echo "Installed $(VST_DIR)/ZVX.so"
+
+run: install
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	$(BUILD)/bench/zvx_bench
+
+clean:
+	rm -rf $(BUILD)

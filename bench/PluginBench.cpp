@@ -1,0 +1,79 @@
+// Costs of the plug-in as a host pays them, through the built module.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/testhost/VstHost.h"
+
+namespace {
+
+using zvx::testhost::Module;
+using zvx::testhost::Plugin;
+
+const Module& module() {
+  static std::unique_ptr<Module> loaded = [] {
+    std::string error;
+    auto m = Module::load(ZVX_MODULE_PATH, error);
+    if (!m) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      std::abort();
+    }
+    return m;
+  }();
+  return *loaded;
+}
+
+std::unique_ptr<Plugin> startedPlugin() {
+  std::string error;
+  auto plugin = Plugin::create(module(), {}, error);
+  plugin->start(44100.0f, 512);
+  return plugin;
+}
+
+// A block of silence while the engine sleeps: the event hook and the zero fill.
+void BM_ProcessAsleep(benchmark::State& state) {
+  auto plugin = startedPlugin();
+  const int frames = static_cast<int>(state.range(0));
+  std::vector<std::vector<float>> out(6, std::vector<float>(frames));
+  float* pointers[6];
+  for (int c = 0; c < 6; ++c) pointers[c] = out[c].data();
+  for (auto _ : state) {
+    plugin->processReplacing(pointers, frames);
+    benchmark::DoNotOptimize(out[0][0]);
+  }
+  state.SetItemsProcessed(state.iterations() * frames);
+  // Real-time factor at 44.1 kHz: seconds of audio per second of work.
+  state.counters["realtime_x"] = benchmark::Counter(static_cast<double>(state.iterations()) * frames / 44100.0,
+                                                    benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ProcessAsleep)->Arg(512);
+
+// One parameter change through the host's setParameter entry.
+void BM_SetParameter(benchmark::State& state) {
+  auto plugin = startedPlugin();
+  float value = 0.0f;
+  for (auto _ : state) {
+    plugin->setParameter(2, value);
+    value = value > 0.9f ? 0.0f : value + 0.1f;
+  }
+}
+BENCHMARK(BM_SetParameter);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Never the user's documents folder.
+  std::string scratch = (std::filesystem::temp_directory_path() / "zvx-bench-XXXXXX").string();
+  if (mkdtemp(scratch.data())) setenv("ZVX_DOCUMENTS", scratch.c_str(), 1);
+  setenv("ZVX_MESSAGES", "stderr", 1);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::error_code ignored;
+  std::filesystem::remove_all(scratch, ignored);
+  return 0;
+}

@@ -1,0 +1,236 @@
+// The four voice models and the voice trigger. Audio thread only.
+#include <algorithm>
+
+#include "engine/Engine.h"
+
+namespace zvx {
+namespace {
+
+constexpr std::memory_order relaxed = std::memory_order_relaxed;
+
+// Which voice a drum note plays, with its decay constant k, whether Sync
+// restarts the voice's phase, and (clap) the transposition it sets.
+struct NoteMapping {
+  int voice;
+  float k;
+  bool sync;
+  int clapTranspose;  // kKeepTranspose: leave the previous one
+};
+constexpr int kKeepTranspose = 1000;
+constexpr int kNoVoice = -1;
+
+NoteMapping noteMapping(int note) {
+  switch (note) {
+    case 35: return {kBD, 0.9f, true, kKeepTranspose};
+    case 36: return {kBD, 0.3f, false, kKeepTranspose};
+    case 38: return {kSD, 0.9f, true, kKeepTranspose};
+    case 40: return {kSD, 0.3f, false, kKeepTranspose};
+    case 42: return {kHH, 0.03f, true, kKeepTranspose};
+    case 44: return {kHH, 0.4f, true, kKeepTranspose};
+    case 46: return {kHH, 0.9f, true, kKeepTranspose};
+    case 29: return {kCP, 0.9f, true, kKeepTranspose};
+    case 31: return {kCP, 0.03f, false, 12};
+    case 33: return {kCP, 0.3f, false, 24};
+    case 37: return {kCP, 0.3f, false, -12};
+    case 39: return {kCP, 0.5f, false, -24};
+    default: return {kNoVoice, 0.0f, false, kKeepTranspose};
+  }
+}
+
+// Master_Chaos above 0.5 replaces drum notes (45 and below) by one of these.
+constexpr int kRemapNotes[12] = {29, 31, 33, 37, 39, 35, 36, 38, 40, 42, 44, 46};
+
+// The tone oscillator that Sync restarts, by voice.
+constexpr int kMainOscillator[kNumVoices] = {0, 1, 2, 3};
+constexpr int kSecondSnareOscillator = 4;
+
+}  // namespace
+
+bool Engine::holdsNote(int note) const {
+  note &= 127;
+  const int target = remappedNote_[note] >= 0 ? remappedNote_[note] : note;
+  return notes_.contains(target);
+}
+
+void Engine::noteEvent(int note, int velocity, bool on) {
+  applyPendingSettings();
+  note &= 127;
+  const float m = masterChaos_.load(relaxed);
+  const float low = std::min(m, 1.0f);
+  const float high = m > 1.0f ? m - 1.0f : 0.0f;
+  const int keyOffset = note > 45 ? note - 45 : 0;
+
+  // A remapped note keeps its target until its note-off, which ends that same
+  // note; a note-off is never remapped at random.
+  int played = note;
+  if (remappedNote_[note] >= 0) {
+    played = remappedNote_[note];
+    if (!on) remappedNote_[note] = -1;
+  } else if (on && note <= 45 && high != 0.0f && remapEnabled_ && !notes_.contains(note)) {
+    played = kRemapNotes[math::truncateToInt(11.0f * noiseSample_)];
+    remappedNote_[note] = static_cast<std::int8_t>(played);
+  }
+
+  wakeInsideBlock();
+  const NoteMapping mapping = noteMapping(played);
+
+  if (!on) {
+    notes_.release(played);
+    if (mapping.voice != kNoVoice) envelopes_[mapping.voice].noteOff();
+    return;
+  }
+
+  const int slot = notes_.allocate(played, velocity, envelopes_.data(), kEnvelopes);
+  if (mapping.voice != kNoVoice) {
+    envelopes_[mapping.voice].trigger(notes_.velocity(slot));
+    triggerIndicator_[mapping.voice].store(true, relaxed);
+  }
+
+  if (mapping.voice != kNoVoice) {
+    // Decay and release both k d^2 + 0.006, d the voice's decay x the decay factor.
+    const float d = value(param::kDecay[mapping.voice]) * decayFactor_.load(relaxed);
+    const float time = mapping.k * (d * d) + 0.006f;
+    envelopes_[mapping.voice].setDecay(time);
+    envelopes_[mapping.voice].setRelease(time);
+    if (mapping.sync && voices_[mapping.voice].sync.load(relaxed))
+      oscillators_[kMainOscillator[mapping.voice]].setPhase(0.9f);
+    if (mapping.voice == kCP && mapping.clapTranspose != kKeepTranspose) clapTranspose_ = mapping.clapTranspose;
+  }
+
+  setFrequencies(keyOffset);
+
+  const float cutoff = value(param::kHHPitch) * 2900.0f + 3200.0f;
+  hhCutoff_ = cutoff;
+  for (OnePoleFilter& filter : hhFilters_) filter.setCutoff(cutoff);
+
+  for (int v = 0; v < kNumVoices; ++v) chaosArmed_[v] = voices_[v].chance.load(relaxed) * low >= noiseSample_;
+  reverseArmed_ = reversePick_.load(relaxed) * low >= noiseSample_;
+}
+
+// Every note-on re-tunes the oscillators; a note above 45 transposes the voices
+// whose key tracking is on by (note - 45) semitones.
+void Engine::setFrequencies(int keyOffset) {
+  auto tracked = [&](int voice) { return voices_[voice].keyTrack.load(relaxed) ? keyOffset : 0; };
+  const NoteFrequencies& f = frequencies_;
+  const float bdPitch = value(param::kBDPitch);
+  const float sdPitch = value(param::kSDPitch);
+  const float hhPitch = value(param::kHHPitch);
+  const float cpPitch = value(param::kCPPitch);
+  oscillators_[0].setFrequency((bdPitch + 0.5f) * f[36 + tracked(kBD)]);
+  oscillators_[1].setFrequency((sdPitch + 0.5f) * f[42 + tracked(kSD)]);
+  oscillators_[2].setFrequency((hhPitch + 0.5f) * f[95 + tracked(kHH)]);
+  oscillators_[3].setFrequency((cpPitch * 0.75f + 0.25f) * f[84 + tracked(kCP) + clapTranspose_]);
+  oscillators_[kSecondSnareOscillator].setFrequency((sdPitch + 0.5f) * 2.001f * f[42 + tracked(kSD)]);
+}
+
+bool Engine::chaosActive(int voice) const {
+  const VoiceControls& c = voices_[voice];
+  return c.chaos.load(relaxed) != 0.0f && c.chance.load(relaxed) != 0.0f && chaosArmed_[voice];
+}
+
+// Loud samples of an armed voice are multiplied by the chaos modulation.
+float Engine::chaosStage(int voice, float x) const {
+  if (!chaosActive(voice)) return x;
+  const float magnitude = x < 0.0f ? -x : x;
+  if (magnitude > 1.0f - voices_[voice].chaos.load(relaxed)) x = x * chaosValue_;
+  return x;
+}
+
+void Engine::renderVoices() {
+  if (!envelopes_[kBD].idle()) voiceSignal_[kBD] = renderBassDrum();
+  if (!envelopes_[kSD].idle()) voiceSignal_[kSD] = renderSnare();
+  if (!envelopes_[kHH].idle()) voiceSignal_[kHH] = renderHiHat();
+  if (!envelopes_[kCP].idle()) voiceSignal_[kCP] = renderClap();
+}
+
+// Feedback PM sine whose pitch falls with the envelope; chaos can lift it.
+float Engine::renderBassDrum() {
+  voiceActive_ = true;
+  const VoiceControls& c = voices_[kBD];
+  ToneOscillator& tone = oscillators_[0];
+  const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
+  const float w = c.synthWeight.load(relaxed);
+  const float pcm = 0.0f;
+  const float s = tone.tick();
+  float x = on * (w * s + (1.0f - w) * 2.4f * pcm);
+  x = chaosStage(kBD, x);
+  const float bonus = chaosActive(kBD) && c.chaos.load(relaxed) > 0.5f ? 1.0f + chaosValue_ : 0.0f;
+  const float env = envelopes_[kBD].tick();
+  const float signal = value(param::kBDGain) * x * env;
+  const float toneAmount = value(param::kBDTone);
+  tone.setPitchFactor(toneAmount * env + 1.0f + 0.5f * bonus);
+  tone.setPhaseModulation((1.0f + env) * s * toneAmount);
+  return signal;
+}
+
+// Two detuned PM tones plus offset noise scaled by the snap level.
+float Engine::renderSnare() {
+  voiceActive_ = true;
+  const VoiceControls& c = voices_[kSD];
+  ToneOscillator& main = oscillators_[1];
+  ToneOscillator& second = oscillators_[kSecondSnareOscillator];
+  const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
+  const float w = c.synthWeight.load(relaxed);
+  const float pcm = 0.0f;
+  const float t = second.tick();
+  const float s = main.tick() + 0.5f * t + (static_cast<float>(random_.next()) / 32767.0f - 0.3f) * snapLevel_;
+  float x = on * (w * s + (1.0f - w) * pcm);
+  x = chaosStage(kSD, x);
+  const float env = envelopes_[kSD].tick();
+  const float signal = value(param::kSDGain) * 3.9f * x * (env * env);
+  const float toneAmount = value(param::kSDTone);
+  const float pitch = toneAmount * env + 1.0f + 0.5f * (env * env);
+  main.setPitchFactor(pitch);
+  second.setPitchFactor(pitch);
+  const float modulation = toneAmount * t;
+  main.setPhaseModulation(modulation);
+  second.setPhaseModulation(modulation);
+  return signal;
+}
+
+// A folded, high-passed PM tone: metallic noise from strong feedback.
+float Engine::renderHiHat() {
+  voiceActive_ = true;
+  const VoiceControls& c = voices_[kHH];
+  ToneOscillator& tone = oscillators_[2];
+  const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
+  const float w = c.synthWeight.load(relaxed);
+  const float pcm = 0.0f;
+  const float g = chaosActive(kHH) ? 2.0f - chaosValue_ * c.chaos.load(relaxed) : 4.0f;
+  float s = tone.tick();
+  tone.setPhaseModulation(g * s);
+  if (s > 0.5f) s = 1.0f;
+  if (s < -0.5f) s = -1.0f;
+  s = s - hhFilters_[1].lowPass(hhFilters_[0].lowPass(s));
+  float x = on * (w * s + (1.0f - w) * pcm);
+  x = chaosStage(kHH, x);
+  const float env = envelopes_[kHH].tick();
+  const float signal = value(param::kHHGain) * 2.3f * x * (env * env);
+  tone.setPitchFactor(1.0f - value(param::kHHTone) * env);
+  return signal;
+}
+
+// A PM tone ring-modulated by the ring LFO, whose rate follows the envelope.
+float Engine::renderClap() {
+  voiceActive_ = true;
+  const VoiceControls& c = voices_[kCP];
+  ToneOscillator& tone = oscillators_[3];
+  const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
+  const float w = c.synthWeight.load(relaxed);
+  const float pcm = 0.0f;
+  const float cricket = value(param::kCPCricket);
+  float s = tone.tick();
+  s = (1.0f - cricket) * s + cricket * s * ringValue_;
+  float x = on * (w * s + (1.0f - w) * pcm);
+  x = chaosStage(kCP, x);
+  const float env = envelopes_[kCP].tick();
+  const float signal = value(param::kCPGain) * x * env;
+  const float toneAmount = value(param::kCPTone);
+  ringLfo_.setFrequency((5.0f - toneAmount * 4.0f * env) * 16.0f);
+  tone.setPhaseModulation(toneAmount * s);
+  const float armed = chaosArmed_[kCP] ? 1.0f : 0.0f;
+  tone.setPitchFactor(1.0f - 0.5f * c.chaos.load(relaxed) * armed * (chaosValue_ * chaosValue_));
+  return signal;
+}
+
+}  // namespace zvx

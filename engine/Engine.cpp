@@ -1,0 +1,331 @@
+#include "engine/Engine.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/FloatMath.h"
+
+namespace zvx {
+namespace {
+
+constexpr std::memory_order relaxed = std::memory_order_relaxed;
+constexpr int kPadNotes[kNumVoices] = {35, 38, 44, 33};
+constexpr std::int16_t kPadIdleCountdown = 16000;
+
+}  // namespace
+
+Engine::Engine(EngineHost& host) : host_(host), frequencies_(NoteFrequencies::instance()) {
+  remappedNote_.fill(-1);
+}
+
+void Engine::initialise() {
+  asleep_ = true;
+  const double rate = host_.querySampleRate();
+  hostRate_.store(rate, relaxed);
+  configuredRate_ = rate;
+  const float rateF = static_cast<float>(rate);
+
+  notes_.clear();
+  for (DrumEnvelope& envelope : envelopes_) {
+    envelope.setAttack(0.0f);
+    envelope.setDecay(0.2f);
+    envelope.setSustain(1.0f);
+    envelope.setRelease(0.2f);
+    envelope.noteOff();
+    envelope.setSampleRate(rateF);
+  }
+  for (ToneOscillator& oscillator : oscillators_) oscillator.setSampleRate(rateF);
+  for (OnePoleFilter& filter : hhFilters_) {
+    filter.setSampleRate(rateF);
+    filter.setCutoff(3200.0f);
+  }
+  for (OnePoleFilter& filter : dcBlockers_) {
+    filter.setSampleRate(rateF);
+    filter.setCutoff(15.0f);
+  }
+  ringLfo_.setSampleRate(rateF);
+  ringLfo_.setWaveform(Lfo::RoundedTriangle);
+  ringLfo_.setFrequency(3.0f);
+  chaosLfo_.setSampleRate(rateF);
+  chaosLfo_.setWaveform(Lfo::SampleAndHold);
+  chaosLfo_.setFrequency(45.0f);
+  smoother_.computeCoefficient(rateF);
+  smoother_.setTime(3.0f);
+
+  for (int v = 0; v < kNumVoices; ++v) {
+    padHeld_[v].store(false, relaxed);
+    padRequest_[v].store(false, relaxed);
+    padCountdown_[v] = kPadIdleCountdown;
+    VoiceControls& c = voices_[v];
+    c.on.store(false, relaxed);
+    c.chaos.store(0.0f, relaxed);
+    c.chance.store(0.0f, relaxed);
+    c.synthWeight.store(0.0f, relaxed);
+    c.sync.store(false, relaxed);
+    c.pcmRate.store(0.0f, relaxed);
+    c.keyTrack.store(false, relaxed);
+    c.pan.store(0.0f, relaxed);
+    chaosArmed_[v] = false;
+    triggerIndicator_[v].store(false, relaxed);
+  }
+  decayFactor_.store(0.0f, relaxed);
+  masterChaos_.store(0.0f, relaxed);
+  power_.store(0.0f, relaxed);
+  reverseSize_.store(0.0f, relaxed);
+  reversePick_.store(0.0f, relaxed);
+  globalPcmRate_.store(1.0f, relaxed);
+  reverseArmed_ = false;
+  clapTranspose_ = 0;
+  remapEnabled_ = false;
+}
+
+// ---------------------------------------------------------------------------
+// Parameter setter side (any thread)
+
+// PCM rate = (44100 / host rate) x 1.05946^(96 (v - 0.5)); the power in double,
+// rounded to float before the rate ratio is applied.
+void Engine::deriveVoicePcmRate(int voice, float tuning) {
+  const float power = static_cast<float>(math::pow(1.05946, 96.0 * (static_cast<double>(tuning) - 0.5)));
+  voices_[voice].pcmRate.store(static_cast<float>((44100.0 / hostRate()) * power), relaxed);
+}
+
+void Engine::deriveGlobalPcmRate(float tuning) {
+  const float power = static_cast<float>(math::pow(1.05946, 36.0 * (static_cast<double>(tuning) - 0.5)));
+  globalPcmRate_.store(static_cast<float>((44100.0 / hostRate()) * power), relaxed);
+}
+
+void Engine::applyParameter(int index, ParamRole role, int voice, float v) {
+  if (index >= 0 && index < kNumParameters) values_[index].store(v, relaxed);
+
+  // Every setter call gives the envelopes sustain 0, and 60/61/62 their settings.
+  if (role == ParamRole::VelocityAmp) {
+    settings_.velocitySensitivity.store(v, relaxed);
+    settings_.hasVelocitySensitivity.store(true, relaxed);
+  } else if (role == ParamRole::Attack) {
+    settings_.attack.store(0.4f * (v * v) + 0.003f, relaxed);
+    settings_.hasAttack.store(true, relaxed);
+  } else if (role == ParamRole::DecayFactor) {
+    decayFactor_.store(static_cast<float>(math::pow(2.0, (v - 0.5f) * 4.0f)), relaxed);
+  }
+  settings_.setterCalled.store(true, relaxed);
+
+  VoiceControls* c = voice >= 0 && voice < kNumVoices ? &voices_[voice] : nullptr;
+  switch (role) {
+    case ParamRole::Pan:
+      c->pan.store(v, relaxed);
+      break;
+    case ParamRole::Mute:
+      c->on.store(v >= 0.5f, relaxed);
+      break;
+    case ParamRole::Chaos:
+      c->chaos.store(v, relaxed);
+      break;
+    case ParamRole::Chance:
+      c->chance.store(v * v, relaxed);
+      break;
+    case ParamRole::Mix:
+      c->synthWeight.store(1.0f - v, relaxed);
+      break;
+    case ParamRole::Sync:
+      c->sync.store(v >= 0.5f, relaxed);
+      break;
+    case ParamRole::KeyTrack:
+      c->keyTrack.store(v >= 0.5f, relaxed);
+      break;
+    case ParamRole::SizeReverse:
+      reverseSize_.store(0.09f * (v * v) + 4.59184e-19f, relaxed);
+      break;
+    case ParamRole::PickReverse:
+      reversePick_.store(v, relaxed);
+      break;
+    case ParamRole::MasterChaos:
+      masterChaos_.store(2.0f * v, relaxed);
+      break;
+    case ParamRole::Power:
+      power_.store(v, relaxed);
+      break;
+    case ParamRole::Tuning:
+      settings_.tuningFactor.store(0.5f + v, relaxed);
+      settings_.hasTuning.store(true, relaxed);
+      deriveGlobalPcmRate(v);
+      break;
+    case ParamRole::Pad:
+      if (c && v > 0.5f) {
+        bool wasHeld = false;
+        if (padHeld_[voice].compare_exchange_strong(wasHeld, true)) padRequest_[voice].store(true, std::memory_order_release);
+      }
+      break;
+    case ParamRole::PcmTuning:
+      deriveVoicePcmRate(voice, v);
+      break;
+    default:
+      break;
+  }
+  settings_.generation.fetch_add(1, std::memory_order_release);
+}
+
+// ---------------------------------------------------------------------------
+// Audio thread
+
+void Engine::applyPendingSettings() {
+  const std::uint32_t generation = settings_.generation.load(std::memory_order_acquire);
+  if (generation == appliedGeneration_) return;
+  appliedGeneration_ = generation;
+  const bool hasSensitivity = settings_.hasVelocitySensitivity.load(relaxed);
+  const float sensitivity = settings_.velocitySensitivity.load(relaxed);
+  const bool hasAttack = settings_.hasAttack.load(relaxed);
+  const float attack = settings_.attack.load(relaxed);
+  const bool sustainZero = settings_.setterCalled.load(relaxed);
+  for (DrumEnvelope& envelope : envelopes_) {
+    if (hasSensitivity) envelope.setVelocitySensitivity(sensitivity);
+    if (hasAttack) envelope.setAttack(attack);
+    if (sustainZero) envelope.setSustain(0.0f);
+  }
+  if (settings_.hasTuning.load(relaxed)) {
+    const float tuning = settings_.tuningFactor.load(relaxed);
+    for (ToneOscillator& oscillator : oscillators_) oscillator.setTuningFactor(tuning);
+  }
+}
+
+// A new host rate moves every block to it, keeping running state, and derives
+// the PCM rate factors again from the current tunings.
+void Engine::configureRate(double rate) {
+  configuredRate_ = rate;
+  const float rateF = static_cast<float>(rate);
+  for (ToneOscillator& oscillator : oscillators_) oscillator.setSampleRate(rateF);
+  for (DrumEnvelope& envelope : envelopes_) envelope.setSampleRate(rateF);
+  for (OnePoleFilter& filter : hhFilters_) filter.setSampleRate(rateF);
+  for (OnePoleFilter& filter : dcBlockers_) filter.setSampleRate(rateF);
+  ringLfo_.setSampleRate(rateF);
+  chaosLfo_.setSampleRate(rateF);
+  for (int v = 0; v < kNumVoices; ++v) deriveVoicePcmRate(v, value(param::kPcmTuning[v]));
+  deriveGlobalPcmRate(value(param::kTuning));
+}
+
+void Engine::startBlock() {
+  const double rate = host_.querySampleRate();
+  if (rate > 0.0 && rate != hostRate()) hostRate_.store(rate, relaxed);
+  const double current = hostRate();
+  if (current > 0.0 && std::isfinite(current) && current != configuredRate_) configureRate(current);
+  masterGain_ = value(param::kVolume) * 2.5f;
+  snapLevel_ = value(param::kSDSnapNoise);
+}
+
+// Waking inside a block takes the block-start values first, so the waking hit
+// plays at the current volume and rate.
+void Engine::wakeInsideBlock() {
+  if (!asleep_) return;
+  startBlock();
+  asleep_ = false;
+}
+
+void Engine::wakeForEvent() {
+  wakeInsideBlock();
+  silenceCounter_ = 0.0f;
+}
+
+void Engine::scaleSnapLevel(int velocity) {
+  const float v = static_cast<float>(velocity) / 127.0f;
+  snapLevel_ = snapLevel_ * (v * v);
+}
+
+void Engine::allNotesOff() {
+  for (DrumEnvelope& envelope : envelopes_) envelope.noteOff();
+  notes_.clear();
+  remappedNote_.fill(-1);
+}
+
+// Pads pressed on another thread sound here, before the sample's MIDI events.
+void Engine::servicePads() {
+  for (int v = 0; v < kNumVoices; ++v) {
+    if (!padRequest_[v].load(relaxed)) continue;
+    if (!padRequest_[v].exchange(false, std::memory_order_acquire)) continue;
+    noteEvent(kPadNotes[v], 120, true);
+    padCountdown_[v] = 0;
+  }
+}
+
+void Engine::advancePadCountdowns() {
+  for (int v = 0; v < kNumVoices; ++v) {
+    if (padCountdown_[v] < kPadNoteOffDelay + 1) {
+      padCountdown_[v] = static_cast<std::int16_t>(padCountdown_[v] + 1);
+      if (padCountdown_[v] == kPadNoteOffDelay) {
+        padHeld_[v].store(false, relaxed);
+        noteEvent(kPadNotes[v], 0, false);
+      }
+    }
+  }
+}
+
+void Engine::render(float* const* outputs, int frames) {
+  if (!asleep_) startBlock();
+  int n = 1;
+  while (n <= frames) {
+    if (asleep_) {
+      // Asleep, nothing can happen before the next pad press or event: those
+      // samples are silence, written in one go.
+      servicePads();
+      if (asleep_) {
+        const int due = std::min(host_.nextEventFrame(n), frames + 1);
+        if (due > n) {
+          for (int c = 0; c < kOutputs; ++c) std::fill(outputs[c] + (n - 1), outputs[c] + (due - 1), 0.0f);
+          n = due;
+          continue;
+        }
+      }
+    }
+    renderSample(n, outputs);
+    ++n;
+  }
+}
+
+void Engine::renderSample(int n, float* const* outputs) {
+  voiceSignal_.fill(0.0f);
+  float left = 0.0f;
+  float right = 0.0f;
+  servicePads();
+  host_.dispatchEvents(n);
+  applyPendingSettings();
+
+  if (!asleep_) {
+    voiceActive_ = false;
+    noiseSample_ = static_cast<float>(random_.next()) / 32767.0f;
+    advancePadCountdowns();
+
+    ringValue_ = ringLfo_.tick(random_);
+    chaosValue_ = smoother_.tick(chaosLfo_.tick(random_));
+    smoother_.setTime(3.0f + 99.0f * value(param::kFix44));
+
+    renderVoices();
+
+    if (voiceActive_) {
+      for (int v = 0; v < kNumVoices; ++v) voiceSignal_[v] = dcBlockers_[v].highPass(voiceSignal_[v]);
+      for (int v = 0; v < kNumVoices; ++v) {
+        const float pan = voices_[v].pan.load(relaxed);
+        left += (1.0f - pan) * voiceSignal_[v];
+        right += pan * voiceSignal_[v];
+      }
+      const float m = masterChaos_.load(relaxed);
+      if (m > 1.0f) {
+        left = (2.0f - m) * left + 0.5f * m * left * ringValue_ * chaosValue_;
+        right = (2.0f - m) * right + 0.5f * m * right * ringValue_ * chaosValue_;
+      }
+      const float gain = masterGain_ * power_.load(relaxed);
+      left *= gain;
+      right *= gain;
+    } else {
+      silenceCounter_ += 1.0f;
+      if (silenceCounter_ > 4.0 * hostRate()) {
+        silenceCounter_ = 0.0f;
+        asleep_ = true;
+      }
+    }
+  }
+
+  const int i = n - 1;
+  outputs[0][i] = left;
+  outputs[1][i] = right;
+  for (int v = 0; v < kNumVoices; ++v) outputs[2 + v][i] = voiceSignal_[v];
+}
+
+}  // namespace zvx

@@ -1,0 +1,170 @@
+// The synthesis engine: four drum voices rendered one sample at a time into six
+// outputs (stereo mix, then BD, SD, HH, CP), with the sleep state, the trigger
+// pads, the LFOs, the DC blockers and the master section.
+//
+// Threads: render, noteEvent and the MIDI helpers run on the audio thread only.
+// applyParameter and setHostRate may run on any thread; everything they write
+// is atomic, and settings that belong to the DSP blocks (envelope settings,
+// tuning, pad presses) are taken over by the audio thread before the next
+// sample is rendered.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "engine/ChaosSmoother.h"
+#include "engine/DrumEnvelope.h"
+#include "engine/EngineHost.h"
+#include "engine/Lfo.h"
+#include "engine/NoteFrequencies.h"
+#include "engine/NoteTable.h"
+#include "engine/OnePoleFilter.h"
+#include "engine/Parameters.h"
+#include "engine/Random.h"
+#include "engine/ToneOscillator.h"
+
+namespace zvx {
+
+class Engine {
+ public:
+  static constexpr int kOutputs = 6;
+  static constexpr int kEnvelopes = 11;
+  static constexpr int kPadNoteOffDelay = 14000;  // awake samples from pad note-on to note-off
+
+  explicit Engine(EngineHost& host);
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // Sets every block up at the host's rate, asleep, with zeroed voice values.
+  // Constructor thread, before any audio.
+  void initialise();
+  // Ends initialisation: the Master_Chaos note remap becomes active.
+  void finishInitialisation() { remapEnabled_ = true; }
+
+  // Any thread. The host rate as the plug-in last learned it.
+  void setHostRate(double rate) { hostRate_.store(rate, std::memory_order_relaxed); }
+  double hostRate() const { return hostRate_.load(std::memory_order_relaxed); }
+  // Any thread. Stores the value the engine reads for `index` (0 to 82) and
+  // derives what its role sets; every call also resets the envelopes' sustain.
+  void applyParameter(int index, ParamRole role, int voice, float value);
+  // Any thread: the plug-in's setSampleRate.
+  void setChaosSmootherRate(float rate) { smoother_.computeCoefficient(rate); }
+
+  // Audio thread. Writes `frames` samples to the six outputs.
+  void render(float* const* outputs, int frames);
+  // Audio thread. Starts or ends the voice of a note (after any remap).
+  void noteEvent(int note, int velocity, bool on);
+  // Audio thread. Whether a note-off for `note` has a held note to end.
+  bool holdsNote(int note) const;
+  // Audio thread. Every MIDI event wakes the engine and restarts the silence count.
+  void wakeForEvent();
+  // Audio thread. Each MIDI note-on scales the snap level by (velocity / 127)^2.
+  void scaleSnapLevel(int velocity);
+  // Audio thread. Controller 123: every envelope released, every note forgotten.
+  void allNotesOff();
+  // Audio thread. Controllers re-enable the note remap.
+  void enableRemap() { remapEnabled_ = true; }
+
+  // Any thread. Reads and clears a voice's trigger indicator.
+  bool takeTriggerIndicator(int voice) {
+    return triggerIndicator_[voice].exchange(false, std::memory_order_relaxed);
+  }
+  bool asleep() const { return asleep_; }
+  float value(int index) const { return values_[index].load(std::memory_order_relaxed); }
+
+ private:
+  // Per-voice values derived by the parameter setter.
+  struct VoiceControls {
+    std::atomic<bool> on{false};
+    std::atomic<float> chaos{0.0f};
+    std::atomic<float> chance{0.0f};
+    std::atomic<float> synthWeight{0.0f};
+    std::atomic<bool> sync{false};
+    std::atomic<float> pcmRate{0.0f};
+    std::atomic<bool> keyTrack{false};
+    std::atomic<float> pan{0.0f};
+  };
+
+  // Settings that the setter gives to every envelope and tone oscillator; the
+  // audio thread applies them when the generation changes.
+  struct BlockSettings {
+    std::atomic<std::uint32_t> generation{0};
+    std::atomic<bool> setterCalled{false};
+    std::atomic<bool> hasVelocitySensitivity{false};
+    std::atomic<float> velocitySensitivity{0.0f};
+    std::atomic<bool> hasAttack{false};
+    std::atomic<float> attack{0.0f};
+    std::atomic<bool> hasTuning{false};
+    std::atomic<float> tuningFactor{1.0f};
+  };
+
+  void renderSample(int n, float* const* outputs);
+  void startBlock();
+  void wakeInsideBlock();
+  void configureRate(double rate);
+  void deriveVoicePcmRate(int voice, float tuning);
+  void deriveGlobalPcmRate(float tuning);
+  void applyPendingSettings();
+  void servicePads();
+  void advancePadCountdowns();
+  void renderVoices();
+  float renderBassDrum();
+  float renderSnare();
+  float renderHiHat();
+  float renderClap();
+  bool chaosActive(int voice) const;
+  float chaosStage(int voice, float x) const;
+  void setFrequencies(int keyOffset);
+
+  EngineHost& host_;
+  const NoteFrequencies& frequencies_;
+
+  // DSP blocks (audio thread once initialised).
+  Random random_;
+  std::array<ToneOscillator, 5> oscillators_;  // BD, SD main, HH, CP, SD second
+  std::array<DrumEnvelope, kEnvelopes> envelopes_;
+  NoteTable notes_;
+  std::array<OnePoleFilter, 2> hhFilters_;
+  std::array<OnePoleFilter, kNumVoices> dcBlockers_;
+  Lfo ringLfo_;
+  Lfo chaosLfo_;
+  ChaosSmoother smoother_;
+  float hhCutoff_ = 3200.0f;
+
+  // Render state (audio thread).
+  bool asleep_ = true;
+  bool voiceActive_ = false;
+  float silenceCounter_ = 0.0f;
+  float masterGain_ = 0.0f;
+  float snapLevel_ = 0.0f;
+  float noiseSample_ = 0.0f;
+  float chaosValue_ = 0.0f;
+  float ringValue_ = 0.0f;
+  std::array<float, kNumVoices> voiceSignal_{};
+  std::array<std::int16_t, kNumVoices> padCountdown_{};
+  double configuredRate_ = 44100.0;  // the rate the DSP blocks were set up with
+  std::uint32_t appliedGeneration_ = 0;
+  int clapTranspose_ = 0;
+  bool remapEnabled_ = false;
+  std::array<bool, kNumVoices> chaosArmed_{};
+  bool reverseArmed_ = false;
+  std::array<std::int8_t, 128> remappedNote_{};  // note-on's remap target while held, else -1
+
+  // Shared with the setter's threads.
+  std::array<std::atomic<float>, kNumParameters> values_{};
+  std::array<VoiceControls, kNumVoices> voices_{};
+  std::atomic<double> hostRate_{44100.0};
+  std::atomic<float> decayFactor_{0.0f};
+  std::atomic<float> masterChaos_{0.0f};  // m = 2 x Master_Chaos
+  std::atomic<float> power_{0.0f};
+  std::atomic<float> reverseSize_{0.0f};
+  std::atomic<float> reversePick_{0.0f};
+  std::atomic<float> globalPcmRate_{1.0f};
+  BlockSettings settings_;
+  std::array<std::atomic<bool>, kNumVoices> padHeld_{};
+  std::array<std::atomic<bool>, kNumVoices> padRequest_{};
+  std::array<std::atomic<bool>, kNumVoices> triggerIndicator_{};
+};
+
+}  // namespace zvx

@@ -1,0 +1,91 @@
+#include "engine/FloatMath.h"
+
+#include <cmath>
+#include <limits>
+
+namespace zvx::math {
+namespace {
+
+// ln 2 split so that k * kLn2Hi is exact for |k| < 2^11 (Cody and Waite).
+constexpr double kLn2Hi = 6.93147180369123816490e-01;
+constexpr double kLn2Lo = 1.90821492927058770002e-10;
+constexpr double kInvLn2 = 1.44269504088896338700e+00;
+constexpr double kTwoPi = 6.28318530717958647692528676655900577;
+constexpr double kPi = 3.14159265358979323846264338327950288;
+
+// Reciprocal factorials for the Taylor series, rounded once by the compiler.
+constexpr double inverseFactorial(int n) {
+  double f = 1.0;
+  for (int i = 2; i <= n; ++i) f *= i;
+  return 1.0 / f;
+}
+
+// Series coefficients, highest order first.
+constexpr auto kExpSeries = [] {
+  struct { double c[14]; } t{};
+  for (int n = 14; n >= 1; --n) t.c[14 - n] = inverseFactorial(n);
+  return t;
+}();
+constexpr auto kSinSeries = [] {
+  struct { double c[11]; } t{};
+  for (int n = 23, i = 0; n >= 3; n -= 2, ++i) t.c[i] = ((n / 2) % 2 ? -1.0 : 1.0) * inverseFactorial(n);
+  return t;
+}();
+
+int roundToInt(double x) { return static_cast<int>(x < 0 ? x - 0.5 : x + 0.5); }
+
+}  // namespace
+
+double exp(double x) {
+  if (x != x) return x;
+  if (x > 709.78) return std::numeric_limits<double>::infinity();
+  if (x < -745.2) return 0.0;
+  // x = k ln2 + r with |r| <= ln2 / 2; exp(r) by its series, then scaled exactly.
+  int k = roundToInt(x * kInvLn2);
+  double r = (x - k * kLn2Hi) - k * kLn2Lo;
+  double sum = kExpSeries.c[0];
+  for (int i = 1; i < 14; ++i) sum = sum * r + kExpSeries.c[i];
+  sum = sum * r + 1.0;
+  return std::ldexp(sum, k);
+}
+
+double log(double x) {
+  if (x != x || x < 0) return std::numeric_limits<double>::quiet_NaN();
+  if (x == 0) return -std::numeric_limits<double>::infinity();
+  if (x == std::numeric_limits<double>::infinity()) return x;
+  // x = m 2^e with m in [sqrt(1/2), sqrt(2)); log m = 2 atanh((m - 1) / (m + 1)).
+  int e = 0;
+  double m = std::frexp(x, &e);
+  if (m < 0.70710678118654752440) {
+    m *= 2.0;
+    --e;
+  }
+  double s = (m - 1.0) / (m + 1.0);
+  double s2 = s * s;
+  double sum = 0.0;
+  for (int n = 41; n >= 3; n -= 2) sum = (sum + 1.0 / n) * s2;
+  double logM = 2.0 * s * (1.0 + sum);
+  return (e * kLn2Hi + (logM + e * kLn2Lo));
+}
+
+double pow(double base, double y) {
+  if (y == 0) return 1.0;
+  if (base == 0) return y > 0 ? 0.0 : std::numeric_limits<double>::infinity();
+  return exp(y * log(base));
+}
+
+double sin(double x) {
+  if (x != x || x == std::numeric_limits<double>::infinity() || x == -std::numeric_limits<double>::infinity())
+    return std::numeric_limits<double>::quiet_NaN();
+  // Reduce to [-pi, pi], then to [-pi/2, pi/2] by sin(pi - x) = sin(x).
+  double turns = x / kTwoPi;
+  double r = x - kTwoPi * static_cast<double>(static_cast<long long>(turns < 0 ? turns - 0.5 : turns + 0.5));
+  if (r > kPi / 2) r = kPi - r;
+  if (r < -kPi / 2) r = -kPi - r;
+  double r2 = r * r;
+  double sum = 0.0;
+  for (double c : kSinSeries.c) sum = (sum + c) * r2;
+  return r + r * sum;
+}
+
+}  // namespace zvx::math

@@ -1,0 +1,47 @@
+// One-pole filter: low-pass state += (x - state) * c, and the matching
+// high-pass x - state, with c = 2 pi cutoff / rate (not clamped).
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+namespace zvx {
+
+class OnePoleFilter {
+ public:
+  // The coefficient follows both the rate and the cutoff, whichever is set last.
+  void setSampleRate(float rate) {
+    sampleRate_ = rate;
+    coefficient_ = cutoff_ * 6.28319f / sampleRate_;
+  }
+  void setCutoff(float hz) {
+    cutoff_ = hz;
+    coefficient_ = cutoff_ * 6.28319f / sampleRate_;
+  }
+
+  float lowPass(float x) {
+    state_ += (x - state_) * coefficient_;
+    return state_;
+  }
+
+  // Flushes a zero or denormal state to 0, so silence never runs slow.
+  float highPass(float x) {
+    float lp = (x - state_) * coefficient_ + state_;
+    float out = x - state_;
+    std::uint32_t bits;
+    std::memcpy(&bits, &lp, sizeof bits);
+    if ((bits & 0x7F800000u) == 0) lp = 0.0f;
+    state_ = lp;
+    return out;
+  }
+
+  float state() const { return state_; }
+
+ private:
+  float state_ = 0.0f;
+  float coefficient_ = 0.0f;
+  float cutoff_ = 0.0f;
+  float sampleRate_ = 44100.0f;
+};
+
+}  // namespace zvx

@@ -1,0 +1,70 @@
+#include "host/platform/Messages.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "host/platform/Platform.h"
+
+namespace zvx::platform {
+namespace {
+
+std::mutex& sinkMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+MessageSink& sink() {
+  static MessageSink instance;
+  return instance;
+}
+
+const char* iconName(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Error:
+      return "error";
+    case MessageIcon::Warning:
+      return "warning";
+    case MessageIcon::Information:
+      return "information";
+    case MessageIcon::None:
+      break;
+  }
+  return "none";
+}
+
+bool messagesToStderr() {
+  const char* mode = std::getenv("ZVX_MESSAGES");
+  return mode && std::strcmp(mode, "stderr") == 0;
+}
+
+}  // namespace
+
+std::string formatMessageLine(const Message& message) {
+  return std::string("ZVX message [") + iconName(message.icon) + "] \"" + message.caption + "\": " + message.text;
+}
+
+void setMessageSink(MessageSink newSink) {
+  std::lock_guard<std::mutex> lock(sinkMutex());
+  sink() = std::move(newSink);
+}
+
+void showMessage(std::string_view text, std::string_view caption, MessageIcon icon) {
+  Message message{std::string(text), std::string(caption), icon};
+  {
+    std::lock_guard<std::mutex> lock(sinkMutex());
+    if (sink()) {
+      sink()(message);
+      return;
+    }
+  }
+  if (messagesToStderr()) {
+    std::fprintf(stderr, "%s\n", formatMessageLine(message).c_str());
+    std::fflush(stderr);
+    return;
+  }
+  showNativeMessage(message);
+}
+
+}  // namespace zvx::platform

@@ -1,0 +1,32 @@
+// The one road for every message the plug-in shows to its user. A process-wide
+// sink can take messages instead (tests record them); ZVX_MESSAGES=stderr sends
+// them to standard error as one line each (headless runs, CI, wine).
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace zvx::platform {
+
+enum class MessageIcon { None, Error, Warning, Information };
+
+struct Message {
+  std::string text;
+  std::string caption;
+  MessageIcon icon = MessageIcon::None;
+};
+
+using MessageSink = std::function<void(const Message&)>;
+
+// Shows a modal message box (or hands the message to the sink). Not for the audio thread.
+void showMessage(std::string_view text, std::string_view caption, MessageIcon icon = MessageIcon::None);
+
+// Replaces the process-wide sink; an empty sink restores the default behaviour.
+void setMessageSink(MessageSink sink);
+
+// The line written for a message on standard error, e.g.
+// ZVX message [error] "Error!": ZVX is not installed correctly
+std::string formatMessageLine(const Message& message);
+
+}  // namespace zvx::platform

@@ -1,0 +1,36 @@
+// Operating-system services the portable core needs, behind one small contract.
+// One implementation per OS lives in linux/ and win32/; everything here may be
+// called from any thread except the audio thread.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "host/platform/Messages.h"
+
+namespace zvx::platform {
+
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+// The user's documents folder without a trailing separator, or nothing when
+// the system does not name one. The environment variable ZVX_DOCUMENTS, when
+// set, names it instead on every platform (tests, portable installs).
+std::optional<std::string> documentsFolder();
+
+// The OS's own answer when ZVX_DOCUMENTS is not set.
+std::optional<std::string> nativeDocumentsFolder();
+
+// True when a wildcard search inside `folder` finds an entry, i.e. the folder exists.
+bool folderExists(const std::string& folder);
+
+// Creates one folder (not its parents). False when that fails.
+bool createFolder(const std::string& folder);
+
+// Shows a modal message box with the OS's own means, without an owner window.
+void showNativeMessage(const Message& message);
+
+}  // namespace zvx::platform

@@ -1,0 +1,63 @@
+// Linux side of the platform contract: XDG documents folder, POSIX folders,
+// and message boxes on standard error until a display is available.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "host/platform/Platform.h"
+
+namespace zvx::platform {
+namespace {
+
+std::optional<std::string> env(const char* name) {
+  const char* value = std::getenv(name);
+  if (!value || !*value) return std::nullopt;
+  return std::string(value);
+}
+
+// Reads XDG_DOCUMENTS_DIR="$HOME/..." from user-dirs.dirs, expanding $HOME.
+std::optional<std::string> userDirsDocuments(const std::string& home) {
+  std::string configHome = env("XDG_CONFIG_HOME").value_or(home + "/.config");
+  std::ifstream file(configHome + "/user-dirs.dirs");
+  std::string line;
+  const std::string key = "XDG_DOCUMENTS_DIR=";
+  while (std::getline(file, line)) {
+    if (line.compare(0, key.size(), key) != 0) continue;
+    std::string value = line.substr(key.size());
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    if (value.compare(0, 5, "$HOME") == 0) value = home + value.substr(5);
+    if (value.empty() || value.front() != '/') return std::nullopt;
+    return value;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> nativeDocumentsFolder() {
+  if (auto direct = env("XDG_DOCUMENTS_DIR")) return direct;
+  auto home = env("HOME");
+  if (!home) return std::nullopt;
+  if (auto fromFile = userDirsDocuments(*home)) return fromFile;
+  return *home + "/Documents";
+}
+
+bool folderExists(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return false;
+  bool found = readdir(dir) != nullptr;
+  closedir(dir);
+  return found;
+}
+
+bool createFolder(const std::string& folder) { return mkdir(folder.c_str(), 0755) == 0; }
+
+void showNativeMessage(const Message& message) {
+  std::fprintf(stderr, "%s\n", formatMessageLine(message).c_str());
+  std::fflush(stderr);
+}
+
+}  // namespace zvx::platform

@@ -1,0 +1,86 @@
+// The plug-in object a VST 2.4 host drives: the parameter set and its one
+// setter, the programs, the MIDI intake and the engine.
+//
+// Threads: the host's GUI thread constructs and destroys it and calls the
+// program, chunk and string operations; its audio thread calls processEvents
+// and processReplacing (and, through learned controllers, setParameter).
+#pragma once
+
+#include <atomic>
+
+#include "engine/Engine.h"
+#include "engine/EngineHost.h"
+#include "host/vst/AudioEffectX.h"
+#include "plugin/BankImage.h"
+#include "plugin/LearnMap.h"
+
+namespace zvx {
+
+class DrumPlugin : public AudioEffectX, private EngineHost {
+ public:
+  static constexpr int kNumPrograms = BankImage::kPrograms;
+  static constexpr VstInt32 kUniqueId = fourCharCode("996d");
+  static constexpr const char* kVendor = "zvx.audio";
+
+  explicit DrumPlugin(audioMasterCallback audioMaster);
+  ~DrumPlugin() override;
+
+  void suspend() override {}
+  void setSampleRate(float rate) override;
+  void setBlockSize(VstInt32 size) override { blockSize = size; }
+  void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+
+  void setParameter(VstInt32 index, float value) override;
+  float getParameter(VstInt32 index) override;
+  void getParameterLabel(VstInt32 index, char* label) override;
+  void getParameterDisplay(VstInt32 index, char* text) override;
+  void getParameterName(VstInt32 index, char* text) override;
+
+  void setProgram(VstInt32 program) override;
+  void setProgramName(char* name) override;
+  void getProgramName(char* name) override;
+  bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+  bool copyProgram(VstInt32 destination) override;
+  VstInt32 getChunk(void** data, bool isPreset) override;
+  VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
+
+  bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
+  VstInt32 getNumMidiInputChannels() override { return 1; }
+  VstInt32 getNumMidiOutputChannels() override { return 0; }
+  VstInt32 processEvents(VstEvents* events) override;
+  bool getEffectName(char* name) override;
+  bool getVendorString(char* text) override;
+  bool getProductString(char* text) override;
+  VstInt32 getVendorVersion() override { return 1; }
+  VstIntPtr vendorSpecific(VstInt32 lArg, VstIntPtr lArg2, void* ptrArg, float floatArg) override;
+  VstInt32 canDo(char* text) override;
+
+  // Delivers the pending MIDI events due at `frame` (1-based); audio thread.
+  void dispatchEvents(int frame) override;
+  int nextEventFrame(int frame) const override;
+  // Called at the end of setProgram; nothing to do here.
+  virtual void programApplied() {}
+
+  // The value of a parameter in the current program (index 0 to 82).
+  float currentValue(int index) const { return bank_.currentValue(curProgram, index); }
+
+ protected:
+  // The editor's MIDI-learn hook; set once, before any audio.
+  void setLearnHook(LearnHook* hook) { learnHook_ = hook; }
+
+ private:
+  double querySampleRate() override { return updateSampleRate(); }
+  void fillParameterTable();
+  void handleMidiEvent(const VstMidiEvent& event);
+  void handleController(const VstMidiEvent& event, int controller, float value);
+
+  BankImage bank_;
+  Engine engine_;
+  std::atomic<bool> busy_{false};
+  bool applyingProgram_ = false;
+  LearnHook* learnHook_ = nullptr;
+  VstEvents* pendingEvents_ = nullptr;  // audio thread
+  int nextEvent_ = -1;                  // audio thread
+};
+
+}  // namespace zvx

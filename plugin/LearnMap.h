@@ -1,0 +1,51 @@
+// The MIDI-learn map: for each parameter the controller number bound to it, or
+// -1. One table per process, shared by every instance without a lock: each
+// entry is a single atomic 32-bit value read by the audio thread and written
+// by the audio thread (learning) and the GUI thread (forgetting).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "engine/Parameters.h"
+
+namespace zvx {
+
+class LearnMap {
+ public:
+  static constexpr int kUnbound = -1;
+
+  // Every parameter starts unbound.
+  LearnMap() {
+    for (auto& entry : entries_) entry.store(kUnbound, std::memory_order_relaxed);
+  }
+
+  std::int32_t controller(int parameter) const { return entries_[parameter].load(std::memory_order_relaxed); }
+  void bind(int parameter, std::int32_t controller) {
+    entries_[parameter].store(controller, std::memory_order_relaxed);
+  }
+  void forget(int parameter) { bind(parameter, kUnbound); }
+  void forgetAll() {
+    for (int p = 0; p < kNumParameters; ++p) forget(p);
+  }
+
+ private:
+  std::array<std::atomic<std::int32_t>, kNumParameters> entries_;
+};
+
+// The process-wide map.
+LearnMap& learnMap();
+
+// What the editor does with a controller message before the map is consulted:
+// an armed learn control binds the controller. Implemented by the editor.
+class LearnHook {
+ public:
+  // Audio thread; `midiData` holds the event's status, controller and value.
+  virtual void learnController(const char* midiData) = 0;
+
+ protected:
+  ~LearnHook() = default;
+};
+
+}  // namespace zvx

@@ -1,0 +1,80 @@
+// The data folder: found and created below the documents folder, refused when
+// that cannot be done, and the user told from the plug-in's constructor and
+// destructor.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "storage/DataFolder.h"
+#include "tests/support/TestSupport.h"
+
+namespace zvx {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(DataFolderTest, CreatesBothFoldersAndReturnsAPathEndingWithTheSeparator) {
+  test::TempDocuments docs;
+  std::string path;
+  ASSERT_TRUE(findDataFolder("ZVX", path));
+  EXPECT_EQ(path, (docs.documents() / "Tonewerk Data" / "ZVX").string() + "/");
+  EXPECT_TRUE(fs::is_directory(docs.dataFolder()));
+  // A second call finds what the first created.
+  std::string again;
+  ASSERT_TRUE(findDataFolder("ZVX", again));
+  EXPECT_EQ(again, path);
+}
+
+TEST(DataFolderTest, RefusesMissingAbsentAndOverlongDocumentsFolders) {
+  test::TempDocuments docs;
+  std::string path = "untouched";
+
+  setenv("ZVX_DOCUMENTS", "", 1);  // set but naming nothing
+  EXPECT_FALSE(findDataFolder("ZVX", path));
+
+  setenv("ZVX_DOCUMENTS", (docs.documents() / "no such folder").c_str(), 1);
+  EXPECT_FALSE(findDataFolder("ZVX", path));
+  EXPECT_FALSE(fs::exists(docs.documents() / "no such folder"));
+
+  // A data-folder path of 255 characters fits its field; 256 is refused, not cut.
+  const std::size_t tail = std::string("/Tonewerk Data/ZVX/").size();
+  const std::size_t room = 255 - docs.documents().string().size() - 1 - tail;
+  fs::path longest = docs.documents() / std::string(room, 'd');
+  fs::path tooLong = docs.documents() / std::string(room + 1, 'e');
+  fs::create_directories(longest);
+  fs::create_directories(tooLong);
+  setenv("ZVX_DOCUMENTS", tooLong.c_str(), 1);
+  EXPECT_FALSE(findDataFolder("ZVX", path));
+  EXPECT_FALSE(fs::exists(tooLong / "Tonewerk Data"));
+  EXPECT_EQ(path, "untouched");
+  setenv("ZVX_DOCUMENTS", longest.c_str(), 1);
+  ASSERT_TRUE(findDataFolder("ZVX", path));
+  EXPECT_EQ(path.size(), 255u);
+}
+
+TEST(DataFolderTest, PluginTellsTheUserWhenItIsNotInstalledCorrectly) {
+  test::TempDocuments docs;
+  setenv("ZVX_DOCUMENTS", (docs.documents() / "absent").c_str(), 1);
+  test::MessageCapture capture;
+  {
+    auto zvx = test::createZvx();
+    ASSERT_TRUE(zvx);
+  }
+  const test::ShownMessage notInstalled{"error", "Error!", "ZVX is not installed correctly"};
+  std::vector<test::ShownMessage> shown = capture.messages();
+  ASSERT_EQ(shown.size(), 2u);  // once from the constructor, once from the destructor
+  EXPECT_EQ(shown[0], notInstalled);
+  EXPECT_EQ(shown[1], notInstalled);
+}
+
+TEST(DataFolderTest, PluginWithADataFolderShowsNothing) {
+  test::TempDocuments docs;
+  test::MessageCapture capture;
+  { auto zvx = test::createZvx(); }
+  EXPECT_TRUE(capture.messages().empty());
+  EXPECT_TRUE(fs::is_directory(docs.dataFolder()));
+}
+
+}  // namespace
+}  // namespace zvx

@@ -1,0 +1,97 @@
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace zvx::test {
+
+const testhost::Module& zvxModule() {
+  static std::unique_ptr<testhost::Module> module = [] {
+    std::string error;
+    auto loaded = testhost::Module::load(ZVX_MODULE_PATH, error);
+    if (!loaded) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      std::abort();
+    }
+    return loaded;
+  }();
+  return *module;
+}
+
+std::unique_ptr<testhost::Plugin> createZvx(const testhost::HostConfig& config) {
+  std::string error;
+  auto plugin = testhost::Plugin::create(zvxModule(), config, error);
+  EXPECT_TRUE(plugin) << error;
+  return plugin;
+}
+
+TempDocuments::TempDocuments() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zvx-docs-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) std::abort();
+  documents_ = pattern;
+  if (const char* previous = std::getenv("ZVX_DOCUMENTS")) {
+    previous_ = previous;
+    hadPrevious_ = true;
+  }
+  setenv("ZVX_DOCUMENTS", documents_.c_str(), 1);
+}
+
+TempDocuments::~TempDocuments() {
+  if (hadPrevious_)
+    setenv("ZVX_DOCUMENTS", previous_.c_str(), 1);
+  else
+    unsetenv("ZVX_DOCUMENTS");
+  std::error_code ignored;
+  std::filesystem::remove_all(documents_, ignored);
+}
+
+void TempDocuments::writeFile(const std::string& name, const std::vector<unsigned char>& bytes) const {
+  std::filesystem::create_directories(dataFolder());
+  std::ofstream file(dataFolder() / name, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+MessageCapture::MessageCapture() { testing::internal::CaptureStderr(); }
+
+MessageCapture::~MessageCapture() {
+  if (capturing_) testing::internal::GetCapturedStderr();
+}
+
+// Lines look like: ZVX message [error] "Error!": ZVX is not installed correctly
+std::vector<ShownMessage> MessageCapture::messages() {
+  if (capturing_) {
+    captured_ = testing::internal::GetCapturedStderr();
+    capturing_ = false;
+  }
+  std::vector<ShownMessage> result;
+  std::istringstream lines(captured_);
+  std::string line;
+  const std::string prefix = "ZVX message [";
+  while (std::getline(lines, line)) {
+    if (line.compare(0, prefix.size(), prefix) != 0) continue;
+    std::size_t iconEnd = line.find("] \"", prefix.size());
+    std::size_t captionEnd = line.find("\": ", iconEnd + 3);
+    if (iconEnd == std::string::npos || captionEnd == std::string::npos) continue;
+    result.push_back({line.substr(prefix.size(), iconEnd - prefix.size()),
+                      line.substr(iconEnd + 3, captionEnd - iconEnd - 3), line.substr(captionEnd + 3)});
+  }
+  return result;
+}
+
+float peak(const Channel& channel, std::size_t from, std::size_t to) {
+  float result = 0.0f;
+  for (std::size_t i = from; i < std::min(to, channel.size()); ++i) result = std::max(result, std::fabs(channel[i]));
+  return result;
+}
+
+long firstAbove(const Channel& channel, float threshold) {
+  for (std::size_t i = 0; i < channel.size(); ++i)
+    if (std::fabs(channel[i]) > threshold) return static_cast<long>(i);
+  return -1;
+}
+
+}  // namespace zvx::test

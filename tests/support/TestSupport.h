@@ -1,0 +1,67 @@
+// Helpers shared by the tests: the built module, temporary documents folders,
+// and the messages the module writes to standard error.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/testhost/VstHost.h"
+
+namespace zvx::test {
+
+// The ZVX module built by this tree, loaded once per test program.
+const testhost::Module& zvxModule();
+
+// A fresh plug-in from the ZVX module; fails the test when none is created.
+std::unique_ptr<testhost::Plugin> createZvx(const testhost::HostConfig& config = {});
+
+// A temporary documents folder named by ZVX_DOCUMENTS for the life of the object.
+class TempDocuments {
+ public:
+  TempDocuments();
+  ~TempDocuments();
+  TempDocuments(const TempDocuments&) = delete;
+  TempDocuments& operator=(const TempDocuments&) = delete;
+
+  const std::filesystem::path& documents() const { return documents_; }
+  // <documents>/Tonewerk Data/ZVX
+  std::filesystem::path dataFolder() const { return documents_ / "Tonewerk Data" / "ZVX"; }
+  // Creates the data folder and writes a file into it.
+  void writeFile(const std::string& name, const std::vector<unsigned char>& bytes) const;
+
+ private:
+  std::filesystem::path documents_;
+  std::string previous_;
+  bool hadPrevious_ = false;
+};
+
+// One message as the module reports it on standard error.
+struct ShownMessage {
+  std::string icon;
+  std::string caption;
+  std::string text;
+  bool operator==(const ShownMessage&) const = default;
+};
+
+// Captures standard error while alive; messages() parses the module's lines.
+class MessageCapture {
+ public:
+  MessageCapture();
+  ~MessageCapture();
+  std::vector<ShownMessage> messages();
+
+ private:
+  bool capturing_ = true;
+  std::string captured_;
+};
+
+// Samples of one output channel.
+using Channel = std::vector<float>;
+
+float peak(const Channel& channel, std::size_t from = 0, std::size_t to = SIZE_MAX);
+// Index of the first sample whose magnitude exceeds `threshold`, or -1.
+long firstAbove(const Channel& channel, float threshold = 0.0f);
+
+}  // namespace zvx::test
