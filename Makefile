@@ -19,8 +19,11 @@ install: build
 	mkdir -p "$(VST_DIR)"
 	cp $(BUILD)/ZVX.so "$(VST_DIR)/ZVX.so"
 	@echo "Installed $(VST_DIR)/ZVX.so"
+	@printf "Data folder: " && $(BUILD)/tools/zvx-data install
 
+# Ends with the demo groove rendered through the installed plug-in.
 run: install
+	$(BUILD)/tools/zvx-render --quiet --plugin "$(VST_DIR)/ZVX.so" --set Volume=0.25 -o "$(CURDIR)/demo.wav"
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

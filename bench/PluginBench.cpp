@@ -34,23 +34,40 @@ std::unique_ptr<Plugin> startedPlugin() {
   return plugin;
 }
 
-// A block of silence while the engine sleeps: the event hook and the zero fill.
-void BM_ProcessAsleep(benchmark::State& state) {
-  auto plugin = startedPlugin();
+// Renders blocks of `state.range(0)` samples and reports the real-time
+// factor at 44.1 kHz: seconds of audio per second of work.
+void processBlocks(benchmark::State& state, Plugin& plugin) {
   const int frames = static_cast<int>(state.range(0));
   std::vector<std::vector<float>> out(6, std::vector<float>(frames));
   float* pointers[6];
   for (int c = 0; c < 6; ++c) pointers[c] = out[c].data();
   for (auto _ : state) {
-    plugin->processReplacing(pointers, frames);
+    plugin.processReplacing(pointers, frames);
     benchmark::DoNotOptimize(out[0][0]);
   }
   state.SetItemsProcessed(state.iterations() * frames);
-  // Real-time factor at 44.1 kHz: seconds of audio per second of work.
   state.counters["realtime_x"] = benchmark::Counter(static_cast<double>(state.iterations()) * frames / 44100.0,
                                                     benchmark::Counter::kIsRate);
 }
+
+// A block of silence while the engine sleeps: the event hook and the zero fill.
+void BM_ProcessAsleep(benchmark::State& state) {
+  auto plugin = startedPlugin();
+  processBlocks(state, *plugin);
+}
 BENCHMARK(BM_ProcessAsleep)->Arg(512);
+
+// All four voices rendered every sample: held notes keep their envelopes
+// active (sustain 0 ends in the sustain state, not idle).
+void BM_ProcessFourVoices(benchmark::State& state) {
+  auto plugin = startedPlugin();
+  plugin->setParameter(10, 0.0f);  // synth bass drum
+  using zvx::testhost::midiEvent;
+  plugin->sendEvents({midiEvent(0, 0x90, 35, 120), midiEvent(0, 0x90, 38, 110), midiEvent(0, 0x90, 46, 100),
+                      midiEvent(0, 0x90, 39, 100)});
+  processBlocks(state, *plugin);
+}
+BENCHMARK(BM_ProcessFourVoices)->Arg(512);
 
 // One parameter change through the host's setParameter entry.
 void BM_SetParameter(benchmark::State& state) {

@@ -136,48 +136,55 @@ float Engine::chaosStage(int voice, float x) const {
   return x;
 }
 
+// The tone oscillators and envelopes of the sounding voices tick first, side
+// by side, and each voice then sets its oscillators' feedback for the next
+// sample before it computes its signal: the voices' feedback chains are
+// independent, and this order lets the processor overlap them.
 void Engine::renderVoices() {
-  if (!envelopes_[kBD].idle()) voiceSignal_[kBD] = renderBassDrum();
-  if (!envelopes_[kSD].idle()) voiceSignal_[kSD] = renderSnare();
-  if (!envelopes_[kHH].idle()) voiceSignal_[kHH] = renderHiHat();
-  if (!envelopes_[kCP].idle()) voiceSignal_[kCP] = renderClap();
+  const bool bd = !envelopes_[kBD].idle();
+  const bool sd = !envelopes_[kSD].idle();
+  const bool hh = !envelopes_[kHH].idle();
+  const bool cp = !envelopes_[kCP].idle();
+  if (!(bd || sd || hh || cp)) return;
+  voiceActive_ = true;
+  const float bdTone = bd ? oscillators_[0].tick() : 0.0f;
+  const float sdSecond = sd ? oscillators_[kSecondSnareOscillator].tick() : 0.0f;
+  const float sdMain = sd ? oscillators_[1].tick() : 0.0f;
+  const float hhTone = hh ? oscillators_[2].tick() : 0.0f;
+  const float cpTone = cp ? oscillators_[3].tick() : 0.0f;
+  const float bdEnv = bd ? envelopes_[kBD].tick() : 0.0f;
+  const float sdEnv = sd ? envelopes_[kSD].tick() : 0.0f;
+  const float hhEnv = hh ? envelopes_[kHH].tick() : 0.0f;
+  const float cpEnv = cp ? envelopes_[kCP].tick() : 0.0f;
+  if (bd) voiceSignal_[kBD] = renderBassDrum(bdTone, bdEnv);
+  if (sd) voiceSignal_[kSD] = renderSnare(sdSecond, sdMain, sdEnv);
+  if (hh) voiceSignal_[kHH] = renderHiHat(hhTone, hhEnv);
+  if (cp) voiceSignal_[kCP] = renderClap(cpTone, cpEnv);
 }
 
 // Feedback PM sine whose pitch falls with the envelope; chaos can lift it.
-float Engine::renderBassDrum() {
-  voiceActive_ = true;
+float Engine::renderBassDrum(float s, float env) {
   const VoiceControls& c = voices_[kBD];
   ToneOscillator& tone = oscillators_[0];
+  const float toneAmount = value(param::kBDTone);
+  const bool active = chaosActive(kBD);
+  const float bonus = active && c.chaos.load(relaxed) > 0.5f ? 1.0f + chaosValue_ : 0.0f;
+  tone.setPitchFactor(toneAmount * env + 1.0f + 0.5f * bonus);
+  tone.setPhaseModulation((1.0f + env) * s * toneAmount);
+
   const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
   const float w = c.synthWeight.load(relaxed);
   const float pcm = 0.0f;
-  const float s = tone.tick();
   float x = on * (w * s + (1.0f - w) * 2.4f * pcm);
   x = chaosStage(kBD, x);
-  const float bonus = chaosActive(kBD) && c.chaos.load(relaxed) > 0.5f ? 1.0f + chaosValue_ : 0.0f;
-  const float env = envelopes_[kBD].tick();
-  const float signal = value(param::kBDGain) * x * env;
-  const float toneAmount = value(param::kBDTone);
-  tone.setPitchFactor(toneAmount * env + 1.0f + 0.5f * bonus);
-  tone.setPhaseModulation((1.0f + env) * s * toneAmount);
-  return signal;
+  return value(param::kBDGain) * x * env;
 }
 
 // Two detuned PM tones plus offset noise scaled by the snap level.
-float Engine::renderSnare() {
-  voiceActive_ = true;
+float Engine::renderSnare(float t, float mainTone, float env) {
   const VoiceControls& c = voices_[kSD];
   ToneOscillator& main = oscillators_[1];
   ToneOscillator& second = oscillators_[kSecondSnareOscillator];
-  const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
-  const float w = c.synthWeight.load(relaxed);
-  const float pcm = 0.0f;
-  const float t = second.tick();
-  const float s = main.tick() + 0.5f * t + (static_cast<float>(random_.next()) / 32767.0f - 0.3f) * snapLevel_;
-  float x = on * (w * s + (1.0f - w) * pcm);
-  x = chaosStage(kSD, x);
-  const float env = envelopes_[kSD].tick();
-  const float signal = value(param::kSDGain) * 3.9f * x * (env * env);
   const float toneAmount = value(param::kSDTone);
   const float pitch = toneAmount * env + 1.0f + 0.5f * (env * env);
   main.setPitchFactor(pitch);
@@ -185,52 +192,54 @@ float Engine::renderSnare() {
   const float modulation = toneAmount * t;
   main.setPhaseModulation(modulation);
   second.setPhaseModulation(modulation);
-  return signal;
+
+  const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
+  const float w = c.synthWeight.load(relaxed);
+  const float pcm = 0.0f;
+  const float s = mainTone + 0.5f * t + (static_cast<float>(random_.next()) / 32767.0f - 0.3f) * snapLevel_;
+  float x = on * (w * s + (1.0f - w) * pcm);
+  x = chaosStage(kSD, x);
+  return value(param::kSDGain) * 3.9f * x * (env * env);
 }
 
 // A folded, high-passed PM tone: metallic noise from strong feedback.
-float Engine::renderHiHat() {
-  voiceActive_ = true;
+float Engine::renderHiHat(float s, float env) {
   const VoiceControls& c = voices_[kHH];
   ToneOscillator& tone = oscillators_[2];
+  const float g = chaosActive(kHH) ? 2.0f - chaosValue_ * c.chaos.load(relaxed) : 4.0f;
+  tone.setPhaseModulation(g * s);
+  tone.setPitchFactor(1.0f - value(param::kHHTone) * env);
+
+  // Selects, not branches: the folded noise would defeat a branch predictor.
+  s = math::select(s > 0.5f, 1.0f, s);
+  s = math::select(s < -0.5f, -1.0f, s);
+  s = s - hhFilters_[1].lowPass(hhFilters_[0].lowPass(s));
   const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
   const float w = c.synthWeight.load(relaxed);
   const float pcm = 0.0f;
-  const float g = chaosActive(kHH) ? 2.0f - chaosValue_ * c.chaos.load(relaxed) : 4.0f;
-  float s = tone.tick();
-  tone.setPhaseModulation(g * s);
-  if (s > 0.5f) s = 1.0f;
-  if (s < -0.5f) s = -1.0f;
-  s = s - hhFilters_[1].lowPass(hhFilters_[0].lowPass(s));
   float x = on * (w * s + (1.0f - w) * pcm);
   x = chaosStage(kHH, x);
-  const float env = envelopes_[kHH].tick();
-  const float signal = value(param::kHHGain) * 2.3f * x * (env * env);
-  tone.setPitchFactor(1.0f - value(param::kHHTone) * env);
-  return signal;
+  return value(param::kHHGain) * 2.3f * x * (env * env);
 }
 
 // A PM tone ring-modulated by the ring LFO, whose rate follows the envelope.
-float Engine::renderClap() {
-  voiceActive_ = true;
+float Engine::renderClap(float s, float env) {
   const VoiceControls& c = voices_[kCP];
   ToneOscillator& tone = oscillators_[3];
-  const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
-  const float w = c.synthWeight.load(relaxed);
-  const float pcm = 0.0f;
   const float cricket = value(param::kCPCricket);
-  float s = tone.tick();
   s = (1.0f - cricket) * s + cricket * s * ringValue_;
-  float x = on * (w * s + (1.0f - w) * pcm);
-  x = chaosStage(kCP, x);
-  const float env = envelopes_[kCP].tick();
-  const float signal = value(param::kCPGain) * x * env;
   const float toneAmount = value(param::kCPTone);
-  ringLfo_.setFrequency((5.0f - toneAmount * 4.0f * env) * 16.0f);
   tone.setPhaseModulation(toneAmount * s);
   const float armed = chaosArmed_[kCP] ? 1.0f : 0.0f;
   tone.setPitchFactor(1.0f - 0.5f * c.chaos.load(relaxed) * armed * (chaosValue_ * chaosValue_));
-  return signal;
+  ringLfo_.setFrequency((5.0f - toneAmount * 4.0f * env) * 16.0f);
+
+  const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
+  const float w = c.synthWeight.load(relaxed);
+  const float pcm = 0.0f;
+  float x = on * (w * s + (1.0f - w) * pcm);
+  x = chaosStage(kCP, x);
+  return value(param::kCPGain) * x * env;
 }
 
 }  // namespace zvx

@@ -52,9 +52,10 @@ void Engine::initialise() {
   smoother_.computeCoefficient(rateF);
   smoother_.setTime(3.0f);
 
+  padRequests_.store(0, relaxed);
+  padCountdownsRunning_ = false;
   for (int v = 0; v < kNumVoices; ++v) {
     padHeld_[v].store(false, relaxed);
-    padRequest_[v].store(false, relaxed);
     padCountdown_[v] = kPadIdleCountdown;
     VoiceControls& c = voices_[v];
     c.on.store(false, relaxed);
@@ -75,6 +76,7 @@ void Engine::initialise() {
   reversePick_.store(0.0f, relaxed);
   globalPcmRate_.store(1.0f, relaxed);
   reverseArmed_ = false;
+  noiseSample_ = 1.0f;
   clapTranspose_ = 0;
   remapEnabled_ = false;
 }
@@ -152,7 +154,8 @@ void Engine::applyParameter(int index, ParamRole role, int voice, float v) {
     case ParamRole::Pad:
       if (c && v > 0.5f) {
         bool wasHeld = false;
-        if (padHeld_[voice].compare_exchange_strong(wasHeld, true)) padRequest_[voice].store(true, std::memory_order_release);
+        if (padHeld_[voice].compare_exchange_strong(wasHeld, true))
+          padRequests_.fetch_or(1u << voice, std::memory_order_release);
       }
       break;
     case ParamRole::PcmTuning:
@@ -167,10 +170,8 @@ void Engine::applyParameter(int index, ParamRole role, int voice, float v) {
 // ---------------------------------------------------------------------------
 // Audio thread
 
-void Engine::applyPendingSettings() {
-  const std::uint32_t generation = settings_.generation.load(std::memory_order_acquire);
-  if (generation == appliedGeneration_) return;
-  appliedGeneration_ = generation;
+void Engine::applySettings() {
+  appliedGeneration_ = settings_.generation.load(std::memory_order_acquire);
   const bool hasSensitivity = settings_.hasVelocitySensitivity.load(relaxed);
   const float sensitivity = settings_.velocitySensitivity.load(relaxed);
   const bool hasAttack = settings_.hasAttack.load(relaxed);
@@ -237,15 +238,19 @@ void Engine::allNotesOff() {
 
 // Pads pressed on another thread sound here, before the sample's MIDI events.
 void Engine::servicePads() {
+  if (padRequests_.load(relaxed) == 0) return;
+  const unsigned requests = padRequests_.exchange(0, std::memory_order_acquire);
   for (int v = 0; v < kNumVoices; ++v) {
-    if (!padRequest_[v].load(relaxed)) continue;
-    if (!padRequest_[v].exchange(false, std::memory_order_acquire)) continue;
+    if (!(requests & (1u << v))) continue;
     noteEvent(kPadNotes[v], 120, true);
     padCountdown_[v] = 0;
+    padCountdownsRunning_ = true;
   }
 }
 
 void Engine::advancePadCountdowns() {
+  if (!padCountdownsRunning_) return;
+  bool running = false;
   for (int v = 0; v < kNumVoices; ++v) {
     if (padCountdown_[v] < kPadNoteOffDelay + 1) {
       padCountdown_[v] = static_cast<std::int16_t>(padCountdown_[v] + 1);
@@ -253,12 +258,23 @@ void Engine::advancePadCountdowns() {
         padHeld_[v].store(false, relaxed);
         noteEvent(kPadNotes[v], 0, false);
       }
+      running = true;
     }
   }
+  padCountdownsRunning_ = running;
+}
+
+// Events can only be due from the frame the host names; between them the
+// per-sample hook has nothing to do.
+void Engine::dispatchDueEvents(int n) {
+  if (n < nextEventFrame_) return;
+  host_.dispatchEvents(n);
+  nextEventFrame_ = host_.nextEventFrame(n + 1);
 }
 
 void Engine::render(float* const* outputs, int frames) {
   if (!asleep_) startBlock();
+  nextEventFrame_ = host_.nextEventFrame(1);
   int n = 1;
   while (n <= frames) {
     if (asleep_) {
@@ -266,7 +282,7 @@ void Engine::render(float* const* outputs, int frames) {
       // samples are silence, written in one go.
       servicePads();
       if (asleep_) {
-        const int due = std::min(host_.nextEventFrame(n), frames + 1);
+        const int due = std::min(nextEventFrame_, frames + 1);
         if (due > n) {
           for (int c = 0; c < kOutputs; ++c) std::fill(outputs[c] + (n - 1), outputs[c] + (due - 1), 0.0f);
           n = due;
@@ -284,7 +300,7 @@ void Engine::renderSample(int n, float* const* outputs) {
   float left = 0.0f;
   float right = 0.0f;
   servicePads();
-  host_.dispatchEvents(n);
+  dispatchDueEvents(n);
   applyPendingSettings();
 
   if (!asleep_) {

@@ -100,19 +100,24 @@ class Engine {
   };
 
   void renderSample(int n, float* const* outputs);
+  void dispatchDueEvents(int n);
   void startBlock();
   void wakeInsideBlock();
   void configureRate(double rate);
   void deriveVoicePcmRate(int voice, float tuning);
   void deriveGlobalPcmRate(float tuning);
-  void applyPendingSettings();
+  // Cheap when nothing changed: one atomic load.
+  void applyPendingSettings() {
+    if (settings_.generation.load(std::memory_order_acquire) != appliedGeneration_) applySettings();
+  }
+  void applySettings();
   void servicePads();
   void advancePadCountdowns();
   void renderVoices();
-  float renderBassDrum();
-  float renderSnare();
-  float renderHiHat();
-  float renderClap();
+  float renderBassDrum(float tone, float envelope);
+  float renderSnare(float secondTone, float mainTone, float envelope);
+  float renderHiHat(float tone, float envelope);
+  float renderClap(float tone, float envelope);
   bool chaosActive(int voice) const;
   float chaosStage(int voice, float x) const;
   void setFrequencies(int keyOffset);
@@ -138,11 +143,14 @@ class Engine {
   float silenceCounter_ = 0.0f;
   float masterGain_ = 0.0f;
   float snapLevel_ = 0.0f;
-  float noiseSample_ = 0.0f;
+  // Until the first draw the Chance tests see 1.0: only a certain chance arms.
+  float noiseSample_ = 1.0f;
   float chaosValue_ = 0.0f;
   float ringValue_ = 0.0f;
   std::array<float, kNumVoices> voiceSignal_{};
   std::array<std::int16_t, kNumVoices> padCountdown_{};
+  bool padCountdownsRunning_ = false;  // some countdown below 14001
+  int nextEventFrame_ = 0;  // within the current block
   double configuredRate_ = 44100.0;  // the rate the DSP blocks were set up with
   std::uint32_t appliedGeneration_ = 0;
   int clapTranspose_ = 0;
@@ -163,7 +171,7 @@ class Engine {
   std::atomic<float> globalPcmRate_{1.0f};
   BlockSettings settings_;
   std::array<std::atomic<bool>, kNumVoices> padHeld_{};
-  std::array<std::atomic<bool>, kNumVoices> padRequest_{};
+  std::atomic<unsigned> padRequests_{0};  // one bit per voice
   std::array<std::atomic<bool>, kNumVoices> triggerIndicator_{};
 };
 

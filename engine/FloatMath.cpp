@@ -10,15 +10,8 @@ namespace {
 constexpr double kLn2Hi = 6.93147180369123816490e-01;
 constexpr double kLn2Lo = 1.90821492927058770002e-10;
 constexpr double kInvLn2 = 1.44269504088896338700e+00;
-constexpr double kTwoPi = 6.28318530717958647692528676655900577;
-constexpr double kPi = 3.14159265358979323846264338327950288;
 
-// Reciprocal factorials for the Taylor series, rounded once by the compiler.
-constexpr double inverseFactorial(int n) {
-  double f = 1.0;
-  for (int i = 2; i <= n; ++i) f *= i;
-  return 1.0 / f;
-}
+using detail::inverseFactorial;
 
 // Series coefficients, highest order first.
 constexpr auto kExpSeries = [] {
@@ -26,11 +19,7 @@ constexpr auto kExpSeries = [] {
   for (int n = 14; n >= 1; --n) t.c[14 - n] = inverseFactorial(n);
   return t;
 }();
-constexpr auto kSinSeries = [] {
-  struct { double c[11]; } t{};
-  for (int n = 23, i = 0; n >= 3; n -= 2, ++i) t.c[i] = ((n / 2) % 2 ? -1.0 : 1.0) * inverseFactorial(n);
-  return t;
-}();
+
 
 int roundToInt(double x) { return static_cast<int>(x < 0 ? x - 0.5 : x + 0.5); }
 
@@ -47,6 +36,17 @@ double exp(double x) {
   for (int i = 1; i < 14; ++i) sum = sum * r + kExpSeries.c[i];
   sum = sum * r + 1.0;
   return std::ldexp(sum, k);
+}
+
+double sinReduced(double x) {
+  if (x != x || x == std::numeric_limits<double>::infinity() || x == -std::numeric_limits<double>::infinity())
+    return std::numeric_limits<double>::quiet_NaN();
+  // Reduce to [-pi, pi], then to [-pi/2, pi/2] by sin(pi - x) = sin(x).
+  const double turns = x / detail::kTwoPi;
+  double r = x - detail::kTwoPi * static_cast<double>(static_cast<long long>(turns < 0 ? turns - 0.5 : turns + 0.5));
+  if (r > detail::kPi / 2) r = detail::kPi - r;
+  if (r < -detail::kPi / 2) r = -detail::kPi - r;
+  return detail::sinSeries(r);
 }
 
 double log(double x) {
@@ -72,20 +72,6 @@ double pow(double base, double y) {
   if (y == 0) return 1.0;
   if (base == 0) return y > 0 ? 0.0 : std::numeric_limits<double>::infinity();
   return exp(y * log(base));
-}
-
-double sin(double x) {
-  if (x != x || x == std::numeric_limits<double>::infinity() || x == -std::numeric_limits<double>::infinity())
-    return std::numeric_limits<double>::quiet_NaN();
-  // Reduce to [-pi, pi], then to [-pi/2, pi/2] by sin(pi - x) = sin(x).
-  double turns = x / kTwoPi;
-  double r = x - kTwoPi * static_cast<double>(static_cast<long long>(turns < 0 ? turns - 0.5 : turns + 0.5));
-  if (r > kPi / 2) r = kPi - r;
-  if (r < -kPi / 2) r = -kPi - r;
-  double r2 = r * r;
-  double sum = 0.0;
-  for (double c : kSinSeries.c) sum = (sum + c) * r2;
-  return r + r * sum;
 }
 
 }  // namespace zvx::math

@@ -2,6 +2,8 @@
 // Fed its own previous output as modulation it becomes a feedback PM source.
 #pragma once
 
+#include <cmath>
+
 #include "engine/FloatMath.h"
 
 namespace zvx {
@@ -29,10 +31,8 @@ class ToneOscillator {
     float step = tuningFactor_ * pitchFactor_ * frequency_ * samplePeriod_;
     previousPhase_ = phase_;
     phase_ = wrap(previousPhase_ + step);
-    modulatedPhase_ = wrap(phaseModulation_ * 0.15915507f + phase_);
-    magnitude_ = modulatedPhase_ < 0.0f ? -modulatedPhase_ : modulatedPhase_;
-    float m = modulatedPhase_;
-    float a = magnitude_;
+    const float m = wrap(phaseModulation_ * 0.15915507f + phase_);
+    const float a = std::fabs(m);
     return 68.5949f * m * (a + 0.232963f) * (a - 0.5f) * (a - 0.732963f);
   }
 
@@ -44,8 +44,6 @@ class ToneOscillator {
   float frequency_ = 0.0f;
   float phaseModulation_ = 0.0f;
   float previousPhase_ = 0.0f;
-  float magnitude_ = 0.0f;
-  float modulatedPhase_ = 0.0f;
   float sampleRate_ = 44100.0f;
   float samplePeriod_ = 1.0f / 44100.0f;
   float pitchFactor_ = 1.0f;

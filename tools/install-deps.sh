@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   g++ make cmake pkg-config
   libgtest-dev libbenchmark-dev
+  libsndfile1-dev
 )
 
 missing=()

@@ -82,6 +82,43 @@ std::vector<ShownMessage> MessageCapture::messages() {
   return result;
 }
 
+VstMidiEvent noteOn(int position, int note, int velocity, int channel) {
+  return testhost::midiEvent(position, 0x90 | channel, note, velocity);
+}
+
+VstMidiEvent noteOff(int position, int note, int velocity, int channel) {
+  return testhost::midiEvent(position, 0x80 | channel, note, velocity);
+}
+
+VstMidiEvent controller(int position, int number, int value, int channel) {
+  return testhost::midiEvent(position, 0xB0 | channel, number, value);
+}
+
+std::vector<Channel> renderZvx(const Settings& settings, const std::vector<VstMidiEvent>& events, int frames,
+                               int blockSize, const testhost::HostConfig& config) {
+  auto zvx = createZvx(config);
+  if (!zvx) return {};
+  zvx->start(static_cast<float>(config.sampleRate > 0 ? config.sampleRate : 44100), blockSize);
+  for (const auto& [index, value] : settings) zvx->setParameter(index, value);
+  return zvx->render(frames, blockSize, events);
+}
+
+double frequencyOf(const Channel& channel, std::size_t from, std::size_t to, double sampleRate) {
+  double first = -1.0;
+  double last = -1.0;
+  int crossings = 0;
+  for (std::size_t i = from + 1; i < std::min(to, channel.size()); ++i) {
+    if (channel[i - 1] < 0.0f && channel[i] >= 0.0f) {
+      double where = static_cast<double>(i - 1) + channel[i - 1] / (channel[i - 1] - channel[i]);
+      if (first < 0) first = where;
+      last = where;
+      ++crossings;
+    }
+  }
+  if (crossings < 2) return 0.0;
+  return (crossings - 1) * sampleRate / (last - first);
+}
+
 float peak(const Channel& channel, std::size_t from, std::size_t to) {
   float result = 0.0f;
   for (std::size_t i = from; i < std::min(to, channel.size()); ++i) result = std::max(result, std::fabs(channel[i]));

@@ -60,6 +60,22 @@ class MessageCapture {
 // Samples of one output channel.
 using Channel = std::vector<float>;
 
+// MIDI events at absolute sample positions (the render splits them into blocks).
+VstMidiEvent noteOn(int position, int note, int velocity = 127, int channel = 0);
+VstMidiEvent noteOff(int position, int note, int velocity = 0, int channel = 0);
+VstMidiEvent controller(int position, int number, int value, int channel = 0);
+
+// Parameter settings applied right after construction, by index.
+using Settings = std::vector<std::pair<int, float>>;
+
+// Renders a fresh ZVX instance: settings, then `frames` samples with `events`.
+std::vector<Channel> renderZvx(const Settings& settings, const std::vector<VstMidiEvent>& events, int frames,
+                               int blockSize = 512, const testhost::HostConfig& config = {});
+
+// Frequency in Hz of a periodic signal between two samples, from the span of
+// its rising zero crossings.
+double frequencyOf(const Channel& channel, std::size_t from, std::size_t to, double sampleRate = 44100.0);
+
 float peak(const Channel& channel, std::size_t from = 0, std::size_t to = SIZE_MAX);
 // Index of the first sample whose magnitude exceeds `threshold`, or -1.
 long firstAbove(const Channel& channel, float threshold = 0.0f);

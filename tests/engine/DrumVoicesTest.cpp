@@ -1,0 +1,204 @@
+// The voices, heard on the module's outputs.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/support/TestSupport.h"
+
+namespace zvx {
+namespace {
+
+using namespace zvx::test;
+
+constexpr int kLeft = 0, kRight = 1, kBD = 2, kSD = 3, kHH = 4, kCP = 5;
+const Settings kSynthBD = {{10, 0.0f}};
+
+double semitones(double from, double to) { return 12.0 * std::log2(to / from); }
+
+TEST(DrumVoicesTest, MuteBelowHalfSilencesTheVoice) {
+  Settings muted = kSynthBD;
+  muted.push_back({7, 0.4999f});
+  auto silent = renderZvx(muted, {noteOn(0, 35)}, 4000);
+  EXPECT_EQ(peak(silent[kBD]), 0.0f);
+  Settings on = kSynthBD;
+  on.push_back({7, 0.5f});
+  EXPECT_GT(peak(renderZvx(on, {noteOn(0, 35)}, 4000)[kBD]), 0.05f);
+}
+
+TEST(DrumVoicesTest, ShortBassDrumNoteDecaysFasterThanTheLongOne) {
+  auto long35 = renderZvx(kSynthBD, {noteOn(0, 35)}, 30000);
+  auto short36 = renderZvx(kSynthBD, {noteOn(0, 36)}, 30000);
+  EXPECT_GT(peak(long35[kBD], 20000, 25000), 0.05f);
+  EXPECT_LT(peak(short36[kBD], 20000, 25000), 0.001f);
+  EXPECT_GT(peak(short36[kBD], 0, 2000), 0.05f);
+}
+
+TEST(DrumVoicesTest, KeyTrackingTransposesARingingBassDrumUntilTheNextDrumNote) {
+  // A plain, long sine: no pitch sweep, decay 4 x 1.0.
+  const Settings ringing = {{10, 0.0f}, {2, 0.0f}, {3, 1.0f}, {62, 1.0f}};
+  const int second = 44100;
+  auto out = renderZvx(ringing, {noteOn(0, 35), noteOn(second, 60), noteOn(2 * second, 35)}, 3 * second);
+  const double base = frequencyOf(out[kBD], 2000, second);
+  const double raised = frequencyOf(out[kBD], second + 2000, 2 * second);
+  const double back = frequencyOf(out[kBD], 2 * second + 2000, 3 * second);
+  EXPECT_NEAR(base, 65.41, 0.2);  // note 36's frequency with BDPitch 0.5
+  EXPECT_NEAR(semitones(base, raised), 15.0, 0.05);
+  EXPECT_NEAR(semitones(base, back), 0.0, 0.05);
+  // With key tracking off the high note leaves the pitch alone.
+  Settings untracked = ringing;
+  untracked.push_back({13, 0.0f});
+  auto fixed = renderZvx(untracked, {noteOn(0, 35), noteOn(second, 60)}, 2 * second);
+  EXPECT_NEAR(semitones(base, frequencyOf(fixed[kBD], second + 2000, 2 * second)), 0.0, 0.05);
+}
+
+TEST(DrumVoicesTest, ClapNotesTransposeAndNote29KeepsTheLastTransposition) {
+  // A plain clap sine: no modulation, no cricket, long decay.
+  const Settings plain = {{39, 0.0f}, {44, 0.0f}, {40, 1.0f}, {62, 1.0f}};
+  auto pitchOf = [&](std::vector<VstMidiEvent> events, int from) {
+    auto out = renderZvx(plain, events, from + 8000);
+    return frequencyOf(out[kCP], from + 500, from + 8000);
+  };
+  const double unchanged = pitchOf({noteOn(0, 29)}, 0);  // 0.625 x f[84]
+  EXPECT_NEAR(unchanged, 0.625 * 1046.5, 1.0);
+  EXPECT_NEAR(semitones(unchanged, pitchOf({noteOn(0, 31)}, 0)), 12.0, 0.05);
+  EXPECT_NEAR(semitones(unchanged, pitchOf({noteOn(0, 33)}, 0)), 24.0, 0.05);
+  EXPECT_NEAR(semitones(unchanged, pitchOf({noteOn(0, 37)}, 0)), -12.0, 0.05);
+  EXPECT_NEAR(semitones(unchanged, pitchOf({noteOn(0, 39)}, 0)), -24.0, 0.05);
+  EXPECT_NEAR(semitones(unchanged, pitchOf({noteOn(0, 39), noteOn(9000, 29)}, 9000)), -24.0, 0.05);
+}
+
+TEST(DrumVoicesTest, PanPowerAndVolumeShapeOnlyTheMix) {
+  Settings left = kSynthBD;
+  left.push_back({5, 0.0f});
+  auto hardLeft = renderZvx(left, {noteOn(0, 35)}, 4000);
+  EXPECT_GT(peak(hardLeft[kLeft]), 0.05f);
+  EXPECT_EQ(peak(hardLeft[kRight]), 0.0f);
+
+  auto centre = renderZvx(kSynthBD, {noteOn(0, 35)}, 4000);
+  for (int i = 0; i < 4000; ++i) {
+    ASSERT_EQ(centre[kLeft][i], centre[kRight][i]);
+    // Volume 0.5 gives a master gain of 1.25; pan 0.5 puts half on each side.
+    ASSERT_FLOAT_EQ(centre[kLeft][i], 0.5f * centre[kBD][i] * 1.25f);
+  }
+
+  Settings powerOff = kSynthBD;
+  powerOff.push_back({59, 0.0f});
+  auto unpowered = renderZvx(powerOff, {noteOn(0, 35)}, 4000);
+  EXPECT_EQ(peak(unpowered[kLeft]), 0.0f);
+  EXPECT_EQ(peak(unpowered[kRight]), 0.0f);
+  EXPECT_EQ(unpowered[kBD], centre[kBD]);
+}
+
+TEST(DrumVoicesTest, FullMasterChaosReplacesTheMixByItsRingModulatedForm) {
+  // Note 46 lies above the remapped range, so the open hi-hat plays as asked.
+  auto plain = renderZvx({}, {noteOn(0, 46)}, 20000);
+  auto ringed = renderZvx({{58, 1.0f}}, {noteOn(0, 46)}, 20000);
+  EXPECT_EQ(plain[kHH], ringed[kHH]);
+  float largest = 0.0f;
+  bool varies = false;
+  float previousRatio = 0.0f;
+  for (int i = 0; i < 20000; ++i) {
+    const float dry = 0.5f * ringed[kHH][i] * 1.25f;
+    ASSERT_FLOAT_EQ(plain[kLeft][i], dry);
+    if (std::fabs(dry) < 1e-3f) continue;
+    const float ratio = ringed[kLeft][i] / dry;  // ring x chaos
+    largest = std::max(largest, std::fabs(ratio));
+    if (previousRatio != 0.0f && std::fabs(ratio - previousRatio) > 1e-3f) varies = true;
+    previousRatio = ratio;
+  }
+  EXPECT_LE(largest, 0.85f);
+  EXPECT_GT(largest, 0.0f);
+  EXPECT_TRUE(varies);
+}
+
+TEST(DrumVoicesTest, ChanceArmsChaosOnlyWhenMasterChaosAllows) {
+  // Chaos 0.5 multiplies the samples louder than 0.5 of an armed voice by the
+  // chaos value; it does not touch the oscillator, so the rest stays equal.
+  const Settings unarmed = {{10, 0.0f}, {8, 0.5f}, {9, 0.0f}};
+  const Settings chanceButNoMaster = {{10, 0.0f}, {8, 0.5f}, {9, 1.0f}, {58, 0.0f}};
+  const Settings chanceAndMaster = {{10, 0.0f}, {8, 0.5f}, {9, 1.0f}, {58, 0.5f}};
+  const std::vector<VstMidiEvent> hits = {noteOn(0, 35), noteOn(3000, 35)};
+  auto reference = renderZvx(unarmed, hits, 6000);
+  // Master_Chaos 0 arms only when the noise sample is exactly 0: not here,
+  // not even at the first hit after loading.
+  EXPECT_EQ(renderZvx(chanceButNoMaster, hits, 6000)[kBD], reference[kBD]);
+  // Master_Chaos 0.5 with chance 1.0 arms at every hit.
+  auto armed = renderZvx(chanceAndMaster, hits, 6000);
+  EXPECT_NE(armed[kBD], reference[kBD]);
+  // The chaos value is 0 until the chaos LFO's first step (sample 736): the
+  // loud part of the wave is silenced, so the start is much quieter.
+  auto energy = [](const Channel& c) {
+    double sum = 0;
+    for (int i = 0; i < 700; ++i) sum += c[i] * c[i];
+    return sum;
+  };
+  EXPECT_LT(energy(armed[kBD]), 0.5 * energy(reference[kBD]));
+}
+
+TEST(DrumVoicesTest, OverlappingNotesAllEndAndTheEngineSleepsAfterwards) {
+  // Notes of every voice overlapping, each with its note-off; with Master_Chaos
+  // at 1.0 most are remapped to random drums at their note-on.
+  const int second = 44100;
+  std::vector<VstMidiEvent> pattern;
+  const int notes[] = {38, 35, 42, 39, 36, 40, 44, 31, 29, 46, 33, 37};
+  for (int i = 0; i < 12; ++i) {
+    pattern.push_back(noteOn(i * 1000, notes[i], 100));
+    pattern.push_back(noteOff(i * 1000 + 4500, notes[i]));
+  }
+  for (float masterChaos : {0.0f, 1.0f}) {
+    auto probe = [&](int at) {
+      std::vector<VstMidiEvent> events = pattern;
+      events.push_back(noteOn(at, 46));
+      events.push_back(noteOff(at + 100, 46));
+      auto out = renderZvx({{58, masterChaos}}, events, at + 3000);
+      return Channel(out[kHH].begin() + at, out[kHH].end());
+    };
+    // Asleep at both times, so the probe hit sounds the same.
+    EXPECT_EQ(probe(7 * second), probe(8 * second)) << "Master_Chaos " << masterChaos;
+  }
+}
+
+TEST(DrumVoicesTest, SecondNoteOnOfAHeldNoteRetriggersWithTheFirstVelocity) {
+  const Settings velocitySensitive = {{10, 0.0f}, {2, 0.0f}, {60, 1.0f}};
+  auto held = renderZvx(velocitySensitive, {noteOn(0, 35, 127), noteOn(40000, 35, 10)}, 44000);
+  auto released = renderZvx(velocitySensitive, {noteOn(0, 35, 127), noteOff(1000, 35), noteOn(40000, 35, 10)}, 44000);
+  const float first = peak(held[kBD], 0, 4000);
+  EXPECT_NEAR(peak(held[kBD], 40000, 44000), first, first * 0.05f);
+  EXPECT_LT(peak(released[kBD], 40000, 44000), first * 0.05f);
+}
+
+TEST(DrumVoicesTest, SameInputGivesTheSameOutput) {
+  std::vector<VstMidiEvent> events;
+  for (int i = 0; i < 16; ++i) events.push_back(noteOn(i * 3000, (i % 3 == 0) ? 35 : (i % 3 == 1) ? 38 : 42, 90 + i));
+  const Settings chaotic = {{8, 0.7f}, {9, 0.8f}, {21, 0.5f}, {20, 0.9f}, {58, 0.8f}};
+  EXPECT_EQ(renderZvx(chaotic, events, 50000), renderZvx(chaotic, events, 50000));
+}
+
+TEST(DrumVoicesTest, BlockSizeDoesNotMatterForEventsOnCommonBlockStarts) {
+  // Positions are multiples of 3584 = 7 x 512, a block start in every size.
+  std::vector<VstMidiEvent> events;
+  const int notes[] = {35, 38, 42, 39, 46, 36, 40, 44};
+  for (int i = 0; i < 8; ++i) events.push_back(noteOn(i * 3584, notes[i], 127));
+  events.push_back(noteOff(8 * 3584, 42));
+  const Settings settings = {{8, 0.6f}, {9, 0.7f}, {58, 0.6f}, {57, 0.5f}};
+  auto reference = renderZvx(settings, events, 12 * 3584, 512);
+  for (int blockSize : {1, 7, 64}) EXPECT_EQ(renderZvx(settings, events, 12 * 3584, blockSize), reference) << blockSize;
+}
+
+TEST(DrumVoicesTest, RateToldAfterConstructionMatchesRateKnownAtConstruction) {
+  testhost::HostConfig knowing;
+  knowing.sampleRate = 48000;
+  testhost::HostConfig silent;
+  silent.sampleRate = 0;  // the host answers 0 to the rate query
+  std::vector<VstMidiEvent> events = {noteOn(0, 35), noteOn(5000, 38), noteOn(9000, 42), noteOn(12000, 39)};
+  auto built = [&](const testhost::HostConfig& config) {
+    auto zvx = createZvx(config);
+    zvx->start(48000.0f, 512);
+    zvx->setParameter(12, 0.7f);
+    return zvx->render(20000, 512, events);
+  };
+  EXPECT_EQ(built(silent), built(knowing));
+}
+
+}  // namespace
+}  // namespace zvx

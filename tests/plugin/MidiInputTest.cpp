@@ -1,0 +1,186 @@
+// MIDI intake through the real module: when events act, which ones act, and
+// how they wake the engine.
+#include <gtest/gtest.h>
+
+#include "tests/support/TestSupport.h"
+
+namespace zvx {
+namespace {
+
+using namespace zvx::test;
+
+constexpr int kBDChannel = 2;
+constexpr int kSDChannel = 3;
+// Bass drum as a pure synthesized body, so it sounds without samples.
+const Settings kSynthBD = {{10, 0.0f}};
+
+TEST(MidiInputTest, NoteActsBeforeTheSampleNumberedByItsDeltaFrames) {
+  // 1-based sample numbers: delta 0 and 1 act before sample 1, delta 10 before sample 10.
+  for (auto [delta, firstSample] : {std::pair{0, 0L}, {1, 0L}, {10, 9L}}) {
+    auto out = renderZvx(kSynthBD, {noteOn(delta, 35)}, 512);
+    EXPECT_EQ(firstAbove(out[kBDChannel]), firstSample) << "delta " << delta;
+    EXPECT_EQ(firstAbove(out[0]), firstSample) << "delta " << delta;
+  }
+}
+
+TEST(MidiInputTest, EveryChannelActsAlikeAndVelocityZeroIsANoteOff) {
+  auto channel1 = renderZvx(kSynthBD, {noteOn(0, 35, 100, 0), noteOff(3000, 35)}, 8000);
+  auto channel10 = renderZvx(kSynthBD, {noteOn(0, 35, 100, 9), noteOff(3000, 35, 0, 9)}, 8000);
+  auto velocityZero = renderZvx(kSynthBD, {noteOn(0, 35, 100), noteOn(3000, 35, 0)}, 8000);
+  EXPECT_EQ(channel1, channel10);
+  EXPECT_EQ(channel1, velocityZero);
+  auto held = renderZvx(kSynthBD, {noteOn(0, 35, 100)}, 8000);
+  EXPECT_NE(held, channel1);  // the note-off did something
+}
+
+TEST(MidiInputTest, MessagesThatMustChangeNothingChangeNothing) {
+  auto plain = renderZvx(kSynthBD, {noteOn(0, 35)}, 6000);
+  // A note-off for a note never started, a program change, a pitch bend.
+  auto others = renderZvx(kSynthBD,
+                          {noteOn(0, 35), noteOff(100, 38), testhost::midiEvent(200, 0xC0, 5, 0),
+                           testhost::midiEvent(300, 0xE0, 0, 90), testhost::midiEvent(400, 0xA0, 35, 20)},
+                          6000);
+  EXPECT_EQ(plain, others);
+
+  auto zvx = createZvx();
+  zvx->start();
+  zvx->sendEvents({testhost::midiEvent(0, 0xC0, 7, 0)});
+  zvx->render(64);
+  EXPECT_EQ(zvx->dispatch(effGetProgram), 0);
+}
+
+TEST(MidiInputTest, SysexBetweenTwoNotesAtOneFrameIsPassedOver) {
+  auto zvx = createZvx();
+  zvx->start();
+  zvx->setParameter(10, 0.0f);
+  VstMidiEvent bd = testhost::midiEvent(5, 0x90, 35, 127);
+  VstMidiEvent sd = testhost::midiEvent(5, 0x90, 38, 127);
+  char dump[4] = {char(0xF0), 0x7E, 0x01, char(0xF7)};
+  VstMidiSysexEvent sysex{};
+  sysex.type = kVstSysExType;
+  sysex.byteSize = sizeof sysex;
+  sysex.deltaFrames = 5;
+  sysex.dumpBytes = 4;
+  sysex.sysexDump = dump;
+  zvx->sendRawEvents({reinterpret_cast<VstEvent*>(&bd), reinterpret_cast<VstEvent*>(&sysex),
+                      reinterpret_cast<VstEvent*>(&sd)});
+  std::vector<std::vector<float>> out(6, std::vector<float>(512));
+  float* pointers[6];
+  for (int c = 0; c < 6; ++c) pointers[c] = out[c].data();
+  zvx->processReplacing(pointers, 512);
+  EXPECT_EQ(firstAbove(out[kBDChannel]), 4);
+  EXPECT_EQ(firstAbove(out[kSDChannel]), 4);
+}
+
+TEST(MidiInputTest, EventsBeyondTheBlockAreDroppedWithIt) {
+  auto zvx = createZvx();
+  zvx->start();
+  zvx->setParameter(10, 0.0f);
+  zvx->sendEvents({testhost::midiEvent(600, 0x90, 35, 127)});
+  std::vector<std::vector<float>> out(6, std::vector<float>(512));
+  float* pointers[6];
+  for (int c = 0; c < 6; ++c) pointers[c] = out[c].data();
+  zvx->processReplacing(pointers, 512);
+  zvx->processReplacing(pointers, 512);  // the next block does not see them either
+  for (const auto& channel : out) EXPECT_EQ(peak(channel), 0.0f);
+}
+
+TEST(MidiInputTest, OutOfOrderEventsActAtOnceAndNeverStallTheBlock) {
+  auto zvx = createZvx();
+  zvx->start();
+  zvx->setParameter(10, 0.0f);
+  zvx->sendEvents({testhost::midiEvent(100, 0x90, 38, 127), testhost::midiEvent(20, 0x90, 35, 127)});
+  std::vector<std::vector<float>> out(6, std::vector<float>(512));
+  float* pointers[6];
+  for (int c = 0; c < 6; ++c) pointers[c] = out[c].data();
+  zvx->processReplacing(pointers, 512);
+  EXPECT_EQ(firstAbove(out[kSDChannel]), 99);
+  EXPECT_EQ(firstAbove(out[kBDChannel]), 99);  // late event handled right after the one before it
+}
+
+TEST(MidiInputTest, ControllerOneTwentyThreeSilencesEveryVoice) {
+  const Settings settings = {{10, 0.0f}};
+  auto out = renderZvx(settings, {noteOn(0, 35), noteOn(0, 38), controller(10000, 123, 0)}, 60000);
+  EXPECT_GT(peak(out[kBDChannel], 9000, 10000), 0.01f);
+  EXPECT_GT(peak(out[kSDChannel], 9000, 10000), 0.001f);
+  // Released from 10000 (the bass drum's release lasts 0.75 s): then silence.
+  EXPECT_EQ(peak(out[kBDChannel], 45000), 0.0f);
+  EXPECT_EQ(peak(out[kSDChannel], 45000), 0.0f);
+  EXPECT_EQ(peak(out[0], 45000), 0.0f);
+  // Without it the voices are still rendered at that time.
+  auto held = renderZvx(settings, {noteOn(0, 35), noteOn(0, 38)}, 60000);
+  EXPECT_GT(peak(held[kBDChannel], 45000), 0.0f);
+  // A new note after it sounds: controller 123 forgot the held notes.
+  auto again = renderZvx(settings, {noteOn(0, 35), controller(1000, 123, 0), noteOn(2000, 35)}, 4000);
+  EXPECT_GT(peak(again[kBDChannel], 2000), 0.01f);
+}
+
+// Asleep, the engine stands still: a hit sounds the same whenever it comes.
+// Awake, the noise and the LFOs run on, so a later hit sounds different.
+TEST(MidiInputTest, FourSecondsOfSilenceSleepAndAnyControllerWakes) {
+  const int second = 44100;
+  auto hit = [&](int at, std::vector<VstMidiEvent> extra) {
+    std::vector<VstMidiEvent> events = {noteOn(0, 38), noteOff(100, 38), noteOn(at, 38), noteOff(at + 100, 38)};
+    events.insert(events.end(), extra.begin(), extra.end());
+    auto out = renderZvx({}, events, at + 4000, 512);
+    return Channel(out[kSDChannel].begin() + at, out[kSDChannel].end());
+  };
+  const Channel atSix = hit(6 * second, {});
+  const Channel atSeven = hit(7 * second, {});
+  EXPECT_GT(peak(atSix), 0.01f);
+  EXPECT_EQ(atSix, atSeven);
+  // A controller bound to nothing still wakes the engine.
+  const Channel wokenAtFive = hit(6 * second, {controller(5 * second, 20, 64)});
+  EXPECT_NE(wokenAtFive, atSix);
+  // Before four seconds have passed the engine is still awake.
+  const Channel atThree = hit(3 * second, {});
+  const Channel atFour = hit(3 * second + 4410, {});
+  EXPECT_NE(atThree, atFour);
+}
+
+TEST(MidiInputTest, PadSoundsOnceAndEndsFourteenThousandSamplesLater) {
+  auto zvx = createZvx();
+  zvx->start();
+  zvx->setParameter(10, 0.0f);   // synth bass drum
+  zvx->setParameter(2, 0.0f);    // no pitch sweep: a plain sine
+  zvx->setParameter(61, 1.0f);   // 1.6 s attack: still rising when the note-off comes
+  zvx->setParameter(99, 1.0f);
+  auto first = zvx->render(10000);
+  zvx->setParameter(99, 1.0f);  // held: nothing happens
+  auto second = zvx->render(10000);
+  const Channel bd = [&] {
+    Channel all = first[kBDChannel];
+    all.insert(all.end(), second[kBDChannel].begin(), second[kBDChannel].end());
+    return all;
+  }();
+  EXPECT_EQ(firstAbove(bd), 0);
+  // The level rises until the pad's note-off, then falls.
+  const float beforeOff = peak(bd, 13000, 13990);
+  const float afterOff = peak(bd, 15000, 16000);
+  EXPECT_GT(beforeOff, peak(bd, 11000, 12000));
+  EXPECT_LT(afterOff, beforeOff);
+
+  // The pad can sound again after its note-off.
+  zvx->setParameter(2, 0.5f);
+  zvx->setParameter(61, 0.0f);
+  auto quiet = zvx->render(44100 * 2);
+  EXPECT_LT(peak(quiet[kBDChannel], 44100 * 2 - 100), 0.001f);
+  zvx->setParameter(99, 1.0f);
+  auto third = zvx->render(512);
+  EXPECT_GT(peak(third[kBDChannel]), 0.01f);
+}
+
+TEST(MidiInputTest, ExactlyHalfDoesNotPressAPad) {
+  auto zvx = createZvx();
+  zvx->start();
+  zvx->setParameter(10, 0.0f);
+  zvx->setParameter(100, 0.5f);
+  auto out = zvx->render(2048);
+  for (const auto& channel : out) EXPECT_EQ(peak(channel), 0.0f);
+  zvx->setParameter(100, 0.51f);
+  out = zvx->render(2048);
+  EXPECT_GT(peak(out[kSDChannel]), 0.01f);
+}
+
+}  // namespace
+}  // namespace zvx

@@ -1,0 +1,526 @@
+// zvx-render: the MIDI file reader on its own, then the built executable end
+// to end on files written here and read back with libsndfile.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <fstream>
+#include <initializer_list>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestSupport.h"
+#include "tools/zvx-render/DemoPattern.h"
+#include "tools/zvx-render/MidiFile.h"
+
+extern char** environ;
+
+namespace zvx::test {
+namespace {
+
+using render::MidiFile;
+using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------
+// Standard MIDI Files written byte by byte, so each test decides every detail.
+
+Bytes bytes(std::initializer_list<int> values) {
+  Bytes out;
+  for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
+  return out;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+Bytes variable(std::uint32_t value) {
+  Bytes out{static_cast<std::uint8_t>(value & 0x7F)};
+  while (value >>= 7) out.insert(out.begin(), static_cast<std::uint8_t>((value & 0x7F) | 0x80));
+  return out;
+}
+
+Bytes bigEndian(std::uint32_t value, int count) {
+  Bytes out;
+  for (int i = count - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  return out;
+}
+
+Bytes chunk(const char* type, const Bytes& body) {
+  return Bytes(type, type + 4) + bigEndian(static_cast<std::uint32_t>(body.size()), 4) + body;
+}
+
+Bytes header(int format, int tracks, int division) {
+  return chunk("MThd", bigEndian(format, 2) + bigEndian(tracks, 2) + bigEndian(division, 2));
+}
+
+const Bytes kEndOfTrack = bytes({0x00, 0xFF, 0x2F, 0x00});
+
+// Format 1 at 480 ticks a quarter: a conductor track at 120 BPM that slows to
+// 60 BPM at tick 960 (one second in), and a drum track in running status with
+// a sysex and an escaped event to step over. A snare at tick 480 and a hi-hat
+// at tick 1440, which the tempo change puts at 2.0 s rather than 1.5 s.
+Bytes tempoChangeSong() {
+  const Bytes conductor = bytes({0x00, 0xFF, 0x03, 0x04, 'T', 'e', 'm', 'p'}) +
+                          bytes({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}) +            // 500000 us
+                          variable(960) + bytes({0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) +  // 1000000 us
+                          kEndOfTrack;
+  const Bytes drums = variable(480) + bytes({0x99, 38, 100}) +             // snare on
+                      variable(60) + bytes({38, 0}) +                      // running status: off
+                      bytes({0x00, 0xF0, 0x04, 0x7E, 0x7F, 0x09, 0xF7}) +  // sysex
+                      bytes({0x00, 0xF7, 0x02, 0xF3, 0x01}) +              // escaped bytes
+                      bytes({0x00, 0xFF, 0x01, 0x03, 'h', 'a', 't'}) +     // text
+                      variable(900) + bytes({0x99, 42, 90}) +              // hi-hat on
+                      variable(60) + bytes({42, 0}) +                      // running status: off
+                      kEndOfTrack;
+  return header(1, 2, 480) + chunk("MTrk", conductor) + chunk("MTrk", drums);
+}
+
+void writeFile(const fs::path& path, const Bytes& content) {
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+}
+
+// ---------------------------------------------------------------------------
+// The executable, run without a shell, and the sound files it writes.
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string readText(const fs::path& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+RunResult runRender(const std::vector<std::string>& arguments, const fs::path& folder) {
+  const fs::path outPath = folder / "stdout.txt";
+  const fs::path errPath = folder / "stderr.txt";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+
+  std::vector<std::string> all = {ZVX_RENDER_PATH};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& argument : all) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+
+  RunResult result;
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, ZVX_RENDER_PATH, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    ADD_FAILURE() << "cannot start " << ZVX_RENDER_PATH;
+    return result;
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = readText(outPath);
+  result.err = readText(errPath);
+  return result;
+}
+
+std::size_t lineCount(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+struct Sound {
+  SF_INFO info{};
+  std::vector<Channel> channels;
+};
+
+Sound readSound(const fs::path& path) {
+  Sound sound;
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &sound.info);
+  if (!file) {
+    ADD_FAILURE() << "cannot read " << path << ": " << sf_strerror(nullptr);
+    return sound;
+  }
+  std::vector<float> interleaved(static_cast<std::size_t>(sound.info.frames * sound.info.channels));
+  sf_readf_float(file, interleaved.data(), sound.info.frames);
+  sf_close(file);
+  sound.channels.assign(static_cast<std::size_t>(sound.info.channels),
+                        Channel(static_cast<std::size_t>(sound.info.frames)));
+  for (std::size_t i = 0; i < interleaved.size(); ++i)
+    sound.channels[i % sound.channels.size()][i / sound.channels.size()] = interleaved[i];
+  return sound;
+}
+
+// A scratch folder inside the temporary documents folder the module uses.
+class RenderFolder {
+ public:
+  RenderFolder() : folder_(documents_.documents() / "render") { fs::create_directories(folder_); }
+  fs::path operator/(const std::string& name) const { return folder_ / name; }
+  RunResult run(const std::vector<std::string>& arguments) const { return runRender(arguments, folder_); }
+
+ private:
+  TempDocuments documents_;
+  fs::path folder_;
+};
+
+// ---------------------------------------------------------------------------
+// The reader
+
+TEST(MidiFileTest, MergesTracksAndTimesEventsThroughTheTempoMap) {
+  std::string error;
+  auto song = MidiFile::parse(tempoChangeSong(), error);
+  ASSERT_TRUE(song) << error;
+  EXPECT_EQ(song->format(), 1);
+  EXPECT_EQ(song->trackCount(), 2);
+  EXPECT_EQ(song->division(), 480);
+  ASSERT_EQ(song->tempoChanges().size(), 2u);
+
+  const auto timed = song->messagesAt(48000.0);
+  ASSERT_EQ(timed.size(), 4u);  // sysex, escaped and meta events are not messages
+  const std::int64_t expectedSamples[] = {24000, 27000, 96000, 102000};
+  const int expectedNotes[] = {38, 38, 42, 42};
+  const int expectedVelocities[] = {100, 0, 90, 0};
+  for (std::size_t i = 0; i < timed.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(timed[i].sample, expectedSamples[i]);
+    EXPECT_EQ(timed[i].size, 3);
+    EXPECT_EQ(timed[i].data[0], 0x99);  // running status restored in full
+    EXPECT_EQ(timed[i].data[1], expectedNotes[i]);
+    EXPECT_EQ(timed[i].data[2], expectedVelocities[i]);
+  }
+  EXPECT_EQ(song->messagesAt(44100.0)[0].sample, 22050);
+  EXPECT_DOUBLE_EQ(song->messages()[2].seconds, 2.0);
+  EXPECT_EQ(song->messages()[2].tick, 1440);
+}
+
+TEST(MidiFileTest, KeepsFileOrderAtEqualTimesAndSizesShortMessages) {
+  const Bytes first = bytes({0x00, 0x99, 36, 100, 0x00, 0xC9, 5, 0x00, 0xD9, 0x40, 0x00, 0x41}) + kEndOfTrack;
+  const Bytes second = bytes({0x00, 0x99, 38, 100, 0x00, 40, 100}) + kEndOfTrack;
+  // An unknown chunk between the tracks is stepped over.
+  const Bytes file = header(1, 2, 96) + chunk("MTrk", first) + chunk("XYZW", bytes({1, 2, 3})) + chunk("MTrk", second);
+  std::string error;
+  auto song = MidiFile::parse(file, error);
+  ASSERT_TRUE(song) << error;
+  const auto& messages = song->messages();
+  ASSERT_EQ(messages.size(), 6u);
+  const std::vector<std::pair<int, int>> expected = {{0x99, 36},   {0xC9, 5},  {0xD9, 0x40},
+                                                     {0xD9, 0x41}, {0x99, 38}, {0x99, 40}};
+  const int expectedSizes[] = {3, 2, 2, 2, 3, 3};
+  const int expectedTracks[] = {0, 0, 0, 0, 1, 1};
+  for (std::size_t i = 0; i < messages.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(messages[i].data[0], expected[i].first);
+    EXPECT_EQ(messages[i].data[1], expected[i].second);
+    EXPECT_EQ(messages[i].size, expectedSizes[i]);
+    EXPECT_EQ(messages[i].track, expectedTracks[i]);
+    EXPECT_EQ(messages[i].tick, 0);
+  }
+}
+
+TEST(MidiFileTest, SmpteTimingIgnoresTempo) {
+  // 25 frames a second, 40 ticks a frame: a thousand ticks a second.
+  const Bytes track =
+      bytes({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) + variable(500) + bytes({0x90, 38, 64}) + kEndOfTrack;
+  std::string error;
+  auto song = MidiFile::parse(header(0, 1, 0xE728) + chunk("MTrk", track), error);
+  ASSERT_TRUE(song) << error;
+  EXPECT_TRUE(song->smpteTiming());
+  ASSERT_EQ(song->messages().size(), 1u);
+  EXPECT_DOUBLE_EQ(song->messages()[0].seconds, 0.5);
+  EXPECT_EQ(song->messagesAt(44100.0)[0].sample, 22050);
+}
+
+TEST(MidiFileTest, RejectsBrokenFilesNamingTheProblem) {
+  const Bytes good = bytes({0x00, 0x90, 38, 100}) + kEndOfTrack;
+  struct Case {
+    const char* what;
+    Bytes file;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"no MThd", Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96}, "not a MIDI file"},
+      {"empty", Bytes{}, "not a MIDI file"},
+      {"short header", Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0}, "truncated header chunk"},
+      {"header size", chunk("MThd", bytes({0, 0, 0, 1})) + chunk("MTrk", good), "bad header chunk size 4"},
+      {"track size", header(0, 1, 96) + bytes({'M', 'T', 'r', 'k', 0, 0, 0, 100}) + good, "truncated track chunk"},
+      {"missing track", header(1, 2, 96) + chunk("MTrk", good), "1 of 2 track chunks"},
+      {"cut chunk header", header(1, 2, 96) + chunk("MTrk", good) + bytes({'M', 'T', 'r'}), "truncated chunk header"},
+      {"garbage chunk", header(1, 2, 96) + chunk("MTrk", good) + bytes({0, 1, 2, 3, 0, 0, 0, 0}), "bad chunk type"},
+      {"meta past chunk", header(0, 1, 96) + chunk("MTrk", bytes({0x00, 0xFF, 0x01, 0x40, 'a'})), "past the end"},
+      {"sysex past chunk", header(0, 1, 96) + chunk("MTrk", bytes({0x00, 0xF0, 0x10, 0x7E})), "past the end"},
+      {"note past chunk", header(0, 1, 96) + chunk("MTrk", bytes({0x00, 0x90, 38})), "past the end"},
+      {"delta past chunk", header(0, 1, 96) + chunk("MTrk", bytes({0x81, 0x80})), "past the end"},
+      {"long quantity", header(0, 1, 96) + chunk("MTrk", bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x90, 38, 1})),
+       "longer than 4 bytes"},
+      {"no status", header(0, 1, 96) + chunk("MTrk", bytes({0x00, 38, 100}) + kEndOfTrack), "without a status byte"},
+      {"status as data", header(0, 1, 96) + chunk("MTrk", bytes({0x00, 0x90, 38, 0x80}) + kEndOfTrack),
+       "where a data byte belongs"},
+      {"realtime byte", header(0, 1, 96) + chunk("MTrk", bytes({0x00, 0xF8}) + kEndOfTrack),
+       "unexpected status byte 0xF8"},
+      {"format 2", header(2, 1, 96) + chunk("MTrk", good), "format 2"},
+      {"format 7", header(7, 1, 96) + chunk("MTrk", good), "unknown format 7"},
+      {"no tracks", header(1, 0, 96), "no tracks"},
+      {"division 0", header(0, 1, 0) + chunk("MTrk", good), "time division"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string error;
+    EXPECT_FALSE(MidiFile::parse(c.file, error));
+    EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+  }
+}
+
+TEST(MidiFileTest, EveryCutOfAFileIsRefused) {
+  const Bytes file = tempoChangeSong();
+  for (std::size_t size = 0; size < file.size(); ++size) {
+    // A copy of exactly `size` bytes, so a read past its end is a read past the allocation.
+    const Bytes cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
+    std::string error;
+    EXPECT_FALSE(MidiFile::parse(cut, error)) << size;
+    EXPECT_FALSE(error.empty()) << size;
+  }
+}
+
+TEST(DemoPatternTest, IsAVariedDrumGrooveOfAtLeastTwoBars) {
+  std::string error;
+  auto demo = MidiFile::parse(render::DemoPattern::midiFile(), error);
+  ASSERT_TRUE(demo) << error;
+  EXPECT_EQ(demo->format(), 0);
+  ASSERT_FALSE(demo->tempoChanges().empty());
+  EXPECT_EQ(demo->tempoChanges().front().microsecondsPerQuarter, 500000u);  // 120 BPM
+
+  const std::set<int> drumNotes = {35, 36, 37, 38, 39, 40, 42, 44, 46};
+  std::set<int> notes;
+  std::set<int> velocities;
+  double lastOn = 0.0;
+  for (const auto& message : demo->messages()) {
+    if ((message.data[0] & 0xF0) != 0x90 || message.data[2] == 0) continue;
+    EXPECT_TRUE(drumNotes.count(message.data[1])) << int{message.data[1]};
+    notes.insert(message.data[1]);
+    velocities.insert(message.data[2]);
+    lastOn = std::max(lastOn, message.seconds);
+  }
+  auto plays = [&](std::initializer_list<int> any) {
+    return std::any_of(any.begin(), any.end(), [&](int note) { return notes.count(note) > 0; });
+  };
+  EXPECT_TRUE(plays({35, 36}));
+  EXPECT_TRUE(plays({38, 40}));
+  EXPECT_TRUE(plays({42, 44, 46}));
+  EXPECT_TRUE(plays({37, 39}));
+  EXPECT_GE(velocities.size(), 3u);
+  EXPECT_GE(lastOn, 4.0);  // two bars of 4/4 at 120 BPM
+}
+
+// ---------------------------------------------------------------------------
+// The executable
+
+TEST(ZvxRenderTest, RendersAMidiFileSampleAccurately) {
+  RenderFolder folder;
+  writeFile(folder / "song.mid", tempoChangeSong());
+  // An odd block size puts the notes inside blocks, away from their starts.
+  const std::vector<std::string> common = {"--midi", "song.mid", "--rate", "48000",    "--block",
+                                           "333",    "--tail",   "1",      "--format", "wav32f"};
+
+  std::vector<std::string> mixArguments = common;
+  mixArguments.insert(mixArguments.end(), {"-o", "mix.wav"});
+  const RunResult mixRun = folder.run(mixArguments);
+  ASSERT_EQ(mixRun.exitCode, 0) << mixRun.err;
+  EXPECT_EQ(lineCount(mixRun.out), 1u) << mixRun.out;
+  EXPECT_NE(mixRun.out.find("mix.wav"), std::string::npos) << mixRun.out;
+  EXPECT_NE(mixRun.out.find("3.125 s"), std::string::npos) << mixRun.out;
+  EXPECT_NE(mixRun.out.find("dBFS"), std::string::npos) << mixRun.out;
+
+  std::vector<std::string> allArguments = common;
+  allArguments.insert(allArguments.end(), {"-o", "all.wav", "--all-outputs"});
+  const RunResult allRun = folder.run(allArguments);
+  ASSERT_EQ(allRun.exitCode, 0) << allRun.err;
+  EXPECT_EQ(std::count(allRun.out.begin(), allRun.out.end(), '/'), 5) << "six peaks expected: " << allRun.out;
+
+  const Sound mix = readSound(folder / "mix.wav");
+  const Sound all = readSound(folder / "all.wav");
+  ASSERT_EQ(mix.info.channels, 2);
+  ASSERT_EQ(all.info.channels, 6);
+  EXPECT_EQ(mix.info.samplerate, 48000);
+  EXPECT_EQ(mix.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  // The last event (hi-hat off at 2.125 s) plus the one-second tail.
+  EXPECT_EQ(mix.info.frames, 102000 + 48000);
+  EXPECT_EQ(all.info.frames, mix.info.frames);
+  // The mix of --all-outputs is the default stereo file.
+  EXPECT_EQ(all.channels[0], mix.channels[0]);
+  EXPECT_EQ(all.channels[1], mix.channels[1]);
+
+  // Silent until the snare at 0.5 s; the plug-in may start a hit one sample early.
+  for (int c : {0, 1, 3}) {
+    SCOPED_TRACE(c);
+    const long onset = firstAbove(all.channels[static_cast<std::size_t>(c)]);
+    EXPECT_GE(onset, 24000 - 1);
+    EXPECT_LE(onset, 24000 + 1);
+    EXPECT_GT(peak(all.channels[static_cast<std::size_t>(c)], 24000, 24000 + 4800), 0.01f);
+  }
+  // The hi-hat output stays silent until 2.0 s: the slower tempo from tick 960 on counts.
+  const Channel& hat = all.channels[4];
+  const long hatOnset = firstAbove(hat);
+  EXPECT_GE(hatOnset, 96000 - 1);
+  EXPECT_LE(hatOnset, 96000 + 1);
+  EXPECT_GT(peak(hat, 96000, 96000 + 4800), 0.01f);
+  EXPECT_GT(peak(mix.channels[0], 96000, 96000 + 4800), 0.01f);
+}
+
+TEST(ZvxRenderTest, PlaysTheDemoWithDefaultsAndReportsProgress) {
+  RenderFolder folder;
+  // No arguments at all: the demo, out.wav, wav24, 44100 Hz, stereo.
+  const RunResult run = folder.run({});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(lineCount(run.out), 1u) << run.out;
+  EXPECT_EQ(run.out.rfind("out.wav", 0), 0u) << run.out;
+  // Over ten seconds of audio: progress on standard error.
+  EXPECT_NE(run.err.find("100%"), std::string::npos) << run.err;
+
+  const Sound sound = readSound(folder / "out.wav");
+  ASSERT_EQ(sound.info.channels, 2);
+  EXPECT_EQ(sound.info.samplerate, 44100);
+  EXPECT_EQ(sound.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+  std::string error;
+  auto demo = MidiFile::parse(render::DemoPattern::midiFile(), error);
+  ASSERT_TRUE(demo) << error;
+  EXPECT_EQ(sound.info.frames, demo->messagesAt(44100.0).back().sample + 2 * 44100);
+  EXPECT_GT(peak(sound.channels[0]), 0.1f);
+  // The tail lets the last hit ring out to silence.
+  EXPECT_LT(peak(sound.channels[0], static_cast<std::size_t>(sound.info.frames) - 4410), 0.001f);
+
+  const RunResult quiet = folder.run({"--quiet", "-o", "quiet.wav"});
+  ASSERT_EQ(quiet.exitCode, 0) << quiet.err;
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(readSound(folder / "quiet.wav").channels, sound.channels);
+}
+
+TEST(ZvxRenderTest, WritesEachFormatAndHonoursLength) {
+  RenderFolder folder;
+  const std::vector<std::pair<std::string, int>> formats = {
+      {"wav16", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+      {"wav24", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+      {"wav32f", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+      {"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+  };
+  for (const auto& [name, format] : formats) {
+    SCOPED_TRACE(name);
+    const std::string file = "demo-" + name;
+    const RunResult run = folder.run({"--format", name, "--length", "1.5", "--rate", "22050", "-o", file});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const Sound sound = readSound(folder / file);
+    EXPECT_EQ(sound.info.format, format);
+    EXPECT_EQ(sound.info.samplerate, 22050);
+    EXPECT_EQ(sound.info.frames, 33075);
+    EXPECT_GT(peak(sound.channels[0]), 0.01f);
+  }
+}
+
+TEST(ZvxRenderTest, SetsParametersByNameOrIndex) {
+  RenderFolder folder;
+  // Bass drums only: by default the bass drum plays its sampled layer alone.
+  const Bytes track =
+      bytes({0x00, 0x90, 36, 120, 0x83, 0x60, 36, 0, 0x00, 35, 120}) + variable(480) + bytes({35, 0}) + kEndOfTrack;
+  writeFile(folder / "kick.mid", header(0, 1, 480) + chunk("MTrk", track));
+  const std::vector<std::string> common = {"--midi", "kick.mid", "--format", "wav32f", "--tail", "0.5"};
+
+  auto render = [&](const std::string& output, std::vector<std::string> extra) {
+    std::vector<std::string> arguments = common;
+    arguments.insert(arguments.end(), {"-o", output});
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    const RunResult run = folder.run(arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return readSound(folder / output);
+  };
+  // The index of BDMix, from the plug-in itself rather than from a table here.
+  int mixIndex = -1;
+  {
+    auto zvx = createZvx();
+    ASSERT_TRUE(zvx);
+    for (int p = 0; p < zvx->effect()->numParams && mixIndex < 0; ++p)
+      if (zvx->parameterName(p).rfind("BDMix", 0) == 0) mixIndex = p;
+  }
+  ASSERT_GE(mixIndex, 0);
+
+  const Sound standard = render("default.wav", {});
+  // Names match without case and without the plug-in's trailing blanks.
+  const Sound byName = render("name.wav", {"--set", "BDMix=0"});
+  const Sound byLowerName = render("lower.wav", {"--set", "bdmix =0"});
+  const Sound byIndex = render("index.wav", {"--set", std::to_string(mixIndex) + "=0"});
+  ASSERT_EQ(standard.channels.size(), 2u);
+  ASSERT_EQ(byName.channels.size(), 2u);
+  EXPECT_NE(byName.channels, standard.channels);
+  EXPECT_GT(peak(byName.channels[0]), 0.01f);
+  EXPECT_EQ(byLowerName.channels, byName.channels);
+  EXPECT_EQ(byIndex.channels, byName.channels);
+
+  const RunResult unknown = folder.run({"--midi", "kick.mid", "-o", "unknown.wav", "--set", "NoSuchKnob=0.5"});
+  EXPECT_NE(unknown.exitCode, 0);
+  EXPECT_EQ(lineCount(unknown.err), 1u) << unknown.err;
+  EXPECT_NE(unknown.err.find("NoSuchKnob"), std::string::npos) << unknown.err;
+  EXPECT_FALSE(fs::exists(folder / "unknown.wav"));
+}
+
+TEST(ZvxRenderTest, FailuresSayWhatWentWrongInOneLine) {
+  RenderFolder folder;
+  const Bytes song = tempoChangeSong();
+  writeFile(folder / "cut.mid", Bytes(song.begin(), song.end() - 10));
+  writeFile(folder / "song.mid", song);
+  writeFile(folder / "text.so", bytes({'n', 'o', 't', ' ', 'E', 'L', 'F', '\n'}));
+
+  struct Case {
+    const char* what;
+    std::vector<std::string> arguments;
+    const char* mentions;
+  };
+  const std::vector<Case> cases = {
+      {"truncated MIDI file", {"--midi", "cut.mid", "-o", "x.wav"}, "cut.mid: truncated track chunk"},
+      {"missing MIDI file", {"--midi", "nothing.mid", "-o", "x.wav"}, "nothing.mid"},
+      {"missing module", {"--midi", "song.mid", "--plugin", "nothing.so", "-o", "x.wav"}, "nothing.so"},
+      {"not a module", {"--midi", "song.mid", "--plugin", "text.so", "-o", "x.wav"}, "text.so"},
+      {"unwritable output", {"--midi", "song.mid", "-o", "no-such-folder/x.wav"}, "no-such-folder/x.wav"},
+      {"bad option value", {"--rate", "fast", "-o", "x.wav"}, "--rate"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const RunResult run = folder.run(c.arguments);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(lineCount(run.err), 1u) << run.err;
+    EXPECT_EQ(run.err.rfind("zvx-render: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(c.mentions), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_FALSE(fs::exists(folder / "x.wav"));
+  }
+}
+
+TEST(ZvxRenderTest, HelpNamesEveryOption) {
+  RenderFolder folder;
+  const RunResult run = folder.run({"--help"});
+  EXPECT_EQ(run.exitCode, 0);
+  for (const char* option :
+       {"--midi", "--demo", "--write-demo", "--plugin", "--set", "--list-params", "--rate", "--block", "--tail",
+        "--length", "-o", "--format", "wav16", "wav24", "wav32f", "flac", "--all-outputs", "--quiet", "--help"})
+    EXPECT_NE(run.out.find(option), std::string::npos) << option;
+}
+
+TEST(ZvxRenderTest, SavesTheDemoAsAMidiFile) {
+  RenderFolder folder;
+  const RunResult run = folder.run({"--write-demo", "demo.mid"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::ifstream file(folder / "demo.mid", std::ios::binary);
+  const Bytes saved((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(saved, render::DemoPattern::midiFile());
+}
+
+}  // namespace
+}  // namespace zvx::test

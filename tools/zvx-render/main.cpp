@@ -1,0 +1,323 @@
+// zvx-render: a command-line VST 2.4 host that plays a MIDI file (or the demo
+// groove) through an instrument and writes the result to a sound file.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tools/testhost/VstHost.h"
+#include "tools/zvx-render/DemoPattern.h"
+#include "tools/zvx-render/MidiFile.h"
+#include "tools/zvx-render/RenderOptions.h"
+#include "tools/zvx-render/SoundFileWriter.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#ifndef ZVX_DEFAULT_MODULE
+#define ZVX_DEFAULT_MODULE ""
+#endif
+
+namespace zvx::render {
+namespace {
+
+constexpr int kFailure = 1;
+constexpr int kUsage = 2;
+// Longer renders report progress on standard error.
+constexpr double kProgressAfterSeconds = 10.0;
+// A sanity limit: a stray tick count in a file should not start a week-long render.
+constexpr double kMaxSeconds = 24.0 * 3600.0;
+
+#ifdef _WIN32
+constexpr const char* kModuleFile = "ZVX.dll";
+bool stderrIsTerminal() { return _isatty(_fileno(stderr)); }
+void setEnvironmentDefault(const char* name, const char* value) {
+  if (!std::getenv(name)) _putenv_s(name, value);
+}
+#else
+constexpr const char* kModuleFile = "ZVX.so";
+bool stderrIsTerminal() { return isatty(fileno(stderr)); }
+void setEnvironmentDefault(const char* name, const char* value) { setenv(name, value, 0); }
+#endif
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "zvx-render: %s\n", message.c_str());
+  return kFailure;
+}
+
+// The ZVX module of this build, a copy next to the executable, then the user's install.
+std::vector<std::filesystem::path> defaultModuleCandidates() {
+  std::vector<std::filesystem::path> candidates;
+  if (*ZVX_DEFAULT_MODULE) candidates.emplace_back(ZVX_DEFAULT_MODULE);
+  std::error_code ignored;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+  if (!self.empty()) candidates.push_back(self.parent_path() / kModuleFile);
+#ifndef _WIN32
+  if (const char* home = std::getenv("HOME"); home && *home)
+    candidates.push_back(std::filesystem::path(home) / ".vst" / kModuleFile);
+#endif
+  return candidates;
+}
+
+bool findModule(const RenderOptions& options, std::string& path, std::string& error) {
+  std::error_code ignored;
+  if (!options.pluginPath.empty()) {
+    if (!std::filesystem::exists(options.pluginPath, ignored)) {
+      error = "cannot load module " + options.pluginPath + ": no such file";
+      return false;
+    }
+    // dlopen looks a bare file name up on the library path, not here.
+    path = std::filesystem::absolute(options.pluginPath, ignored).string();
+    return true;
+  }
+  std::string looked;
+  for (const auto& candidate : defaultModuleCandidates()) {
+    if (std::filesystem::is_regular_file(candidate, ignored)) {
+      path = candidate.string();
+      return true;
+    }
+    looked += (looked.empty() ? "" : ", ") + candidate.string();
+  }
+  error = "cannot find the ZVX module (looked for " + looked + "); build it or name one with --plugin";
+  return false;
+}
+
+std::string trimmedLower(std::string text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The parameter index a setting names; names are compared trimmed and without case.
+bool resolveParameter(testhost::Plugin& plugin, const ParameterSetting& setting, int& index, std::string& error) {
+  const int count = plugin.effect()->numParams;
+  if (setting.index >= 0) {
+    if (setting.index >= count) {
+      error = "--set: parameter index " + std::to_string(setting.index) + " out of range (the plug-in has " +
+              std::to_string(count) + ")";
+      return false;
+    }
+    index = setting.index;
+    return true;
+  }
+  const std::string wanted = trimmedLower(setting.name);
+  std::vector<int> matches;
+  for (int p = 0; p < count; ++p)
+    if (trimmedLower(plugin.parameterName(p)) == wanted) matches.push_back(p);
+  if (matches.empty()) {
+    error = "--set: unknown parameter '" + setting.name + "' (--list-params lists them)";
+    return false;
+  }
+  if (matches.size() > 1) {
+    std::string indices;
+    for (int p : matches) indices += (indices.empty() ? "" : ", ") + std::to_string(p);
+    error = "--set: '" + setting.name + "' names several parameters (" + indices + "); give an index";
+    return false;
+  }
+  index = matches.front();
+  return true;
+}
+
+std::string decibels(float peak) {
+  if (peak <= 0.0f) return "-inf";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", 20.0 * std::log10(static_cast<double>(peak)));
+  return text;
+}
+
+// Percent done on standard error: in place on a terminal, a few lines otherwise.
+class Progress {
+ public:
+  Progress(bool enabled, std::int64_t total) : enabled_(enabled), total_(total), terminal_(stderrIsTerminal()) {}
+
+  void update(std::int64_t done) {
+    if (!enabled_ || total_ <= 0) return;
+    const int percent = static_cast<int>(done * 100 / total_);
+    if (terminal_) {
+      if (percent == shown_) return;
+      std::fprintf(stderr, "\rzvx-render: rendering %3d%%", percent);
+      if (percent == 100) std::fputc('\n', stderr);
+    } else {
+      if (percent / 25 == shown_ / 25) return;
+      std::fprintf(stderr, "zvx-render: rendering %d%%\n", percent / 25 * 25);
+    }
+    std::fflush(stderr);
+    shown_ = percent;
+  }
+
+ private:
+  bool enabled_;
+  std::int64_t total_;
+  bool terminal_;
+  int shown_ = 0;
+};
+
+int listParameters(testhost::Plugin& plugin) {
+  const int count = plugin.effect()->numParams;
+  for (int p = 0; p < count; ++p) {
+    std::string name = plugin.parameterName(p);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    std::printf("%3d  %-16s %.4f  %s %s\n", p, name.c_str(), static_cast<double>(plugin.getParameter(p)),
+                plugin.parameterDisplay(p).c_str(), plugin.parameterLabel(p).c_str());
+  }
+  return 0;
+}
+
+int writeDemo(const std::string& path) {
+  const std::vector<std::uint8_t> bytes = DemoPattern::midiFile();
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  file.close();
+  if (!file) return fail("cannot write " + path);
+  std::printf("%s: the demo groove as a MIDI file\n", path.c_str());
+  return 0;
+}
+
+int run(const RenderOptions& options) {
+  if (!options.writeDemoPath.empty()) return writeDemo(options.writeDemoPath);
+
+  // The song first: a bad file is reported before any module is loaded.
+  std::string error;
+  std::optional<MidiFile> song;
+  if (options.midiPath.empty()) {
+    song = MidiFile::parse(DemoPattern::midiFile(), error);
+    if (!song) return fail("the demo groove does not parse: " + error);
+  } else {
+    song = MidiFile::load(options.midiPath, error);
+    if (!song) return fail("cannot read MIDI file " + options.midiPath + ": " + error);
+  }
+  const double rate = options.sampleRate;
+  const std::vector<MidiFile::TimedMessage> messages = song->messagesAt(rate);
+
+  double seconds = options.lengthSeconds.value_or(0.0);
+  if (!options.lengthSeconds)
+    seconds = (messages.empty() ? 0.0 : static_cast<double>(messages.back().sample) / rate) + options.tailSeconds;
+  if (seconds > kMaxSeconds)
+    return fail("the render would last " + std::to_string(std::lround(seconds)) +
+                " s; give --length to render part of it");
+  std::int64_t frames = std::llround(seconds * rate);
+  // The last event is played even with no tail.
+  if (!options.lengthSeconds && !messages.empty()) frames = std::max(frames, messages.back().sample + 1);
+  if (frames <= 0) return fail("nothing to render: no events and no --tail or --length");
+
+  std::string modulePath;
+  if (!findModule(options, modulePath, error)) return fail(error);
+  auto module = testhost::Module::load(modulePath, error);
+  if (!module) return fail(error);
+  testhost::HostConfig config;
+  config.sampleRate = options.sampleRate;
+  config.blockSize = options.blockSize;
+  auto plugin = testhost::Plugin::create(*module, config, error);
+  if (!plugin) return fail(error);
+  AEffect* effect = plugin->effect();
+  if (!(effect->flags & effFlagsCanReplacing)) return fail("the plug-in cannot process replacing: " + modulePath);
+  const int outputs = effect->numOutputs;
+  if (outputs < 1) return fail("the plug-in has no outputs: " + modulePath);
+
+  plugin->start(static_cast<float>(rate), options.blockSize);
+  auto stop = [&] {
+    plugin->dispatch(effMainsChanged, 0, 0);
+    plugin->close();
+  };
+  if (options.listParameters) {
+    const int result = listParameters(*plugin);
+    stop();
+    return result;
+  }
+  for (const ParameterSetting& setting : options.settings) {
+    int index = 0;
+    if (!resolveParameter(*plugin, setting, index, error)) {
+      stop();
+      return fail(error);
+    }
+    plugin->setParameter(index, setting.value);
+  }
+
+  const int channels = options.allOutputs ? outputs : std::min(outputs, 2);
+  auto writer = SoundFileWriter::open(options.outputPath, options.format, channels, options.sampleRate, error);
+  if (!writer) {
+    stop();
+    return fail("cannot write " + options.outputPath + ": " + error);
+  }
+
+  const int block = options.blockSize;
+  std::vector<std::vector<float>> buffers(static_cast<std::size_t>(outputs), std::vector<float>(block));
+  std::vector<float*> pointers;
+  for (auto& buffer : buffers) pointers.push_back(buffer.data());
+  std::vector<float> interleaved(static_cast<std::size_t>(block) * channels);
+  std::vector<float> peaks(static_cast<std::size_t>(channels), 0.0f);
+  std::vector<VstMidiEvent> events;
+  std::size_t next = 0;
+  Progress progress(!options.quiet && seconds > kProgressAfterSeconds, frames);
+
+  for (std::int64_t start = 0; start < frames; start += block) {
+    const int length = static_cast<int>(std::min<std::int64_t>(block, frames - start));
+    // Each event goes to the block holding its sample, at its offset there.
+    events.clear();
+    while (next < messages.size() && messages[next].sample < start + length) {
+      const auto& message = messages[next++];
+      events.push_back(testhost::midiEvent(static_cast<int>(message.sample - start), message.data[0],
+                                           message.size > 1 ? message.data[1] : 0,
+                                           message.size > 2 ? message.data[2] : 0));
+    }
+    if (!events.empty()) plugin->sendEvents(events);
+    for (auto& buffer : buffers) std::fill(buffer.begin(), buffer.end(), 0.0f);
+    plugin->processReplacing(pointers.data(), length);
+
+    for (int c = 0; c < channels; ++c) {
+      const float* source = buffers[static_cast<std::size_t>(c)].data();
+      float& peak = peaks[static_cast<std::size_t>(c)];
+      for (int i = 0; i < length; ++i) {
+        interleaved[static_cast<std::size_t>(i) * channels + c] = source[i];
+        peak = std::max(peak, std::fabs(source[i]));
+      }
+    }
+    if (!writer->write(interleaved.data(), length, error)) {
+      stop();
+      return fail("cannot write " + options.outputPath + ": " + error);
+    }
+    progress.update(start + length);
+  }
+  stop();
+  if (!writer->close(error)) return fail("cannot write " + options.outputPath + ": " + error);
+
+  std::string levels;
+  bool clipped = false;
+  for (float peak : peaks) {
+    levels += (levels.empty() ? "" : " / ") + decibels(peak);
+    clipped = clipped || peak > 1.0f;
+  }
+  std::printf("%s: %.3f s, %d channel%s at %d Hz, %s, peak %s dBFS%s\n", options.outputPath.c_str(),
+              static_cast<double>(frames) / rate, channels, channels == 1 ? "" : "s", options.sampleRate,
+              std::string(SoundFileWriter::nameOf(options.format)).c_str(), levels.c_str(),
+              clipped && SoundFileWriter::isInteger(options.format) ? " (clipped)" : "");
+  return 0;
+}
+
+}  // namespace
+}  // namespace zvx::render
+
+int main(int argc, char** argv) {
+  using namespace zvx::render;
+  RenderOptions options;
+  std::string error;
+  if (!RenderOptions::parse(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    std::fprintf(stderr, "zvx-render: %s (zvx-render --help shows the options)\n", error.c_str());
+    return kUsage;
+  }
+  if (options.help) {
+    std::fputs(RenderOptions::usage().c_str(), stdout);
+    return 0;
+  }
+  // Headless: the instrument's messages go to standard error, never to a box nobody can click.
+  setEnvironmentDefault("ZVX_MESSAGES", "stderr");
+  return run(options);
+}
