@@ -19,7 +19,7 @@ install: build
 	mkdir -p "$(VST_DIR)"
 	cp $(BUILD)/ZVX.so "$(VST_DIR)/ZVX.so"
 	@echo "Installed $(VST_DIR)/ZVX.so"
-	@printf "Data folder: " && $(BUILD)/tools/zvx-data install
+	@printf "Data folder: " && $(BUILD)/tools/zvx-data install "$(CURDIR)/data"
 
 # Ends with the demo groove rendered through the installed plug-in.
 run: install

@@ -83,6 +83,7 @@ void Engine::noteEvent(int note, int velocity, bool on) {
   const int slot = notes_.allocate(played, velocity, envelopes_.data(), kEnvelopes);
   if (mapping.voice != kNoVoice) {
     envelopes_[mapping.voice].trigger(notes_.velocity(slot));
+    pcm_[mapping.voice].trigger();
     triggerIndicator_[mapping.voice].store(true, relaxed);
   }
 
@@ -174,9 +175,10 @@ float Engine::renderBassDrum(float s, float env) {
 
   const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
   const float w = c.synthWeight.load(relaxed);
-  const float pcm = 0.0f;
+  const float pcm = pcm_[kBD].sample();
   float x = on * (w * s + (1.0f - w) * 2.4f * pcm);
   x = chaosStage(kBD, x);
+  advancePcm(kBD);
   return value(param::kBDGain) * x * env;
 }
 
@@ -195,10 +197,11 @@ float Engine::renderSnare(float t, float mainTone, float env) {
 
   const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
   const float w = c.synthWeight.load(relaxed);
-  const float pcm = 0.0f;
+  const float pcm = pcm_[kSD].sample();
   const float s = mainTone + 0.5f * t + (static_cast<float>(random_.next()) / 32767.0f - 0.3f) * snapLevel_;
   float x = on * (w * s + (1.0f - w) * pcm);
   x = chaosStage(kSD, x);
+  advancePcm(kSD);
   return value(param::kSDGain) * 3.9f * x * (env * env);
 }
 
@@ -216,9 +219,10 @@ float Engine::renderHiHat(float s, float env) {
   s = s - hhFilters_[1].lowPass(hhFilters_[0].lowPass(s));
   const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
   const float w = c.synthWeight.load(relaxed);
-  const float pcm = 0.0f;
+  const float pcm = pcm_[kHH].sample();
   float x = on * (w * s + (1.0f - w) * pcm);
   x = chaosStage(kHH, x);
+  advancePcm(kHH);
   return value(param::kHHGain) * 2.3f * x * (env * env);
 }
 
@@ -236,9 +240,10 @@ float Engine::renderClap(float s, float env) {
 
   const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
   const float w = c.synthWeight.load(relaxed);
-  const float pcm = 0.0f;
+  const float pcm = pcm_[kCP].sample();
   float x = on * (w * s + (1.0f - w) * pcm);
   x = chaosStage(kCP, x);
+  advancePcm(kCP);
   return value(param::kCPGain) * x * env;
 }
 

@@ -236,6 +236,28 @@ void Engine::allNotesOff() {
   remappedNote_.fill(-1);
 }
 
+void Engine::publishPcm(int voice, std::unique_ptr<PcmBuffer> buffer) {
+  releaseRetiredPcm();
+  pcm_[voice].publish(std::move(buffer));
+  pcmPublished_.fetch_or(1u << voice, std::memory_order_release);
+}
+
+void Engine::releaseRetiredPcm() {
+  for (PcmLayer& layer : pcm_) layer.takeRetired();
+}
+
+// A layer waits while the one it replaced has not been taken back yet.
+void Engine::adoptPublishedPcm() {
+  const unsigned published = pcmPublished_.exchange(0, std::memory_order_acquire);
+  for (int v = 0; v < kNumVoices; ++v)
+    if ((published & (1u << v)) && !pcm_[v].adoptPublished()) pcmPublished_.fetch_or(1u << v, relaxed);
+}
+
+void Engine::advancePcm(int voice) {
+  const float step = voices_[voice].pcmRate.load(relaxed) * globalPcmRate_.load(relaxed);
+  pcm_[voice].advance(step, reverseArmed_, reverseSize_.load(relaxed));
+}
+
 // Pads pressed on another thread sound here, before the sample's MIDI events.
 void Engine::servicePads() {
   if (padRequests_.load(relaxed) == 0) return;
@@ -302,6 +324,7 @@ void Engine::renderSample(int n, float* const* outputs) {
   servicePads();
   dispatchDueEvents(n);
   applyPendingSettings();
+  if (pcmPublished_.load(relaxed) != 0) adoptPublishedPcm();
 
   if (!asleep_) {
     voiceActive_ = false;

@@ -21,6 +21,8 @@
 #include "engine/NoteTable.h"
 #include "engine/OnePoleFilter.h"
 #include "engine/Parameters.h"
+#include "engine/PcmBuffer.h"
+#include "engine/PcmLayer.h"
 #include "engine/Random.h"
 #include "engine/ToneOscillator.h"
 
@@ -48,6 +50,12 @@ class Engine {
   // Any thread. Stores the value the engine reads for `index` (0 to 82) and
   // derives what its role sets; every call also resets the envelopes' sustain.
   void applyParameter(int index, ParamRole role, int voice, float value);
+  // Any thread but the audio thread. A voice's new sampled layer, played from
+  // the next sample on; the buffer it replaces comes back through
+  // releaseRetiredPcm.
+  void publishPcm(int voice, std::unique_ptr<PcmBuffer> buffer);
+  // Any thread but the audio thread: frees the layers the audio thread let go.
+  void releaseRetiredPcm();
   // Any thread: the plug-in's setSampleRate.
   void setChaosSmootherRate(float rate) { smoother_.computeCoefficient(rate); }
 
@@ -112,6 +120,8 @@ class Engine {
   }
   void applySettings();
   void servicePads();
+  void adoptPublishedPcm();
+  void advancePcm(int voice);
   void advancePadCountdowns();
   void renderVoices();
   float renderBassDrum(float tone, float envelope);
@@ -136,6 +146,8 @@ class Engine {
   Lfo chaosLfo_;
   ChaosSmoother smoother_;
   float hhCutoff_ = 3200.0f;
+  // The sampled layers; the clap plays at most half as far.
+  std::array<PcmLayer, kNumVoices> pcm_{{PcmLayer(98000.0f), PcmLayer(98000.0f), PcmLayer(98000.0f), PcmLayer(49000.0f)}};
 
   // Render state (audio thread).
   bool asleep_ = true;
@@ -171,7 +183,8 @@ class Engine {
   std::atomic<float> globalPcmRate_{1.0f};
   BlockSettings settings_;
   std::array<std::atomic<bool>, kNumVoices> padHeld_{};
-  std::atomic<unsigned> padRequests_{0};  // one bit per voice
+  std::atomic<unsigned> padRequests_{0};   // one bit per voice
+  std::atomic<unsigned> pcmPublished_{0};  // one bit per voice
   std::array<std::atomic<bool>, kNumVoices> triggerIndicator_{};
 };
 

@@ -24,7 +24,7 @@ void copyText(char* destination, const std::string& text, std::size_t capacity) 
 }  // namespace
 
 DrumPlugin::DrumPlugin(audioMasterCallback audioMaster)
-    : AudioEffectX(audioMaster, kNumPrograms, kNumParameters), engine_(*this) {
+    : AudioEffectX(audioMaster, kNumPrograms, kNumParameters), engine_(*this), pcmLoader_(engine_) {
   fillParameterTable();
   programsAreChunks();
 
@@ -42,14 +42,14 @@ DrumPlugin::DrumPlugin(audioMasterCallback audioMaster)
   }
 
   std::string folder;
-  if (!findDataFolder("ZVX", folder)) platform::showMessage(kNotInstalled, "Error!", platform::MessageIcon::Error);
+  if (!findDataFolder("ZVX", folder)) platform::showMessage(kNotInstalled, "Error!");
 
   setProgram(0);
 }
 
 DrumPlugin::~DrumPlugin() {
   std::string folder;
-  if (!findDataFolder("ZVX", folder)) platform::showMessage(kNotInstalled, "Error!", platform::MessageIcon::Error);
+  if (!findDataFolder("ZVX", folder)) platform::showMessage(kNotInstalled, "Error!");
 }
 
 void DrumPlugin::fillParameterTable() {
@@ -68,6 +68,7 @@ void DrumPlugin::setSampleRate(float rate) {
 
 void DrumPlugin::processReplacing(float** /*inputs*/, float** outputs, VstInt32 sampleFrames) {
   if (busy_) return;
+  markAudioThread();
   engine_.render(outputs, sampleFrames > 0 ? sampleFrames : 0);
   // The host's event block is only valid for this block.
   pendingEvents_ = nullptr;
@@ -90,8 +91,19 @@ void DrumPlugin::setParameter(VstInt32 index, float value) {
     else
       bank_.setRecordValue(index, value);
   }
-  engine_.applyParameter(index, roleOf(index), voiceOf(index), value);
+  const ParamRole role = roleOf(index);
+  engine_.applyParameter(index, role, voiceOf(index), value);
+  if (role == ParamRole::Menu) loadPcm(voiceOf(index), value);
   if (editor) editor->setParameter(index, value);
+}
+
+// The audio thread never reads a file: its loads go to the loader thread.
+void DrumPlugin::loadPcm(int voice, float value) {
+  const int file = PcmLoader::fileFor(value);
+  if (std::this_thread::get_id() == audioThread_.load(std::memory_order_relaxed))
+    pcmLoader_.request(voice, file);
+  else
+    pcmLoader_.load(voice, file);
 }
 
 float DrumPlugin::getParameter(VstInt32 index) {

@@ -7,12 +7,14 @@
 #pragma once
 
 #include <atomic>
+#include <thread>
 
 #include "engine/Engine.h"
 #include "engine/EngineHost.h"
 #include "host/vst/AudioEffectX.h"
 #include "plugin/BankImage.h"
 #include "plugin/LearnMap.h"
+#include "plugin/PcmLoader.h"
 
 namespace zvx {
 
@@ -72,10 +74,15 @@ class DrumPlugin : public AudioEffectX, private EngineHost {
   double querySampleRate() override { return updateSampleRate(); }
   void fillParameterTable();
   void handleMidiEvent(const VstMidiEvent& event);
+  void loadPcm(int voice, float value);
+  void markAudioThread() { audioThread_.store(std::this_thread::get_id(), std::memory_order_relaxed); }
   void handleController(const VstMidiEvent& event, int controller, float value);
 
   BankImage bank_;
   Engine engine_;
+  PcmLoader pcmLoader_;
+  // The thread that last called processReplacing or processEvents.
+  std::atomic<std::thread::id> audioThread_{};
   std::atomic<bool> busy_{false};
   bool applyingProgram_ = false;
   LearnHook* learnHook_ = nullptr;

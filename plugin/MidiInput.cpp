@@ -14,6 +14,7 @@ constexpr int kAllNotesOff = 123;
 
 VstInt32 DrumPlugin::processEvents(VstEvents* events) {
   if (busy_) return 1;
+  markAudioThread();
   if (events && events->numEvents > 0) {
     pendingEvents_ = events;
     nextEvent_ = 0;

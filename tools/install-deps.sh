@@ -7,6 +7,7 @@ packages=(
   g++ make cmake pkg-config
   libgtest-dev libbenchmark-dev
   libsndfile1-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()

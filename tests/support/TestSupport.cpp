@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -29,7 +33,27 @@ std::unique_ptr<testhost::Plugin> createZvx(const testhost::HostConfig& config) 
   return plugin;
 }
 
-TempDocuments::TempDocuments() {
+namespace {
+
+const char* kSampleFiles[8] = {"BDA.wav", "SDA.wav", "HHA.wav", "CPA.wav", "BDB.wav", "SDB.wav", "HHB.wav", "CPB.wav"};
+
+}  // namespace
+
+std::int16_t testSample(int file, int index) {
+  // Ramps of different slopes and signs: value = (file + 1) x index, wrapped.
+  const int slope = (file + 1) * (file % 2 ? -1 : 1);
+  return static_cast<std::int16_t>((slope * index) % 30000);
+}
+
+void TempDocuments::writeTestSamples() const {
+  for (int file = 0; file < 8; ++file) {
+    std::vector<std::int16_t> samples(kTestSampleLength);
+    for (int i = 0; i < kTestSampleLength; ++i) samples[static_cast<std::size_t>(i)] = testSample(file, i);
+    writeFile(kSampleFiles[file], monoWav(samples));
+  }
+}
+
+TempDocuments::TempDocuments(bool withSamples) {
   std::string pattern = (std::filesystem::temp_directory_path() / "zvx-docs-XXXXXX").string();
   if (!mkdtemp(pattern.data())) std::abort();
   documents_ = pattern;
@@ -38,6 +62,7 @@ TempDocuments::TempDocuments() {
     hadPrevious_ = true;
   }
   setenv("ZVX_DOCUMENTS", documents_.c_str(), 1);
+  if (withSamples) writeTestSamples();
 }
 
 TempDocuments::~TempDocuments() {
@@ -117,6 +142,50 @@ double frequencyOf(const Channel& channel, std::size_t from, std::size_t to, dou
   }
   if (crossings < 2) return 0.0;
   return (crossings - 1) * sampleRate / (last - first);
+}
+
+ProgramRun runProgram(const std::string& path, const std::vector<std::string>& arguments,
+                      const std::filesystem::path& folder) {
+  const std::filesystem::path outPath = folder / "stdout.txt";
+  const std::filesystem::path errPath = folder / "stderr.txt";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  std::vector<std::string> all = {path};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& argument : all) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+
+  ProgramRun result;
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    ADD_FAILURE() << "cannot start " << path;
+    return result;
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  auto read = [](const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  };
+  result.out = read(outPath);
+  result.err = read(errPath);
+  return result;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 float peak(const Channel& channel, std::size_t from, std::size_t to) {

@@ -2,11 +2,14 @@
 // and the messages the module writes to standard error.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/support/RiffBuilder.h"
 #include "tools/testhost/VstHost.h"
 
 namespace zvx::test {
@@ -17,10 +20,16 @@ const testhost::Module& zvxModule();
 // A fresh plug-in from the ZVX module; fails the test when none is created.
 std::unique_ptr<testhost::Plugin> createZvx(const testhost::HostConfig& config = {});
 
+// The sample of the test set at `index` in file `file` (0 to 7): each file is a
+// different slow ramp, so tests can tell which file a voice plays and where.
+std::int16_t testSample(int file, int index);
+constexpr int kTestSampleLength = 20000;
+
 // A temporary documents folder named by ZVX_DOCUMENTS for the life of the object.
+// It holds the data folder with the eight test sample files unless asked not to.
 class TempDocuments {
  public:
-  TempDocuments();
+  explicit TempDocuments(bool withSamples = true);
   ~TempDocuments();
   TempDocuments(const TempDocuments&) = delete;
   TempDocuments& operator=(const TempDocuments&) = delete;
@@ -30,6 +39,8 @@ class TempDocuments {
   std::filesystem::path dataFolder() const { return documents_ / "Tonewerk Data" / "ZVX"; }
   // Creates the data folder and writes a file into it.
   void writeFile(const std::string& name, const std::vector<unsigned char>& bytes) const;
+  // Writes the eight test sample files (BDA.wav ... CPB.wav) into the data folder.
+  void writeTestSamples() const;
 
  private:
   std::filesystem::path documents_;
@@ -44,6 +55,9 @@ struct ShownMessage {
   std::string text;
   bool operator==(const ShownMessage&) const = default;
 };
+inline void PrintTo(const ShownMessage& m, std::ostream* os) {
+  *os << "[" << m.icon << "] \"" << m.caption << "\": " << m.text;
+}
 
 // Captures standard error while alive; messages() parses the module's lines.
 class MessageCapture {
@@ -56,6 +70,16 @@ class MessageCapture {
   bool capturing_ = true;
   std::string captured_;
 };
+
+// A program run to its end without a shell, in `folder`, with what it wrote.
+struct ProgramRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+ProgramRun runProgram(const std::string& path, const std::vector<std::string>& arguments,
+                      const std::filesystem::path& folder);
+std::vector<std::string> linesOf(const std::string& text);
 
 // Samples of one output channel.
 using Channel = std::vector<float>;

@@ -1,10 +1,7 @@
 // zvx-render: the MIDI file reader on its own, then the built executable end
 // to end on files written here and read back with libsndfile.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <fstream>
@@ -91,48 +88,10 @@ void writeFile(const fs::path& path, const Bytes& content) {
 // ---------------------------------------------------------------------------
 // The executable, run without a shell, and the sound files it writes.
 
-struct RunResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string readText(const fs::path& path) {
-  std::ifstream file(path);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+using RunResult = ProgramRun;
 
 RunResult runRender(const std::vector<std::string>& arguments, const fs::path& folder) {
-  const fs::path outPath = folder / "stdout.txt";
-  const fs::path errPath = folder / "stderr.txt";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-
-  std::vector<std::string> all = {ZVX_RENDER_PATH};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& argument : all) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-
-  RunResult result;
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, ZVX_RENDER_PATH, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << ZVX_RENDER_PATH;
-    return result;
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = readText(outPath);
-  result.err = readText(errPath);
-  return result;
+  return runProgram(ZVX_RENDER_PATH, arguments, folder);
 }
 
 std::size_t lineCount(const std::string& text) {

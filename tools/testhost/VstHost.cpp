@@ -76,17 +76,22 @@ VstMidiEvent midiEvent(int deltaFrames, int status, int data1, int data2) {
 }
 
 std::unique_ptr<Plugin> Plugin::create(const Module& module, const HostConfig& config, std::string& error) {
+  return create(module.entry(), module.path(), config, error);
+}
+
+std::unique_ptr<Plugin> Plugin::create(VstPluginMainProc entry, const std::string& name, const HostConfig& config,
+                                       std::string& error) {
   std::unique_ptr<Plugin> plugin(new Plugin(config));
   Plugin* previous = constructing;
   constructing = plugin.get();
-  AEffect* effect = module.entry()(&Plugin::hostCallback);
+  AEffect* effect = entry(&Plugin::hostCallback);
   constructing = previous;
   if (!effect) {
-    error = "the module's entry point gave no plug-in: " + module.path();
+    error = "the module's entry point gave no plug-in: " + name;
     return nullptr;
   }
   if (effect->magic != kEffectMagic) {
-    error = "the module's entry point gave no VST 2.4 plug-in: " + module.path();
+    error = "the module's entry point gave no VST 2.4 plug-in: " + name;
     return nullptr;
   }
   effect->resvd1 = reinterpret_cast<VstIntPtr>(plugin.get());

@@ -59,6 +59,9 @@ class Plugin {
 
   // Null with `error` set when the entry point gives no plug-in.
   static std::unique_ptr<Plugin> create(const Module& module, const HostConfig& config, std::string& error);
+  // The same for an entry point linked into this program (`name` for messages).
+  static std::unique_ptr<Plugin> create(VstPluginMainProc entry, const std::string& name, const HostConfig& config,
+                                        std::string& error);
   // Closes the plug-in (effClose), unless it was closed already.
   ~Plugin();
   Plugin(const Plugin&) = delete;

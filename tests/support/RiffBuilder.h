@@ -1,0 +1,29 @@
+// Bytes of RIFF files built chunk by chunk, for WAV files good and bad. Used by
+// the tests and by the fuzzers' seed corpus.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace zvx::test {
+
+// Bytes of a RIFF file built chunk by chunk, for WAV files good and bad.
+class RiffBuilder {
+ public:
+  // Starts "RIFF" <size> <form>; the size is filled in by bytes() unless given.
+  explicit RiffBuilder(const char* form = "WAVE");
+  // A chunk with its id, its size (the content's length unless given) and content;
+  // odd contents get their pad byte.
+  RiffBuilder& chunk(const char* id, const std::vector<unsigned char>& content, long declaredSize = -1);
+  RiffBuilder& format(int channels, int rate, int bits, int formatSize = 16);
+  RiffBuilder& data(const std::vector<std::int16_t>& samples, long declaredSize = -1);
+  std::vector<unsigned char> bytes() const;
+
+ private:
+  std::vector<unsigned char> body_;
+};
+
+// A 16-bit mono 44100 Hz WAV file of these samples.
+std::vector<unsigned char> monoWav(const std::vector<std::int16_t>& samples);
+
+}  // namespace zvx::test

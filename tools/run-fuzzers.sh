@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for SECONDS (default 60)
+# from a seed corpus of the files the tests use. Any finding fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+build=${FUZZ_BUILD:-build-fuzz}
+corpus=$(mktemp -d)
+trap 'rm -rf "$corpus"' EXIT
+
+cmake -S . -B "$build" -DZVX_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$build" -j"$(nproc)"
+
+run() {
+  local name=$1 seeds=$2
+  mkdir -p "$corpus/$name"
+  "$build/fuzz/$seeds" "$corpus/$name"
+  echo "fuzz: $name for ${seconds}s"
+  "$build/fuzz/$name" -max_total_time="$seconds" -print_final_stats=1 "$corpus/$name" 2>&1 |
+    grep -E '^(stat::number_of_executed_units|stat::new_units_added|==[0-9]+==ERROR|SUMMARY)' || true
+  test "${PIPESTATUS[0]}" -eq 0
+}
+
+run fuzz_wav make_wav_seeds
