@@ -124,6 +124,12 @@ void Engine::setFrequencies(int keyOffset) {
   oscillators_[kSecondSnareOscillator].setFrequency((sdPitch + 0.5f) * 2.001f * f[42 + tracked(kSD)]);
 }
 
+// The layer's step: the voice's rate times the global one.
+inline void Engine::advancePcm(int voice) {
+  const float step = voices_[voice].pcmRate.load(relaxed) * globalPcmRate_.load(relaxed);
+  pcm_[voice].advance(step, reverseArmed_, reverseSize_.load(relaxed));
+}
+
 bool Engine::chaosActive(int voice) const {
   const VoiceControls& c = voices_[voice];
   return c.chaos.load(relaxed) != 0.0f && c.chance.load(relaxed) != 0.0f && chaosArmed_[voice];

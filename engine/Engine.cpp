@@ -253,11 +253,6 @@ void Engine::adoptPublishedPcm() {
     if ((published & (1u << v)) && !pcm_[v].adoptPublished()) pcmPublished_.fetch_or(1u << v, relaxed);
 }
 
-void Engine::advancePcm(int voice) {
-  const float step = voices_[voice].pcmRate.load(relaxed) * globalPcmRate_.load(relaxed);
-  pcm_[voice].advance(step, reverseArmed_, reverseSize_.load(relaxed));
-}
-
 // Pads pressed on another thread sound here, before the sample's MIDI events.
 void Engine::servicePads() {
   if (padRequests_.load(relaxed) == 0) return;
