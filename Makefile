@@ -21,9 +21,10 @@ install: build
 	@echo "Installed $(VST_DIR)/ZVX.so"
 	@printf "Data folder: " && $(BUILD)/tools/zvx-data install "$(CURDIR)/data"
 
-# Ends with the demo groove rendered through the installed plug-in.
+# Ends with the demo groove rendered through the installed plug-in, program 0
+# of the default bank.
 run: install
-	$(BUILD)/tools/zvx-render --quiet --plugin "$(VST_DIR)/ZVX.so" --set Volume=0.25 -o "$(CURDIR)/demo.wav"
+	$(BUILD)/tools/zvx-render --quiet --plugin "$(VST_DIR)/ZVX.so" --program 0 -o "$(CURDIR)/demo.wav"
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

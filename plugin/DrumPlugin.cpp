@@ -1,18 +1,42 @@
 #include "plugin/DrumPlugin.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "host/platform/Messages.h"
 #include "plugin/ParameterTable.h"
 #include "storage/DataFolder.h"
+#include "storage/FxbFile.h"
 
 namespace zvx {
 namespace {
 
 constexpr const char* kProductName = "ZVX";
 constexpr const char* kNotInstalled = "ZVX is not installed correctly";
+// A default bank is some 50 kB; anything far larger is not one of ours.
+constexpr long kMaxDefaultBankSize = 16L << 20;
+
+// Instances alive in this process: the first one reads the learn map file,
+// later ones share the live table instead of overwriting it.
+std::atomic<int> liveInstances{0};
+
+// Reads a whole file; false when it cannot be opened or is unreasonably large.
+bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, long limit) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  bool ok = std::fseek(file, 0, SEEK_END) == 0;
+  const long size = ok ? std::ftell(file) : -1;
+  ok = ok && size >= 0 && size <= limit && std::fseek(file, 0, SEEK_SET) == 0;
+  if (ok) {
+    bytes.resize(static_cast<std::size_t>(size));
+    ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  }
+  std::fclose(file);
+  return ok;
+}
 
 // Copies a terminated text into a host buffer of `capacity` bytes.
 void copyText(char* destination, const std::string& text, std::size_t capacity) {
@@ -25,11 +49,12 @@ void copyText(char* destination, const std::string& text, std::size_t capacity) 
 
 DrumPlugin::DrumPlugin(audioMasterCallback audioMaster)
     : AudioEffectX(audioMaster, kNumPrograms, kNumParameters), engine_(*this), pcmLoader_(engine_) {
-  fillParameterTable();
+  fillWithDefaults(bank_);
   programsAreChunks();
 
   busy_ = true;
   engine_.initialise();
+  loadDefaultBank();
   busy_ = false;
   engine_.finishInitialisation();
 
@@ -41,24 +66,69 @@ DrumPlugin::DrumPlugin(audioMasterCallback audioMaster)
     canProcessReplacing();
   }
 
-  std::string folder;
-  if (!findDataFolder("ZVX", folder)) platform::showMessage(kNotInstalled, "Error!");
+  readLearnMap();
 
   setProgram(0);
 }
 
 DrumPlugin::~DrumPlugin() {
-  std::string folder;
-  if (!findDataFolder("ZVX", folder)) platform::showMessage(kNotInstalled, "Error!");
+  writeLearnMap();
+  liveInstances.fetch_sub(1);
 }
 
-void DrumPlugin::fillParameterTable() {
-  for (int p = 0; p < kNumParameters; ++p) {
-    const ParameterInfo& info = kParameterTable[p];
-    bank_.setParamRecord(p, info.name, info.defaultValue, true, false);
+void DrumPlugin::readLearnMap() {
+  readsLearnMap_ = liveInstances.fetch_add(1) == 0;
+  std::string folder;
+  if (!findDataFolder("ZVX", folder)) {
+    platform::showMessage(kNotInstalled, "Error!");
+    if (readsLearnMap_) learnMap().forgetAll();
+    return;
   }
-  for (int program = 0; program < kNumPrograms; ++program)
-    for (int p = 0; p < kNumParameters; ++p) bank_.setProgramValue(program, p, kParameterTable[p].defaultValue);
+  if (readsLearnMap_) learnMap().readFile(folder + "Plugin" + "ccmap.bin");
+}
+
+void DrumPlugin::writeLearnMap() {
+  std::string folder;
+  if (!findDataFolder("ZVX", folder)) {
+    platform::showMessage(kNotInstalled, "Error!");
+    return;
+  }
+  learnMap().writeFile(folder + "Plugin" + "ccmap.bin");
+}
+
+// Runs while the plug-in is busy. A chunk bank goes through setChunk; a
+// regular bank's values and names are written into the program records
+// directly, since the setter takes nothing while the plug-in is busy.
+void DrumPlugin::loadDefaultBank() {
+  std::string folder;
+  if (!findDataFolder("ZVX", folder)) return;
+  std::vector<unsigned char> file;
+  const std::string path = folder + "default.fxb";
+  if (std::FILE* probe = std::fopen(path.c_str(), "rb"))
+    std::fclose(probe);
+  else
+    return;
+  std::optional<FxbFile::Contents> bank;
+  if (readWholeFile(path, file, kMaxDefaultBankSize)) bank = FxbFile::parse(file, kNumPrograms);
+  if (!bank || (bank->type != FxbFile::kChunkBank && bank->type != FxbFile::kRegularBank)) {
+    platform::showMessage("Default bank error: not an fxb file", "Preset loader");
+    return;
+  }
+  if (bank->type == FxbFile::kChunkBank) {
+    setChunk(bank->chunk.data(), static_cast<VstInt32>(bank->chunk.size()), false);
+    return;
+  }
+  for (std::size_t program = 0; program < bank->programs.size(); ++program) {
+    const FxbFile::Program& source = bank->programs[program];
+    const int p = static_cast<int>(program);
+    bank_.setProgramName(p, source.name.c_str());
+    const int count = std::min<int>(static_cast<int>(source.values.size()), kNumParameters);
+    for (int i = 0; i < count; ++i) {
+      float value = source.values[static_cast<std::size_t>(i)];
+      if (!bank_.unclamped(i)) value = std::clamp(value >= 0.0f ? value : 0.0f, 0.0f, 1.0f);
+      bank_.setProgramValue(p, i, value);
+    }
+  }
 }
 
 void DrumPlugin::setSampleRate(float rate) {
@@ -162,9 +232,34 @@ bool DrumPlugin::copyProgram(VstInt32 destination) {
   return true;
 }
 
-VstInt32 DrumPlugin::getChunk(void** /*data*/, bool /*isPreset*/) { return 0; }
+// The bank image, or the current program record, in the layouts setChunk reads.
+VstInt32 DrumPlugin::getChunk(void** data, bool isPreset) {
+  if (isPreset) {
+    chunk_.resize(BankImage::kProgramRecordSize);
+    bank_.read(BankImage::programOffset(curProgram), chunk_.data(), chunk_.size());
+  } else {
+    chunk_.resize(BankImage::kSize);
+    bank_.read(0, chunk_.data(), chunk_.size());
+  }
+  *data = chunk_.data();
+  return static_cast<VstInt32>(chunk_.size());
+}
 
-VstInt32 DrumPlugin::setChunk(void* /*data*/, VstInt32 /*byteSize*/, bool /*isPreset*/) { return 1; }
+VstInt32 DrumPlugin::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
+  if (isPreset) {
+    if (byteSize < 0 || static_cast<std::size_t>(byteSize) > BankImage::kProgramRecordSize) {
+      platform::showMessage("Can't load preset, wrong file size!", "Error!");
+      return 1;
+    }
+    bank_.write(BankImage::programOffset(curProgram), data, static_cast<std::size_t>(byteSize));
+  } else if (static_cast<std::size_t>(byteSize) == BankImage::kSize) {
+    bank_.write(0, data, BankImage::kSize);
+  } else {
+    platform::showMessage("Can't load bank, wrong file size!", "Error!");
+  }
+  setProgram(curProgram);
+  return 1;
+}
 
 // ---------------------------------------------------------------------------
 // Fixed answers to the host

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "engine/Engine.h"
 #include "engine/EngineHost.h"
@@ -72,7 +73,9 @@ class DrumPlugin : public AudioEffectX, private EngineHost {
 
  private:
   double querySampleRate() override { return updateSampleRate(); }
-  void fillParameterTable();
+  void loadDefaultBank();
+  void readLearnMap();
+  void writeLearnMap();
   void handleMidiEvent(const VstMidiEvent& event);
   void loadPcm(int voice, float value);
   void markAudioThread() { audioThread_.store(std::this_thread::get_id(), std::memory_order_relaxed); }
@@ -86,6 +89,8 @@ class DrumPlugin : public AudioEffectX, private EngineHost {
   std::atomic<bool> busy_{false};
   bool applyingProgram_ = false;
   LearnHook* learnHook_ = nullptr;
+  std::vector<unsigned char> chunk_;    // what getChunk last handed out
+  bool readsLearnMap_ = false;          // the first live instance reads the learn map
   VstEvents* pendingEvents_ = nullptr;  // audio thread
   int nextEvent_ = -1;                  // audio thread
 };

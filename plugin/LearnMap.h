@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "engine/Parameters.h"
 
@@ -29,6 +30,14 @@ class LearnMap {
   void forgetAll() {
     for (int p = 0; p < kNumParameters; ++p) forget(p);
   }
+
+  // The file holds the entries in parameter order as 32-bit little-endian
+  // integers, 332 bytes. Reading takes as many whole or partial entries as the
+  // file holds and leaves the rest; a file that cannot be opened unbinds all.
+  void readFile(const std::string& path);
+  // Replaces the file; a failure is not reported (the bindings stay live).
+  void writeFile(const std::string& path) const;
+  static constexpr std::size_t kFileSize = 4 * kNumParameters;
 
  private:
   std::array<std::atomic<std::int32_t>, kNumParameters> entries_;

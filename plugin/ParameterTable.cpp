@@ -1,5 +1,9 @@
 #include "plugin/ParameterTable.h"
 
+#include <cctype>
+
+#include "plugin/BankImage.h"
+
 namespace zvx {
 namespace {
 
@@ -94,6 +98,31 @@ const std::array<ParameterInfo, kNumParameters> kParameterTable = {{
     {"fix33  ", 0.0f, R::Stored, G},
     {"fix44  ", 0.0f, R::Stored, G},
 }};
+
+void fillWithDefaults(BankImage& bank) {
+  for (int p = 0; p < kNumParameters; ++p) {
+    const ParameterInfo& info = kParameterTable[p];
+    bank.setParamRecord(p, info.name, info.defaultValue, true, false);
+  }
+  for (int program = 0; program < BankImage::kPrograms; ++program)
+    for (int p = 0; p < kNumParameters; ++p) bank.setProgramValue(program, p, kParameterTable[p].defaultValue);
+}
+
+int parameterIndex(const std::string& name) {
+  auto normal = [](std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  const std::string wanted = normal(name);
+  int found = -1;
+  for (int p = 0; p < kNumParameters; ++p) {
+    if (normal(kParameterTable[p].name) != wanted) continue;
+    if (found >= 0) return -1;
+    found = p;
+  }
+  return found;
+}
 
 ParamRole roleOf(int index) {
   if (index >= 0 && index < kNumParameters) return kParameterTable[index].role;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "engine/Parameters.h"
 
@@ -16,6 +17,16 @@ struct ParameterInfo {
 };
 
 extern const std::array<ParameterInfo, kNumParameters> kParameterTable;
+
+class BankImage;
+
+// Gives every parameter record its name, default and flags, and every program
+// the defaults (the programs keep their names).
+void fillWithDefaults(BankImage& bank);
+
+// The index of the parameter with this name, trailing blanks and case
+// ignored; -1 when no parameter or several have it.
+int parameterIndex(const std::string& name);
 
 // Role and voice of any setter index: the table's for 0 to 82, Pad for the
 // trigger pads 99 to 102, Stored (nothing derived) for every other index.

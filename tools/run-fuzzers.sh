@@ -23,3 +23,4 @@ run() {
 }
 
 run fuzz_wav make_wav_seeds
+run fuzz_bank make_bank_seeds

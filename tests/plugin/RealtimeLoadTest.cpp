@@ -54,10 +54,10 @@ struct EventBlock {
 
 TEST(RealtimeLoadTest, LearnedControllerOnAMenuLoadsOffTheAudioThread) {
   TempDocuments docs;
-  learnMap().bind(param::kBDMenu, 20);
   std::string error;
   auto zvx = testhost::Plugin::create(&inProcessEntry, "in-process ZVX", {}, error);
   ASSERT_TRUE(zvx) << error;
+  learnMap().bind(param::kBDMenu, 20);
   zvx->start(44100.0f, Blocks::kFrames);
   Blocks blocks(*zvx);
 

@@ -317,27 +317,36 @@ TEST(ZvxDataTool, InstallsTheSamplesAndKeepsTheUsersFiles) {
   clearDataFolder(documents);
   const fs::path scratch = documents.documents();
   const fs::path folder = documents.dataFolder();
+  // The bank as the build makes it, to compare the installed one against.
+  const std::string bankSource = (kSource / "bank" / "default.bank").string();
+  ASSERT_EQ(runData({"bank", bankSource, (scratch / "built.fxb").string()}, scratch).exitCode, 0);
 
   RunResult first = runData({"install", kSource.string()}, scratch);
   ASSERT_EQ(first.exitCode, 0);
-  ASSERT_EQ(first.out.size(), 1 + kNames.size());
+  // The folder, one line per sample, then the bank.
+  ASSERT_EQ(first.out.size(), 2 + kNames.size());
   EXPECT_EQ(fs::path(first.out[0]), folder / "");
   for (std::size_t i = 0; i < kNames.size(); ++i) {
     EXPECT_EQ(first.out[1 + i], "installed " + kNames[i] + ".wav");
     EXPECT_TRUE(readBytes(folder / (kNames[i] + ".wav")) == defaultSamples().at(kNames[i])) << kNames[i];
   }
+  EXPECT_EQ(first.out.back(), "installed default.fxb");
+  EXPECT_TRUE(readBytes(folder / "default.fxb") == readBytes(scratch / "built.fxb"));
 
-  // The user replaced one sample and deleted another.
+  // The user replaced one sample and the bank, and deleted another sample.
   const Bytes own = {'m', 'i', 'n', 'e'};
   writeBytes(folder / "BDA.wav", own);
+  writeBytes(folder / "default.fxb", own);
   fs::remove(folder / "SDA.wav");
 
   RunResult second = runData({"install", kSource.string()}, scratch);
   ASSERT_EQ(second.exitCode, 0);
-  ASSERT_EQ(second.out.size(), 1 + kNames.size());
+  ASSERT_EQ(second.out.size(), 2 + kNames.size());
   for (std::size_t i = 0; i < kNames.size(); ++i)
     EXPECT_EQ(second.out[1 + i], (kNames[i] == "SDA" ? "installed " : "kept ") + kNames[i] + ".wav");
+  EXPECT_EQ(second.out.back(), "kept default.fxb");
   EXPECT_EQ(readBytes(folder / "BDA.wav"), own);
+  EXPECT_EQ(readBytes(folder / "default.fxb"), own);
   EXPECT_TRUE(readBytes(folder / "SDA.wav") == defaultSamples().at("SDA"));
 }
 
@@ -345,14 +354,19 @@ TEST(ZvxDataTool, InstallsFromAnAlreadyRenderedFolder) {
   TempDocuments documents;
   clearDataFolder(documents);
   const fs::path scratch = documents.documents();
-  const fs::path rendered = scratch / "data" / "samples";
-  ASSERT_EQ(runData({"samples", (kSource / "samples").string(), rendered.string()}, scratch).exitCode, 0);
+  // Laid out as the build leaves it: data/samples/*.wav and data/default.fxb.
+  const fs::path rendered = scratch / "data";
+  ASSERT_EQ(runData({"samples", (kSource / "samples").string(), (rendered / "samples").string()}, scratch).exitCode, 0);
+  const std::string bankSource = (kSource / "bank" / "default.bank").string();
+  ASSERT_EQ(runData({"bank", bankSource, (rendered / "default.fxb").string()}, scratch).exitCode, 0);
 
-  const RunResult run = runData({"install", (scratch / "data").string()}, scratch);
+  const RunResult run = runData({"install", rendered.string()}, scratch);
   ASSERT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out.size(), 1 + kNames.size());
+  ASSERT_EQ(run.out.size(), 2 + kNames.size());
+  EXPECT_EQ(run.out.back(), "installed default.fxb");
   for (const std::string& name : kNames)
     EXPECT_TRUE(readBytes(documents.dataFolder() / (name + ".wav")) == defaultSamples().at(name)) << name;
+  EXPECT_TRUE(readBytes(documents.dataFolder() / "default.fxb") == readBytes(rendered / "default.fxb"));
 }
 
 TEST(ZvxDataTool, InstallWithoutASourceOnlyMakesTheFolder) {

@@ -4,13 +4,17 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <initializer_list>
+#include <iterator>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "storage/FxbFile.h"
 #include "tests/support/TestSupport.h"
 #include "tools/zvx-render/DemoPattern.h"
 #include "tools/zvx-render/MidiFile.h"
@@ -126,6 +130,7 @@ class RenderFolder {
   RenderFolder() : folder_(documents_.documents() / "render") { fs::create_directories(folder_); }
   fs::path operator/(const std::string& name) const { return folder_ / name; }
   RunResult run(const std::vector<std::string>& arguments) const { return runRender(arguments, folder_); }
+  const TempDocuments& documents() const { return documents_; }
 
  private:
   TempDocuments documents_;
@@ -467,8 +472,10 @@ TEST(ZvxRenderTest, HelpNamesEveryOption) {
   const RunResult run = folder.run({"--help"});
   EXPECT_EQ(run.exitCode, 0);
   for (const char* option :
-       {"--midi", "--demo", "--write-demo", "--plugin", "--set", "--list-params", "--rate", "--block", "--tail",
-        "--length", "-o", "--format", "wav16", "wav24", "wav32f", "flac", "--all-outputs", "--quiet", "--help"})
+       {"--midi",   "--demo",      "--write-demo",  "--plugin", "--set",   "--bank", "--program",
+        "--preset", "--save-bank", "--list-params", "--rate",   "--block", "--tail", "--length",
+        "-o",       "--format",    "wav16",         "wav24",    "wav32f",  "flac",   "--all-outputs",
+        "--quiet",  "--help"})
     EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 
@@ -479,6 +486,311 @@ TEST(ZvxRenderTest, SavesTheDemoAsAMidiFile) {
   std::ifstream file(folder / "demo.mid", std::ios::binary);
   const Bytes saved((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   EXPECT_EQ(saved, render::DemoPattern::midiFile());
+}
+
+// ---------------------------------------------------------------------------
+// Banks, presets and programs
+
+std::vector<unsigned char> readBytes(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void writeBytes(const fs::path& path, const std::vector<unsigned char>& bytes) {
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Written here word by word rather than by the code under test.
+void putWord(std::vector<unsigned char>& out, std::uint32_t word) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<unsigned char>(word >> shift));
+}
+
+void putFloat(std::vector<unsigned char>& out, float value) {
+  std::uint32_t bits = 0;
+  std::memcpy(&bits, &value, 4);
+  putWord(out, bits);
+}
+
+void putName(std::vector<unsigned char>& out, const std::string& name) {
+  for (std::size_t i = 0; i < 28; ++i) out.push_back(i < name.size() ? static_cast<unsigned char>(name[i]) : 0);
+}
+
+struct HandProgram {
+  std::string name;
+  std::vector<float> values;
+};
+
+// A regular preset ('FxCk'): header, name, then one float per parameter.
+std::vector<unsigned char> regularPreset(std::int32_t id, const HandProgram& program) {
+  std::vector<unsigned char> out;
+  putWord(out, 0x43636E4B);  // 'CcnK'
+  putWord(out, static_cast<std::uint32_t>(48 + 4 * program.values.size()));
+  putWord(out, 0x4678436B);  // 'FxCk'
+  putWord(out, 1);
+  putWord(out, static_cast<std::uint32_t>(id));
+  putWord(out, 1);
+  putWord(out, static_cast<std::uint32_t>(program.values.size()));
+  putName(out, program.name);
+  for (float value : program.values) putFloat(out, value);
+  return out;
+}
+
+// A regular bank ('FxBk', format 2 with the current program) of regular presets.
+std::vector<unsigned char> regularBank(std::int32_t id, int current, const std::vector<HandProgram>& programs) {
+  std::vector<unsigned char> body;
+  for (const HandProgram& program : programs) {
+    const auto preset = regularPreset(id, program);
+    body.insert(body.end(), preset.begin(), preset.end());
+  }
+  std::vector<unsigned char> out;
+  putWord(out, 0x43636E4B);
+  putWord(out, static_cast<std::uint32_t>(148 + body.size()));
+  putWord(out, 0x4678426B);  // 'FxBk'
+  putWord(out, 2);
+  putWord(out, static_cast<std::uint32_t>(id));
+  putWord(out, 1);
+  putWord(out, static_cast<std::uint32_t>(programs.size()));
+  putWord(out, static_cast<std::uint32_t>(current));
+  out.resize(156, 0);
+  out.insert(out.end(), body.begin(), body.end());
+  return out;
+}
+
+int parameterNamed(testhost::Plugin& plugin, const std::string& name) {
+  for (int p = 0; p < plugin.effect()->numParams; ++p) {
+    std::string shown = plugin.parameterName(p);
+    while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+    if (shown == name) return p;
+  }
+  ADD_FAILURE() << "no parameter " << name;
+  return 0;
+}
+
+// A fresh ZVX in this process's documents folder: the values a render starts from.
+struct Fresh {
+  std::unique_ptr<testhost::Plugin> zvx = createZvx();
+  std::vector<float> values() {
+    std::vector<float> out;
+    for (int p = 0; p < zvx->effect()->numParams; ++p) out.push_back(zvx->getParameter(p));
+    return out;
+  }
+};
+
+const std::vector<std::string> kShort = {"--length", "2.5", "--format", "wav32f"};
+
+TEST(ZvxRenderBanks, SavesABankThatPlaysBackTheSame) {
+  RenderFolder folder;
+  const RunResult edited =
+      folder.run(kShort + std::vector<std::string>{"--set", "BDMix=0", "--set", "SDDecay=0.8", "--set", "HHPan=0.9",
+                                                   "--save-bank", "edited.fxb", "-o", "edited.wav"});
+  ASSERT_EQ(edited.exitCode, 0) << edited.err;
+  // One line for the bank, one for the sound file.
+  EXPECT_EQ(lineCount(edited.out), 2u) << edited.out;
+  EXPECT_EQ(edited.out.rfind("edited.fxb: bank of 128 programs (chunk)", 0), 0u) << edited.out;
+
+  const RunResult loaded = folder.run(kShort + std::vector<std::string>{"--bank", "edited.fxb", "-o", "loaded.wav"});
+  ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
+  const RunResult plain = folder.run(kShort + std::vector<std::string>{"-o", "plain.wav"});
+  ASSERT_EQ(plain.exitCode, 0) << plain.err;
+  const Sound editedSound = readSound(folder / "edited.wav");
+  EXPECT_GT(peak(editedSound.channels[0]), 0.01f);
+  EXPECT_EQ(readSound(folder / "loaded.wav").channels, editedSound.channels);
+  EXPECT_NE(readSound(folder / "plain.wav").channels, editedSound.channels);
+
+  // A standard chunk bank, as hosts write them for ZVX.
+  const auto bank = FxbFile::parse(readBytes(folder / "edited.fxb"));
+  ASSERT_TRUE(bank);
+  Fresh fresh;
+  EXPECT_EQ(bank->type, FxbFile::kChunkBank);
+  EXPECT_EQ(bank->pluginId, fresh.zvx->effect()->uniqueID);
+  EXPECT_EQ(bank->pluginVersion, fresh.zvx->effect()->version);
+  EXPECT_EQ(bank->declaredPrograms, 128);
+  EXPECT_EQ(bank->currentProgram, 0);
+  EXPECT_FALSE(bank->chunk.empty());
+}
+
+TEST(ZvxRenderBanks, PlaysTheProgramItIsGiven) {
+  RenderFolder folder;
+  folder.documents().writeFile("default.fxb", readBytes(ZVX_BUILT_BANK));
+  const RunResult first = folder.run(kShort + std::vector<std::string>{"-o", "first.wav"});
+  const RunResult zero = folder.run(kShort + std::vector<std::string>{"--program", "0", "-o", "zero.wav"});
+  const RunResult three = folder.run(kShort + std::vector<std::string>{"--program", "3", "-o", "three.wav"});
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  ASSERT_EQ(zero.exitCode, 0) << zero.err;
+  ASSERT_EQ(three.exitCode, 0) << three.err;
+  const Sound zeroSound = readSound(folder / "zero.wav");
+  const Sound threeSound = readSound(folder / "three.wav");
+  // The plug-in starts on program 0 of its default bank.
+  EXPECT_EQ(readSound(folder / "first.wav").channels, zeroSound.channels);
+  EXPECT_NE(threeSound.channels, zeroSound.channels);
+  EXPECT_GT(peak(threeSound.channels[0]), 0.01f);
+
+  for (const char* bad : {"128", "-1", "three"}) {
+    const RunResult refused = folder.run({"--program", bad, "-o", "x.wav"});
+    EXPECT_EQ(refused.exitCode, 2) << bad;
+    EXPECT_EQ(lineCount(refused.err), 1u) << refused.err;
+    EXPECT_NE(refused.err.find("--program"), std::string::npos) << refused.err;
+  }
+  EXPECT_FALSE(fs::exists(folder / "x.wav"));
+}
+
+TEST(ZvxRenderBanks, RefusesBrokenBanksAndPresetsInOneLine) {
+  RenderFolder folder;
+  // --save-bank alone renders nothing.
+  const RunResult saved = folder.run({"--save-bank", "good.fxb"});
+  ASSERT_EQ(saved.exitCode, 0) << saved.err;
+  EXPECT_EQ(lineCount(saved.out), 1u) << saved.out;
+  EXPECT_FALSE(fs::exists(folder / "out.wav"));
+
+  const std::vector<unsigned char> good = readBytes(folder / "good.fxb");
+  ASSERT_GT(good.size(), 200u);
+  writeBytes(folder / "cut.fxb", std::vector<unsigned char>(good.begin(), good.end() - 100));
+  writeBytes(folder / "header.fxb", std::vector<unsigned char>(good.begin(), good.begin() + 40));
+  writeBytes(folder / "text.fxb", {'n', 'o', 't', ' ', 'a', ' ', 'b', 'a', 'n', 'k', '!', '\n', '\n'});
+  const auto contents = FxbFile::parse(good);
+  ASSERT_TRUE(contents);
+  writeBytes(folder / "other.fxb", FxbFile::chunkBank(fourCharCode("Othr"), 1, 128, 0, contents->chunk));
+  writeBytes(folder / "preset.fxp", FxbFile::chunkPreset(contents->pluginId, 1, 83, "One", {}));
+
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* mentions;
+  };
+  const std::vector<Case> cases = {
+      {{"--bank", "cut.fxb"}, "cut.fxb: truncated or damaged bank"},
+      {{"--bank", "header.fxb"}, "header.fxb: truncated or damaged bank"},
+      {{"--bank", "text.fxb"}, "text.fxb: not a VST bank"},
+      {{"--bank", "missing.fxb"}, "missing.fxb"},
+      {{"--bank", "preset.fxp"}, "a preset, not a bank"},
+      {{"--preset", "good.fxb"}, "a bank, not a preset"},
+      {{"--bank", "other.fxb"}, "plug-in ID 'Othr'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mentions);
+    const RunResult run = folder.run(c.arguments + std::vector<std::string>{"-o", "x.wav", "--save-bank", "x.fxb"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(lineCount(run.err), 1u) << run.err;
+    EXPECT_EQ(run.err.rfind("zvx-render: cannot load ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(c.mentions), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_FALSE(fs::exists(folder / "x.wav"));
+    EXPECT_FALSE(fs::exists(folder / "x.fxb"));
+  }
+}
+
+TEST(ZvxRenderBanks, LoadsARegularBankWrittenByHand) {
+  RenderFolder folder;
+  Fresh fresh;
+  const std::int32_t id = fresh.zvx->effect()->uniqueID;
+  const std::vector<float> defaults = fresh.values();
+  HandProgram one{"Hand Made One", defaults};
+  one.values[static_cast<std::size_t>(parameterNamed(*fresh.zvx, "BDMix"))] = 0.0f;
+  HandProgram two{"Hand Made Two", defaults};
+  two.values[static_cast<std::size_t>(parameterNamed(*fresh.zvx, "HHPan"))] = 1.0f;
+  two.values[static_cast<std::size_t>(parameterNamed(*fresh.zvx, "SDDecay"))] = 0.9f;
+  writeBytes(folder / "hand.fxb", regularBank(id, 1, {one, two}));
+
+  // The bank's current program plays unless --program picks another.
+  const RunResult current = folder.run(kShort + std::vector<std::string>{"--bank", "hand.fxb", "-o", "current.wav"});
+  const RunResult first =
+      folder.run(kShort + std::vector<std::string>{"--bank", "hand.fxb", "--program", "0", "-o", "first.wav"});
+  const RunResult setTwo = folder.run(
+      kShort + std::vector<std::string>{"--program", "1", "--set", "HHPan=1", "--set", "SDDecay=0.9", "-o", "two.wav"});
+  const RunResult setOne = folder.run(kShort + std::vector<std::string>{"--set", "BDMix=0", "-o", "one.wav"});
+  for (const RunResult* run : {&current, &first, &setTwo, &setOne}) ASSERT_EQ(run->exitCode, 0) << run->err;
+  EXPECT_EQ(readSound(folder / "current.wav").channels, readSound(folder / "two.wav").channels);
+  EXPECT_EQ(readSound(folder / "first.wav").channels, readSound(folder / "one.wav").channels);
+  EXPECT_NE(readSound(folder / "first.wav").channels, readSound(folder / "current.wav").channels);
+
+  // The names came along: saved again as a chunk bank, they are still there.
+  const RunResult resaved = folder.run({"--bank", "hand.fxb", "--save-bank", "resaved.fxb"});
+  ASSERT_EQ(resaved.exitCode, 0) << resaved.err;
+  auto bank = FxbFile::parse(readBytes(folder / "resaved.fxb"));
+  ASSERT_TRUE(bank);
+  EXPECT_EQ(bank->currentProgram, 1);
+  fresh.zvx->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bank->chunk.size()), bank->chunk.data());
+  EXPECT_EQ(fresh.zvx->programNameIndexed(0), "Hand Made One");
+  EXPECT_EQ(fresh.zvx->programNameIndexed(1), "Hand Made Two");
+}
+
+TEST(ZvxRenderBanks, LoadsPresetsIntoTheSelectedProgram) {
+  RenderFolder folder;
+  Fresh fresh;
+  const std::int32_t id = fresh.zvx->effect()->uniqueID;
+  const int bdMix = parameterNamed(*fresh.zvx, "BDMix");
+  const int sdDecay = parameterNamed(*fresh.zvx, "SDDecay");
+
+  // A chunk preset as a host would save it from the plug-in.
+  fresh.zvx->setParameter(bdMix, 0.0f);
+  void* data = nullptr;
+  const auto size = fresh.zvx->dispatch(effGetChunk, 1, 0, &data);
+  ASSERT_GT(size, 0);
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  writeBytes(folder / "chunk.fxp", FxbFile::chunkPreset(id, 1, fresh.zvx->effect()->numParams, "Chunk Preset",
+                                                        std::vector<unsigned char>(bytes, bytes + size)));
+  fresh.zvx->setParameter(bdMix, 1.0f);
+  HandProgram regular{"Hand Preset", fresh.values()};
+  regular.values[static_cast<std::size_t>(sdDecay)] = 0.9f;
+  writeBytes(folder / "regular.fxp", regularPreset(id, regular));
+
+  const RunResult chunk = folder.run(kShort + std::vector<std::string>{"--preset", "chunk.fxp", "-o", "chunk.wav"});
+  const RunResult byName = folder.run(kShort + std::vector<std::string>{"--set", "BDMix=0", "-o", "mix.wav"});
+  const RunResult hand = folder.run(kShort + std::vector<std::string>{"--preset", "regular.fxp", "-o", "hand.wav"});
+  const RunResult decay = folder.run(kShort + std::vector<std::string>{"--set", "SDDecay=0.9", "-o", "decay.wav"});
+  for (const RunResult* run : {&chunk, &byName, &hand, &decay}) ASSERT_EQ(run->exitCode, 0) << run->err;
+  EXPECT_EQ(readSound(folder / "chunk.wav").channels, readSound(folder / "mix.wav").channels);
+  EXPECT_EQ(readSound(folder / "hand.wav").channels, readSound(folder / "decay.wav").channels);
+
+  // Whatever the order on the command line: bank, program, preset, values.
+  const RunResult ordered =
+      folder.run({"--preset", "regular.fxp", "--set", "SDDecay=0.4", "--save-bank", "five.fxb", "--program", "5"});
+  ASSERT_EQ(ordered.exitCode, 0) << ordered.err;
+  EXPECT_NE(ordered.out.find("program 5 selected"), std::string::npos) << ordered.out;
+  auto bank = FxbFile::parse(readBytes(folder / "five.fxb"));
+  ASSERT_TRUE(bank);
+  fresh.zvx->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bank->chunk.size()), bank->chunk.data());
+  EXPECT_EQ(fresh.zvx->programNameIndexed(5), "Hand Preset");
+  EXPECT_NE(fresh.zvx->programNameIndexed(0), "Hand Preset");
+  fresh.zvx->dispatch(effSetProgram, 0, 5);
+  EXPECT_FLOAT_EQ(fresh.zvx->getParameter(sdDecay), 0.4f);
+}
+
+TEST(ZvxRenderBanks, SavesParameterValuesForAnInstrumentWithoutChunks) {
+  RenderFolder folder;
+  const RunResult saved = folder.run(
+      {"--plugin", ZVX_PLAIN_INSTRUMENT, "--program", "2", "--set", "Left=0.25", "--save-bank", "plain.fxb"});
+  ASSERT_EQ(saved.exitCode, 0) << saved.err;
+  EXPECT_EQ(saved.out, "plain.fxb: bank of 3 programs (parameter values), program 2 selected\n");
+  const auto bank = FxbFile::parse(readBytes(folder / "plain.fxb"));
+  ASSERT_TRUE(bank);
+  EXPECT_EQ(bank->type, FxbFile::kRegularBank);
+  EXPECT_EQ(bank->pluginId, fourCharCode("PlIn"));
+  EXPECT_EQ(bank->pluginVersion, 3);
+  EXPECT_EQ(bank->declaredPrograms, 3);
+  EXPECT_EQ(bank->currentProgram, 2);
+  ASSERT_EQ(bank->programs.size(), 3u);
+  for (int p = 0; p < 3; ++p) EXPECT_EQ(bank->programs[static_cast<std::size_t>(p)].name, "Plain " + std::to_string(p));
+  EXPECT_EQ(bank->programs[0].values, (std::vector<float>{0.1f, 0.2f}));
+  EXPECT_EQ(bank->programs[2].values, (std::vector<float>{0.25f, 0.2f}));
+
+  // Loaded back, the saved current program plays: its values are the output levels.
+  const std::vector<std::string> render = {"--plugin", ZVX_PLAIN_INSTRUMENT, "--bank", "plain.fxb", "--length",
+                                           "0.01",     "--format",           "wav32f"};
+  ASSERT_EQ(folder.run(render + std::vector<std::string>{"-o", "current.wav"}).exitCode, 0);
+  ASSERT_EQ(folder.run(render + std::vector<std::string>{"--program", "0", "-o", "first.wav"}).exitCode, 0);
+  const Sound current = readSound(folder / "current.wav");
+  const Sound first = readSound(folder / "first.wav");
+  ASSERT_EQ(current.channels.size(), 2u);
+  ASSERT_EQ(first.channels.size(), 2u);
+  EXPECT_FLOAT_EQ(current.channels[0].front(), 0.25f);
+  EXPECT_FLOAT_EQ(current.channels[1].back(), 0.2f);
+  EXPECT_FLOAT_EQ(first.channels[0].front(), 0.1f);
 }
 
 }  // namespace

@@ -3,32 +3,41 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
+#include <vector>
 #include <string>
 
 #include "host/platform/Platform.h"
 #include "storage/DataFolder.h"
+#include "tools/zvx-data/BankSource.h"
 #include "tools/zvx-data/RecipeError.h"
 #include "tools/zvx-data/SampleSet.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using zvx::data::BankSource;
 using zvx::data::SampleSet;
 
 int usage() {
   std::fputs(
       "usage: zvx-data install [SOURCE]\n"
       "       zvx-data samples RECIPES OUTPUT\n"
+      "       zvx-data bank BANK-SOURCE OUTPUT.fxb\n"
       "\n"
       "  install   creates the documents folder when it is missing, then the ZVX\n"
       "            data folder inside it, and prints the data folder's path.\n"
       "            With SOURCE (the source tree's data folder, or the build's),\n"
       "            it then installs the default samples from SOURCE/samples into\n"
-      "            the data folder, one line each: 'installed NAME' for a new file,\n"
-      "            'kept NAME' where the data folder already has that file.\n"
+      "            the data folder and the default bank (SOURCE/bank/default.bank,\n"
+      "            or a built SOURCE/default.fxb) as default.fxb, one line each:\n"
+      "            'installed NAME' for a new file, 'kept NAME' where the data\n"
+      "            folder already has that file.\n"
       "  samples   renders every NAME.recipe in RECIPES to OUTPUT/NAME.wav,\n"
       "            replacing what is there.\n"
+      "  bank      builds the default bank from its source as a chunk bank.\n"
       "\n"
       "The documents folder is ZVX_DOCUMENTS when set, else the system's own\n"
       "(XDG_DOCUMENTS_DIR, ~/.config/user-dirs.dirs, or ~/Documents).\n",
@@ -64,12 +73,49 @@ int samples(const fs::path& recipes, const fs::path& output) {
   return 0;
 }
 
+// The default bank from SOURCE/bank/default.bank, or as built in SOURCE/default.fxb.
+std::optional<std::vector<unsigned char>> loadBank(const fs::path& source) {
+  try {
+    if (fs::exists(source / "bank" / "default.bank")) return BankSource::load(source / "bank" / "default.bank").fxb();
+    std::ifstream built(source / "default.fxb", std::ios::binary);
+    if (!built) {
+      std::fprintf(stderr, "zvx-data: %s holds no default bank\n", source.string().c_str());
+      return std::nullopt;
+    }
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(built), {});
+  } catch (const zvx::data::RecipeError& failure) {
+    std::fprintf(stderr, "zvx-data: %s\n", failure.what());
+    return std::nullopt;
+  }
+}
+
+bool writeFile(const fs::path& path, const std::vector<unsigned char>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+int bank(const fs::path& source, const fs::path& output) {
+  try {
+    if (!writeFile(output, BankSource::load(source).fxb())) {
+      std::fprintf(stderr, "zvx-data: cannot write %s\n", output.string().c_str());
+      return 1;
+    }
+  } catch (const zvx::data::RecipeError& failure) {
+    std::fprintf(stderr, "zvx-data: %s\n", failure.what());
+    return 1;
+  }
+  return 0;
+}
+
 int install(const std::optional<fs::path>& source) {
-  // Rendered before any folder is made, so a broken recipe changes nothing.
+  // Built before any folder is made, so a broken source changes nothing.
   std::optional<SampleSet> set;
+  std::optional<std::vector<unsigned char>> defaultBank;
   if (source) {
     set = loadSamples(*source);
-    if (!set) return 1;
+    defaultBank = loadBank(*source);
+    if (!set || !defaultBank) return 1;
   }
   auto documents = zvx::platform::documentsFolder();
   if (!documents) {
@@ -96,6 +142,16 @@ int install(const std::optional<fs::path>& source) {
     std::fprintf(stderr, "zvx-data: %s\n", failure.c_str());
     return 1;
   }
+  // The user's own bank, if there is one, stays.
+  const fs::path bankPath = fs::path(folder) / "default.fxb";
+  if (fs::exists(fs::symlink_status(bankPath, error))) {
+    std::printf("kept default.fxb\n");
+  } else if (writeFile(bankPath, *defaultBank)) {
+    std::printf("installed default.fxb\n");
+  } else {
+    std::fprintf(stderr, "zvx-data: cannot write %s\n", bankPath.string().c_str());
+    return 1;
+  }
   return 0;
 }
 
@@ -107,5 +163,6 @@ int main(int argc, char** argv) {
     if (argc == 3) return install(fs::path(argv[2]));
   }
   if (argc == 4 && std::strcmp(argv[1], "samples") == 0) return samples(argv[2], argv[3]);
+  if (argc == 4 && std::strcmp(argv[1], "bank") == 0) return bank(argv[2], argv[3]);
   return usage();
 }

@@ -9,6 +9,8 @@ namespace {
 constexpr int kMinRate = 8000;
 constexpr int kMaxRate = 384000;
 constexpr int kMaxBlock = 65536;
+// Numbered as MIDI program changes number them.
+constexpr int kMaxProgram = 127;
 
 bool parseInteger(const std::string& text, int& value) {
   const char* end = text.data() + text.size();
@@ -99,6 +101,7 @@ bool RenderOptions::parse(const std::vector<std::string>& arguments, RenderOptio
       if (!value(options.writeDemoPath)) return false;
     } else if (option == "-o" || option == "--output") {
       if (!value(options.outputPath)) return false;
+      options.outputGiven = true;
     } else if (option == "--format") {
       if (!value(text)) return false;
       auto format = SoundFileWriter::formatNamed(text);
@@ -140,6 +143,20 @@ bool RenderOptions::parse(const std::vector<std::string>& arguments, RenderOptio
       ParameterSetting setting;
       if (!parseSetting(text, setting, error)) return false;
       options.settings.push_back(setting);
+    } else if (option == "--program") {
+      if (!value(text)) return false;
+      int program = 0;
+      if (!parseInteger(text, program) || program < 0 || program > kMaxProgram) {
+        error = "--program must be a program number from 0 to " + std::to_string(kMaxProgram) + ", not '" + text + "'";
+        return false;
+      }
+      options.program = program;
+    } else if (option == "--bank") {
+      if (!value(options.bankPath)) return false;
+    } else if (option == "--preset") {
+      if (!value(options.presetPath)) return false;
+    } else if (option == "--save-bank") {
+      if (!value(options.saveBankPath)) return false;
     } else if (option == "--all-outputs") {
       if (!flag()) return false;
       options.allOutputs = true;
@@ -184,7 +201,23 @@ Instrument:
   --set NAME=VALUE     set a parameter before playing; VALUE is the normalised
   --set INDEX=VALUE    value from 0 to 1, NAME is matched without regard to case
                        or trailing blanks. Repeatable.
-  --list-params        list the instrument's parameters and exit
+  --bank FILE.fxb      load a bank: a chunk bank ('FBCh') is handed to the
+                       instrument whole, a regular bank ('FxBk') program by
+                       program (values and names); then the bank's current
+                       program is selected
+  --program N          play program N (0 to 127) of the instrument's bank
+  --preset FILE.fxp    load a preset (chunk 'FPCh' or regular 'FxCk') into the
+                       selected program
+  --save-bank FILE.fxb write the instrument's bank, with everything above
+                       applied, as a standard bank file: a chunk bank, or a
+                       regular bank for an instrument without chunks. Without
+                       -o nothing is rendered; with -o the render follows.
+  --list-params        list the instrument's parameters, with the values after
+                       everything above, and exit
+
+  These apply in this order, whatever the order on the command line: --bank,
+  --program, --preset, --set, --save-bank. Banks and presets must be made for
+  the instrument's plug-in ID.
 
 Rendering:
   --rate HZ            sample rate (default 44100)
@@ -203,9 +236,10 @@ Other:
   -q, --quiet          no progress report on long renders
   -h, --help           this text
 
-On success one line goes to standard output: the file, its length and the
-peak level of each channel in dBFS. Errors go to standard error, one line
-each, and the exit status is 1 (2 for a bad command line).
+On success one line goes to standard output for each file written: for the
+sound file its length and the peak level of each channel in dBFS. Errors go
+to standard error, one line each, and the exit status is 1 (2 for a bad
+command line).
 ZVX_MESSAGES is set to "stderr" unless set already, so the instrument never
 waits on a message box.
 )";

@@ -27,6 +27,11 @@ struct RenderOptions {
   double tailSeconds = 2.0;
   std::optional<double> lengthSeconds;
   std::vector<ParameterSetting> settings;
+  std::string bankPath;    // .fxb loaded before anything else
+  std::string presetPath;  // .fxp loaded into the selected program
+  std::optional<int> program;
+  std::string saveBankPath;  // the instrument's bank written after all settings
+  bool outputGiven = false;  // with --save-bank alone nothing is rendered
   bool allOutputs = false;
   bool quiet = false;
   bool listParameters = false;

@@ -13,6 +13,7 @@
 #include "tools/testhost/VstHost.h"
 #include "tools/zvx-render/DemoPattern.h"
 #include "tools/zvx-render/MidiFile.h"
+#include "tools/zvx-render/ProgramFiles.h"
 #include "tools/zvx-render/RenderOptions.h"
 #include "tools/zvx-render/SoundFileWriter.h"
 
@@ -181,21 +182,72 @@ int writeDemo(const std::string& path) {
   return 0;
 }
 
+bool writeBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  file.close();
+  return static_cast<bool>(file);
+}
+
+// Bank, program, preset, then single values: each later step refines the
+// earlier ones, so the preset lands in the program that is then played.
+bool prepare(testhost::Plugin& plugin, const RenderOptions& options, const std::optional<FxbFile::Contents>& bank,
+             const std::optional<FxbFile::Contents>& preset, std::string& error) {
+  if (bank && !loadBank(plugin, *bank, error)) {
+    error = "cannot load bank " + options.bankPath + ": " + error;
+    return false;
+  }
+  if (options.program) {
+    const int programs = plugin.effect()->numPrograms;
+    if (*options.program >= programs) {
+      error = "--program " + std::to_string(*options.program) + ": the plug-in has " + std::to_string(programs) +
+              " program" + (programs == 1 ? "" : "s");
+      return false;
+    }
+    plugin.dispatch(effSetProgram, 0, *options.program);
+  }
+  if (preset && !loadPreset(plugin, *preset, error)) {
+    error = "cannot load preset " + options.presetPath + ": " + error;
+    return false;
+  }
+  for (const ParameterSetting& setting : options.settings) {
+    int index = 0;
+    if (!resolveParameter(plugin, setting, index, error)) return false;
+    plugin.setParameter(index, setting.value);
+  }
+  return true;
+}
+
 int run(const RenderOptions& options) {
   if (!options.writeDemoPath.empty()) return writeDemo(options.writeDemoPath);
+  // --save-bank alone only saves: a bank is often all one wants.
+  const bool rendering = !options.listParameters && (options.saveBankPath.empty() || options.outputGiven);
 
-  // The song first: a bad file is reported before any module is loaded.
+  // The files first: a bad one is reported before any module is loaded.
   std::string error;
-  std::optional<MidiFile> song;
-  if (options.midiPath.empty()) {
-    song = MidiFile::parse(DemoPattern::midiFile(), error);
-    if (!song) return fail("the demo groove does not parse: " + error);
-  } else {
-    song = MidiFile::load(options.midiPath, error);
-    if (!song) return fail("cannot read MIDI file " + options.midiPath + ": " + error);
+  std::optional<FxbFile::Contents> bank;
+  std::optional<FxbFile::Contents> preset;
+  if (!options.bankPath.empty()) {
+    bank = readProgramFile(options.bankPath, FileKind::Bank, error);
+    if (!bank) return fail("cannot load bank " + options.bankPath + ": " + error);
+  }
+  if (!options.presetPath.empty()) {
+    preset = readProgramFile(options.presetPath, FileKind::Preset, error);
+    if (!preset) return fail("cannot load preset " + options.presetPath + ": " + error);
   }
   const double rate = options.sampleRate;
-  const std::vector<MidiFile::TimedMessage> messages = song->messagesAt(rate);
+  std::vector<MidiFile::TimedMessage> messages;
+  if (rendering) {
+    std::optional<MidiFile> song;
+    if (options.midiPath.empty()) {
+      song = MidiFile::parse(DemoPattern::midiFile(), error);
+      if (!song) return fail("the demo groove does not parse: " + error);
+    } else {
+      song = MidiFile::load(options.midiPath, error);
+      if (!song) return fail("cannot read MIDI file " + options.midiPath + ": " + error);
+    }
+    messages = song->messagesAt(rate);
+  }
 
   double seconds = options.lengthSeconds.value_or(0.0);
   if (!options.lengthSeconds)
@@ -206,7 +258,7 @@ int run(const RenderOptions& options) {
   std::int64_t frames = std::llround(seconds * rate);
   // The last event is played even with no tail.
   if (!options.lengthSeconds && !messages.empty()) frames = std::max(frames, messages.back().sample + 1);
-  if (frames <= 0) return fail("nothing to render: no events and no --tail or --length");
+  if (rendering && frames <= 0) return fail("nothing to render: no events and no --tail or --length");
 
   std::string modulePath;
   if (!findModule(options, modulePath, error)) return fail(error);
@@ -227,18 +279,29 @@ int run(const RenderOptions& options) {
     plugin->dispatch(effMainsChanged, 0, 0);
     plugin->close();
   };
+  if (!prepare(*plugin, options, bank, preset, error)) {
+    stop();
+    return fail(error);
+  }
+  if (!options.saveBankPath.empty()) {
+    const std::vector<unsigned char> bytes = saveBank(*plugin);
+    if (!writeBytes(options.saveBankPath, bytes)) {
+      stop();
+      return fail("cannot write " + options.saveBankPath);
+    }
+    const bool chunk = FxbFile::readWord(bytes.data() + 8) == FxbFile::kChunkBank;
+    std::printf("%s: bank of %d program%s (%s), program %d selected\n", options.saveBankPath.c_str(),
+                effect->numPrograms, effect->numPrograms == 1 ? "" : "s", chunk ? "chunk" : "parameter values",
+                static_cast<int>(plugin->dispatch(effGetProgram)));
+  }
   if (options.listParameters) {
     const int result = listParameters(*plugin);
     stop();
     return result;
   }
-  for (const ParameterSetting& setting : options.settings) {
-    int index = 0;
-    if (!resolveParameter(*plugin, setting, index, error)) {
-      stop();
-      return fail(error);
-    }
-    plugin->setParameter(index, setting.value);
+  if (!rendering) {
+    stop();
+    return 0;
   }
 
   const int channels = options.allOutputs ? outputs : std::min(outputs, 2);

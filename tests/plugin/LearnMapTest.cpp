@@ -1,0 +1,101 @@
+// The MIDI-learn map: its file, its bindings, and one table per process.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "tests/support/TestSupport.h"
+
+namespace zvx {
+namespace {
+
+using namespace zvx::test;
+using Bytes = std::vector<unsigned char>;
+
+Bytes mapFile(const std::vector<std::pair<int, std::int32_t>>& bindings, std::size_t size = 332) {
+  Bytes bytes(332, 0xFF);
+  for (const auto& [parameter, controller] : bindings)
+    for (int b = 0; b < 4; ++b) bytes[4 * parameter + b] = static_cast<unsigned char>(controller >> (8 * b));
+  bytes.resize(size);
+  return bytes;
+}
+
+Bytes readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// Moves every controller 0 to 127 to 1.0 and reports which parameters followed.
+std::vector<int> boundParameters(testhost::Plugin& zvx) {
+  for (int p = 0; p < 83; ++p)
+    if (p < 52 || p > 55) zvx.setParameter(p, 0.0f);
+  std::vector<VstMidiEvent> events;
+  for (int cc = 0; cc < 128; ++cc)
+    if (cc != 123) events.push_back(controller(0, cc, 127));
+  zvx.render(64, 64, events);
+  std::vector<int> moved;
+  for (int p = 0; p < 83; ++p)
+    if ((p < 52 || p > 55) && zvx.getParameter(p) == 1.0f) moved.push_back(p);
+  return moved;
+}
+
+TEST(LearnMapTest, NoFileAndAFileOfMinusOnesBindNothing) {
+  TempDocuments docs;
+  {
+    auto zvx = createZvx();
+    zvx->start();
+    EXPECT_TRUE(boundParameters(*zvx).empty());
+  }
+  // The destructor wrote the (empty) map.
+  EXPECT_EQ(readFile(docs.dataFolder() / "Pluginccmap.bin"), Bytes(332, 0xFF));
+  auto again = createZvx();
+  again->start();
+  EXPECT_TRUE(boundParameters(*again).empty());
+}
+
+TEST(LearnMapTest, ShortFileBindsOnlyWhatItHolds) {
+  TempDocuments docs;
+  docs.writeFile("Pluginccmap.bin", mapFile({{0, 10}, {1, 11}}, 8));
+  auto zvx = createZvx();
+  zvx->start();
+  EXPECT_EQ(boundParameters(*zvx), (std::vector<int>{0, 1}));
+}
+
+TEST(LearnMapTest, OneControllerMovesEveryParameterBoundToIt) {
+  TempDocuments docs;
+  docs.writeFile("Pluginccmap.bin", mapFile({{6, 7}, {18, 7}}));
+  auto zvx = createZvx();
+  zvx->start();
+  zvx->render(64, 64, {controller(10, 7, 64)});
+  EXPECT_FLOAT_EQ(zvx->getParameter(6), 64.0f / 127.0f);
+  EXPECT_FLOAT_EQ(zvx->getParameter(18), 64.0f / 127.0f);
+  zvx->render(64, 64, {controller(10, 7, 0)});
+  EXPECT_EQ(zvx->getParameter(6), 0.0f);
+  EXPECT_EQ(zvx->getParameter(18), 0.0f);
+}
+
+TEST(LearnMapTest, InstancesShareOneTableAndTheLastOneWritesIt) {
+  TempDocuments docs;
+  docs.writeFile("Pluginccmap.bin", mapFile({{2, 74}}));
+  auto first = createZvx();
+  first->start();
+  // The file changes under the running instance; a second instance uses the
+  // live table and does not read the older file over it.
+  docs.writeFile("Pluginccmap.bin", mapFile({}));
+  auto second = createZvx();
+  second->start();
+  second->render(64, 64, {controller(0, 74, 127)});
+  EXPECT_EQ(second->getParameter(2), 1.0f);
+  first->render(64, 64, {controller(0, 74, 0)});
+  EXPECT_EQ(first->getParameter(2), 0.0f);
+
+  first.reset();
+  const Bytes afterFirst = readFile(docs.dataFolder() / "Pluginccmap.bin");
+  ASSERT_EQ(afterFirst.size(), 332u);
+  EXPECT_EQ(Bytes(afterFirst.begin() + 8, afterFirst.begin() + 12), (Bytes{74, 0, 0, 0}));
+  second.reset();
+  EXPECT_EQ(readFile(docs.dataFolder() / "Pluginccmap.bin"), mapFile({{2, 74}}));
+}
+
+}  // namespace
+}  // namespace zvx

@@ -1,0 +1,257 @@
+// Programs, banks and host state, through the module's dispatcher.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "storage/FxbFile.h"
+#include "tests/support/TestSupport.h"
+
+namespace zvx {
+namespace {
+
+using namespace zvx::test;
+using Bytes = std::vector<unsigned char>;
+
+constexpr std::size_t kBankSize = 48556;
+constexpr std::size_t kProgramSize = 356;
+constexpr std::size_t kProgramsOffset = 2988;
+
+Bytes chunkOf(testhost::Plugin& zvx, bool preset) {
+  void* data = nullptr;
+  const VstIntPtr size = zvx.dispatch(effGetChunk, preset ? 1 : 0, 0, &data);
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  return Bytes(bytes, bytes + size);
+}
+
+void setChunk(testhost::Plugin& zvx, Bytes chunk, bool preset) {
+  EXPECT_EQ(zvx.dispatch(effSetChunk, preset ? 1 : 0, static_cast<VstIntPtr>(chunk.size()), chunk.data()), 1);
+}
+
+// A bank image as the plug-in would hold it: its own chunk, renamed.
+Bytes namedBank(const std::string& prefix) {
+  auto zvx = createZvx();
+  Bytes bank = chunkOf(*zvx, false);
+  for (int p = 0; p < 128; ++p) {
+    char name[24] = {};
+    std::snprintf(name, sizeof name, "%s %d", prefix.c_str(), p);
+    std::memcpy(bank.data() + kProgramsOffset + p * kProgramSize, name, 24);
+    float bdTone = static_cast<float>(p) / 127.0f;
+    std::memcpy(bank.data() + kProgramsOffset + p * kProgramSize + 24 + 4 * 2, &bdTone, 4);
+  }
+  return bank;
+}
+
+Bytes regularBank(int programs, int parameters) {
+  Bytes out;
+  FxbFile::writeWord(out, FxbFile::kRootMagic);
+  FxbFile::writeWord(out, 0);
+  FxbFile::writeWord(out, FxbFile::kRegularBank);
+  FxbFile::writeWord(out, 1);
+  FxbFile::writeWord(out, 0x39393664);
+  FxbFile::writeWord(out, 1);
+  FxbFile::writeWord(out, static_cast<std::uint32_t>(programs));
+  out.resize(FxbFile::kBankHeaderSize, 0);
+  for (int p = 0; p < programs; ++p) {
+    FxbFile::writeWord(out, FxbFile::kRootMagic);
+    FxbFile::writeWord(out, 0);
+    FxbFile::writeWord(out, FxbFile::kRegularPreset);
+    FxbFile::writeWord(out, 1);
+    FxbFile::writeWord(out, 0x39393664);
+    FxbFile::writeWord(out, 1);
+    FxbFile::writeWord(out, static_cast<std::uint32_t>(parameters));
+    char name[28] = {};
+    std::snprintf(name, sizeof name, "Regular %d", p);
+    out.insert(out.end(), name, name + 28);
+    for (int i = 0; i < parameters; ++i) {
+      float value = i == 2 ? static_cast<float>(p) / 200.0f : 0.25f;
+      std::uint32_t bits;
+      std::memcpy(&bits, &value, 4);
+      FxbFile::writeWord(out, bits);
+    }
+  }
+  return out;
+}
+
+TEST(ProgramsTest, ChunkDefaultBankGivesItsProgramsAndProgramZeroSounds) {
+  TempDocuments docs;
+  const Bytes image = namedBank("Chunk");
+  docs.writeFile("default.fxb", FxbFile::chunkBank(0x39393664, 1, 128, 0, image));
+  MessageCapture capture;
+  auto zvx = createZvx();
+  EXPECT_TRUE(capture.messages().empty());
+  bool ok = false;
+  EXPECT_EQ(zvx->programNameIndexed(0, &ok), "Chunk 0");
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(zvx->programNameIndexed(127), "Chunk 127");
+  zvx->programNameIndexed(128, &ok);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(zvx->programName(), "Chunk 0");
+  EXPECT_EQ(chunkOf(*zvx, false), image);
+  zvx->start();
+  zvx->setParameter(10, 0.0f);
+  auto out = zvx->render(4096, 512, {noteOn(0, 35)});
+  EXPECT_GT(peak(out[0]), 0.01f);
+}
+
+TEST(ProgramsTest, RegularDefaultBankReallyLoadsItsValuesAndNames) {
+  TempDocuments docs;
+  docs.writeFile("default.fxb", regularBank(130, 90));  // more than we have: the extra are ignored
+  MessageCapture capture;
+  auto zvx = createZvx();
+  EXPECT_TRUE(capture.messages().empty());
+  EXPECT_EQ(zvx->programNameIndexed(5), "Regular 5");
+  EXPECT_EQ(zvx->getParameter(2), 0.0f);  // program 0's BDTone
+  zvx->dispatch(effSetProgram, 0, 100);
+  EXPECT_FLOAT_EQ(zvx->getParameter(2), 0.5f);
+  EXPECT_EQ(zvx->getParameter(0), 0.25f);
+  // A bank with fewer parameters leaves the rest at their defaults.
+  docs.writeFile("default.fxb", regularBank(3, 10));
+  auto short10 = createZvx();
+  EXPECT_EQ(short10->getParameter(9), 0.25f);
+  EXPECT_EQ(short10->getParameter(10), 1.0f);  // BDMix's default
+  EXPECT_EQ(short10->programNameIndexed(3), "Init");
+}
+
+TEST(ProgramsTest, DefaultBanksThatAreNoBankOrTooShortAreRefused) {
+  TempDocuments docs;
+  const Bytes good = FxbFile::chunkBank(0x39393664, 1, 128, 0, namedBank("Good"));
+  const Bytes regular = regularBank(4, 83);
+  Bytes wrongMagic = good;
+  wrongMagic[0] = 'X';
+  Bytes preset = FxbFile::chunkPreset(0x39393664, 1, 83, "p", Bytes(kProgramSize, 0));
+  const std::vector<std::pair<const char*, Bytes>> refused = {
+      {"empty", {}},
+      {"header only", Bytes(good.begin(), good.begin() + 100)},
+      {"chunk cut short", Bytes(good.begin(), good.end() - 1)},
+      {"programs cut short", Bytes(regular.begin(), regular.end() - 3)},
+      {"not CcnK", wrongMagic},
+      {"a preset", preset},
+  };
+  for (const auto& [what, bytes] : refused) {
+    SCOPED_TRACE(what);
+    docs.writeFile("default.fxb", bytes);
+    MessageCapture capture;
+    auto zvx = createZvx();
+    const auto shown = capture.messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "Preset loader");
+    EXPECT_EQ(shown[0].text, "Default bank error: not an fxb file");
+    EXPECT_EQ(zvx->programNameIndexed(0), "Init");
+  }
+  // A chunk one byte shorter than the bank image, in a file that holds it.
+  Bytes image = namedBank("Short");
+  image.pop_back();
+  docs.writeFile("default.fxb", FxbFile::chunkBank(0x39393664, 1, 128, 0, image));
+  MessageCapture capture;
+  auto zvx = createZvx();
+  const auto shown = capture.messages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0], (ShownMessage{"none", "Error!", "Can't load bank, wrong file size!"}));
+}
+
+TEST(ProgramsTest, PresetChunksReplaceAllOrPartOfTheCurrentProgram) {
+  auto zvx = createZvx();
+  zvx->dispatch(effSetProgram, 0, 7);
+  Bytes record(kProgramSize, 0);
+  std::strcpy(reinterpret_cast<char*>(record.data()), "Whole record");
+  for (int i = 0; i < 83; ++i) {
+    float value = 0.125f;
+    std::memcpy(record.data() + 24 + 4 * i, &value, 4);
+  }
+  setChunk(*zvx, record, true);
+  EXPECT_EQ(zvx->programName(), "Whole record");
+  EXPECT_EQ(zvx->getParameter(30), 0.125f);
+
+  Bytes nameOnly(24, 0);
+  std::strcpy(reinterpret_cast<char*>(nameOnly.data()), "Renamed");
+  setChunk(*zvx, nameOnly, true);
+  EXPECT_EQ(zvx->programName(), "Renamed");
+  EXPECT_EQ(zvx->getParameter(30), 0.125f);
+
+  MessageCapture capture;
+  setChunk(*zvx, Bytes(kProgramSize + 1, 0), true);
+  EXPECT_EQ(capture.messages(), (std::vector<ShownMessage>{{"none", "Error!", "Can't load preset, wrong file size!"}}));
+  EXPECT_EQ(zvx->programName(), "Renamed");
+  EXPECT_EQ(zvx->dispatch(effGetProgram), 7);
+}
+
+TEST(ProgramsTest, CopyAndNameProgramsWithinTheirLimits) {
+  auto zvx = createZvx();
+  zvx->dispatch(effSetProgram, 0, 2);
+  char longName[] = "A name far longer than twenty-three characters";
+  zvx->dispatch(effSetProgramName, 0, 0, longName);
+  EXPECT_EQ(zvx->programName(), "A name far longer than ");
+  zvx->setParameter(3, 0.9f);
+  EXPECT_EQ(zvx->dispatch(effCopyProgram, 5), 1);
+  EXPECT_EQ(zvx->dispatch(effGetProgram), 2);
+  EXPECT_EQ(zvx->programNameIndexed(5), "A name far longer than ");
+  zvx->dispatch(effSetProgram, 0, 5);
+  EXPECT_FLOAT_EQ(zvx->getParameter(3), 0.9f);
+  EXPECT_EQ(zvx->dispatch(effCopyProgram, 128), 0);
+  EXPECT_EQ(zvx->dispatch(effCopyProgram, -1), 0);
+}
+
+TEST(ProgramsTest, BankChunkCarriesParameterRecordsAndRefusesWrongSizes) {
+  auto zvx = createZvx();
+  Bytes bank = chunkOf(*zvx, false);
+  ASSERT_EQ(bank.size(), kBankSize);
+  std::memcpy(bank.data() + 2 * 36 + 12, "Brightness\0", 11);  // BDTone's record name
+  bank[5 * 36 + 1] = 1;                                      // BDPan unclamped
+  setChunk(*zvx, bank, false);
+  EXPECT_EQ(zvx->parameterName(2), "Brightness");
+  zvx->setParameter(5, 1.5f);
+  EXPECT_EQ(zvx->getParameter(5), 1.5f);
+
+  MessageCapture capture;
+  setChunk(*zvx, Bytes(kBankSize - 1, 0), false);
+  EXPECT_EQ(capture.messages(), (std::vector<ShownMessage>{{"none", "Error!", "Can't load bank, wrong file size!"}}));
+  EXPECT_EQ(zvx->parameterName(2), "Brightness");  // nothing copied
+}
+
+TEST(ProgramsTest, HostStateRoundTripsExactlyIntoAFreshInstance) {
+  std::mt19937 random(42);
+  std::uniform_real_distribution<float> value(0.0f, 1.0f);
+  auto first = createZvx();
+  for (int program : {0, 9, 127}) {
+    first->dispatch(effSetProgram, 0, program);
+    for (int i = 0; i < 83; ++i)
+      if (i < 52 || i > 55) first->setParameter(i, value(random));  // sample menus stay
+    char name[24];
+    std::snprintf(name, sizeof name, "Random %d", program);
+    first->dispatch(effSetProgramName, 0, 0, name);
+  }
+  const Bytes bank = chunkOf(*first, false);
+  const Bytes preset = chunkOf(*first, true);
+  ASSERT_EQ(preset.size(), kProgramSize);
+
+  auto second = createZvx();
+  setChunk(*second, bank, false);
+  EXPECT_EQ(chunkOf(*second, false), bank);
+  second->dispatch(effSetProgram, 0, 127);
+  for (int i = 0; i < 83; ++i) EXPECT_EQ(second->getParameter(i), first->getParameter(i)) << i;
+  EXPECT_EQ(second->programNameIndexed(9), "Random 9");
+
+  auto third = createZvx();
+  third->dispatch(effSetProgram, 0, 4);
+  setChunk(*third, preset, true);
+  EXPECT_EQ(chunkOf(*third, true), preset);
+  EXPECT_EQ(third->programName(), "Random 127");
+  for (int i = 0; i < 83; ++i) EXPECT_EQ(third->getParameter(i), first->getParameter(i)) << i;
+}
+
+TEST(ProgramsTest, SelectingTheCurrentProgramAgainReloadsItsSamples) {
+  TempDocuments docs;
+  std::vector<std::int16_t> quiet(5000, 100);
+  std::vector<std::int16_t> loud(5000, 20000);
+  docs.writeFile("BDA.wav", monoWav(quiet));
+  auto zvx = createZvx();
+  docs.writeFile("BDA.wav", monoWav(loud));
+  zvx->dispatch(effSetProgram, 0, 0);
+  zvx->start();
+  auto out = zvx->render(2048, 512, {noteOn(0, 35)});
+  EXPECT_GT(peak(out[2], 0, 100), 0.1f);
+}
+
+}  // namespace
+}  // namespace zvx
