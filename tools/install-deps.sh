@@ -7,6 +7,9 @@ packages=(
   g++ make cmake pkg-config
   libgtest-dev libbenchmark-dev
   libsndfile1-dev
+  libpng-dev
+  libfreetype-dev fonts-dejavu-core
+  libx11-dev libxtst-dev xvfb xauth
   clang libclang-rt-14-dev
 )
 

@@ -24,3 +24,4 @@ run() {
 
 run fuzz_wav make_wav_seeds
 run fuzz_bank make_bank_seeds
+run fuzz_bmp make_bmp_seeds

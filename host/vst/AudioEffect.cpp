@@ -161,7 +161,13 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
       if (editor && ptr) return editor->getRect(static_cast<ERect**>(ptr)) ? 1 : 0;
       return 0;
     case effEditOpen:
-      if (editor) return editor->open(ptr) ? 1 : 0;
+      if (!editor) return 0;
+      // isOpen fails when no window could be made in the host's parent.
+      if (editor->open(ptr) && editor->isOpen()) {
+        editor->idle();  // the first picture, before the host shows the window
+        return 1;
+      }
+      editor->close();  // nothing half-built stays behind
       return 0;
     case effEditClose:
       if (editor) {

@@ -282,6 +282,13 @@ struct ERect {
   VstInt16 right;
 };
 
+enum VstModifierKey {
+  MODIFIER_SHIFT = 1,
+  MODIFIER_ALTERNATE = 2,
+  MODIFIER_COMMAND = 4,
+  MODIFIER_CONTROL = 8,
+};
+
 struct VstKeyCode {
   VstInt32 character;
   unsigned char virt;

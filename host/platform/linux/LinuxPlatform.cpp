@@ -1,5 +1,6 @@
 // Linux side of the platform contract: XDG documents folder, POSIX folders,
-// and message boxes on standard error until a display is available.
+// and message boxes: an X11 window when a display can be opened, else one
+// line on standard error.
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -8,6 +9,7 @@
 #include <fstream>
 
 #include "host/platform/Platform.h"
+#include "host/platform/linux/X11MessageBox.h"
 
 namespace zvx::platform {
 namespace {
@@ -56,6 +58,7 @@ bool folderExists(const std::string& folder) {
 bool createFolder(const std::string& folder) { return mkdir(folder.c_str(), 0755) == 0; }
 
 void showNativeMessage(const Message& message) {
+  if (x11::showMessageBox(message)) return;
   std::fprintf(stderr, "%s\n", formatMessageLine(message).c_str());
   std::fflush(stderr);
 }

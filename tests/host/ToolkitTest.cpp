@@ -1,0 +1,354 @@
+// The view toolkit on the headless window: every control driven by input
+// events, checked by its value, its listener, its edit gestures and the pixels
+// it draws.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "host/gui/CFrame.h"
+#include "host/gui/CKickButton.h"
+#include "host/gui/CKnob.h"
+#include "host/gui/COnOffButton.h"
+#include "host/gui/COptionMenu.h"
+#include "host/gui/CParamDisplay.h"
+#include "host/gui/CSlider.h"
+#include "host/gui/CSplashScreen.h"
+#include "host/gui/CVerticalSwitch.h"
+#include "host/gui/CVuMeter.h"
+#include "host/gui/HeadlessWindow.h"
+
+namespace {
+
+using zvx::gui::HeadlessWindow;
+using zvx::gui::InputEvent;
+using zvx::gui::makePixel;
+using zvx::gui::MenuChoice;
+using zvx::gui::MenuModel;
+using zvx::gui::Pixel;
+using zvx::gui::Surface;
+
+constexpr Pixel kBackground = makePixel(20, 30, 40);
+constexpr Pixel kRed = makePixel(255, 0, 0);
+constexpr Pixel kGreen = makePixel(0, 255, 0);
+constexpr Pixel kBlue = makePixel(0, 0, 255);
+
+// A solid bitmap, optionally with a pure green border (the transparent colour).
+CBitmap* solidBitmap(int width, int height, Pixel colour, int greenBorder = 0) {
+  Surface pixels(width, height, colour);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (x < greenBorder || y < greenBorder || x >= width - greenBorder || y >= height - greenBorder)
+        pixels.at(x, y) = kGreen;
+  return new CBitmap(std::move(pixels));
+}
+
+// A film strip of frames stacked vertically, frame i filled with colours[i].
+CBitmap* stripBitmap(int width, int frameHeight, const std::vector<Pixel>& colours) {
+  Surface pixels(width, frameHeight * static_cast<int>(colours.size()));
+  for (std::size_t i = 0; i < colours.size(); ++i)
+    for (int y = 0; y < frameHeight; ++y)
+      for (int x = 0; x < width; ++x) pixels.at(x, static_cast<int>(i) * frameHeight + y) = colours[i];
+  return new CBitmap(std::move(pixels));
+}
+
+// Records edits and value changes the way an editor and a host would see them.
+class Harness : public CFrameOwner, public CControlListener {
+ public:
+  Harness() {
+    auto window = std::make_unique<HeadlessWindow>();
+    window_ = window.get();
+    frame_ = new CFrame(CRect(0, 0, 200, 150), std::move(window), this);
+    frame_->setBackground(new CBitmap(Surface(200, 150, kBackground)));
+    frame_->getBackground()->forget();
+  }
+  ~Harness() { frame_->forget(); }
+
+  void beginEdit(long index) override { log.push_back({"begin", index}); }
+  void endEdit(long index) override { log.push_back({"end", index}); }
+  void doIdleStuff() override { frame_->idle(); }
+  long getKnobMode() const override { return knobMode; }
+  void valueChanged(CDrawContext*, CControl* control) override {
+    log.push_back({"value", control->getTag()});
+    values.push_back(control->getValue());
+  }
+
+  template <typename View>
+  View* add(View* view) {
+    frame_->addView(view);
+    return view;
+  }
+  void run() { frame_->processEvents(); }
+  Pixel pixel(int x, int y) { return frame_->surface().at(x, y); }
+  CFrame& frame() { return *frame_; }
+  HeadlessWindow& window() { return *window_; }
+
+  std::vector<std::pair<std::string, long>> log;
+  std::vector<float> values;
+  long knobMode = kLinearMode;
+
+ private:
+  HeadlessWindow* window_;
+  CFrame* frame_;
+};
+
+TEST(ToolkitTest, KnobDragsLinearlyFinelyAndResetsWithEditGestures) {
+  Harness h;
+  auto* knob = h.add(new CKnob(CRect(10, 10, 50, 50), &h, 7, nullptr, nullptr));
+  knob->setValue(0.5f);
+  knob->setDefaultValue(0.25f);
+  h.window().drag(CPoint(30, 30), CPoint(30, 10));  // up 20 pixels of 200
+  h.run();
+  EXPECT_NEAR(knob->getValue(), 0.6f, 1e-5f);
+  ASSERT_GE(h.log.size(), 3u);
+  EXPECT_EQ(h.log.front(), (std::pair<std::string, long>{"begin", 7}));
+  EXPECT_EQ(h.log.back(), (std::pair<std::string, long>{"end", 7}));
+  EXPECT_EQ(h.log[1].first, "value");
+
+  h.window().drag(CPoint(30, 30), CPoint(30, 10), 8, kShift);  // fine: a tenth as far
+  h.run();
+  EXPECT_NEAR(knob->getValue(), 0.61f, 1e-5f);
+  h.window().drag(CPoint(30, 30), CPoint(30, -400));
+  h.run();
+  EXPECT_EQ(knob->getValue(), 1.0f);  // bounded
+
+  h.log.clear();
+  h.window().click(CPoint(30, 30), kControl);
+  h.run();
+  EXPECT_EQ(knob->getValue(), 0.25f);
+  EXPECT_EQ(h.log, (std::vector<std::pair<std::string, long>>{{"begin", 7}, {"value", 7}, {"end", 7}}));
+
+  h.window().wheel(CPoint(30, 30), 1.0f);
+  h.run();
+  EXPECT_NEAR(knob->getValue(), 0.35f, 1e-5f);
+}
+
+TEST(ToolkitTest, KnobFollowsTheMouseAroundInCircularMode) {
+  Harness h;
+  h.knobMode = kCircularMode;
+  auto* knob = h.add(new CKnob(CRect(0, 0, 100, 100), &h, 1, nullptr, nullptr));
+  h.window().drag(CPoint(50, 50), CPoint(50, 0), 1);  // straight up: the middle
+  h.run();
+  EXPECT_NEAR(knob->getValue(), 0.5f, 0.01f);
+  h.window().drag(CPoint(50, 50), CPoint(100, 100), 1);  // lower right: the end
+  h.run();
+  EXPECT_NEAR(knob->getValue(), 1.0f, 0.01f);
+}
+
+TEST(ToolkitTest, KnobHandleSitsWhereTheValuePointsAndGreenIsNotDrawn) {
+  Harness h;
+  CBitmap* handle = solidBitmap(6, 6, kRed, 1);  // a red dot in a green frame
+  handle->setTransparentColor(kGreenCColor);
+  auto* knob = h.add(new CKnob(CRect(20, 20, 80, 80), &h, 2, nullptr, handle));
+  handle->forget();
+  const std::vector<std::pair<float, CPoint>> expected = {{0.0f, CPoint(33, 67)}, {0.5f, CPoint(50, 26)},
+                                                          {1.0f, CPoint(67, 67)}};
+  for (const auto& [value, centre] : expected) {
+    knob->setValue(value);
+    h.frame().idle();
+    EXPECT_EQ(knob->valueToPoint(value), centre) << value;
+    EXPECT_EQ(h.pixel(centre.h, centre.v), kRed) << value;
+    // The handle's green frame shows the background through.
+    EXPECT_EQ(h.pixel(centre.h - 3, centre.v - 3), kBackground) << value;
+  }
+}
+
+TEST(ToolkitTest, AnimatedKnobShowsTheFilmStripFrameOfItsValue) {
+  Harness h;
+  CBitmap* strip = stripBitmap(16, 16, {kRed, kGreen, kBlue, makePixel(9, 9, 9)});
+  auto* knob = h.add(new CAnimKnob(CRect(0, 0, 16, 16), &h, 3, 4, 16, strip));
+  strip->forget();
+  knob->setValue(0.0f);
+  h.frame().idle();
+  EXPECT_EQ(h.pixel(8, 8), kRed);
+  knob->setValue(0.7f);  // frame 2 of 0..3
+  h.frame().idle();
+  EXPECT_EQ(knob->frameIndex(), 2);
+  EXPECT_EQ(h.pixel(8, 8), kBlue);
+}
+
+TEST(ToolkitTest, SliderMovesItsHandleAlongItsLine) {
+  Harness h;
+  CBitmap* handle = solidBitmap(10, 10, kRed);
+  auto* slider = h.add(new CSlider(CRect(10, 100, 110, 110), &h, 4, 10, 100, handle, nullptr));
+  handle->forget();
+  slider->setValue(0.0f);
+  h.frame().idle();
+  EXPECT_EQ(h.pixel(12, 105), kRed);
+  EXPECT_EQ(slider->handleRect(), CRect(10, 100, 20, 110));
+  h.window().drag(CPoint(15, 105), CPoint(60, 105));  // the handle by 45 of 90 pixels
+  h.run();
+  EXPECT_NEAR(slider->getValue(), 0.5f, 1e-5f);
+  EXPECT_EQ(h.pixel(58, 105), kRed);
+  EXPECT_EQ(h.log.front().first, "begin");
+  EXPECT_EQ(h.log.back().first, "end");
+
+  // Vertical: the maximum at the top.
+  CBitmap* vhandle = solidBitmap(10, 10, kBlue);
+  auto* vertical = h.add(new CSlider(CRect(150, 10, 160, 110), &h, 5, 10, 100, vhandle, nullptr, CPoint(0, 0),
+                                     CSlider::kVertical));
+  vhandle->forget();
+  vertical->setValue(1.0f);
+  EXPECT_EQ(vertical->handleRect(), CRect(150, 10, 160, 20));
+}
+
+TEST(ToolkitTest, ButtonsSwitchesAndKicksSendWhatTheyShould) {
+  Harness h;
+  CBitmap* twoStates = stripBitmap(10, 10, {kRed, kBlue});
+  auto* onOff = h.add(new COnOffButton(CRect(0, 0, 10, 10), &h, 11, twoStates));
+  auto* kick = h.add(new CKickButton(CRect(20, 0, 30, 10), &h, 12, 10, twoStates));
+  twoStates->forget();
+  CBitmap* three = stripBitmap(10, 10, {kRed, kGreen, kBlue});
+  auto* vswitch = h.add(new CVerticalSwitch(CRect(40, 0, 50, 30), &h, 13, 3, 10, 3, three));
+  three->forget();
+  CBitmap* wide = stripBitmap(30, 10, {kRed, kGreen, kBlue});
+  auto* hswitch = h.add(new CHorizontalSwitch(CRect(60, 0, 90, 10), &h, 14, 3, 10, 3, wide));
+  wide->forget();
+
+  h.window().click(CPoint(5, 5));
+  h.run();
+  EXPECT_EQ(onOff->getValue(), 1.0f);
+  EXPECT_EQ(h.pixel(5, 5), kBlue);
+  h.window().click(CPoint(5, 5));
+  h.run();
+  EXPECT_EQ(onOff->getValue(), 0.0f);
+
+  h.log.clear();
+  h.values.clear();
+  h.window().click(CPoint(25, 5));
+  h.run();
+  EXPECT_EQ(h.values, (std::vector<float>{1.0f, 0.0f}));
+  EXPECT_EQ(h.log.front(), (std::pair<std::string, long>{"begin", 12}));
+  EXPECT_EQ(kick->getValue(), 0.0f);
+
+  h.window().click(CPoint(45, 25));  // the third position
+  h.window().click(CPoint(75, 5));   // the second
+  h.run();
+  EXPECT_EQ(vswitch->getValue(), 1.0f);
+  EXPECT_EQ(hswitch->getValue(), 0.5f);
+  EXPECT_EQ(h.pixel(45, 5), kBlue);
+  EXPECT_EQ(h.pixel(75, 5), kGreen);
+}
+
+TEST(ToolkitTest, VuMeterLightsFromTheBottom) {
+  Harness h;
+  CBitmap* on = solidBitmap(10, 40, kRed);
+  CBitmap* off = solidBitmap(10, 40, kBlue);
+  auto* meter = h.add(new CVuMeter(CRect(0, 0, 10, 40), on, off, 4));
+  on->forget();
+  off->forget();
+  meter->setValue(0.5f);
+  h.frame().idle();
+  EXPECT_EQ(meter->litLeds(), 2);
+  EXPECT_EQ(h.pixel(5, 35), kRed);
+  EXPECT_EQ(h.pixel(5, 5), kBlue);
+}
+
+TEST(ToolkitTest, OptionMenuPopsUpChoosesChecksAndDismisses) {
+  Harness h;
+  auto* menu = h.add(new COptionMenu(CRect(0, 0, 80, 20), &h, 20, nullptr, nullptr, kCheckStyle));
+  for (const char* entry : {"Sine", "Saw", "Square"}) menu->addEntry(entry);
+  auto* sub = new COptionMenu(CRect(), nullptr, 0);
+  sub->addEntry("Deep");
+  sub->addEntry("Deeper");
+  menu->addEntry(sub, "More");
+  sub->forget();
+
+  std::vector<std::string> seen;
+  h.window().setMenuChooser([&](const MenuModel& model, const CPoint&) {
+    for (const auto& entry : model.entries) seen.push_back(entry.title);
+    return MenuChoice{2};
+  });
+  h.window().click(CPoint(10, 10));
+  h.run();
+  EXPECT_EQ(seen, (std::vector<std::string>{"Sine", "Saw", "Square", "More"}));
+  EXPECT_EQ(menu->getValue(), 2.0f);
+  EXPECT_EQ(menu->getCurrent(), 2);
+  EXPECT_TRUE(menu->isCheckEntry(2));
+  EXPECT_FALSE(menu->isCheckEntry(0));
+  EXPECT_EQ(h.log, (std::vector<std::pair<std::string, long>>{{"begin", 20}, {"value", 20}, {"end", 20}}));
+
+  h.window().setMenuChooser([](const MenuModel& model, const CPoint&) {
+    EXPECT_EQ(model.entries[3].submenu->entries[1].title, "Deeper");
+    return MenuChoice{3, 1};
+  });
+  h.window().click(CPoint(10, 10));
+  h.run();
+  EXPECT_EQ(menu->getSubMenu(3)->getCurrent(), 1);
+  EXPECT_EQ(menu->getCurrent(), 2);
+
+  h.log.clear();
+  h.window().setMenuChooser([](const MenuModel&, const CPoint&) { return MenuChoice{}; });  // dismissed
+  h.window().click(CPoint(10, 10));
+  h.run();
+  EXPECT_TRUE(h.log.empty());
+  EXPECT_EQ(h.window().menusShown(), 3);
+}
+
+TEST(ToolkitTest, DisplayDrawsItsTextInItsRectangle) {
+  Harness h;
+  auto* display = h.add(new CParamDisplay(CRect(10, 10, 110, 30)));
+  display->setFontColor(kWhiteCColor);
+  display->setBackColor(CColor{0, 0, 0, 0});
+  display->setValue(0.5f);
+  h.frame().idle();
+  int lit = 0;
+  for (int y = 10; y < 30; ++y)
+    for (int x = 10; x < 110; ++x) lit += zvx::gui::redOf(h.pixel(x, y)) > 128;
+  EXPECT_GT(lit, 10);  // "0.50" in white on black
+  EXPECT_EQ(h.pixel(5, 5), kBackground);
+
+  display->setTransparency(true);
+  display->setStyle(kNoTextStyle);
+  h.frame().idle();
+  EXPECT_EQ(h.pixel(60, 20), kBackground);
+}
+
+TEST(ToolkitTest, SplashShowsOnClickModallyAndHidesOnTheNext) {
+  Harness h;
+  CBitmap* picture = solidBitmap(40, 40, kRed);
+  auto* splash = h.add(new CSplashScreen(CRect(0, 0, 10, 10), &h, 1020, picture, CRect(100, 50, 140, 90)));
+  picture->forget();
+  h.frame().idle();
+  EXPECT_EQ(h.pixel(120, 70), kBackground);
+  h.window().click(CPoint(5, 5));
+  h.run();
+  EXPECT_EQ(splash->getValue(), 1.0f);
+  EXPECT_EQ(h.frame().getModalView(), splash);
+  EXPECT_EQ(h.pixel(120, 70), kRed);
+  h.window().click(CPoint(190, 140));  // anywhere
+  h.run();
+  EXPECT_EQ(splash->getValue(), 0.0f);
+  EXPECT_EQ(h.frame().getModalView(), nullptr);
+  EXPECT_EQ(h.pixel(120, 70), kBackground);
+}
+
+// Counts its drawing.
+class CountingView : public CView {
+ public:
+  using CView::CView;
+  void draw(CDrawContext* context) override {
+    ++draws;
+    CView::draw(context);
+  }
+  int draws = 0;
+};
+
+TEST(ToolkitTest, OnlyWhatIsDirtyIsRedrawnAndShown) {
+  Harness h;
+  auto* knob = h.add(new CKnob(CRect(10, 10, 50, 50), &h, 1, nullptr, nullptr));
+  auto* far = h.add(new CountingView(CRect(100, 100, 150, 150)));
+  h.frame().idle();
+  h.window().takePresented();
+  const int drawsBefore = far->draws;
+  knob->setValue(0.9f);
+  h.frame().idle();
+  EXPECT_EQ(far->draws, drawsBefore);
+  EXPECT_EQ(h.window().takePresented(), CRect(10, 10, 50, 50));
+  h.frame().idle();
+  EXPECT_TRUE(h.window().takePresented().isEmpty());
+  EXPECT_EQ(knob->getTag(), 1);
+}
+
+}  // namespace

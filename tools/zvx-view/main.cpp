@@ -1,0 +1,288 @@
+// zvx-view: shows the editor of a VST 2.4 module in a top-level X11 window,
+// the way a Linux host does (effEditOpen with the window's id, effEditIdle
+// every 30 ms), for trying the GUI by hand; it can also save a screenshot.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <poll.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/gui/image/PngCodec.h"
+#include "host/platform/linux/X11Support.h"
+#include "tools/testhost/VstHost.h"
+
+#ifndef ZVX_DEFAULT_MODULE
+#define ZVX_DEFAULT_MODULE ""
+#endif
+
+namespace {
+
+constexpr int kFailure = 1;
+constexpr int kUsage = 2;
+constexpr auto kIdlePeriod = std::chrono::milliseconds(30);
+constexpr int kDefaultScreenshotFrames = 10;
+
+std::atomic<bool> interrupted{false};
+
+void onSignal(int) { interrupted = true; }
+
+const char* kUsageText =
+    "Usage: zvx-view [--plugin MODULE] [--screenshot FILE.png] [--frames N]\n"
+    "\n"
+    "Opens the editor of a VST 2.4 module in a window of its own, as a Linux host\n"
+    "does: a top-level X11 window of the editor's size (effEditGetRect), the editor\n"
+    "opened in it (effEditOpen with the window's id) and idled every 30 ms\n"
+    "(effEditIdle) until the window is closed.\n"
+    "\n"
+    "Options:\n"
+    "  --plugin MODULE      the module to load (default: the ZVX.so of this build,\n"
+    "                       one next to zvx-view, then ~/.vst/ZVX.so)\n"
+    "  --screenshot FILE    after N idle calls, saves the window as a PNG and exits\n"
+    "  --frames N           exits after N idle calls (default with --screenshot: 10)\n"
+    "  --help               shows this text\n"
+    "\n"
+    "Needs an X display (DISPLAY); under Xvfb it runs without a screen.\n";
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "zvx-view: %s\n", message.c_str());
+  return kFailure;
+}
+
+struct Options {
+  std::string plugin;
+  std::string screenshot;
+  int frames = 0;
+  bool help = false;
+};
+
+bool parse(int argc, char** argv, Options& options, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    const auto value = [&](std::string& out) {
+      if (i + 1 >= argc) {
+        error = argument + " needs a value";
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    if (argument == "--help" || argument == "-h") {
+      options.help = true;
+    } else if (argument == "--plugin") {
+      if (!value(options.plugin)) return false;
+    } else if (argument == "--screenshot") {
+      if (!value(options.screenshot)) return false;
+    } else if (argument == "--frames") {
+      std::string text;
+      if (!value(text)) return false;
+      char* end = nullptr;
+      const long frames = std::strtol(text.c_str(), &end, 10);
+      if (text.empty() || *end || frames < 1 || frames > 1000000) {
+        error = "--frames wants a whole number from 1 to 1000000, not '" + text + "'";
+        return false;
+      }
+      options.frames = static_cast<int>(frames);
+    } else {
+      error = "unknown argument '" + argument + "'";
+      return false;
+    }
+  }
+  if (!options.screenshot.empty() && options.frames == 0) options.frames = kDefaultScreenshotFrames;
+  return true;
+}
+
+// The ZVX module of this build, a copy next to the executable, then the user's install.
+bool findModule(const Options& options, std::string& path, std::string& error) {
+  std::error_code ignored;
+  if (!options.plugin.empty()) {
+    if (!std::filesystem::exists(options.plugin, ignored)) {
+      error = "cannot load module " + options.plugin + ": no such file";
+      return false;
+    }
+    // dlopen looks a bare file name up on the library path, not here.
+    path = std::filesystem::absolute(options.plugin, ignored).string();
+    return true;
+  }
+  std::vector<std::filesystem::path> candidates;
+  if (*ZVX_DEFAULT_MODULE) candidates.emplace_back(ZVX_DEFAULT_MODULE);
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+  if (!self.empty()) candidates.push_back(self.parent_path() / "ZVX.so");
+  if (const char* home = std::getenv("HOME"); home && *home)
+    candidates.push_back(std::filesystem::path(home) / ".vst" / "ZVX.so");
+  std::string looked;
+  for (const auto& candidate : candidates) {
+    if (std::filesystem::is_regular_file(candidate, ignored)) {
+      path = candidate.string();
+      return true;
+    }
+    looked += (looked.empty() ? "" : ", ") + candidate.string();
+  }
+  error = "cannot find the ZVX module (looked for " + looked + "); build it or name one with --plugin";
+  return false;
+}
+
+// The host's window: top-level, of the editor's size, closed by the window manager.
+class HostWindow {
+ public:
+  HostWindow(Display* display, int width, int height, const std::string& title) : display_(display) {
+    const int screen = DefaultScreen(display_);
+    window_ = XCreateSimpleWindow(display_, RootWindow(display_, screen), 0, 0, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), 0, BlackPixel(display_, screen),
+                                  BlackPixel(display_, screen));
+    XStoreName(display_, window_, title.c_str());
+    XClassHint hint{const_cast<char*>("zvx-view"), const_cast<char*>("ZVX")};
+    XSetClassHint(display_, window_, &hint);
+    deleteWindow_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(display_, window_, &deleteWindow_, 1);
+    resize(width, height);
+    XSelectInput(display_, window_, StructureNotifyMask);
+    XMapWindow(display_, window_);
+    // The editor opens into a window on screen, as in a host.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < giveUp) {
+      XEvent event;
+      if (XCheckTypedWindowEvent(display_, window_, MapNotify, &event)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  ~HostWindow() {
+    if (!destroyed_) XDestroyWindow(display_, window_);
+    XSync(display_, False);
+  }
+
+  Window id() const { return window_; }
+  bool closed() const { return closed_; }
+
+  // Fixed size, like a host's plug-in window.
+  void resize(int width, int height) {
+    XSizeHints* size = XAllocSizeHints();
+    if (!size) return;
+    size->flags = PMinSize | PMaxSize;
+    size->min_width = size->max_width = width;
+    size->min_height = size->max_height = height;
+    XSetWMNormalHints(display_, window_, size);
+    XFree(size);
+    XResizeWindow(display_, window_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  }
+
+  void handleEvents() {
+    while (XPending(display_)) {
+      XEvent event;
+      XNextEvent(display_, &event);
+      if (event.type == ClientMessage && static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow_) closed_ = true;
+      if (event.type == DestroyNotify && event.xdestroywindow.window == window_) closed_ = destroyed_ = true;
+    }
+  }
+
+ private:
+  Display* display_;
+  Window window_;
+  Atom deleteWindow_;
+  bool closed_ = false;
+  bool destroyed_ = false;
+};
+
+bool editorSize(zvx::testhost::Plugin& plugin, int& width, int& height) {
+  ERect* rect = nullptr;
+  plugin.dispatch(effEditGetRect, 0, 0, &rect);
+  if (!rect || rect->right <= rect->left || rect->bottom <= rect->top) return false;
+  width = rect->right - rect->left;
+  height = rect->bottom - rect->top;
+  return true;
+}
+
+int run(const Options& options) {
+  std::string modulePath, error;
+  if (!findModule(options, modulePath, error)) return fail(error);
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) {
+    const char* name = std::getenv("DISPLAY");
+    return fail(std::string("cannot open the X display ") + (name && *name ? name : "(DISPLAY is not set)"));
+  }
+  int status = 0;
+  {
+    auto module = zvx::testhost::Module::load(modulePath, error);
+    if (!module) {
+      XCloseDisplay(display);
+      return fail(error);
+    }
+    auto plugin = zvx::testhost::Plugin::create(*module, {}, error);
+    if (!plugin) {
+      XCloseDisplay(display);
+      return fail(error);
+    }
+    plugin->start();
+    if (!(plugin->effect()->flags & effFlagsHasEditor)) {
+      plugin.reset();
+      XCloseDisplay(display);
+      return fail(modulePath + " has no editor");
+    }
+    int width = 400, height = 300;
+    if (!editorSize(*plugin, width, height))
+      std::fprintf(stderr, "zvx-view: the editor names no size before it opens; using %dx%d\n", width, height);
+    std::string title = plugin->effectName();
+    if (title.empty()) title = std::filesystem::path(modulePath).filename().string();
+    {
+      HostWindow window(display, width, height, title);
+      // Like hosts, our Display* goes along in `value`; the editor must not use it.
+      if (!plugin->dispatch(effEditOpen, 0, reinterpret_cast<VstIntPtr>(display),
+                            reinterpret_cast<void*>(static_cast<std::uintptr_t>(window.id())))) {
+        status = fail("the editor did not open");
+      } else {
+        int openWidth = width, openHeight = height;
+        if (editorSize(*plugin, openWidth, openHeight) && (openWidth != width || openHeight != height))
+          window.resize(openWidth, openHeight);
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+        int idles = 0;
+        auto next = std::chrono::steady_clock::now();
+        while (!interrupted && !window.closed()) {
+          window.handleEvents();
+          if (window.closed()) break;
+          plugin->dispatch(effEditIdle);
+          ++idles;
+          if (options.frames > 0 && idles >= options.frames) break;
+          next += kIdlePeriod;
+          std::this_thread::sleep_until(next);
+        }
+        if (!options.screenshot.empty() && !window.closed()) {
+          XSync(display, False);
+          const zvx::gui::Surface shot = zvx::platform::x11::readWindow(display, window.id());
+          if (shot.empty())
+            status = fail("cannot read the window's pixels");
+          else if (!zvx::gui::PngCodec::writeFile(shot, options.screenshot))
+            status = fail("cannot write " + options.screenshot);
+        }
+        plugin->dispatch(effEditClose);
+      }
+    }
+    plugin.reset();
+  }
+  XCloseDisplay(display);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  std::string error;
+  if (!parse(argc, argv, options, error)) {
+    std::fprintf(stderr, "zvx-view: %s (zvx-view --help shows the options)\n", error.c_str());
+    return kUsage;
+  }
+  if (options.help) {
+    std::fputs(kUsageText, stdout);
+    return 0;
+  }
+  return run(options);
+}
