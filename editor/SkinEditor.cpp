@@ -1,0 +1,174 @@
+#include "editor/SkinEditor.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "host/gui/CDrawContext.h"
+#include "host/platform/Messages.h"
+#include "host/vst/AudioEffect.h"
+#include "skin/SkinDocument.h"
+
+namespace zvx {
+
+SkinEditor::SkinEditor(AudioEffect* effect) : AEffGUIEditor(effect) {
+  for (auto& flag : pending_) flag.store(false, std::memory_order_relaxed);
+  LoadSkin(*this, nullptr, true);
+}
+
+SkinEditor::~SkinEditor() { SkinEditor::close(); }
+
+void SkinEditor::setWindowSize(int width, int height) {
+  rect.top = 0;
+  rect.left = 0;
+  rect.bottom = static_cast<VstInt16>(height);
+  rect.right = static_cast<VstInt16>(width);
+}
+
+bool SkinEditor::open(void* ptr) {
+  AEffGUIEditor::open(ptr);
+  guiThread_.store(std::this_thread::get_id());
+  for (auto& flag : pending_) flag.store(false, std::memory_order_relaxed);
+  resetSkinState();
+  return LoadSkin(*this, ptr, false);
+}
+
+void SkinEditor::close() {
+  guiThread_.store(std::thread::id());
+  AEffGUIEditor::close();
+  resetSkinState();
+}
+
+void SkinEditor::setParameter(VstInt32 index, float value) {
+  if (index < 0 || index >= kNumParameters) return;
+  // Only the GUI thread may look at the frame; others leave the value for idle.
+  if (std::this_thread::get_id() == guiThread_.load() && frame) {
+    showParameter(index, value);
+    return;
+  }
+  pendingValue_[static_cast<std::size_t>(index)].store(value, std::memory_order_relaxed);
+  pending_[static_cast<std::size_t>(index)].store(true, std::memory_order_release);
+}
+
+bool SkinEditor::isMenuTag(long tag) const {
+  for (std::int32_t menuTag : menuTags)
+    if (menuTag == tag) return true;
+  return false;
+}
+
+void SkinEditor::markLinkedViews(long source) {
+  for (const UpdateLink& link : updateLinks) {
+    if (link.src != source) continue;
+    for (long i = 0; i < frame->getNbViews(); ++i)
+      if (auto* control = dynamic_cast<CControl*>(frame->getView(i)); control && control->getTag() == link.dst)
+        control->setDirty(true);
+  }
+}
+
+// The first view with the parameter's tag shows the value (option menus as an
+// entry, on/off buttons as on or off); its first auto display and the views
+// linked to it are redrawn.
+void SkinEditor::showParameter(long index, float value) {
+  if (!frame) return;
+  const long parameters = numParams();
+  for (long i = 0; i < frame->getNbViews(); ++i) {
+    auto* control = dynamic_cast<CControl*>(frame->getView(i));
+    if (!control || control->getTag() >= parameters || control->getTag() != index) continue;
+    for (AutoDisplay* display : autoDisplays) {
+      if (display->link() == index) {
+        display->setDirty(true);
+        break;
+      }
+    }
+    if (isMenuTag(index)) {
+      const float entries = static_cast<float>(static_cast<COptionMenu*>(control)->getNbEntries());
+      control->setValue(static_cast<float>(static_cast<int>((entries - 1.0f) * value + 0.5f)));
+    } else if (control->isTypeOf("COnOffButton")) {
+      control->setValue(value >= 0.5f ? 1.0f : 0.0f);
+    } else {
+      control->setValue(value);
+    }
+    control->setDirty(true);
+    markLinkedViews(index);
+    break;
+  }
+  parameterUpdated(index, value);
+}
+
+void SkinEditor::valueChanged(CDrawContext* context, CControl* control) {
+  const long tag = control->getTag();
+  if (tag < numParams() && tag >= 0) {
+    if (isMenuTag(tag)) {
+      const long last = static_cast<COptionMenu*>(control)->getNbEntries() - 1;
+      if (last != 0)
+        effect->setParameterAutomated(static_cast<VstInt32>(tag), control->getValue() / static_cast<float>(last));
+    } else {
+      effect->setParameterAutomated(static_cast<VstInt32>(tag), control->getValue());
+    }
+  } else if (tag >= kFirstWizardTag && tag <= kLastWizardTag) {
+    const long wizard = tag - kFirstWizardTag;
+    const long preset = static_cast<long>(control->getValue());
+    for (const WizardSetting& setting : wizardSettings)
+      if (setting.wizard == wizard && setting.preset == preset) effect->setParameter(setting.parameter, setting.value);
+    control->setValue(0.0f);
+  } else if (tag == kSkinSelectorTag) {
+    platform::showMessage(skinHelpText(), "SKIN SELECTOR!");
+  } else {
+    otherControlChanged(context, control);
+  }
+  if (frame) markLinkedViews(tag);
+  if (context && frame) control->draw(context);
+}
+
+void SkinEditor::idle() {
+  if (!frame) return;
+  for (long p = 0; p < kNumParameters; ++p)
+    if (pending_[static_cast<std::size_t>(p)].exchange(false, std::memory_order_acquire))
+      showParameter(p, pendingValue_[static_cast<std::size_t>(p)].load(std::memory_order_relaxed));
+  AEffGUIEditor::idle();
+  updateReadOut();
+}
+
+bool SkinEditor::leftButtonDown() const { return frame && (frame->mouseButtons() & kLButton) != 0; }
+
+void SkinEditor::updateReadOut() {
+  if (!frame || !infoDisplay) return;
+  CView* view = frame->getFocusView() && leftButtonDown() ? frame->getFocusView() : frame->getCurrentView();
+  auto* control = dynamic_cast<CControl*>(view);
+  if (!control) {
+    infoDisplay->setText("Parameter Value");
+    return;
+  }
+  long tag = control->getTag();
+  if (tag & kLearnTagBit) tag &= 0xFFFF;
+  if (tag < 0 || tag >= numParams()) {
+    infoDisplay->setText("Parameter Value");
+    return;
+  }
+  char display[32] = {}, name[32] = {}, label[32] = {};
+  effect->getParameterDisplay(static_cast<VstInt32>(tag), display);
+  effect->getParameterName(static_cast<VstInt32>(tag), name);
+  effect->getParameterLabel(static_cast<VstInt32>(tag), label);
+  char text[256];
+  std::snprintf(text, sizeof text, "%s: %s %s", name, display, label);
+  infoDisplay->setText(text);
+  infoDisplay->setHoriAlign(kLeftText);
+}
+
+void SkinEditor::fillMenu(COptionMenu* menu, long /*id*/) {
+  auto* submenu = new COptionMenu(CRect(), this, 444, nullptr, nullptr, 0);
+  submenu->addEntry("Subby");
+  submenu->addEntry("Subby2");
+  for (const char* entry : {"You", "must", "add", "your", "menu", "handler"}) menu->addEntry(entry);
+  menu->addEntry(submenu, "sub");
+  submenu->forget();
+  menu->setValue(0.0f);
+}
+
+std::string SkinEditor::skinHelpText() {
+  return std::string("\b\b\bHow to change the skin:\n") + "Please close the plugin, browse to \\My Documents\\ \n" +
+         "and replace the 'skin' folder inside \\My Documents\\Tonewerk Data\\ZVX\\\n" +
+         "with the new 'skin' you want to use.\n" + "The available skins are provided inside zip archives.\n" +
+         "For any question please visit our company forum at https://zvx.audio/forum";
+}
+
+}  // namespace zvx

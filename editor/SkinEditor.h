@@ -1,0 +1,78 @@
+// An editor with no layout of its own: its window is built from the skin at
+// every open. It keeps the views and the plug-in's parameters in step both
+// ways, serves the wizard menus, the skin selector and the parameter read-out,
+// and fills option menus the skin left empty.
+//
+// Threads: open, close, idle and the views' edits run on the host's GUI
+// thread. setParameter may come from any thread (host automation, a learned
+// controller on the audio thread): it only records the change, and the next
+// idle shows it on the views.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <thread>
+
+#include "engine/Parameters.h"
+#include "host/vst/AEffGUIEditor.h"
+#include "skin/SkinHost.h"
+
+namespace zvx {
+
+class SkinEditor : public AEffGUIEditor, public CControlListener, public SkinHost {
+ public:
+  static constexpr long kInfoDisplayTag = 980;
+  static constexpr long kSkinSelectorTag = 999;
+  static constexpr long kFirstWizardTag = 1000;
+  static constexpr long kLastWizardTag = 1003;
+  static constexpr long kLearnTagBit = 0x100000;
+
+  // Reads the skin's background for the window size (the size pass).
+  explicit SkinEditor(AudioEffect* effect);
+  ~SkinEditor() override;
+
+  bool open(void* ptr) override;
+  void close() override;
+  void idle() override;
+  // Any thread: the change is shown at the next idle.
+  void setParameter(VstInt32 index, float value) override;
+
+  void valueChanged(CDrawContext* context, CControl* control) override;
+
+  // Hooks for the instrument's editor.
+  virtual void parameterUpdated(long /*index*/, float /*value*/) {}
+  virtual void otherControlChanged(CDrawContext* /*context*/, CControl* /*control*/) {}
+  void fillMenu(COptionMenu* menu, long id) override;
+
+  // SkinHost
+  CControlListener* skinListener() override { return this; }
+  CFrameOwner* skinFrameOwner() override { return this; }
+  AudioEffect* skinEffect() override { return effect; }
+  CFrame* skinFrame() override { return frame; }
+  void adoptFrame(CFrame* newFrame) override { frame = newFrame; }
+  void setWindowSize(int width, int height) override;
+
+  // GUI thread: shows a parameter's value on its views now.
+  void showParameter(long index, float value);
+
+  // The text of the skin selector's help message.
+  static std::string skinHelpText();
+
+ protected:
+  // The read-out of the view under the mouse, or the focus view while the
+  // left button is held.
+  void updateReadOut();
+  // Whether the left mouse button is down, as the read-out needs it.
+  bool leftButtonDown() const;
+
+ private:
+  void markLinkedViews(long source);
+  bool isMenuTag(long tag) const;
+
+  // Parameter changes waiting for the GUI thread: one flag and value each.
+  std::array<std::atomic<bool>, kNumParameters> pending_{};
+  std::array<std::atomic<float>, kNumParameters> pendingValue_{};
+  std::atomic<std::thread::id> guiThread_{};
+};
+
+}  // namespace zvx

@@ -1,0 +1,39 @@
+#include "skin/SkinContext.h"
+
+#include <cstring>
+
+namespace zvx {
+
+SkinContext::~SkinContext() {
+  for (BitmapEntry& entry : bitmaps)
+    if (entry.bitmap) entry.bitmap->forget();
+}
+
+AttrSet::AttrSet(xmltag* tag) : text_(tag ? tag->value : nullptr), tag_(tag) {
+  for (xmlattr* attribute = tag ? tag->attributes : nullptr; attribute; attribute = attribute->next) {
+    const char* value = attribute->value ? attribute->value : "";
+    if (std::strlen(attribute->name) > 63 || std::strlen(value) > 127) {
+      overlong_.emplace_back(attribute->name);
+      continue;
+    }
+    SkinAttr entry{};
+    std::strcpy(entry.name, attribute->name);
+    std::strcpy(entry.value, value);
+    entries_.append(entry);
+  }
+}
+
+const char* AttrSet::get(const char* name) const {
+  if (!name) return text_;
+  for (const SkinAttr& entry : entries_)
+    if (namesEqual(entry.name, name)) return entry.value;
+  return nullptr;
+}
+
+bool AttrSet::isOverlong(const char* name) const {
+  for (const std::string& overlong : overlong_)
+    if (namesEqual(overlong.c_str(), name)) return true;
+  return false;
+}
+
+}  // namespace zvx

@@ -1,0 +1,63 @@
+// The state of one skin load, and the attributes of one element as the
+// object factory reads them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/gui/CBitmap.h"
+#include "skin/Evaluator.h"
+#include "skin/GrowableTable.h"
+#include "skin/XmlReader.h"
+
+namespace zvx {
+
+struct BitmapEntry {
+  char name[260];
+  CBitmap* bitmap;
+};
+
+struct SkinContext {
+  SkinContext() = default;
+  ~SkinContext();  // gives up the cache's hold on every bitmap it loaded
+  SkinContext(const SkinContext&) = delete;
+  SkinContext& operator=(const SkinContext&) = delete;
+
+  GrowableTable<BitmapEntry> bitmaps;
+  void* parentWindow = nullptr;
+  std::string skinFile;    // data folder + "skin/skin.xml"
+  std::string skinFolder;  // data folder + "skin/"
+  bool sizeOnly = false;
+  ConstantTable constants;
+};
+
+struct SkinAttr {
+  char name[64];
+  char value[128];
+};
+
+// The attributes of one element in document order, its text and its node.
+// A name or value too long for its field is kept as `overlong`: reading that
+// attribute fails.
+class AttrSet {
+ public:
+  explicit AttrSet(xmltag* tag);
+
+  // The first attribute of that name (ASCII case ignored), or null; with a
+  // null name, the element's text.
+  const char* get(const char* name) const;
+  bool isOverlong(const char* name) const;
+  const char* text() const { return text_; }
+  xmltag* tag() const { return tag_; }
+  std::size_t count() const { return entries_.count(); }
+  const SkinAttr& entry(std::size_t index) const { return entries_[index]; }
+
+ private:
+  GrowableTable<SkinAttr> entries_;
+  std::vector<std::string> overlong_;
+  const char* text_;
+  xmltag* tag_;
+};
+
+}  // namespace zvx

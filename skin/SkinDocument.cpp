@@ -1,0 +1,231 @@
+#include "skin/SkinDocument.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "host/platform/Messages.h"
+#include "host/platform/Platform.h"
+#include "skin/SkinHost.h"
+#include "storage/DataFolder.h"
+
+namespace zvx {
+namespace {
+
+using platform::MessageIcon;
+
+std::string format(const char* pattern, const char* a, const char* b) {
+  char text[512];
+  std::snprintf(text, sizeof text, pattern, a, b);
+  return text;
+}
+
+void skinError(const std::string& text, MessageIcon icon = MessageIcon::Error) {
+  platform::showMessage(text, "Skin Error", icon);
+}
+
+// "%X" over the whole text: one to eight hexadecimal digits.
+bool parseColour(const char* text, CColor& colour) {
+  while (*text == ' ' || *text == '\t') ++text;
+  std::uint32_t value = 0;
+  int digits = 0;
+  for (; std::isxdigit(static_cast<unsigned char>(*text)); ++text, ++digits) {
+    const char c = *text;
+    value = value * 16 + static_cast<std::uint32_t>(c <= '9' ? c - '0' : (c | 32) - 'a' + 10);
+  }
+  while (*text == ' ' || *text == '\t') ++text;
+  if (digits == 0 || digits > 8 || *text) return false;
+  colour = CColor{static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+                  static_cast<std::uint8_t>(value), 0};
+  return true;
+}
+
+}  // namespace
+
+int truncated(double value) {
+  if (value != value) return 0;
+  if (value >= 2147483647.0) return 2147483647;
+  if (value <= -2147483648.0) return -2147483647 - 1;
+  return static_cast<int>(value);
+}
+
+int GetTagValue(const char* objectName, const char* tagName, const AttrSet& attrs, bool evaluate, bool optional,
+                TagValue& out, SkinContext& context) {
+  const char* value = attrs.get(tagName);
+  if (!value && attrs.isOverlong(tagName)) {
+    skinError(format("Error calculating value of tag %s for object %s", tagName, objectName));
+    return 0;
+  }
+  if (!value) {
+    if (optional) return -1;
+    skinError(format("Missing tag %s for object %s", tagName, objectName));
+    return 0;
+  }
+  if (!evaluate) {
+    out.text = value;
+    return 1;
+  }
+  double number = 0;
+  if (!Evaluate(context.constants, value, 0, number)) {
+    skinError(format("Error calculating value of tag %s for object %s", tagName, objectName));
+    return 0;
+  }
+  out.number = number;
+  return 1;
+}
+
+CBitmap* GetBitmap(SkinContext& context, const char* name) {
+  if (!name) return nullptr;
+  for (BitmapEntry& entry : context.bitmaps)
+    if (namesEqual(entry.name, name)) return entry.bitmap;
+  const std::string path = context.skinFolder + name;
+  if (std::strlen(name) > 259 || path.size() > 259) return nullptr;
+  auto* bitmap = new CBitmap();
+  bitmap->loadFromFile(path);
+  bitmap->setName(name);
+  BitmapEntry entry{};
+  std::strcpy(entry.name, name);
+  entry.bitmap = bitmap;
+  context.bitmaps.append(entry);
+  return bitmap;
+}
+
+void ApplyFont(SkinHost& host, CParamDisplay* display, const char* objectName, const AttrSet& attrs,
+               SkinContext& context) {
+  TagValue value;
+  if (GetTagValue(objectName, "font", attrs, true, true, value, context) == 1)
+    display->setFont(static_cast<CFont>(truncated(value.number)));
+  if (GetTagValue(objectName, "halign", attrs, true, true, value, context) == 1)
+    display->setHoriAlign(static_cast<CHoriTxtAlign>(truncated(value.number)));
+  if (GetTagValue(objectName, "txtface", attrs, true, true, value, context) == 1)
+    display->setTxtFace(truncated(value.number));
+  if (attrs.get("transparent")) {
+    // The window's background behind it, whatever the attribute says.
+    CRect size;
+    display->getViewSize(size);
+    display->setBackground(host.background());
+    display->setBackOffset(CPoint(size.left, size.top));
+  }
+  struct ColourAttribute {
+    const char* name;
+    void (CParamDisplay::*apply)(const CColor&);
+  };
+  const ColourAttribute colours[] = {{"fontcolor", &CParamDisplay::setFontColor},
+                                     {"backcolor", &CParamDisplay::setBackColor},
+                                     {"framecolor", &CParamDisplay::setFrameColor},
+                                     {"shadowcolor", &CParamDisplay::setShadowColor}};
+  for (const ColourAttribute& colour : colours) {
+    if (GetTagValue(objectName, colour.name, attrs, false, true, value, context) != 1) continue;
+    CColor parsed;
+    if (parseColour(value.text.c_str(), parsed))
+      (display->*colour.apply)(parsed);
+    else
+      skinError(format("Error reading colour of tag %s for object %s", colour.name, objectName));
+  }
+}
+
+void ApplyDefault(const char* objectName, const AttrSet& attrs, CControl* control, SkinContext& context) {
+  TagValue value;
+  if (GetTagValue(objectName, "default", attrs, true, true, value, context) == 1)
+    control->setDefaultValue(static_cast<float>(value.number));
+  else
+    control->setDefaultValue(control->getValue());
+}
+
+void DefineConstants(const char* text, SkinContext& context) {
+  if (!text) return;
+  double running = 0.0;
+  auto process = [&](const std::string& entry) {
+    std::string expression = entry;
+    if (entry.find('=') == std::string::npos) {
+      char rewritten[600];
+      std::snprintf(rewritten, sizeof rewritten, "%s = %d", entry.c_str(), truncated(running + 1.0));
+      expression = rewritten;
+    }
+    double result = 0;
+    if (entry.size() <= 511 && Evaluate(context.constants, expression.c_str(), 0, result))
+      running = result;
+    else
+      platform::showMessage("Expression parser error", expression, MessageIcon::None);
+  };
+  auto isSeparator = [](char c) { return c == ',' || c == '\r' || c == '\n'; };
+  std::string entry;
+  for (const char* p = text;; ++p) {
+    if (*p && !isSeparator(*p)) {
+      entry += *p;
+      continue;
+    }
+    // At a separator (or the end): skip the run of separators and blanks.
+    while (*p && (isSeparator(*p) || *p == ' ' || *p == '\t')) ++p;
+    if (!entry.empty()) process(entry);
+    entry.clear();
+    if (!*p) break;
+    --p;  // the loop's ++p steps onto the entry's first character
+  }
+}
+
+namespace {
+
+// The `background` element: the window size in the size pass, the frame in the full pass.
+int buildBackground(SkinHost& host, const AttrSet& attrs, SkinContext& context) {
+  const char* fileName = attrs.get("filename");
+  if (!fileName) return 1;
+  CBitmap* bitmap = GetBitmap(context, fileName);
+  if (!bitmap) return 1;
+  if (context.sizeOnly) {
+    host.setWindowSize(bitmap->getWidth(), bitmap->getHeight());
+    return 1;
+  }
+  host.setBackground(bitmap);
+  if (CFrame* frame = host.skinFrame()) {
+    frame->setBackground(bitmap);
+    return 1;
+  }
+  auto* frame = new CFrame(CRect(0, 0, bitmap->getWidth(), bitmap->getHeight()), context.parentWindow,
+                           host.skinFrameOwner());
+  frame->setBackground(bitmap);
+  host.adoptFrame(frame);
+  return 1;
+}
+
+}  // namespace
+
+int SkinHost::createObject(const char* tagName, AttrSet& attrs, SkinContext& context) {
+  if (namesEqual(tagName, "CONSTANTS")) {
+    DefineConstants(attrs.text(), context);
+    return 1;
+  }
+  if (namesEqual(tagName, "background")) return buildBackground(*this, attrs, context);
+  return buildCatalogueObject(tagName, attrs, context);
+}
+
+bool LoadSkin(SkinHost& host, void* parentWindow, bool sizeOnly) {
+  SkinContext context;
+  std::string folder;
+  if (findDataFolder("ZVX", folder)) {
+    context.skinFolder = folder + "skin" + platform::kPathSeparator;
+    context.skinFile = context.skinFolder + "skin.xml";
+  }
+  context.parentWindow = parentWindow;
+  context.sizeOnly = sizeOnly;
+
+  xmltag* root = LoadXmlFile(context.skinFile);
+  if (!root) {
+    platform::showMessage(context.skinFile, "Missing file", MessageIcon::Error);
+    return false;
+  }
+  if (!namesEqual(root->name, "GUI")) {
+    platform::showMessage("<GUI> node missing", "XML error", MessageIcon::Error);
+    FreeXmlTree(root);
+    return false;
+  }
+  for (xmltag* element = root->children; element; element = element->next) {
+    if (sizeOnly && !namesEqual(element->name, "background")) continue;
+    AttrSet attrs(element);
+    host.createObject(element->name, attrs, context);
+  }
+  FreeXmlTree(root);
+  return true;
+}
+
+}  // namespace zvx

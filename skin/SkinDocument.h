@@ -1,0 +1,53 @@
+// The skin document: finds and loads skin/skin.xml, hands its elements to the
+// editor's object factory, and offers the services the factory builds with:
+// attribute values (text or expression), bitmaps, fonts and colours, defaults.
+// GUI thread only.
+#pragma once
+
+#include <string>
+
+#include "host/gui/CControl.h"
+#include "host/gui/CParamDisplay.h"
+#include "skin/SkinContext.h"
+
+namespace zvx {
+
+class SkinHost;
+
+// Loads the skin into `host`. In the size pass (sizeOnly) only `background`
+// elements are built, which sets the window size; in the full pass every
+// element, `background` making the frame inside `parentWindow`. False, after
+// a message, when the file is missing, unparsable or has no GUI root.
+bool LoadSkin(SkinHost& host, void* parentWindow, bool sizeOnly);
+
+struct TagValue {
+  double number = 0;
+  std::string text;
+};
+
+// An attribute as a number (evaluate) or as text: 1 when read; -1 when absent
+// and optional (silently); 0 when absent and required, or when its expression
+// fails (a "Skin Error" message names the attribute and the object).
+int GetTagValue(const char* objectName, const char* tagName, const AttrSet& attrs, bool evaluate, bool optional,
+                TagValue& out, SkinContext& context);
+
+// The bitmap of that name in the skin folder, loaded once per load (names
+// compared ignoring case); an empty one when the file cannot be read; null
+// only when no bitmap can be made at all.
+CBitmap* GetBitmap(SkinContext& context, const char* name);
+
+// The optional font, alignment, face, transparency and colour attributes.
+void ApplyFont(SkinHost& host, CParamDisplay* display, const char* objectName, const AttrSet& attrs,
+               SkinContext& context);
+
+// The `default` attribute, or the control's current value.
+void ApplyDefault(const char* objectName, const AttrSet& attrs, CControl* control, SkinContext& context);
+
+// The CONSTANTS element's text: entries separated by commas and line breaks,
+// `NAME = expression` or just NAME (the running value plus one).
+void DefineConstants(const char* text, SkinContext& context);
+
+// Truncation toward zero, saturated at the int range.
+int truncated(double value);
+
+}  // namespace zvx

@@ -1,0 +1,37 @@
+#include "skin/SkinHost.h"
+
+#include "host/vst/AudioEffect.h"
+
+namespace zvx {
+
+SkinHost::~SkinHost() { setBackground(nullptr); }
+
+void SkinHost::setBackground(CBitmap* bitmap) {
+  if (bitmap) bitmap->remember();
+  if (background_) background_->forget();
+  background_ = bitmap;
+}
+
+long SkinHost::numParams() {
+  AudioEffect* effect = skinEffect();
+  return effect ? effect->getAeffect()->numParams : 0;
+}
+
+void SkinHost::resetSkinState() {
+  autoDisplays.clear();
+  updateLinks.clear();
+  menuTags.clear();
+  wizardSettings.clear();
+  wizardCount = 0;
+  aboutCount = 0;
+  for (CSplashScreen*& screen : aboutScreens) screen = nullptr;
+  infoDisplay = nullptr;
+  setBackground(nullptr);
+}
+
+CSplashScreen* SkinHost::createAboutSplash(const CRect& clickArea, long tag, CBitmap* picture,
+                                           const CRect& displayArea) {
+  return new CSplashScreen(clickArea, skinListener(), tag, picture, displayArea);
+}
+
+}  // namespace zvx

@@ -1,0 +1,86 @@
+// What a skin is built into: an editor that owns a frame, hears its
+// controls, reaches the plug-in, and keeps the tables that tie the views to
+// parameters, wizard entries and about screens. SkinEditor is the one.
+//
+// GUI thread only.
+#pragma once
+
+#include <cstdint>
+
+#include "host/gui/CFrame.h"
+#include "host/gui/COptionMenu.h"
+#include "host/gui/CSplashScreen.h"
+#include "host/gui/CVuMeter.h"
+#include "skin/GrowableTable.h"
+#include "skin/SkinContext.h"
+#include "skin/SkinDisplays.h"
+
+class AudioEffect;
+
+namespace zvx {
+
+struct UpdateLink {
+  std::int32_t src;
+  std::int32_t dst;
+};
+
+struct WizardSetting {
+  std::int16_t wizard;
+  std::int16_t preset;
+  std::int32_t parameter;
+  float value;
+};
+
+class SkinHost {
+ public:
+  static constexpr int kMaxAboutScreens = 4;
+
+  virtual ~SkinHost();
+
+  // Builds one element: 1 built, 0 failed (a message was shown), -1 unknown
+  // name. This base knows CONSTANTS, background, the catalogue and wizard.
+  virtual int createObject(const char* tagName, AttrSet& attrs, SkinContext& context);
+  // Fills an option menu that the skin gave no entries.
+  virtual void fillMenu(COptionMenu* menu, long id) = 0;
+  virtual void vumeterCreated(long /*id*/, CVuMeter* /*meter*/) {}
+  // The splash of the skin's first about element; a plain one unless overridden.
+  virtual CSplashScreen* createAboutSplash(const CRect& clickArea, long tag, CBitmap* picture, const CRect& displayArea);
+
+  virtual CControlListener* skinListener() = 0;
+  virtual CFrameOwner* skinFrameOwner() = 0;
+  virtual AudioEffect* skinEffect() = 0;
+  // The editor's frame, made by the background element in the full pass.
+  virtual CFrame* skinFrame() = 0;
+  virtual void adoptFrame(CFrame* frame) = 0;
+  // The editor's window size, set by the background element in the size pass.
+  virtual void setWindowSize(int width, int height) = 0;
+
+  // The window's background bitmap; the host keeps a hold on it.
+  CBitmap* background() const { return background_; }
+  void setBackground(CBitmap* bitmap);
+  long numParams();
+
+  // Emptied at each open.
+  GrowableTable<AutoDisplay*> autoDisplays;
+  GrowableTable<UpdateLink> updateLinks;
+  GrowableTable<std::int32_t> menuTags;
+  int wizardCount = 0;
+  GrowableTable<WizardSetting> wizardSettings;
+  int aboutCount = 0;
+  CSplashScreen* aboutScreens[kMaxAboutScreens] = {};
+  TextDisplay* infoDisplay = nullptr;
+
+  // Empties the tables and forgets the background, for a new load.
+  void resetSkinState();
+
+ protected:
+  // The element types of the catalogue; -1 for other names.
+  int buildCatalogueObject(const char* tagName, AttrSet& attrs, SkinContext& context);
+  // The wizard element: a menu of named settings from "sound wizard.xml".
+  int buildWizard(AttrSet& attrs, SkinContext& context);
+
+ private:
+  CBitmap* background_ = nullptr;
+};
+
+}  // namespace zvx

@@ -1,0 +1,118 @@
+// The `wizard` element: a menu whose entries are named sets of parameter
+// values, read from "sound wizard.xml" in the data folder. The editor applies
+// an entry when it is chosen.
+#include <cstdio>
+#include <string>
+
+#include "host/platform/Messages.h"
+#include "skin/SkinDocument.h"
+#include "skin/SkinHost.h"
+#include "storage/DataFolder.h"
+
+namespace zvx {
+namespace {
+
+constexpr long kFirstWizardTag = 1000;
+
+void wizardError(const std::string& text, const char* caption) { platform::showMessage(text, caption); }
+
+// The attribute of a name that counts: the last one written.
+const char* lastAttribute(xmltag* tag, const char* name) {
+  const char* found = nullptr;
+  for (xmlattr* attribute = tag->attributes; attribute; attribute = attribute->next)
+    if (namesEqual(attribute->name, name)) found = attribute->value ? attribute->value : "";
+  return found;
+}
+
+}  // namespace
+
+int SkinHost::buildWizard(AttrSet& attrs, SkinContext& context) {
+  const char* object = "wizard";
+  TagValue value;
+  double x = 0, y = 0, w = 0, h = 0, style = 0;
+  for (auto [name, out] : {std::pair{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}}) {
+    if (GetTagValue(object, name, attrs, true, false, value, context) != 1) return 0;
+    *out = value.number;
+  }
+  const int styleRead = GetTagValue(object, "style", attrs, true, true, value, context);
+  if (styleRead == 0) return 0;
+  if (styleRead == 1) style = value.number;
+  if (!attrs.get("source")) {
+    wizardError("Source file for wizard not specified", "Skin error");
+    return 0;
+  }
+  CBitmap* backgroundBitmap = nullptr;
+  CBitmap* activeBitmap = nullptr;
+  for (auto [name, out] : {std::pair{"bitmap_bk", &backgroundBitmap}, {"bitmap_bk_active", &activeBitmap}}) {
+    if (GetTagValue(object, name, attrs, false, true, value, context) != 1) continue;
+    *out = GetBitmap(context, value.text.c_str());
+    if (!*out) {
+      platform::showMessage(value.text, "Bitmap not found");
+      return 0;
+    }
+  }
+  CFrame* frame = skinFrame();
+  if (!frame) return 0;
+  const CRect rect(truncated(x), truncated(y), truncated(x + w), truncated(y + h));
+  auto* menu = new COptionMenu(rect, skinListener(), kFirstWizardTag + wizardCount, backgroundBitmap, activeBitmap,
+                               truncated(style));
+
+  // Records of a wizard that then fails are taken back with it.
+  const std::size_t firstRecord = wizardSettings.count();
+  auto fail = [&]() {
+    wizardSettings.truncate(firstRecord);
+    menu->forget();
+    return 0;
+  };
+  std::string folder;
+  if (!findDataFolder("ZVX", folder)) return fail();
+  xmltag* root = LoadXmlFile(folder + "sound wizard.xml");
+  if (!root) {
+    wizardError("Error reading wizard file", "Skin error");
+    return fail();
+  }
+  struct TreeHolder {
+    xmltag* root;
+    ~TreeHolder() { FreeXmlTree(root); }
+  } holder{root};
+  if (!namesEqual(root->name, "settings")) {
+    wizardError("Missing <settings> tag in wizard file", "Skin error");
+    return fail();
+  }
+  std::int16_t preset = 0;
+  for (xmltag* entry = root->children; entry; entry = entry->next) {
+    if (!namesEqual(entry->name, "PRESET")) continue;
+    const char* name = lastAttribute(entry, "name");
+    if (!name) {
+      wizardError("Missing wizard preset name", "Skin error");
+      return fail();
+    }
+    menu->addEntry(name, -1);
+    for (xmltag* set = entry->children; set; set = set->next) {
+      if (!namesEqual(set->name, "SET")) continue;
+      double parameter = -1.0;
+      double setting = 0.5;
+      for (xmlattr* attribute = set->attributes; attribute; attribute = attribute->next) {
+        const bool isParam = namesEqual(attribute->name, "param");
+        if (!isParam && !namesEqual(attribute->name, "value")) continue;
+        const char* expression = attribute->value ? attribute->value : "";
+        double result = 0;
+        if (!Evaluate(context.constants, expression, 0, result)) {
+          wizardError(expression, isParam ? "Error evaluating wizard parameter" : "Error evaluating wizard value");
+          return fail();
+        }
+        (isParam ? parameter : setting) = result;
+      }
+      if (parameter != -1.0)
+        wizardSettings.append(WizardSetting{static_cast<std::int16_t>(wizardCount), preset, truncated(parameter),
+                                            static_cast<float>(setting)});
+    }
+    ++preset;
+  }
+  ++wizardCount;
+  ApplyFont(*this, menu, object, attrs, context);
+  frame->addView(menu);
+  return 1;
+}
+
+}  // namespace zvx

@@ -1,0 +1,254 @@
+// Small skins written by the test, loaded into a headless editor: what they
+// resolve to (as the text dump), and the messages broken ones show.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include "editor/SkinEditor.h"
+#include "host/gui/CKnob.h"
+#include "host/gui/image/PngCodec.h"
+#include "host/platform/Messages.h"
+#include "host/vst/AudioEffectX.h"
+#include "skin/SkinDump.h"
+#include "tests/support/TestSupport.h"
+
+namespace zvx {
+namespace {
+
+namespace fs = std::filesystem;
+using gui::makePixel;
+using gui::Surface;
+
+// A plug-in with 83 parameters that stores what it is given.
+class TestEffect : public AudioEffectX {
+ public:
+  TestEffect() : AudioEffectX(nullptr, 1, kNumParameters) { values.fill(0.0f); }
+  void processReplacing(float**, float**, VstInt32) override {}
+  void setParameter(VstInt32 index, float value) override {
+    if (index >= 0 && index < kNumParameters) values[static_cast<std::size_t>(index)] = value;
+    if (editor) editor->setParameter(index, value);
+  }
+  float getParameter(VstInt32 index) override {
+    return index >= 0 && index < kNumParameters ? values[static_cast<std::size_t>(index)] : 0.0f;
+  }
+  void getParameterName(VstInt32 index, char* text) override { std::snprintf(text, 16, "P%d", index); }
+  void getParameterDisplay(VstInt32 index, char* text) override {
+    std::snprintf(text, 16, "%.3f", static_cast<double>(getParameter(index)));
+  }
+  std::array<float, kNumParameters> values{};
+};
+
+struct Shown {
+  std::string caption, text;
+  platform::MessageIcon icon;
+  bool operator==(const Shown&) const = default;
+};
+
+class SkinLoadTest : public ::testing::Test {
+ protected:
+  SkinLoadTest() {
+    platform::setMessageSink([this](const platform::Message& message) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      shown_.push_back({message.caption, message.text, message.icon});
+    });
+    fs::create_directories(skinFolder());
+    writePicture("back.png", Surface(200, 100, makePixel(10, 20, 30)));
+    writePicture("knob.png", Surface(20, 20 * 8, makePixel(200, 0, 0)));
+    writePicture("handle.png", Surface(6, 6, makePixel(255, 255, 0)));
+    writePicture("button.png", Surface(16, 32, makePixel(0, 0, 200)));
+    writePicture("switch.png", Surface(16, 48, makePixel(0, 100, 0)));
+    writePicture("pop.png", Surface(100, 50, makePixel(90, 90, 90)));
+  }
+  ~SkinLoadTest() override { platform::setMessageSink({}); }
+
+  fs::path skinFolder() const { return docs_.dataFolder() / "skin"; }
+  void writePicture(const std::string& name, const Surface& picture) {
+    gui::PngCodec::writeFile(picture, (skinFolder() / name).string());
+  }
+  void writeSkin(const std::string& xml) { std::ofstream(skinFolder() / "skin.xml", std::ios::trunc) << xml; }
+  std::vector<Shown> shown() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(shown_, {});
+  }
+  // Opens a fresh editor on the skin and answers its dump.
+  std::string load(const std::string& xml) {
+    writeSkin(xml);
+    effect_ = std::make_unique<TestEffect>();
+    effect_->values[0] = 0.5f;
+    effect_->values[1] = 0.49f;
+    effect_->values[7] = 0.5f;
+    editor_ = std::make_unique<SkinEditor>(effect_.get());
+    opened_ = editor_->open(nullptr);
+    return dumpSkin(*editor_);
+  }
+
+  test::TempDocuments docs_{false};
+  std::unique_ptr<TestEffect> effect_;
+  std::unique_ptr<SkinEditor> editor_;
+  bool opened_ = false;
+
+ private:
+  std::mutex mutex_;
+  std::vector<Shown> shown_;
+};
+
+TEST_F(SkinLoadTest, EveryElementTypeBuildsWhatItShould) {
+  const std::string dump = load(R"(<GUI>
+  <background filename="back.png"/>
+  <CONSTANTS>A, B, K = 10, D
+    KNOBID = 3</CONSTANTS>
+  <knob x="10" y="10" w="20" h="20" id="KNOBID" stackbmp="Yes" bitmap_handle="knob.png" default="D*0.02"/>
+  <knob x="40" y="10" w="20" h="20" id="1" bitmap_handle="handle.png" transparent="1"/>
+  <slider x="70" y="10" len="50" id="2" bitmap_handle="handle.png"/>
+  <slider x="130" y="10" len="50" id="4" style="2" bitmap_handle="handle.png"/>
+  <onoff x="10" y="40" id="0" bitmap_handle="button.png"/>
+  <onoff x="30" y="40" id="1" bitmap_handle="button.png"/>
+  <autodisp x="50" y="40" w="30" h="10" id="20" link="K" fontcolor="FF8000"/>
+  <display x="50" y="55" w="30" h="10" id="21"/>
+  <anydisp x="0" y="90" w="100" h="10"/>
+  <anydisp x="100" y="90" w="100" h="10" transparent="no"/>
+  <optionmenu x="90" y="40" w="40" h="12" id="7"><list><entry>Sine</entry><entry>Saw</entry><entry>Square</entry></list></optionmenu>
+  <optionmenu x="90" y="55" w="40" h="12" id="8"/>
+  <skinselector x="140" y="40" w="40" h="12"/>
+  <vswitch x="10" y="60" id="5" entries="3" bitmap_handle="switch.png"/>
+  <hswitch x="30" y="60" id="6" entries="3" bitmap_handle="switch.png"/>
+  <kick x="50" y="70" id="99" bitmap_handle="button.png" transparent="0"/>
+  <about x="0" y="0" w="10" h="10" bitmap_pop="pop.png"/>
+  <about x="190" y="0" w="10" h="10" bitmap_pop="pop.png"/>
+  <vumeter x="180" y="60" id="9" leds="4" style="2" bitmap_on="switch.png" bitmap_off="switch.png"/>
+  <update src="3" dst="20"/>
+  <label text="ignored"/>
+</GUI>)");
+  EXPECT_TRUE(opened_);
+  EXPECT_EQ(shown(), std::vector<Shown>{});
+  EXPECT_EQ(dump,
+            "frame 0,0,200,100 background=back.png(200x100)\n"
+            "CAnimKnob tag=3 rect=10,10,30,30 bitmap=knob.png(20x160) value=0.0000\n"
+            "CKnob tag=1 rect=40,10,60,30 bitmap=back.png(200x100) value=0.4900 transparent\n"
+            "CSlider tag=2 rect=70,10,120,16 bitmap=back.png(200x100) value=0.0000\n"
+            "CSlider tag=4 rect=130,10,136,60 bitmap=back.png(200x100) value=0.0000\n"
+            "COnOffButton tag=0 rect=10,40,26,56 bitmap=button.png(16x32) value=1.0000\n"
+            "COnOffButton tag=1 rect=30,40,46,56 bitmap=button.png(16x32) value=0.0000\n"
+            "AutoDisplay tag=20 rect=50,40,80,50 bitmap=- value=0.0000 link=10\n"
+            "TextDisplay tag=21 rect=50,55,80,65 bitmap=- value=0.0000 text=\"init\"\n"
+            "TextDisplay tag=980 rect=0,90,100,100 bitmap=- value=0.0000 text=\"init\"\n"
+            "TextDisplay tag=980 rect=100,90,200,100 bitmap=back.png(200x100) value=0.0000 text=\"init\"\n"
+            "COptionMenu tag=7 rect=90,40,130,52 bitmap=- value=1.0000 entries=[Sine|Saw|Square]\n"
+            "COptionMenu tag=8 rect=90,55,130,67 bitmap=- value=0.0000 entries=[You|must|add|your|menu|handler|sub]\n"
+            "COptionMenu tag=999 rect=140,40,180,52 bitmap=- value=0.0000 entries=[How to change Skin]\n"
+            "CVerticalSwitch tag=5 rect=10,60,26,76 bitmap=switch.png(16x48) value=0.0000\n"
+            "CHorizontalSwitch tag=6 rect=30,60,46,76 bitmap=switch.png(16x48) value=0.0000\n"
+            "CKickButton tag=99 rect=50,70,66,86 bitmap=button.png(16x32) value=0.0000\n"
+            "CSplashScreen tag=1020 rect=0,0,10,10 bitmap=pop.png(100x50) value=0.0000\n"
+            "CSplashScreen tag=1021 rect=190,0,200,10 bitmap=pop.png(100x50) value=0.0000\n"
+            "CVuMeter tag=0 rect=180,60,196,108 bitmap=- value=0.0000\n"
+            "update 3 -> 20\n"
+            "menutag 7\n"
+            "menutag 8\n"
+            "infodisplay tag=980\n"
+            "about 2\n");
+  // The second information display won; defaults and options came through.
+  EXPECT_EQ(editor_->infoDisplay->getViewSize().left, 100);
+  auto* stacked = static_cast<CAnimKnob*>(editor_->getFrame()->getView(0));
+  EXPECT_FLOAT_EQ(stacked->getDefaultValue(), 0.22f);  // D = 11
+  EXPECT_EQ(editor_->getFrame()->getView(1)->getTransparency(), true);
+  EXPECT_EQ(static_cast<CSplashScreen*>(editor_->getFrame()->getView(17))->displayRect(), CRect(50, 25, 150, 75));
+}
+
+TEST_F(SkinLoadTest, MissingOrRootlessSkinsBuildNothingAndSaySo) {
+  editor_.reset();
+  effect_ = std::make_unique<TestEffect>();
+  fs::remove(skinFolder() / "skin.xml");
+  SkinEditor editor(effect_.get());
+  EXPECT_FALSE(editor.open(nullptr));
+  const std::string path = (skinFolder() / "skin.xml").string();
+  EXPECT_EQ(shown(), (std::vector<Shown>{{"Missing file", path, platform::MessageIcon::Error},
+                                          {"Missing file", path, platform::MessageIcon::Error}}));
+  load("<SKIN><background filename=\"back.png\"/></SKIN>");
+  EXPECT_FALSE(opened_);
+  EXPECT_EQ(shown(), (std::vector<Shown>{{"XML error", "<GUI> node missing", platform::MessageIcon::Error},
+                                          {"XML error", "<GUI> node missing", platform::MessageIcon::Error}}));
+  load("<GUI><background filename=\"back.png\"><!-- --></background></GUI>");
+  EXPECT_FALSE(opened_);
+}
+
+TEST_F(SkinLoadTest, BrokenElementsSayWhyAndTheRestStillBuilds) {
+  const std::string longName(300, 'b');
+  const std::string dump = load(R"(<GUI>
+  <background filename="back.png"/>
+  <knob y="10" w="20" h="20" id="3"/>
+  <knob x="1.2.3" y="10" w="20" h="20" id="3"/>
+  <knob x="10" y="10" w="20" h="20" id="3" stackbmp="yes"/>
+  <slider x="1" y="1" len="10" id="2"/>
+  <slider x="1" y="1" len="10" id="2" style="nope" bitmap_handle="handle.png"/>
+  <onoff x="1" y="1" id="0" bitmap_handle=")" + longName + R"("/>
+  <autodisp x="1" y="1" w="1" h="1" id="1" link="83"/>
+  <display x="1" y="1" w="10" h="10" id="21" fontcolor="white"/>
+  <optionmenu x="1" y="1" w="10" h="10" id="7"><list><entry/></list></optionmenu>
+  <vswitch x="1" y="1" id="5" entries="0" bitmap_handle="switch.png"/>
+  <knob x="60" y="60" w="20" h="20" id="3" xoff="oops"/>
+</GUI>)");
+  const auto error = platform::MessageIcon::Error;
+  const auto none = platform::MessageIcon::None;
+  EXPECT_EQ(shown(),
+            (std::vector<Shown>{
+                {"Skin Error", "Missing tag x for object knob", error},
+                {"Skin Error", "Error calculating value of tag x for object knob", error},
+                {"Skin Error", "Missing tag bitmap_handle for object knob", error},
+                {"Skin Error", "Missing tag bitmap_handle for object slider", error},
+                {"Skin Error", "Error calculating value of tag style for object slider", error},
+                {"Skin Error", "Error calculating value of tag bitmap_handle for object onoff", error},
+                {"Skin Error", "Error attempting to link a display to an invalid parameter id", none},
+                {"Skin Error", "Error reading colour of tag fontcolor for object display", error},
+                {"Skin Error", "Missing text of entry for object optionmenu", error},
+                {"Skin Error", "Error calculating value of tag entries for object vswitch", error},
+                {"Skin Error", "Error calculating value of tag xoff for object knob", error},
+            }));
+  // The display (its colour ignored) and the last knob (its offset defaulted) were built.
+  EXPECT_EQ(dump,
+            "frame 0,0,200,100 background=back.png(200x100)\n"
+            "TextDisplay tag=21 rect=1,1,11,11 bitmap=- value=0.0000 text=\"init\"\n"
+            "CKnob tag=3 rect=60,60,80,80 bitmap=back.png(200x100) value=0.0000\n"
+            "about 0\n");
+  EXPECT_EQ(editor_->getFrame()->getView(1)->getBackOffset(), CPoint(60, 60));
+}
+
+TEST_F(SkinLoadTest, SizePassReadsOnlyTheBackgroundAndBitmapsLoadOncePerLoad) {
+  writeSkin(R"(<GUI><background filename="back.png"/><knob y="1"/></GUI>)");
+  effect_ = std::make_unique<TestEffect>();
+  SkinEditor sized(effect_.get());
+  ERect* rect = nullptr;
+  ASSERT_TRUE(sized.getRect(&rect));
+  EXPECT_EQ(rect->right, 200);
+  EXPECT_EQ(rect->bottom, 100);
+  EXPECT_TRUE(shown().empty());  // the knob's missing attributes show only when opened
+
+  load(R"(<GUI><background filename="back.png"/>
+    <knob x="1" y="1" w="10" h="10" id="1" bitmap_bk="Handle.png"/>
+    <knob x="20" y="1" w="10" h="10" id="2" bitmap_bk="HANDLE.PNG"/></GUI>)");
+  CFrame* frame = editor_->getFrame();
+  EXPECT_EQ(frame->getView(0)->getBackground(), frame->getView(1)->getBackground());
+
+  // A background that cannot be read: a 0 x 0 window, the rest still built.
+  load(R"(<GUI><background filename="nothing.bmp"/><display x="1" y="1" w="5" h="5" id="1"/></GUI>)");
+  ERect* empty = nullptr;
+  editor_->getRect(&empty);
+  EXPECT_EQ(empty->right, 0);
+  EXPECT_EQ(editor_->getFrame()->getNbViews(), 1);
+}
+
+TEST_F(SkinLoadTest, AssignmentsInAttributesDefineConstantsForLaterElements) {
+  const std::string dump = load(R"(<GUI><background filename="back.png"/>
+    <display x="W = 5" y="W*2" w="10" h="10" id="1"/>
+    <display x="w" y="1" w="10" h="10" id="2"/></GUI>)");
+  EXPECT_NE(dump.find("TextDisplay tag=1 rect=5,10,15,20"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("TextDisplay tag=2 rect=5,1,15,11"), std::string::npos) << dump;
+  load(R"(<GUI><background filename="back.png"/><CONSTANTS>A = 1
+    B = 1.2.3, C</CONSTANTS></GUI>)");
+  EXPECT_EQ(shown(), (std::vector<Shown>{{"B = 1.2.3", "Expression parser error", platform::MessageIcon::None}}));
+}
+
+}  // namespace
+}  // namespace zvx

@@ -1,0 +1,141 @@
+// The XML reader, table-driven: input text against the tree it gives (printed
+// compactly) or its failure.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "skin/XmlReader.h"
+#include "tests/support/TestSupport.h"
+
+namespace zvx {
+namespace {
+
+// name[attr="value" ...]{value}(children) ; siblings joined by ','.
+std::string print(const xmltag* tag) {
+  std::string out;
+  for (; tag; tag = tag->next) {
+    out += tag->name;
+    if (tag->attributes) {
+      out += "[";
+      for (const xmlattr* a = tag->attributes; a; a = a->next) {
+        out += a->name;
+        out += '=';
+        if (a->value) {
+          out += '"';
+          out += a->value;
+          out += '"';
+        } else {
+          out += "NULL";
+        }
+        if (a->next) out += ' ';
+      }
+      out += "]";
+    }
+    if (tag->value) {
+      out += '{';
+      out += tag->value;
+      out += '}';
+    }
+    if (tag->children) {
+      out += '(';
+      out += print(tag->children);
+      out += ')';
+    }
+    if (tag->next) out += ",";
+  }
+  return out;
+}
+
+std::string parse(const std::string& text) {
+  xmltag* root = nullptr;
+  const int end = ParseTag(text.c_str(), 0, &root);
+  if (end < 0) {
+    EXPECT_EQ(root, nullptr);
+    return "FAIL";
+  }
+  std::string out = print(root);
+  FreeXmlTree(root);
+  return out;
+}
+
+TEST(XmlReaderTest, ParsesTheSubsetAndRefusesTheRest) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"<GUI/>", "GUI"},
+      {"  \n\t<GUI />", "GUI"},
+      {"<a x=\"1\" flag y=\"2\">", "FAIL"},  // no content, no end
+      {"<a x=\"1\" flag y=\"2\"/>", "a[x=\"1\" y=\"2\"]"},
+      {"<a x='1'/>", "FAIL"},
+      {"<a x=\"\"/>", "a[x=NULL]"},
+      {"<a x = \"1\"  />", "a[x=\"1\"]"},
+      {"<A></a>", "A"},
+      {"<a></b>", "FAIL"},
+      {"<a>one<b/>two</a>", "a{two}(b)"},
+      {"<a>  hello  </a>", "a{hello  }"},
+      {"<a><b/><c/></a>", "a(b,c)"},
+      {"<a><b><c>deep</c></b></a>", "a(b(c{deep}))"},
+      {"<?xml version=\"1.0\"?><GUI/>", "FAIL"},
+      {"<GUI><!-- note --></GUI>", "FAIL"},
+      {"<GUI/> <<< not xml >>>", "GUI"},
+      {"<a v=\"a&quot;b\"/>", "a[v=\"a&quot;b\"]"},
+      {"<a v=\"line\nbreak <&>\"/>", "a[v=\"line\nbreak <&>\"]"},
+      {"<a_1 b_2=\"3\"/>", "a_1[b_2=\"3\"]"},
+      {"<a>text", "FAIL"},
+      {"<a", "FAIL"},
+      {"<a x=\"1", "FAIL"},
+      {"<a x=1/>", "FAIL"},
+      {"<a -/>", "FAIL"},  // a stray character after the attributes
+      {"<1a/>", "FAIL"},
+      {"", "FAIL"},
+      {"   \n  ", "FAIL"},
+      {"<a></a  >", "a"},
+      {"<a></ a>", "a"},
+      {"<a>x</a/>", "FAIL"},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(parse(text), expected) << text;
+}
+
+TEST(XmlReaderTest, LongNamesDeepNestingAndManySiblingsAreSafe) {
+  const std::string longName(300, 'n');
+  EXPECT_EQ(parse("<" + longName + "></" + longName + ">"), "FAIL");  // end tag over 255 characters
+  const std::string name255(255, 'm');
+  EXPECT_EQ(parse("<" + name255 + "></" + name255 + ">"), name255);
+
+  std::string deep;
+  for (int i = 0; i < 100000; ++i) deep += "<a>";
+  EXPECT_EQ(parse(deep), "FAIL");  // refused, not a stack overflow
+  std::string nested = "<a>";
+  for (int i = 0; i < 100; ++i) nested += "<b>";
+  for (int i = 0; i < 100; ++i) nested += "</b>";
+  nested += "</a>";
+  EXPECT_NE(parse(nested), "FAIL");
+
+  std::string siblings = "<a>";
+  for (int i = 0; i < 200000; ++i) siblings += "<b/>";
+  siblings += "</a>";
+  xmltag* root = nullptr;
+  ASSERT_GT(ParseTag(siblings.c_str(), 0, &root), 0);
+  FreeXmlTree(root);  // a long list of siblings is released without deep recursion
+  EXPECT_EQ(parse("<a\xC3\xA9/>"), "FAIL");  // bytes above 127 end a name
+}
+
+TEST(XmlReaderTest, LoadsFilesAndGivesNothingForMissingOrBrokenOnes) {
+  test::TempDocuments docs(false);
+  const auto path = docs.documents() / "t.xml";
+  std::ofstream(path) << "<GUI>\r\n  <knob x=\"1\"/>\r\n</GUI>\r\n trailing junk";
+  xmltag* root = LoadXmlFile(path.string());
+  ASSERT_NE(root, nullptr);
+  EXPECT_TRUE(namesEqual(root->name, "gui"));
+  EXPECT_EQ(root->next, nullptr);
+  ASSERT_NE(root->children, nullptr);
+  EXPECT_STREQ(root->children->name, "knob");
+  FreeXmlTree(root);
+  std::ofstream(path, std::ios::trunc) << "";
+  EXPECT_EQ(LoadXmlFile(path.string()), nullptr);
+  EXPECT_EQ(LoadXmlFile((docs.documents() / "missing.xml").string()), nullptr);
+  EXPECT_EQ(SkipSpace(0, " \t\r\n"), -1);
+  EXPECT_EQ(SkipSpace(1, "a  b"), 3);
+}
+
+}  // namespace
+}  // namespace zvx
