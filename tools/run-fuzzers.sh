@@ -25,3 +25,5 @@ run() {
 run fuzz_wav make_wav_seeds
 run fuzz_bank make_bank_seeds
 run fuzz_bmp make_bmp_seeds
+run fuzz_xml make_skin_seeds
+run fuzz_evaluate make_skin_seeds
