@@ -1,5 +1,6 @@
 // zvx-data: sets up the per-user data folder the plug-in reads its files from,
-// and renders the default samples from their recipes.
+// renders the default samples from their recipes and the default skin from
+// its layout and art.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -14,18 +15,24 @@
 #include "tools/zvx-data/BankSource.h"
 #include "tools/zvx-data/RecipeError.h"
 #include "tools/zvx-data/SampleSet.h"
+#include "tools/zvx-data/SkinError.h"
+#include "tools/zvx-data/SkinSet.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using zvx::data::BankSource;
 using zvx::data::SampleSet;
+using zvx::data::SkinSet;
+
+constexpr const char* kWizardFile = "sound wizard.xml";
 
 int usage() {
   std::fputs(
       "usage: zvx-data install [SOURCE]\n"
       "       zvx-data samples RECIPES OUTPUT\n"
       "       zvx-data bank BANK-SOURCE OUTPUT.fxb\n"
+      "       zvx-data skin SKIN-SOURCE OUTPUT\n"
       "\n"
       "  install   creates the documents folder when it is missing, then the ZVX\n"
       "            data folder inside it, and prints the data folder's path.\n"
@@ -34,10 +41,16 @@ int usage() {
       "            the data folder and the default bank (SOURCE/bank/default.bank,\n"
       "            or a built SOURCE/default.fxb) as default.fxb, one line each:\n"
       "            'installed NAME' for a new file, 'kept NAME' where the data\n"
-      "            folder already has that file.\n"
+      "            folder already has that file. When SOURCE has them, the skin\n"
+      "            (SOURCE/skin, its sources or as rendered) goes to the data\n"
+      "            folder's skin folder the same way, as 'skin/NAME', and then\n"
+      "            SOURCE/sound wizard.xml.\n"
       "  samples   renders every NAME.recipe in RECIPES to OUTPUT/NAME.wav,\n"
       "            replacing what is there.\n"
       "  bank      builds the default bank from its source as a chunk bank.\n"
+      "  skin      renders the skin in SKIN-SOURCE (skin.xml and art.txt; or a\n"
+      "            data folder holding skin/) into OUTPUT: skin.xml and the\n"
+      "            bitmaps it names, replacing what is there.\n"
       "\n"
       "The documents folder is ZVX_DOCUMENTS when set, else the system's own\n"
       "(XDG_DOCUMENTS_DIR, ~/.config/user-dirs.dirs, or ~/Documents).\n",
@@ -108,14 +121,69 @@ int bank(const fs::path& source, const fs::path& output) {
   return 0;
 }
 
+// The skin from SOURCE/skin, or SOURCE itself when it has none; rendered
+// when it holds the art's sources, else taken as already rendered.
+std::optional<SkinSet> loadSkin(const fs::path& source) {
+  std::error_code error;
+  const fs::path folder = fs::is_directory(source / "skin", error) ? source / "skin" : source;
+  try {
+    return SkinSet::load(folder);
+  } catch (const zvx::data::SkinError& failure) {
+    std::fprintf(stderr, "zvx-data: %s\n", failure.what());
+    return std::nullopt;
+  }
+}
+
+int skin(const fs::path& source, const fs::path& output) {
+  std::optional<SkinSet> set = loadSkin(source);
+  if (!set) return 1;
+  std::string error;
+  if (!set->writeAll(output, error)) {
+    std::fprintf(stderr, "zvx-data: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+std::optional<std::vector<unsigned char>> readFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    std::fprintf(stderr, "zvx-data: cannot read %s\n", path.string().c_str());
+    return std::nullopt;
+  }
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(file), {});
+}
+
+// Writes `bytes` as the data folder's `name` unless the user has a file by that name.
+bool installFile(const fs::path& folder, const std::string& name, const std::vector<unsigned char>& bytes) {
+  const fs::path path = folder / name;
+  std::error_code error;
+  if (fs::exists(fs::symlink_status(path, error))) {
+    std::printf("kept %s\n", name.c_str());
+    return true;
+  }
+  if (!writeFile(path, bytes)) {
+    std::fprintf(stderr, "zvx-data: cannot write %s\n", path.string().c_str());
+    return false;
+  }
+  std::printf("installed %s\n", name.c_str());
+  return true;
+}
+
 int install(const std::optional<fs::path>& source) {
   // Built before any folder is made, so a broken source changes nothing.
   std::optional<SampleSet> set;
   std::optional<std::vector<unsigned char>> defaultBank;
+  std::optional<SkinSet> skinSet;
+  std::optional<std::vector<unsigned char>> wizard;
   if (source) {
     set = loadSamples(*source);
     defaultBank = loadBank(*source);
     if (!set || !defaultBank) return 1;
+    // The skin and the wizard are optional parts of a source.
+    std::error_code missing;
+    if (fs::is_directory(*source / "skin", missing) && !(skinSet = loadSkin(*source))) return 1;
+    if (fs::exists(*source / kWizardFile, missing) && !(wizard = readFile(*source / kWizardFile))) return 1;
   }
   auto documents = zvx::platform::documentsFolder();
   if (!documents) {
@@ -142,16 +210,22 @@ int install(const std::optional<fs::path>& source) {
     std::fprintf(stderr, "zvx-data: %s\n", failure.c_str());
     return 1;
   }
-  // The user's own bank, if there is one, stays.
-  const fs::path bankPath = fs::path(folder) / "default.fxb";
-  if (fs::exists(fs::symlink_status(bankPath, error))) {
-    std::printf("kept default.fxb\n");
-  } else if (writeFile(bankPath, *defaultBank)) {
-    std::printf("installed default.fxb\n");
-  } else {
-    std::fprintf(stderr, "zvx-data: cannot write %s\n", bankPath.string().c_str());
-    return 1;
+  // The user's own bank, skin files and wizard, if there are any, stay.
+  if (!installFile(folder, "default.fxb", *defaultBank)) return 1;
+  if (skinSet) {
+    const bool skinWritten = skinSet->install(
+        fs::path(folder) / "skin",
+        [](const std::string& name, bool installed) {
+          std::printf("%s skin/%s\n", installed ? "installed" : "kept", name.c_str());
+        },
+        failure);
+    if (!skinWritten) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "zvx-data: %s\n", failure.c_str());
+      return 1;
+    }
   }
+  if (wizard && !installFile(folder, kWizardFile, *wizard)) return 1;
   return 0;
 }
 
@@ -164,5 +238,6 @@ int main(int argc, char** argv) {
   }
   if (argc == 4 && std::strcmp(argv[1], "samples") == 0) return samples(argv[2], argv[3]);
   if (argc == 4 && std::strcmp(argv[1], "bank") == 0) return bank(argv[2], argv[3]);
+  if (argc == 4 && std::strcmp(argv[1], "skin") == 0) return skin(argv[2], argv[3]);
   return usage();
 }

@@ -1,0 +1,82 @@
+#include "tools/zvx-data/SkinSet.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "tools/zvx-data/SkinError.h"
+
+namespace zvx::data {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readText(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw SkinError(path.string() + ": cannot be read");
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+bool writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(file);
+}
+
+}  // namespace
+
+SkinSet SkinSet::load(const fs::path& folder) {
+  std::error_code error;
+  if (!fs::is_directory(folder, error)) throw SkinError(folder.string() + ": no such folder");
+  if (!fs::exists(folder / SkinArt::kLayoutFile, error))
+    throw SkinError(folder.string() + ": holds no " + SkinArt::kLayoutFile);
+
+  SkinSet set;
+  if (fs::exists(folder / SkinArt::kArtFile, error)) {
+    set.files_ = SkinArt::render(readText(folder / SkinArt::kLayoutFile), readText(folder / SkinArt::kArtFile));
+    return set;
+  }
+  // Already rendered: every file as it is, in name order.
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    if (!entry.is_regular_file(error)) continue;
+    const std::string text = readText(entry.path());
+    set.files_.push_back({entry.path().filename().string(), std::vector<std::uint8_t>(text.begin(), text.end())});
+  }
+  if (error) throw SkinError(folder.string() + ": " + error.message());
+  std::sort(set.files_.begin(), set.files_.end(), [](const File& a, const File& b) { return a.name < b.name; });
+  return set;
+}
+
+bool SkinSet::writeAll(const fs::path& folder, std::string& error) const {
+  std::error_code ignored;
+  fs::create_directories(folder, ignored);
+  for (const File& file : files_) {
+    if (!writeBytes(folder / file.name, file.bytes)) {
+      error = (folder / file.name).string() + ": cannot be written";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SkinSet::install(const fs::path& folder, const std::function<void(const std::string&, bool)>& report,
+                      std::string& error) const {
+  std::error_code status;
+  fs::create_directories(folder, status);
+  for (const File& file : files_) {
+    const fs::path target = folder / file.name;
+    // Anything by that name counts as the user's, even a broken link.
+    if (fs::exists(fs::symlink_status(target, status))) {
+      report(file.name, false);
+      continue;
+    }
+    if (!writeBytes(target, file.bytes)) {
+      error = target.string() + ": cannot be written";
+      return false;
+    }
+    report(file.name, true);
+  }
+  return true;
+}
+
+}  // namespace zvx::data
