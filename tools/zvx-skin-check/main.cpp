@@ -1,0 +1,204 @@
+// zvx-skin-check: loads a skin the way the ZVX editor does, without a window,
+// and lists every message it shows; with --dump, also what each element of
+// the skin became. For skin authors.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "editor/SkinEditor.h"
+#include "host/platform/Messages.h"
+#include "plugin/DrumPlugin.h"
+#include "skin/SkinDump.h"
+#include "storage/DataFolder.h"
+#include "tools/testhost/VstHost.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zvx::platform::Message;
+
+constexpr int kMessagesShown = 1;
+constexpr int kUsage = 2;
+
+const char* kUsageText =
+    "Usage: zvx-skin-check [--dump] [FOLDER]\n"
+    "\n"
+    "Loads a skin as the ZVX editor does when it opens, without a window, and\n"
+    "prints every message the load shows, one line each:\n"
+    "  ZVX message [icon] \"caption\": text\n"
+    "then each bitmap that loaded empty (the editor shows no message for those:\n"
+    "the control just draws no image), then a line with the number of messages.\n"
+    "\n"
+    "  FOLDER   a data folder (holding skin/skin.xml and sound wizard.xml) or a\n"
+    "           skin folder (holding skin.xml); by default the installed data\n"
+    "           folder. Nothing is written into FOLDER.\n"
+    "  --dump   also prints what the skin resolved to: one line per control\n"
+    "           (class, tag, rectangle, bitmaps, value), then the editor's tables.\n"
+    "\n"
+    "Exit status: 0 when the skin loads without a message or an empty bitmap,\n"
+    "1 when it has some, 2 for a usage error or a folder without a skin.\n";
+
+// A documents folder of its own whose ZVX data folder shows the files of the
+// folder under test through links, so that what the plug-in writes (its
+// controller map) stays out of that folder.
+class ScratchDocuments {
+ public:
+  ScratchDocuments() {
+    std::string pattern = (fs::temp_directory_path() / "zvx-skin-check-XXXXXX").string();
+    if (mkdtemp(pattern.data())) root_ = pattern;
+  }
+  ~ScratchDocuments() {
+    std::error_code ignored;
+    if (!root_.empty()) fs::remove_all(root_, ignored);
+  }
+  ScratchDocuments(const ScratchDocuments&) = delete;
+  ScratchDocuments& operator=(const ScratchDocuments&) = delete;
+
+  // Links FOLDER's entries (a data folder) or FOLDER itself as skin/ (a skin
+  // folder, with the wizard file beside it if there is one).
+  bool show(const fs::path& folder, std::string& error) {
+    if (root_.empty()) {
+      error = "cannot make a temporary folder";
+      return false;
+    }
+    const fs::path data = root_ / "Tonewerk Data" / "ZVX";
+    std::error_code failure;
+    fs::create_directories(data, failure);
+    const fs::path absolute = fs::absolute(folder, failure);
+    if (fs::is_regular_file(absolute / "skin.xml")) {
+      fs::create_directory_symlink(absolute, data / "skin", failure);
+      const fs::path wizard = absolute.parent_path() / "sound wizard.xml";
+      if (!failure && fs::is_regular_file(wizard)) fs::create_symlink(wizard, data / "sound wizard.xml", failure);
+    } else if (fs::is_regular_file(absolute / "skin" / "skin.xml")) {
+      for (const fs::directory_entry& entry : fs::directory_iterator(absolute, failure)) {
+        fs::create_symlink(entry.path(), data / entry.path().filename(), failure);
+        if (failure) break;
+      }
+    } else {
+      error = folder.string() + " holds neither skin.xml nor skin/skin.xml";
+      return false;
+    }
+    if (failure) {
+      error = "cannot link " + folder.string() + ": " + failure.message();
+      return false;
+    }
+    setenv("ZVX_DOCUMENTS", root_.c_str(), 1);
+    return true;
+  }
+
+ private:
+  fs::path root_;
+};
+
+// Messages the skin load shows on this thread; the sample loader's, which
+// may come from its own thread, are not the skin's.
+class MessageRecorder {
+ public:
+  MessageRecorder() : thread_(std::this_thread::get_id()) {
+    zvx::platform::setMessageSink([this](const Message& message) {
+      if (std::this_thread::get_id() != thread_) return;
+      std::lock_guard<std::mutex> lock(mutex_);
+      messages_.push_back(message);
+    });
+  }
+  ~MessageRecorder() { zvx::platform::setMessageSink({}); }
+  MessageRecorder(const MessageRecorder&) = delete;
+  MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+  std::vector<Message> take() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(messages_, {});
+  }
+
+ private:
+  std::thread::id thread_;
+  std::mutex mutex_;
+  std::vector<Message> messages_;
+};
+
+// The bitmaps of the dump that loaded as 0 x 0, each once, in order.
+std::vector<std::string> emptyBitmaps(const std::string& dump) {
+  static const std::string kEmpty = "(0x0)";
+  std::vector<std::string> names;
+  for (std::size_t at = dump.find(kEmpty); at != std::string::npos; at = dump.find(kEmpty, at + 1)) {
+    const std::size_t start = dump.rfind('=', at) + 1;
+    const std::string name = dump.substr(start, at - start);
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  }
+  return names;
+}
+
+AEffect* VSTCALLBACK instrumentEntry(audioMasterCallback master) { return (new zvx::DrumPlugin(master))->getAeffect(); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool dump = false;
+  const char* folder = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--dump") == 0) {
+      dump = true;
+    } else if (std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(kUsageText, stdout);
+      return 0;
+    } else if (argv[i][0] == '-' || folder) {
+      std::fputs(kUsageText, stderr);
+      return kUsage;
+    } else {
+      folder = argv[i];
+    }
+  }
+
+  ScratchDocuments scratch;
+  std::string error;
+  if (folder && !scratch.show(folder, error)) {
+    std::fprintf(stderr, "zvx-skin-check: %s\n", error.c_str());
+    return kUsage;
+  }
+  std::string dataFolder;
+  if (!zvx::findDataFolder("ZVX", dataFolder)) {
+    std::fputs("zvx-skin-check: there is no documents folder for the data folder\n", stderr);
+    return kUsage;
+  }
+  if (!folder && !fs::is_regular_file(fs::path(dataFolder) / "skin" / "skin.xml")) {
+    std::fprintf(stderr, "zvx-skin-check: %sskin holds no skin.xml (is ZVX installed?)\n", dataFolder.c_str());
+    return kUsage;
+  }
+
+  // What the instrument shows while it starts (its samples, its bank) is not
+  // the skin's; the size pass is repeated by the full pass at open.
+  zvx::platform::setMessageSink([](const Message&) {});
+  auto instrument = zvx::testhost::Plugin::create(&instrumentEntry, "ZVX", {}, error);
+  if (!instrument) {
+    std::fprintf(stderr, "zvx-skin-check: %s\n", error.c_str());
+    return kUsage;
+  }
+  auto* effect = static_cast<AudioEffect*>(instrument->effect()->object);
+  auto* editor = dynamic_cast<zvx::SkinEditor*>(effect->getEditor());
+  std::unique_ptr<zvx::SkinEditor> ownEditor;
+  if (!editor) {
+    ownEditor = std::make_unique<zvx::SkinEditor>(effect);
+    editor = ownEditor.get();
+  }
+  MessageRecorder recorder;
+  editor->open(nullptr);
+  const std::vector<Message> messages = recorder.take();
+  for (const Message& message : messages) std::printf("%s\n", zvx::platform::formatMessageLine(message).c_str());
+  const std::string resolved = zvx::dumpSkin(*editor);
+  editor->close();
+  // The editor says nothing of a bitmap file it cannot load (the control just
+  // shows no image), but the author wants to know.
+  const std::vector<std::string> empty = emptyBitmaps(resolved);
+  for (const std::string& name : empty) std::printf("empty bitmap: %s (missing or not a BMP or PNG file)\n", name.c_str());
+  if (dump) std::fputs(resolved.c_str(), stdout);
+  std::printf("%zu message%s\n", messages.size(), messages.size() == 1 ? "" : "s");
+  return messages.empty() && empty.empty() ? 0 : kMessagesShown;
+}
