@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 VST_DIR ?= $(HOME)/.vst
 
-.PHONY: run test deps configure build install bench clean
+.PHONY: run test deps configure build install bench picture clean
 
 deps:
 	@tools/install-deps.sh
@@ -28,6 +28,13 @@ run: install
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# The README's picture of the editor, drawn headless from a fresh default data
+# folder; editor_tests compares the editor with it.
+picture: build
+	docs=$$(mktemp -d) && ZVX_DOCUMENTS=$$docs $(BUILD)/tools/zvx-data install $(BUILD)/data >/dev/null && \
+	  ZVX_DOCUMENTS=$$docs $(BUILD)/tools/zvx-view --headless --plugin $(BUILD)/ZVX.so --screenshot docs/editor.png; \
+	  status=$$?; rm -rf $$docs; exit $$status
 
 bench: build
 	$(BUILD)/bench/zvx_bench

@@ -7,6 +7,7 @@
 #include "host/platform/Messages.h"
 #include "host/vst/AudioEffect.h"
 #include "skin/SkinDocument.h"
+#include "skin/SkinDump.h"
 
 namespace zvx {
 
@@ -163,6 +164,8 @@ void SkinEditor::fillMenu(COptionMenu* menu, long /*id*/) {
   submenu->forget();
   menu->setValue(0.0f);
 }
+
+std::string SkinEditor::describe() { return dumpSkin(*this); }
 
 std::string SkinEditor::skinHelpText() {
   return std::string("\b\b\bHow to change the skin:\n") + "Please close the plugin, browse to \\My Documents\\ \n" +

@@ -52,6 +52,9 @@ class SkinEditor : public AEffGUIEditor, public CControlListener, public SkinHos
   void adoptFrame(CFrame* newFrame) override { frame = newFrame; }
   void setWindowSize(int width, int height) override;
 
+  // The skin as built: one line per view, then the editor's tables.
+  std::string describe() override;
+
   // GUI thread: shows a parameter's value on its views now.
   void showParameter(long index, float value);
 

@@ -74,10 +74,10 @@ class Engine {
   // Audio thread. Controllers re-enable the note remap.
   void enableRemap() { remapEnabled_ = true; }
 
-  // Any thread. Reads and clears a voice's trigger indicator.
-  bool takeTriggerIndicator(int voice) {
-    return triggerIndicator_[voice].exchange(false, std::memory_order_relaxed);
-  }
+  // Any thread. A voice's trigger indicator: set at each of its note-ons,
+  // cleared by whoever shows it (the editor's trigger light).
+  bool triggerIndicator(int voice) const { return triggerIndicator_[voice].load(std::memory_order_relaxed); }
+  void clearTriggerIndicator(int voice) { triggerIndicator_[voice].store(false, std::memory_order_relaxed); }
   bool asleep() const { return asleep_; }
   float value(int index) const { return values_[index].load(std::memory_order_relaxed); }
 

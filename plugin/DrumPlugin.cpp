@@ -47,7 +47,7 @@ void copyText(char* destination, const std::string& text, std::size_t capacity) 
 
 }  // namespace
 
-DrumPlugin::DrumPlugin(audioMasterCallback audioMaster)
+DrumPlugin::DrumPlugin(audioMasterCallback audioMaster, EditorFactory makeEditor)
     : AudioEffectX(audioMaster, kNumPrograms, kNumParameters), engine_(*this), pcmLoader_(engine_) {
   fillWithDefaults(bank_);
   programsAreChunks();
@@ -68,10 +68,20 @@ DrumPlugin::DrumPlugin(audioMasterCallback audioMaster)
 
   readLearnMap();
 
+  // The editor reads only its skin's background now, for the window size.
+  if (makeEditor) {
+    setEditor(makeEditor(*this));
+    if (editor) editor->setKnobMode(2);
+  }
+
   setProgram(0);
 }
 
 DrumPlugin::~DrumPlugin() {
+  // The editor goes while the plug-in it looks at is still whole.
+  learnHook_ = nullptr;
+  delete editor;
+  setEditor(nullptr);
   writeLearnMap();
   liveInstances.fetch_sub(1);
 }

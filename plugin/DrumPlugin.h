@@ -21,11 +21,15 @@ namespace zvx {
 
 class DrumPlugin : public AudioEffectX, private EngineHost {
  public:
+  // Makes the plug-in's editor; the module's entry point passes the
+  // instrument editor, other users may go without one.
+  using EditorFactory = AEffEditor* (*)(DrumPlugin& plugin);
+
   static constexpr int kNumPrograms = BankImage::kPrograms;
   static constexpr VstInt32 kUniqueId = fourCharCode("996d");
   static constexpr const char* kVendor = "zvx.audio";
 
-  explicit DrumPlugin(audioMasterCallback audioMaster);
+  explicit DrumPlugin(audioMasterCallback audioMaster, EditorFactory makeEditor = nullptr);
   ~DrumPlugin() override;
 
   void suspend() override {}
@@ -67,9 +71,11 @@ class DrumPlugin : public AudioEffectX, private EngineHost {
   // The value of a parameter in the current program (index 0 to 82).
   float currentValue(int index) const { return bank_.currentValue(curProgram, index); }
 
- protected:
-  // The editor's MIDI-learn hook; set once, before any audio.
+  // The editor's MIDI-learn hook; set once by the editor, before any audio.
   void setLearnHook(LearnHook* hook) { learnHook_ = hook; }
+  // Any thread: the trigger indicators of the four voices, for the editor's lights.
+  bool triggerIndicator(int voice) const { return engine_.triggerIndicator(voice); }
+  void clearTriggerIndicator(int voice) { engine_.clearTriggerIndicator(voice); }
 
  private:
   double querySampleRate() override { return updateSampleRate(); }

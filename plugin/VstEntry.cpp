@@ -2,6 +2,7 @@
 // that look for the old name.
 #include <new>
 
+#include "editor/DrumEditor.h"
 #include "plugin/DrumPlugin.h"
 
 #if defined(_WIN32)
@@ -13,7 +14,7 @@
 // A host too old to answer its version gets no plug-in.
 extern "C" ZVX_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster) {
   if (!audioMaster || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
-  auto* plugin = new (std::nothrow) zvx::DrumPlugin(audioMaster);
+  auto* plugin = new (std::nothrow) zvx::DrumPlugin(audioMaster, &zvx::DrumEditor::create);
   return plugin ? plugin->getAeffect() : nullptr;
 }
 

@@ -115,13 +115,19 @@ void ApplyFont(SkinHost& host, CParamDisplay* display, const char* objectName, c
                                      {"framecolor", &CParamDisplay::setFrameColor},
                                      {"shadowcolor", &CParamDisplay::setShadowColor}};
   for (const ColourAttribute& colour : colours) {
-    if (GetTagValue(objectName, colour.name, attrs, false, true, value, context) != 1) continue;
     CColor parsed;
-    if (parseColour(value.text.c_str(), parsed))
-      (display->*colour.apply)(parsed);
-    else
-      skinError(format("Error reading colour of tag %s for object %s", colour.name, objectName));
+    if (GetColourValue(objectName, colour.name, attrs, true, parsed, context) == 1) (display->*colour.apply)(parsed);
   }
+}
+
+int GetColourValue(const char* objectName, const char* tagName, const AttrSet& attrs, bool optional, CColor& out,
+                   SkinContext& context) {
+  TagValue value;
+  const int result = GetTagValue(objectName, tagName, attrs, false, optional, value, context);
+  if (result != 1) return result;
+  if (parseColour(value.text.c_str(), out)) return 1;
+  skinError(format("Error reading colour of tag %s for object %s", tagName, objectName));
+  return 0;
 }
 
 void ApplyDefault(const char* objectName, const AttrSet& attrs, CControl* control, SkinContext& context) {

@@ -40,6 +40,12 @@ CBitmap* GetBitmap(SkinContext& context, const char* name);
 void ApplyFont(SkinHost& host, CParamDisplay* display, const char* objectName, const AttrSet& attrs,
                SkinContext& context);
 
+// A colour attribute, hexadecimal RRGGBB text: 1 when read; -1 when absent
+// and optional; 0 when absent and required, or not hexadecimal (a "Skin
+// Error" message names the attribute and the object).
+int GetColourValue(const char* objectName, const char* tagName, const AttrSet& attrs, bool optional, CColor& out,
+                   SkinContext& context);
+
 // The `default` attribute, or the control's current value.
 void ApplyDefault(const char* objectName, const AttrSet& attrs, CControl* control, SkinContext& context);
 

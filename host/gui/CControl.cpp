@@ -17,12 +17,14 @@ void CControl::bounceValue() {
   if (value_ < min_) value_ = min_;
 }
 
+// A control without a listener edits nothing the host knows of (a MIDI
+// learn menu has tag 0 but is no parameter's control).
 void CControl::beginEdit() {
-  if (getFrame()) getFrame()->beginEdit(tag_);
+  if (getFrame() && listener_) getFrame()->beginEdit(tag_);
 }
 
 void CControl::endEdit() {
-  if (getFrame()) getFrame()->endEdit(tag_);
+  if (getFrame() && listener_) getFrame()->endEdit(tag_);
 }
 
 bool CControl::isDirty() const { return CView::isDirty() || value_ != oldValue_; }

@@ -32,6 +32,8 @@ class AEffEditor {
   virtual bool onWheel(float /*distance*/) { return false; }
   // Called by the plug-in's parameter setter; GUI editors move the matching view.
   virtual void setParameter(VstInt32 /*index*/, float /*value*/) {}
+  // One call of the headless protocol (HeadlessProtocol.h); 0 when not served.
+  virtual VstIntPtr headless(VstIntPtr /*op*/, void* /*data*/) { return 0; }
 
  protected:
   AudioEffect* effect;

@@ -1,5 +1,8 @@
 #include "host/vst/AEffGUIEditor.h"
 
+#include <cstdio>
+
+#include "host/gui/CControl.h"
 #include "host/vst/AudioEffect.h"
 
 AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect) {}
@@ -61,4 +64,25 @@ void AEffGUIEditor::endEdit(long index) {
 
 void AEffGUIEditor::doIdleStuff() {
   if (frame) frame->idle();
+}
+
+VstIntPtr AEffGUIEditor::headless(VstIntPtr op, void* data) {
+  return remote_.handle(frame, op, data, [this] { return describe(); });
+}
+
+std::string AEffGUIEditor::describe() {
+  std::string out;
+  if (!frame) return out;
+  for (long i = 0; i < frame->getNbViews(); ++i) {
+    CView* view = frame->getView(i);
+    const CRect& r = view->getViewSize();
+    char line[160];
+    if (auto* control = dynamic_cast<CControl*>(view))
+      std::snprintf(line, sizeof line, "%s tag=%ld rect=%d,%d,%d,%d value=%.4f\n", view->getClassName(),
+                    control->getTag(), r.left, r.top, r.right, r.bottom, static_cast<double>(control->getValue()));
+    else
+      std::snprintf(line, sizeof line, "%s rect=%d,%d,%d,%d\n", view->getClassName(), r.left, r.top, r.right, r.bottom);
+    out += line;
+  }
+  return out;
 }

@@ -4,8 +4,11 @@
 // on to the host as the start and end of edits.
 #pragma once
 
+#include <string>
+
 #include "host/gui/CFrame.h"
 #include "host/vst/AEffEditor.h"
+#include "host/vst/HeadlessRemote.h"
 
 class AEffGUIEditor : public AEffEditor, public CFrameOwner {
  public:
@@ -34,6 +37,11 @@ class AEffGUIEditor : public AEffEditor, public CFrameOwner {
 
   CFrame* getFrame() const { return frame; }
 
+  // Serves a host without a screen when the frame is headless.
+  VstIntPtr headless(VstIntPtr op, void* data) override;
+  // What the editor consists of, one line per view, for the headless host.
+  virtual std::string describe();
+
  protected:
   ERect rect{};
   CFrame* frame = nullptr;
@@ -42,5 +50,6 @@ class AEffGUIEditor : public AEffEditor, public CFrameOwner {
   bool isParameter(long index) const;
 
   long knobMode_ = kCircularMode;
+  HeadlessRemote remote_;
   bool inIdle_ = false;
 };

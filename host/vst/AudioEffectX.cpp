@@ -1,5 +1,8 @@
 #include "host/vst/AudioEffectX.h"
 
+#include "host/vst/AEffEditor.h"
+#include "host/vst/HeadlessProtocol.h"
+
 AudioEffectX::AudioEffectX(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
     : AudioEffect(audioMaster, numPrograms, numParams) {}
 
@@ -56,6 +59,7 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     case effGetVendorVersion:
       return getVendorVersion();
     case effVendorSpecific:
+      if (index == kHeadlessOpcode) return editor ? editor->headless(value, ptr) : 0;
       return vendorSpecific(index, value, ptr, opt);
     case effCanDo:
       return ptr ? canDo(static_cast<char*>(ptr)) : 0;

@@ -3,8 +3,10 @@
 // it, with input from XTest, and the pixels read back from the server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -833,6 +835,76 @@ TEST_F(X11Test, ZvxViewShowsAnEditorAndSavesAScreenshot) {
   const ProgramRun wrong = runProgram(ZVX_VIEW_PATH, {"--frames", "none"}, folder);
   EXPECT_EQ(wrong.exitCode, 2);
   fs::remove_all(folder);
+}
+#endif
+
+// ---------------------------------------------------------------------------
+// ZVX's own editor in a real window while the audio thread plays and learned
+// controllers move parameters: the GUI thread idles, clicks a pad, drags a
+// knob and automates; nothing may race (the sanitizer job runs this under
+// ThreadSanitizer for ZVX_STRESS_SECONDS, 20 there, 2 here).
+
+#ifdef ZVX_BUILT_DATA
+void writeLearnMap(const fs::path& file, const std::vector<std::pair<int, int>>& bindings) {
+  std::vector<unsigned char> bytes(4 * 83, 0xFF);
+  for (const auto& [parameter, controller] : bindings)
+    for (int i = 0; i < 4; ++i)
+      bytes[static_cast<std::size_t>(4 * parameter + i)] = static_cast<unsigned char>(controller >> (8 * i));
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+}
+
+TEST_F(X11Test, ZvxEditorInAWindowWhileLearnedControllersPlay) {
+  TempDocuments documents;
+  documents.installDefaultData(ZVX_BUILT_DATA);
+  // BDTone, BDDecay, SDTone, HHDecay, CPTone, Volume and the BD sample menu.
+  const std::vector<std::pair<int, int>> bindings = {{2, 20}, {3, 21}, {14, 22}, {28, 23}, {39, 24}, {0, 25}, {52, 26}};
+  writeLearnMap(documents.dataFolder() / "Pluginccmap.bin", bindings);
+  auto zvx = createZvx();
+  ASSERT_TRUE(zvx);
+  zvx->start();
+  const Window parent = makeParent(10, 10, 800, 500);
+  ASSERT_EQ(zvx->dispatch(effEditOpen, 0, 0, xid(parent)), 1);
+  ASSERT_EQ(children(parent).size(), 1u);
+
+  const char* wanted = std::getenv("ZVX_STRESS_SECONDS");
+  const auto duration = std::chrono::seconds(wanted ? std::max(1, std::atoi(wanted)) : 2);
+  std::atomic<bool> stop{false};
+  std::atomic<int> blocks{0};
+  std::atomic<double> loudest{0.0};
+  std::thread audio([&] {
+    int block = 0;
+    while (!stop) {
+      std::vector<VstMidiEvent> events;
+      if (block % 8 == 0) events.push_back(noteOn(0, 36 + 2 * ((block / 8) % 4)));
+      events.push_back(controller(17, bindings[static_cast<std::size_t>(block) % bindings.size()].second, block % 128));
+      const auto out = zvx->render(256, 256, events);
+      for (float sample : out[0]) loudest = std::max(loudest.load(), static_cast<double>(std::fabs(sample)));
+      blocks = ++block;
+    }
+  });
+  const auto end = std::chrono::steady_clock::now() + duration;
+  for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
+    zvx->dispatch(effEditIdle);
+    if (round % 25 == 5) input_->click(10 + 49, 10 + 115);  // the BD pad
+    if (round % 25 == 15) {  // the BDTone knob, up and down again
+      input_->moveTo(10 + 135, 10 + 94);
+      input_->button(Button1, true);
+      input_->moveTo(10 + 135, 10 + 60);
+      input_->moveTo(10 + 135, 10 + 94);
+      input_->button(Button1, false);
+    }
+    if (round % 10 == 0) zvx->setParameter(5, static_cast<float>(round % 100) / 100.0f);  // host automation of BDPan
+    std::this_thread::sleep_for(10ms);
+  }
+  stop = true;
+  audio.join();
+  zvx->dispatch(effEditIdle);
+  EXPECT_GT(blocks.load(), 10);
+  EXPECT_GT(loudest.load(), 0.01);
+  EXPECT_EQ(children(parent).size(), 1u);
+  zvx->dispatch(effEditClose);
+  EXPECT_TRUE(children(parent).empty());
 }
 #endif
 

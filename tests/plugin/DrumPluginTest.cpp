@@ -144,12 +144,16 @@ TEST(DrumPluginTest, AnswersCanDoAndPinsAsDeclared) {
   }
 }
 
-TEST(DrumPluginTest, MouseWheelWithoutAnEditorIsNotTaken) {
+TEST(DrumPluginTest, EditorOpensWithoutAWindowAndTakesNoWheelWhileClosed) {
   auto zvx = createZvx();
+  EXPECT_TRUE(zvx->effect()->flags & effFlagsHasEditor);
   EXPECT_EQ(zvx->dispatch(effVendorSpecific, fourCharCode("stCA"), fourCharCode("Whee"), nullptr, 1.0f), 0);
-  EXPECT_EQ(zvx->dispatch(effEditGetRect, 0, 0, nullptr), 0);
-  EXPECT_EQ(zvx->dispatch(effEditOpen), 0);
+  EXPECT_EQ(zvx->dispatch(effEditGetRect, 0, 0, nullptr), 0);  // nowhere to write
+  // With no parent window the editor is built headless.
+  EXPECT_EQ(zvx->dispatch(effEditOpen), 1);
   EXPECT_EQ(zvx->dispatch(effEditIdle), 0);
+  EXPECT_EQ(zvx->dispatch(effEditClose), 1);
+  EXPECT_EQ(zvx->dispatch(effVendorSpecific, fourCharCode("stCA"), fourCharCode("Whee"), nullptr, 1.0f), 0);
 }
 
 TEST(DrumPluginTest, HostAnsweringVersionZeroGetsNoPlugin) {

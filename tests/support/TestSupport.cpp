@@ -62,7 +62,24 @@ TempDocuments::TempDocuments(bool withSamples) {
     hadPrevious_ = true;
   }
   setenv("ZVX_DOCUMENTS", documents_.c_str(), 1);
-  if (withSamples) writeTestSamples();
+  if (withSamples) {
+    writeTestSamples();
+    writeTestSkin();
+  }
+}
+
+void TempDocuments::installDefaultData(const std::filesystem::path& built) const {
+  namespace fs = std::filesystem;
+  fs::copy(built / "skin", dataFolder() / "skin", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  for (const char* file : {"sound wizard.xml", "default.fxb"})
+    fs::copy_file(built / file, dataFolder() / file, fs::copy_options::overwrite_existing);
+}
+
+// The least skin an installed data folder has: a window of its background
+// alone (the file itself absent, so the window is empty).
+void TempDocuments::writeTestSkin() const {
+  std::filesystem::create_directories(dataFolder() / "skin");
+  std::ofstream(dataFolder() / "skin" / "skin.xml") << "<GUI><background filename=\"background.bmp\"/></GUI>";
 }
 
 TempDocuments::~TempDocuments() {

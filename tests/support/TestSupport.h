@@ -29,6 +29,8 @@ constexpr int kTestSampleLength = 20000;
 // It holds the data folder with the eight test sample files unless asked not to.
 class TempDocuments {
  public:
+  // With samples: a data folder as installed, holding the eight test
+  // samples and a minimal skin.
   explicit TempDocuments(bool withSamples = true);
   ~TempDocuments();
   TempDocuments(const TempDocuments&) = delete;
@@ -41,6 +43,11 @@ class TempDocuments {
   void writeFile(const std::string& name, const std::vector<unsigned char>& bytes) const;
   // Writes the eight test sample files (BDA.wav ... CPB.wav) into the data folder.
   void writeTestSamples() const;
+  // Writes a skin of just an (absent) background into the data folder.
+  void writeTestSkin() const;
+  // Copies the default skin, sound wizard and bank from the build's data
+  // folder (`built`) into the data folder; the test samples stay.
+  void installDefaultData(const std::filesystem::path& built) const;
 
  private:
   std::filesystem::path documents_;

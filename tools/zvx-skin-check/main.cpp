@@ -6,14 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "editor/SkinEditor.h"
+#include "editor/DrumEditor.h"
 #include "host/platform/Messages.h"
 #include "plugin/DrumPlugin.h"
 #include "skin/SkinDump.h"
@@ -136,7 +135,9 @@ std::vector<std::string> emptyBitmaps(const std::string& dump) {
   return names;
 }
 
-AEffect* VSTCALLBACK instrumentEntry(audioMasterCallback master) { return (new zvx::DrumPlugin(master))->getAeffect(); }
+AEffect* VSTCALLBACK instrumentEntry(audioMasterCallback master) {
+  return (new zvx::DrumPlugin(master, &zvx::DrumEditor::create))->getAeffect();
+}
 
 }  // namespace
 
@@ -183,10 +184,9 @@ int main(int argc, char** argv) {
   }
   auto* effect = static_cast<AudioEffect*>(instrument->effect()->object);
   auto* editor = dynamic_cast<zvx::SkinEditor*>(effect->getEditor());
-  std::unique_ptr<zvx::SkinEditor> ownEditor;
   if (!editor) {
-    ownEditor = std::make_unique<zvx::SkinEditor>(effect);
-    editor = ownEditor.get();
+    std::fputs("zvx-skin-check: the instrument has no skin editor\n", stderr);
+    return kUsage;
   }
   MessageRecorder recorder;
   editor->open(nullptr);

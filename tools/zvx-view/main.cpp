@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -18,6 +19,7 @@
 
 #include "host/gui/image/PngCodec.h"
 #include "host/platform/linux/X11Support.h"
+#include "tools/testhost/HeadlessEditor.h"
 #include "tools/testhost/VstHost.h"
 
 #ifndef ZVX_DEFAULT_MODULE
@@ -36,7 +38,7 @@ std::atomic<bool> interrupted{false};
 void onSignal(int) { interrupted = true; }
 
 const char* kUsageText =
-    "Usage: zvx-view [--plugin MODULE] [--screenshot FILE.png] [--frames N]\n"
+    "Usage: zvx-view [--plugin MODULE] [--screenshot FILE.png] [--frames N] [--headless]\n"
     "\n"
     "Opens the editor of a VST 2.4 module in a window of its own, as a Linux host\n"
     "does: a top-level X11 window of the editor's size (effEditGetRect), the editor\n"
@@ -48,6 +50,8 @@ const char* kUsageText =
     "                       one next to zvx-view, then ~/.vst/ZVX.so)\n"
     "  --screenshot FILE    after N idle calls, saves the window as a PNG and exits\n"
     "  --frames N           exits after N idle calls (default with --screenshot: 10)\n"
+    "  --headless           opens the editor without a window (no X display needed)\n"
+    "                       and saves its picture; needs --screenshot\n"
     "  --help               shows this text\n"
     "\n"
     "Needs an X display (DISPLAY); under Xvfb it runs without a screen.\n";
@@ -62,6 +66,7 @@ struct Options {
   std::string screenshot;
   int frames = 0;
   bool help = false;
+  bool headless = false;
 };
 
 bool parse(int argc, char** argv, Options& options, std::string& error) {
@@ -77,6 +82,8 @@ bool parse(int argc, char** argv, Options& options, std::string& error) {
     };
     if (argument == "--help" || argument == "-h") {
       options.help = true;
+    } else if (argument == "--headless") {
+      options.headless = true;
     } else if (argument == "--plugin") {
       if (!value(options.plugin)) return false;
     } else if (argument == "--screenshot") {
@@ -95,6 +102,10 @@ bool parse(int argc, char** argv, Options& options, std::string& error) {
       error = "unknown argument '" + argument + "'";
       return false;
     }
+  }
+  if (options.headless && options.screenshot.empty()) {
+    error = "--headless needs --screenshot";
+    return false;
   }
   if (!options.screenshot.empty() && options.frames == 0) options.frames = kDefaultScreenshotFrames;
   return true;
@@ -200,7 +211,30 @@ bool editorSize(zvx::testhost::Plugin& plugin, int& width, int& height) {
   return true;
 }
 
+// The editor opened with no parent window, idled and saved as it drew itself.
+int runHeadless(const Options& options) {
+  std::string modulePath, error;
+  if (!findModule(options, modulePath, error)) return fail(error);
+  auto module = zvx::testhost::Module::load(modulePath, error);
+  if (!module) return fail(error);
+  auto plugin = zvx::testhost::Plugin::create(*module, {}, error);
+  if (!plugin) return fail(error);
+  plugin->start();
+  if (!(plugin->effect()->flags & effFlagsHasEditor)) return fail(modulePath + " has no editor");
+  zvx::testhost::HeadlessEditor editor(*plugin);
+  if (!editor.open()) return fail("the editor did not open");
+  editor.idle(options.frames);
+  const zvx::testhost::Picture picture = editor.picture();
+  editor.close();
+  if (picture.width == 0 || picture.height == 0) return fail("the editor gave no picture");
+  zvx::gui::Surface shot(picture.width, picture.height);
+  std::copy(picture.pixels.begin(), picture.pixels.end(), shot.data());
+  if (!zvx::gui::PngCodec::writeFile(shot, options.screenshot)) return fail("cannot write " + options.screenshot);
+  return 0;
+}
+
 int run(const Options& options) {
+  if (options.headless) return runHeadless(options);
   std::string modulePath, error;
   if (!findModule(options, modulePath, error)) return fail(error);
   Display* display = XOpenDisplay(nullptr);

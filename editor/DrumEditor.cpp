@@ -1,0 +1,179 @@
+#include "editor/DrumEditor.h"
+
+#include "editor/AboutSplash.h"
+#include "editor/MidiLearnControl.h"
+#include "editor/NoteDisplay.h"
+#include "host/platform/Messages.h"
+#include "plugin/DrumPlugin.h"
+#include "skin/SkinDocument.h"
+#include "skin/XmlReader.h"
+
+namespace zvx {
+
+DrumEditor::DrumEditor(DrumPlugin& plugin) : SkinEditor(&plugin), plugin_(plugin) { plugin_.setLearnHook(this); }
+
+DrumEditor::~DrumEditor() {
+  plugin_.setLearnHook(nullptr);
+  // Closed here, while this class is whole, rather than by the base.
+  DrumEditor::close();
+}
+
+AEffEditor* DrumEditor::create(DrumPlugin& plugin) { return new DrumEditor(plugin); }
+
+bool DrumEditor::open(void* ptr) {
+  if (!SkinEditor::open(ptr)) return false;
+  armed_.store(-1, std::memory_order_relaxed);
+  layLearnControls();
+  return true;
+}
+
+void DrumEditor::close() {
+  {
+    std::lock_guard<std::mutex> lock(closing_);
+    noteDisplay_ = nullptr;
+  }
+  // A controller arriving after this must not bind to a control that is gone.
+  armed_.store(-1, std::memory_order_relaxed);
+  SkinEditor::close();
+}
+
+// Over every view of each parameter, in parameter order, so the learn layer
+// sits above all skin views; the view count is read again as it grows.
+void DrumEditor::layLearnControls() {
+  if (!frame) return;
+  const long parameters = numParams();
+  for (long p = 0; p < parameters; ++p) {
+    for (long i = 0; i < frame->getNbViews(); ++i) {
+      auto* control = dynamic_cast<CControl*>(frame->getView(i));
+      if (control && control->getTag() == p) frame->addView(new MidiLearnControl(control, this, &plugin_));
+    }
+  }
+}
+
+void DrumEditor::idle() {
+  SkinEditor::idle();
+  // The lights are drawn at once rather than at the next idle.
+  if (updateLights() && frame) frame->idle();
+}
+
+// A hit keeps the voice's light on for its limit of idle calls, counted from
+// the first hit; the indicator is cleared when the light goes off.
+bool DrumEditor::updateLights() {
+  bool changed = false;
+  for (int voice = 0; voice < 4; ++voice) {
+    const long tag = kFirstLight + voice;
+    int& counter = lightCounters_[static_cast<std::size_t>(voice)];
+    if (plugin_.triggerIndicator(voice)) {
+      ++counter;
+      setIndicator(tag, 1.0f);
+      changed = true;
+    }
+    if (counter > kLightLimits[static_cast<std::size_t>(voice)]) {
+      counter = 0;
+      setIndicator(tag, 0.0f);
+      plugin_.clearTriggerIndicator(voice);
+      changed = true;
+    }
+  }
+  return changed;
+}
+
+void DrumEditor::setIndicator(long tag, float value) {
+  if (!frame || tag < kFirstLight || tag > kLastLight) return;
+  for (long i = 0; i < frame->getNbViews(); ++i) {
+    auto* control = dynamic_cast<CControl*>(frame->getView(i));
+    if (control && control->getTag() == tag) {
+      control->setValue(value);
+      control->setDirty(true);
+    }
+  }
+}
+
+void DrumEditor::otherControlChanged(CDrawContext* /*context*/, CControl* control) {
+  const long tag = control->getTag();
+  const float value = control->getValue();
+  if (tag >= MidiLearnControl::kTagBit && tag < MidiLearnControl::kTagBit + numParams()) {
+    if (value == MidiLearnControl::kLearn) armed_.store(tag - MidiLearnControl::kTagBit, std::memory_order_relaxed);
+  } else if (tag >= kFirstLight && tag <= kLastLight) {
+    effect->setParameter(static_cast<VstInt32>(tag), value);  // the voice's trigger pad
+  }
+}
+
+void DrumEditor::learnController(const char* midiData) {
+  if ((static_cast<unsigned char>(midiData[0]) & 0xF0) != 0xB0) return;
+  const long parameter = armed_.exchange(-1, std::memory_order_relaxed);
+  if (parameter >= 0) learnMap().bind(static_cast<int>(parameter), static_cast<unsigned char>(midiData[1]));
+}
+
+CSplashScreen* DrumEditor::createAboutSplash(const CRect& clickArea, long tag, CBitmap* picture,
+                                             const CRect& displayArea) {
+  return new AboutSplash(clickArea, this, tag, picture, displayArea);
+}
+
+int DrumEditor::createObject(const char* tagName, AttrSet& attrs, SkinContext& context) {
+  const int result = SkinEditor::createObject(tagName, attrs, context);
+  return result == -1 ? createInstrumentObject(tagName, attrs, context) : result;
+}
+
+namespace {
+
+// Numeric attributes, all required, read in order; false after the first
+// that fails (its message shown).
+template <std::size_t N>
+bool readNumbers(const char* object, const char* const (&names)[N], const AttrSet& attrs, SkinContext& context,
+                 int (&out)[N]) {
+  for (std::size_t i = 0; i < N; ++i) {
+    TagValue value;
+    if (GetTagValue(object, names[i], attrs, true, false, value, context) != 1) return false;
+    out[i] = truncated(value.number);
+  }
+  return true;
+}
+
+// A required colour: false when absent; a colour that is not hexadecimal has
+// been reported and leaves `colour` as it was.
+bool readColour(const char* object, const char* name, const AttrSet& attrs, SkinContext& context, CColor& colour) {
+  CColor read;
+  const int result = GetColourValue(object, name, attrs, false, read, context);
+  if (result == 1) colour = read;
+  return result == 1 || attrs.get(name) != nullptr;
+}
+
+}  // namespace
+
+int DrumEditor::createInstrumentObject(const char* tagName, AttrSet& attrs, SkinContext& context) {
+  if (namesEqual(tagName, "PluckDisplay")) {
+    int n[5];
+    if (!readNumbers("PluckDisplay", {"x", "y", "w", "h", "id"}, attrs, context, n)) return 0;
+    TagValue name;
+    if (GetTagValue("PluckDisplay", "bitmap_bk", attrs, false, true, name, context) == 1 &&
+        !GetBitmap(context, name.text.c_str())) {
+      platform::showMessage(name.text, "Bitmap not found");
+      return 0;
+    }
+    return 1;
+  }
+  if (namesEqual(tagName, "NoteDisplay")) {
+    int n[5];
+    if (!readNumbers("NoteDisplay", {"x", "y", "w", "h", "id"}, attrs, context, n)) return 0;
+    CColor font{255, 255, 255, 255}, back{0, 0, 0, 255};
+    if (!readColour("NoteDisplay", "fontcolor", attrs, context, font) ||
+        !readColour("NoteDisplay", "backcolor", attrs, context, back))
+      return 0;
+    if (!frame) return 0;
+    auto* display = new NoteDisplay(CRect(n[0], n[1], n[0] + n[2], n[1] + n[3]), this, n[4], &noteValue_, &noteMode_,
+                                    back, font);
+    frame->addView(display);
+    noteDisplay_ = display;
+    return 1;
+  }
+  if (namesEqual(tagName, "PresetsDisplay")) {
+    int n[4];
+    if (!readNumbers("PresetsDisplay", {"x", "y", "w", "h"}, attrs, context, n)) return 0;
+    TagValue colour;
+    return GetTagValue("PresetsDisplay", "fontcolor", attrs, false, false, colour, context) == 1 ? 1 : 0;
+  }
+  return -1;
+}
+
+}  // namespace zvx

@@ -1,0 +1,66 @@
+// The drum instrument's editor: the skin editor plus the instrument's own
+// skin elements, the voices' trigger lights and pads, MIDI learn over every
+// parameter control, and the about box with the credits.
+//
+// Threads: like SkinEditor, everything runs on the host's GUI thread except
+// learnController, which the plug-in calls on its audio thread; the two
+// share only the armed parameter and the learn map, both atomic.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "editor/SkinEditor.h"
+#include "plugin/LearnMap.h"
+
+namespace zvx {
+
+class DrumPlugin;
+class NoteDisplay;
+
+class DrumEditor : public SkinEditor, public LearnHook {
+ public:
+  static constexpr long kFirstLight = 99;  // BD, SD, HH, CP: trigger light and pad
+  static constexpr long kLastLight = 102;
+  // Idle calls a light stays on after a hit, less one, per voice.
+  static constexpr std::array<int, 4> kLightLimits = {2, 4, 6, 4};
+
+  explicit DrumEditor(DrumPlugin& plugin);
+  ~DrumEditor() override;
+
+  // The plug-in's editor factory.
+  static AEffEditor* create(DrumPlugin& plugin);
+
+  bool open(void* ptr) override;
+  void close() override;
+  void idle() override;
+  void otherControlChanged(CDrawContext* context, CControl* control) override;
+  int createObject(const char* tagName, AttrSet& attrs, SkinContext& context) override;
+  CSplashScreen* createAboutSplash(const CRect& clickArea, long tag, CBitmap* picture,
+                                   const CRect& displayArea) override;
+
+  // Sets every light (or pad) view with that tag; nothing while closed.
+  void setIndicator(long tag, float value);
+
+  // Audio thread: a controller message binds the armed parameter to it.
+  void learnController(const char* midiData) override;
+  // The parameter waiting for a controller, or -1.
+  long armedParameter() const { return armed_.load(std::memory_order_relaxed); }
+
+ private:
+  int createInstrumentObject(const char* tagName, AttrSet& attrs, SkinContext& context);
+  void layLearnControls();
+  bool updateLights();
+
+  DrumPlugin& plugin_;
+  NoteDisplay* noteDisplay_ = nullptr;
+  std::atomic<long> armed_{-1};
+  std::mutex closing_;
+  std::int8_t noteValue_ = 0;
+  std::int32_t noteMode_ = 0;
+  std::array<int, 4> lightCounters_{};
+};
+
+}  // namespace zvx

@@ -1,0 +1,335 @@
+// The instrument's editor end to end: the built module, its editor opened
+// without a window and driven through the headless protocol, on the default
+// skin (or small skins of the test's own) in a temporary data folder.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "host/gui/image/ImageFile.h"
+#include "host/gui/image/PngCodec.h"
+#include "tests/support/TestSupport.h"
+#include "tools/testhost/HeadlessEditor.h"
+
+namespace zvx::test {
+namespace {
+
+namespace fs = std::filesystem;
+using testhost::HeadlessEditor;
+using testhost::Picture;
+
+constexpr int kBDTone = 2, kBDDecay = 3, kBDMenu = 52;
+constexpr int kSnareOutput = 3, kBassDrumOutput = 2;
+
+std::vector<VstInt32> editCalls(const testhost::Plugin& plugin, VstInt32 index) {
+  std::vector<VstInt32> opcodes;
+  for (const testhost::HostCall& call : plugin.calls())
+    if (call.index == index &&
+        (call.opcode == audioMasterBeginEdit || call.opcode == audioMasterEndEdit || call.opcode == audioMasterAutomate))
+      opcodes.push_back(call.opcode);
+  return opcodes;
+}
+
+int countLines(const std::string& text, const std::string& prefix) {
+  std::istringstream lines(text);
+  int count = 0;
+  for (std::string line; std::getline(lines, line);) count += line.rfind(prefix, 0) == 0;
+  return count;
+}
+
+double peak(const std::vector<float>& samples) {
+  double most = 0;
+  for (float s : samples) most = std::max(most, std::fabs(static_cast<double>(s)));
+  return most;
+}
+
+class DrumEditorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    documents_.installDefaultData(ZVX_BUILT_DATA);
+    start();
+  }
+  // A plug-in on whatever skin the data folder holds, and its editor.
+  void start() {
+    plugin_ = createZvx();
+    ASSERT_TRUE(plugin_);
+    plugin_->start();
+    editor_ = std::make_unique<HeadlessEditor>(*plugin_);
+  }
+  void TearDown() override {
+    if (editor_) editor_->close();
+  }
+  // Opens the editor and lets it draw once.
+  void open() {
+    ASSERT_TRUE(editor_->open());
+    editor_->idle();
+  }
+  testhost::ViewRect rectOf(const std::string& className, long tag) {
+    const auto rect = editor_->find(className, tag);
+    EXPECT_TRUE(rect) << className << " " << tag << " not in\n" << editor_->describe();
+    return rect.value_or(testhost::ViewRect{});
+  }
+  float valueOf(const std::string& className, long tag) {
+    const auto value = editor_->valueOf(className, tag);
+    EXPECT_TRUE(value) << className << " " << tag;
+    return value.value_or(-1.0f);
+  }
+  std::string readOut() {
+    const std::string all = editor_->describe();
+    const std::size_t at = all.find("TextDisplay tag=980 ");
+    if (at == std::string::npos) return {};
+    const std::size_t start = all.find("text=\"", at) + 6;
+    return all.substr(start, all.find('"', start) - start);
+  }
+  void rightClick(int x, int y) { editor_->click(x, y, HeadlessEditor::kRight); }
+
+  TempDocuments documents_;
+  std::unique_ptr<testhost::Plugin> plugin_;
+  std::unique_ptr<HeadlessEditor> editor_;
+};
+
+TEST_F(DrumEditorTest, DraggingAKnobAutomatesItsParameterAndHostChangesMoveTheKnob) {
+  open();
+  const auto knob = rectOf("CAnimKnob", kBDTone);
+  const float before = plugin_->getParameter(kBDTone);
+  plugin_->clearCalls();
+  // Linear knob mode: 200 pixels up is the whole range, so 50 is a quarter.
+  editor_->drag(knob.centreX(), knob.centreY(), knob.centreX(), knob.centreY() - 50);
+  EXPECT_NEAR(plugin_->getParameter(kBDTone), before + 0.25f, 0.01f);
+  const std::vector<VstInt32> calls = editCalls(*plugin_, kBDTone);
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls.front(), audioMasterBeginEdit);
+  EXPECT_EQ(calls.back(), audioMasterEndEdit);
+  EXPECT_TRUE(std::all_of(calls.begin() + 1, calls.end() - 1, [](VstInt32 op) { return op == audioMasterAutomate; }));
+  // The right button never turns the knob: it belongs to MIDI learn.
+  editor_->answerMenu({});
+  const float turned = plugin_->getParameter(kBDTone);
+  editor_->drag(knob.centreX(), knob.centreY(), knob.centreX(), knob.centreY() - 50, 8, 0);
+  rightClick(knob.centreX(), knob.centreY());
+  EXPECT_NEAR(plugin_->getParameter(kBDTone), std::min(turned + 0.25f, 1.0f), 0.01f);
+
+  // The host's own change shows at the next idle, from this thread or another.
+  plugin_->setParameter(kBDTone, 0.1f);
+  editor_->idle();
+  EXPECT_NEAR(valueOf("CAnimKnob", kBDTone), 0.1f, 1e-4);
+  std::thread automation([&] { plugin_->setParameter(kBDDecay, 0.9f); });
+  automation.join();
+  EXPECT_NE(valueOf("CAnimKnob", kBDDecay), 0.9f) << "views change only on the GUI thread";
+  editor_->idle();
+  EXPECT_NEAR(valueOf("CAnimKnob", kBDDecay), 0.9f, 1e-4);
+}
+
+TEST_F(DrumEditorTest, PointingAtAControlShowsItsParameterInTheReadOut) {
+  open();
+  EXPECT_EQ(readOut(), "Parameter Value");
+  const auto knob = rectOf("CAnimKnob", kBDTone);
+  editor_->moveTo(knob.centreX(), knob.centreY());
+  // The learn control lying over the knob answers for its parameter.
+  EXPECT_EQ(readOut(), plugin_->parameterName(kBDTone) + ": " + plugin_->parameterDisplay(kBDTone) + " ");
+  editor_->moveTo(400, 140);
+  EXPECT_EQ(readOut(), "Parameter Value");
+}
+
+TEST_F(DrumEditorTest, MidiLearnBindsTheNextControllerAndForgetsOnlyThatBinding) {
+  open();
+  const auto tone = rectOf("CAnimKnob", kBDTone);
+  const auto decay = rectOf("CAnimKnob", kBDDecay);
+
+  editor_->answerMenu({0});
+  rightClick(tone.centreX(), tone.centreY());
+  EXPECT_EQ(editor_->lastMenu(), "[ ] MidiLearn\n");
+  plugin_->render(64, 64, {controller(0, 74, 127)});
+  EXPECT_FLOAT_EQ(plugin_->getParameter(kBDTone), 1.0f) << "the learning message moves the parameter";
+
+  // Arming one parameter and then another binds only the last.
+  editor_->answerMenu({0});
+  rightClick(tone.centreX(), tone.centreY());
+  editor_->answerMenu({0});
+  rightClick(decay.centreX(), decay.centreY());
+  EXPECT_EQ(editor_->lastMenu(), "[ ] MidiLearn\n");
+  plugin_->render(64, 64, {controller(0, 74, 0)});
+  EXPECT_FLOAT_EQ(plugin_->getParameter(kBDTone), 0.0f);
+  EXPECT_FLOAT_EQ(plugin_->getParameter(kBDDecay), 0.0f);
+
+  // The menu now offers to forget 74; forgetting leaves BDDecay bound.
+  editor_->answerMenu({1});
+  rightClick(tone.centreX(), tone.centreY());
+  EXPECT_EQ(editor_->lastMenu(), "[ ] MidiLearn\n[ ] Forget CC 74\n");
+  plugin_->render(64, 64, {controller(0, 74, 127)});
+  EXPECT_FLOAT_EQ(plugin_->getParameter(kBDTone), 0.0f);
+  EXPECT_FLOAT_EQ(plugin_->getParameter(kBDDecay), 1.0f);
+  editor_->answerMenu({});
+  rightClick(tone.centreX(), tone.centreY());
+  EXPECT_EQ(editor_->lastMenu(), "[ ] MidiLearn\n");
+
+  // An armed parameter does not outlive the editor's window.
+  editor_->answerMenu({0});
+  rightClick(tone.centreX(), tone.centreY());
+  editor_->close();
+  plugin_->render(64, 64, {controller(0, 20, 127)});
+  EXPECT_FLOAT_EQ(plugin_->getParameter(kBDTone), 0.0f);
+  // No begin/end edit reached the host for the learn menus.
+  for (const testhost::HostCall& call : plugin_->calls())
+    EXPECT_FALSE(call.opcode == audioMasterBeginEdit && call.index == 0);
+}
+
+TEST_F(DrumEditorTest, WizardEntryAppliesItsSettingsAndTheMenuReturnsToItsFirstEntry) {
+  open();
+  const std::string built = editor_->describe();
+  const int records = countLines(built, "wizard ");
+  ASSERT_GT(records, 12 * 3);
+  // "Long 808 tail" is entry 2: BD sample, tone, decay, pitch, gain, sync.
+  const auto wizard = rectOf("COptionMenu", 1000);
+  editor_->answerMenu({2});
+  editor_->click(wizard.centreX(), wizard.centreY());
+  std::istringstream lines(built);
+  int applied = 0;
+  for (std::string line; std::getline(lines, line);) {
+    int menu, preset, parameter;
+    float value;
+    if (std::sscanf(line.c_str(), "wizard %d preset %d parameter %d value %f", &menu, &preset, &parameter, &value) == 4 &&
+        preset == 2) {
+      EXPECT_NEAR(plugin_->getParameter(parameter), value, 1e-4) << line;
+      ++applied;
+    }
+  }
+  EXPECT_GE(applied, 3);
+  EXPECT_EQ(valueOf("COptionMenu", 1000), 0.0f);
+
+  // Reopening builds the records afresh, not twice.
+  editor_->close();
+  open();
+  EXPECT_EQ(countLines(editor_->describe(), "wizard "), records);
+}
+
+TEST_F(DrumEditorTest, NotesLightTheirVoiceForItsNumberOfIdleCallsAndPadsPlayTheirVoice) {
+  open();
+  plugin_->render(256, 256, {noteOn(0, 36)});
+  editor_->idle();
+  EXPECT_EQ(valueOf("COnOffButton", 99), 1.0f);
+  editor_->idle();
+  EXPECT_EQ(valueOf("COnOffButton", 99), 1.0f);
+  editor_->idle();
+  EXPECT_EQ(valueOf("COnOffButton", 99), 0.0f);
+
+  plugin_->render(256, 256, {noteOn(0, 42)});
+  for (int call = 1; call <= 6; ++call) {
+    editor_->idle();
+    EXPECT_EQ(valueOf("COnOffButton", 101), 1.0f) << "idle " << call;
+  }
+  editor_->idle();
+  EXPECT_EQ(valueOf("COnOffButton", 101), 0.0f);
+
+  // The snare's pad: the snare sounds, the bass drum does not, and its light goes on.
+  plugin_->render(44100);
+  const auto pad = rectOf("CKickButton", 100);
+  editor_->click(pad.centreX(), pad.centreY());
+  const std::vector<std::vector<float>> out = plugin_->render(4096);
+  EXPECT_GT(peak(out[kSnareOutput]), 0.01);
+  EXPECT_LT(peak(out[kBassDrumOutput]), 1e-6);
+  editor_->idle();
+  EXPECT_EQ(valueOf("COnOffButton", 100), 1.0f);
+}
+
+TEST_F(DrumEditorTest, DefaultSkinOpensWithoutAMessageAndLooksAsReviewed) {
+  MessageCapture capture;
+  open();
+  EXPECT_TRUE(capture.messages().empty());
+  const Picture picture = editor_->picture();
+  ASSERT_EQ(picture.width, 800);
+  ASSERT_EQ(picture.height, 500);
+  gui::Surface shot(picture.width, picture.height);
+  std::copy(picture.pixels.begin(), picture.pixels.end(), shot.data());
+  gui::PngCodec::writeFile(shot, ZVX_EDITOR_PICTURE);
+
+  const gui::Surface reference = gui::ImageFile::load(ZVX_EDITOR_REFERENCE);
+  ASSERT_EQ(reference.width(), 800) << "the reviewed picture " << ZVX_EDITOR_REFERENCE;
+  ASSERT_EQ(reference.height(), 500);
+  int worst = 0, off = 0;
+  for (int y = 0; y < 500; ++y)
+    for (int x = 0; x < 800; ++x) {
+      const gui::Pixel a = shot.at(x, y), b = reference.at(x, y);
+      const int difference = std::max({std::abs(gui::redOf(a) - gui::redOf(b)), std::abs(gui::greenOf(a) - gui::greenOf(b)),
+                                       std::abs(gui::blueOf(a) - gui::blueOf(b))});
+      worst = std::max(worst, difference);
+      off += difference > 24;
+    }
+  EXPECT_EQ(off, 0) << "pixels differ from the reviewed picture by more than 24 (worst " << worst
+                    << "); the new one is " << ZVX_EDITOR_PICTURE;
+
+  // The about box: the credits in white over the about picture, gone at the next click.
+  const auto about = rectOf("AboutSplash", 1020);
+  editor_->click(about.centreX(), about.centreY());
+  const Picture shown = editor_->picture();
+  std::copy(shown.pixels.begin(), shown.pixels.end(), shot.data());
+  gui::PngCodec::writeFile(shot, ZVX_ABOUT_PICTURE);
+  int white = 0;
+  for (int y = 340; y < 480; ++y)
+    for (int x = 100; x < 420; ++x) white += (shown.at(x, y) & 0xFFFFFFu) == 0xFFFFFFu;
+  EXPECT_GT(white, 200) << "no credits drawn; see " << ZVX_ABOUT_PICTURE;
+  editor_->click(400, 250);
+  EXPECT_EQ(editor_->picture().pixels, picture.pixels);
+}
+
+// Small skins of the test's own in the data folder.
+class OwnSkinTest : public DrumEditorTest {
+ protected:
+  void SetUp() override {}
+  void load(const std::string& xml) {
+    gui::PngCodec::writeFile(gui::Surface(200, 100, gui::makePixel(40, 40, 40)),
+                             (documents_.dataFolder() / "skin" / "back.png").string());
+    std::ofstream(documents_.dataFolder() / "skin" / "skin.xml", std::ios::trunc) << xml;
+    start();
+  }
+};
+
+TEST_F(OwnSkinTest, OptionMenuShowsAndSendsItsParameterAsAnEntryOfFive) {
+  load(R"(<GUI><background filename="back.png"/>
+<optionmenu x="10" y="10" w="60" h="14" id="52"><list><entry>A</entry><entry>B</entry><entry>C</entry><entry>D</entry><entry>E</entry></list></optionmenu>
+</GUI>)");
+  open();
+  plugin_->setParameter(kBDMenu, 0.3f);
+  editor_->idle();
+  EXPECT_EQ(valueOf("COptionMenu", kBDMenu), 1.0f);
+  plugin_->clearCalls();
+  editor_->answerMenu({3});
+  editor_->click(20, 15);
+  EXPECT_FLOAT_EQ(plugin_->getParameter(kBDMenu), 0.75f);
+  EXPECT_EQ(editCalls(*plugin_, kBDMenu),
+            (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit}));
+}
+
+TEST_F(OwnSkinTest, InstrumentElementsBuildTheirViewsOrFailAlone) {
+  MessageCapture capture;
+  load(R"(<GUI><background filename="back.png"/>
+<NoteDisplay x="10" y="20" w="40" h="12" id="90" fontcolor="FFFFFF" backcolor="000000"/>
+<PluckDisplay x="1" y="1" w="1" h="1"/>
+<PluckDisplay x="1" y="1" w="1" h="1" id="3" bitmap_bk="missing.bmp"/>
+<PresetsDisplay x="1" y="1" w="1" h="1" fontcolor="FFFFFF"/>
+<knob x="60" y="20" w="20" h="20" id="2"/>
+</GUI>)");
+  open();
+  EXPECT_EQ(capture.messages(),
+            (std::vector<ShownMessage>{{"error", "Skin Error", "Missing tag id for object PluckDisplay"}}));
+  // "OFF" in white on black.
+  const Picture picture = editor_->picture();
+  EXPECT_EQ(picture.at(11, 21) & 0xFFFFFFu, 0u);
+  int white = 0;
+  for (int y = 20; y < 32; ++y)
+    for (int x = 10; x < 50; ++x) white += (picture.at(x, y) & 0xFFFFFFu) == 0xFFFFFFu;
+  EXPECT_GT(white, 5);
+  EXPECT_EQ(editor_->describe(),
+            "frame 0,0,200,100 background=back.png(200x100)\n"
+            "NoteDisplay tag=90 rect=10,20,50,32 bitmap=- value=0.0000\n"
+            "CKnob tag=2 rect=60,20,80,40 bitmap=back.png(200x100) value=0.5000\n"
+            "MidiLearnControl tag=1048578 rect=60,20,80,40 bitmap=- value=0.0000\n"
+            "about 0\n");
+}
+
+}  // namespace
+}  // namespace zvx::test
