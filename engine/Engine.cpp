@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/FloatMath.h"
 
@@ -11,6 +12,11 @@ namespace {
 constexpr std::memory_order relaxed = std::memory_order_relaxed;
 constexpr int kPadNotes[kNumVoices] = {35, 38, 44, 33};
 constexpr std::int16_t kPadIdleCountdown = 16000;
+
+// Subnormal output, which tiny settings or a long tail can reach, is no sound
+// and costs hosts dearly: it leaves as 0. Only the written sample changes,
+// never the engine's own state.
+inline float audible(float x) { return std::fabs(x) < std::numeric_limits<float>::min() ? 0.0f : x; }
 
 }  // namespace
 
@@ -357,9 +363,9 @@ void Engine::renderSample(int n, float* const* outputs) {
   }
 
   const int i = n - 1;
-  outputs[0][i] = left;
-  outputs[1][i] = right;
-  for (int v = 0; v < kNumVoices; ++v) outputs[2 + v][i] = voiceSignal_[v];
+  outputs[0][i] = audible(left);
+  outputs[1][i] = audible(right);
+  for (int v = 0; v < kNumVoices; ++v) outputs[2 + v][i] = audible(voiceSignal_[v]);
 }
 
 }  // namespace zvx

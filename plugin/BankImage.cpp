@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 
 namespace zvx {
@@ -106,6 +107,36 @@ void BankImage::setParamRecord(int index, const char* name, float value, bool in
 
 void BankImage::setProgramName(int program, const char* name) {
   setNameAt(programOffset(program), name, kNameSize - 1);
+}
+
+namespace {
+
+// The whole 4-byte values from `offset` on within `size` are finite floats.
+bool finiteValues(const unsigned char* bytes, std::size_t offset, std::size_t end) {
+  for (; offset + 4 <= end; offset += 4) {
+    float value;
+    std::memcpy(&value, bytes + offset, 4);
+    if (!std::isfinite(value)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool BankImage::wellFormedBank(const void* data, std::size_t size) {
+  if (size != kSize) return false;
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  for (int p = 0; p < kNumParameters; ++p) {
+    const std::size_t at = paramOffset(p);
+    if (!finiteValues(bytes, at + 4, at + 8)) return false;
+  }
+  for (int program = 0; program < kPrograms; ++program)
+    if (!wellFormedProgram(bytes + programOffset(program), kProgramRecordSize)) return false;
+  return true;
+}
+
+bool BankImage::wellFormedProgram(const void* data, std::size_t size) {
+  return size <= kProgramRecordSize && finiteValues(static_cast<const unsigned char*>(data), kNameSize, size);
 }
 
 void BankImage::copyProgram(int from, int to) {

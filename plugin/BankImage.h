@@ -55,6 +55,12 @@ class BankImage {
     return inProgram(index) ? programValue(program, index) : recordValue(index);
   }
 
+  // Whether `size` bytes laid out as a bank image (or, for a program, as the
+  // leading part of a program record) hold only finite values: what a bank or
+  // program we gave out always holds.
+  static bool wellFormedBank(const void* data, std::size_t size);
+  static bool wellFormedProgram(const void* data, std::size_t size);
+
   // Byte-level access to the chunk layout.
   void read(std::size_t offset, void* destination, std::size_t size) const;
   void write(std::size_t offset, const void* source, std::size_t size);

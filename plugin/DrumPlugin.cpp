@@ -180,10 +180,20 @@ void DrumPlugin::setParameter(VstInt32 index, float value) {
 // The audio thread never reads a file: its loads go to the loader thread.
 void DrumPlugin::loadPcm(int voice, float value) {
   const int file = PcmLoader::fileFor(value);
-  if (std::this_thread::get_id() == audioThread_.load(std::memory_order_relaxed))
+  if (onAudioThread())
     pcmLoader_.request(voice, file);
   else
     pcmLoader_.load(voice, file);
+}
+
+// The host knows which of its threads is real-time; a host that does not say
+// is taken to automate on the thread that last rendered. Hosts that render on
+// several threads, or on a new one, make the second guess wrong.
+bool DrumPlugin::onAudioThread() {
+  const VstIntPtr level = callHost(audioMasterGetCurrentProcessLevel);
+  if (level == kVstProcessLevelRealtime) return true;
+  if (level == kVstProcessLevelUser) return false;
+  return std::this_thread::get_id() == audioThread_.load(std::memory_order_relaxed);
 }
 
 float DrumPlugin::getParameter(VstInt32 index) {
@@ -255,14 +265,17 @@ VstInt32 DrumPlugin::getChunk(void** data, bool isPreset) {
   return static_cast<VstInt32>(chunk_.size());
 }
 
+// A chunk holding a value that is no finite number could not have come from
+// us and is refused as one of the wrong size is: taken, it would put NaN into
+// the engine, whose filters then never recover.
 VstInt32 DrumPlugin::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
   if (isPreset) {
-    if (byteSize < 0 || static_cast<std::size_t>(byteSize) > BankImage::kProgramRecordSize) {
+    if (byteSize < 0 || !BankImage::wellFormedProgram(data, static_cast<std::size_t>(byteSize))) {
       platform::showMessage("Can't load preset, wrong file size!", "Error!");
       return 1;
     }
     bank_.write(BankImage::programOffset(curProgram), data, static_cast<std::size_t>(byteSize));
-  } else if (static_cast<std::size_t>(byteSize) == BankImage::kSize) {
+  } else if (byteSize >= 0 && BankImage::wellFormedBank(data, static_cast<std::size_t>(byteSize))) {
     bank_.write(0, data, BankImage::kSize);
   } else {
     platform::showMessage("Can't load bank, wrong file size!", "Error!");

@@ -84,6 +84,7 @@ class DrumPlugin : public AudioEffectX, private EngineHost {
   void writeLearnMap();
   void handleMidiEvent(const VstMidiEvent& event);
   void loadPcm(int voice, float value);
+  bool onAudioThread();
   void markAudioThread() { audioThread_.store(std::this_thread::get_id(), std::memory_order_relaxed); }
   void handleController(const VstMidiEvent& event, int controller, float value);
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "host/gui/FixedText.h"
 #include "skin/SkinHost.h"
 
 namespace zvx {
@@ -34,9 +35,9 @@ std::string dumpSkin(SkinHost& host) {
       tag = control->getTag();
       value = control->getValue();
     }
-    std::snprintf(line, sizeof line, "%s tag=%ld rect=%d,%d,%d,%d bitmap=%s value=%.4f", view->getClassName(), tag, r.left,
-                  r.top, r.right, r.bottom, bitmapText(view->getBackground()).c_str(), static_cast<double>(value));
-    out += line;
+    std::snprintf(line, sizeof line, "%s tag=%ld rect=%d,%d,%d,%d bitmap=%s value=", view->getClassName(), tag, r.left,
+                  r.top, r.right, r.bottom, bitmapText(view->getBackground()).c_str());
+    out += line + fixedText(static_cast<double>(value), 4);
     if (view->getTransparency()) out += " transparent";
     if (auto* menu = dynamic_cast<COptionMenu*>(view)) {
       out += " entries=[";
@@ -54,9 +55,9 @@ std::string dumpSkin(SkinHost& host) {
     out += "update " + std::to_string(link.src) + " -> " + std::to_string(link.dst) + "\n";
   for (std::int32_t tag : host.menuTags) out += "menutag " + std::to_string(tag) + "\n";
   for (const WizardSetting& setting : host.wizardSettings) {
-    std::snprintf(line, sizeof line, "wizard %d preset %d parameter %d value %.4f\n", setting.wizard, setting.preset,
-                  setting.parameter, static_cast<double>(setting.value));
-    out += line;
+    std::snprintf(line, sizeof line, "wizard %d preset %d parameter %d value ", setting.wizard, setting.preset,
+                  setting.parameter);
+    out += line + fixedText(static_cast<double>(setting.value), 4) + "\n";
   }
   if (host.infoDisplay) out += "infodisplay tag=" + std::to_string(host.infoDisplay->getTag()) + "\n";
   out += "about " + std::to_string(host.aboutCount) + "\n";

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/gui/CDrawContext.h"
+#include "host/gui/FixedText.h"
 
 CParamDisplay::CParamDisplay(const CRect& size, CBitmap* background, long style)
     : CControl(size, nullptr, 0, background), style_(style) {}
@@ -43,9 +44,7 @@ void CParamDisplay::setStyle(long style) {
 }
 
 void CParamDisplay::draw(CDrawContext* context) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.2f", static_cast<double>(getValue()));
-  drawDisplay(context, text);
+  drawDisplay(context, fixedText(static_cast<double>(getValue()), 2).c_str());
 }
 
 void CParamDisplay::drawDisplay(CDrawContext* context, const char* text) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/gui/CControl.h"
+#include "host/gui/FixedText.h"
 #include "host/vst/AudioEffect.h"
 
 AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect) {}
@@ -78,8 +79,9 @@ std::string AEffGUIEditor::describe() {
     const CRect& r = view->getViewSize();
     char line[160];
     if (auto* control = dynamic_cast<CControl*>(view))
-      std::snprintf(line, sizeof line, "%s tag=%ld rect=%d,%d,%d,%d value=%.4f\n", view->getClassName(),
-                    control->getTag(), r.left, r.top, r.right, r.bottom, static_cast<double>(control->getValue()));
+      std::snprintf(line, sizeof line, "%s tag=%ld rect=%d,%d,%d,%d value=%s\n", view->getClassName(),
+                    control->getTag(), r.left, r.top, r.right, r.bottom,
+                    fixedText(static_cast<double>(control->getValue()), 4).c_str());
     else
       std::snprintf(line, sizeof line, "%s rect=%d,%d,%d,%d\n", view->getClassName(), r.left, r.top, r.right, r.bottom);
     out += line;

@@ -34,10 +34,11 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
   switch (opcode) {
     case effProcessEvents:
       return ptr ? processEvents(static_cast<VstEvents*>(ptr)) : 0;
+    // Parameter questions are answered for parameters that exist only.
     case effCanBeAutomated:
-      return canParameterBeAutomated(index) ? 1 : 0;
+      return index >= 0 && index < numParams && canParameterBeAutomated(index) ? 1 : 0;
     case effString2Parameter:
-      return ptr && string2parameter(index, static_cast<char*>(ptr)) ? 1 : 0;
+      return ptr && index >= 0 && index < numParams && string2parameter(index, static_cast<char*>(ptr)) ? 1 : 0;
     case effGetProgramNameIndexed:
       return ptr && getProgramNameIndexed(static_cast<VstInt32>(value), index, static_cast<char*>(ptr)) ? 1 : 0;
     case effCopyProgram:
@@ -66,7 +67,10 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     case effGetTailSize:
       return getGetTailSize();
     case effGetParameterProperties:
-      return ptr && getParameterProperties(index, static_cast<VstParameterProperties*>(ptr)) ? 1 : 0;
+      return ptr && index >= 0 && index < numParams &&
+                     getParameterProperties(index, static_cast<VstParameterProperties*>(ptr))
+                 ? 1
+                 : 0;
     case effGetVstVersion:
       return getVstVersion();
     case effEditKeyDown:

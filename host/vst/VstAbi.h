@@ -192,6 +192,15 @@ enum AudioMasterOpcodes : VstInt32 {
   audioMasterEndEdit = 44,
 };
 
+// Answers to audioMasterGetCurrentProcessLevel: which kind of thread calls.
+enum VstProcessLevels : VstInt32 {
+  kVstProcessLevelUnknown = 0,
+  kVstProcessLevelUser,      // the GUI or main thread
+  kVstProcessLevelRealtime,  // the audio thread
+  kVstProcessLevelPrefetch,
+  kVstProcessLevelOffline,
+};
+
 enum VstPlugCategory : VstInt32 {
   kPlugCategUnknown = 0,
   kPlugCategEffect,

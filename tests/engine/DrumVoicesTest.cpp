@@ -16,13 +16,8 @@ const Settings kSynthBD = {{10, 0.0f}};
 double semitones(double from, double to) { return 12.0 * std::log2(to / from); }
 
 TEST(DrumVoicesTest, MuteBelowHalfSilencesTheVoice) {
-  Settings muted = kSynthBD;
-  muted.push_back({7, 0.4999f});
-  auto silent = renderZvx(muted, {noteOn(0, 35)}, 4000);
-  EXPECT_EQ(peak(silent[kBD]), 0.0f);
-  Settings on = kSynthBD;
-  on.push_back({7, 0.5f});
-  EXPECT_GT(peak(renderZvx(on, {noteOn(0, 35)}, 4000)[kBD]), 0.05f);
+  EXPECT_EQ(peak(renderZvx({{10, 0.0f}, {7, 0.4999f}}, {noteOn(0, 35)}, 4000)[kBD]), 0.0f);
+  EXPECT_GT(peak(renderZvx({{10, 0.0f}, {7, 0.5f}}, {noteOn(0, 35)}, 4000)[kBD]), 0.05f);
 }
 
 TEST(DrumVoicesTest, ShortBassDrumNoteDecaysFasterThanTheLongOne) {
@@ -167,20 +162,14 @@ TEST(DrumVoicesTest, SecondNoteOnOfAHeldNoteRetriggersWithTheFirstVelocity) {
   EXPECT_LT(peak(released[kBD], 40000, 44000), first * 0.05f);
 }
 
-TEST(DrumVoicesTest, SameInputGivesTheSameOutput) {
-  std::vector<VstMidiEvent> events;
-  for (int i = 0; i < 16; ++i) events.push_back(noteOn(i * 3000, (i % 3 == 0) ? 35 : (i % 3 == 1) ? 38 : 42, 90 + i));
-  const Settings chaotic = {{8, 0.7f}, {9, 0.8f}, {21, 0.5f}, {20, 0.9f}, {58, 0.8f}};
-  EXPECT_EQ(renderZvx(chaotic, events, 50000), renderZvx(chaotic, events, 50000));
-}
-
+// Chaos everywhere, yet the same input gives the same output.
 TEST(DrumVoicesTest, BlockSizeDoesNotMatterForEventsOnCommonBlockStarts) {
   // Positions are multiples of 3584 = 7 x 512, a block start in every size.
   std::vector<VstMidiEvent> events;
   const int notes[] = {35, 38, 42, 39, 46, 36, 40, 44};
   for (int i = 0; i < 8; ++i) events.push_back(noteOn(i * 3584, notes[i], 127));
   events.push_back(noteOff(8 * 3584, 42));
-  const Settings settings = {{8, 0.6f}, {9, 0.7f}, {58, 0.6f}, {57, 0.5f}};
+  const Settings settings = {{8, 0.6f}, {9, 0.7f}, {20, 0.9f}, {21, 0.5f}, {58, 0.6f}, {57, 0.5f}};
   auto reference = renderZvx(settings, events, 12 * 3584, 512);
   for (int blockSize : {1, 7, 64}) EXPECT_EQ(renderZvx(settings, events, 12 * 3584, blockSize), reference) << blockSize;
 }

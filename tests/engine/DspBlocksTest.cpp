@@ -52,18 +52,15 @@ TEST(ToneOscillatorTest, WrapRemovesTheNearestWholeNumberOnlyAboveMinusHalf) {
 }
 
 TEST(DrumEnvelopeTest, PeakFollowsVelocityAndSensitivity) {
-  DrumEnvelope loud;
-  loud.setVelocitySensitivity(1.0f);  // 0.999
-  loud.setAttack(0.0f);
-  loud.trigger(127);
-  EXPECT_FLOAT_EQ(loud.tick(), 1.0f);  // attack time 0 reaches the peak at once
-  EXPECT_EQ(loud.state(), DrumEnvelope::Decay);
-
-  DrumEnvelope quiet;
-  quiet.setVelocitySensitivity(1.0f);
-  quiet.setAttack(0.0f);
-  quiet.trigger(0);
-  EXPECT_NEAR(quiet.tick(), 0.001f, 1e-7f);
+  // Sensitivity 1.0 is 0.999; attack time 0 reaches the peak at once.
+  for (const auto& [velocity, peak] : {std::pair{127, 1.0f}, {0, 0.001f}}) {
+    DrumEnvelope envelope;
+    envelope.setVelocitySensitivity(1.0f);
+    envelope.setAttack(0.0f);
+    envelope.trigger(velocity);
+    EXPECT_NEAR(envelope.tick(), peak, 1e-7f) << velocity;
+    EXPECT_EQ(envelope.state(), DrumEnvelope::Decay) << velocity;
+  }
 }
 
 TEST(DrumEnvelopeTest, DecayWithSustainZeroEndsInSustainAndWaitsForNoteOff) {
@@ -184,14 +181,11 @@ TEST(LfoTest, SampleAndHoldAt45HzJumpsEvery981SamplesFirstAt736) {
   ASSERT_GE(jumps.size(), 4u);
   EXPECT_EQ(jumps[0], 736);
   for (std::size_t i = 1; i < jumps.size(); ++i) EXPECT_EQ(jumps[i] - jumps[i - 1], 981);
+  // It holds the random value drawn at its last jump.
   Random reference;
-  EXPECT_FLOAT_EQ(lfo.output(),
-                  [&] {
-                    float held = 0.0f;
-                    for (std::size_t i = 0; i < jumps.size(); ++i)
-                      held = static_cast<float>(reference.next()) / 32767.0f * 2.0f - 1.0f;
-                    return held;
-                  }());
+  float held = 0.0f;
+  for (std::size_t i = 0; i < jumps.size(); ++i) held = static_cast<float>(reference.next()) / 32767.0f * 2.0f - 1.0f;
+  EXPECT_FLOAT_EQ(lfo.output(), held);
 }
 
 TEST(LfoTest, RoundedTriangleTurnsOneStepShortOfOne) {

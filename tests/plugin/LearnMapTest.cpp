@@ -1,8 +1,6 @@
 // The MIDI-learn map: its file, its bindings, and one table per process.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <fstream>
 
 #include "tests/support/TestSupport.h"
 
@@ -18,11 +16,6 @@ Bytes mapFile(const std::vector<std::pair<int, std::int32_t>>& bindings, std::si
     for (int b = 0; b < 4; ++b) bytes[4 * parameter + b] = static_cast<unsigned char>(controller >> (8 * b));
   bytes.resize(size);
   return bytes;
-}
-
-Bytes readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
 // Moves every controller 0 to 127 to 1.0 and reports which parameters followed.
@@ -47,7 +40,7 @@ TEST(LearnMapTest, NoFileAndAFileOfMinusOnesBindNothing) {
     EXPECT_TRUE(boundParameters(*zvx).empty());
   }
   // The destructor wrote the (empty) map.
-  EXPECT_EQ(readFile(docs.dataFolder() / "Pluginccmap.bin"), Bytes(332, 0xFF));
+  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), Bytes(332, 0xFF));
   auto again = createZvx();
   again->start();
   EXPECT_TRUE(boundParameters(*again).empty());
@@ -90,11 +83,11 @@ TEST(LearnMapTest, InstancesShareOneTableAndTheLastOneWritesIt) {
   EXPECT_EQ(first->getParameter(2), 0.0f);
 
   first.reset();
-  const Bytes afterFirst = readFile(docs.dataFolder() / "Pluginccmap.bin");
+  const Bytes afterFirst = readBytes(docs.dataFolder() / "Pluginccmap.bin");
   ASSERT_EQ(afterFirst.size(), 332u);
   EXPECT_EQ(Bytes(afterFirst.begin() + 8, afterFirst.begin() + 12), (Bytes{74, 0, 0, 0}));
   second.reset();
-  EXPECT_EQ(readFile(docs.dataFolder() / "Pluginccmap.bin"), mapFile({{2, 74}}));
+  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), mapFile({{2, 74}}));
 }
 
 }  // namespace

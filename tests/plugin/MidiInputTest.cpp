@@ -64,10 +64,7 @@ TEST(MidiInputTest, SysexBetweenTwoNotesAtOneFrameIsPassedOver) {
   sysex.sysexDump = dump;
   zvx->sendRawEvents({reinterpret_cast<VstEvent*>(&bd), reinterpret_cast<VstEvent*>(&sysex),
                       reinterpret_cast<VstEvent*>(&sd)});
-  std::vector<std::vector<float>> out(6, std::vector<float>(512));
-  float* pointers[6];
-  for (int c = 0; c < 6; ++c) pointers[c] = out[c].data();
-  zvx->processReplacing(pointers, 512);
+  const auto out = zvx->render(512);  // one block, the events as sent
   EXPECT_EQ(firstAbove(out[kBDChannel]), 4);
   EXPECT_EQ(firstAbove(out[kSDChannel]), 4);
 }
@@ -77,12 +74,8 @@ TEST(MidiInputTest, EventsBeyondTheBlockAreDroppedWithIt) {
   zvx->start();
   zvx->setParameter(10, 0.0f);
   zvx->sendEvents({testhost::midiEvent(600, 0x90, 35, 127)});
-  std::vector<std::vector<float>> out(6, std::vector<float>(512));
-  float* pointers[6];
-  for (int c = 0; c < 6; ++c) pointers[c] = out[c].data();
-  zvx->processReplacing(pointers, 512);
-  zvx->processReplacing(pointers, 512);  // the next block does not see them either
-  for (const auto& channel : out) EXPECT_EQ(peak(channel), 0.0f);
+  // Two blocks of 512 without events: the next block does not see them either.
+  for (const auto& channel : zvx->render(1024, 512)) EXPECT_EQ(peak(channel), 0.0f);
 }
 
 TEST(MidiInputTest, OutOfOrderEventsActAtOnceAndNeverStallTheBlock) {
@@ -90,10 +83,7 @@ TEST(MidiInputTest, OutOfOrderEventsActAtOnceAndNeverStallTheBlock) {
   zvx->start();
   zvx->setParameter(10, 0.0f);
   zvx->sendEvents({testhost::midiEvent(100, 0x90, 38, 127), testhost::midiEvent(20, 0x90, 35, 127)});
-  std::vector<std::vector<float>> out(6, std::vector<float>(512));
-  float* pointers[6];
-  for (int c = 0; c < 6; ++c) pointers[c] = out[c].data();
-  zvx->processReplacing(pointers, 512);
+  const auto out = zvx->render(512);  // one block, the events in the order sent
   EXPECT_EQ(firstAbove(out[kSDChannel]), 99);
   EXPECT_EQ(firstAbove(out[kBDChannel]), 99);  // late event handled right after the one before it
 }

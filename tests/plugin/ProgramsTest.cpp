@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <random>
+#include <tuple>
 
 #include "storage/FxbFile.h"
 #include "tests/support/TestSupport.h"
@@ -42,35 +43,14 @@ Bytes namedBank(const std::string& prefix) {
   return bank;
 }
 
-Bytes regularBank(int programs, int parameters) {
-  Bytes out;
-  FxbFile::writeWord(out, FxbFile::kRootMagic);
-  FxbFile::writeWord(out, 0);
-  FxbFile::writeWord(out, FxbFile::kRegularBank);
-  FxbFile::writeWord(out, 1);
-  FxbFile::writeWord(out, 0x39393664);
-  FxbFile::writeWord(out, 1);
-  FxbFile::writeWord(out, static_cast<std::uint32_t>(programs));
-  out.resize(FxbFile::kBankHeaderSize, 0);
+// Program p named "Regular p", its BDTone p / 200 and every other value 0.25.
+Bytes regularBankOf(int programs, int parameters) {
+  std::vector<HandProgram> list;
   for (int p = 0; p < programs; ++p) {
-    FxbFile::writeWord(out, FxbFile::kRootMagic);
-    FxbFile::writeWord(out, 0);
-    FxbFile::writeWord(out, FxbFile::kRegularPreset);
-    FxbFile::writeWord(out, 1);
-    FxbFile::writeWord(out, 0x39393664);
-    FxbFile::writeWord(out, 1);
-    FxbFile::writeWord(out, static_cast<std::uint32_t>(parameters));
-    char name[28] = {};
-    std::snprintf(name, sizeof name, "Regular %d", p);
-    out.insert(out.end(), name, name + 28);
-    for (int i = 0; i < parameters; ++i) {
-      float value = i == 2 ? static_cast<float>(p) / 200.0f : 0.25f;
-      std::uint32_t bits;
-      std::memcpy(&bits, &value, 4);
-      FxbFile::writeWord(out, bits);
-    }
+    list.push_back({"Regular " + std::to_string(p), std::vector<float>(static_cast<std::size_t>(parameters), 0.25f)});
+    list.back().values[2] = static_cast<float>(p) / 200.0f;
   }
-  return out;
+  return regularBank(0x39393664, list);
 }
 
 TEST(ProgramsTest, ChunkDefaultBankGivesItsProgramsAndProgramZeroSounds) {
@@ -96,7 +76,7 @@ TEST(ProgramsTest, ChunkDefaultBankGivesItsProgramsAndProgramZeroSounds) {
 
 TEST(ProgramsTest, RegularDefaultBankReallyLoadsItsValuesAndNames) {
   TempDocuments docs;
-  docs.writeFile("default.fxb", regularBank(130, 90));  // more than we have: the extra are ignored
+  docs.writeFile("default.fxb", regularBankOf(130, 90));  // more than we have: the extra are ignored
   MessageCapture capture;
   auto zvx = createZvx();
   EXPECT_TRUE(capture.messages().empty());
@@ -106,7 +86,7 @@ TEST(ProgramsTest, RegularDefaultBankReallyLoadsItsValuesAndNames) {
   EXPECT_FLOAT_EQ(zvx->getParameter(2), 0.5f);
   EXPECT_EQ(zvx->getParameter(0), 0.25f);
   // A bank with fewer parameters leaves the rest at their defaults.
-  docs.writeFile("default.fxb", regularBank(3, 10));
+  docs.writeFile("default.fxb", regularBankOf(3, 10));
   auto short10 = createZvx();
   EXPECT_EQ(short10->getParameter(9), 0.25f);
   EXPECT_EQ(short10->getParameter(10), 1.0f);  // BDMix's default
@@ -116,38 +96,31 @@ TEST(ProgramsTest, RegularDefaultBankReallyLoadsItsValuesAndNames) {
 TEST(ProgramsTest, DefaultBanksThatAreNoBankOrTooShortAreRefused) {
   TempDocuments docs;
   const Bytes good = FxbFile::chunkBank(0x39393664, 1, 128, 0, namedBank("Good"));
-  const Bytes regular = regularBank(4, 83);
+  const Bytes regular = regularBankOf(4, 83);
   Bytes wrongMagic = good;
   wrongMagic[0] = 'X';
-  Bytes preset = FxbFile::chunkPreset(0x39393664, 1, 83, "p", Bytes(kProgramSize, 0));
-  const std::vector<std::pair<const char*, Bytes>> refused = {
-      {"empty", {}},
-      {"header only", Bytes(good.begin(), good.begin() + 100)},
-      {"chunk cut short", Bytes(good.begin(), good.end() - 1)},
-      {"programs cut short", Bytes(regular.begin(), regular.end() - 3)},
-      {"not CcnK", wrongMagic},
-      {"a preset", preset},
+  Bytes shortImage = namedBank("Short");
+  shortImage.pop_back();
+  const ShownMessage notFxb{"none", "Preset loader", "Default bank error: not an fxb file"};
+  const std::vector<std::tuple<const char*, Bytes, ShownMessage>> refused = {
+      {"empty", {}, notFxb},
+      {"header only", Bytes(good.begin(), good.begin() + 100), notFxb},
+      {"chunk cut short", Bytes(good.begin(), good.end() - 1), notFxb},
+      {"programs cut short", Bytes(regular.begin(), regular.end() - 3), notFxb},
+      {"not CcnK", wrongMagic, notFxb},
+      {"a preset", FxbFile::chunkPreset(0x39393664, 1, 83, "p", Bytes(kProgramSize, 0)), notFxb},
+      // A chunk one byte shorter than the bank image, in a file that holds it.
+      {"image cut short", FxbFile::chunkBank(0x39393664, 1, 128, 0, shortImage),
+       {"none", "Error!", "Can't load bank, wrong file size!"}},
   };
-  for (const auto& [what, bytes] : refused) {
+  for (const auto& [what, bytes, message] : refused) {
     SCOPED_TRACE(what);
     docs.writeFile("default.fxb", bytes);
     MessageCapture capture;
     auto zvx = createZvx();
-    const auto shown = capture.messages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].caption, "Preset loader");
-    EXPECT_EQ(shown[0].text, "Default bank error: not an fxb file");
+    EXPECT_EQ(capture.messages(), std::vector<ShownMessage>{message});
     EXPECT_EQ(zvx->programNameIndexed(0), "Init");
   }
-  // A chunk one byte shorter than the bank image, in a file that holds it.
-  Bytes image = namedBank("Short");
-  image.pop_back();
-  docs.writeFile("default.fxb", FxbFile::chunkBank(0x39393664, 1, 128, 0, image));
-  MessageCapture capture;
-  auto zvx = createZvx();
-  const auto shown = capture.messages();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0], (ShownMessage{"none", "Error!", "Can't load bank, wrong file size!"}));
 }
 
 TEST(ProgramsTest, PresetChunksReplaceAllOrPartOfTheCurrentProgram) {

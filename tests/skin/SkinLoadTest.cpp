@@ -4,14 +4,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 
 #include "editor/SkinEditor.h"
 #include "host/gui/CKnob.h"
 #include "host/gui/image/PngCodec.h"
-#include "host/platform/Messages.h"
-#include "host/vst/AudioEffectX.h"
 #include "skin/SkinDump.h"
+#include "tests/support/TestEffect.h"
 #include "tests/support/TestSupport.h"
 
 namespace zvx {
@@ -21,38 +19,12 @@ namespace fs = std::filesystem;
 using gui::makePixel;
 using gui::Surface;
 
-// A plug-in with 83 parameters that stores what it is given.
-class TestEffect : public AudioEffectX {
- public:
-  TestEffect() : AudioEffectX(nullptr, 1, kNumParameters) { values.fill(0.0f); }
-  void processReplacing(float**, float**, VstInt32) override {}
-  void setParameter(VstInt32 index, float value) override {
-    if (index >= 0 && index < kNumParameters) values[static_cast<std::size_t>(index)] = value;
-    if (editor) editor->setParameter(index, value);
-  }
-  float getParameter(VstInt32 index) override {
-    return index >= 0 && index < kNumParameters ? values[static_cast<std::size_t>(index)] : 0.0f;
-  }
-  void getParameterName(VstInt32 index, char* text) override { std::snprintf(text, 16, "P%d", index); }
-  void getParameterDisplay(VstInt32 index, char* text) override {
-    std::snprintf(text, 16, "%.3f", static_cast<double>(getParameter(index)));
-  }
-  std::array<float, kNumParameters> values{};
-};
-
-struct Shown {
-  std::string caption, text;
-  platform::MessageIcon icon;
-  bool operator==(const Shown&) const = default;
-};
+using Shown = std::vector<test::ShownMessage>;
+using test::TestEffect;
 
 class SkinLoadTest : public ::testing::Test {
  protected:
   SkinLoadTest() {
-    platform::setMessageSink([this](const platform::Message& message) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      shown_.push_back({message.caption, message.text, message.icon});
-    });
     fs::create_directories(skinFolder());
     writePicture("back.png", Surface(200, 100, makePixel(10, 20, 30)));
     writePicture("knob.png", Surface(20, 20 * 8, makePixel(200, 0, 0)));
@@ -61,21 +33,17 @@ class SkinLoadTest : public ::testing::Test {
     writePicture("switch.png", Surface(16, 48, makePixel(0, 100, 0)));
     writePicture("pop.png", Surface(100, 50, makePixel(90, 90, 90)));
   }
-  ~SkinLoadTest() override { platform::setMessageSink({}); }
-
   fs::path skinFolder() const { return docs_.dataFolder() / "skin"; }
   void writePicture(const std::string& name, const Surface& picture) {
     gui::PngCodec::writeFile(picture, (skinFolder() / name).string());
   }
   void writeSkin(const std::string& xml) { std::ofstream(skinFolder() / "skin.xml", std::ios::trunc) << xml; }
-  std::vector<Shown> shown() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return std::exchange(shown_, {});
-  }
+  Shown shown() { return messages_.take(); }
   // Opens a fresh editor on the skin and answers its dump.
   std::string load(const std::string& xml) {
     writeSkin(xml);
     effect_ = std::make_unique<TestEffect>();
+    effect_->values.fill(0.0f);
     effect_->values[0] = 0.5f;
     effect_->values[1] = 0.49f;
     effect_->values[7] = 0.5f;
@@ -84,14 +52,11 @@ class SkinLoadTest : public ::testing::Test {
     return dumpSkin(*editor_);
   }
 
+  test::MessageLog messages_;
   test::TempDocuments docs_{false};
   std::unique_ptr<TestEffect> effect_;
   std::unique_ptr<SkinEditor> editor_;
   bool opened_ = false;
-
- private:
-  std::mutex mutex_;
-  std::vector<Shown> shown_;
 };
 
 TEST_F(SkinLoadTest, EveryElementTypeBuildsWhatItShould) {
@@ -122,7 +87,7 @@ TEST_F(SkinLoadTest, EveryElementTypeBuildsWhatItShould) {
   <label text="ignored"/>
 </GUI>)");
   EXPECT_TRUE(opened_);
-  EXPECT_EQ(shown(), std::vector<Shown>{});
+  EXPECT_EQ(shown(), Shown{});
   EXPECT_EQ(dump,
             "frame 0,0,200,100 background=back.png(200x100)\n"
             "CAnimKnob tag=3 rect=10,10,30,30 bitmap=knob.png(20x160) value=0.0000\n"
@@ -164,12 +129,10 @@ TEST_F(SkinLoadTest, MissingOrRootlessSkinsBuildNothingAndSaySo) {
   SkinEditor editor(effect_.get());
   EXPECT_FALSE(editor.open(nullptr));
   const std::string path = (skinFolder() / "skin.xml").string();
-  EXPECT_EQ(shown(), (std::vector<Shown>{{"Missing file", path, platform::MessageIcon::Error},
-                                          {"Missing file", path, platform::MessageIcon::Error}}));
+  EXPECT_EQ(shown(), (Shown{{"error", "Missing file", path}, {"error", "Missing file", path}}));
   load("<SKIN><background filename=\"back.png\"/></SKIN>");
   EXPECT_FALSE(opened_);
-  EXPECT_EQ(shown(), (std::vector<Shown>{{"XML error", "<GUI> node missing", platform::MessageIcon::Error},
-                                          {"XML error", "<GUI> node missing", platform::MessageIcon::Error}}));
+  EXPECT_EQ(shown(), (Shown{{"error", "XML error", "<GUI> node missing"}, {"error", "XML error", "<GUI> node missing"}}));
   load("<GUI><background filename=\"back.png\"><!-- --></background></GUI>");
   EXPECT_FALSE(opened_);
 }
@@ -190,22 +153,19 @@ TEST_F(SkinLoadTest, BrokenElementsSayWhyAndTheRestStillBuilds) {
   <vswitch x="1" y="1" id="5" entries="0" bitmap_handle="switch.png"/>
   <knob x="60" y="60" w="20" h="20" id="3" xoff="oops"/>
 </GUI>)");
-  const auto error = platform::MessageIcon::Error;
-  const auto none = platform::MessageIcon::None;
-  EXPECT_EQ(shown(),
-            (std::vector<Shown>{
-                {"Skin Error", "Missing tag x for object knob", error},
-                {"Skin Error", "Error calculating value of tag x for object knob", error},
-                {"Skin Error", "Missing tag bitmap_handle for object knob", error},
-                {"Skin Error", "Missing tag bitmap_handle for object slider", error},
-                {"Skin Error", "Error calculating value of tag style for object slider", error},
-                {"Skin Error", "Error calculating value of tag bitmap_handle for object onoff", error},
-                {"Skin Error", "Error attempting to link a display to an invalid parameter id", none},
-                {"Skin Error", "Error reading colour of tag fontcolor for object display", error},
-                {"Skin Error", "Missing text of entry for object optionmenu", error},
-                {"Skin Error", "Error calculating value of tag entries for object vswitch", error},
-                {"Skin Error", "Error calculating value of tag xoff for object knob", error},
-            }));
+  EXPECT_EQ(shown(), (Shown{
+                         {"error", "Skin Error", "Missing tag x for object knob"},
+                         {"error", "Skin Error", "Error calculating value of tag x for object knob"},
+                         {"error", "Skin Error", "Missing tag bitmap_handle for object knob"},
+                         {"error", "Skin Error", "Missing tag bitmap_handle for object slider"},
+                         {"error", "Skin Error", "Error calculating value of tag style for object slider"},
+                         {"error", "Skin Error", "Error calculating value of tag bitmap_handle for object onoff"},
+                         {"none", "Skin Error", "Error attempting to link a display to an invalid parameter id"},
+                         {"error", "Skin Error", "Error reading colour of tag fontcolor for object display"},
+                         {"error", "Skin Error", "Missing text of entry for object optionmenu"},
+                         {"error", "Skin Error", "Error calculating value of tag entries for object vswitch"},
+                         {"error", "Skin Error", "Error calculating value of tag xoff for object knob"},
+                     }));
   // The display (its colour ignored) and the last knob (its offset defaulted) were built.
   EXPECT_EQ(dump,
             "frame 0,0,200,100 background=back.png(200x100)\n"
@@ -247,7 +207,7 @@ TEST_F(SkinLoadTest, AssignmentsInAttributesDefineConstantsForLaterElements) {
   EXPECT_NE(dump.find("TextDisplay tag=2 rect=5,1,15,11"), std::string::npos) << dump;
   load(R"(<GUI><background filename="back.png"/><CONSTANTS>A = 1
     B = 1.2.3, C</CONSTANTS></GUI>)");
-  EXPECT_EQ(shown(), (std::vector<Shown>{{"B = 1.2.3", "Expression parser error", platform::MessageIcon::None}}));
+  EXPECT_EQ(shown(), (Shown{{"none", "B = 1.2.3", "Expression parser error"}}));
 }
 
 }  // namespace

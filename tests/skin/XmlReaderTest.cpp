@@ -20,28 +20,13 @@ std::string print(const xmltag* tag) {
       out += "[";
       for (const xmlattr* a = tag->attributes; a; a = a->next) {
         out += a->name;
-        out += '=';
-        if (a->value) {
-          out += '"';
-          out += a->value;
-          out += '"';
-        } else {
-          out += "NULL";
-        }
+        out += a->value ? std::string("=\"") + a->value + '"' : std::string("=NULL");
         if (a->next) out += ' ';
       }
       out += "]";
     }
-    if (tag->value) {
-      out += '{';
-      out += tag->value;
-      out += '}';
-    }
-    if (tag->children) {
-      out += '(';
-      out += print(tag->children);
-      out += ')';
-    }
+    if (tag->value) out.append("{").append(tag->value).append("}");
+    if (tag->children) out.append("(").append(print(tag->children)).append(")");
     if (tag->next) out += ",";
   }
   return out;

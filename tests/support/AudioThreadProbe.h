@@ -1,28 +1,13 @@
-// Counts what the code under test does while a thread is marked as the audio
-// thread: allocations, file opens and mutex locks. The counting replaces the
-// global allocation functions and interposes the C library's open calls and
-// pthread_mutex_lock in the test program, so the plug-in's calls reach them
-// too, in-process or loaded from its module.
+// The audio-thread probe lives with the test host, where zvx-validate uses it
+// too; tests name it as before.
 #pragma once
 
-#include <cstddef>
+#include "tools/testhost/AudioThreadProbe.h"
 
 namespace zvx::test {
 
-struct AudioThreadCounts {
-  std::size_t allocations = 0;
-  std::size_t fileOpens = 0;
-  std::size_t locks = 0;
-};
-
-// Marks the calling thread as the audio thread while alive.
-class AudioThreadScope {
- public:
-  AudioThreadScope();
-  ~AudioThreadScope();
-};
-
-// What marked threads have done since the program started.
-AudioThreadCounts audioThreadCounts();
+using testhost::AudioThreadCounts;
+using testhost::audioThreadCounts;
+using testhost::AudioThreadScope;
 
 }  // namespace zvx::test

@@ -18,46 +18,11 @@ void put32(std::vector<unsigned char>& out, std::uint32_t value) {
 BmpBuilder::BmpBuilder(int width, int height, int bits, std::uint32_t headerSize)
     : width_(width), height_(height), bits_(bits), headerSize_(headerSize) {}
 
-BmpBuilder& BmpBuilder::compression(std::uint32_t value) {
-  compression_ = value;
-  return *this;
-}
-
 BmpBuilder& BmpBuilder::masks(std::uint32_t red, std::uint32_t green, std::uint32_t blue, std::uint32_t alpha) {
   masks_[0] = red;
   masks_[1] = green;
   masks_[2] = blue;
   masks_[3] = alpha;
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::palette(const std::vector<std::uint32_t>& colors) {
-  palette_ = colors;
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::colorsUsed(std::uint32_t count) {
-  colorsUsed_ = count;
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::pixels(const std::vector<unsigned char>& data) {
-  pixels_ = data;
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::dataOffset(std::uint32_t offset) {
-  dataOffset_ = offset;
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::imageSize(std::uint32_t size) {
-  imageSize_ = size;
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::fileSize(std::uint32_t size) {
-  fileSize_ = size;
   return *this;
 }
 

@@ -19,19 +19,19 @@ class BmpBuilder {
   // or 124 (V5); any other value is written as given, after a 40-byte layout.
   BmpBuilder(int width, int height, int bits, std::uint32_t headerSize = 40);
 
-  BmpBuilder& compression(std::uint32_t value);
+  BmpBuilder& compression(std::uint32_t value) { return set(compression_, value); }
   // In the header when it has room for them, else after a 40-byte header when
   // the compression is one of the bit-field ones (alpha only for kAlphaBitFields).
   BmpBuilder& masks(std::uint32_t red, std::uint32_t green, std::uint32_t blue, std::uint32_t alpha = 0);
   // Entries as 0xRRGGBB; colorsUsed defaults to their number.
-  BmpBuilder& palette(const std::vector<std::uint32_t>& colors);
-  BmpBuilder& colorsUsed(std::uint32_t count);
+  BmpBuilder& palette(const std::vector<std::uint32_t>& colors) { return set(palette_, colors); }
+  BmpBuilder& colorsUsed(std::uint32_t count) { return set(colorsUsed_, count); }
   // The pixel data exactly as stored in the file.
-  BmpBuilder& pixels(const std::vector<unsigned char>& data);
+  BmpBuilder& pixels(const std::vector<unsigned char>& data) { return set(pixels_, data); }
   // Overrides of the fields normally computed from the content.
-  BmpBuilder& dataOffset(std::uint32_t offset);
-  BmpBuilder& imageSize(std::uint32_t size);
-  BmpBuilder& fileSize(std::uint32_t size);
+  BmpBuilder& dataOffset(std::uint32_t offset) { return set(dataOffset_, offset); }
+  BmpBuilder& imageSize(std::uint32_t size) { return set(imageSize_, size); }
+  BmpBuilder& fileSize(std::uint32_t size) { return set(fileSize_, size); }
 
   std::vector<unsigned char> bytes() const;
 
@@ -39,6 +39,12 @@ class BmpBuilder {
   static std::vector<unsigned char> paddedRows(const std::vector<std::vector<unsigned char>>& rows);
 
  private:
+  template <typename Field, typename Value>
+  BmpBuilder& set(Field& field, const Value& value) {
+    field = value;
+    return *this;
+  }
+
   int width_;
   int height_;
   int bits_;

@@ -8,8 +8,13 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <utility>
+
+#include "host/platform/Messages.h"
 
 namespace zvx::test {
 
@@ -53,15 +58,28 @@ void TempDocuments::writeTestSamples() const {
   }
 }
 
-TempDocuments::TempDocuments(bool withSamples) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zvx-docs-XXXXXX").string();
+TempFolder::TempFolder(const char* variable) : variable_(variable ? variable : "") {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zvx-test-XXXXXX").string();
   if (!mkdtemp(pattern.data())) std::abort();
-  documents_ = pattern;
-  if (const char* previous = std::getenv("ZVX_DOCUMENTS")) {
+  path_ = pattern;
+  if (variable_.empty()) return;
+  if (const char* previous = std::getenv(variable)) {
     previous_ = previous;
     hadPrevious_ = true;
   }
-  setenv("ZVX_DOCUMENTS", documents_.c_str(), 1);
+  setenv(variable, path_.c_str(), 1);
+}
+
+TempFolder::~TempFolder() {
+  if (hadPrevious_)
+    setenv(variable_.c_str(), previous_.c_str(), 1);
+  else if (!variable_.empty())
+    unsetenv(variable_.c_str());
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+TempDocuments::TempDocuments(bool withSamples) {
   if (withSamples) {
     writeTestSamples();
     writeTestSkin();
@@ -82,18 +100,23 @@ void TempDocuments::writeTestSkin() const {
   std::ofstream(dataFolder() / "skin" / "skin.xml") << "<GUI><background filename=\"background.bmp\"/></GUI>";
 }
 
-TempDocuments::~TempDocuments() {
-  if (hadPrevious_)
-    setenv("ZVX_DOCUMENTS", previous_.c_str(), 1);
-  else
-    unsetenv("ZVX_DOCUMENTS");
-  std::error_code ignored;
-  std::filesystem::remove_all(documents_, ignored);
-}
-
 void TempDocuments::writeFile(const std::string& name, const std::vector<unsigned char>& bytes) const {
   std::filesystem::create_directories(dataFolder());
-  std::ofstream file(dataFolder() / name, std::ios::binary);
+  writeBytes(dataFolder() / name, bytes);
+}
+
+std::vector<unsigned char> readBytes(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string readText(const std::filesystem::path& path) {
+  const std::vector<unsigned char> bytes = readBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void writeBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes) {
+  std::ofstream file(path, std::ios::binary);
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
@@ -122,6 +145,68 @@ std::vector<ShownMessage> MessageCapture::messages() {
                       line.substr(iconEnd + 3, captionEnd - iconEnd - 3), line.substr(captionEnd + 3)});
   }
   return result;
+}
+
+MessageLog::MessageLog() {
+  platform::setMessageSink([this](const platform::Message& message) {
+    // The icon's name as the module's lines give it.
+    const std::string line = platform::formatMessageLine(message);
+    const std::size_t open = line.find('['), close = line.find(']');
+    std::lock_guard<std::mutex> lock(mutex_);
+    messages_.push_back({line.substr(open + 1, close - open - 1), message.caption, message.text});
+  });
+}
+
+MessageLog::~MessageLog() { platform::setMessageSink({}); }
+
+std::vector<ShownMessage> MessageLog::take() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::exchange(messages_, {});
+}
+
+namespace {
+
+void putWord(std::vector<unsigned char>& out, std::uint32_t word) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<unsigned char>(word >> shift));
+}
+
+// 'CcnK', the size of what follows, the kind, its version, the plug-in and its version.
+void putHeader(std::vector<unsigned char>& out, std::size_t size, std::uint32_t kind, std::uint32_t version,
+               std::int32_t id) {
+  for (std::uint32_t word : {0x43636E4Bu, static_cast<std::uint32_t>(size - 8), kind, version,
+                             static_cast<std::uint32_t>(id), 1u})
+    putWord(out, word);
+}
+
+}  // namespace
+
+std::vector<unsigned char> regularPreset(std::int32_t id, const HandProgram& program) {
+  std::vector<unsigned char> out;
+  putHeader(out, 56 + 4 * program.values.size(), 0x4678436B, 1, id);  // 'FxCk'
+  putWord(out, static_cast<std::uint32_t>(program.values.size()));
+  for (std::size_t i = 0; i < 28; ++i)
+    out.push_back(i < program.name.size() ? static_cast<unsigned char>(program.name[i]) : 0);
+  for (float value : program.values) {
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &value, 4);
+    putWord(out, bits);
+  }
+  return out;
+}
+
+std::vector<unsigned char> regularBank(std::int32_t id, const std::vector<HandProgram>& programs, int current) {
+  std::vector<unsigned char> body;
+  for (const HandProgram& program : programs) {
+    const std::vector<unsigned char> preset = regularPreset(id, program);
+    body.insert(body.end(), preset.begin(), preset.end());
+  }
+  std::vector<unsigned char> out;
+  putHeader(out, 156 + body.size(), 0x4678426B, current >= 0 ? 2 : 1, id);  // 'FxBk'
+  putWord(out, static_cast<std::uint32_t>(programs.size()));
+  if (current >= 0) putWord(out, static_cast<std::uint32_t>(current));
+  out.resize(156, 0);
+  out.insert(out.end(), body.begin(), body.end());
+  return out;
 }
 
 VstMidiEvent noteOn(int position, int note, int velocity, int channel) {

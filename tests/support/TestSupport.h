@@ -1,11 +1,12 @@
-// Helpers shared by the tests: the built module, temporary documents folders,
-// and the messages the module writes to standard error.
+// Helpers shared by the tests: the built module, temporary folders, files, and
+// the messages the module writes to standard error or this process shows.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,29 @@ std::unique_ptr<testhost::Plugin> createZvx(const testhost::HostConfig& config =
 std::int16_t testSample(int file, int index);
 constexpr int kTestSampleLength = 20000;
 
+// Whole files read (empty when unreadable) and written.
+std::vector<unsigned char> readBytes(const std::filesystem::path& path);
+std::string readText(const std::filesystem::path& path);
+void writeBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes);
+
+// A fresh temporary folder, removed with its contents at the end; named by the
+// environment variable `variable`, when given, for the life of the object.
+class TempFolder {
+ public:
+  explicit TempFolder(const char* variable = nullptr);
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+  std::string variable_;
+  std::string previous_;
+  bool hadPrevious_ = false;
+};
+
 // A temporary documents folder named by ZVX_DOCUMENTS for the life of the object.
 // It holds the data folder with the eight test sample files unless asked not to.
 class TempDocuments {
@@ -32,13 +56,10 @@ class TempDocuments {
   // With samples: a data folder as installed, holding the eight test
   // samples and a minimal skin.
   explicit TempDocuments(bool withSamples = true);
-  ~TempDocuments();
-  TempDocuments(const TempDocuments&) = delete;
-  TempDocuments& operator=(const TempDocuments&) = delete;
 
-  const std::filesystem::path& documents() const { return documents_; }
+  const std::filesystem::path& documents() const { return folder_.path(); }
   // <documents>/Tonewerk Data/ZVX
-  std::filesystem::path dataFolder() const { return documents_ / "Tonewerk Data" / "ZVX"; }
+  std::filesystem::path dataFolder() const { return documents() / "Tonewerk Data" / "ZVX"; }
   // Creates the data folder and writes a file into it.
   void writeFile(const std::string& name, const std::vector<unsigned char>& bytes) const;
   // Writes the eight test sample files (BDA.wav ... CPB.wav) into the data folder.
@@ -50,9 +71,7 @@ class TempDocuments {
   void installDefaultData(const std::filesystem::path& built) const;
 
  private:
-  std::filesystem::path documents_;
-  std::string previous_;
-  bool hadPrevious_ = false;
+  TempFolder folder_{"ZVX_DOCUMENTS"};
 };
 
 // One message as the module reports it on standard error.
@@ -78,6 +97,21 @@ class MessageCapture {
   std::string captured_;
 };
 
+// Records the messages shown by the code linked into this program (not the
+// module's) while alive; take() answers those since the last take().
+class MessageLog {
+ public:
+  MessageLog();
+  ~MessageLog();
+  MessageLog(const MessageLog&) = delete;
+  MessageLog& operator=(const MessageLog&) = delete;
+  std::vector<ShownMessage> take();
+
+ private:
+  std::mutex mutex_;
+  std::vector<ShownMessage> messages_;
+};
+
 // A program run to its end without a shell, in `folder`, with what it wrote.
 struct ProgramRun {
   int exitCode = -1;
@@ -87,6 +121,16 @@ struct ProgramRun {
 ProgramRun runProgram(const std::string& path, const std::vector<std::string>& arguments,
                       const std::filesystem::path& folder);
 std::vector<std::string> linesOf(const std::string& text);
+
+// Presets and banks of parameter values ('FxCk', 'FxBk') written word by word
+// here rather than by the code under test.
+struct HandProgram {
+  std::string name;
+  std::vector<float> values;
+};
+std::vector<unsigned char> regularPreset(std::int32_t id, const HandProgram& program);
+// Format 2 with the current program when `current` is given, else format 1.
+std::vector<unsigned char> regularBank(std::int32_t id, const std::vector<HandProgram>& programs, int current = -1);
 
 // Samples of one output channel.
 using Channel = std::vector<float>;

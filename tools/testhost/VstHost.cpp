@@ -115,7 +115,10 @@ VstIntPtr VSTCALLBACK Plugin::hostCallback(AEffect* effect, VstInt32 opcode, Vst
   return host->answer(opcode, index, value, ptr, opt);
 }
 
-VstIntPtr Plugin::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* /*ptr*/, float opt) {
+VstIntPtr Plugin::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+  if (config_.intercept) {
+    if (std::optional<VstIntPtr> answer = config_.intercept(effect_, opcode, index, value, ptr, opt)) return *answer;
+  }
   switch (opcode) {
     case audioMasterVersion:
       return config_.version;

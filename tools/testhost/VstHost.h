@@ -6,7 +6,9 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,12 @@ struct HostConfig {
   VstIntPtr sampleRate = 44100;  // answer to audioMasterGetSampleRate (0 = don't know)
   VstIntPtr blockSize = 512;
   VstIntPtr updateDisplayAnswer = 1;
+  // Sees every callback before the host answers it, on the calling thread;
+  // its value, when it gives one, is the answer (hosts that call back into
+  // the plug-in from a callback are made this way).
+  std::function<std::optional<VstIntPtr>(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                         void* ptr, float opt)>
+      intercept;
 };
 
 // One callback the plug-in made, as recorded by the host.

@@ -16,27 +16,16 @@ std::string oneLine(const char* text) {
 
 }  // namespace
 
-std::optional<SoundFormat> SoundFileWriter::formatNamed(std::string_view name) {
-  if (name == "wav16") return SoundFormat::Wav16;
-  if (name == "wav24") return SoundFormat::Wav24;
-  if (name == "wav32f") return SoundFormat::Wav32Float;
-  if (name == "flac") return SoundFormat::Flac;
-  return std::nullopt;
-}
-
-std::string_view SoundFileWriter::nameOf(SoundFormat format) {
-  switch (format) {
-    case SoundFormat::Wav16:
-      return "wav16";
-    case SoundFormat::Wav24:
-      return "wav24";
-    case SoundFormat::Wav32Float:
-      return "wav32f";
-    case SoundFormat::Flac:
-      return "flac";
+class SoundFileWriter::Stream {
+ public:
+  explicit Stream(SNDFILE* handle) : file(handle) {}
+  ~Stream() {
+    if (file) sf_close(file);
   }
-  return "wav24";
-}
+  SNDFILE* file;
+};
+
+SoundFileWriter::SoundFileWriter(std::unique_ptr<Stream> stream) : stream_(std::move(stream)) {}
 
 std::unique_ptr<SoundFileWriter> SoundFileWriter::open(const std::string& path, SoundFormat format, int channels,
                                                        int sampleRate, std::string& error) {
@@ -71,29 +60,28 @@ std::unique_ptr<SoundFileWriter> SoundFileWriter::open(const std::string& path, 
   if (isInteger(format)) sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
   // The PEAK chunk carries a time stamp; without it the same render gives the same bytes.
   sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
-  return std::unique_ptr<SoundFileWriter>(new SoundFileWriter(file));
+  return std::unique_ptr<SoundFileWriter>(new SoundFileWriter(std::make_unique<Stream>(file)));
 }
 
-SoundFileWriter::~SoundFileWriter() {
-  if (file_) sf_close(file_);
-}
+SoundFileWriter::~SoundFileWriter() = default;
 
 bool SoundFileWriter::write(const float* interleaved, std::int64_t frames, std::string& error) {
-  if (!file_) {
+  SNDFILE* file = stream_ ? stream_->file : nullptr;
+  if (!file) {
     error = "file already closed";
     return false;
   }
-  if (sf_writef_float(file_, interleaved, frames) != frames) {
-    error = oneLine(sf_strerror(file_));
+  if (sf_writef_float(file, interleaved, frames) != frames) {
+    error = oneLine(sf_strerror(file));
     return false;
   }
   return true;
 }
 
 bool SoundFileWriter::close(std::string& error) {
-  if (!file_) return true;
-  SNDFILE* file = file_;
-  file_ = nullptr;
+  if (!stream_ || !stream_->file) return true;
+  SNDFILE* file = stream_->file;
+  stream_->file = nullptr;
   if (sf_close(file) != 0) {
     error = oneLine(sf_strerror(nullptr));
     return false;

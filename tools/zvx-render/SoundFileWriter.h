@@ -1,4 +1,5 @@
-// Writes interleaved float frames to a WAV or FLAC file through libsndfile.
+// Writes interleaved float frames to a WAV or FLAC file through libsndfile,
+// or to a WAV file of our own making where libsndfile is absent (Windows).
 #pragma once
 
 #include <cstdint>
@@ -6,8 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-
-struct sf_private_tag;
 
 namespace zvx::render {
 
@@ -33,8 +32,9 @@ class SoundFileWriter {
   bool close(std::string& error);
 
  private:
-  explicit SoundFileWriter(sf_private_tag* file) : file_(file) {}
-  sf_private_tag* file_;
+  class Stream;  // the open file, as the build writes it
+  explicit SoundFileWriter(std::unique_ptr<Stream> stream);
+  std::unique_ptr<Stream> stream_;
 };
 
 }  // namespace zvx::render

@@ -18,7 +18,12 @@
 #include "tools/zvx-render/SoundFileWriter.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -58,8 +63,15 @@ int fail(const std::string& message) {
 std::vector<std::filesystem::path> defaultModuleCandidates() {
   std::vector<std::filesystem::path> candidates;
   if (*ZVX_DEFAULT_MODULE) candidates.emplace_back(ZVX_DEFAULT_MODULE);
+  std::filesystem::path self;
+#ifdef _WIN32
+  char name[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, name, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) self = std::string(name, length);
+#else
   std::error_code ignored;
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+  self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+#endif
   if (!self.empty()) candidates.push_back(self.parent_path() / kModuleFile);
 #ifndef _WIN32
   if (const char* home = std::getenv("HOME"); home && *home)

@@ -1,0 +1,126 @@
+// ZVX under a host's three threads at once, headless: the audio thread plays
+// random MIDI with learned controllers; an automation thread moves random
+// parameters, switches programs and loads chunks; the GUI thread opens,
+// idles, drags in and closes the editor. Nothing may race or break (the
+// sanitizer job runs this under ThreadSanitizer for ZVX_STRESS_SECONDS).
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "tests/support/TestSupport.h"
+#include "tools/testhost/HeadlessEditor.h"
+
+namespace zvx::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::chrono::seconds stressDuration() {
+  const char* wanted = std::getenv("ZVX_STRESS_SECONDS");
+  return std::chrono::seconds(wanted ? std::max(1, std::atoi(wanted)) : 2);
+}
+
+// BDTone, SDDecay, HHTone, Volume, CPTone and the SD sample menu by controllers 20 to 25.
+const std::vector<std::pair<int, int>> kBindings = {{2, 20}, {15, 21}, {27, 22}, {0, 23}, {39, 24}, {53, 25}};
+
+void writeLearnMap(const std::filesystem::path& file) {
+  std::vector<unsigned char> bytes(4 * 83, 0xFF);
+  for (const auto& [parameter, controller] : kBindings)
+    for (int i = 0; i < 4; ++i)
+      bytes[static_cast<std::size_t>(4 * parameter + i)] = static_cast<unsigned char>(controller >> (8 * i));
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<unsigned char> chunkOf(testhost::Plugin& plugin, int index) {
+  void* data = nullptr;
+  const VstIntPtr size = plugin.dispatch(effGetChunk, index, 0, &data);
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  return size > 0 ? std::vector<unsigned char>(bytes, bytes + size) : std::vector<unsigned char>();
+}
+
+TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
+  TempDocuments documents;
+  documents.installDefaultData(ZVX_BUILT_DATA);
+  writeLearnMap(documents.dataFolder() / "Pluginccmap.bin");
+  auto zvx = createZvx();
+  ASSERT_TRUE(zvx);
+  zvx->start(44100.0f, 256);
+  // Chunks taken before the threads start; the automation thread loads them.
+  const std::vector<unsigned char> bank = chunkOf(*zvx, 0), preset = chunkOf(*zvx, 1);
+  ASSERT_FALSE(bank.empty());
+
+  std::atomic<bool> stop{false};
+  std::atomic<int> blocks{0}, changes{0}, opens{0};
+  std::atomic<bool> finite{true};
+  std::atomic<float> loudest{0.0f};
+  std::thread audio([&] {
+    std::mt19937 random(1);
+    for (int block = 0; !stop; ++block) {
+      std::vector<VstMidiEvent> events;
+      if (block % 4 == 0) events.push_back(noteOn(static_cast<int>(random() % 256), 29 + static_cast<int>(random() % 18), 1 + static_cast<int>(random() % 127), static_cast<int>(random() % 16)));
+      if (block % 3 == 0) events.push_back(controller(static_cast<int>(random() % 256), kBindings[random() % kBindings.size()].second, static_cast<int>(random() % 128)));
+      if (block % 97 == 0) events.push_back(controller(0, 123, 0));
+      const auto out = zvx->render(256, 256, events);
+      for (const auto& channel : out)
+        for (float sample : channel) {
+          if (!std::isfinite(sample)) finite = false;
+          loudest = std::max(loudest.load(), std::fabs(sample));
+        }
+      blocks = block + 1;
+    }
+  });
+  std::thread automation([&] {
+    std::mt19937 random(2);
+    while (!stop) {
+      switch (random() % 8) {
+        case 0: zvx->dispatch(effSetProgram, 0, static_cast<VstIntPtr>(random() % 128)); break;
+        case 1: {
+          std::vector<unsigned char> copy = random() % 2 ? bank : preset;
+          zvx->dispatch(effSetChunk, copy.size() == bank.size() ? 0 : 1, static_cast<VstIntPtr>(copy.size()), copy.data());
+          break;
+        }
+        case 2: chunkOf(*zvx, static_cast<int>(random() % 2)); break;
+        default:
+          zvx->setParameter(static_cast<int>(random() % 83), static_cast<float>(random() % 1001) / 1000.0f);
+      }
+      ++changes;
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+  // The GUI thread: the editor opened, idled with drags on its knobs, closed.
+  testhost::HeadlessEditor editor(*zvx);
+  const auto end = std::chrono::steady_clock::now() + stressDuration();
+  std::mt19937 random(3);
+  while (std::chrono::steady_clock::now() < end) {
+    ASSERT_TRUE(editor.open());
+    ++opens;
+    for (int idle = 0; idle < 20; ++idle) {
+      if (idle % 5 == 2) {
+        const int x = 30 + static_cast<int>(random() % 700), y = 60 + static_cast<int>(random() % 300);
+        editor.drag(x, y, x, y - 20 + static_cast<int>(random() % 40), 4);
+      } else {
+        editor.idle();
+      }
+      std::this_thread::sleep_for(3ms);
+    }
+    editor.close();
+  }
+  stop = true;
+  audio.join();
+  automation.join();
+  EXPECT_TRUE(finite.load());
+  EXPECT_GT(blocks.load(), 10);
+  EXPECT_GT(changes.load(), 10);
+  EXPECT_GT(opens.load(), 0);
+  EXPECT_GT(loudest.load(), 0.001f);
+}
+
+}  // namespace
+}  // namespace zvx::test
