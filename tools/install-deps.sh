@@ -11,6 +11,7 @@ packages=(
   libfreetype-dev fonts-dejavu-core
   libx11-dev libxtst-dev xvfb xauth
   clang libclang-rt-14-dev
+  locales
 )
 
 missing=()

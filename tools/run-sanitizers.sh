@@ -1,27 +1,34 @@
 #!/usr/bin/env bash
-# Builds the editor window tests with a sanitizer and runs them on a private
-# Xvfb: under AddressSanitizer with leak checking, every window test (editors
-# opened and closed a hundred times and more); under ThreadSanitizer, ZVX's
-# editor in a window for 20 seconds while the audio thread plays and learned
-# controllers move parameters. Any report fails the run.
+# The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer
+# (leak checking on; any report fails its test), then the concurrency tests
+# under ThreadSanitizer for 20 seconds each: headless, the audio, automation
+# and editor threads at once; in a window on a private Xvfb, ZVX's editor
+# while the audio thread plays and learned controllers move parameters.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# sanitize BUILD-DIR FLAG: a tree of its own with the window tests built.
-sanitize() {
-  local build=$1 flags="-fsanitize=$2 -fno-omit-frame-pointer"
+# configure BUILD-DIR SANITIZERS: a tree of its own built with them.
+configure() {
+  local build=$1 flags="-fsanitize=$2 -fno-omit-frame-pointer -fno-sanitize-recover=all"
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZVX_BUILD_BENCH=OFF \
     -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_C_FLAGS="$flags" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=$2" -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=$2" \
     -DCMAKE_MODULE_LINKER_FLAGS="-fsanitize=$2" >/dev/null
-  cmake --build "$build" --target x11_tests -j"$(nproc)"
 }
+jobs=$(nproc)
 
-sanitize "${ASAN_BUILD:-build-asan}" address
-echo "asan: editor windows"
-ASAN_OPTIONS=detect_leaks=1 "${ASAN_BUILD:-build-asan}/tests/x11_tests" --gtest_brief=1
+asan=${ASAN_BUILD:-build-asan}
+configure "$asan" address,undefined
+cmake --build "$asan" -j"$jobs"
+echo "asan+ubsan: the whole test suite"
+(cd "$asan" && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure -j"$jobs" --timeout 1200)
 
-sanitize "${TSAN_BUILD:-build-tsan}" thread
+tsan=${TSAN_BUILD:-build-tsan}
+configure "$tsan" thread
+cmake --build "$tsan" --target concurrency_tests x11_tests -j"$jobs"
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ZVX_STRESS_SECONDS=20
+echo "tsan: audio, automation and editor threads at once"
+"$tsan/tests/concurrency_tests" --gtest_brief=1
 echo "tsan: the ZVX editor in a window while audio and learned controllers run"
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ZVX_STRESS_SECONDS=20 \
-  "${TSAN_BUILD:-build-tsan}/tests/x11_tests" --gtest_brief=1 --gtest_filter='*ZvxEditorInAWindow*'
+"$tsan/tests/x11_tests" --gtest_brief=1 --gtest_filter='*ZvxEditorInAWindow*'

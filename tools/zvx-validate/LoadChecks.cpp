@@ -78,6 +78,12 @@ DynamicInfo readDynamic(const std::string& path) {
   return info;
 }
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitizerBuild = true;
+#else
+constexpr bool kSanitizerBuild = false;
+#endif
+
 // Libraries a host can be expected to have and share safely, with what an
 // X11 editor needs for windows, text and images.
 bool allowedLibrary(const std::string& soname) {
@@ -87,6 +93,12 @@ bool allowedLibrary(const std::string& soname) {
                                          "libpng16.so", "libz.so",      "libfontconfig.so", "ld-linux"};
   for (const char* prefix : kAllowed)
     if (soname.rfind(prefix, 0) == 0) return true;
+  // A validator built with a sanitizer checks modules built with it, which
+  // only such a host can load anyway.
+  static const char* const kSanitizers[] = {"libasan.so", "libubsan.so", "libtsan.so"};
+  if (kSanitizerBuild)
+    for (const char* prefix : kSanitizers)
+      if (soname.rfind(prefix, 0) == 0) return true;
   return false;
 }
 
