@@ -1,15 +1,17 @@
 # The two commands users need: `make run` and `make test`.
 BUILD ?= build
+WIN_BUILD ?= build-win
+MINGW_CXX ?= x86_64-w64-mingw32-g++-posix
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 VST_DIR ?= $(HOME)/.vst
 
-.PHONY: run test deps configure build install bench picture clean
+.PHONY: run test deps configure build install bench picture clean windows windows-if-tools
 
 deps:
 	@tools/install-deps.sh
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DZVX_WINDOWS_BUILD=$(abspath $(WIN_BUILD))
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
@@ -26,8 +28,23 @@ install: build
 run: install
 	$(BUILD)/tools/zvx-render --quiet --plugin "$(VST_DIR)/ZVX.so" --program 0 -o "$(CURDIR)/demo.wav"
 
-test: build
+test: build windows-if-tools
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# ZVX.dll, zvx-render.exe and the Windows tests, cross-built with mingw-w64;
+# the wine_tests of `make test` run them under wine.
+windows:
+	@command -v $(MINGW_CXX) >/dev/null || { echo "make windows needs $(MINGW_CXX) (Debian: g++-mingw-w64-x86-64-posix)" >&2; exit 1; }
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WIN_BUILD) -j$(JOBS)
+
+# `make test` builds the Windows tree only where its tests can run.
+windows-if-tools:
+	@if command -v $(MINGW_CXX) >/dev/null && command -v wine >/dev/null; then \
+	  $(MAKE) --no-print-directory windows; \
+	else \
+	  echo "note: $(MINGW_CXX) or wine is not installed: the Windows build and its wine tests are skipped"; \
+	fi
 
 # The README's picture of the editor, drawn headless from a fresh default data
 # folder; editor_tests compares the editor with it.
@@ -40,4 +57,4 @@ bench: build
 	$(BUILD)/bench/zvx_bench
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WIN_BUILD)

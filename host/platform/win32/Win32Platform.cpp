@@ -1,0 +1,63 @@
+// Windows side of the platform contract: the documents folder from the
+// registry, folders through FindFirstFileA/CreateDirectoryA, and MessageBoxA.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstring>
+
+#include "host/platform/Platform.h"
+
+namespace zvx::platform {
+namespace {
+
+constexpr const char* kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr const char* kDocumentsValue = "Personal";
+// The value holds at most this many bytes, terminator included.
+constexpr DWORD kValueCapacity = 256;
+
+UINT iconFlag(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Error:
+      return MB_ICONERROR;
+    case MessageIcon::Warning:
+      return MB_ICONWARNING;
+    case MessageIcon::Information:
+      return MB_ICONINFORMATION;
+    case MessageIcon::None:
+      break;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::optional<std::string> nativeDocumentsFolder() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+  char value[kValueCapacity] = {};
+  DWORD size = sizeof value;
+  DWORD type = 0;
+  const LONG result = RegQueryValueExA(key, kDocumentsValue, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS) return std::nullopt;
+  // Only a string names a folder; a value stored without its terminator is
+  // read up to its own length and no further.
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+  return std::string(value, strnlen(value, size));
+}
+
+bool folderExists(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+bool createFolder(const std::string& folder) { return CreateDirectoryA(folder.c_str(), nullptr) != 0; }
+
+void showNativeMessage(const Message& message) {
+  MessageBoxA(nullptr, message.text.c_str(), message.caption.c_str(), MB_OK | iconFlag(message.icon));
+}
+
+}  // namespace zvx::platform
