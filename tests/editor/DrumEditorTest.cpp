@@ -1,15 +1,6 @@
 // The instrument's editor end to end: the built module, its editor opened
 // without a window and driven through the headless protocol, on the default
 // skin (or small skins of the test's own) in a temporary data folder.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
 #include "host/gui/image/ImageFile.h"
 #include "host/gui/image/PngCodec.h"
@@ -19,33 +10,16 @@
 namespace zvx::test {
 namespace {
 
-namespace fs = std::filesystem;
 using testhost::HeadlessEditor;
 using testhost::Picture;
 
 constexpr int kBDTone = 2, kBDDecay = 3, kBDMenu = 52;
 constexpr int kSnareOutput = 3, kBassDrumOutput = 2;
 
-std::vector<VstInt32> editCalls(const testhost::Plugin& plugin, VstInt32 index) {
-  std::vector<VstInt32> opcodes;
-  for (const testhost::HostCall& call : plugin.calls())
-    if (call.index == index &&
-        (call.opcode == audioMasterBeginEdit || call.opcode == audioMasterEndEdit || call.opcode == audioMasterAutomate))
-      opcodes.push_back(call.opcode);
-  return opcodes;
-}
-
-int countLines(const std::string& text, const std::string& prefix) {
-  std::istringstream lines(text);
-  int count = 0;
-  for (std::string line; std::getline(lines, line);) count += line.rfind(prefix, 0) == 0;
-  return count;
-}
-
-double peak(const std::vector<float>& samples) {
-  double most = 0;
-  for (float s : samples) most = std::max(most, std::fabs(static_cast<double>(s)));
-  return most;
+// The editor's records of the sound wizard.
+long wizardLines(const std::string& described) {
+  const std::vector<std::string> lines = linesOf(described);
+  return std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return line.rfind("wizard ", 0) == 0; });
 }
 
 class DrumEditorTest : public ::testing::Test {
@@ -56,9 +30,8 @@ class DrumEditorTest : public ::testing::Test {
   }
   // A plug-in on whatever skin the data folder holds, and its editor.
   void start() {
-    plugin_ = createZvx();
+    plugin_ = startZvx();
     ASSERT_TRUE(plugin_);
-    plugin_->start();
     editor_ = std::make_unique<HeadlessEditor>(*plugin_);
   }
   void TearDown() override {
@@ -86,7 +59,11 @@ class DrumEditorTest : public ::testing::Test {
     const std::size_t start = all.find("text=\"", at) + 6;
     return all.substr(start, all.find('"', start) - start);
   }
-  void rightClick(int x, int y) { editor_->click(x, y, HeadlessEditor::kRight); }
+  // A right click on the control in `rect`, choosing `answer` from its (learn) menu.
+  void rightClick(const testhost::ViewRect& rect, const std::vector<int>& answer) {
+    editor_->answerMenu(answer);
+    editor_->click(rect.centreX(), rect.centreY(), HeadlessEditor::kRight);
+  }
 
   TempDocuments documents_;
   std::unique_ptr<testhost::Plugin> plugin_;
@@ -110,7 +87,7 @@ TEST_F(DrumEditorTest, DraggingAKnobAutomatesItsParameterAndHostChangesMoveTheKn
   editor_->answerMenu({});
   const float turned = plugin_->getParameter(kBDTone);
   editor_->drag(knob.centreX(), knob.centreY(), knob.centreX(), knob.centreY() - 50, 8, 0);
-  rightClick(knob.centreX(), knob.centreY());
+  editor_->click(knob.centreX(), knob.centreY(), HeadlessEditor::kRight);
   EXPECT_NEAR(plugin_->getParameter(kBDTone), std::min(turned + 0.25f, 1.0f), 0.01f);
 
   // The host's own change shows at the next idle, from this thread or another.
@@ -140,36 +117,30 @@ TEST_F(DrumEditorTest, MidiLearnBindsTheNextControllerAndForgetsOnlyThatBinding)
   const auto tone = rectOf("CAnimKnob", kBDTone);
   const auto decay = rectOf("CAnimKnob", kBDDecay);
 
-  editor_->answerMenu({0});
-  rightClick(tone.centreX(), tone.centreY());
+  rightClick(tone, {0});
   EXPECT_EQ(editor_->lastMenu(), "[ ] MidiLearn\n");
   plugin_->render(64, 64, {controller(0, 74, 127)});
   EXPECT_FLOAT_EQ(plugin_->getParameter(kBDTone), 1.0f) << "the learning message moves the parameter";
 
   // Arming one parameter and then another binds only the last.
-  editor_->answerMenu({0});
-  rightClick(tone.centreX(), tone.centreY());
-  editor_->answerMenu({0});
-  rightClick(decay.centreX(), decay.centreY());
+  rightClick(tone, {0});
+  rightClick(decay, {0});
   EXPECT_EQ(editor_->lastMenu(), "[ ] MidiLearn\n");
   plugin_->render(64, 64, {controller(0, 74, 0)});
   EXPECT_FLOAT_EQ(plugin_->getParameter(kBDTone), 0.0f);
   EXPECT_FLOAT_EQ(plugin_->getParameter(kBDDecay), 0.0f);
 
   // The menu now offers to forget 74; forgetting leaves BDDecay bound.
-  editor_->answerMenu({1});
-  rightClick(tone.centreX(), tone.centreY());
+  rightClick(tone, {1});
   EXPECT_EQ(editor_->lastMenu(), "[ ] MidiLearn\n[ ] Forget CC 74\n");
   plugin_->render(64, 64, {controller(0, 74, 127)});
   EXPECT_FLOAT_EQ(plugin_->getParameter(kBDTone), 0.0f);
   EXPECT_FLOAT_EQ(plugin_->getParameter(kBDDecay), 1.0f);
-  editor_->answerMenu({});
-  rightClick(tone.centreX(), tone.centreY());
+  rightClick(tone, {});
   EXPECT_EQ(editor_->lastMenu(), "[ ] MidiLearn\n");
 
   // An armed parameter does not outlive the editor's window.
-  editor_->answerMenu({0});
-  rightClick(tone.centreX(), tone.centreY());
+  rightClick(tone, {0});
   editor_->close();
   plugin_->render(64, 64, {controller(0, 20, 127)});
   EXPECT_FLOAT_EQ(plugin_->getParameter(kBDTone), 0.0f);
@@ -181,15 +152,14 @@ TEST_F(DrumEditorTest, MidiLearnBindsTheNextControllerAndForgetsOnlyThatBinding)
 TEST_F(DrumEditorTest, WizardEntryAppliesItsSettingsAndTheMenuReturnsToItsFirstEntry) {
   open();
   const std::string built = editor_->describe();
-  const int records = countLines(built, "wizard ");
+  const long records = wizardLines(built);
   ASSERT_GT(records, 12 * 3);
   // "Long 808 tail" is entry 2: BD sample, tone, decay, pitch, gain, sync.
   const auto wizard = rectOf("COptionMenu", 1000);
   editor_->answerMenu({2});
   editor_->click(wizard.centreX(), wizard.centreY());
-  std::istringstream lines(built);
   int applied = 0;
-  for (std::string line; std::getline(lines, line);) {
+  for (const std::string& line : linesOf(built)) {
     int menu, preset, parameter;
     float value;
     if (std::sscanf(line.c_str(), "wizard %d preset %d parameter %d value %f", &menu, &preset, &parameter, &value) == 4 &&
@@ -204,26 +174,21 @@ TEST_F(DrumEditorTest, WizardEntryAppliesItsSettingsAndTheMenuReturnsToItsFirstE
   // Reopening builds the records afresh, not twice.
   editor_->close();
   open();
-  EXPECT_EQ(countLines(editor_->describe(), "wizard "), records);
+  EXPECT_EQ(wizardLines(editor_->describe()), records);
 }
 
 TEST_F(DrumEditorTest, NotesLightTheirVoiceForItsNumberOfIdleCallsAndPadsPlayTheirVoice) {
   open();
+  // How many idle calls in a row show the light of `tag` on.
+  const auto idlesLit = [&](long tag) {
+    int calls = 0;
+    for (editor_->idle(); valueOf("COnOffButton", tag) == 1.0f && calls < 20; editor_->idle()) ++calls;
+    return calls;
+  };
   plugin_->render(256, 256, {noteOn(0, 36)});
-  editor_->idle();
-  EXPECT_EQ(valueOf("COnOffButton", 99), 1.0f);
-  editor_->idle();
-  EXPECT_EQ(valueOf("COnOffButton", 99), 1.0f);
-  editor_->idle();
-  EXPECT_EQ(valueOf("COnOffButton", 99), 0.0f);
-
+  EXPECT_EQ(idlesLit(99), 2);
   plugin_->render(256, 256, {noteOn(0, 42)});
-  for (int call = 1; call <= 6; ++call) {
-    editor_->idle();
-    EXPECT_EQ(valueOf("COnOffButton", 101), 1.0f) << "idle " << call;
-  }
-  editor_->idle();
-  EXPECT_EQ(valueOf("COnOffButton", 101), 0.0f);
+  EXPECT_EQ(idlesLit(101), 6);
 
   // The snare's pad: the snare sounds, the bass drum does not, and its light goes on.
   plugin_->render(44100);
@@ -241,15 +206,13 @@ TEST_F(DrumEditorTest, DefaultSkinOpensWithoutAMessageAndLooksAsReviewed) {
   open();
   EXPECT_TRUE(capture.messages().empty());
   const Picture picture = editor_->picture();
-  ASSERT_EQ(picture.width, 800);
-  ASSERT_EQ(picture.height, 500);
+  ASSERT_TRUE(picture.width == 800 && picture.height == 500);
   gui::Surface shot(picture.width, picture.height);
   std::copy(picture.pixels.begin(), picture.pixels.end(), shot.data());
   gui::PngCodec::writeFile(shot, ZVX_EDITOR_PICTURE);
 
   const gui::Surface reference = gui::ImageFile::load(ZVX_EDITOR_REFERENCE);
-  ASSERT_EQ(reference.width(), 800) << "the reviewed picture " << ZVX_EDITOR_REFERENCE;
-  ASSERT_EQ(reference.height(), 500);
+  ASSERT_TRUE(reference.width() == 800 && reference.height() == 500) << "the reviewed picture " << ZVX_EDITOR_REFERENCE;
   int worst = 0, off = 0;
   for (int y = 0; y < 500; ++y)
     for (int x = 0; x < 800; ++x) {

@@ -1,14 +1,9 @@
 // The voices, heard on the module's outputs.
-#include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "tests/support/TestSupport.h"
 
-namespace zvx {
+namespace zvx::test {
 namespace {
-
-using namespace zvx::test;
 
 constexpr int kLeft = 0, kRight = 1, kBD = 2, kSD = 3, kHH = 4, kCP = 5;
 const Settings kSynthBD = {{10, 0.0f}};
@@ -190,4 +185,4 @@ TEST(DrumVoicesTest, RateToldAfterConstructionMatchesRateKnownAtConstruction) {
 }
 
 }  // namespace
-}  // namespace zvx
+}  // namespace zvx::test

@@ -1,14 +1,9 @@
 // The sampled layer, heard on the module's voice outputs.
-#include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "tests/support/TestSupport.h"
 
-namespace zvx {
+namespace zvx::test {
 namespace {
-
-using namespace zvx::test;
 
 constexpr int kBD = 2, kCP = 5;
 
@@ -117,4 +112,4 @@ TEST(PcmLayerTest, ClapStopsAtHalfTheBuffer) {
 }
 
 }  // namespace
-}  // namespace zvx
+}  // namespace zvx::test

@@ -9,25 +9,18 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <thread>
 
 namespace zvx::test {
 namespace {
 
-constexpr int kStartTimeoutMs = 15000;
-
 std::string findOnPath(const std::string& program) {
   const char* path = std::getenv("PATH");
-  std::string folders = path && *path ? path : "/usr/bin:/bin";
-  std::size_t start = 0;
-  while (start <= folders.size()) {
-    std::size_t end = folders.find(':', start);
-    if (end == std::string::npos) end = folders.size();
-    const std::string candidate = folders.substr(start, end - start) + "/" + program;
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
+  std::istringstream folders(path && *path ? path : "/usr/bin:/bin");
+  for (std::string folder; std::getline(folders, folder, ':');)
+    if (access((folder + "/" + program).c_str(), X_OK) == 0) return folder + "/" + program;
   return {};
 }
 
@@ -37,13 +30,9 @@ bool XvfbServer::installed() { return !findOnPath("Xvfb").empty(); }
 
 XvfbServer::XvfbServer(const std::string& screen) {
   const std::string program = findOnPath("Xvfb");
-  if (program.empty()) {
-    error_ = "Xvfb is not installed";
-    return;
-  }
   int channel[2];
-  if (pipe(channel) != 0) {
-    error_ = "cannot make a pipe";
+  if (program.empty() || pipe(channel) != 0) {
+    error_ = program.empty() ? "Xvfb is not installed" : "cannot make a pipe";
     return;
   }
   const pid_t parent = getpid();
@@ -64,32 +53,26 @@ XvfbServer::XvfbServer(const std::string& screen) {
     _exit(127);
   }
   close(channel[1]);
-  if (pid_ < 0) {
-    close(channel[0]);
-    error_ = "cannot fork";
-    return;
-  }
   // Xvfb writes the display number once it accepts connections.
   std::string number;
-  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
-  while (std::chrono::steady_clock::now() < giveUp) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  for (char c = 0; pid_ > 0 && std::chrono::steady_clock::now() < giveUp;) {
     pollfd fd{channel[0], POLLIN, 0};
     if (poll(&fd, 1, 100) <= 0) continue;
-    char c = 0;
-    const ssize_t got = read(channel[0], &c, 1);
-    if (got <= 0) break;
-    if (c == '\n') break;
+    if (read(channel[0], &c, 1) <= 0 || c == '\n') break;
     number += c;
   }
   close(channel[0]);
-  if (number.empty()) {
-    error_ = "Xvfb did not start";
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
+  if (pid_ > 0 && !number.empty()) {
+    display_ = ":" + number;
     return;
   }
-  display_ = ":" + number;
+  error_ = pid_ < 0 ? "cannot fork" : "Xvfb did not start";
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  pid_ = -1;
 }
 
 XvfbServer::~XvfbServer() {

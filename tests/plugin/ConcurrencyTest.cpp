@@ -3,15 +3,8 @@
 // parameters, switches programs and loads chunks; the GUI thread opens,
 // idles, drags in and closes the editor. Nothing may race or break (the
 // sanitizer job runs this under ThreadSanitizer for ZVX_STRESS_SECONDS).
-#include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <cmath>
-#include <cstdlib>
-#include <fstream>
 #include <random>
-#include <thread>
 
 #include "tests/support/TestSupport.h"
 #include "tools/testhost/HeadlessEditor.h"
@@ -21,37 +14,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::chrono::seconds stressDuration() {
-  const char* wanted = std::getenv("ZVX_STRESS_SECONDS");
-  return std::chrono::seconds(wanted ? std::max(1, std::atoi(wanted)) : 2);
-}
-
 // BDTone, SDDecay, HHTone, Volume, CPTone and the SD sample menu by controllers 20 to 25.
 const std::vector<std::pair<int, int>> kBindings = {{2, 20}, {15, 21}, {27, 22}, {0, 23}, {39, 24}, {53, 25}};
-
-void writeLearnMap(const std::filesystem::path& file) {
-  std::vector<unsigned char> bytes(4 * 83, 0xFF);
-  for (const auto& [parameter, controller] : kBindings)
-    for (int i = 0; i < 4; ++i)
-      bytes[static_cast<std::size_t>(4 * parameter + i)] = static_cast<unsigned char>(controller >> (8 * i));
-  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<unsigned char> chunkOf(testhost::Plugin& plugin, int index) {
-  void* data = nullptr;
-  const VstIntPtr size = plugin.dispatch(effGetChunk, index, 0, &data);
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  return size > 0 ? std::vector<unsigned char>(bytes, bytes + size) : std::vector<unsigned char>();
-}
 
 TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
   TempDocuments documents;
   documents.installDefaultData(ZVX_BUILT_DATA);
-  writeLearnMap(documents.dataFolder() / "Pluginccmap.bin");
-  auto zvx = createZvx();
+  documents.writeFile("Pluginccmap.bin", learnMapFile(kBindings));
+  auto zvx = startZvx({}, {}, 256);
   ASSERT_TRUE(zvx);
-  zvx->start(44100.0f, 256);
   // Chunks taken before the threads start; the automation thread loads them.
   const std::vector<unsigned char> bank = chunkOf(*zvx, 0), preset = chunkOf(*zvx, 1);
   ASSERT_FALSE(bank.empty());

@@ -1,15 +1,11 @@
 // What zvx-validate found and the module now does right: parameter questions
 // about parameters that do not exist, chunks that could not have come from
 // us, subnormal output, and texts under a host locale with a decimal comma.
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
 #include <clocale>
-#include <cmath>
-#include <cstring>
-#include <filesystem>
 
 #include "engine/Parameters.h"
 #include "host/gui/CParamDisplay.h"
@@ -35,13 +31,6 @@ TEST(HostRobustnessTest, QuestionsAboutParametersThatDoNotExistAnswerZero) {
   }
 }
 
-std::vector<unsigned char> chunk(testhost::Plugin& plugin, int index) {
-  void* data = nullptr;
-  const VstIntPtr size = plugin.dispatch(effGetChunk, index, 0, &data);
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  return std::vector<unsigned char>(bytes, bytes + size);
-}
-
 void putFloat(std::vector<unsigned char>& bytes, std::size_t offset, float value) {
   std::memcpy(bytes.data() + offset, &value, 4);
 }
@@ -56,10 +45,9 @@ bool allFinite(const std::vector<Channel>& channels) {
 constexpr std::size_t kProgramsOffset = 83 * 36, kProgramSize = 356;
 
 TEST(HostRobustnessTest, BankChunkWithANonFiniteValueIsRefusedAndPlayingStaysFinite) {
-  auto zvx = createZvx();
+  auto zvx = startZvx();
   ASSERT_TRUE(zvx);
-  zvx->start();
-  const std::vector<unsigned char> before = chunk(*zvx, 0);
+  const std::vector<unsigned char> before = chunkOf(*zvx, 0);
   ASSERT_EQ(before.size(), 48556u);
 
   // Volume unclamped and NaN in program 0: taken, it would silence ZVX with NaN for good.
@@ -71,7 +59,7 @@ TEST(HostRobustnessTest, BankChunkWithANonFiniteValueIsRefusedAndPlayingStaysFin
   for (std::vector<unsigned char>* bank : {&poisoned, &infinite}) {
     MessageCapture capture;
     EXPECT_EQ(zvx->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bank->size()), bank->data()), 1);
-    EXPECT_EQ(chunk(*zvx, 0), before);
+    EXPECT_EQ(chunkOf(*zvx, 0), before);
     EXPECT_EQ(capture.messages(), (std::vector<ShownMessage>{{"none", "Error!", "Can't load bank, wrong file size!"}}));
   }
   const auto out = zvx->render(8192, 512, {noteOn(0, 36), noteOn(0, 38)});
@@ -83,13 +71,13 @@ TEST(HostRobustnessTest, BankChunkWithANonFiniteValueIsRefusedAndPlayingStaysFin
   putFloat(changed, kProgramsOffset + 24 + 4 * param::kBDTone, 0.25f);
   changed[36 * param::kBDTone + 1] = 1;
   zvx->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(changed.size()), changed.data());
-  EXPECT_EQ(chunk(*zvx, 0), changed);
+  EXPECT_EQ(chunkOf(*zvx, 0), changed);
 }
 
 TEST(HostRobustnessTest, ProgramChunkWithANonFiniteValueIsRefusedAndANameAloneIsTaken) {
   auto zvx = createZvx();
   ASSERT_TRUE(zvx);
-  const std::vector<unsigned char> before = chunk(*zvx, 1);
+  const std::vector<unsigned char> before = chunkOf(*zvx, 1);
   ASSERT_EQ(before.size(), kProgramSize);
   std::vector<unsigned char> poisoned = before;
   putFloat(poisoned, 24 + 4 * 3, -std::nanf(""));
@@ -98,7 +86,7 @@ TEST(HostRobustnessTest, ProgramChunkWithANonFiniteValueIsRefusedAndANameAloneIs
     zvx->dispatch(effSetChunk, 1, static_cast<VstIntPtr>(poisoned.size()), poisoned.data());
     EXPECT_EQ(capture.messages(), (std::vector<ShownMessage>{{"none", "Error!", "Can't load preset, wrong file size!"}}));
   }
-  EXPECT_EQ(chunk(*zvx, 1), before);
+  EXPECT_EQ(chunkOf(*zvx, 1), before);
   std::vector<unsigned char> name(24, 0);
   std::memcpy(name.data(), "Renamed", 7);
   zvx->dispatch(effSetChunk, 1, 24, name.data());
@@ -106,9 +94,8 @@ TEST(HostRobustnessTest, ProgramChunkWithANonFiniteValueIsRefusedAndANameAloneIs
 }
 
 TEST(HostRobustnessTest, TinySettingsGiveNoSubnormalOutput) {
-  auto zvx = createZvx();
+  auto zvx = startZvx();
   ASSERT_TRUE(zvx);
-  zvx->start();
   zvx->setParameter(param::kVolume, 2e-38f);  // a normal number; times a sample, subnormal
   const auto out = zvx->render(16384, 256, {noteOn(0, 36), noteOn(0, 38), noteOn(0, 42), noteOn(0, 39)});
   long subnormal = 0, nonZero = 0;

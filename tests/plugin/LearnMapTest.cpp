@@ -1,22 +1,11 @@
 // The MIDI-learn map: its file, its bindings, and one table per process.
-#include <gtest/gtest.h>
-
 
 #include "tests/support/TestSupport.h"
 
-namespace zvx {
+namespace zvx::test {
 namespace {
 
-using namespace zvx::test;
 using Bytes = std::vector<unsigned char>;
-
-Bytes mapFile(const std::vector<std::pair<int, std::int32_t>>& bindings, std::size_t size = 332) {
-  Bytes bytes(332, 0xFF);
-  for (const auto& [parameter, controller] : bindings)
-    for (int b = 0; b < 4; ++b) bytes[4 * parameter + b] = static_cast<unsigned char>(controller >> (8 * b));
-  bytes.resize(size);
-  return bytes;
-}
 
 // Moves every controller 0 to 127 to 1.0 and reports which parameters followed.
 std::vector<int> boundParameters(testhost::Plugin& zvx) {
@@ -35,30 +24,26 @@ std::vector<int> boundParameters(testhost::Plugin& zvx) {
 TEST(LearnMapTest, NoFileAndAFileOfMinusOnesBindNothing) {
   TempDocuments docs;
   {
-    auto zvx = createZvx();
-    zvx->start();
+    auto zvx = startZvx();
     EXPECT_TRUE(boundParameters(*zvx).empty());
   }
   // The destructor wrote the (empty) map.
   EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), Bytes(332, 0xFF));
-  auto again = createZvx();
-  again->start();
+  auto again = startZvx();
   EXPECT_TRUE(boundParameters(*again).empty());
 }
 
 TEST(LearnMapTest, ShortFileBindsOnlyWhatItHolds) {
   TempDocuments docs;
-  docs.writeFile("Pluginccmap.bin", mapFile({{0, 10}, {1, 11}}, 8));
-  auto zvx = createZvx();
-  zvx->start();
+  docs.writeFile("Pluginccmap.bin", learnMapFile({{0, 10}, {1, 11}}, 8));
+  auto zvx = startZvx();
   EXPECT_EQ(boundParameters(*zvx), (std::vector<int>{0, 1}));
 }
 
 TEST(LearnMapTest, OneControllerMovesEveryParameterBoundToIt) {
   TempDocuments docs;
-  docs.writeFile("Pluginccmap.bin", mapFile({{6, 7}, {18, 7}}));
-  auto zvx = createZvx();
-  zvx->start();
+  docs.writeFile("Pluginccmap.bin", learnMapFile({{6, 7}, {18, 7}}));
+  auto zvx = startZvx();
   zvx->render(64, 64, {controller(10, 7, 64)});
   EXPECT_FLOAT_EQ(zvx->getParameter(6), 64.0f / 127.0f);
   EXPECT_FLOAT_EQ(zvx->getParameter(18), 64.0f / 127.0f);
@@ -69,14 +54,12 @@ TEST(LearnMapTest, OneControllerMovesEveryParameterBoundToIt) {
 
 TEST(LearnMapTest, InstancesShareOneTableAndTheLastOneWritesIt) {
   TempDocuments docs;
-  docs.writeFile("Pluginccmap.bin", mapFile({{2, 74}}));
-  auto first = createZvx();
-  first->start();
+  docs.writeFile("Pluginccmap.bin", learnMapFile({{2, 74}}));
+  auto first = startZvx();
   // The file changes under the running instance; a second instance uses the
   // live table and does not read the older file over it.
-  docs.writeFile("Pluginccmap.bin", mapFile({}));
-  auto second = createZvx();
-  second->start();
+  docs.writeFile("Pluginccmap.bin", learnMapFile({}));
+  auto second = startZvx();
   second->render(64, 64, {controller(0, 74, 127)});
   EXPECT_EQ(second->getParameter(2), 1.0f);
   first->render(64, 64, {controller(0, 74, 0)});
@@ -87,8 +70,8 @@ TEST(LearnMapTest, InstancesShareOneTableAndTheLastOneWritesIt) {
   ASSERT_EQ(afterFirst.size(), 332u);
   EXPECT_EQ(Bytes(afterFirst.begin() + 8, afterFirst.begin() + 12), (Bytes{74, 0, 0, 0}));
   second.reset();
-  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), mapFile({{2, 74}}));
+  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), learnMapFile({{2, 74}}));
 }
 
 }  // namespace
-}  // namespace zvx
+}  // namespace zvx::test

@@ -1,29 +1,18 @@
 // Programs, banks and host state, through the module's dispatcher.
-#include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
-#include <tuple>
 
 #include "storage/FxbFile.h"
 #include "tests/support/TestSupport.h"
 
-namespace zvx {
+namespace zvx::test {
 namespace {
 
-using namespace zvx::test;
 using Bytes = std::vector<unsigned char>;
 
 constexpr std::size_t kBankSize = 48556;
 constexpr std::size_t kProgramSize = 356;
 constexpr std::size_t kProgramsOffset = 2988;
-
-Bytes chunkOf(testhost::Plugin& zvx, bool preset) {
-  void* data = nullptr;
-  const VstIntPtr size = zvx.dispatch(effGetChunk, preset ? 1 : 0, 0, &data);
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  return Bytes(bytes, bytes + size);
-}
 
 void setChunk(testhost::Plugin& zvx, Bytes chunk, bool preset) {
   EXPECT_EQ(zvx.dispatch(effSetChunk, preset ? 1 : 0, static_cast<VstIntPtr>(chunk.size()), chunk.data()), 1);
@@ -32,7 +21,7 @@ void setChunk(testhost::Plugin& zvx, Bytes chunk, bool preset) {
 // A bank image as the plug-in would hold it: its own chunk, renamed.
 Bytes namedBank(const std::string& prefix) {
   auto zvx = createZvx();
-  Bytes bank = chunkOf(*zvx, false);
+  Bytes bank = chunkOf(*zvx, 0);
   for (int p = 0; p < 128; ++p) {
     char name[24] = {};
     std::snprintf(name, sizeof name, "%s %d", prefix.c_str(), p);
@@ -67,7 +56,7 @@ TEST(ProgramsTest, ChunkDefaultBankGivesItsProgramsAndProgramZeroSounds) {
   zvx->programNameIndexed(128, &ok);
   EXPECT_FALSE(ok);
   EXPECT_EQ(zvx->programName(), "Chunk 0");
-  EXPECT_EQ(chunkOf(*zvx, false), image);
+  EXPECT_EQ(chunkOf(*zvx, 0), image);
   zvx->start();
   zvx->setParameter(10, 0.0f);
   auto out = zvx->render(4096, 512, {noteOn(0, 35)});
@@ -167,7 +156,7 @@ TEST(ProgramsTest, CopyAndNameProgramsWithinTheirLimits) {
 
 TEST(ProgramsTest, BankChunkCarriesParameterRecordsAndRefusesWrongSizes) {
   auto zvx = createZvx();
-  Bytes bank = chunkOf(*zvx, false);
+  Bytes bank = chunkOf(*zvx, 0);
   ASSERT_EQ(bank.size(), kBankSize);
   std::memcpy(bank.data() + 2 * 36 + 12, "Brightness\0", 11);  // BDTone's record name
   bank[5 * 36 + 1] = 1;                                      // BDPan unclamped
@@ -194,13 +183,13 @@ TEST(ProgramsTest, HostStateRoundTripsExactlyIntoAFreshInstance) {
     std::snprintf(name, sizeof name, "Random %d", program);
     first->dispatch(effSetProgramName, 0, 0, name);
   }
-  const Bytes bank = chunkOf(*first, false);
-  const Bytes preset = chunkOf(*first, true);
+  const Bytes bank = chunkOf(*first, 0);
+  const Bytes preset = chunkOf(*first, 1);
   ASSERT_EQ(preset.size(), kProgramSize);
 
   auto second = createZvx();
   setChunk(*second, bank, false);
-  EXPECT_EQ(chunkOf(*second, false), bank);
+  EXPECT_EQ(chunkOf(*second, 0), bank);
   second->dispatch(effSetProgram, 0, 127);
   for (int i = 0; i < 83; ++i) EXPECT_EQ(second->getParameter(i), first->getParameter(i)) << i;
   EXPECT_EQ(second->programNameIndexed(9), "Random 9");
@@ -208,7 +197,7 @@ TEST(ProgramsTest, HostStateRoundTripsExactlyIntoAFreshInstance) {
   auto third = createZvx();
   third->dispatch(effSetProgram, 0, 4);
   setChunk(*third, preset, true);
-  EXPECT_EQ(chunkOf(*third, true), preset);
+  EXPECT_EQ(chunkOf(*third, 1), preset);
   EXPECT_EQ(third->programName(), "Random 127");
   for (int i = 0; i < 83; ++i) EXPECT_EQ(third->getParameter(i), first->getParameter(i)) << i;
 }
@@ -227,4 +216,4 @@ TEST(ProgramsTest, SelectingTheCurrentProgramAgainReloadsItsSamples) {
 }
 
 }  // namespace
-}  // namespace zvx
+}  // namespace zvx::test

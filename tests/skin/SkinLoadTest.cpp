@@ -1,9 +1,5 @@
 // Small skins written by the test, loaded into a headless editor: what they
 // resolve to (as the text dump), and the messages broken ones show.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 
 #include "editor/SkinEditor.h"
 #include "host/gui/CKnob.h"

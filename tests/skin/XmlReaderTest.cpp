@@ -1,9 +1,5 @@
 // The XML reader, table-driven: input text against the tree it gives (printed
 // compactly) or its failure.
-#include <gtest/gtest.h>
-
-#include <fstream>
-#include <string>
 
 #include "skin/XmlReader.h"
 #include "tests/support/TestSupport.h"
@@ -46,35 +42,18 @@ std::string parse(const std::string& text) {
 
 TEST(XmlReaderTest, ParsesTheSubsetAndRefusesTheRest) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"<GUI/>", "GUI"},
-      {"  \n\t<GUI />", "GUI"},
+      {"<GUI/>", "GUI"}, {"  \n\t<GUI />", "GUI"},
       {"<a x=\"1\" flag y=\"2\">", "FAIL"},  // no content, no end
-      {"<a x=\"1\" flag y=\"2\"/>", "a[x=\"1\" y=\"2\"]"},
-      {"<a x='1'/>", "FAIL"},
-      {"<a x=\"\"/>", "a[x=NULL]"},
-      {"<a x = \"1\"  />", "a[x=\"1\"]"},
-      {"<A></a>", "A"},
-      {"<a></b>", "FAIL"},
-      {"<a>one<b/>two</a>", "a{two}(b)"},
-      {"<a>  hello  </a>", "a{hello  }"},
-      {"<a><b/><c/></a>", "a(b,c)"},
-      {"<a><b><c>deep</c></b></a>", "a(b(c{deep}))"},
-      {"<?xml version=\"1.0\"?><GUI/>", "FAIL"},
-      {"<GUI><!-- note --></GUI>", "FAIL"},
-      {"<GUI/> <<< not xml >>>", "GUI"},
-      {"<a v=\"a&quot;b\"/>", "a[v=\"a&quot;b\"]"},
-      {"<a v=\"line\nbreak <&>\"/>", "a[v=\"line\nbreak <&>\"]"},
-      {"<a_1 b_2=\"3\"/>", "a_1[b_2=\"3\"]"},
-      {"<a>text", "FAIL"},
-      {"<a", "FAIL"},
-      {"<a x=\"1", "FAIL"},
+      {"<a x=\"1\" flag y=\"2\"/>", "a[x=\"1\" y=\"2\"]"}, {"<a x='1'/>", "FAIL"}, {"<a x=\"\"/>", "a[x=NULL]"},
+      {"<a x = \"1\"  />", "a[x=\"1\"]"}, {"<A></a>", "A"}, {"<a></b>", "FAIL"}, {"<a>one<b/>two</a>", "a{two}(b)"},
+      {"<a>  hello  </a>", "a{hello  }"}, {"<a><b/><c/></a>", "a(b,c)"},
+      {"<a><b><c>deep</c></b></a>", "a(b(c{deep}))"}, {"<?xml version=\"1.0\"?><GUI/>", "FAIL"},
+      {"<GUI><!-- note --></GUI>", "FAIL"}, {"<GUI/> <<< not xml >>>", "GUI"},
+      {"<a v=\"a&quot;b\"/>", "a[v=\"a&quot;b\"]"}, {"<a v=\"line\nbreak <&>\"/>", "a[v=\"line\nbreak <&>\"]"},
+      {"<a_1 b_2=\"3\"/>", "a_1[b_2=\"3\"]"}, {"<a>text", "FAIL"}, {"<a", "FAIL"}, {"<a x=\"1", "FAIL"},
       {"<a x=1/>", "FAIL"},
       {"<a -/>", "FAIL"},  // a stray character after the attributes
-      {"<1a/>", "FAIL"},
-      {"", "FAIL"},
-      {"   \n  ", "FAIL"},
-      {"<a></a  >", "a"},
-      {"<a></ a>", "a"},
+      {"<1a/>", "FAIL"}, {"", "FAIL"}, {"   \n  ", "FAIL"}, {"<a></a  >", "a"}, {"<a></ a>", "a"},
       {"<a>x</a/>", "FAIL"},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(parse(text), expected) << text;

@@ -1,10 +1,6 @@
 // The data folder: found and created below the documents folder, refused when
 // that cannot be done, and the user told from the plug-in's constructor and
 // destructor.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
 
 #include "storage/DataFolder.h"
 #include "tests/support/TestSupport.h"

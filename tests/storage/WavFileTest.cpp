@@ -1,6 +1,5 @@
 // Sample files good and bad, read as a voice's layer: what is loaded, and what
 // the user is told, with the exact texts and captions.
-#include <gtest/gtest.h>
 
 #include "plugin/PcmLoader.h"
 #include "storage/WavFile.h"

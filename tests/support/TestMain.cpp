@@ -1,8 +1,4 @@
-#include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
 
 #include "tests/support/TestSupport.h"
 

@@ -1,18 +1,12 @@
 #include "tests/support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <iterator>
+#include <regex>
 #include <sstream>
-#include <utility>
 
 #include "host/platform/Messages.h"
 
@@ -38,52 +32,47 @@ std::unique_ptr<testhost::Plugin> createZvx(const testhost::HostConfig& config) 
   return plugin;
 }
 
-namespace {
-
-const char* kSampleFiles[8] = {"BDA.wav", "SDA.wav", "HHA.wav", "CPA.wav", "BDB.wav", "SDB.wav", "HHB.wav", "CPB.wav"};
-
-}  // namespace
-
-std::int16_t testSample(int file, int index) {
-  // Ramps of different slopes and signs: value = (file + 1) x index, wrapped.
-  const int slope = (file + 1) * (file % 2 ? -1 : 1);
-  return static_cast<std::int16_t>((slope * index) % 30000);
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  if (const char* old = std::getenv(name)) previous_ = old;
+  if (value)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
 }
 
-void TempDocuments::writeTestSamples() const {
-  for (int file = 0; file < 8; ++file) {
-    std::vector<std::int16_t> samples(kTestSampleLength);
-    for (int i = 0; i < kTestSampleLength; ++i) samples[static_cast<std::size_t>(i)] = testSample(file, i);
-    writeFile(kSampleFiles[file], monoWav(samples));
-  }
+ScopedEnv::~ScopedEnv() {
+  if (previous_)
+    setenv(name_.c_str(), previous_->c_str(), 1);
+  else
+    unsetenv(name_.c_str());
 }
 
-TempFolder::TempFolder(const char* variable) : variable_(variable ? variable : "") {
+TempFolder::TempFolder(const char* variable) {
   std::string pattern = (std::filesystem::temp_directory_path() / "zvx-test-XXXXXX").string();
   if (!mkdtemp(pattern.data())) std::abort();
   path_ = pattern;
-  if (variable_.empty()) return;
-  if (const char* previous = std::getenv(variable)) {
-    previous_ = previous;
-    hadPrevious_ = true;
-  }
-  setenv(variable, path_.c_str(), 1);
+  if (variable) variable_.emplace(variable, path_.c_str());
 }
 
 TempFolder::~TempFolder() {
-  if (hadPrevious_)
-    setenv(variable_.c_str(), previous_.c_str(), 1);
-  else if (!variable_.empty())
-    unsetenv(variable_.c_str());
+  variable_.reset();
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
 }
 
 TempDocuments::TempDocuments(bool withSamples) {
-  if (withSamples) {
-    writeTestSamples();
-    writeTestSkin();
+  if (!withSamples) return;
+  const char* names[8] = {"BDA.wav", "SDA.wav", "HHA.wav", "CPA.wav", "BDB.wav", "SDB.wav", "HHB.wav", "CPB.wav"};
+  for (int file = 0; file < 8; ++file) {
+    // Value = (file + 1) x index, wrapped, rising for even files and falling for odd ones.
+    std::vector<std::int16_t> samples(20000);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+      samples[i] = static_cast<std::int16_t>((file + 1) * (file % 2 ? -1 : 1) * static_cast<int>(i) % 30000);
+    writeFile(names[file], monoWav(samples));
   }
+  // The least skin: a window of its background alone, the file itself absent.
+  std::filesystem::create_directories(dataFolder() / "skin");
+  std::ofstream(dataFolder() / "skin" / "skin.xml") << "<GUI><background filename=\"background.bmp\"/></GUI>";
 }
 
 void TempDocuments::installDefaultData(const std::filesystem::path& built) const {
@@ -91,13 +80,6 @@ void TempDocuments::installDefaultData(const std::filesystem::path& built) const
   fs::copy(built / "skin", dataFolder() / "skin", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   for (const char* file : {"sound wizard.xml", "default.fxb"})
     fs::copy_file(built / file, dataFolder() / file, fs::copy_options::overwrite_existing);
-}
-
-// The least skin an installed data folder has: a window of its background
-// alone (the file itself absent, so the window is empty).
-void TempDocuments::writeTestSkin() const {
-  std::filesystem::create_directories(dataFolder() / "skin");
-  std::ofstream(dataFolder() / "skin" / "skin.xml") << "<GUI><background filename=\"background.bmp\"/></GUI>";
 }
 
 void TempDocuments::writeFile(const std::string& name, const std::vector<unsigned char>& bytes) const {
@@ -132,18 +114,11 @@ std::vector<ShownMessage> MessageCapture::messages() {
     captured_ = testing::internal::GetCapturedStderr();
     capturing_ = false;
   }
+  static const std::regex format(R"re(ZVX message \[(.*?)\] "(.*?)": (.*))re");
   std::vector<ShownMessage> result;
-  std::istringstream lines(captured_);
-  std::string line;
-  const std::string prefix = "ZVX message [";
-  while (std::getline(lines, line)) {
-    if (line.compare(0, prefix.size(), prefix) != 0) continue;
-    std::size_t iconEnd = line.find("] \"", prefix.size());
-    std::size_t captionEnd = line.find("\": ", iconEnd + 3);
-    if (iconEnd == std::string::npos || captionEnd == std::string::npos) continue;
-    result.push_back({line.substr(prefix.size(), iconEnd - prefix.size()),
-                      line.substr(iconEnd + 3, captionEnd - iconEnd - 3), line.substr(captionEnd + 3)});
-  }
+  std::smatch m;
+  for (const std::string& line : linesOf(captured_))
+    if (std::regex_match(line, m, format)) result.push_back({m[1], m[2], m[3]});
   return result;
 }
 
@@ -221,35 +196,67 @@ VstMidiEvent controller(int position, int number, int value, int channel) {
   return testhost::midiEvent(position, 0xB0 | channel, number, value);
 }
 
-std::vector<Channel> renderZvx(const Settings& settings, const std::vector<VstMidiEvent>& events, int frames,
-                               int blockSize, const testhost::HostConfig& config) {
+std::unique_ptr<testhost::Plugin> startZvx(const Settings& settings, const testhost::HostConfig& config, int blockSize) {
   auto zvx = createZvx(config);
-  if (!zvx) return {};
+  if (!zvx) return zvx;
   zvx->start(static_cast<float>(config.sampleRate > 0 ? config.sampleRate : 44100), blockSize);
   for (const auto& [index, value] : settings) zvx->setParameter(index, value);
-  return zvx->render(frames, blockSize, events);
+  return zvx;
+}
+
+std::vector<Channel> renderZvx(const Settings& settings, const std::vector<VstMidiEvent>& events, int frames,
+                               int blockSize, const testhost::HostConfig& config) {
+  auto zvx = startZvx(settings, config, blockSize);
+  return zvx ? zvx->render(frames, blockSize, events) : std::vector<Channel>{};
+}
+
+std::vector<VstInt32> editCalls(const testhost::Plugin& plugin, VstInt32 index) {
+  std::vector<VstInt32> opcodes;
+  for (const testhost::HostCall& call : plugin.calls())
+    if (call.index == index &&
+        (call.opcode == audioMasterBeginEdit || call.opcode == audioMasterEndEdit || call.opcode == audioMasterAutomate))
+      opcodes.push_back(call.opcode);
+  return opcodes;
+}
+
+std::vector<unsigned char> chunkOf(testhost::Plugin& plugin, int index) {
+  void* data = nullptr;
+  const VstIntPtr size = plugin.dispatch(effGetChunk, index, 0, &data);
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  return size > 0 ? std::vector<unsigned char>(bytes, bytes + size) : std::vector<unsigned char>();
+}
+
+std::vector<unsigned char> learnMapFile(const std::vector<std::pair<int, int>>& bindings, std::size_t size) {
+  std::vector<unsigned char> bytes(332, 0xFF);
+  for (const auto& [parameter, controller] : bindings)
+    for (int b = 0; b < 4; ++b)
+      bytes[static_cast<std::size_t>(4 * parameter + b)] = static_cast<unsigned char>(controller >> (8 * b));
+  bytes.resize(size);
+  return bytes;
+}
+
+std::chrono::seconds stressDuration() {
+  const char* wanted = std::getenv("ZVX_STRESS_SECONDS");
+  return std::chrono::seconds(wanted ? std::max(1, std::atoi(wanted)) : 2);
 }
 
 double frequencyOf(const Channel& channel, std::size_t from, std::size_t to, double sampleRate) {
-  double first = -1.0;
-  double last = -1.0;
+  double first = -1.0, last = -1.0;
   int crossings = 0;
   for (std::size_t i = from + 1; i < std::min(to, channel.size()); ++i) {
     if (channel[i - 1] < 0.0f && channel[i] >= 0.0f) {
-      double where = static_cast<double>(i - 1) + channel[i - 1] / (channel[i - 1] - channel[i]);
+      const double where = static_cast<double>(i - 1) + channel[i - 1] / (channel[i - 1] - channel[i]);
       if (first < 0) first = where;
       last = where;
       ++crossings;
     }
   }
-  if (crossings < 2) return 0.0;
-  return (crossings - 1) * sampleRate / (last - first);
+  return crossings < 2 ? 0.0 : (crossings - 1) * sampleRate / (last - first);
 }
 
 ProgramRun runProgram(const std::string& path, const std::vector<std::string>& arguments,
                       const std::filesystem::path& folder) {
-  const std::filesystem::path outPath = folder / "stdout.txt";
-  const std::filesystem::path errPath = folder / "stderr.txt";
+  const std::filesystem::path outPath = folder / "stdout.txt", errPath = folder / "stderr.txt";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -272,14 +279,8 @@ ProgramRun runProgram(const std::string& path, const std::vector<std::string>& a
   int status = 0;
   waitpid(pid, &status, 0);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  auto read = [](const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  };
-  result.out = read(outPath);
-  result.err = read(errPath);
+  result.out = readText(outPath);
+  result.err = readText(errPath);
   return result;
 }
 

@@ -1,13 +1,32 @@
 // Helpers shared by the tests: the built module, temporary folders, files, and
 // the messages the module writes to standard error or this process shows.
+// It brings GoogleTest and the standard headers the tests have in common, so
+// a test includes only what is particular to it.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <ostream>
+#include <fstream>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <ostream>
+#include <set>
 #include <string>
+#include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "tests/support/RiffBuilder.h"
@@ -21,15 +40,23 @@ const testhost::Module& zvxModule();
 // A fresh plug-in from the ZVX module; fails the test when none is created.
 std::unique_ptr<testhost::Plugin> createZvx(const testhost::HostConfig& config = {});
 
-// The sample of the test set at `index` in file `file` (0 to 7): each file is a
-// different slow ramp, so tests can tell which file a voice plays and where.
-std::int16_t testSample(int file, int index);
-constexpr int kTestSampleLength = 20000;
-
 // Whole files read (empty when unreadable) and written.
 std::vector<unsigned char> readBytes(const std::filesystem::path& path);
 std::string readText(const std::filesystem::path& path);
 void writeBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes);
+
+// Sets an environment variable (unsets it for null) for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
+};
 
 // A fresh temporary folder, removed with its contents at the end; named by the
 // environment variable `variable`, when given, for the life of the object.
@@ -44,17 +71,16 @@ class TempFolder {
 
  private:
   std::filesystem::path path_;
-  std::string variable_;
-  std::string previous_;
-  bool hadPrevious_ = false;
+  std::optional<ScopedEnv> variable_;
 };
 
 // A temporary documents folder named by ZVX_DOCUMENTS for the life of the object.
-// It holds the data folder with the eight test sample files unless asked not to.
 class TempDocuments {
  public:
-  // With samples: a data folder as installed, holding the eight test
-  // samples and a minimal skin.
+  // With samples: a data folder as installed, holding a minimal skin and the
+  // eight sample files (BDA.wav ... CPB.wav), each a different slow ramp of
+  // 20000 samples (rising for BDA, falling for CPB), so tests can tell which
+  // file a voice plays and where.
   explicit TempDocuments(bool withSamples = true);
 
   const std::filesystem::path& documents() const { return folder_.path(); }
@@ -62,10 +88,6 @@ class TempDocuments {
   std::filesystem::path dataFolder() const { return documents() / "Tonewerk Data" / "ZVX"; }
   // Creates the data folder and writes a file into it.
   void writeFile(const std::string& name, const std::vector<unsigned char>& bytes) const;
-  // Writes the eight test sample files (BDA.wav ... CPB.wav) into the data folder.
-  void writeTestSamples() const;
-  // Writes a skin of just an (absent) background into the data folder.
-  void writeTestSkin() const;
   // Copies the default skin, sound wizard and bank from the build's data
   // folder (`built`) into the data folder; the test samples stay.
   void installDefaultData(const std::filesystem::path& built) const;
@@ -143,6 +165,10 @@ VstMidiEvent controller(int position, int number, int value, int channel = 0);
 // Parameter settings applied right after construction, by index.
 using Settings = std::vector<std::pair<int, float>>;
 
+// A fresh ZVX, started, with `settings` applied.
+std::unique_ptr<testhost::Plugin> startZvx(const Settings& settings = {}, const testhost::HostConfig& config = {},
+                                           int blockSize = 512);
+
 // Renders a fresh ZVX instance: settings, then `frames` samples with `events`.
 std::vector<Channel> renderZvx(const Settings& settings, const std::vector<VstMidiEvent>& events, int frames,
                                int blockSize = 512, const testhost::HostConfig& config = {});
@@ -150,6 +176,15 @@ std::vector<Channel> renderZvx(const Settings& settings, const std::vector<VstMi
 // Frequency in Hz of a periodic signal between two samples, from the span of
 // its rising zero crossings.
 double frequencyOf(const Channel& channel, std::size_t from, std::size_t to, double sampleRate = 44100.0);
+
+// The plug-in's edit gestures and automation of one parameter, in order.
+std::vector<VstInt32> editCalls(const testhost::Plugin& plugin, VstInt32 index);
+// The plug-in's bank (index 0) or program (index 1) chunk.
+std::vector<unsigned char> chunkOf(testhost::Plugin& plugin, int index);
+// A MIDI-learn map file: (parameter, controller) bindings, -1 elsewhere, cut to `size` bytes.
+std::vector<unsigned char> learnMapFile(const std::vector<std::pair<int, int>>& bindings, std::size_t size = 332);
+// How long stress tests run: ZVX_STRESS_SECONDS (the sanitizer job's), else 2 s.
+std::chrono::seconds stressDuration();
 
 float peak(const Channel& channel, std::size_t from = 0, std::size_t to = SIZE_MAX);
 // Index of the first sample whose magnitude exceeds `threshold`, or -1.

@@ -1,17 +1,8 @@
 // The default bank: its source as the build reads it, then every program
 // played through the module on the demo groove with the real default samples.
-#include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
 #include <cctype>
-#include <cmath>
-#include <map>
-#include <memory>
 #include <regex>
-#include <set>
-#include <string>
-#include <vector>
 
 #include "tests/support/TestSupport.h"
 #include "tools/zvx-data/BankSource.h"
@@ -30,7 +21,7 @@ const fs::path kBuiltBank = ZVX_BUILT_BANK;
 
 constexpr int kPrograms = 128;
 constexpr double kRate = 44100.0;
-constexpr int kVoices = 4;
+constexpr std::size_t kVoices = 4;
 
 std::string lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -71,11 +62,6 @@ struct Measured {
   double length = 0.0;                     // how much of the groove the voices fill
 };
 
-// The part of the demo that holds hits; the tail adds only the last decay.
-int grooveFrames(const std::vector<VstMidiEvent>& events) {
-  return events.back().deltaFrames + static_cast<int>(0.5 * kRate);
-}
-
 std::vector<VstMidiEvent> demoEvents() {
   std::string error;
   auto song = render::MidiFile::parse(render::DemoPattern::midiFile(), error);
@@ -106,8 +92,7 @@ double fill(const Channel& channel) {
 
 // A spectral centroid in miniature: a brighter signal changes more from sample to sample.
 double brightness(const Channel& channel) {
-  double level = 0.0;
-  double change = 0.0;
+  double level = 0.0, change = 0.0;
   for (std::size_t i = 1; i < channel.size(); ++i) {
     level += static_cast<double>(channel[i]) * channel[i];
     const double d = static_cast<double>(channel[i]) - channel[i - 1];
@@ -128,50 +113,40 @@ class DefaultBankPlayback : public ::testing::Test {
 
     const std::vector<VstMidiEvent> events = demoEvents();
     ASSERT_FALSE(events.empty());
-    const int frames = grooveFrames(events);
+    // The part of the demo that holds hits; a longer tail adds only the last decay.
+    const int frames = events.back().deltaFrames + static_cast<int>(0.5 * kRate);
     for (int program = 0; program < kPrograms; ++program) {
-      auto zvx = createZvx();
+      auto zvx = startZvx();
       ASSERT_TRUE(zvx);
-      if (program == 0) firstName_ = zvx->programName();
-      zvx->start(static_cast<float>(kRate), 512);
       zvx->dispatch(effSetProgram, 0, program);
       const auto out = zvx->render(frames, 512, events);
       Measured m;
       m.mixPeak = std::max(peak(out[0]), peak(out[1]));
-      for (int v = 0; v < kVoices; ++v) {
-        m.voicePeak[static_cast<std::size_t>(v)] = peak(out[static_cast<std::size_t>(2 + v)]);
-        m.length += fill(out[static_cast<std::size_t>(2 + v)]) / kVoices;
-        if (v > 0) m.brightness += brightness(out[static_cast<std::size_t>(2 + v)]) / (kVoices - 1);
+      for (std::size_t v = 0; v < kVoices; ++v) {
+        m.voicePeak[v] = peak(out[2 + v]);
+        m.length += fill(out[2 + v]) / kVoices;
+        if (v > 0) m.brightness += brightness(out[2 + v]) / (kVoices - 1);
       }
       measured_[zvx->programNameIndexed(program)] = m;
-      names_.push_back(zvx->programNameIndexed(program));
-      zvx->dispatch(effMainsChanged, 0, 0);
     }
   }
   static void TearDownTestSuite() { documents_.reset(); }
 
   static inline std::unique_ptr<TempDocuments> documents_;
   static inline std::map<std::string, Measured> measured_;
-  static inline std::vector<std::string> names_;
-  static inline std::string firstName_;
 };
 
-TEST_F(DefaultBankPlayback, StartsOnTheFirstProgram) {
-  ASSERT_EQ(names_.size(), static_cast<std::size_t>(kPrograms));
-  EXPECT_EQ(firstName_, bank().programs().front().name);
-  for (int p = 0; p < kPrograms; ++p)
-    EXPECT_EQ(names_[static_cast<std::size_t>(p)], bank().programs()[static_cast<std::size_t>(p)].name);
-}
-
 TEST_F(DefaultBankPlayback, EveryProgramStaysBelowFullScaleAndEveryVoiceSounds) {
+  // By the names the module gives: all distinct, so the bank's were loaded.
+  ASSERT_EQ(measured_.size(), static_cast<std::size_t>(kPrograms));
   for (const auto& [name, m] : measured_) {
     SCOPED_TRACE(name);
     // There is no limiter: Volume alone keeps the mix in range.
     EXPECT_LT(m.mixPeak, 1.0f);
     EXPECT_GT(m.mixPeak, 0.3f) << "under -10 dBFS";
-    for (int v = 0; v < kVoices; ++v) {
-      EXPECT_GT(m.voicePeak[static_cast<std::size_t>(v)], 0.03f) << "voice " << v << " nearly silent";
-      EXPECT_LT(m.voicePeak[static_cast<std::size_t>(v)], 1.4f) << "voice " << v << " far above full scale";
+    for (std::size_t v = 0; v < kVoices; ++v) {
+      EXPECT_GT(m.voicePeak[v], 0.03f) << "voice " << v << " nearly silent";
+      EXPECT_LT(m.voicePeak[v], 1.4f) << "voice " << v << " far above full scale";
     }
   }
 }
