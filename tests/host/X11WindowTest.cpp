@@ -11,7 +11,7 @@
 #include "host/vst/AEffGUIEditor.h"
 #include "host/vst/AudioEffect.h"
 #include "tests/host/TestEditorPlugin.h"
-#include "tests/host/XvfbServer.h"
+#include "tools/testhost/XvfbServer.h"
 #include "tests/support/TestSupport.h"
 
 // After our headers: Xlib defines None, Status and friends as macros.
@@ -26,6 +26,7 @@ namespace zvx::test {
 namespace {
 
 namespace fs = std::filesystem;
+using testhost::XvfbServer;
 using gui::InputEvent;
 using gui::makePixel;
 using gui::Pixel;

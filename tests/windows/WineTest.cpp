@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "host/gui/image/BmpDecoder.h"
-#include "tests/host/XvfbServer.h"
+#include "tools/testhost/XvfbServer.h"
 #include "tools/testhost/HeadlessEditor.h"
 #include "tools/testhost/VstHost.h"
 #include "tools/zvx-render/DemoPattern.h"
@@ -31,6 +31,7 @@ namespace zvx::test {
 namespace {
 
 namespace fs = std::filesystem;
+using testhost::XvfbServer;
 
 const fs::path kWindowsBuild = ZVX_WINDOWS_BUILD;
 // Wine's first boot of a prefix takes tens of seconds; nothing may hang CI.

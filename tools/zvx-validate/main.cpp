@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/zvx-validate/PrivateXvfb.h"
+#include "tools/testhost/XvfbServer.h"
 #include "tools/zvx-validate/Validator.h"
 
 extern char** environ;
@@ -328,16 +328,16 @@ int main(int argc, char** argv) {
     std::printf("[%c] %s\n", group.letter, group.title);
     std::fflush(stdout);
     std::vector<std::string> environment;
-    std::unique_ptr<zvx::validate::PrivateXvfb> xvfb;
+    std::unique_ptr<zvx::testhost::XvfbServer> xvfb;
     if (group.letter == 'G') {
       environment = decimalCommaLocale(scratch);
     } else if (group.letter == 'H') {
-      if (!zvx::validate::PrivateXvfb::installed()) {
+      if (!zvx::testhost::XvfbServer::installed()) {
         std::printf("  SKIP H.editor editor windows: Xvfb is not installed, no editor was opened\n");
         ++tally.skipped;
         continue;
       }
-      xvfb = std::make_unique<zvx::validate::PrivateXvfb>();
+      xvfb = std::make_unique<zvx::testhost::XvfbServer>("1280x1024x24");
       if (!xvfb->running()) {
         std::printf("  FAIL H.xvfb a private Xvfb starts: %s\n", xvfb->error().c_str());
         ++tally.failed;

@@ -1,4 +1,4 @@
-#include "tests/host/XvfbServer.h"
+#include "tools/testhost/XvfbServer.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-namespace zvx::test {
+namespace zvx::testhost {
 namespace {
 
 std::string findOnPath(const std::string& program) {
@@ -38,7 +38,7 @@ XvfbServer::XvfbServer(const std::string& screen) {
   const pid_t parent = getpid();
   pid_ = fork();
   if (pid_ == 0) {
-    // The server goes with the test program, however that ends.
+    // The server goes with the program that started it, however that ends.
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != parent) _exit(127);
     close(channel[0]);
@@ -87,4 +87,4 @@ XvfbServer::~XvfbServer() {
   waitpid(pid_, &status, 0);
 }
 
-}  // namespace zvx::test
+}  // namespace zvx::testhost

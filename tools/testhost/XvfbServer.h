@@ -1,13 +1,13 @@
-// A private Xvfb for tests: started on a free display number (Xvfb picks it
+// A private Xvfb for tests and the validator's editor checks: started on a free display number (Xvfb picks it
 // and tells us through -displayfd once it accepts connections), stopped when
-// the object goes. Tests skip when Xvfb is not installed.
+// the object goes.
 #pragma once
 
 #include <sys/types.h>
 
 #include <string>
 
-namespace zvx::test {
+namespace zvx::testhost {
 
 class XvfbServer {
  public:
@@ -29,4 +29,4 @@ class XvfbServer {
   std::string error_;
 };
 
-}  // namespace zvx::test
+}  // namespace zvx::testhost
