@@ -24,6 +24,9 @@ echo "asan+ubsan: the whole test suite"
 (cd "$asan" && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j"$jobs" --timeout 1200)
 
+echo "asan+ubsan: built and run in $SECONDS s"
+started=$SECONDS
+
 tsan=${TSAN_BUILD:-build-tsan}
 configure "$tsan" thread
 cmake --build "$tsan" --target concurrency_tests x11_tests -j"$jobs"
@@ -32,3 +35,4 @@ echo "tsan: audio, automation and editor threads at once"
 "$tsan/tests/concurrency_tests" --gtest_brief=1
 echo "tsan: the ZVX editor in a window while audio and learned controllers run"
 "$tsan/tests/x11_tests" --gtest_brief=1 --gtest_filter='*ZvxEditorInAWindow*'
+echo "tsan: built and run in $((SECONDS - started)) s"
