@@ -75,8 +75,9 @@ std::optional<SampleSet> loadSamples(const fs::path& source) {
   }
 }
 
-int samples(const fs::path& recipes, const fs::path& output) {
-  std::optional<SampleSet> set = loadSamples(recipes);
+// Writes a loaded set's files into `output`; 1 when it did not load or write.
+template <typename Set>
+int writeSet(const std::optional<Set>& set, const fs::path& output) {
   if (!set) return 1;
   std::string error;
   if (!set->writeAll(output, error)) {
@@ -85,6 +86,8 @@ int samples(const fs::path& recipes, const fs::path& output) {
   }
   return 0;
 }
+
+int samples(const fs::path& recipes, const fs::path& output) { return writeSet(loadSamples(recipes), output); }
 
 // The default bank from SOURCE/bank/default.bank, or as built in SOURCE/default.fxb.
 std::optional<std::vector<unsigned char>> loadBank(const fs::path& source) {
@@ -134,16 +137,7 @@ std::optional<SkinSet> loadSkin(const fs::path& source) {
   }
 }
 
-int skin(const fs::path& source, const fs::path& output) {
-  std::optional<SkinSet> set = loadSkin(source);
-  if (!set) return 1;
-  std::string error;
-  if (!set->writeAll(output, error)) {
-    std::fprintf(stderr, "zvx-data: %s\n", error.c_str());
-    return 1;
-  }
-  return 0;
-}
+int skin(const fs::path& source, const fs::path& output) { return writeSet(loadSkin(source), output); }
 
 std::optional<std::vector<unsigned char>> readFile(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
