@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/testhost/ModuleLocator.h"
 #include "tools/testhost/VstHost.h"
 #include "tools/zvx-render/DemoPattern.h"
 #include "tools/zvx-render/MidiFile.h"
@@ -43,13 +44,11 @@ constexpr double kProgressAfterSeconds = 10.0;
 constexpr double kMaxSeconds = 24.0 * 3600.0;
 
 #ifdef _WIN32
-constexpr const char* kModuleFile = "ZVX.dll";
 bool stderrIsTerminal() { return _isatty(_fileno(stderr)); }
 void setEnvironmentDefault(const char* name, const char* value) {
   if (!std::getenv(name)) _putenv_s(name, value);
 }
 #else
-constexpr const char* kModuleFile = "ZVX.so";
 bool stderrIsTerminal() { return isatty(fileno(stderr)); }
 void setEnvironmentDefault(const char* name, const char* value) { setenv(name, value, 0); }
 #endif
@@ -57,50 +56,6 @@ void setEnvironmentDefault(const char* name, const char* value) { setenv(name, v
 int fail(const std::string& message) {
   std::fprintf(stderr, "zvx-render: %s\n", message.c_str());
   return kFailure;
-}
-
-// The ZVX module of this build, a copy next to the executable, then the user's install.
-std::vector<std::filesystem::path> defaultModuleCandidates() {
-  std::vector<std::filesystem::path> candidates;
-  if (*ZVX_DEFAULT_MODULE) candidates.emplace_back(ZVX_DEFAULT_MODULE);
-  std::filesystem::path self;
-#ifdef _WIN32
-  char name[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, name, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) self = std::string(name, length);
-#else
-  std::error_code ignored;
-  self = std::filesystem::read_symlink("/proc/self/exe", ignored);
-#endif
-  if (!self.empty()) candidates.push_back(self.parent_path() / kModuleFile);
-#ifndef _WIN32
-  if (const char* home = std::getenv("HOME"); home && *home)
-    candidates.push_back(std::filesystem::path(home) / ".vst" / kModuleFile);
-#endif
-  return candidates;
-}
-
-bool findModule(const RenderOptions& options, std::string& path, std::string& error) {
-  std::error_code ignored;
-  if (!options.pluginPath.empty()) {
-    if (!std::filesystem::exists(options.pluginPath, ignored)) {
-      error = "cannot load module " + options.pluginPath + ": no such file";
-      return false;
-    }
-    // dlopen looks a bare file name up on the library path, not here.
-    path = std::filesystem::absolute(options.pluginPath, ignored).string();
-    return true;
-  }
-  std::string looked;
-  for (const auto& candidate : defaultModuleCandidates()) {
-    if (std::filesystem::is_regular_file(candidate, ignored)) {
-      path = candidate.string();
-      return true;
-    }
-    looked += (looked.empty() ? "" : ", ") + candidate.string();
-  }
-  error = "cannot find the ZVX module (looked for " + looked + "); build it or name one with --plugin";
-  return false;
 }
 
 std::string trimmedLower(std::string text) {
@@ -273,7 +228,7 @@ int run(const RenderOptions& options) {
   if (rendering && frames <= 0) return fail("nothing to render: no events and no --tail or --length");
 
   std::string modulePath;
-  if (!findModule(options, modulePath, error)) return fail(error);
+  if (!testhost::findModule(options.pluginPath, ZVX_DEFAULT_MODULE, modulePath, error)) return fail(error);
   auto module = testhost::Module::load(modulePath, error);
   if (!module) return fail(error);
   testhost::HostConfig config;

@@ -20,6 +20,7 @@
 #include "host/gui/image/PngCodec.h"
 #include "host/platform/linux/X11Support.h"
 #include "tools/testhost/HeadlessEditor.h"
+#include "tools/testhost/ModuleLocator.h"
 #include "tools/testhost/VstHost.h"
 
 #ifndef ZVX_DEFAULT_MODULE
@@ -111,36 +112,6 @@ bool parse(int argc, char** argv, Options& options, std::string& error) {
   return true;
 }
 
-// The ZVX module of this build, a copy next to the executable, then the user's install.
-bool findModule(const Options& options, std::string& path, std::string& error) {
-  std::error_code ignored;
-  if (!options.plugin.empty()) {
-    if (!std::filesystem::exists(options.plugin, ignored)) {
-      error = "cannot load module " + options.plugin + ": no such file";
-      return false;
-    }
-    // dlopen looks a bare file name up on the library path, not here.
-    path = std::filesystem::absolute(options.plugin, ignored).string();
-    return true;
-  }
-  std::vector<std::filesystem::path> candidates;
-  if (*ZVX_DEFAULT_MODULE) candidates.emplace_back(ZVX_DEFAULT_MODULE);
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ignored);
-  if (!self.empty()) candidates.push_back(self.parent_path() / "ZVX.so");
-  if (const char* home = std::getenv("HOME"); home && *home)
-    candidates.push_back(std::filesystem::path(home) / ".vst" / "ZVX.so");
-  std::string looked;
-  for (const auto& candidate : candidates) {
-    if (std::filesystem::is_regular_file(candidate, ignored)) {
-      path = candidate.string();
-      return true;
-    }
-    looked += (looked.empty() ? "" : ", ") + candidate.string();
-  }
-  error = "cannot find the ZVX module (looked for " + looked + "); build it or name one with --plugin";
-  return false;
-}
-
 // The host's window: top-level, of the editor's size, closed by the window manager.
 class HostWindow {
  public:
@@ -214,7 +185,7 @@ bool editorSize(zvx::testhost::Plugin& plugin, int& width, int& height) {
 // The editor opened with no parent window, idled and saved as it drew itself.
 int runHeadless(const Options& options) {
   std::string modulePath, error;
-  if (!findModule(options, modulePath, error)) return fail(error);
+  if (!zvx::testhost::findModule(options.plugin, ZVX_DEFAULT_MODULE, modulePath, error)) return fail(error);
   auto module = zvx::testhost::Module::load(modulePath, error);
   if (!module) return fail(error);
   auto plugin = zvx::testhost::Plugin::create(*module, {}, error);
@@ -236,7 +207,7 @@ int runHeadless(const Options& options) {
 int run(const Options& options) {
   if (options.headless) return runHeadless(options);
   std::string modulePath, error;
-  if (!findModule(options, modulePath, error)) return fail(error);
+  if (!zvx::testhost::findModule(options.plugin, ZVX_DEFAULT_MODULE, modulePath, error)) return fail(error);
   Display* display = XOpenDisplay(nullptr);
   if (!display) {
     const char* name = std::getenv("DISPLAY");
