@@ -48,8 +48,33 @@ constexpr int kSecondSnareOscillator = 4;
 
 bool Engine::holdsNote(int note) const {
   note &= 127;
-  const int target = remappedNote_[note] >= 0 ? remappedNote_[note] : note;
+  const int target = latestTarget_[note] >= 0 ? latestTarget_[note] : note;
   return notes_.contains(target);
+}
+
+// A held note whose number was hit again and played another note: no note-off
+// will come for it, so it leaves the table and its voice ends where its decay
+// ends. Not while another held number still plays it.
+void Engine::endOverlapped(int target) {
+  if (!notes_.contains(target)) return;
+  for (std::int8_t other : latestTarget_)
+    if (other == target) return;
+  notes_.release(target);
+  const int voice = noteMapping(target).voice;
+  if (voice != kNoVoice) endAfterDecay_ |= 1u << voice;
+}
+
+// A voice whose note was overlapped goes idle once its decay has reached the
+// sustain level (0 after any setter call), instead of holding there for ever.
+void Engine::endDecayedVoices() {
+  for (int v = 0; v < kNumVoices; ++v) {
+    if (!(endAfterDecay_ & (1u << v))) continue;
+    DrumEnvelope& envelope = envelopes_[v];
+    const int state = envelope.state();
+    if (state == DrumEnvelope::Attack || state == DrumEnvelope::Decay || state == DrumEnvelope::FadeOut) continue;
+    if (state == DrumEnvelope::Sustain) envelope.noteOff();
+    endAfterDecay_ &= ~(1u << v);
+  }
 }
 
 void Engine::noteEvent(int note, int velocity, bool on) {
@@ -60,15 +85,17 @@ void Engine::noteEvent(int note, int velocity, bool on) {
   const float high = m > 1.0f ? m - 1.0f : 0.0f;
   const int keyOffset = note > 45 ? note - 45 : 0;
 
-  // A remapped note keeps its target until its note-off, which ends that same
-  // note; a note-off is never remapped at random.
+  // Every note-on draws its own target; a note-off ends the target of its
+  // number's latest note-on and is never remapped at random.
+  const int previous = latestTarget_[note];
   int played = note;
-  if (remappedNote_[note] >= 0) {
-    played = remappedNote_[note];
-    if (!on) remappedNote_[note] = -1;
-  } else if (on && note <= 45 && high != 0.0f && remapEnabled_ && !notes_.contains(note)) {
-    played = kRemapNotes[math::truncateToInt(11.0f * noiseSample_)];
-    remappedNote_[note] = static_cast<std::int8_t>(played);
+  if (on) {
+    if (note <= 45 && high != 0.0f && remapEnabled_) played = kRemapNotes[math::truncateToInt(11.0f * noiseSample_)];
+    latestTarget_[note] = static_cast<std::int8_t>(played);
+    if (previous >= 0 && previous != played) endOverlapped(previous);
+  } else {
+    if (previous >= 0) played = previous;
+    latestTarget_[note] = -1;
   }
 
   wakeInsideBlock();
@@ -76,13 +103,17 @@ void Engine::noteEvent(int note, int velocity, bool on) {
 
   if (!on) {
     notes_.release(played);
-    if (mapping.voice != kNoVoice) envelopes_[mapping.voice].noteOff();
+    if (mapping.voice != kNoVoice) {
+      envelopes_[mapping.voice].noteOff();
+      endAfterDecay_ &= ~(1u << mapping.voice);
+    }
     return;
   }
 
   const int slot = notes_.allocate(played, velocity, envelopes_.data(), kEnvelopes);
   if (mapping.voice != kNoVoice) {
     envelopes_[mapping.voice].trigger(notes_.velocity(slot));
+    endAfterDecay_ &= ~(1u << mapping.voice);
     pcm_[mapping.voice].trigger();
     triggerIndicator_[mapping.voice].store(true, relaxed);
   }

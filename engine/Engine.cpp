@@ -21,7 +21,7 @@ inline float audible(float x) { return std::fabs(x) < std::numeric_limits<float>
 }  // namespace
 
 Engine::Engine(EngineHost& host) : host_(host), frequencies_(NoteFrequencies::instance()) {
-  remappedNote_.fill(-1);
+  latestTarget_.fill(-1);
 }
 
 void Engine::initialise() {
@@ -239,7 +239,8 @@ void Engine::scaleSnapLevel(int velocity) {
 void Engine::allNotesOff() {
   for (DrumEnvelope& envelope : envelopes_) envelope.noteOff();
   notes_.clear();
-  remappedNote_.fill(-1);
+  latestTarget_.fill(-1);
+  endAfterDecay_ = 0;
 }
 
 void Engine::publishPcm(int voice, std::unique_ptr<PcmBuffer> buffer) {
@@ -336,6 +337,7 @@ void Engine::renderSample(int n, float* const* outputs) {
     chaosValue_ = smoother_.tick(chaosLfo_.tick(random_));
     smoother_.setTime(3.0f + 99.0f * value(param::kFix44));
 
+    if (endAfterDecay_ != 0) endDecayedVoices();
     renderVoices();
 
     if (voiceActive_) {

@@ -131,6 +131,8 @@ class Engine {
   bool chaosActive(int voice) const;
   float chaosStage(int voice, float x) const;
   void setFrequencies(int keyOffset);
+  void endOverlapped(int target);
+  void endDecayedVoices();
 
   EngineHost& host_;
   const NoteFrequencies& frequencies_;
@@ -169,7 +171,9 @@ class Engine {
   bool remapEnabled_ = false;
   std::array<bool, kNumVoices> chaosArmed_{};
   bool reverseArmed_ = false;
-  std::array<std::int8_t, 128> remappedNote_{};  // note-on's remap target while held, else -1
+  // By incoming note number: the note its latest note-on played, until its note-off; else -1.
+  std::array<std::int8_t, 128> latestTarget_{};
+  unsigned endAfterDecay_ = 0;  // one bit per voice whose held note was overlapped
 
   // Shared with the setter's threads.
   std::array<std::atomic<float>, kNumParameters> values_{};

@@ -148,6 +148,70 @@ TEST(DrumVoicesTest, OverlappingNotesAllEndAndTheEngineSleepsAfterwards) {
   }
 }
 
+// Short hits of every voice (decay 0 in every voice and in "4 x 1-Decay": about
+// 1300 samples), so each hit's voice is the one that sounds loudest after it.
+const Settings kShortHits = {{3, 0.0f}, {15, 0.0f}, {28, 0.0f}, {40, 0.0f}, {62, 0.0f}};
+constexpr int kGap = 3000;
+
+// The voice output (2 to 5) heard most in the `gap` samples from `at`.
+int loudestVoice(const std::vector<Channel>& out, int at, int gap = kGap) {
+  int loudest = -1;
+  float best = 0.001f;
+  for (int c = kBD; c <= kCP; ++c)
+    if (peak(out[c], at, at + gap) > best) best = peak(out[c], at, at + gap), loudest = c;
+  return loudest;
+}
+
+TEST(DrumVoicesTest, FullMasterChaosRemapsEveryHitOfANoteThatIsStillHeld) {
+  // A source of note-ons only, as many pads and sequencers send.
+  Settings chaos = kShortHits;
+  chaos.push_back({58, 1.0f});
+  std::vector<VstMidiEvent> hits;
+  for (int i = 0; i < 12; ++i) hits.push_back(noteOn(i * kGap, 36));
+  auto out = renderZvx(chaos, hits, 12 * kGap);
+  std::set<int> voices;
+  for (int i = 0; i < 12; ++i) voices.insert(loudestVoice(out, i * kGap));
+  EXPECT_GE(voices.size(), 3u);
+
+  // Held before Master_Chaos rises, the note is remapped at its next hit;
+  // with Master_Chaos back at 0.5 or below (twice it at most 1.0, nothing
+  // remapped) the next hit plays the bass drum again.
+  auto zvx = startZvx(kShortHits);
+  ASSERT_TRUE(zvx);
+  auto bassDrum = zvx->render(kGap, 512, {noteOn(0, 36)});
+  EXPECT_EQ(loudestVoice(bassDrum, 0), kBD);
+  zvx->setParameter(58, 1.0f);
+  std::set<int> remapped;
+  for (int i = 0; i < 8; ++i) remapped.insert(loudestVoice(zvx->render(kGap, 512, {noteOn(0, 36)}), 0));
+  EXPECT_GE(remapped.size(), 2u);
+  for (float lower : {0.5f, 0.0f}) {
+    zvx->setParameter(58, lower);
+    EXPECT_EQ(loudestVoice(zvx->render(kGap, 512, {noteOn(0, 36)}), 0), kBD) << lower;
+  }
+}
+
+TEST(DrumVoicesTest, OverlappedRemappedHitsEndByTheirDecayAndTheEngineSleeps) {
+  // Hits of two numbers without note-offs between, then one note-off each:
+  // every voice they played ends, so the engine is asleep at both probe
+  // times and the probe hit sounds the same on every output.
+  const int second = 44100;
+  for (float masterChaos : {0.0f, 1.0f}) {
+    Settings settings = kShortHits;
+    settings.push_back({58, masterChaos});
+    auto probe = [&](int at) {
+      std::vector<VstMidiEvent> events;
+      for (int i = 0; i < 10; ++i) events.push_back(noteOn(i * kGap, i % 2 ? 38 : 36));
+      events.push_back(noteOff(10 * kGap, 36));
+      events.push_back(noteOff(10 * kGap, 38));
+      events.push_back(noteOn(at, 46));
+      auto out = renderZvx(settings, events, at + kGap);
+      for (Channel& channel : out) channel.erase(channel.begin(), channel.begin() + at);
+      return out;
+    };
+    EXPECT_EQ(probe(6 * second), probe(7 * second)) << "Master_Chaos " << masterChaos;
+  }
+}
+
 TEST(DrumVoicesTest, SecondNoteOnOfAHeldNoteRetriggersWithTheFirstVelocity) {
   const Settings velocitySensitive = {{10, 0.0f}, {2, 0.0f}, {60, 1.0f}};
   auto held = renderZvx(velocitySensitive, {noteOn(0, 35, 127), noteOn(40000, 35, 10)}, 44000);
