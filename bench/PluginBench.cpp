@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +70,42 @@ void BM_ProcessFourVoices(benchmark::State& state) {
 }
 BENCHMARK(BM_ProcessFourVoices)->Arg(512);
 
+// Resident memory of the process in bytes (Linux).
+double residentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return static_cast<double>(resident) * 4096.0;
+}
+
+// What each further instance adds to the process once the first one holds
+// the sample files: range(0) instances on top of one.
+void BM_MemoryPerInstance(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  double perInstance = 0.0;
+  for (auto _ : state) {
+    auto first = startedPlugin();
+    const double before = residentBytes();
+    std::vector<std::unique_ptr<Plugin>> more;
+    for (int i = 0; i < count; ++i) more.push_back(startedPlugin());
+    perInstance = (residentBytes() - before) / count;
+  }
+  state.counters["bytes_per_instance"] = perInstance;
+}
+BENCHMARK(BM_MemoryPerInstance)->Arg(16)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Choosing a sample file off the audio thread, which reads it from disk again
+// (a learned controller on the audio thread only switches to the copy in memory).
+void BM_ChooseSampleOffTheAudioThread(benchmark::State& state) {
+  auto plugin = startedPlugin();
+  int file = 0;
+  for (auto _ : state) {
+    plugin->setParameter(52, static_cast<float>(file) / 7.0f);
+    file = (file + 1) % 8;
+  }
+}
+BENCHMARK(BM_ChooseSampleOffTheAudioThread)->Unit(benchmark::kMicrosecond);
+
 // One parameter change through the host's setParameter entry.
 void BM_SetParameter(benchmark::State& state) {
   auto plugin = startedPlugin();
@@ -86,11 +123,16 @@ int main(int argc, char** argv) {
   // Never the user's documents folder.
   std::string scratch = (std::filesystem::temp_directory_path() / "zvx-bench-XXXXXX").string();
   if (mkdtemp(scratch.data())) setenv("ZVX_DOCUMENTS", scratch.c_str(), 1);
+  // The default samples, so the instances hold what users' instances hold.
+  const std::filesystem::path data = std::filesystem::path(scratch) / "Tonewerk Data" / "ZVX";
+  std::error_code ignored;
+  std::filesystem::create_directories(data, ignored);
+  for (const auto& sample : std::filesystem::directory_iterator(ZVX_BUILT_SAMPLES, ignored))
+    std::filesystem::copy_file(sample.path(), data / sample.path().filename(), ignored);
   setenv("ZVX_MESSAGES", "stderr", 1);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  std::error_code ignored;
   std::filesystem::remove_all(scratch, ignored);
   return 0;
 }

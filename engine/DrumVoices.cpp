@@ -212,7 +212,7 @@ float Engine::renderBassDrum(float s, float env) {
 
   const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
   const float w = c.synthWeight.load(relaxed);
-  const float pcm = pcm_[kBD].sample();
+  const float pcm = pcm_[kBD].sample(pcmBuffer_[kBD]);
   float x = on * (w * s + (1.0f - w) * 2.4f * pcm);
   x = chaosStage(kBD, x);
   advancePcm(kBD);
@@ -234,7 +234,7 @@ float Engine::renderSnare(float t, float mainTone, float env) {
 
   const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
   const float w = c.synthWeight.load(relaxed);
-  const float pcm = pcm_[kSD].sample();
+  const float pcm = pcm_[kSD].sample(pcmBuffer_[kSD]);
   const float s = mainTone + 0.5f * t + (static_cast<float>(random_.next()) / 32767.0f - 0.3f) * snapLevel_;
   float x = on * (w * s + (1.0f - w) * pcm);
   x = chaosStage(kSD, x);
@@ -256,7 +256,7 @@ float Engine::renderHiHat(float s, float env) {
   s = s - hhFilters_[1].lowPass(hhFilters_[0].lowPass(s));
   const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
   const float w = c.synthWeight.load(relaxed);
-  const float pcm = pcm_[kHH].sample();
+  const float pcm = pcm_[kHH].sample(pcmBuffer_[kHH]);
   float x = on * (w * s + (1.0f - w) * pcm);
   x = chaosStage(kHH, x);
   advancePcm(kHH);
@@ -277,7 +277,7 @@ float Engine::renderClap(float s, float env) {
 
   const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
   const float w = c.synthWeight.load(relaxed);
-  const float pcm = pcm_[kCP].sample();
+  const float pcm = pcm_[kCP].sample(pcmBuffer_[kCP]);
   float x = on * (w * s + (1.0f - w) * pcm);
   x = chaosStage(kCP, x);
   advancePcm(kCP);

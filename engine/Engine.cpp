@@ -14,9 +14,13 @@ constexpr int kPadNotes[kNumVoices] = {35, 38, 44, 33};
 constexpr std::int16_t kPadIdleCountdown = 16000;
 
 // Subnormal output, which tiny settings or a long tail can reach, is no sound
-// and costs hosts dearly: it leaves as 0. Only the written sample changes,
-// never the engine's own state.
-inline float audible(float x) { return std::fabs(x) < std::numeric_limits<float>::min() ? 0.0f : x; }
+// and costs hosts dearly; an infinity or NaN, which extreme values of
+// unclamped parameters can reach, would poison the host's mix for good. Both
+// leave as 0. Only the written sample changes, never the engine's own state.
+inline float audible(float x) {
+  const float magnitude = std::fabs(x);
+  return magnitude >= std::numeric_limits<float>::min() && magnitude <= std::numeric_limits<float>::max() ? x : 0.0f;
+}
 
 }  // namespace
 
@@ -243,21 +247,13 @@ void Engine::allNotesOff() {
   endAfterDecay_ = 0;
 }
 
-void Engine::publishPcm(int voice, std::unique_ptr<PcmBuffer> buffer) {
-  releaseRetiredPcm();
-  pcm_[voice].publish(std::move(buffer));
-  pcmPublished_.fetch_or(1u << voice, std::memory_order_release);
-}
-
-void Engine::releaseRetiredPcm() {
-  for (PcmLayer& layer : pcm_) layer.takeRetired();
-}
-
-// A layer waits while the one it replaced has not been taken back yet.
-void Engine::adoptPublishedPcm() {
-  const unsigned published = pcmPublished_.exchange(0, std::memory_order_acquire);
-  for (int v = 0; v < kNumVoices; ++v)
-    if ((published & (1u << v)) && !pcm_[v].adoptPublished()) pcmPublished_.fetch_or(1u << v, relaxed);
+// Choices are read before published buffers are adopted: a choice made after
+// a publish then never finds the slot without its buffer.
+void Engine::takeUpPcmChoices() {
+  int choice[kNumVoices];
+  for (int v = 0; v < kNumVoices; ++v) choice[v] = pcmChoice_[v].load(std::memory_order_acquire);
+  pcmSlots_.adoptPublished();
+  for (int v = 0; v < kNumVoices; ++v) pcmBuffer_[v] = choice[v] >= 0 ? pcmSlots_.buffer(choice[v]) : nullptr;
 }
 
 // Pads pressed on another thread sound here, before the sample's MIDI events.
@@ -326,7 +322,7 @@ void Engine::renderSample(int n, float* const* outputs) {
   servicePads();
   dispatchDueEvents(n);
   applyPendingSettings();
-  if (pcmPublished_.load(relaxed) != 0) adoptPublishedPcm();
+  takeUpPcmChoices();
 
   if (!asleep_) {
     voiceActive_ = false;

@@ -3,10 +3,10 @@
 // pads, the LFOs, the DC blockers and the master section.
 //
 // Threads: render, noteEvent and the MIDI helpers run on the audio thread only.
-// applyParameter and setHostRate may run on any thread; everything they write
-// is atomic, and settings that belong to the DSP blocks (envelope settings,
-// tuning, pad presses) are taken over by the audio thread before the next
-// sample is rendered.
+// applyParameter, setHostRate and selectPcm may run on any thread; everything
+// they write is atomic, and settings that belong to the DSP blocks (envelope
+// settings, tuning, pad presses, sample choices) are taken over by the audio
+// thread before the next sample is rendered.
 #pragma once
 
 #include <array>
@@ -23,6 +23,7 @@
 #include "engine/Parameters.h"
 #include "engine/PcmBuffer.h"
 #include "engine/PcmLayer.h"
+#include "engine/PcmSlots.h"
 #include "engine/Random.h"
 #include "engine/ToneOscillator.h"
 
@@ -50,12 +51,14 @@ class Engine {
   // Any thread. Stores the value the engine reads for `index` (0 to 82) and
   // derives what its role sets; every call also resets the envelopes' sustain.
   void applyParameter(int index, ParamRole role, int voice, float value);
-  // Any thread but the audio thread. A voice's new sampled layer, played from
-  // the next sample on; the buffer it replaces comes back through
-  // releaseRetiredPcm.
-  void publishPcm(int voice, std::unique_ptr<PcmBuffer> buffer);
-  // Any thread but the audio thread: frees the layers the audio thread let go.
-  void releaseRetiredPcm();
+  // Sample slots (one per sample file), published from one non-audio thread
+  // at a time: see PcmSlots.
+  const PcmBuffer* publishPcm(int slot, const PcmBuffer* buffer) { return pcmSlots_.publish(slot, buffer); }
+  const PcmBuffer* takeRetiredPcm(int slot) { return pcmSlots_.takeRetired(slot); }
+  // Any thread. Whether `slot` has a buffer to play.
+  bool holdsPcm(int slot) const { return pcmSlots_.holds(slot); }
+  // Any thread. The voice plays `slot`'s buffer from the next sample on.
+  void selectPcm(int voice, int slot) { pcmChoice_[voice].store(slot, std::memory_order_release); }
   // Any thread: the plug-in's setSampleRate.
   void setChaosSmootherRate(float rate) { smoother_.computeCoefficient(rate); }
 
@@ -120,7 +123,7 @@ class Engine {
   }
   void applySettings();
   void servicePads();
-  void adoptPublishedPcm();
+  void takeUpPcmChoices();
   void advancePcm(int voice);
   void advancePadCountdowns();
   void renderVoices();
@@ -150,6 +153,8 @@ class Engine {
   float hhCutoff_ = 3200.0f;
   // The sampled layers; the clap plays at most half as far.
   std::array<PcmLayer, kNumVoices> pcm_{{PcmLayer(98000.0f), PcmLayer(98000.0f), PcmLayer(98000.0f), PcmLayer(49000.0f)}};
+  PcmSlots pcmSlots_;
+  std::array<const PcmBuffer*, kNumVoices> pcmBuffer_{};  // each voice's slot buffer for this sample
 
   // Render state (audio thread).
   bool asleep_ = true;
@@ -188,7 +193,7 @@ class Engine {
   BlockSettings settings_;
   std::array<std::atomic<bool>, kNumVoices> padHeld_{};
   std::atomic<unsigned> padRequests_{0};   // one bit per voice
-  std::atomic<unsigned> pcmPublished_{0};  // one bit per voice
+  std::array<std::atomic<int>, kNumVoices> pcmChoice_{{-1, -1, -1, -1}};  // slot per voice, -1: none
   std::array<std::atomic<bool>, kNumVoices> triggerIndicator_{};
 };
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "host/platform/Messages.h"
-#include "plugin/PcmLoader.h"
+#include "plugin/SampleCache.h"
 #include "storage/WavFile.h"
 
 namespace {
@@ -40,6 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int block = 0; block < 64 && wav.read16(samples, 2048, 512); ++block) {
     }
   }
-  zvx::PcmLoader::readLayer(0);
+  zvx::SampleCache::readLayer(0);
   return 0;
 }

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "plugin/ParameterTable.h"
+
 namespace zvx {
 namespace {
 
@@ -109,34 +111,56 @@ void BankImage::setProgramName(int program, const char* name) {
   setNameAt(programOffset(program), name, kNameSize - 1);
 }
 
+float BankImage::finiteValue(int index, float value, bool unclamped) {
+  if (std::isfinite(value)) return value;
+  if (unclamped) return kParameterTable[static_cast<std::size_t>(index)].defaultValue;
+  return value > 0.0f ? 1.0f : 0.0f;  // NaN compares false
+}
+
 namespace {
 
-// The whole 4-byte values from `offset` on within `size` are finite floats.
-bool finiteValues(const unsigned char* bytes, std::size_t offset, std::size_t end) {
-  for (; offset + 4 <= end; offset += 4) {
-    float value;
-    std::memcpy(&value, bytes + offset, 4);
-    if (!std::isfinite(value)) return false;
-  }
-  return true;
+float loadFloat(const unsigned char* bytes) {
+  float value;
+  std::memcpy(&value, bytes, 4);
+  return value;
 }
+
+void storeFloat(unsigned char* bytes, float value) { std::memcpy(bytes, &value, 4); }
 
 }  // namespace
 
-bool BankImage::wellFormedBank(const void* data, std::size_t size) {
-  if (size != kSize) return false;
-  const auto* bytes = static_cast<const unsigned char*>(data);
+// Record by record through a copy, so no thread ever reads a non-finite value.
+void BankImage::writeBank(const void* chunk) {
+  const auto* bytes = static_cast<const unsigned char*>(chunk);
   for (int p = 0; p < kNumParameters; ++p) {
-    const std::size_t at = paramOffset(p);
-    if (!finiteValues(bytes, at + 4, at + 8)) return false;
+    unsigned char record[kParamRecordSize];
+    std::memcpy(record, bytes + paramOffset(p), kParamRecordSize);
+    storeFloat(record + 4, finiteValue(p, loadFloat(record + 4), record[1] != 0));
+    write(paramOffset(p), record, kParamRecordSize);
   }
-  for (int program = 0; program < kPrograms; ++program)
-    if (!wellFormedProgram(bytes + programOffset(program), kProgramRecordSize)) return false;
-  return true;
+  for (int program = 0; program < kPrograms; ++program) {
+    unsigned char record[kProgramRecordSize];
+    std::memcpy(record, bytes + programOffset(program), kProgramRecordSize);
+    for (int p = 0; p < kNumParameters; ++p) {
+      unsigned char* value = record + kNameSize + 4 * p;
+      storeFloat(value, finiteValue(p, loadFloat(value), bytes[paramOffset(p) + 1] != 0));
+    }
+    write(programOffset(program), record, kProgramRecordSize);
+  }
 }
 
-bool BankImage::wellFormedProgram(const void* data, std::size_t size) {
-  return size <= kProgramRecordSize && finiteValues(static_cast<const unsigned char*>(data), kNameSize, size);
+// A value the chunk covers only in part is completed by the record's own bytes.
+void BankImage::writeProgram(int program, const void* chunk, std::size_t size) {
+  unsigned char record[kProgramRecordSize];
+  read(programOffset(program), record, kProgramRecordSize);
+  size = std::min(size, kProgramRecordSize);
+  std::memcpy(record, chunk, size);
+  for (int p = 0; p < kNumParameters && kNameSize + 4 * p < size; ++p) {
+    unsigned char* value = record + kNameSize + 4 * p;
+    storeFloat(value, finiteValue(p, loadFloat(value), unclamped(p)));
+    size = std::max(size, kNameSize + 4 * p + 4);
+  }
+  write(programOffset(program), record, size);
 }
 
 void BankImage::copyProgram(int from, int to) {

@@ -55,11 +55,17 @@ class BankImage {
     return inProgram(index) ? programValue(program, index) : recordValue(index);
   }
 
-  // Whether `size` bytes laid out as a bank image (or, for a program, as the
-  // leading part of a program record) hold only finite values: what a bank or
-  // program we gave out always holds.
-  static bool wellFormedBank(const void* data, std::size_t size);
-  static bool wellFormedProgram(const void* data, std::size_t size);
+  // Copy a bank chunk (kSize bytes) over the whole image, or a program chunk
+  // (at most kProgramRecordSize bytes, name first) over the leading part of a
+  // program record. A value that is no finite number becomes what the setter
+  // makes of an out-of-range one (clamped records: NaN 0, infinities 0 or 1),
+  // or, for an unclamped record, the parameter's default; every other byte is
+  // copied as it stands. A bank's values follow the chunk's own records, a
+  // program's the image's.
+  void writeBank(const void* chunk);
+  void writeProgram(int program, const void* chunk, std::size_t size);
+  // The finite value that stands for `value` in parameter `index`'s record.
+  static float finiteValue(int index, float value, bool unclamped);
 
   // Byte-level access to the chunk layout.
   void read(std::size_t offset, void* destination, std::size_t size) const;

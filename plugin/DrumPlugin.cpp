@@ -48,12 +48,13 @@ void copyText(char* destination, const std::string& text, std::size_t capacity) 
 }  // namespace
 
 DrumPlugin::DrumPlugin(audioMasterCallback audioMaster, EditorFactory makeEditor)
-    : AudioEffectX(audioMaster, kNumPrograms, kNumParameters), engine_(*this), pcmLoader_(engine_) {
+    : AudioEffectX(audioMaster, kNumPrograms, kNumParameters), engine_(*this) {
   fillWithDefaults(bank_);
   programsAreChunks();
 
   busy_ = true;
   engine_.initialise();
+  samples_->subscribe(engine_);
   loadDefaultBank();
   busy_ = false;
   engine_.finishInitialisation();
@@ -75,6 +76,8 @@ DrumPlugin::DrumPlugin(audioMasterCallback audioMaster, EditorFactory makeEditor
   }
 
   setProgram(0);
+  // Every file in memory, so a choice on the audio thread finds it there.
+  samples_->readUnread();
 }
 
 DrumPlugin::~DrumPlugin() {
@@ -83,14 +86,38 @@ DrumPlugin::~DrumPlugin() {
   delete editor;
   setEditor(nullptr);
   writeLearnMap();
+  waiting_.showWaiting();
+  samples_->unsubscribe(engine_);
   liveInstances.fetch_sub(1);
+}
+
+VstIntPtr DrumPlugin::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+  if (!waiting_.empty() && (opcode == effEditIdle || (opcode != effProcessEvents && !onAudioThread())))
+    waiting_.showWaiting();
+  return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+}
+
+// The audio thread is the one inside processReplacing or processEvents, or
+// one the host says is real-time.
+bool DrumPlugin::onAudioThread() {
+  if (processingThread_.load(std::memory_order_relaxed) == std::this_thread::get_id()) return true;
+  return callHost(audioMasterGetCurrentProcessLevel) == kVstProcessLevelRealtime;
+}
+
+void DrumPlugin::tell(std::string_view text, std::string_view caption) {
+  if (onAudioThread()) {
+    waiting_.keep(text, caption);
+    return;
+  }
+  waiting_.showWaiting();
+  platform::showMessage(text, caption);
 }
 
 void DrumPlugin::readLearnMap() {
   readsLearnMap_ = liveInstances.fetch_add(1) == 0;
   std::string folder;
   if (!findDataFolder("ZVX", folder)) {
-    platform::showMessage(kNotInstalled, "Error!");
+    tell(kNotInstalled, "Error!");
     if (readsLearnMap_) learnMap().forgetAll();
     return;
   }
@@ -100,7 +127,7 @@ void DrumPlugin::readLearnMap() {
 void DrumPlugin::writeLearnMap() {
   std::string folder;
   if (!findDataFolder("ZVX", folder)) {
-    platform::showMessage(kNotInstalled, "Error!");
+    tell(kNotInstalled, "Error!");
     return;
   }
   learnMap().writeFile(folder + "Plugin" + "ccmap.bin");
@@ -121,7 +148,7 @@ void DrumPlugin::loadDefaultBank() {
   std::optional<FxbFile::Contents> bank;
   if (readWholeFile(path, file, kMaxDefaultBankSize)) bank = FxbFile::parse(file, kNumPrograms);
   if (!bank || (bank->type != FxbFile::kChunkBank && bank->type != FxbFile::kRegularBank)) {
-    platform::showMessage("Default bank error: not an fxb file", "Preset loader");
+    tell("Default bank error: not an fxb file", "Preset loader");
     return;
   }
   if (bank->type == FxbFile::kChunkBank) {
@@ -134,8 +161,8 @@ void DrumPlugin::loadDefaultBank() {
     bank_.setProgramName(p, source.name.c_str());
     const int count = std::min<int>(static_cast<int>(source.values.size()), kNumParameters);
     for (int i = 0; i < count; ++i) {
-      float value = source.values[static_cast<std::size_t>(i)];
-      if (!bank_.unclamped(i)) value = std::clamp(value >= 0.0f ? value : 0.0f, 0.0f, 1.0f);
+      float value = BankImage::finiteValue(i, source.values[static_cast<std::size_t>(i)], bank_.unclamped(i));
+      if (!bank_.unclamped(i)) value = std::clamp(value, 0.0f, 1.0f);
       bank_.setProgramValue(p, i, value);
     }
   }
@@ -148,7 +175,7 @@ void DrumPlugin::setSampleRate(float rate) {
 
 void DrumPlugin::processReplacing(float** /*inputs*/, float** outputs, VstInt32 sampleFrames) {
   if (busy_) return;
-  markAudioThread();
+  Processing processing(*this);
   engine_.render(outputs, sampleFrames > 0 ? sampleFrames : 0);
   // The host's event block is only valid for this block.
   pendingEvents_ = nullptr;
@@ -160,6 +187,7 @@ void DrumPlugin::processReplacing(float** /*inputs*/, float** outputs, VstInt32 
 
 void DrumPlugin::setParameter(VstInt32 index, float value) {
   if (busy_) return;
+  if (!waiting_.empty() && !onAudioThread()) waiting_.showWaiting();
   engine_.setHostRate(sampleRate);
   if (index >= 0 && index < kNumParameters) {
     if (!bank_.unclamped(index)) {
@@ -173,27 +201,41 @@ void DrumPlugin::setParameter(VstInt32 index, float value) {
   }
   const ParamRole role = roleOf(index);
   engine_.applyParameter(index, role, voiceOf(index), value);
-  if (role == ParamRole::Menu) loadPcm(voiceOf(index), value);
+  if (role == ParamRole::Menu) choosePcm(voiceOf(index), value);
   if (editor) editor->setParameter(index, value);
 }
 
-// The audio thread never reads a file: its loads go to the loader thread.
-void DrumPlugin::loadPcm(int voice, float value) {
-  const int file = PcmLoader::fileFor(value);
-  if (onAudioThread())
-    pcmLoader_.request(voice, file);
-  else
-    pcmLoader_.load(voice, file);
-}
-
-// The host knows which of its threads is real-time; a host that does not say
-// is taken to automate on the thread that last rendered. Hosts that render on
-// several threads, or on a new one, make the second guess wrong.
-bool DrumPlugin::onAudioThread() {
-  const VstIntPtr level = callHost(audioMasterGetCurrentProcessLevel);
-  if (level == kVstProcessLevelRealtime) return true;
-  if (level == kVstProcessLevelUser) return false;
-  return std::this_thread::get_id() == audioThread_.load(std::memory_order_relaxed);
+// The voice switches to the chosen file's layer at once. Off the audio thread
+// the file is read from disk first; on it the cached copy plays and the cache
+// reads the file again later. A file that cannot be read leaves the voice
+// with the layer it had.
+//
+// Calls on other threads may move the Menu value meanwhile: each caller sets
+// the layer of the value it reads back and checks that the value held still,
+// so once every caller has returned the voice plays the file the parameter
+// names. Every caller passes menuOrder_ between storing and reading, so of two
+// callers the later one sees the other's value, or its layer choice lands
+// after the other's (the value itself is stored with relaxed order).
+void DrumPlugin::choosePcm(int voice, float value) {
+  const int file = SampleCache::fileFor(value);
+  bool readable;
+  if (onAudioThread()) {
+    readable = engine_.holdsPcm(file);
+    samples_->requestReload(file);
+  } else {
+    readable = samples_->reload(file);
+  }
+  const int menu = param::kMenu[voice];
+  menuOrder_.fetch_add(1, std::memory_order_acq_rel);
+  float chosen = currentValue(menu);
+  for (;;) {
+    const int wanted = SampleCache::fileFor(chosen);
+    if (wanted == file ? readable : engine_.holdsPcm(wanted)) engine_.selectPcm(voice, wanted);
+    menuOrder_.fetch_add(1, std::memory_order_acq_rel);
+    const float now = currentValue(menu);
+    if (std::memcmp(&now, &chosen, sizeof now) == 0) break;
+    chosen = now;
+  }
 }
 
 float DrumPlugin::getParameter(VstInt32 index) {
@@ -265,20 +307,19 @@ VstInt32 DrumPlugin::getChunk(void** data, bool isPreset) {
   return static_cast<VstInt32>(chunk_.size());
 }
 
-// A chunk holding a value that is no finite number could not have come from
-// us and is refused as one of the wrong size is: taken, it would put NaN into
-// the engine, whose filters then never recover.
+// A value that is no finite number cannot reach the engine (its filters would
+// never recover), but it costs only itself: the rest of the chunk loads.
 VstInt32 DrumPlugin::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
   if (isPreset) {
-    if (byteSize < 0 || !BankImage::wellFormedProgram(data, static_cast<std::size_t>(byteSize))) {
-      platform::showMessage("Can't load preset, wrong file size!", "Error!");
+    if (byteSize < 0 || static_cast<std::size_t>(byteSize) > BankImage::kProgramRecordSize) {
+      tell("Can't load preset, wrong file size!", "Error!");
       return 1;
     }
-    bank_.write(BankImage::programOffset(curProgram), data, static_cast<std::size_t>(byteSize));
-  } else if (byteSize >= 0 && BankImage::wellFormedBank(data, static_cast<std::size_t>(byteSize))) {
-    bank_.write(0, data, BankImage::kSize);
+    bank_.writeProgram(curProgram, data, static_cast<std::size_t>(byteSize));
+  } else if (byteSize == static_cast<VstInt32>(BankImage::kSize)) {
+    bank_.writeBank(data);
   } else {
-    platform::showMessage("Can't load bank, wrong file size!", "Error!");
+    tell("Can't load bank, wrong file size!", "Error!");
   }
   setProgram(curProgram);
   return 1;

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -15,7 +17,8 @@
 #include "host/vst/AudioEffectX.h"
 #include "plugin/BankImage.h"
 #include "plugin/LearnMap.h"
-#include "plugin/PcmLoader.h"
+#include "plugin/MessageQueue.h"
+#include "plugin/SampleCache.h"
 
 namespace zvx {
 
@@ -31,6 +34,9 @@ class DrumPlugin : public AudioEffectX, private EngineHost {
 
   explicit DrumPlugin(audioMasterCallback audioMaster, EditorFactory makeEditor = nullptr);
   ~DrumPlugin() override;
+
+  // Shows the messages kept from the audio thread first, off that thread.
+  VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
   void suspend() override {}
   void setSampleRate(float rate) override;
@@ -83,16 +89,32 @@ class DrumPlugin : public AudioEffectX, private EngineHost {
   void readLearnMap();
   void writeLearnMap();
   void handleMidiEvent(const VstMidiEvent& event);
-  void loadPcm(int voice, float value);
+  void choosePcm(int voice, float value);
   bool onAudioThread();
-  void markAudioThread() { audioThread_.store(std::this_thread::get_id(), std::memory_order_relaxed); }
+  // The one road for this plug-in's messages: kept on the audio thread, shown elsewhere.
+  void tell(std::string_view text, std::string_view caption);
+  // Marks the calling thread as inside processReplacing or processEvents while alive.
+  class Processing {
+   public:
+    explicit Processing(DrumPlugin& plugin) : plugin_(plugin) {
+      plugin_.processingThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    }
+    ~Processing() { plugin_.processingThread_.store(std::thread::id(), std::memory_order_relaxed); }
+    Processing(const Processing&) = delete;
+    Processing& operator=(const Processing&) = delete;
+
+   private:
+    DrumPlugin& plugin_;
+  };
   void handleController(const VstMidiEvent& event, int controller, float value);
 
   BankImage bank_;
   Engine engine_;
-  PcmLoader pcmLoader_;
-  // The thread that last called processReplacing or processEvents.
-  std::atomic<std::thread::id> audioThread_{};
+  std::shared_ptr<SampleCache> samples_ = SampleCache::acquire();
+  MessageQueue waiting_;  // raised on the audio thread, not shown yet
+  // The thread inside processReplacing or processEvents, if any.
+  std::atomic<std::thread::id> processingThread_{};
+  std::atomic<unsigned> menuOrder_{0};  // orders concurrent sample choices (choosePcm)
   std::atomic<bool> busy_{false};
   bool applyingProgram_ = false;
   LearnHook* learnHook_ = nullptr;

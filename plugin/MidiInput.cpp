@@ -14,7 +14,7 @@ constexpr int kAllNotesOff = 123;
 
 VstInt32 DrumPlugin::processEvents(VstEvents* events) {
   if (busy_) return 1;
-  markAudioThread();
+  Processing processing(*this);
   if (events && events->numEvents > 0) {
     pendingEvents_ = events;
     nextEvent_ = 0;

@@ -177,6 +177,23 @@ TEST_F(DrumEditorTest, WizardEntryAppliesItsSettingsAndTheMenuReturnsToItsFirstE
   EXPECT_EQ(wizardLines(editor_->describe()), records);
 }
 
+TEST_F(DrumEditorTest, ChoosingASampleAgainInTheMenuPlaysTheFileAsItIsNow) {
+  // The bass drum plays its layer alone; SDA.wav is replaced while ZVX runs,
+  // by a constant of one sign and then of the other.
+  open();
+  plugin_->setParameter(10, 1.0f);
+  const auto menu = rectOf("COptionMenu", kBDMenu);
+  auto hitAfterChoosing = [&](std::int16_t level) {
+    documents_.writeFile("SDA.wav", monoWav(std::vector<std::int16_t>(20000, level)));
+    editor_->answerMenu({1});  // "SDA"
+    editor_->click(menu.centreX(), menu.centreY());
+    EXPECT_FLOAT_EQ(plugin_->getParameter(kBDMenu), 1.0f / 7.0f);
+    return plugin_->render(512, 512, {noteOn(0, 35)})[kBassDrumOutput][200];
+  };
+  EXPECT_GT(hitAfterChoosing(16000), 0.0f);
+  EXPECT_LT(hitAfterChoosing(-16000), 0.0f);
+}
+
 TEST_F(DrumEditorTest, NotesLightTheirVoiceForItsNumberOfIdleCallsAndPadsPlayTheirVoice) {
   open();
   // How many idle calls in a row show the light of `tag` on.

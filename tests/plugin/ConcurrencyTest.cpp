@@ -93,5 +93,47 @@ TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
   EXPECT_GT(loudest.load(), 0.001f);
 }
 
+TEST(ConcurrencyTest, MenuStormFromThreeThreadsLeavesValueAndLayerInAgreement) {
+  // The bass drum's sample menu moved at once by a learned controller on the
+  // audio thread and by two automation threads. Whenever the storm stops,
+  // a hit plays exactly the file getParameter names: the hit of a fresh
+  // instance that chose that file calmly.
+  constexpr int kMenuController = 30;
+  TempDocuments documents;
+  documents.writeFile("Pluginccmap.bin", learnMapFile({{52, kMenuController}}));
+  std::vector<Channel> calm;  // the bass drum's output of a hit, by file
+  for (int file = 0; file < 8; ++file)
+    calm.push_back(renderZvx({{52, static_cast<float>(file) / 7.0f}}, {noteOn(0, 35)}, 2048, 256)[2]);
+  auto zvx = startZvx({}, {}, 256);
+  ASSERT_TRUE(zvx);
+  const auto end = std::chrono::steady_clock::now() + stressDuration();
+  int storms = 0;
+  while (std::chrono::steady_clock::now() < end) {
+    std::atomic<bool> stop{false};
+    std::thread audio([&] {
+      std::mt19937 random(static_cast<unsigned>(storms));
+      while (!stop) zvx->render(256, 256, {controller(static_cast<int>(random() % 256), kMenuController, static_cast<int>(random() % 128))});
+    });
+    auto automate = [&](unsigned seed) {
+      std::mt19937 random(seed);
+      while (!stop) zvx->setParameter(52, static_cast<float>(random() % 1001) / 1000.0f);
+    };
+    std::thread first(automate, 2 * storms + 1), second(automate, 2 * storms + 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50 + 20 * (storms % 5)));
+    stop = true;
+    audio.join();
+    first.join();
+    second.join();
+    const float value = zvx->getParameter(52);
+    const int file = std::clamp(static_cast<int>(7.0f * value), 0, 7);
+    // The learned controller leaves the engine awake: wait until it sleeps, as the calm instances did.
+    zvx->render(5 * 44100, 4096);
+    ASSERT_EQ(zvx->render(2048, 256, {noteOn(0, 35)})[2], calm[static_cast<std::size_t>(file)])
+        << "storm " << storms << ", value " << value;
+    ++storms;
+  }
+  EXPECT_GT(storms, 0);
+}
+
 }  // namespace
 }  // namespace zvx::test

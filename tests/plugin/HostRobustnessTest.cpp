@@ -44,53 +44,85 @@ bool allFinite(const std::vector<Channel>& channels) {
 
 constexpr std::size_t kProgramsOffset = 83 * 36, kProgramSize = 356;
 
-TEST(HostRobustnessTest, BankChunkWithANonFiniteValueIsRefusedAndPlayingStaysFinite) {
+// Where a value sits in a bank chunk: a parameter record's or a program's.
+std::size_t recordValue(int parameter) { return 36 * static_cast<std::size_t>(parameter) + 4; }
+std::size_t programValue(int program, int parameter) {
+  return kProgramsOffset + kProgramSize * static_cast<std::size_t>(program) + 24 + 4 * static_cast<std::size_t>(parameter);
+}
+
+TEST(HostRobustnessTest, BankChunkWithNonFiniteValuesKeepsEverythingElse) {
   auto zvx = startZvx();
   ASSERT_TRUE(zvx);
-  const std::vector<unsigned char> before = chunkOf(*zvx, 0);
-  ASSERT_EQ(before.size(), 48556u);
+  std::vector<unsigned char> bank = chunkOf(*zvx, 0);
+  ASSERT_EQ(bank.size(), 48556u);
+  // A session's own edits: a renamed program, values off the defaults, and
+  // Volume's record unclamped with a value above 1.
+  std::memcpy(bank.data() + kProgramsOffset + kProgramSize * 3, "Kept kit", 9);
+  for (int program = 0; program < 128; ++program)
+    putFloat(bank, programValue(program, param::kBDDecay), 0.001f * static_cast<float>(program));
+  bank[36 * param::kVolume + 1] = 1;
+  putFloat(bank, programValue(7, param::kVolume), 1.25f);
 
-  // Volume unclamped and NaN in program 0: taken, it would silence ZVX with NaN for good.
-  std::vector<unsigned char> poisoned = before;
-  poisoned[36 * param::kVolume + 1] = 1;
-  putFloat(poisoned, kProgramsOffset + 24 + 4 * param::kVolume, std::nanf(""));
-  std::vector<unsigned char> infinite = before;
-  putFloat(infinite, 36 * 9 + 4, INFINITY);
-  for (std::vector<unsigned char>* bank : {&poisoned, &infinite}) {
-    MessageCapture capture;
-    EXPECT_EQ(zvx->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bank->size()), bank->data()), 1);
-    EXPECT_EQ(chunkOf(*zvx, 0), before);
-    EXPECT_EQ(capture.messages(), (std::vector<ShownMessage>{{"none", "Error!", "Can't load bank, wrong file size!"}}));
+  // Then one value of each kind that is no number, clamped and unclamped records alike.
+  const float nan = std::nanf(""), inf = INFINITY;
+  struct Poison {
+    std::size_t offset;
+    float value;
+    float becomes;  // as the setter treats an out-of-range value, or the default
+  };
+  const std::vector<Poison> poisons = {
+      {programValue(0, param::kBDTone), nan, 0.0f},     {programValue(5, param::kSDDecay), inf, 1.0f},
+      {programValue(9, param::kHHPitch), -inf, 0.0f},   {programValue(0, param::kVolume), nan, 0.5f},
+      {programValue(127, param::kVolume), -inf, 0.5f},  {recordValue(9), inf, 1.0f},
+      {recordValue(param::kVolume), -nan, 0.5f},
+  };
+  std::vector<unsigned char> poisoned = bank, expected = bank;
+  for (const Poison& p : poisons) {
+    putFloat(poisoned, p.offset, p.value);
+    putFloat(expected, p.offset, p.becomes);
   }
+  MessageCapture capture;
+  EXPECT_EQ(zvx->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(poisoned.size()), poisoned.data()), 1);
+  EXPECT_EQ(capture.messages(), std::vector<ShownMessage>{});
+  EXPECT_EQ(chunkOf(*zvx, 0), expected);
+  EXPECT_EQ(zvx->programNameIndexed(3), "Kept kit");
   const auto out = zvx->render(8192, 512, {noteOn(0, 36), noteOn(0, 38)});
   EXPECT_TRUE(allFinite(out));
   EXPECT_GT(peak(out[0]), 0.01f);
-
-  // A bank we could have given out is still taken.
-  std::vector<unsigned char> changed = before;
-  putFloat(changed, kProgramsOffset + 24 + 4 * param::kBDTone, 0.25f);
-  changed[36 * param::kBDTone + 1] = 1;
-  zvx->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(changed.size()), changed.data());
-  EXPECT_EQ(chunkOf(*zvx, 0), changed);
 }
 
-TEST(HostRobustnessTest, ProgramChunkWithANonFiniteValueIsRefusedAndANameAloneIsTaken) {
+TEST(HostRobustnessTest, ProgramChunkWithNonFiniteValuesKeepsItsNameAndOtherValues) {
   auto zvx = createZvx();
   ASSERT_TRUE(zvx);
-  const std::vector<unsigned char> before = chunkOf(*zvx, 1);
-  ASSERT_EQ(before.size(), kProgramSize);
-  std::vector<unsigned char> poisoned = before;
-  putFloat(poisoned, 24 + 4 * 3, -std::nanf(""));
+  zvx->dispatch(effSetProgram, 0, 4);
+  std::vector<unsigned char> preset = chunkOf(*zvx, 1);
+  ASSERT_EQ(preset.size(), kProgramSize);
+  std::memcpy(preset.data(), "Snare stack", 12);
+  for (int i = 0; i < 83; ++i) putFloat(preset, 24 + 4 * i, 0.01f * static_cast<float>(i));
+  std::vector<unsigned char> poisoned = preset, expected = preset;
+  putFloat(poisoned, 24 + 4 * param::kBDDecay, -std::nanf(""));
+  putFloat(expected, 24 + 4 * param::kBDDecay, 0.0f);
+  putFloat(poisoned, 24 + 4 * param::kCPGain, INFINITY);
+  putFloat(expected, 24 + 4 * param::kCPGain, 1.0f);
   {
     MessageCapture capture;
     zvx->dispatch(effSetChunk, 1, static_cast<VstIntPtr>(poisoned.size()), poisoned.data());
-    EXPECT_EQ(capture.messages(), (std::vector<ShownMessage>{{"none", "Error!", "Can't load preset, wrong file size!"}}));
+    EXPECT_EQ(capture.messages(), std::vector<ShownMessage>{});
   }
-  EXPECT_EQ(chunkOf(*zvx, 1), before);
-  std::vector<unsigned char> name(24, 0);
-  std::memcpy(name.data(), "Renamed", 7);
-  zvx->dispatch(effSetChunk, 1, 24, name.data());
-  EXPECT_EQ(zvx->programName(), "Renamed");
+  EXPECT_EQ(chunkOf(*zvx, 1), expected);
+  EXPECT_EQ(zvx->programName(), "Snare stack");
+}
+
+TEST(HostRobustnessTest, ExtremeUnclampedValuesNeverReachTheOutputsAsNonNumbers) {
+  // Volume unclamped at 3e38: the mix overflows, yet every written sample is a number.
+  auto zvx = startZvx();
+  ASSERT_TRUE(zvx);
+  std::vector<unsigned char> bank = chunkOf(*zvx, 0);
+  bank[36 * param::kVolume + 1] = 1;
+  putFloat(bank, programValue(0, param::kVolume), 3e38f);
+  zvx->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bank.size()), bank.data());
+  EXPECT_EQ(zvx->getParameter(param::kVolume), 3e38f);
+  EXPECT_TRUE(allFinite(zvx->render(8192, 512, {noteOn(0, 36), noteOn(0, 38)})));
 }
 
 TEST(HostRobustnessTest, TinySettingsGiveNoSubnormalOutput) {

@@ -82,6 +82,41 @@ TEST(ProgramsTest, RegularDefaultBankReallyLoadsItsValuesAndNames) {
   EXPECT_EQ(short10->programNameIndexed(3), "Init");
 }
 
+TEST(ProgramsTest, DefaultBankWithValuesThatAreNoNumbersLoadsTheRest) {
+  TempDocuments docs;
+  // A chunk bank: NaN for program 2's BDTone, an infinity for program 3's.
+  Bytes image = namedBank("Chunk");
+  const float nan = std::nanf(""), inf = INFINITY;
+  std::memcpy(image.data() + kProgramsOffset + 2 * kProgramSize + 24 + 4 * 2, &nan, 4);
+  std::memcpy(image.data() + kProgramsOffset + 3 * kProgramSize + 24 + 4 * 2, &inf, 4);
+  docs.writeFile("default.fxb", FxbFile::chunkBank(0x39393664, 1, 128, 0, image));
+  {
+    MessageCapture capture;
+    auto zvx = createZvx();
+    EXPECT_TRUE(capture.messages().empty());
+    EXPECT_EQ(zvx->programNameIndexed(127), "Chunk 127");
+    const std::vector<std::pair<int, float>> bdTones = {{1, 1.0f / 127.0f}, {2, 0.0f}, {3, 1.0f}, {4, 4.0f / 127.0f}};
+    for (const auto& [program, value] : bdTones) {
+      zvx->dispatch(effSetProgram, 0, program);
+      EXPECT_EQ(zvx->getParameter(2), value) << program;
+    }
+  }
+  // A regular bank: NaN, +infinity and -infinity in program 1.
+  std::vector<HandProgram> programs(3, HandProgram{"Regular", std::vector<float>(83, 0.25f)});
+  programs[1].values[2] = nan;
+  programs[1].values[3] = inf;
+  programs[1].values[4] = -inf;
+  docs.writeFile("default.fxb", regularBank(0x39393664, programs));
+  MessageCapture capture;
+  auto zvx = createZvx();
+  EXPECT_TRUE(capture.messages().empty());
+  zvx->dispatch(effSetProgram, 0, 1);
+  EXPECT_EQ(zvx->getParameter(2), 0.0f);
+  EXPECT_EQ(zvx->getParameter(3), 1.0f);
+  EXPECT_EQ(zvx->getParameter(4), 0.0f);
+  EXPECT_EQ(zvx->getParameter(5), 0.25f);
+}
+
 TEST(ProgramsTest, DefaultBanksThatAreNoBankOrTooShortAreRefused) {
   TempDocuments docs;
   const Bytes good = FxbFile::chunkBank(0x39393664, 1, 128, 0, namedBank("Good"));

@@ -1,7 +1,7 @@
 // Sample files good and bad, read as a voice's layer: what is loaded, and what
 // the user is told, with the exact texts and captions.
 
-#include "plugin/PcmLoader.h"
+#include "plugin/SampleCache.h"
 #include "storage/WavFile.h"
 #include "tests/support/TestSupport.h"
 
@@ -76,7 +76,7 @@ TEST(WavFileTest, EveryKindOfFileLoadsOrIsRefusedWithItsMessage) {
     test::TempDocuments docs(false);
     docs.writeFile("SDA.wav", c.file);
     test::MessageLog log;
-    std::unique_ptr<PcmBuffer> layer = PcmLoader::readLayer(1);
+    std::unique_ptr<PcmBuffer> layer = SampleCache::readLayer(1);
     EXPECT_EQ(layer != nullptr, c.loads);
     EXPECT_EQ(said(log), c.messages);
     if (layer && std::string(c.what) != "stereo") {
@@ -92,20 +92,20 @@ TEST(WavFileTest, LayerKeepsFirstChannelZeroesTheTailAndStopsAt98000) {
 
   const auto thousand = ramp(1000, 13);
   docs.writeFile("BDA.wav", test::monoWav(thousand));
-  auto layer = PcmLoader::readLayer(0);
+  auto layer = SampleCache::readLayer(0);
   ASSERT_TRUE(layer);
   for (int i = 0; i < 999; ++i) ASSERT_EQ(layer->samples[i], thousand[static_cast<std::size_t>(i)] / 32767.0f);
   for (int i = 999; i < PcmBuffer::kSize; ++i) ASSERT_EQ(layer->samples[i], 0.0f) << i;
 
   // -32768 converts to slightly below -1.
   docs.writeFile("BDA.wav", test::monoWav({0, -32768, 32767, 5}));
-  layer = PcmLoader::readLayer(0);
+  layer = SampleCache::readLayer(0);
   EXPECT_FLOAT_EQ(layer->samples[1], -32768.0f / 32767.0f);
   EXPECT_EQ(layer->samples[2], 1.0f);
 
   const auto long100k = ramp(100000, 3);
   docs.writeFile("HHB.wav", test::monoWav(long100k));
-  layer = PcmLoader::readLayer(6);
+  layer = SampleCache::readLayer(6);
   ASSERT_TRUE(layer);
   EXPECT_EQ(layer->samples[97998], long100k[97998] / 32767.0f);
   EXPECT_EQ(layer->samples[97999], 0.0f);
@@ -117,14 +117,14 @@ TEST(WavFileTest, LayerKeepsFirstChannelZeroesTheTailAndStopsAt98000) {
     interleaved.push_back(static_cast<std::int16_t>(-1000 - i));
   }
   docs.writeFile("CPB.wav", RiffBuilder().format(2, 44100, 16).data(interleaved).bytes());
-  layer = PcmLoader::readLayer(7);
+  layer = SampleCache::readLayer(7);
   ASSERT_TRUE(layer);
   for (int i = 0; i < 599; ++i) ASSERT_EQ(layer->samples[i], i / 32767.0f);
   EXPECT_EQ(layer->samples[599], 0.0f);
 
   EXPECT_EQ(said(log), (Said{{"One WAV file is not MONO", "Error!"}}));  // the stereo warning only
   // A missing file (the missing data folder is checked through the module).
-  EXPECT_EQ(PcmLoader::readLayer(3), nullptr);
+  EXPECT_EQ(SampleCache::readLayer(3), nullptr);
   EXPECT_EQ(said(log), (Said{{"Can't open PCM file!", "Couldn't open file"}}));
 }
 

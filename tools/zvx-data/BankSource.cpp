@@ -9,7 +9,7 @@
 #include "plugin/BankImage.h"
 #include "plugin/DrumPlugin.h"
 #include "plugin/ParameterTable.h"
-#include "plugin/PcmLoader.h"
+#include "plugin/SampleCache.h"
 #include "storage/FxbFile.h"
 #include "tools/zvx-data/RecipeError.h"
 
@@ -30,8 +30,8 @@ float menuValue(int file) { return std::min(1.0f, (static_cast<float>(file) + 0.
 float valueFor(int parameter, const std::string& text, const std::string& where) {
   const ParamRole role = kParameterTable[static_cast<std::size_t>(parameter)].role;
   if (role == ParamRole::Menu) {
-    for (int file = 0; file < PcmLoader::kFiles; ++file)
-      if (text + ".wav" == PcmLoader::kFileNames[file] || text == PcmLoader::kFileNames[file]) return menuValue(file);
+    for (int file = 0; file < SampleCache::kFiles; ++file)
+      if (text + ".wav" == SampleCache::kFileNames[file] || text == SampleCache::kFileNames[file]) return menuValue(file);
   }
   if (role == ParamRole::Mute || role == ParamRole::Sync || role == ParamRole::KeyTrack) {
     if (text == "on") return 1.0f;
