@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "engine/FloatMath.h"
@@ -18,8 +19,10 @@ constexpr std::int16_t kPadIdleCountdown = 16000;
 // unclamped parameters can reach, would poison the host's mix for good. Both
 // leave as 0. Only the written sample changes, never the engine's own state.
 inline float audible(float x) {
-  const float magnitude = std::fabs(x);
-  return magnitude >= std::numeric_limits<float>::min() && magnitude <= std::numeric_limits<float>::max() ? x : 0.0f;
+  std::uint32_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  // Normal numbers only: an exponent field neither all zeros nor all ones.
+  return (bits & 0x7F800000u) - 0x00800000u < 0x7F000000u ? x : 0.0f;
 }
 
 }  // namespace
@@ -248,11 +251,13 @@ void Engine::allNotesOff() {
 }
 
 // Choices are read before published buffers are adopted: a choice made after
-// a publish then never finds the slot without its buffer.
+// a publish then never finds the slot without its buffer. A buffer that could
+// not be adopted yet brings the audio thread back at the next sample.
 void Engine::takeUpPcmChoices() {
+  const std::uint32_t changes = pcmChanges_.load(std::memory_order_acquire);
   int choice[kNumVoices];
   for (int v = 0; v < kNumVoices; ++v) choice[v] = pcmChoice_[v].load(std::memory_order_acquire);
-  pcmSlots_.adoptPublished();
+  if (pcmSlots_.adoptPublished()) pcmChangesSeen_ = changes;
   for (int v = 0; v < kNumVoices; ++v) pcmBuffer_[v] = choice[v] >= 0 ? pcmSlots_.buffer(choice[v]) : nullptr;
 }
 
@@ -322,7 +327,7 @@ void Engine::renderSample(int n, float* const* outputs) {
   servicePads();
   dispatchDueEvents(n);
   applyPendingSettings();
-  takeUpPcmChoices();
+  takeUpPcmChanges();
 
   if (!asleep_) {
     voiceActive_ = false;

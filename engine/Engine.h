@@ -53,12 +53,19 @@ class Engine {
   void applyParameter(int index, ParamRole role, int voice, float value);
   // Sample slots (one per sample file), published from one non-audio thread
   // at a time: see PcmSlots.
-  const PcmBuffer* publishPcm(int slot, const PcmBuffer* buffer) { return pcmSlots_.publish(slot, buffer); }
+  const PcmBuffer* publishPcm(int slot, const PcmBuffer* buffer) {
+    const PcmBuffer* unseen = pcmSlots_.publish(slot, buffer);
+    pcmChanges_.fetch_add(1, std::memory_order_release);
+    return unseen;
+  }
   const PcmBuffer* takeRetiredPcm(int slot) { return pcmSlots_.takeRetired(slot); }
   // Any thread. Whether `slot` has a buffer to play.
   bool holdsPcm(int slot) const { return pcmSlots_.holds(slot); }
   // Any thread. The voice plays `slot`'s buffer from the next sample on.
-  void selectPcm(int voice, int slot) { pcmChoice_[voice].store(slot, std::memory_order_release); }
+  void selectPcm(int voice, int slot) {
+    pcmChoice_[voice].store(slot, std::memory_order_release);
+    pcmChanges_.fetch_add(1, std::memory_order_release);
+  }
   // Any thread: the plug-in's setSampleRate.
   void setChaosSmootherRate(float rate) { smoother_.computeCoefficient(rate); }
 
@@ -123,6 +130,10 @@ class Engine {
   }
   void applySettings();
   void servicePads();
+  // Cheap when no choice or buffer changed: one atomic load.
+  void takeUpPcmChanges() {
+    if (pcmChanges_.load(std::memory_order_acquire) != pcmChangesSeen_) takeUpPcmChoices();
+  }
   void takeUpPcmChoices();
   void advancePcm(int voice);
   void advancePadCountdowns();
@@ -155,6 +166,7 @@ class Engine {
   std::array<PcmLayer, kNumVoices> pcm_{{PcmLayer(98000.0f), PcmLayer(98000.0f), PcmLayer(98000.0f), PcmLayer(49000.0f)}};
   PcmSlots pcmSlots_;
   std::array<const PcmBuffer*, kNumVoices> pcmBuffer_{};  // each voice's slot buffer for this sample
+  std::uint32_t pcmChangesSeen_ = 0;
 
   // Render state (audio thread).
   bool asleep_ = true;
@@ -194,6 +206,7 @@ class Engine {
   std::array<std::atomic<bool>, kNumVoices> padHeld_{};
   std::atomic<unsigned> padRequests_{0};   // one bit per voice
   std::array<std::atomic<int>, kNumVoices> pcmChoice_{{-1, -1, -1, -1}};  // slot per voice, -1: none
+  std::atomic<std::uint32_t> pcmChanges_{0};  // counts choices and publications
   std::array<std::atomic<bool>, kNumVoices> triggerIndicator_{};
 };
 

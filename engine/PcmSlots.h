@@ -27,16 +27,12 @@ class PcmSlots {
   // Whether `slot` has been given a buffer.
   bool holds(int slot) const { return slot >= 0 && slot < kSlots && holds_[slot].load(std::memory_order_acquire); }
 
-  // Audio thread. Cheap when nothing was published: one atomic load. A slot
-  // whose last retired buffer was not taken yet keeps its buffer a little longer.
-  void adoptPublished() {
-    if (pending_.load(std::memory_order_relaxed) != 0) adoptPending();
-  }
+  // Audio thread. False while a published buffer still waits: a slot whose
+  // last retired buffer was not taken yet keeps its buffer a little longer.
+  bool adoptPublished();
   const PcmBuffer* buffer(int slot) const { return current_[slot]; }
 
  private:
-  void adoptPending();
-
   std::array<const PcmBuffer*, kSlots> current_{};  // audio thread
   std::array<std::atomic<const PcmBuffer*>, kSlots> published_{};
   std::array<std::atomic<const PcmBuffer*>, kSlots> retired_{};
