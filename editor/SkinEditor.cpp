@@ -50,10 +50,14 @@ void SkinEditor::setParameter(VstInt32 index, float value) {
   pending_[static_cast<std::size_t>(index)].store(true, std::memory_order_release);
 }
 
-bool SkinEditor::isMenuTag(long tag) const {
+// An option menu of the skin's parameter menus; a control of another kind that
+// shares its tag shows and sends plain values.
+COptionMenu* SkinEditor::parameterMenu(CControl* control) const {
+  auto* menu = dynamic_cast<COptionMenu*>(control);
+  if (!menu) return nullptr;
   for (std::int32_t menuTag : menuTags)
-    if (menuTag == tag) return true;
-  return false;
+    if (menuTag == menu->getTag()) return menu;
+  return nullptr;
 }
 
 void SkinEditor::markLinkedViews(long source) {
@@ -80,9 +84,9 @@ void SkinEditor::showParameter(long index, float value) {
         break;
       }
     }
-    if (isMenuTag(index)) {
-      const float entries = static_cast<float>(static_cast<COptionMenu*>(control)->getNbEntries());
-      control->setValue(static_cast<float>(static_cast<int>((entries - 1.0f) * value + 0.5f)));
+    if (auto* menu = parameterMenu(control)) {
+      const float entries = static_cast<float>(menu->getNbEntries());
+      menu->setValue(static_cast<float>(static_cast<int>((entries - 1.0f) * value + 0.5f)));
     } else if (control->isTypeOf("COnOffButton")) {
       control->setValue(value >= 0.5f ? 1.0f : 0.0f);
     } else {
@@ -98,8 +102,8 @@ void SkinEditor::showParameter(long index, float value) {
 void SkinEditor::valueChanged(CDrawContext* context, CControl* control) {
   const long tag = control->getTag();
   if (tag < numParams() && tag >= 0) {
-    if (isMenuTag(tag)) {
-      const long last = static_cast<COptionMenu*>(control)->getNbEntries() - 1;
+    if (auto* menu = parameterMenu(control)) {
+      const long last = menu->getNbEntries() - 1;
       if (last != 0)
         effect->setParameterAutomated(static_cast<VstInt32>(tag), control->getValue() / static_cast<float>(last));
     } else {
@@ -117,16 +121,32 @@ void SkinEditor::valueChanged(CDrawContext* context, CControl* control) {
     otherControlChanged(context, control);
   }
   if (frame) markLinkedViews(tag);
-  if (context && frame) control->draw(context);
+  // Drawn by the frame, with what lies behind it, and shown in the window.
+  control->setDirty(true);
+}
+
+void SkinEditor::showPending() {
+  for (long p = 0; p < kNumParameters; ++p)
+    if (pending_[static_cast<std::size_t>(p)].exchange(false, std::memory_order_acquire))
+      showParameter(p, pendingValue_[static_cast<std::size_t>(p)].load(std::memory_order_relaxed));
 }
 
 void SkinEditor::idle() {
   if (!frame) return;
-  for (long p = 0; p < kNumParameters; ++p)
-    if (pending_[static_cast<std::size_t>(p)].exchange(false, std::memory_order_acquire))
-      showParameter(p, pendingValue_[static_cast<std::size_t>(p)].load(std::memory_order_relaxed));
+  showPending();
   AEffGUIEditor::idle();
   updateReadOut();
+  // What the read-out now says is drawn at once.
+  if (frame) frame->idle();
+}
+
+// While a control follows the mouse, the read-out and changes from other
+// threads are shown as they come.
+void SkinEditor::doIdleStuff() {
+  if (!frame) return;
+  showPending();
+  updateReadOut();
+  AEffGUIEditor::doIdleStuff();
 }
 
 bool SkinEditor::leftButtonDown() const { return frame && (frame->mouseButtons() & kLButton) != 0; }

@@ -34,6 +34,7 @@ class SkinEditor : public AEffGUIEditor, public CControlListener, public SkinHos
   bool open(void* ptr) override;
   void close() override;
   void idle() override;
+  void doIdleStuff() override;
   // Any thread: the change is shown at the next idle.
   void setParameter(VstInt32 index, float value) override;
 
@@ -70,7 +71,8 @@ class SkinEditor : public AEffGUIEditor, public CControlListener, public SkinHos
 
  private:
   void markLinkedViews(long source);
-  bool isMenuTag(long tag) const;
+  void showPending();
+  COptionMenu* parameterMenu(CControl* control) const;
 
   // Parameter changes waiting for the GUI thread: one flag and value each.
   std::array<std::atomic<bool>, kNumParameters> pending_{};

@@ -241,6 +241,7 @@ int SkinHost::buildCatalogueObject(const char* tagName, AttrSet& attrs, SkinCont
                                  truncated(style));
     if (selector) {
       menu->addEntry("How to change Skin");
+      menu->setWheelSteps(false);
     } else {
       xmltag* list = nullptr;
       for (xmltag* child = attrs.tag() ? attrs.tag()->children : nullptr; child && !list; child = child->next)

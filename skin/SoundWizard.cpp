@@ -56,6 +56,7 @@ int SkinHost::buildWizard(AttrSet& attrs, SkinContext& context) {
   const CRect rect(truncated(x), truncated(y), truncated(x + w), truncated(y + h));
   auto* menu = new COptionMenu(rect, skinListener(), kFirstWizardTag + wizardCount, backgroundBitmap, activeBitmap,
                                truncated(style));
+  menu->setWheelSteps(false);  // each entry is a command, not a value
 
   // Records of a wizard that then fails are taken back with it.
   const std::size_t firstRecord = wizardSettings.count();

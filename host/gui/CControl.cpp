@@ -38,16 +38,17 @@ void CControl::notifyChange(CDrawContext* context) {
   if (listener_) listener_->valueChanged(context, this);
 }
 
-bool CControl::onWheel(CDrawContext* context, const CPoint& /*where*/, float distance) {
+bool CControl::onWheel(CDrawContext* /*context*/, const CPoint& /*where*/, float /*distance*/) { return true; }
+
+void CControl::stepByWheel(CDrawContext* context, float distance) {
+  const bool fine = getFrame() && (getFrame()->mouseButtons() & kShift);
   const float before = value_;
-  value_ += distance * wheelInc_;
+  value_ += distance * (max_ - min_) * (fine ? 0.001f : 0.01f);
   bounceValue();
-  if (value_ != before) {
-    beginEdit();
-    notifyChange(context);
-    endEdit();
-  }
-  return true;
+  if (value_ == before) return;
+  beginEdit();
+  notifyChange(context);
+  endEdit();
 }
 
 bool CControl::checkDefaultValue(CDrawContext* context, long buttons) {

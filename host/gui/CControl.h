@@ -18,8 +18,6 @@ class CControl : public CView {
   float getMax() const { return max_; }
   void setDefaultValue(float value) { defaultValue_ = value; }
   float getDefaultValue() const { return defaultValue_; }
-  void setWheelInc(float increment) { wheelInc_ = increment; }
-  float getWheelInc() const { return wheelInc_; }
   // Keeps the value within min and max.
   void bounceValue();
 
@@ -35,6 +33,8 @@ class CControl : public CView {
   bool isDirty() const override;
   void setDirty(bool dirty = true) override;
 
+  // The wheel belongs to the control under it, which takes it whether or not
+  // its kind moves with the wheel: most kinds (buttons, switches, pads) do not.
   bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
   // A control-click sets the default value as a complete gesture.
   virtual bool checkDefaultValue(CDrawContext* context, long buttons);
@@ -44,6 +44,9 @@ class CControl : public CView {
  protected:
   // Tells the listener of a user's change.
   void notifyChange(CDrawContext* context);
+  // For continuous kinds: moves the value by `distance` notches of 1/100 of
+  // its range (1/1000 with Shift held), as one whole edit.
+  void stepByWheel(CDrawContext* context, float distance);
 
   float oldValue_ = -1.0f;
 
@@ -54,5 +57,4 @@ class CControl : public CView {
   float min_ = 0.0f;
   float max_ = 1.0f;
   float defaultValue_ = 0.5f;
-  float wheelInc_ = 0.1f;
 };

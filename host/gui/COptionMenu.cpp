@@ -1,5 +1,7 @@
 #include "host/gui/COptionMenu.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <deque>
 
@@ -143,6 +145,18 @@ void COptionMenu::mouse(CDrawContext* context, CPoint& where, long buttons) {
   setDirty();
   if (!choice.empty()) choose(context, choice, 0);
   (void)where;
+}
+
+bool COptionMenu::onWheel(CDrawContext* context, const CPoint& /*where*/, float distance) {
+  const long notches = std::lround(distance);
+  if (!wheelSteps_ || notches == 0 || getNbEntries() == 0) return true;
+  const long index = std::clamp(current_ - notches, 0L, getNbEntries() - 1);
+  if (index == current_ || entries_[static_cast<std::size_t>(index)].submenu) return true;
+  setCurrent(index);
+  beginEdit();
+  notifyChange(context);
+  endEdit();
+  return true;
 }
 
 bool COptionMenu::isTypeOf(const char* type) const {

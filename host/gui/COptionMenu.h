@@ -43,6 +43,10 @@ class COptionMenu : public CParamDisplay {
 
   void draw(CDrawContext* context) override;
   void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
+  // One entry per notch, up the list for the wheel turned up, stopping at
+  // the ends; menus of commands rather than values take no step.
+  bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
+  void setWheelSteps(bool steps) { wheelSteps_ = steps; }
   bool isTypeOf(const char* type) const override;
   const char* getClassName() const override { return "COptionMenu"; }
 
@@ -61,4 +65,5 @@ class COptionMenu : public CParamDisplay {
   long style_;
   CBitmap* backgroundWhenClicked_;
   bool open_ = false;
+  bool wheelSteps_ = true;
 };

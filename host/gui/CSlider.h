@@ -18,6 +18,10 @@ class CSlider : public CControl {
 
   void draw(CDrawContext* context) override;
   void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
+  bool onWheel(CDrawContext* context, const CPoint& /*where*/, float distance) override {
+    stepByWheel(context, distance);
+    return true;
+  }
   bool isTypeOf(const char* type) const override;
   const char* getClassName() const override { return "CSlider"; }
 

@@ -36,8 +36,8 @@ void HeadlessWindow::drag(const CPoint& from, const CPoint& to, int steps, long 
   push({InputEvent::MouseUp, to, modifiers});
 }
 
-void HeadlessWindow::wheel(const CPoint& where, float distance) {
-  InputEvent event{InputEvent::Wheel, where, 0};
+void HeadlessWindow::wheel(const CPoint& where, float distance, long modifiers) {
+  InputEvent event{InputEvent::Wheel, where, modifiers};
   event.wheel = distance;
   push(event);
 }

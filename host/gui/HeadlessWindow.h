@@ -30,7 +30,7 @@ class HeadlessWindow : public PlatformWindow {
   // Shorthands for a left-button gesture.
   void click(const CPoint& where, long modifiers = 0);
   void drag(const CPoint& from, const CPoint& to, int steps = 8, long modifiers = 0);
-  void wheel(const CPoint& where, float distance);
+  void wheel(const CPoint& where, float distance, long modifiers = 0);
 
  private:
   std::deque<InputEvent> events_;

@@ -1,0 +1,292 @@
+// ZVX's editor on the default skin in a real X11 window on the private Xvfb,
+// used as a musician uses it: XTest clicks, drags and wheel notches, and the
+// pixels the server shows read back. The oracle for "the editor shows what
+// is set": after any change and an idle, the window shows exactly what a
+// freshly opened editor shows for the plug-in's state.
+
+#include "tests/host/X11TestSupport.h"
+#include "tools/testhost/HeadlessEditor.h"
+
+namespace zvx::test {
+namespace {
+
+using gui::Surface;
+
+constexpr int kLeft = 10, kTop = 10;  // where the host's window sits on screen
+constexpr int kBDTone = 2, kBDMute = 7, kBDSync = 11, kBDKeyTrack = 13, kBDMenu = 52, kPower = 59;
+constexpr long kWizardTag = 1000, kBDPadTag = 99, kAboutTag = 1020;
+constexpr int kLearnedController = 20;  // bound to BDTone
+
+bool samePicture(const Surface& a, const Surface& b) {
+  if (a.width() != b.width() || a.height() != b.height()) return false;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      if (rgb(a.at(x, y)) != rgb(b.at(x, y))) return false;
+  return true;
+}
+
+// Where two pictures of one size differ, as "left,top,right,bottom", for messages.
+std::string differences(const Surface& a, const Surface& b) {
+  int left = a.width(), top = a.height(), right = 0, bottom = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      if (rgb(a.at(x, y)) != rgb(b.at(x, y)))
+        left = std::min(left, x), top = std::min(top, y), right = std::max(right, x + 1), bottom = std::max(bottom, y + 1);
+  return std::to_string(left) + "," + std::to_string(top) + "," + std::to_string(right) + "," + std::to_string(bottom);
+}
+
+// Pixels that differ inside `rect` (frame coordinates).
+int changedIn(const Surface& a, const Surface& b, const testhost::ViewRect& rect) {
+  int changed = 0;
+  for (int y = rect.top; y < rect.bottom; ++y)
+    for (int x = rect.left; x < rect.right; ++x) changed += rgb(a.at(x, y)) != rgb(b.at(x, y));
+  return changed;
+}
+
+class ZvxWindowTest : public X11Test {
+ protected:
+  void SetUp() override {
+    X11Test::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    documents_.installDefaultData(ZVX_BUILT_DATA);
+    documents_.writeFile("Pluginccmap.bin", learnMapFile({{kBDTone, kLearnedController}}));
+    zvx_ = createZvx();
+    ASSERT_TRUE(zvx_);
+    zvx_->start();
+    // Where the views are: the same skin, opened headless in a second instance.
+    layout_ = createZvx();
+    ASSERT_TRUE(layout_);
+    layoutEditor_ = std::make_unique<testhost::HeadlessEditor>(*layout_);
+    ASSERT_TRUE(layoutEditor_->open());
+    parent_ = makeParent(kLeft, kTop, 800, 500);
+    open();
+  }
+  void TearDown() override {
+    if (zvx_) zvx_->dispatch(effEditClose);
+    if (layoutEditor_) layoutEditor_->close();
+    X11Test::TearDown();
+  }
+
+  void open() {
+    ASSERT_EQ(zvx_->dispatch(effEditOpen, 0, 0, xid(parent_)), 1);
+    ASSERT_EQ(children(parent_).size(), 1u);
+    window_ = children(parent_).at(0);
+    idle();
+  }
+  void idle(int times = 1) {
+    for (int i = 0; i < times; ++i) zvx_->dispatch(effEditIdle);
+  }
+  // A view of the skin, in frame coordinates.
+  testhost::ViewRect rectOf(const std::string& className, long tag) {
+    const auto rect = layoutEditor_->find(className, tag);
+    EXPECT_TRUE(rect) << className << " " << tag;
+    return rect.value_or(testhost::ViewRect{});
+  }
+  int screenX(const testhost::ViewRect& rect) { return kLeft + rect.centreX(); }
+  int screenY(const testhost::ViewRect& rect) { return kTop + rect.centreY(); }
+
+  // What the window shows with the pointer away and the trigger lights out,
+  // the read-out left aside: it keeps the alignment of the last parameter it
+  // named (as specified), so "Parameter Value" may sit left or centred.
+  Surface shown() {
+    input_->moveTo(1000, 750);
+    idle(10);
+    Surface picture = read(window_);
+    const auto readOut = rectOf("TextDisplay", 980);
+    for (int y = readOut.top; y < readOut.bottom; ++y)
+      for (int x = readOut.left; x < readOut.right; ++x) picture.at(x, y) = 0;
+    return picture;
+  }
+  // What a freshly opened editor shows for the plug-in's state now.
+  Surface fresh() {
+    zvx_->dispatch(effEditClose);
+    open();
+    return shown();
+  }
+  void expectShowsTheState(const std::string& after) {
+    const Surface now = shown(), again = fresh();
+    EXPECT_TRUE(samePicture(now, again)) << "the window does not show the state after " << after << ": it differs in "
+                                         << differences(now, again);
+  }
+  // Chooses entry `index` of the option menu at `rect` with the keys.
+  void chooseEntry(const testhost::ViewRect& rect, int index) {
+    answerMenu([&] { input_->click(screenX(rect), screenY(rect)); }, [&] { idle(); },
+               [&](Display*, Input& keys) {
+                 for (int i = 0; i <= index; ++i) keys.type(XK_Down);
+                 keys.type(XK_Return);
+               });
+  }
+  void wheel(const testhost::ViewRect& rect, int notches, bool shift = false) {
+    input_->moveTo(screenX(rect), screenY(rect));
+    if (shift) input_->key(XK_Shift_L, true);
+    for (int i = 0; i < std::abs(notches); ++i) input_->click(screenX(rect), screenY(rect), notches > 0 ? Button4 : Button5);
+    if (shift) input_->key(XK_Shift_L, false);
+    idle(2);
+  }
+  // Press, move up by `rise` pixels in steps, release: a drag in the knob's linear mode.
+  void drag(const testhost::ViewRect& rect, int rise) {
+    input_->moveTo(screenX(rect), screenY(rect));
+    input_->button(Button1, true);
+    for (int step = 1; step <= 4; ++step) input_->moveTo(screenX(rect), screenY(rect) - rise * step / 4);
+    input_->button(Button1, false);
+    idle(2);
+  }
+
+  TempDocuments documents_;
+  std::unique_ptr<testhost::Plugin> zvx_, layout_;
+  std::unique_ptr<testhost::HeadlessEditor> layoutEditor_;
+  Window parent_ = 0, window_ = 0;
+};
+
+TEST_F(ZvxWindowTest, EveryKindOfControlShowsWhatTheUserDidToIt) {
+  // Buttons: ON, SYNC and KEY TRACK of the bass drum, and POWER.
+  for (int parameter : {kBDMute, kBDSync, kBDKeyTrack, kPower}) {
+    const auto button = rectOf("COnOffButton", parameter);
+    const float before = zvx_->getParameter(parameter);
+    const Surface was = shown();
+    input_->click(screenX(button), screenY(button));
+    idle();
+    EXPECT_NE(zvx_->getParameter(parameter), before) << parameter;
+    EXPECT_GT(changedIn(was, shown(), button), 50) << parameter;
+    expectShowsTheState("a click on button " + std::to_string(parameter));
+  }
+  // The sample menu: "SDB" chosen shows "SDB".
+  const auto menu = rectOf("COptionMenu", kBDMenu);
+  const Surface was = shown();
+  chooseEntry(menu, 5);
+  EXPECT_FLOAT_EQ(zvx_->getParameter(kBDMenu), 5.0f / 7.0f);
+  EXPECT_GT(changedIn(was, shown(), menu), 20);
+  expectShowsTheState("choosing SDB");
+  // A knob dragged, and wheeled.
+  const auto knob = rectOf("CAnimKnob", kBDTone);
+  drag(knob, 40);
+  EXPECT_GT(zvx_->getParameter(kBDTone), 0.6f);
+  expectShowsTheState("a drag");
+  wheel(knob, -3);
+  expectShowsTheState("the wheel");
+}
+
+TEST_F(ZvxWindowTest, ChangesFromElsewhereShowAtTheNextIdle) {
+  // Host automation from another thread.
+  std::thread([&] { zvx_->setParameter(kBDTone, 0.9f); }).join();
+  idle();
+  expectShowsTheState("host automation");
+  // A program change and a bank chunk, as a host restores a session.
+  zvx_->dispatch(effSetProgram, 0, 5);
+  expectShowsTheState("a program change");
+  auto other = createZvx();
+  other->dispatch(effSetProgram, 0, 9);
+  for (int p : {3, 15, 28, 40}) other->setParameter(p, 0.05f * static_cast<float>(p % 17));
+  std::vector<unsigned char> bank = chunkOf(*other, 0);
+  zvx_->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bank.size()), bank.data());
+  expectShowsTheState("a bank chunk");
+  // A sound-wizard setting.
+  const Surface before = shown();
+  chooseEntry(rectOf("COptionMenu", kWizardTag), 2);
+  EXPECT_FALSE(samePicture(before, shown()));
+  expectShowsTheState("a wizard setting");
+  // A learned controller on the audio thread.
+  const float toneBefore = zvx_->getParameter(kBDTone);
+  std::thread([&] { zvx_->render(256, 256, {controller(0, kLearnedController, 3)}); }).join();
+  EXPECT_NE(zvx_->getParameter(kBDTone), toneBefore);
+  expectShowsTheState("a learned controller");
+}
+
+TEST_F(ZvxWindowTest, ReadOutFollowsADragLive) {
+  const auto knob = rectOf("CAnimKnob", kBDTone);
+  const auto readOut = rectOf("TextDisplay", 980);
+  input_->moveTo(screenX(knob), screenY(knob));
+  idle(2);
+  const Surface pointing = read(window_);
+  // The editor's idle runs the drag on a thread of its own (inside one idle
+  // call, until the release) while this one moves the pointer and watches.
+  input_->button(Button1, true);
+  std::atomic<bool> released{false};
+  std::thread gui([&] {
+    while (!released) idle();
+  });
+  bool followed = false;
+  for (int step = 1; step <= 8 && !followed; ++step) {
+    input_->moveTo(screenX(knob), screenY(knob) - 6 * step);
+    followed = poll([&] { return changedIn(pointing, read(window_), readOut) > 20; }, 300ms);
+  }
+  const float during = zvx_->getParameter(kBDTone);
+  input_->button(Button1, false);
+  released = true;
+  gui.join();
+  EXPECT_TRUE(followed) << "the read-out stood still during the drag";
+  EXPECT_GT(during, 0.5f);
+}
+
+TEST_F(ZvxWindowTest, WheelActsByTheKindOfControl) {
+  const auto knob = rectOf("CAnimKnob", kBDTone);
+  zvx_->setParameter(kBDTone, 0.5f);
+  idle();
+  wheel(knob, 2);
+  EXPECT_NEAR(zvx_->getParameter(kBDTone), 0.52f, 1e-5f);
+  wheel(knob, -1, true);
+  EXPECT_NEAR(zvx_->getParameter(kBDTone), 0.519f, 1e-5f);
+
+  // The sample menu: one entry a notch, no further than its ends.
+  const auto menu = rectOf("COptionMenu", kBDMenu);
+  zvx_->setParameter(kBDMenu, 0.0f);
+  idle();
+  wheel(menu, -3);
+  EXPECT_FLOAT_EQ(zvx_->getParameter(kBDMenu), 3.0f / 7.0f);
+  wheel(menu, -9);
+  EXPECT_FLOAT_EQ(zvx_->getParameter(kBDMenu), 1.0f);
+  wheel(menu, 2);
+  EXPECT_FLOAT_EQ(zvx_->getParameter(kBDMenu), 5.0f / 7.0f);
+  expectShowsTheState("the wheel over the menu");
+
+  // Over the wizard, the logo, a pad and a button nothing happens, on screen or in the sound.
+  std::vector<unsigned char> state = chunkOf(*zvx_, 0);
+  const Surface before = shown();
+  for (const auto& [className, tag] : std::vector<std::pair<std::string, long>>{
+           {"COptionMenu", kWizardTag}, {"AboutSplash", kAboutTag}, {"CKickButton", kBDPadTag}, {"COnOffButton", kBDMute}})
+    wheel(rectOf(className, tag), 6);
+  EXPECT_EQ(chunkOf(*zvx_, 0), state);
+  EXPECT_TRUE(samePicture(before, shown()));
+  EXPECT_LT(peak(zvx_->render(4096, 512)[2]), 1e-6f);  // the pad sounded nothing
+  // The controls stay live: no about box took the clicks.
+  wheel(knob, 1);
+  EXPECT_NE(chunkOf(*zvx_, 0), state);
+}
+
+TEST_F(ZvxWindowTest, ZvxEditorInAWindowWhileLearnedControllersPlay) {
+  // BDTone by controller 20 (the fixture's), host automation of BDPan, pad
+  // clicks and knob drags, all while the audio thread plays.
+  std::atomic<bool> stop{false};
+  std::atomic<int> blocks{0};
+  std::atomic<double> loudest{0.0};
+  std::thread audio([&] {
+    for (int block = 0; !stop; blocks = ++block) {
+      std::vector<VstMidiEvent> events;
+      if (block % 8 == 0) events.push_back(noteOn(0, 36 + 2 * ((block / 8) % 4)));
+      events.push_back(controller(17, kLearnedController, block % 128));
+      const auto out = zvx_->render(256, 256, events);
+      loudest = std::max(loudest.load(), static_cast<double>(peak(out[0])));
+    }
+  });
+  const auto pad = rectOf("CKickButton", kBDPadTag);
+  const auto knob = rectOf("CAnimKnob", 3);
+  const auto end = std::chrono::steady_clock::now() + stressDuration();
+  for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
+    idle();
+    if (round % 25 == 5) input_->click(screenX(pad), screenY(pad));
+    if (round % 25 == 15) drag(knob, round % 2 ? 30 : -30);
+    if (round % 10 == 0) zvx_->setParameter(5, static_cast<float>(round % 100) / 100.0f);
+    std::this_thread::sleep_for(10ms);
+  }
+  stop = true;
+  audio.join();
+  idle();
+  EXPECT_GT(blocks.load(), 10);
+  EXPECT_GT(loudest.load(), 0.01);
+  EXPECT_EQ(children(parent_).size(), 1u);
+  zvx_->dispatch(effEditClose);
+  EXPECT_TRUE(children(parent_).empty());
+}
+
+}  // namespace
+}  // namespace zvx::test
