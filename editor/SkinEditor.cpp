@@ -25,8 +25,10 @@ void SkinEditor::setWindowSize(int width, int height) {
   rect.right = static_cast<VstInt16>(width);
 }
 
+// The skin's messages belong to the editor's window.
 bool SkinEditor::open(void* ptr) {
   AEffGUIEditor::open(ptr);
+  platform::MessageOwner owner(ptr);
   guiThread_.store(std::this_thread::get_id());
   for (auto& flag : pending_) flag.store(false, std::memory_order_relaxed);
   resetSkinState();
@@ -116,7 +118,8 @@ void SkinEditor::valueChanged(CDrawContext* context, CControl* control) {
       if (setting.wizard == wizard && setting.preset == preset) effect->setParameter(setting.parameter, setting.value);
     control->setValue(0.0f);
   } else if (tag == kSkinSelectorTag) {
-    platform::showMessage(skinHelpText(), "SKIN SELECTOR!");
+    platform::MessageOwner owner(systemWindow);
+    platform::showMessage(skinHelpText(skinFolder), "SKIN SELECTOR!");
   } else {
     otherControlChanged(context, control);
   }
@@ -187,10 +190,16 @@ void SkinEditor::fillMenu(COptionMenu* menu, long /*id*/) {
 
 std::string SkinEditor::describe() { return dumpSkin(*this); }
 
-std::string SkinEditor::skinHelpText() {
-  return std::string("\b\b\bHow to change the skin:\n") + "Please close the plugin, browse to \\My Documents\\ \n" +
-         "and replace the 'skin' folder inside \\My Documents\\Tonewerk Data\\ZVX\\\n" +
-         "with the new 'skin' you want to use.\n" + "The available skins are provided inside zip archives.\n" +
+// In plain lines: no control characters but the line feeds between them.
+std::string SkinEditor::skinHelpText(const std::string& folder) {
+  const std::string skin = folder.empty() ? std::string("the 'skin' folder in ZVX's data folder (which could not be found)")
+                                          : folder.substr(0, folder.size() - 1);
+  return "How to change the skin:\n"
+         "Close the plug-in, then replace the folder\n" +
+         skin +
+         "\n"
+         "with the new 'skin' folder you want to use, and load the plug-in again.\n"
+         "The available skins are provided inside zip archives.\n"
          "For any question please visit our company forum at https://zvx.audio/forum";
 }
 

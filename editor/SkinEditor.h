@@ -59,8 +59,9 @@ class SkinEditor : public AEffGUIEditor, public CControlListener, public SkinHos
   // GUI thread: shows a parameter's value on its views now.
   void showParameter(long index, float value);
 
-  // The text of the skin selector's help message.
-  static std::string skinHelpText();
+  // The text of the skin selector's help message, naming the skin folder
+  // (`folder`: where the skin was loaded from, with its trailing separator).
+  static std::string skinHelpText(const std::string& folder);
 
  protected:
   // The read-out of the view under the mouse, or the focus view while the

@@ -78,8 +78,8 @@ CBitmap* GetBitmap(SkinContext& context, const char* name) {
   if (!name) return nullptr;
   for (BitmapEntry& entry : context.bitmaps)
     if (namesEqual(entry.name, name)) return entry.bitmap;
-  const std::string path = context.skinFolder + name;
-  if (std::strlen(name) > 259 || path.size() > 259) return nullptr;
+  if (std::strlen(name) > 259 || context.skinFolder.size() + std::strlen(name) > 259) return nullptr;
+  const std::string path = platform::resolveFileName(context.skinFolder, name);
   auto* bitmap = new CBitmap();
   bitmap->loadFromFile(path);
   bitmap->setName(name);
@@ -175,7 +175,11 @@ namespace {
 // The `background` element: the window size in the size pass, the frame in the full pass.
 int buildBackground(SkinHost& host, const AttrSet& attrs, SkinContext& context) {
   const char* fileName = attrs.get("filename");
-  if (!fileName) return 1;
+  // The size pass stays quiet: the editor says what is wrong when it opens.
+  if (!fileName) {
+    if (!context.sizeOnly) skinError("Missing tag filename for object background");
+    return context.sizeOnly ? 1 : 0;
+  }
   CBitmap* bitmap = GetBitmap(context, fileName);
   if (!bitmap) return 1;
   if (context.sizeOnly) {
@@ -225,12 +229,26 @@ bool LoadSkin(SkinHost& host, void* parentWindow, bool sizeOnly) {
     FreeXmlTree(root);
     return false;
   }
+  if (!sizeOnly) host.skinFolder = context.skinFolder;
+  bool toldOfBackground = false;
   for (xmltag* element = root->children; element; element = element->next) {
     if (sizeOnly && !namesEqual(element->name, "background")) continue;
+    // Controls need the frame that the background makes.
+    if (!sizeOnly && !host.skinFrame() && !toldOfBackground && !namesEqual(element->name, "background") &&
+        !namesEqual(element->name, "CONSTANTS")) {
+      platform::showMessage(std::string("<background> node missing before <") + element->name + ">", "XML error",
+                            MessageIcon::Error);
+      toldOfBackground = true;
+    }
     AttrSet attrs(element);
-    host.createObject(element->name, attrs, context);
+    const int built = host.createObject(element->name, attrs, context);
+    if (built == 0 && namesEqual(element->name, "background")) toldOfBackground = true;
   }
   FreeXmlTree(root);
+  if (!sizeOnly && !host.skinFrame()) {
+    if (!toldOfBackground) platform::showMessage("<background> node missing", "XML error", MessageIcon::Error);
+    return false;
+  }
   return true;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "host/gui/CFrame.h"
 #include "host/gui/COptionMenu.h"
@@ -69,6 +70,9 @@ class SkinHost {
   int aboutCount = 0;
   CSplashScreen* aboutScreens[kMaxAboutScreens] = {};
   TextDisplay* infoDisplay = nullptr;
+  // The folder the skin was last loaded from (ending with the separator), or
+  // empty when no data folder could be found.
+  std::string skinFolder;
 
   // Empties the tables and forgets the background, for a new load.
   void resetSkinState();

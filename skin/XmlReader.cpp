@@ -183,6 +183,11 @@ xmltag* LoadXmlFile(const std::string& path) {
     text.insert(text.end(), block, block + read);
   }
   std::fclose(file);
+  // Text written on Windows reads as it does there: CR LF is one line feed.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) text[kept++] = text[i];
+  text.resize(kept);
   text.push_back(0);
   xmltag* root = nullptr;
   if (ParseTag(text.data(), 0, &root) < 0) return nullptr;

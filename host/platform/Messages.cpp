@@ -20,6 +20,9 @@ MessageSink& sink() {
   return instance;
 }
 
+// Never touched on the audio thread: messages are not shown there.
+thread_local void* owner = nullptr;
+
 const char* iconName(MessageIcon icon) {
   switch (icon) {
     case MessageIcon::Error:
@@ -50,8 +53,12 @@ void setMessageSink(MessageSink newSink) {
   sink() = std::move(newSink);
 }
 
+MessageOwner::MessageOwner(void* window) : previous_(owner) { owner = window; }
+MessageOwner::~MessageOwner() { owner = previous_; }
+void* messageOwner() { return owner; }
+
 void showMessage(std::string_view text, std::string_view caption, MessageIcon icon) {
-  Message message{std::string(text), std::string(caption), icon};
+  Message message{std::string(text), std::string(caption), icon, owner};
   {
     std::lock_guard<std::mutex> lock(sinkMutex());
     if (sink()) {

@@ -15,6 +15,7 @@ struct Message {
   std::string text;
   std::string caption;
   MessageIcon icon = MessageIcon::None;
+  void* owner = nullptr;  // the native window that owns the box, or none
 };
 
 using MessageSink = std::function<void(const Message&)>;
@@ -24,6 +25,21 @@ void showMessage(std::string_view text, std::string_view caption, MessageIcon ic
 
 // Replaces the process-wide sink; an empty sink restores the default behaviour.
 void setMessageSink(MessageSink sink);
+
+// While alive, the messages shown on this thread are owned by `window` (a
+// native window handle: the editor's, while the editor works); scopes nest.
+class MessageOwner {
+ public:
+  explicit MessageOwner(void* window);
+  ~MessageOwner();
+  MessageOwner(const MessageOwner&) = delete;
+  MessageOwner& operator=(const MessageOwner&) = delete;
+
+ private:
+  void* previous_;
+};
+// The owner of messages shown on this thread now, or null.
+void* messageOwner();
 
 // The line written for a message on standard error, e.g.
 // ZVX message [error] "Error!": ZVX is not installed correctly

@@ -30,7 +30,15 @@ bool folderExists(const std::string& folder);
 // Creates one folder (not its parents). False when that fails.
 bool createFolder(const std::string& folder);
 
-// Shows a modal message box with the OS's own means, without an owner window.
+// The path of the file that `name` (relative, as a skin written on Windows
+// names it) means inside `folder` (which ends with the separator): on Linux
+// `\` separates folders too and letter case does not matter, the exact
+// spelling winning over others. When nothing matches, folder + name with the
+// platform's separators.
+std::string resolveFileName(const std::string& folder, const std::string& name);
+
+// Shows a modal message box with the OS's own means, owned by the message's
+// owner window when it names one (Windows; X11 boxes stand alone).
 void showNativeMessage(const Message& message);
 
 }  // namespace zvx::platform

@@ -24,11 +24,22 @@ struct TextImage {
 };
 
 // Renders `text` (single-byte characters; bytes above 127 as Latin-1) on one
-// line. Thread-safe. An empty text, or a font that cannot be had, gives an
-// image of width 0 (and the font's height when it could be had).
+// line. Control characters (below 32, and 127: CR, LF, backspace ...) are
+// never drawn and take no room. Thread-safe. An empty text, or a font that
+// cannot be had, gives an image of width 0 (and the font's height when it
+// could be had).
 TextImage renderText(const std::string& text, const FontSpec& font);
 
 // The advance width of `text` in pixels, as renderText would lay it out.
 int textWidth(const std::string& text, const FontSpec& font);
+
+// The text without its control characters, as both functions above see it.
+inline std::string printableText(const std::string& text) {
+  std::string printable;
+  printable.reserve(text.size());
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 32 && c != 127) printable += c;
+  return printable;
+}
 
 }  // namespace zvx::platform

@@ -177,6 +177,23 @@ TEST_F(DrumEditorTest, WizardEntryAppliesItsSettingsAndTheMenuReturnsToItsFirstE
   EXPECT_EQ(wizardLines(editor_->describe()), records);
 }
 
+TEST_F(DrumEditorTest, SkinSelectorTellsHowToChangeTheSkinInPlainLines) {
+  open();
+  const auto selector = rectOf("COptionMenu", 999);
+  MessageCapture capture;
+  editor_->answerMenu({0});
+  editor_->click(selector.centreX(), selector.centreY());
+  const std::vector<ShownMessage> shown = capture.messages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].caption, "SKIN SELECTOR!");
+  EXPECT_EQ(shown[0].text, "How to change the skin:");  // its first line, as standard error shows it
+  // The whole text names the skin folder this editor was loaded from.
+  const std::string& text = capture.output();
+  EXPECT_NE(text.find("\n" + (documents_.dataFolder() / "skin").string() + "\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("My Documents"), std::string::npos);
+  for (char c : text) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 32) << static_cast<int>(c);
+}
+
 TEST_F(DrumEditorTest, ChoosingASampleAgainInTheMenuPlaysTheFileAsItIsNow) {
   // The bass drum plays its layer alone; SDA.wav is replaced while ZVX runs,
   // by a constant of one sign and then of the other.
@@ -282,6 +299,20 @@ TEST_F(OwnSkinTest, OptionMenuShowsAndSendsItsParameterAsAnEntryOfFive) {
   EXPECT_FLOAT_EQ(plugin_->getParameter(kBDMenu), 0.75f);
   EXPECT_EQ(editCalls(*plugin_, kBDMenu),
             (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit}));
+}
+
+TEST_F(OwnSkinTest, AControlSharingItsTagWithAMenuIsNoMenu) {
+  load(R"(<GUI><background filename="back.png"/>
+<knob x="10" y="10" w="30" h="30" id="5"/>
+<optionmenu x="60" y="10" w="60" h="14" id="5"><list><entry>A</entry><entry>B</entry><entry>C</entry></list></optionmenu>
+</GUI>)");
+  open();
+  plugin_->setParameter(5, 0.5f);
+  editor_->idle();
+  EXPECT_EQ(valueOf("CKnob", 5), 0.5f);
+  editor_->drag(25, 25, 25, 5);  // linear knob mode: 20 pixels up
+  EXPECT_NEAR(plugin_->getParameter(5), 0.6f, 1e-5f);
+  EXPECT_EQ(valueOf("CKnob", 5), plugin_->getParameter(5));
 }
 
 TEST_F(OwnSkinTest, InstrumentElementsBuildTheirViewsOrFailAlone) {

@@ -253,6 +253,33 @@ TEST_F(ZvxWindowTest, WheelActsByTheKindOfControl) {
   EXPECT_NE(chunkOf(*zvx_, 0), state);
 }
 
+// Pure white pixels inside `rect`: the about box's credit lines are drawn in white.
+int whiteIn(const Surface& picture, const testhost::ViewRect& rect) {
+  int white = 0;
+  for (int y = rect.top; y < rect.bottom; ++y)
+    for (int x = rect.left; x < rect.right; ++x) white += rgb(picture.at(x, y)) == 0xFFFFFFu;
+  return white;
+}
+
+TEST_F(ZvxWindowTest, AboutBoxShowsItsCreditsModallyUntilTheNextClick) {
+  const auto logo = rectOf("AboutSplash", kAboutTag);
+  const auto knob = rectOf("CAnimKnob", kBDTone);
+  const testhost::ViewRect window{0, 0, 800, 500};
+  const Surface before = shown();
+  input_->click(screenX(logo), screenY(logo));
+  const Surface about = shown();
+  // The picture over the whole window, and the six credit lines on it.
+  EXPECT_GT(changedIn(before, about, window), 200000);
+  EXPECT_GT(whiteIn(about, window), whiteIn(before, window) + 1000);
+  // Modal: the wheel and a click on a knob under it move nothing; the click closes it.
+  const float tone = zvx_->getParameter(kBDTone);
+  wheel(knob, 3);
+  EXPECT_TRUE(samePicture(about, shown()));
+  input_->click(screenX(knob), screenY(knob));
+  EXPECT_EQ(zvx_->getParameter(kBDTone), tone);
+  EXPECT_TRUE(samePicture(before, shown()));
+}
+
 TEST_F(ZvxWindowTest, ZvxEditorInAWindowWhileLearnedControllersPlay) {
   // BDTone by controller 20 (the fixture's), host automation of BDPan, pad
   // clicks and knob drags, all while the audio thread plays.

@@ -157,6 +157,14 @@ TEST(TextTest, EmptyTextHasTheLineHeightAndSizesOutOfRangeNothing) {
   }
 }
 
+TEST(TextTest, ControlCharactersAreNeverDrawnAndTakeNoRoom) {
+  // Backspaces, carriage returns, line feeds, tabs and DEL: no missing-glyph boxes.
+  const std::string plain = "How to change the skin:";
+  EXPECT_EQ(look(renderText("\b\b\b" + plain + "\r\n\t\x7f", kRegular12)), look(renderText(plain, kRegular12)));
+  EXPECT_EQ(textWidth("a\r\nb", kRegular12), textWidth("ab", kRegular12));
+  EXPECT_EQ(look(renderText("\n\r", kRegular12)), look(renderText("", kRegular12)));
+}
+
 TEST(TextTest, TheOverrideFolderIsTheOnlyOneLookedInAndAnEmptyOneGivesNothing) {
   const TextImage system = renderText("Hello", kRegular12);
   ASSERT_GT(system.width, 0);

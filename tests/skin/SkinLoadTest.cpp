@@ -133,6 +133,44 @@ TEST_F(SkinLoadTest, MissingOrRootlessSkinsBuildNothingAndSaySo) {
   EXPECT_FALSE(opened_);
 }
 
+TEST_F(SkinLoadTest, ABackgroundThatIsMissingUnnamedOrLateIsToldAtOpen) {
+  const char* knob = R"(<knob x="10" y="10" w="20" h="20" id="3" bitmap_handle="handle.png"/>)";
+  load(std::string("<GUI>") + knob + "</GUI>");
+  EXPECT_FALSE(opened_);
+  EXPECT_EQ(shown(), (Shown{{"error", "XML error", "<background> node missing before <knob>"}}));
+  load("<GUI><CONSTANTS>A = 1</CONSTANTS></GUI>");
+  EXPECT_FALSE(opened_);
+  EXPECT_EQ(shown(), (Shown{{"error", "XML error", "<background> node missing"}}));
+  load(std::string("<GUI><background/>") + knob + "</GUI>");
+  EXPECT_FALSE(opened_);
+  EXPECT_EQ(shown(), (Shown{{"error", "Skin Error", "Missing tag filename for object background"}}));
+  // Late: the window opens, without the controls that came before it.
+  const std::string dump = load(std::string("<GUI>") + knob + R"(<background filename="back.png"/></GUI>)");
+  EXPECT_TRUE(opened_);
+  EXPECT_EQ(shown(), (Shown{{"error", "XML error", "<background> node missing before <knob>"}}));
+  EXPECT_EQ(dump.find("CKnob"), std::string::npos) << dump;
+}
+
+TEST_F(SkinLoadTest, BitmapNamesFindTheirFilesWhateverTheCaseAndSeparator) {
+  fs::create_directories(skinFolder() / "Art");
+  writePicture("Art/Knob.png", Surface(20, 40, makePixel(1, 2, 3)));
+  writePicture("Art/knob.png", Surface(20, 80, makePixel(1, 2, 3)));  // differs only by case: the exact name wins
+  writePicture("Art/only.png", Surface(10, 10, makePixel(1, 2, 3)));
+  // (Names that differ only by case are one bitmap to a skin, as on Windows.)
+  for (const char* name : {"art\\knob.png", "ART\\Knob.png"}) {
+    const std::string dump = load(std::string(R"(<GUI><background filename="BACK.PNG"/>
+  <onoff x="1" y="1" id="0" bitmap_handle=")") + name + R"("/>
+  <onoff x="60" y="1" id="2" bitmap_handle="art/ONLY.PNG"/>
+</GUI>)");
+    EXPECT_TRUE(opened_);
+    EXPECT_EQ(shown(), Shown{});
+    EXPECT_NE(dump.find("frame 0,0,200,100 background=BACK.PNG(200x100)"), std::string::npos) << dump;
+    const std::string size = name[0] == 'a' ? "(20x80)" : "(20x40)";
+    EXPECT_NE(dump.find(std::string("bitmap=") + name + size), std::string::npos) << dump;
+    EXPECT_NE(dump.find("bitmap=art/ONLY.PNG(10x10)"), std::string::npos) << dump;
+  }
+}
+
 TEST_F(SkinLoadTest, BrokenElementsSayWhyAndTheRestStillBuilds) {
   const std::string longName(300, 'b');
   const std::string dump = load(R"(<GUI>

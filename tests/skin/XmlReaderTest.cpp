@@ -101,5 +101,23 @@ TEST(XmlReaderTest, LoadsFilesAndGivesNothingForMissingOrBrokenOnes) {
   EXPECT_EQ(SkipSpace(1, "a  b"), 3);
 }
 
+TEST(XmlReaderTest, AFileWrittenOnWindowsReadsAsTheSameFileWrittenOnLinux) {
+  test::TempDocuments docs(false);
+  const std::string text =
+      "<GUI>\n<list>\n<entry>BDA\n</entry>\n<entry v=\"two\nlines\">SDA</entry>\n</list>\nlast\n</GUI>\n";
+  std::string windows;
+  for (char c : text) windows += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const auto read = [&](const std::string& bytes) {
+    const auto path = docs.documents() / "t.xml";
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    xmltag* root = LoadXmlFile(path.string());
+    const std::string printed = root ? print(root) : "nothing";
+    FreeXmlTree(root);
+    return printed;
+  };
+  EXPECT_EQ(read(windows), read(text));
+  EXPECT_EQ(read(text), "GUI{last\n}(list(entry{BDA\n},entry[v=\"two\nlines\"]{SDA}))");
+}
+
 }  // namespace
 }  // namespace zvx

@@ -108,12 +108,17 @@ MessageCapture::~MessageCapture() {
   if (capturing_) testing::internal::GetCapturedStderr();
 }
 
-// Lines look like: ZVX message [error] "Error!": ZVX is not installed correctly
-std::vector<ShownMessage> MessageCapture::messages() {
+const std::string& MessageCapture::output() {
   if (capturing_) {
     captured_ = testing::internal::GetCapturedStderr();
     capturing_ = false;
   }
+  return captured_;
+}
+
+// Lines look like: ZVX message [error] "Error!": ZVX is not installed correctly
+std::vector<ShownMessage> MessageCapture::messages() {
+  output();
   static const std::regex format(R"re(ZVX message \[(.*?)\] "(.*?)": (.*))re");
   std::vector<ShownMessage> result;
   std::smatch m;

@@ -113,6 +113,8 @@ class MessageCapture {
   MessageCapture();
   ~MessageCapture();
   std::vector<ShownMessage> messages();
+  // Everything written to standard error, whole (messages of several lines too).
+  const std::string& output();
 
  private:
   bool capturing_ = true;

@@ -218,6 +218,59 @@ TEST(DefaultSkinLoad, BuildsAControlForEveryParameterWithoutAMessage) {
   EXPECT_GE(presetsWithSettings.size(), 12u);
 }
 
+// The default skin as a skin maker on Windows may hand it over: CR LF line
+// ends, its pictures in a folder of their own, every picture named in upper
+// case with backslashes. It loads without a message and draws the same window.
+TEST(DefaultSkinLoad, ACopyWrittenOnWindowsLoadsAndDrawsTheSame) {
+  auto pictureOf = [](const std::function<void(const fs::path& data)>& install) {
+    TempDocuments docs(false);
+    install(docs.dataFolder());
+    MessageLog messages;
+    TestEffect effect;
+    SkinEditor editor(&effect);
+    EXPECT_TRUE(editor.open(nullptr));
+    EXPECT_EQ(messages.take(), std::vector<ShownMessage>{});
+    if (!editor.getFrame()) return std::vector<gui::Pixel>{};
+    editor.getFrame()->redraw();
+    return editor.getFrame()->surface().pixels();
+  };
+  const auto asWindows = [](std::string text) {
+    std::string out;
+    for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+  };
+  const std::vector<gui::Pixel> original = pictureOf([](const fs::path& data) {
+    std::string error;
+    ASSERT_TRUE(defaultSkin().writeAll(data / "skin", error)) << error;
+    fs::copy_file(kSource / "sound wizard.xml", data / "sound wizard.xml");
+  });
+  ASSERT_FALSE(original.empty());
+  const std::vector<gui::Pixel> fromWindows = pictureOf([&](const fs::path& data) {
+    fs::create_directories(data / "skin" / "art");
+    const std::regex named(R"re((filename|bitmap_\w+)="([^"]+)")re");
+    for (const SkinSet::File& file : defaultSkin().files()) {
+      if (file.name != "skin.xml") {
+        writeBytes(data / "skin" / "art" / file.name, std::vector<unsigned char>(file.bytes.begin(), file.bytes.end()));
+        continue;
+      }
+      std::string xml(file.bytes.begin(), file.bytes.end()), renamed;
+      std::sregex_iterator at(xml.begin(), xml.end(), named), end;
+      std::size_t copied = 0;
+      for (; at != end; ++at) {
+        std::string name = (*at)[2];
+        for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        renamed += xml.substr(copied, static_cast<std::size_t>(at->position()) - copied) + (*at)[1].str() + "=\"Art\\" +
+                   name + "\"";
+        copied = static_cast<std::size_t>(at->position() + at->length());
+      }
+      renamed += xml.substr(copied);
+      std::ofstream(data / "skin" / "skin.xml", std::ios::binary) << asWindows(renamed);
+    }
+    std::ofstream(data / "sound wizard.xml", std::ios::binary) << asWindows(readText(kSource / "sound wizard.xml"));
+  });
+  EXPECT_TRUE(fromWindows == original);
+}
+
 // ---------------------------------------------------------------------------
 // The executable.
 

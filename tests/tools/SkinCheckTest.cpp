@@ -50,6 +50,12 @@ TEST(SkinCheckTest, BrokenSkinFolderListsItsMessagesAndFailsWithoutChangingTheFo
                 "empty bitmap: missing.bmp (missing or not a BMP or PNG file)",
                 "2 messages",
             }));
+  // A skin whose controls have no background to stand on is not clean.
+  std::ofstream(skin / "skin.xml", std::ios::trunc) << R"(<GUI><knob x="1" y="1" w="20" h="20" id="3"/></GUI>)";
+  const ProgramRun unbacked = runProgram(ZVX_SKIN_CHECK_PATH, {skin.string()}, documents.documents());
+  EXPECT_EQ(unbacked.exitCode, 1);
+  EXPECT_EQ(linesOf(unbacked.out).front(), R"(ZVX message [error] "XML error": <background> node missing before <knob>)")
+      << unbacked.out;
   EXPECT_EQ(filesIn(skin), before);
 
   const ProgramRun nowhere = runProgram(ZVX_SKIN_CHECK_PATH, {(documents.documents() / "none").string()}, documents.documents());

@@ -9,7 +9,9 @@
 #include <functional>
 #include <thread>
 
+#include "editor/DrumEditor.h"
 #include "host/platform/Messages.h"
+#include "plugin/DrumPlugin.h"
 #include "tests/windows/WindowsSupport.h"
 #include "tools/testhost/HeadlessEditor.h"
 #include "tools/testhost/VstHost.h"
@@ -174,6 +176,37 @@ TEST_F(ZvxModuleTest, DraggingAKnobAutomatesItAndItsRightClickMenuLearnsAControl
   zvx_->render(64);
   EXPECT_FLOAT_EQ(zvx_->getParameter(kBDTone), 1.0f);
   zvx_->dispatch(effEditClose);
+}
+
+AEffect* VSTCALLBACK inProcessEntry(audioMasterCallback master) {
+  return (new DrumPlugin(master, &DrumEditor::create))->getAeffect();
+}
+
+// ZVX linked into this program, so that its message boxes are real ones here.
+TEST_F(ZvxModuleTest, TheEditorsMessageBoxesAreOwnedByItsWindow) {
+  std::string error;
+  auto zvx = testhost::Plugin::create(&inProcessEntry, "in-process ZVX", {}, error);
+  ASSERT_TRUE(zvx) << error;
+  HostWindow host(40, 40, 800, 500);
+  ASSERT_EQ(zvx->dispatch(effEditOpen, 0, 0, host.handle()), 1);
+  auto* editor = static_cast<SkinEditor*>(static_cast<AudioEffect*>(zvx->effect()->object)->getEditor());
+  CControl* selector = nullptr;
+  for (long i = 0; i < editor->getFrame()->getNbViews() && !selector; ++i)
+    if (auto* control = dynamic_cast<CControl*>(editor->getFrame()->getView(i)); control && control->getTag() == 999)
+      selector = control;
+  ASSERT_NE(selector, nullptr);
+  _putenv_s("ZVX_MESSAGES", "");  // removed; put back below
+  std::optional<HWND> owner;
+  std::thread answer = whenShown("#32770", "SKIN SELECTOR!", [&](HWND box) {
+    owner = GetWindow(box, GW_OWNER);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  });
+  editor->valueChanged(nullptr, selector);  // as the skin selector's menu does
+  answer.join();
+  _putenv_s("ZVX_MESSAGES", "stderr");
+  ASSERT_TRUE(owner) << "no message box appeared";
+  EXPECT_EQ(*owner, host.handle());
+  zvx->dispatch(effEditClose);
 }
 
 }  // namespace

@@ -319,11 +319,11 @@ class TextEngine {
 }  // namespace
 
 TextImage renderText(const std::string& text, const FontSpec& font) {
-  return TextEngine::instance().render(text, font, true);
+  return TextEngine::instance().render(printableText(text), font, true);
 }
 
 int textWidth(const std::string& text, const FontSpec& font) {
-  return TextEngine::instance().render(text, font, false).width;
+  return TextEngine::instance().render(printableText(text), font, false).width;
 }
 
 }  // namespace zvx::platform

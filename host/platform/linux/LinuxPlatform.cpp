@@ -4,6 +4,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -56,6 +58,51 @@ bool folderExists(const std::string& folder) {
 }
 
 bool createFolder(const std::string& folder) { return mkdir(folder.c_str(), 0755) == 0; }
+
+namespace {
+
+// The entry of `folder` that is `part` ignoring ASCII case; the exact spelling first.
+std::optional<std::string> entryIgnoringCase(const std::string& folder, const std::string& part) {
+  struct stat info {};
+  if (stat((folder + part).c_str(), &info) == 0) return part;
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return std::nullopt;
+  std::optional<std::string> found;
+  while (dirent* entry = readdir(dir)) {
+    const std::string candidate = entry->d_name;
+    if (candidate.size() == part.size() &&
+        std::equal(candidate.begin(), candidate.end(), part.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        })) {
+      found = candidate;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+}  // namespace
+
+std::string resolveFileName(const std::string& folder, const std::string& name) {
+  std::string relative = name;
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  std::string resolved = folder;
+  for (std::size_t start = 0; start <= relative.size();) {
+    const std::size_t end = std::min(relative.find('/', start), relative.size());
+    const std::string part = relative.substr(start, end - start);
+    const bool last = end == relative.size();
+    if (part.empty() || part == "." || part == "..") {
+      resolved += part + (last ? "" : "/");
+    } else if (auto entry = entryIgnoringCase(resolved, part)) {
+      resolved += *entry + (last ? "" : "/");
+    } else {
+      return folder + relative;
+    }
+    start = end + 1;
+  }
+  return resolved;
+}
 
 void showNativeMessage(const Message& message) {
   if (x11::showMessageBox(message)) return;

@@ -151,8 +151,12 @@ class GdiText {
 
 }  // namespace
 
-TextImage renderText(const std::string& text, const FontSpec& font) { return GdiText::instance().render(text, font, true); }
+TextImage renderText(const std::string& text, const FontSpec& font) {
+  return GdiText::instance().render(printableText(text), font, true);
+}
 
-int textWidth(const std::string& text, const FontSpec& font) { return GdiText::instance().render(text, font, false).width; }
+int textWidth(const std::string& text, const FontSpec& font) {
+  return GdiText::instance().render(printableText(text), font, false).width;
+}
 
 }  // namespace zvx::platform

@@ -56,8 +56,12 @@ bool folderExists(const std::string& folder) {
 
 bool createFolder(const std::string& folder) { return CreateDirectoryA(folder.c_str(), nullptr) != 0; }
 
+// Windows finds files whatever their case and takes either separator.
+std::string resolveFileName(const std::string& folder, const std::string& name) { return folder + name; }
+
 void showNativeMessage(const Message& message) {
-  MessageBoxA(nullptr, message.text.c_str(), message.caption.c_str(), MB_OK | iconFlag(message.icon));
+  MessageBoxA(static_cast<HWND>(message.owner), message.text.c_str(), message.caption.c_str(),
+              MB_OK | iconFlag(message.icon));
 }
 
 }  // namespace zvx::platform
