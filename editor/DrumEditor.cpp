@@ -3,6 +3,7 @@
 #include "editor/AboutSplash.h"
 #include "editor/MidiLearnControl.h"
 #include "editor/NoteDisplay.h"
+#include "editor/ProgramControls.h"
 #include "host/platform/Messages.h"
 #include "plugin/DrumPlugin.h"
 #include "skin/SkinDocument.h"
@@ -21,7 +22,9 @@ DrumEditor::~DrumEditor() {
 AEffEditor* DrumEditor::create(DrumPlugin& plugin) { return new DrumEditor(plugin); }
 
 bool DrumEditor::open(void* ptr) {
+  programMenu_ = nullptr;
   if (!SkinEditor::open(ptr)) return false;
+  showProgram();
   armed_.store(-1, std::memory_order_relaxed);
   layLearnControls();
   return true;
@@ -34,6 +37,7 @@ void DrumEditor::close() {
   }
   // A controller arriving after this must not bind to a control that is gone.
   armed_.store(-1, std::memory_order_relaxed);
+  programMenu_ = nullptr;
   SkinEditor::close();
 }
 
@@ -51,6 +55,7 @@ void DrumEditor::layLearnControls() {
 }
 
 void DrumEditor::idle() {
+  showProgram();
   SkinEditor::idle();
   // The lights are drawn at once rather than at the next idle.
   if (updateLights() && frame) frame->idle();
@@ -78,6 +83,21 @@ bool DrumEditor::updateLights() {
   return changed;
 }
 
+// The host, a chunk or the editor may have chosen or renamed the program.
+void DrumEditor::showProgram() {
+  if (!programMenu_) return;
+  char name[kVstMaxProgNameLen + 1] = {};
+  plugin_.getProgramName(name);
+  programMenu_->show(plugin_.getProgram(), name);
+}
+
+// As a host selects a program: the plug-in applies it and tells the host.
+void DrumEditor::selectProgram(long program) {
+  const long count = plugin_.getAeffect()->numPrograms;
+  plugin_.setProgram(static_cast<VstInt32>(((program % count) + count) % count));
+  showProgram();
+}
+
 void DrumEditor::setIndicator(long tag, float value) {
   if (!frame || tag < kFirstLight || tag > kLastLight) return;
   for (long i = 0; i < frame->getNbViews(); ++i) {
@@ -96,6 +116,12 @@ void DrumEditor::otherControlChanged(CDrawContext* /*context*/, CControl* contro
     if (value == MidiLearnControl::kLearn) armed_.store(tag - MidiLearnControl::kTagBit, std::memory_order_relaxed);
   } else if (tag >= kFirstLight && tag <= kLastLight) {
     effect->setParameter(static_cast<VstInt32>(tag), value);  // the voice's trigger pad
+  } else if (tag == ProgramMenu::kTag && programMenu_ && control == programMenu_) {
+    selectProgram(programMenu_->getCurrent());
+  } else if (tag == ProgramStepButton::kPreviousTag && value == 1.0f) {
+    selectProgram(plugin_.getProgram() - 1);
+  } else if (tag == ProgramStepButton::kNextTag && value == 1.0f) {
+    selectProgram(plugin_.getProgram() + 1);
   }
 }
 
@@ -171,9 +197,38 @@ int DrumEditor::createInstrumentObject(const char* tagName, AttrSet& attrs, Skin
     int n[4];
     if (!readNumbers("PresetsDisplay", {"x", "y", "w", "h"}, attrs, context, n)) return 0;
     TagValue colour;
-    return GetTagValue("PresetsDisplay", "fontcolor", attrs, false, false, colour, context) == 1 ? 1 : 0;
+    if (GetTagValue("PresetsDisplay", "fontcolor", attrs, false, false, colour, context) != 1) return 0;
+    if (!frame) return 0;
+    return buildProgramLine(CRect(n[0], n[1], n[0] + n[2], n[1] + n[3]), attrs, context);
   }
   return -1;
+}
+
+// The program's number and name in a menu, with an arrow button at each end
+// when the line is at least three times as long as it is high.
+int DrumEditor::buildProgramLine(const CRect& line, AttrSet& attrs, SkinContext& context) {
+  const CCoord h = line.height();
+  const bool arrows = line.width() >= 3 * h;
+  CRect menuRect = line;
+  if (arrows) {
+    menuRect.left += h + 2;
+    menuRect.right -= h + 2;
+  }
+  auto* menu = new ProgramMenu(menuRect, this, plugin_.getAeffect()->numPrograms, [this](long program) {
+    char name[kVstMaxProgNameLen + 1] = {};
+    plugin_.getProgramNameIndexed(0, static_cast<VstInt32>(program), name);
+    return std::string(name);
+  });
+  ApplyFont(*this, menu, "PresetsDisplay", attrs, context);
+  frame->addView(menu);
+  programMenu_ = menu;
+  if (arrows) {
+    frame->addView(new ProgramStepButton(CRect(line.left, line.top, line.left + h, line.bottom), this,
+                                         ProgramStepButton::kPreviousTag));
+    frame->addView(new ProgramStepButton(CRect(line.right - h, line.top, line.right, line.bottom), this,
+                                         ProgramStepButton::kNextTag));
+  }
+  return 1;
 }
 
 }  // namespace zvx

@@ -19,6 +19,7 @@ namespace zvx {
 
 class DrumPlugin;
 class NoteDisplay;
+class ProgramMenu;
 
 class DrumEditor : public SkinEditor, public LearnHook {
  public:
@@ -51,11 +52,15 @@ class DrumEditor : public SkinEditor, public LearnHook {
 
  private:
   int createInstrumentObject(const char* tagName, AttrSet& attrs, SkinContext& context);
+  int buildProgramLine(const CRect& line, AttrSet& attrs, SkinContext& context);
+  void showProgram();
+  void selectProgram(long program);
   void layLearnControls();
   bool updateLights();
 
   DrumPlugin& plugin_;
   NoteDisplay* noteDisplay_ = nullptr;
+  ProgramMenu* programMenu_ = nullptr;  // the program line's menu, when the skin has one
   std::atomic<long> armed_{-1};
   std::mutex closing_;
   std::int8_t noteValue_ = 0;

@@ -87,8 +87,11 @@ void SkinEditor::showParameter(long index, float value) {
       }
     }
     if (auto* menu = parameterMenu(control)) {
+      // The entry the menu was built with for this value, which is also the
+      // sample file the value plays (the integer part of 7 x value for eight):
+      // rounding here showed the next file for values between two entries.
       const float entries = static_cast<float>(menu->getNbEntries());
-      menu->setValue(static_cast<float>(static_cast<int>((entries - 1.0f) * value + 0.5f)));
+      menu->setValue(static_cast<float>(static_cast<int>((entries - 1.0f) * value)));
     } else if (control->isTypeOf("COnOffButton")) {
       control->setValue(value >= 0.5f ? 1.0f : 0.0f);
     } else {

@@ -104,12 +104,17 @@ void COptionMenu::draw(CDrawContext* context) {
   drawDisplay(context, entryText(current_).c_str());
 }
 
-const zvx::gui::MenuModel* COptionMenu::buildModel(std::deque<zvx::gui::MenuModel>& store) const {
+// Sub-menus take the colours of the menu that opens them.
+const zvx::gui::MenuModel* COptionMenu::buildModel(std::deque<zvx::gui::MenuModel>& store, const CColor& back,
+                                                   const CColor& text) const {
   store.emplace_back();
   zvx::gui::MenuModel& menu = store.back();
+  menu.coloured = true;
+  menu.background = zvx::gui::makePixel(back.red, back.green, back.blue);
+  menu.text = zvx::gui::makePixel(text.red, text.green, text.blue);
   for (const Entry& entry : entries_) {
     zvx::gui::MenuModel::Entry item{entry.text, entry.checked};
-    if (entry.submenu) item.submenu = entry.submenu->buildModel(store);
+    if (entry.submenu) item.submenu = entry.submenu->buildModel(store, back, text);
     menu.entries.push_back(item);
   }
   return &menu;
@@ -134,13 +139,14 @@ void COptionMenu::mouse(CDrawContext* context, CPoint& where, long buttons) {
   if (!(buttons & (kLButton | kRButton)) || !getFrame() || !getFrame()->window()) return;
   // A deque keeps every nested model where it is while more are added.
   std::deque<zvx::gui::MenuModel> store;
-  const zvx::gui::MenuModel* top = buildModel(store);
+  const zvx::gui::MenuModel* top = buildModel(store, getBackColor(), getFontColor());
 
   open_ = true;
   setDirty();
   getFrame()->idle();
-  const CPoint at = (style_ & kPopupStyle) ? CPoint(size.left, size.top) : CPoint(size.left, size.bottom);
-  const zvx::gui::MenuChoice choice = getFrame()->window()->popupMenu(*top, at);
+  // A pop-up style menu opens over the control, the others below (or above) it.
+  const CRect anchor = (style_ & kPopupStyle) ? CRect(size.left, size.top, size.right, size.top) : size;
+  const zvx::gui::MenuChoice choice = getFrame()->window()->popupMenu(*top, anchor);
   open_ = false;
   setDirty();
   if (!choice.empty()) choose(context, choice, 0);

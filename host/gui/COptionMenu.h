@@ -56,7 +56,8 @@ class COptionMenu : public CParamDisplay {
     bool checked = false;
     COptionMenu* submenu = nullptr;
   };
-  const zvx::gui::MenuModel* buildModel(std::deque<zvx::gui::MenuModel>& store) const;
+  const zvx::gui::MenuModel* buildModel(std::deque<zvx::gui::MenuModel>& store, const CColor& back,
+                                        const CColor& text) const;
   // Applies a choice; `path` leads into sub-menus.
   void choose(CDrawContext* context, const zvx::gui::MenuChoice& path, std::size_t depth);
 

@@ -11,9 +11,9 @@ bool HeadlessWindow::nextEvent(InputEvent& event, bool /*wait*/) {
   return true;
 }
 
-MenuChoice HeadlessWindow::popupMenu(const MenuModel& menu, const CPoint& where) {
+MenuChoice HeadlessWindow::popupMenu(const MenuModel& menu, const CRect& anchor) {
   ++menusShown_;
-  return chooser_ ? chooser_(menu, where) : MenuChoice{};
+  return chooser_ ? chooser_(menu, CPoint(anchor.left, anchor.bottom)) : MenuChoice{};
 }
 
 CRect HeadlessWindow::takePresented() {

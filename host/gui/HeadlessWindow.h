@@ -18,7 +18,7 @@ class HeadlessWindow : public PlatformWindow {
   // Waiting on an empty queue does not block: it answers false, so a tracked
   // drag ends when the queued events run out.
   bool nextEvent(InputEvent& event, bool wait) override;
-  MenuChoice popupMenu(const MenuModel& menu, const CPoint& where) override;
+  MenuChoice popupMenu(const MenuModel& menu, const CRect& anchor) override;
 
   void push(const InputEvent& event) { events_.push_back(event); }
   // Chooses in every pop-up menu from now on; without a chooser menus are dismissed.

@@ -29,6 +29,11 @@ struct MenuModel {
     const MenuModel* submenu = nullptr;
   };
   std::vector<Entry> entries;
+  // The colours of the control that opened it, where the platform draws
+  // menus itself; the platform's own look without them.
+  bool coloured = false;
+  Pixel background = 0;
+  Pixel text = 0;
 };
 
 // The entries chosen from the outermost menu inwards; empty when dismissed.
@@ -42,8 +47,10 @@ class PlatformWindow {
   // The next input event; with `wait` it waits for one (mouse tracking),
   // else answers false at once when none is pending.
   virtual bool nextEvent(InputEvent& event, bool wait) = 0;
-  // Runs a pop-up menu modally with its top-left at `where` (frame coordinates).
-  virtual MenuChoice popupMenu(const MenuModel& menu, const CPoint& where) = 0;
+  // Runs a pop-up menu modally, its top-left at the bottom-left of `anchor`
+  // (frame coordinates), or its bottom-left at the top-left of `anchor` when
+  // there is no room for it below the editor and more above.
+  virtual MenuChoice popupMenu(const MenuModel& menu, const CRect& anchor) = 0;
 };
 
 }  // namespace zvx::gui

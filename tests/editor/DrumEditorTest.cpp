@@ -189,9 +189,22 @@ TEST_F(DrumEditorTest, SkinSelectorTellsHowToChangeTheSkinInPlainLines) {
   EXPECT_EQ(shown[0].text, "How to change the skin:");  // its first line, as standard error shows it
   // The whole text names the skin folder this editor was loaded from.
   const std::string& text = capture.output();
-  EXPECT_NE(text.find("\n" + (documents_.dataFolder() / "skin").string() + "\n"), std::string::npos) << text;
+  std::string folderLine = "\n";
+  folderLine.append((documents_.dataFolder() / "skin").string()).append("\n");
+  EXPECT_NE(text.find(folderLine), std::string::npos) << text;
   EXPECT_EQ(text.find("My Documents"), std::string::npos);
   for (char c : text) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 32) << static_cast<int>(c);
+}
+
+TEST_F(DrumEditorTest, SampleMenusShowTheFileTheValuePlays) {
+  // The host's 0.5 plays file 3 (CPA): the menu says so, opened before or after.
+  open();
+  plugin_->setParameter(kBDMenu, 0.5f);
+  editor_->idle();
+  EXPECT_EQ(static_cast<int>(valueOf("COptionMenu", kBDMenu)), 3);  // the entry shown
+  editor_->close();
+  open();
+  EXPECT_EQ(static_cast<int>(valueOf("COptionMenu", kBDMenu)), 3);
 }
 
 TEST_F(DrumEditorTest, ChoosingASampleAgainInTheMenuPlaysTheFileAsItIsNow) {
@@ -337,6 +350,7 @@ TEST_F(OwnSkinTest, InstrumentElementsBuildTheirViewsOrFailAlone) {
   EXPECT_EQ(editor_->describe(),
             "frame 0,0,200,100 background=back.png(200x100)\n"
             "NoteDisplay tag=90 rect=10,20,50,32 bitmap=- value=0.0000\n"
+            "ProgramMenu tag=96 rect=1,1,2,2 bitmap=- value=0.0000\n"
             "CKnob tag=2 rect=60,20,80,40 bitmap=back.png(200x100) value=0.5000\n"
             "MidiLearnControl tag=1048578 rect=60,20,80,40 bitmap=- value=0.0000\n"
             "about 0\n");

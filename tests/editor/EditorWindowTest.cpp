@@ -7,6 +7,8 @@
 #include "tests/host/X11TestSupport.h"
 #include "tools/testhost/HeadlessEditor.h"
 
+#include "host/platform/linux/X11Support.h"
+
 namespace zvx::test {
 namespace {
 
@@ -15,6 +17,8 @@ using gui::Surface;
 constexpr int kLeft = 10, kTop = 10;  // where the host's window sits on screen
 constexpr int kBDTone = 2, kBDMute = 7, kBDSync = 11, kBDKeyTrack = 13, kBDMenu = 52, kPower = 59;
 constexpr long kWizardTag = 1000, kBDPadTag = 99, kAboutTag = 1020;
+constexpr long kProgramTag = 96, kPreviousTag = 97, kNextTag = 98;
+constexpr int kCPMenu = 55;
 constexpr int kLearnedController = 20;  // bound to BDTone
 
 bool samePicture(const Surface& a, const Surface& b) {
@@ -278,6 +282,75 @@ TEST_F(ZvxWindowTest, AboutBoxShowsItsCreditsModallyUntilTheNextClick) {
   input_->click(screenX(knob), screenY(knob));
   EXPECT_EQ(zvx_->getParameter(kBDTone), tone);
   EXPECT_TRUE(samePicture(before, shown()));
+}
+
+TEST_F(ZvxWindowTest, ProgramsAreChosenOnTheProgramLine) {
+  const auto line = rectOf("ProgramMenu", kProgramTag);
+  const auto previous = rectOf("ProgramStepButton", kPreviousTag), next = rectOf("ProgramStepButton", kNextTag);
+  auto clickOn = [&](const testhost::ViewRect& rect) {
+    input_->click(screenX(rect), screenY(rect));
+    idle();
+  };
+  // The next program, as a host would see it chosen.
+  zvx_->clearCalls();
+  Surface before = shown();
+  clickOn(next);
+  EXPECT_EQ(zvx_->dispatch(effGetProgram), 1);
+  EXPECT_GE(zvx_->countCalls(audioMasterUpdateDisplay), 1u);
+  EXPECT_GT(changedIn(before, shown(), line), 20);
+  expectShowsTheState("the next program");
+  // From the first program back to the last.
+  zvx_->dispatch(effSetProgram, 0, 0);
+  clickOn(previous);
+  EXPECT_EQ(zvx_->dispatch(effGetProgram), 127);
+  expectShowsTheState("the previous program");
+  // The menu: the third group of sixteen, its fourth program.
+  answerMenu([&] { input_->click(screenX(line), screenY(line)); }, [&] { idle(); },
+             [](Display*, Input& keys) {
+               for (KeySym key : {XK_Down, XK_Down, XK_Down, XK_Right, XK_Down, XK_Down, XK_Down, XK_Return})
+                 keys.type(key);
+             });
+  EXPECT_EQ(zvx_->dispatch(effGetProgram), 35);
+  expectShowsTheState("a program chosen in the menu");
+  // The wheel steps one program a notch, no further than the last.
+  wheel(line, -2);
+  EXPECT_EQ(zvx_->dispatch(effGetProgram), 37);
+  zvx_->dispatch(effSetProgram, 0, 127);
+  idle();
+  wheel(line, -1);
+  EXPECT_EQ(zvx_->dispatch(effGetProgram), 127);
+  wheel(line, 3);
+  EXPECT_EQ(zvx_->dispatch(effGetProgram), 124);
+  // What the host does shows too: a program chosen, one renamed.
+  zvx_->dispatch(effSetProgram, 0, 9);
+  expectShowsTheState("a program the host chose");
+  before = shown();
+  char name[] = "Renamed by the host";
+  zvx_->dispatch(effSetProgramName, 0, 0, name);
+  EXPECT_GT(changedIn(before, shown(), line), 20);
+  expectShowsTheState("a program the host renamed");
+}
+
+TEST_F(ZvxWindowTest, MenusTakeTheSkinsColoursAndOpenUpwardWhereTheEditorEnds) {
+  // The skin gives its menus the dark of their boxes (21252B) behind their font colour.
+  for (int parameter : {kBDMenu, kCPMenu}) {
+    const auto menu = rectOf("COptionMenu", parameter);
+    std::optional<Placed> shownMenu;
+    gui::Pixel corner = 0;
+    answerMenu([&] { input_->click(screenX(menu), screenY(menu)); }, [&] { idle(); },
+               [&](Display* display, Input& keys) {
+                 shownMenu = windowsNamed(display, "ZVX menu").at(0);
+                 corner = rgb(platform::x11::readWindow(display, shownMenu->window).at(3, 3));
+                 keys.type(XK_Escape);
+               });
+    ASSERT_TRUE(shownMenu) << parameter;
+    EXPECT_EQ(corner, 0x21252Bu) << parameter;
+    EXPECT_EQ(shownMenu->x, kLeft + menu.left) << parameter;
+    if (parameter == kBDMenu)  // room below: under the menu
+      EXPECT_EQ(shownMenu->y, kTop + menu.bottom);
+    else  // the editor ends before the list would: above it
+      EXPECT_EQ(shownMenu->y + shownMenu->height, kTop + menu.top);
+  }
 }
 
 TEST_F(ZvxWindowTest, ZvxEditorInAWindowWhileLearnedControllersPlay) {

@@ -190,7 +190,7 @@ std::vector<Rect> textViews(const std::string& description) {
   for (std::string line; std::getline(lines, line);) {
     Rect r;
     const std::string type = line.substr(0, line.find(' '));
-    if ((type == "AutoDisplay" || type == "TextDisplay" || type == "COptionMenu") &&
+    if ((type == "AutoDisplay" || type == "TextDisplay" || type == "COptionMenu" || type == "ProgramMenu") &&
         std::sscanf(line.c_str() + line.find(" rect="), " rect=%d,%d,%d,%d", &r.left, &r.top, &r.right, &r.bottom) == 4)
       rects.push_back(r);
   }

@@ -247,15 +247,20 @@ void ArtRenderer::command(const Line& line) {
   }
 }
 
-// Recessed fields behind the value displays; boxes under the menus.
+// Recessed fields behind the value displays; boxes under the menus and the
+// program line.
 void ArtRenderer::fields() {
   for (const SkinLayout::Element& element : layout_.elements()) {
     const std::string& type = element.type;
-    if (type != "autodisp" && type != "optionmenu" && type != "wizard" && type != "skinselector") continue;
+    if (type != "autodisp" && type != "optionmenu" && type != "wizard" && type != "skinselector" &&
+        type != "presetsdisplay")
+      continue;
     const Rect r = rectOf(element);
     const int x = static_cast<int>(r.x), y = static_cast<int>(r.y), w = static_cast<int>(r.w), h = static_cast<int>(r.h);
     if (type == "autodisp")
       canvas().valueField(x, y, w, h);
+    else if (type == "presetsdisplay")
+      canvas().programLine(x, y, w, h);
     else
       canvas().menuBox(x, y, w, h);
   }

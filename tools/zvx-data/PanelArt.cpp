@@ -76,7 +76,9 @@ void PanelArt::valueField(int x, int y, int w, int h) {
                 kBlack, 0.35);
 }
 
-void PanelArt::menuBox(int x, int y, int w, int h) {
+// A raised box; `mark` says what is drawn on its right: a drop-down mark, or
+// (for an arrow button) a triangle in its middle pointing left or right.
+void PanelArt::raisedBox(int x, int y, int w, int h, Mark mark) {
   const double x0 = x, y0 = y, x1 = x + w, y1 = y + h;
   painter_.soft(x - 2, y - 1, x + w + 2, y + h + 3, Painter::box(x0, y0 + 1, x1, y1 + 1, 3), kBlack, 0.5, 1.5);
   painter_.fill(x, y, x + w, y + h, Painter::box(x0, y0, x1, y1, 3), look_.edgeDark);
@@ -84,10 +86,28 @@ void PanelArt::menuBox(int x, int y, int w, int h) {
   painter_.fill(x, y, x + w, y + h, face, Painter::vertical(y0, look_.menuTop, y1, look_.menuBottom));
   painter_.fill(x, y, x + w, y + 3, Painter::subtract(face, Painter::box(x0 + 1, y0 + 2, x1 - 1, y1 - 1, 2)),
                 look_.edgeLight, 0.7);
-  // The drop-down mark.
-  const double cx = x1 - 8, cy = (y0 + y1) / 2 + 0.5;
-  painter_.fill(x, y, x + w, y + h, Painter::polygon({{cx - 3.5, cy - 2}, {cx + 3.5, cy - 2}, {cx, cy + 2.2}}),
-                look_.caption);
+  const double cy = (y0 + y1) / 2 + 0.5;
+  Painter::Field shape;
+  if (mark == Mark::Drop) {
+    const double cx = x1 - 8;
+    shape = Painter::polygon({{cx - 3.5, cy - 2}, {cx + 3.5, cy - 2}, {cx, cy + 2.2}});
+  } else {
+    const double cx = (x0 + x1) / 2, d = mark == Mark::Left ? -1.0 : 1.0;
+    shape = Painter::polygon({{cx - 2.2 * d, cy - 3.5}, {cx - 2.2 * d, cy + 3.5}, {cx + 2.2 * d, cy}});
+  }
+  painter_.fill(x, y, x + w, y + h, shape, look_.caption);
+}
+
+void PanelArt::menuBox(int x, int y, int w, int h) { raisedBox(x, y, w, h, Mark::Drop); }
+
+void PanelArt::programLine(int x, int y, int w, int h) {
+  if (w < 3 * h) {
+    menuBox(x, y, w, h);
+    return;
+  }
+  raisedBox(x, y, h, h, Mark::Left);
+  menuBox(x + h + 2, y, w - 2 * h - 4, h);
+  raisedBox(x + w - h, y, h, h, Mark::Right);
 }
 
 void PanelArt::screen(int x, int y, int w, int h) {

@@ -37,6 +37,8 @@ class PanelArt {
   void divider(int x, int y, int h);
   void valueField(int x, int y, int w, int h);
   void menuBox(int x, int y, int w, int h);
+  // A menu between two arrow buttons (when the line is three heights long).
+  void programLine(int x, int y, int w, int h);
   void screen(int x, int y, int w, int h);
   // Spaced capitals centred on `centre`, standing on `baseline`.
   void caption(const std::string& text, double centre, int baseline);
@@ -51,6 +53,9 @@ class PanelArt {
   void glow(int x, int y, int w, int h, const Colour& colour, double opacity);
 
  private:
+  enum class Mark { Drop, Left, Right };
+  void raisedBox(int x, int y, int w, int h, Mark mark);
+
   gui::Surface& canvas_;
   Painter painter_;
   Look look_;

@@ -116,6 +116,7 @@ class X11EditorWindow final : public gui::PlatformWindow {
       : display_(display),
         screen_(DefaultScreen(display)),
         window_(window),
+        height_(height),
         image_(std::make_unique<x11::ImageWriter>(display, screen_, width, height)) {
     x11::ErrorTrap trap(display_);
     gc_ = XCreateGC(display_, window_, 0, nullptr);
@@ -159,20 +160,23 @@ class X11EditorWindow final : public gui::PlatformWindow {
     return true;
   }
 
-  gui::MenuChoice popupMenu(const gui::MenuModel& menu, const CPoint& where) override {
+  gui::MenuChoice popupMenu(const gui::MenuModel& menu, const CRect& anchor) override {
     if (!alive_) return {};
     int x = 0, y = 0;
     {
       ErrorTrap trap(display_);
       Window child = 0;
-      XTranslateCoordinates(display_, window_, RootWindow(display_, screen_), where.h, where.v, &x, &y, &child);
+      XTranslateCoordinates(display_, window_, RootWindow(display_, screen_), anchor.left, anchor.top, &x, &y, &child);
       if (noteError(trap.sync())) return {};
     }
+    // Frame coordinates and root coordinates differ by (x - left, y - top).
+    const int toRoot = y - anchor.top;
     const x11::ForeignEventHandler foreign = [this](XEvent& event) {
       handle(event, false);
       return !alive_;
     };
-    gui::MenuChoice choice = x11::runPopupMenu(display_, screen_, menu, x, y, foreign);
+    gui::MenuChoice choice =
+        x11::runPopupMenu(display_, screen_, menu, x, anchor.bottom + toRoot, y, height_ + toRoot, foreign);
     // What the menu covered is shown again.
     ErrorTrap trap(display_);
     repaintExposed();
@@ -314,6 +318,7 @@ class X11EditorWindow final : public gui::PlatformWindow {
   Display* display_;
   int screen_;
   Window window_;
+  int height_;  // of the editor: menus that would pass its bottom open upward
   GC gc_ = nullptr;
   std::unique_ptr<ImageWriter> image_;
   bool alive_ = true;

@@ -28,13 +28,39 @@ constexpr int kRightMargin = 22;  // room for the sub-menu arrow
 constexpr int kSeparatorHeight = 7;
 constexpr int kMinWidth = 90;
 
-constexpr Pixel kBackground = makePixel(244, 244, 244);
-constexpr Pixel kBorderColour = makePixel(110, 110, 110);
-constexpr Pixel kText = makePixel(20, 20, 20);
-constexpr Pixel kDisabledText = makePixel(150, 150, 150);
-constexpr Pixel kHighlight = makePixel(52, 101, 164);
-constexpr Pixel kHighlightText = makePixel(255, 255, 255);
-constexpr Pixel kSeparator = makePixel(200, 200, 200);
+// The colours of one menu: the platform's light look, or the skin's.
+struct Palette {
+  Pixel background = makePixel(244, 244, 244);
+  Pixel border = makePixel(110, 110, 110);
+  Pixel text = makePixel(20, 20, 20);
+  Pixel disabledText = makePixel(150, 150, 150);
+  Pixel highlight = makePixel(52, 101, 164);
+  Pixel highlightText = makePixel(255, 255, 255);
+  Pixel separator = makePixel(200, 200, 200);
+};
+
+// `a` towards `b` by `amount` (0 to 1), channel by channel.
+Pixel mix(Pixel a, Pixel b, double amount) {
+  auto channel = [&](int shift) {
+    const double from = (a >> shift) & 0xFF, to = (b >> shift) & 0xFF;
+    return static_cast<std::uint8_t>(from + (to - from) * amount + 0.5);
+  };
+  return makePixel(channel(16), channel(8), channel(0));
+}
+
+// A skin's menu: its background and font colour, the rest mixed from them.
+Palette paletteOf(const MenuModel& model) {
+  Palette palette;
+  if (!model.coloured) return palette;
+  palette.background = model.background | 0xFF000000u;
+  palette.text = model.text | 0xFF000000u;
+  palette.border = mix(palette.background, palette.text, 0.35);
+  palette.disabledText = mix(palette.background, palette.text, 0.45);
+  palette.highlight = mix(palette.background, palette.text, 0.25);
+  palette.highlightText = mix(palette.text, makePixel(255, 255, 255), 0.5);
+  palette.separator = mix(palette.background, palette.text, 0.2);
+  return palette;
+}
 
 // Without a grab we never hear of clicks elsewhere: a menu nobody touches
 // for this long closes rather than freeze the host.
@@ -71,11 +97,14 @@ class PopupMenu {
     closeFrom(0);
   }
 
-  MenuChoice run(const MenuModel& menu, int x, int y) {
+  // The top-left at (x, below), or the bottom-left at (x, above) when the
+  // menu would pass `roomBelow` (root y) and fits above.
+  MenuChoice run(const MenuModel& menu, int x, int below, int above, int roomBelow) {
     if (menu.entries.empty()) return {};
     {
       ErrorTrap trap(display_);
-      open(menu, -1, x, y);
+      const int height = heightOf(menu);
+      open(menu, -1, x, below + height > roomBelow && above - height >= 0 ? above - height : below);
       trap.sync();
     }
     grab();
@@ -98,6 +127,12 @@ class PopupMenu {
   }
 
  private:
+  int heightOf(const MenuModel& model) const {
+    int height = kBorder + 1 + 1 + kBorder;
+    for (const MenuModel::Entry& entry : model.entries) height += isSeparator(entry) ? kSeparatorHeight : rowHeight_;
+    return height;
+  }
+
   void open(const MenuModel& model, int openedFrom, int x, int y) {
     Level level;
     level.model = &model;
@@ -134,7 +169,7 @@ class PopupMenu {
                     reinterpret_cast<const unsigned char*>(&type), 1);
     XStoreName(display_, level.window, "ZVX menu");
     level.gc = XCreateGC(display_, level.window, 0, nullptr);
-    level.surface = gui::Surface(width, height, kBackground);
+    level.surface = gui::Surface(width, height, paletteOf(model).background);
     level.writer = std::make_unique<ImageWriter>(display_, screen_, width, height);
     XMapRaised(display_, level.window);
     levels_.push_back(std::move(level));
@@ -152,20 +187,21 @@ class PopupMenu {
 
   void paint(Level& level) {
     gui::Surface& s = level.surface;
-    fillRect(s, CRect(0, 0, s.width(), s.height()), kBackground);
-    frameRect(s, CRect(0, 0, s.width(), s.height()), kBorderColour);
+    const Palette palette = paletteOf(*level.model);
+    fillRect(s, CRect(0, 0, s.width(), s.height()), palette.background);
+    frameRect(s, CRect(0, 0, s.width(), s.height()), palette.border);
     const int textHeight = lineHeight(kFont);
     for (std::size_t i = 0; i < level.rows.size(); ++i) {
       const MenuModel::Entry& entry = level.model->entries[i];
       const CRect& row = level.rows[i];
       if (isSeparator(entry)) {
         const int middle = (row.top + row.bottom) / 2;
-        fillRect(s, CRect(row.left + 4, middle, row.right - 4, middle + 1), kSeparator);
+        fillRect(s, CRect(row.left + 4, middle, row.right - 4, middle + 1), palette.separator);
         continue;
       }
       const bool lit = static_cast<int>(i) == level.highlighted && entry.enabled;
-      if (lit) fillRect(s, row, kHighlight);
-      const Pixel ink = lit ? kHighlightText : entry.enabled ? kText : kDisabledText;
+      if (lit) fillRect(s, row, palette.highlight);
+      const Pixel ink = lit ? palette.highlightText : entry.enabled ? palette.text : palette.disabledText;
       drawText(s, row.left + kLeftMargin, row.top + (row.height() - textHeight) / 2, entry.title, kFont, ink);
       const int middle = (row.top + row.bottom) / 2;
       if (entry.checked) {
@@ -388,10 +424,10 @@ class PopupMenu {
 
 }  // namespace
 
-MenuChoice runPopupMenu(Display* display, int screen, const MenuModel& menu, int x, int y,
-                        const ForeignEventHandler& foreign) {
+MenuChoice runPopupMenu(Display* display, int screen, const MenuModel& menu, int x, int below, int above,
+                        int roomBelow, const ForeignEventHandler& foreign) {
   PopupMenu popup(display, screen, foreign);
-  return popup.run(menu, x, y);
+  return popup.run(menu, x, below, above, roomBelow);
 }
 
 }  // namespace zvx::platform::x11

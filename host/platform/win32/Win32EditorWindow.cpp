@@ -228,18 +228,24 @@ class Win32EditorWindow final : public gui::PlatformWindow {
     return true;
   }
 
-  gui::MenuChoice popupMenu(const gui::MenuModel& menu, const CPoint& where) override {
+  // Windows menus keep the system's look. One that would pass the editor's
+  // bottom edge opens upward from the anchor instead.
+  gui::MenuChoice popupMenu(const gui::MenuModel& menu, const CRect& anchor) override {
     if (!hwnd_) return {};
     std::vector<gui::MenuChoice> choices;
     HMENU handle = build(menu, {}, choices);
     if (!handle) return {};
-    POINT at{where.h, where.v};
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int height = static_cast<int>(menu.entries.size()) * GetSystemMetrics(SM_CYMENUSIZE) + 8;
+    const bool upward = anchor.bottom + height > client.bottom && anchor.top - height >= 0;
+    POINT at{anchor.left, upward ? anchor.top : anchor.bottom};
     ClientToScreen(hwnd_, &at);
     // The menu tracks the mouse itself; the click that opened it is over.
     ReleaseCapture();
     const UINT id = static_cast<UINT>(TrackPopupMenu(
-        handle, TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_,
-        nullptr));
+        handle, TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | (upward ? TPM_BOTTOMALIGN : TPM_TOPALIGN) | TPM_RIGHTBUTTON,
+        at.x, at.y, 0, hwnd_, nullptr));
     DestroyMenu(handle);
     if (id == 0 || id > choices.size()) return {};
     return choices[id - 1];
