@@ -161,6 +161,15 @@ TEST_F(ZvxWindowTest, EveryKindOfControlShowsWhatTheUserDidToIt) {
   EXPECT_FLOAT_EQ(zvx_->getParameter(kBDMenu), 5.0f / 7.0f);
   EXPECT_GT(changedIn(was, shown(), menu), 20);
   expectShowsTheState("choosing SDB");
+  // The pad: it sounds the drum, its light flashes and goes out, the pad is drawn up again.
+  const auto pad = rectOf("CKickButton", kBDPadTag), lamp = rectOf("COnOffButton", kBDPadTag);
+  const Surface dark = shown();
+  input_->click(screenX(pad), screenY(pad));
+  idle();
+  zvx_->render(512, 512);  // the pad's note is played in the next block
+  idle();
+  EXPECT_GT(changedIn(dark, read(window_), lamp), 20) << "the light did not come on";
+  EXPECT_TRUE(samePicture(dark, shown())) << "the light stayed on, or the pad stayed down";
   // A knob dragged, and wheeled.
   const auto knob = rectOf("CAnimKnob", kBDTone);
   drag(knob, 40);
