@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cmath>
 
 #include "engine/FloatMath.h"
 
@@ -11,8 +12,11 @@ namespace zvx {
 class ChaosSmoother {
  public:
   // Any thread (the plug-in's setSampleRate); uses the time last set.
+  // A time below 0 (from an unclamped Fix44) glides as 0 does, at once: the
+  // formula would make the glide grow without bound.
   void computeCoefficient(float rate) {
     float time = time_.load(std::memory_order_relaxed);
+    if (!(time > 0.0f)) time = 0.0f;
     float exponent = 1000.0f / (rate * time);
     float remaining = exponent != exponent ? 1.0f : static_cast<float>(math::pow(0.001, exponent));
     coefficient_.store(1.0f - remaining, std::memory_order_relaxed);
@@ -28,6 +32,8 @@ class ChaosSmoother {
     return value_;
   }
   float value() const { return value_; }
+  void rest() { value_ = 0.0f; }
+  bool finite() const { return std::isfinite(value_); }
 
  private:
   float value_ = 0.0f;

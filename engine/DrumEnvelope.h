@@ -25,6 +25,12 @@ class DrumEnvelope {
   int state() const { return state_; }
   bool idle() const { return state_ == Idle; }
   float level() const { return level_; }
+  // Silent and idle at once.
+  void rest() {
+    level_ = 0.0f;
+    state_ = Idle;
+  }
+  bool finite() const { return std::isfinite(level_); }
 
   // The decay follows decayStart - sqrt(n * slope), recomputed every 24 samples.
   float tick() {

@@ -40,9 +40,6 @@ NoteMapping noteMapping(int note) {
 // Master_Chaos above 0.5 replaces drum notes (45 and below) by one of these.
 constexpr int kRemapNotes[12] = {29, 31, 33, 37, 39, 35, 36, 38, 40, 42, 44, 46};
 
-// The tone oscillator that Sync restarts, by voice.
-constexpr int kMainOscillator[kNumVoices] = {0, 1, 2, 3};
-constexpr int kSecondSnareOscillator = 4;
 
 }  // namespace
 

@@ -298,6 +298,8 @@ void Engine::dispatchDueEvents(int n) {
 }
 
 void Engine::render(float* const* outputs, int frames) {
+  if (restRequested_.load(std::memory_order_relaxed) && restRequested_.exchange(false, std::memory_order_acquire))
+    restAll();
   if (!asleep_) startBlock();
   nextEventFrame_ = host_.nextEventFrame(1);
   int n = 1;
@@ -318,6 +320,54 @@ void Engine::render(float* const* outputs, int frames) {
     renderSample(n, outputs);
     ++n;
   }
+  restWhatIsNotFinite();
+}
+
+// The blocks a voice uses: its tone oscillator(s), envelope, DC blocker and
+// sampled layer, and for the hi-hat its filter pair.
+void Engine::restVoice(int voice) {
+  oscillators_[static_cast<std::size_t>(kMainOscillator[voice])].rest();
+  if (voice == kSD) oscillators_[kSecondSnareOscillator].rest();
+  if (voice == kHH)
+    for (OnePoleFilter& filter : hhFilters_) filter.rest();
+  envelopes_[static_cast<std::size_t>(voice)].rest();
+  dcBlockers_[static_cast<std::size_t>(voice)].rest();
+  pcm_[static_cast<std::size_t>(voice)].rest();
+  voiceSignal_[static_cast<std::size_t>(voice)] = 0.0f;
+}
+
+bool Engine::voiceFinite(int voice) const {
+  bool finite = oscillators_[static_cast<std::size_t>(kMainOscillator[voice])].finite() &&
+                envelopes_[static_cast<std::size_t>(voice)].finite() &&
+                dcBlockers_[static_cast<std::size_t>(voice)].finite() && pcm_[static_cast<std::size_t>(voice)].finite();
+  if (voice == kSD) finite = finite && oscillators_[kSecondSnareOscillator].finite();
+  if (voice == kHH) finite = finite && hhFilters_[0].finite() && hhFilters_[1].finite();
+  return finite;
+}
+
+void Engine::restAll() {
+  for (int v = 0; v < kNumVoices; ++v) restVoice(v);
+  for (DrumEnvelope& envelope : envelopes_) envelope.rest();
+  ringLfo_.rest();
+  chaosLfo_.rest();
+  smoother_.rest();
+  ringValue_ = chaosValue_ = 0.0f;
+  notes_.clear();
+  latestTarget_.fill(-1);
+  endAfterDecay_ = 0;
+  asleep_ = true;
+  silenceCounter_ = 0.0f;
+}
+
+// Whatever extreme settings did, no infinity or NaN outlives the block: a
+// voice whose state is not finite starts again from rest, and so do the
+// modulation sources.
+void Engine::restWhatIsNotFinite() {
+  for (int v = 0; v < kNumVoices; ++v)
+    if (!voiceFinite(v)) restVoice(v);
+  if (!ringLfo_.finite() || !std::isfinite(ringValue_)) ringLfo_.rest(), ringValue_ = 0.0f;
+  if (!chaosLfo_.finite() || !smoother_.finite() || !std::isfinite(chaosValue_))
+    chaosLfo_.rest(), smoother_.rest(), chaosValue_ = 0.0f;
 }
 
 void Engine::renderSample(int n, float* const* outputs) {

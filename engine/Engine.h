@@ -66,6 +66,9 @@ class Engine {
     pcmChoice_[voice].store(slot, std::memory_order_release);
     pcmChanges_.fetch_add(1, std::memory_order_release);
   }
+  // Any thread. Every voice, filter and modulation source starts again from
+  // rest before the next block (a chunk was loaded: a new session).
+  void requestRest() { restRequested_.store(true, std::memory_order_release); }
   // Any thread: the plug-in's setSampleRate.
   void setChaosSmootherRate(float rate) { smoother_.computeCoefficient(rate); }
 
@@ -92,6 +95,10 @@ class Engine {
   float value(int index) const { return values_[index].load(std::memory_order_relaxed); }
 
  private:
+  // The tone oscillator of each voice (the one Sync restarts), and the snare's second.
+  static constexpr int kMainOscillator[kNumVoices] = {0, 1, 2, 3};
+  static constexpr int kSecondSnareOscillator = 4;
+
   // Per-voice values derived by the parameter setter.
   struct VoiceControls {
     std::atomic<bool> on{false};
@@ -147,6 +154,10 @@ class Engine {
   void setFrequencies(int keyOffset);
   void endOverlapped(int target);
   void endDecayedVoices();
+  void restAll();
+  void restVoice(int voice);
+  bool voiceFinite(int voice) const;
+  void restWhatIsNotFinite();
 
   EngineHost& host_;
   const NoteFrequencies& frequencies_;
@@ -207,6 +218,7 @@ class Engine {
   std::atomic<unsigned> padRequests_{0};   // one bit per voice
   std::array<std::atomic<int>, kNumVoices> pcmChoice_{{-1, -1, -1, -1}};  // slot per voice, -1: none
   std::atomic<std::uint32_t> pcmChanges_{0};  // counts choices and publications
+  std::atomic<bool> restRequested_{false};
   std::array<std::atomic<bool>, kNumVoices> triggerIndicator_{};
 };
 

@@ -2,6 +2,8 @@
 // -1 and 1) or a random sample-and-hold. Four phase units make one cycle.
 #pragma once
 
+#include <cmath>
+
 #include "engine/FloatMath.h"
 #include "engine/Random.h"
 
@@ -23,6 +25,13 @@ class Lfo {
 
   float output() const { return output_; }
   float phase() const { return phase_; }
+  // The phase and output it starts with.
+  void rest() {
+    phase_ = -1.0f;
+    output_ = held_ = 0.0f;
+    rising_ = true;
+  }
+  bool finite() const { return std::isfinite(phase_) && std::isfinite(output_); }
 
   float tick(Random& random) {
     if (waveform_ == RoundedTriangle) {

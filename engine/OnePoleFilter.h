@@ -1,7 +1,10 @@
 // One-pole filter: low-pass state += (x - state) * c, and the matching
-// high-pass x - state, with c = 2 pi cutoff / rate (not clamped).
+// high-pass x - state, with c = 2 pi cutoff / rate held within 0 to 1.99:
+// beyond 2 (a cutoff above rate / pi, e.g. the hi-hat's at low host rates or
+// from an unclamped pitch) and below 0 the state grows without bound.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -12,12 +15,14 @@ class OnePoleFilter {
   // The coefficient follows both the rate and the cutoff, whichever is set last.
   void setSampleRate(float rate) {
     sampleRate_ = rate;
-    coefficient_ = cutoff_ * 6.28319f / sampleRate_;
+    coefficient_ = stable(cutoff_ * 6.28319f / sampleRate_);
   }
   void setCutoff(float hz) {
     cutoff_ = hz;
-    coefficient_ = cutoff_ * 6.28319f / sampleRate_;
+    coefficient_ = stable(cutoff_ * 6.28319f / sampleRate_);
   }
+  void rest() { state_ = 0.0f; }
+  bool finite() const { return std::isfinite(state_); }
 
   float lowPass(float x) {
     state_ += (x - state_) * coefficient_;
@@ -38,6 +43,8 @@ class OnePoleFilter {
   float state() const { return state_; }
 
  private:
+  static float stable(float c) { return c > 0.0f ? (c < 1.99f ? c : 1.99f) : 0.0f; }
+
   float state_ = 0.0f;
   float coefficient_ = 0.0f;
   float cutoff_ = 0.0f;

@@ -4,6 +4,8 @@
 // to the engine's sample slots; the layer keeps only its play position.
 #pragma once
 
+#include <cmath>
+
 #include "engine/FloatMath.h"
 #include "engine/PcmBuffer.h"
 
@@ -30,6 +32,11 @@ class PcmLayer {
   }
 
   float position() const { return position_; }
+  void rest() {
+    position_ = 0.0f;
+    reversing_ = false;
+  }
+  bool finite() const { return std::isfinite(position_); }
 
  private:
   const float playLimit_;

@@ -23,6 +23,9 @@ class ToneOscillator {
 
   float phase() const { return phase_; }
   float frequency() const { return frequency_; }
+  // Back to the start of a cycle with nothing modulating it.
+  void rest() { phase_ = previousPhase_ = phaseModulation_ = 0.0f; }
+  bool finite() const { return std::isfinite(phase_) && std::isfinite(phaseModulation_); }
   float tuningFactor() const { return tuningFactor_; }
 
   // Phase in cycles advances by the scaled frequency; the output is a cubic

@@ -193,6 +193,8 @@ void DrumPlugin::setParameter(VstInt32 index, float value) {
     if (!bank_.unclamped(index)) {
       if (!(value >= 0.0f)) value = 0.0f;  // NaN too
       if (value > 1.0f) value = 1.0f;
+    } else {
+      value = std::clamp(BankImage::finiteValue(index, value, true), kUnclampedLowest, kUnclampedHighest);
     }
     if (bank_.inProgram(index))
       bank_.setProgramValue(curProgram, index, value);
@@ -267,14 +269,24 @@ void DrumPlugin::getParameterName(VstInt32 index, char* text) {
 // ---------------------------------------------------------------------------
 // Programs
 
+// A call made while this thread applies a program (a host calling back from
+// updateDisplay) is ignored, as specified. Calls from two other threads take
+// turns; the audio thread never waits for one.
 void DrumPlugin::setProgram(VstInt32 program) {
-  if (applyingProgram_ || program < 0 || program >= kNumPrograms) return;
+  if (program < 0 || program >= kNumPrograms) return;
+  const std::thread::id self = std::this_thread::get_id();
+  if (applyingThread_.load() == self) return;
+  std::unique_lock<std::mutex> turn(programMutex_, std::defer_lock);
+  if (!onAudioThread()) turn.lock();
   curProgram = program;
   setSampleRate(sampleRate);
-  applyingProgram_ = true;
+  applyingThread_.store(self);
   for (int p = 0; p < kNumParameters; ++p) setParameter(p, bank_.currentValue(program, p));
   programApplied();
-  applyingProgram_ = false;
+  std::thread::id applying = self;
+  applyingThread_.compare_exchange_strong(applying, std::thread::id());
+  // The host may call back in from here: its turn is over.
+  if (turn.owns_lock()) turn.unlock();
   if (updateDisplay()) updateDisplay();
 }
 
@@ -294,30 +306,38 @@ bool DrumPlugin::copyProgram(VstInt32 destination) {
   return true;
 }
 
-// The bank image, or the current program record, in the layouts setChunk reads.
+// The bank image, or the current program record, in the layouts setChunk
+// reads. Each kind has its own buffer, valid until the next call of that
+// kind: a host saving the bank on one thread and a preset on another gets
+// both whole. A chunk is taken before or after a chunk being loaded, never
+// in the middle of one.
 VstInt32 DrumPlugin::getChunk(void** data, bool isPreset) {
+  std::lock_guard<std::recursive_mutex> lock(chunkMutex_);
   if (isPreset) {
-    chunk_.resize(BankImage::kProgramRecordSize);
-    bank_.read(BankImage::programOffset(curProgram), chunk_.data(), chunk_.size());
-  } else {
-    chunk_.resize(BankImage::kSize);
-    bank_.read(0, chunk_.data(), chunk_.size());
+    bank_.read(BankImage::programOffset(curProgram), presetChunk_.data(), presetChunk_.size());
+    *data = presetChunk_.data();
+    return static_cast<VstInt32>(presetChunk_.size());
   }
-  *data = chunk_.data();
-  return static_cast<VstInt32>(chunk_.size());
+  bank_.read(0, bankChunk_.data(), bankChunk_.size());
+  *data = bankChunk_.data();
+  return static_cast<VstInt32>(bankChunk_.size());
 }
 
 // A value that is no finite number cannot reach the engine (its filters would
 // never recover), but it costs only itself: the rest of the chunk loads.
 VstInt32 DrumPlugin::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
+  std::unique_lock<std::recursive_mutex> lock(chunkMutex_, std::defer_lock);
+  if (!onAudioThread()) lock.lock();  // the audio thread never waits
   if (isPreset) {
     if (byteSize < 0 || static_cast<std::size_t>(byteSize) > BankImage::kProgramRecordSize) {
       tell("Can't load preset, wrong file size!", "Error!");
       return 1;
     }
     bank_.writeProgram(curProgram, data, static_cast<std::size_t>(byteSize));
+    engine_.requestRest();
   } else if (byteSize == static_cast<VstInt32>(BankImage::kSize)) {
     bank_.writeBank(data);
+    engine_.requestRest();
   } else {
     tell("Can't load bank, wrong file size!", "Error!");
   }

@@ -6,8 +6,10 @@
 // and processReplacing (and, through learned controllers, setParameter).
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -116,9 +118,15 @@ class DrumPlugin : public AudioEffectX, private EngineHost {
   std::atomic<std::thread::id> processingThread_{};
   std::atomic<unsigned> menuOrder_{0};  // orders concurrent sample choices (choosePcm)
   std::atomic<bool> busy_{false};
-  bool applyingProgram_ = false;
+  std::atomic<std::thread::id> applyingThread_{};  // the thread inside setProgram's apply, if any
+  std::mutex programMutex_;                          // setProgram's turns, off the audio thread
   LearnHook* learnHook_ = nullptr;
-  std::vector<unsigned char> chunk_;    // what getChunk last handed out
+  // What getChunk last handed out, of each kind; the mutex also keeps a chunk
+  // being taken apart from one being loaded (off the audio thread). Recursive:
+  // a host may ask for a chunk from the callback a chunk load makes.
+  std::recursive_mutex chunkMutex_;
+  std::array<unsigned char, BankImage::kSize> bankChunk_{};
+  std::array<unsigned char, BankImage::kProgramRecordSize> presetChunk_{};
   bool readsLearnMap_ = false;          // the first live instance reads the learn map
   VstEvents* pendingEvents_ = nullptr;  // audio thread
   int nextEvent_ = -1;                  // audio thread

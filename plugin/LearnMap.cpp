@@ -1,18 +1,26 @@
 #include "plugin/LearnMap.h"
 
+#include <cerrno>
 #include <cstdio>
+
+#include "storage/WholeFile.h"
 
 namespace zvx {
 
 void LearnMap::readFile(const std::string& path) {
+  changed_.store(false, std::memory_order_relaxed);
+  errno = 0;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
     forgetAll();
+    // No file has nothing to lose; one that is there but cannot be read may.
+    readWhole_.store(errno == ENOENT, std::memory_order_relaxed);
     return;
   }
   unsigned char bytes[kFileSize];
   const std::size_t read = std::fread(bytes, 1, kFileSize, file);
   std::fclose(file);
+  readWhole_.store(read == kFileSize, std::memory_order_relaxed);
   // A trailing partial entry replaces only the bytes it has.
   for (std::size_t p = 0; p * 4 < read; ++p) {
     std::uint32_t entry = static_cast<std::uint32_t>(controller(static_cast<int>(p)));
@@ -20,20 +28,18 @@ void LearnMap::readFile(const std::string& path) {
       entry &= ~(0xFFu << (8 * b));
       entry |= static_cast<std::uint32_t>(bytes[p * 4 + b]) << (8 * b);
     }
-    bind(static_cast<int>(p), static_cast<std::int32_t>(entry));
+    set(static_cast<int>(p), static_cast<std::int32_t>(entry));
   }
 }
 
 void LearnMap::writeFile(const std::string& path) const {
+  if (!readWhole_.load(std::memory_order_relaxed) && !changed_.load(std::memory_order_relaxed)) return;
   unsigned char bytes[kFileSize];
   for (int p = 0; p < kNumParameters; ++p) {
     const auto entry = static_cast<std::uint32_t>(controller(p));
     for (int b = 0; b < 4; ++b) bytes[4 * p + b] = static_cast<unsigned char>(entry >> (8 * b));
   }
-  if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
-    std::fwrite(bytes, 1, kFileSize, file);
-    std::fclose(file);
-  }
+  saveWholeFile(path, bytes, kFileSize);
 }
 
 LearnMap& learnMap() {

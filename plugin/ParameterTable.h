@@ -9,6 +9,11 @@
 
 namespace zvx {
 
+// The values a parameter whose record is unclamped can take: beyond them the
+// engine's arithmetic would overflow (or its filters and glides run away).
+constexpr float kUnclampedLowest = -2.0f;
+constexpr float kUnclampedHighest = 3.0f;
+
 struct ParameterInfo {
   const char* name;  // at most 16 characters, trailing blanks included
   float defaultValue;

@@ -3,6 +3,7 @@
 // called from any thread except the audio thread.
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -29,6 +30,13 @@ bool folderExists(const std::string& folder);
 
 // Creates one folder (not its parents). False when that fails.
 bool createFolder(const std::string& folder);
+
+// Writes what the stream holds through to the disk. False when that fails.
+bool flushToDisk(std::FILE* file);
+// Renames `from` over `to`, replacing it in one step. False when that fails.
+bool replaceFile(const std::string& from, const std::string& to);
+// This process's id.
+unsigned long processId();
 
 // The path of the file that `name` (relative, as a skin written on Windows
 // names it) means inside `folder` (which ends with the separator): on Linux

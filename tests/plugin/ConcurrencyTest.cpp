@@ -93,6 +93,56 @@ TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
   EXPECT_GT(loudest.load(), 0.001f);
 }
 
+TEST(ConcurrencyTest, ChunksAndProgramsFromTwoHostThreadsStayWhole) {
+  // One thread loads two banks in turn and selects programs; another takes
+  // bank and preset chunks, which must each be one of what was loaded, never
+  // a mixture; the audio thread plays notes meanwhile.
+  TempDocuments documents;
+  documents.installDefaultData(ZVX_BUILT_DATA);
+  auto zvx = startZvx({}, {}, 256);
+  ASSERT_TRUE(zvx);
+  const std::vector<unsigned char> bankA = chunkOf(*zvx, 0);
+  std::vector<unsigned char> bankB = bankA;
+  for (std::size_t at = 2988 + 24; at + 4 <= bankB.size(); at += 356 * 7) {
+    const float value = 0.125f;
+    std::memcpy(bankB.data() + at, &value, 4);
+  }
+  std::set<std::vector<unsigned char>> records;
+  for (const std::vector<unsigned char>* bank : {&bankA, static_cast<const std::vector<unsigned char>*>(&bankB)})
+    for (std::size_t p = 0; p < 128; ++p)
+      records.insert(std::vector<unsigned char>(bank->begin() + 2988 + 356 * p, bank->begin() + 2988 + 356 * (p + 1)));
+
+  std::atomic<bool> stop{false};
+  std::atomic<int> loads{0}, taken{0}, mixed{0};
+  std::thread audio([&] {
+    for (int block = 0; !stop; ++block)
+      zvx->render(256, 256, block % 8 ? std::vector<VstMidiEvent>{} : std::vector<VstMidiEvent>{noteOn(0, 38)});
+  });
+  std::thread loader([&] {
+    std::mt19937 random(7);
+    for (int i = 0; !stop; ++i) {
+      std::vector<unsigned char> bank = i % 2 ? bankB : bankA;
+      zvx->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bank.size()), bank.data());
+      zvx->dispatch(effSetProgram, 0, static_cast<VstIntPtr>(random() % 128));
+      ++loads;
+    }
+  });
+  std::thread saver([&] {
+    while (!stop) {
+      const std::vector<unsigned char> bank = chunkOf(*zvx, 0), preset = chunkOf(*zvx, 1);
+      if (bank != bankA && bank != bankB) ++mixed;
+      if (!records.count(preset)) ++mixed;
+      ++taken;
+    }
+  });
+  std::this_thread::sleep_for(stressDuration());
+  stop = true;
+  for (std::thread* t : {&audio, &loader, &saver}) t->join();
+  EXPECT_GT(loads.load(), 10);
+  EXPECT_GT(taken.load(), 10);
+  EXPECT_EQ(mixed.load(), 0);
+}
+
 TEST(ConcurrencyTest, MenuStormFromThreeThreadsLeavesValueAndLayerInAgreement) {
   // The bass drum's sample menu moved at once by a learned controller on the
   // audio thread and by two automation threads. Whenever the storm stops,

@@ -1,6 +1,8 @@
 // The MIDI-learn map: its file, its bindings, and one table per process.
 
+#include "host/gui/image/PngCodec.h"
 #include "tests/support/TestSupport.h"
+#include "tools/testhost/HeadlessEditor.h"
 
 namespace zvx::test {
 namespace {
@@ -33,11 +35,31 @@ TEST(LearnMapTest, NoFileAndAFileOfMinusOnesBindNothing) {
   EXPECT_TRUE(boundParameters(*again).empty());
 }
 
-TEST(LearnMapTest, ShortFileBindsOnlyWhatItHolds) {
+TEST(LearnMapTest, ShortFileBindsOnlyWhatItHoldsAndStaysUntilTheUserChangesABinding) {
   TempDocuments docs;
-  docs.writeFile("Pluginccmap.bin", learnMapFile({{0, 10}, {1, 11}}, 8));
-  auto zvx = startZvx();
-  EXPECT_EQ(boundParameters(*zvx), (std::vector<int>{0, 1}));
+  const Bytes shortMap = learnMapFile({{0, 10}, {1, 11}}, 8);
+  docs.writeFile("Pluginccmap.bin", shortMap);
+  {
+    auto zvx = startZvx();
+    EXPECT_EQ(boundParameters(*zvx), (std::vector<int>{0, 1}));
+  }
+  // It may be another process's, half written: left as it was.
+  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), shortMap);
+  // Once the user learns a binding (BDTone's knob: right click, "MidiLearn",
+  // a controller), the map is the user's and is saved whole.
+  gui::PngCodec::writeFile(gui::Surface(100, 50), (docs.dataFolder() / "skin" / "back.png").string());
+  std::ofstream(docs.dataFolder() / "skin" / "skin.xml", std::ios::trunc)
+      << R"(<GUI><background filename="back.png"/><knob x="10" y="10" w="20" h="20" id="2"/></GUI>)";
+  {
+    auto zvx = startZvx();
+    testhost::HeadlessEditor editor(*zvx);
+    ASSERT_TRUE(editor.open());
+    editor.answerMenu({0});
+    editor.click(20, 20, testhost::HeadlessEditor::kRight);
+    zvx->render(64, 64, {controller(0, 30, 64)});
+    editor.close();
+  }
+  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), learnMapFile({{0, 10}, {1, 11}, {2, 30}}));
 }
 
 TEST(LearnMapTest, OneControllerMovesEveryParameterBoundToIt) {

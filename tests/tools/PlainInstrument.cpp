@@ -1,10 +1,12 @@
 // A minimal VST 2.4 instrument without chunks, for testing hosts against: two
 // parameters, three named programs, and two outputs that carry the current
 // program's parameter values as constant levels, so a render shows which
-// values were played.
+// values were played. After a note 127 it turns faulty: the left output plays
+// 1.5 (above full scale), the right one NaN.
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 #include "host/vst/AudioEffectX.h"
@@ -24,7 +26,16 @@ class PlainInstrument : public AudioEffectX {
   }
 
   void processReplacing(float**, float** outputs, VstInt32 frames) override {
-    for (std::size_t c = 0; c < 2; ++c) std::fill(outputs[c], outputs[c] + frames, program().values[c]);
+    const std::array<float, 2> faulty{1.5f, std::numeric_limits<float>::quiet_NaN()};
+    for (std::size_t c = 0; c < 2; ++c)
+      std::fill(outputs[c], outputs[c] + frames, faulty_ ? faulty[c] : program().values[c]);
+  }
+  VstInt32 processEvents(VstEvents* events) override {
+    for (VstInt32 i = 0; i < events->numEvents; ++i) {
+      const auto* midi = reinterpret_cast<const VstMidiEvent*>(events->events[i]);
+      if (midi->type == kVstMidiType && (midi->midiData[0] & 0xF0) == 0x90 && midi->midiData[1] == 127) faulty_ = true;
+    }
+    return 1;
   }
   void setParameter(VstInt32 index, float value) override {
     if (index >= 0 && index < 2) program().values[static_cast<std::size_t>(index)] = value;
@@ -48,6 +59,7 @@ class PlainInstrument : public AudioEffectX {
   };
   Program& program() { return programs_[static_cast<std::size_t>(curProgram.load())]; }
   std::array<Program, 3> programs_;
+  bool faulty_ = false;
 };
 
 }  // namespace

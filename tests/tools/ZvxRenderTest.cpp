@@ -401,6 +401,23 @@ TEST(ZvxRenderBanks, PlaysTheProgramItIsGivenAndSavesABankThatPlaysBackTheSame) 
   EXPECT_FALSE(bank->chunk.empty());
 }
 
+TEST(ZvxRenderBanks, TwoProcessesSharingTheDataFolderKeepTheLearnMap) {
+  // Each run reads the map when its instance starts and saves it when it goes.
+  RenderFolder folder;
+  const std::vector<unsigned char> map = learnMapFile({{2, 74}, {40, 21}});
+  folder.documents().writeFile("Pluginccmap.bin", map);
+  auto runs = [&](const std::string& bank) {
+    for (int i = 0; i < 60; ++i) folder.run({"--save-bank", bank});
+  };
+  std::thread first(runs, "first.fxb"), second(runs, "second.fxb");
+  first.join();
+  second.join();
+  EXPECT_EQ(readBytes(folder.documents().dataFolder() / "Pluginccmap.bin"), map);
+  // Nothing half-saved is left beside it.
+  for (const auto& entry : fs::directory_iterator(folder.documents().dataFolder()))
+    EXPECT_EQ(entry.path().filename().string().find(".saving-"), std::string::npos) << entry.path();
+}
+
 TEST(ZvxRenderBanks, RefusesBrokenBanksAndPresetsInOneLine) {
   RenderFolder folder;
   // --save-bank alone renders nothing.
@@ -495,6 +512,15 @@ TEST(ZvxRenderBanks, LoadsPresetsIntoTheSelectedProgram) {
   EXPECT_NE(fresh.zvx->programNameIndexed(0), "Hand Preset");
   fresh.zvx->dispatch(effSetProgram, 0, 5);
   EXPECT_FLOAT_EQ(fresh.zvx->getParameter(sdDecay), 0.4f);
+}
+
+TEST(ZvxRenderTest, CountsClippedSamplesAndSamplesThatAreNoNumbers) {
+  RenderFolder folder;
+  writeBytes(folder / "fault.mid", header(0, 1, 480) + chunk("MTrk", bytes({0x00, 0x90, 127, 100}) + kEndOfTrack));
+  const ProgramRun run = folder.ok({"--plugin", ZVX_PLAIN_INSTRUMENT, "--midi", "fault.mid", "--tail", "0.1", "--block",
+                                    "441", "--rate", "44100", "-o", "faulty.wav"});
+  EXPECT_NE(run.out.find("peak 3.5 / -inf dBFS (clipped: 4410 samples) (4410 samples not numbers)"), std::string::npos)
+      << run.out;
 }
 
 TEST(ZvxRenderBanks, SavesParameterValuesForAnInstrumentWithoutChunks) {

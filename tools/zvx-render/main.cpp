@@ -16,6 +16,7 @@
 #include "tools/zvx-render/MidiFile.h"
 #include "tools/zvx-render/ProgramFiles.h"
 #include "tools/zvx-render/RenderOptions.h"
+#include "storage/WholeFile.h"
 #include "tools/zvx-render/SoundFileWriter.h"
 
 #ifdef _WIN32
@@ -149,11 +150,9 @@ int writeDemo(const std::string& path) {
   return 0;
 }
 
+// A bank is saved whole or not at all: a full disk leaves the old file.
 bool writeBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-  std::ofstream file(path, std::ios::binary);
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  return static_cast<bool>(file);
+  return saveWholeFile(path, bytes.data(), bytes.size());
 }
 
 // Bank, program, preset, then single values: each later step refines the
@@ -284,6 +283,7 @@ int run(const RenderOptions& options) {
   for (auto& buffer : buffers) pointers.push_back(buffer.data());
   std::vector<float> interleaved(static_cast<std::size_t>(block) * channels);
   std::vector<float> peaks(static_cast<std::size_t>(channels), 0.0f);
+  std::int64_t notNumbers = 0, clippedSamples = 0;  // what the instrument gave, counted
   std::vector<VstMidiEvent> events;
   std::size_t next = 0;
   Progress progress(!options.quiet && seconds > kProgressAfterSeconds, frames);
@@ -307,7 +307,12 @@ int run(const RenderOptions& options) {
       float& peak = peaks[static_cast<std::size_t>(c)];
       for (int i = 0; i < length; ++i) {
         interleaved[static_cast<std::size_t>(i) * channels + c] = source[i];
+        if (!std::isfinite(source[i])) {
+          ++notNumbers;
+          continue;
+        }
         peak = std::max(peak, std::fabs(source[i]));
+        clippedSamples += std::fabs(source[i]) > 1.0f;
       }
     }
     if (!writer->write(interleaved.data(), length, error)) {
@@ -320,15 +325,16 @@ int run(const RenderOptions& options) {
   if (!writer->close(error)) return fail("cannot write " + options.outputPath + ": " + error);
 
   std::string levels;
-  bool clipped = false;
-  for (float peak : peaks) {
-    levels += (levels.empty() ? "" : " / ") + decibels(peak);
-    clipped = clipped || peak > 1.0f;
-  }
+  for (float peak : peaks) levels += (levels.empty() ? "" : " / ") + decibels(peak);
+  // Samples above full scale are cut in integer formats; infinities and NaN
+  // are never sound, whatever the format.
+  std::string problems;
+  if (clippedSamples > 0 && SoundFileWriter::isInteger(options.format))
+    problems += " (clipped: " + std::to_string(clippedSamples) + " samples)";
+  if (notNumbers > 0) problems += " (" + std::to_string(notNumbers) + " samples not numbers)";
   std::printf("%s: %.3f s, %d channel%s at %d Hz, %s, peak %s dBFS%s\n", options.outputPath.c_str(),
               static_cast<double>(frames) / rate, channels, channels == 1 ? "" : "s", options.sampleRate,
-              std::string(SoundFileWriter::nameOf(options.format)).c_str(), levels.c_str(),
-              clipped && SoundFileWriter::isInteger(options.format) ? " (clipped)" : "");
+              std::string(SoundFileWriter::nameOf(options.format)).c_str(), levels.c_str(), problems.c_str());
   return 0;
 }
 

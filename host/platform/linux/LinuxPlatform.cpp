@@ -3,6 +3,7 @@
 // line on standard error.
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -58,6 +59,12 @@ bool folderExists(const std::string& folder) {
 }
 
 bool createFolder(const std::string& folder) { return mkdir(folder.c_str(), 0755) == 0; }
+
+bool flushToDisk(std::FILE* file) { return fsync(fileno(file)) == 0; }
+
+bool replaceFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+
+unsigned long processId() { return static_cast<unsigned long>(getpid()); }
 
 namespace {
 

@@ -1,6 +1,7 @@
 // Windows side of the platform contract: the documents folder from the
 // registry, folders through FindFirstFileA/CreateDirectoryA, and MessageBoxA.
 #define WIN32_LEAN_AND_MEAN
+#include <io.h>
 #include <windows.h>
 
 #include <cstring>
@@ -55,6 +56,14 @@ bool folderExists(const std::string& folder) {
 }
 
 bool createFolder(const std::string& folder) { return CreateDirectoryA(folder.c_str(), nullptr) != 0; }
+
+bool flushToDisk(std::FILE* file) { return _commit(_fileno(file)) == 0; }
+
+bool replaceFile(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+unsigned long processId() { return GetCurrentProcessId(); }
 
 // Windows finds files whatever their case and takes either separator.
 std::string resolveFileName(const std::string& folder, const std::string& name) { return folder + name; }
