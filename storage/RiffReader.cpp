@@ -83,9 +83,10 @@ bool RiffReader::find(const std::string& id) {
   if (!file_ || stack_.empty()) return false;
   const Chunk& parent = stack_.back();
   if (!id.empty()) seek(parent.dataStart);
-  while (position() < fileSize_) {
-    if (position() >= parent.dataEnd) break;
+  for (int searched = 0; searched < kMaxChunksSearched; ++searched) {
+    if (position() >= fileSize_ || position() >= parent.dataEnd || position() >= kSearchedBytes) break;
     Chunk child;
+    ++headersRead_;
     if (!readHeader(child)) break;
     if (id.empty() || (id.size() == 4 && std::memcmp(child.id, id.data(), 4) == 0)) {
       stack_.push_back(child);

@@ -1,6 +1,9 @@
 // A reader of nested RIFF chunks: opens a file whose first chunk is "RIFF" and
 // walks its chunks, keeping a stack of the chunks it has entered. Every size
-// read from the file is checked against the file before it is used.
+// read from the file is checked against the file before it is used, and a
+// search is bounded: it looks at no more than kMaxChunksSearched chunks and
+// nothing beyond the first kSearchedBytes of the file, so a hostile file (a
+// sparse gigabyte of empty chunk headers) costs milliseconds, not minutes.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +15,9 @@ namespace zvx {
 
 class RiffReader {
  public:
+  static constexpr int kMaxChunksSearched = 4096;
+  static constexpr std::uint64_t kSearchedBytes = std::uint64_t{64} << 20;
+
   struct Chunk {
     char id[5] = {};
     std::uint32_t size = 0;  // for RIFF and LIST: the header's size minus the form type
@@ -44,6 +50,8 @@ class RiffReader {
   std::size_t read(void* destination, std::size_t bytes);
   std::uint64_t position() const;
   std::uint64_t fileSize() const { return fileSize_; }
+  // Chunk headers read by the searches so far.
+  long headersRead() const { return headersRead_; }
 
  private:
   bool readHeader(Chunk& chunk);
@@ -52,6 +60,7 @@ class RiffReader {
   std::FILE* file_ = nullptr;
   std::uint64_t fileSize_ = 0;
   std::vector<Chunk> stack_;
+  long headersRead_ = 0;
 };
 
 }  // namespace zvx

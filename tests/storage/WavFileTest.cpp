@@ -156,5 +156,33 @@ TEST(WavFileTest, ReaderWalksNestedChunksAndSurvivesTruncation) {
   EXPECT_FALSE(wav.read16(small, 10, 64));  // would not fit: refused, not overrun
 }
 
+TEST(WavFileTest, HostileFilesCostAFewThousandChunksAtMost) {
+  test::TempDocuments docs(false);
+  test::MessageLog log;
+  // 256 MiB that are all empty chunk headers after the format: sparse on disk,
+  // 32 million chunks to a search that did not stop.
+  const auto sparse = docs.dataFolder() / "BDA.wav";
+  docs.writeFile("BDA.wav", RiffBuilder().format(1, 44100, 16).bytes());
+  std::filesystem::resize_file(sparse, std::uintmax_t{256} << 20);
+  RiffReader reader(sparse.string());
+  ASSERT_TRUE(reader.find("fmt "));
+  reader.ascend();
+  EXPECT_FALSE(reader.find("data"));
+  EXPECT_LE(reader.headersRead(), RiffReader::kMaxChunksSearched + 2);
+  EXPECT_EQ(SampleCache::readLayer(0), nullptr);
+  EXPECT_EQ(said(log), (Said{{"Can't open PCM file!", "Couldn't find data chunk"}}));
+
+  // Metadata before the samples, as editors write it, is stepped over.
+  RiffBuilder tagged;
+  tagged.format(1, 44100, 16);
+  for (int i = 0; i < 1000; ++i) tagged.chunk("JUNK", Bytes(4, 0));
+  const auto samples = ramp(500);
+  docs.writeFile("SDA.wav", tagged.data(samples).bytes());
+  auto layer = SampleCache::readLayer(1);
+  ASSERT_TRUE(layer);
+  EXPECT_EQ(layer->samples[10], samples[10] / 32767.0f);
+  EXPECT_EQ(said(log), Said{});
+}
+
 }  // namespace
 }  // namespace zvx
