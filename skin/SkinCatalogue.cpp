@@ -255,7 +255,7 @@ int SkinHost::buildCatalogueObject(const char* tagName, AttrSet& attrs, SkinCont
             menu->forget();
             return 0;
           }
-          menu->addEntry(entry->value, -1);
+          menu->addEntry(skinText(entry->value).c_str(), -1);
         }
       } else {
         fillMenu(menu, truncated(id));

@@ -12,7 +12,7 @@ SkinContext::~SkinContext() {
 AttrSet::AttrSet(xmltag* tag) : text_(tag ? tag->value : nullptr), tag_(tag) {
   for (xmlattr* attribute = tag ? tag->attributes : nullptr; attribute; attribute = attribute->next) {
     const char* value = attribute->value ? attribute->value : "";
-    if (std::strlen(attribute->name) > 63 || std::strlen(value) > 127) {
+    if (strnlen(attribute->name, 64) > 63 || strnlen(value, kSkinTextLength + 1) > kSkinTextLength) {
       overlong_.emplace_back(attribute->name);
       continue;
     }
@@ -21,6 +21,10 @@ AttrSet::AttrSet(xmltag* tag) : text_(tag ? tag->value : nullptr), tag_(tag) {
     std::strcpy(entry.value, value);
     entries_.append(entry);
   }
+}
+
+std::string skinText(const char* text) {
+  return text ? std::string(text, strnlen(text, kSkinTextLength)) : std::string();
 }
 
 const char* AttrSet::get(const char* name) const {

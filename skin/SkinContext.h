@@ -37,6 +37,11 @@ struct SkinAttr {
   char value[128];
 };
 
+// The longest text a skin shows as a name or an entry, as its attribute
+// values allow: longer ones (a menu entry, a wizard setting's name) are cut.
+constexpr std::size_t kSkinTextLength = 127;
+std::string skinText(const char* text);
+
 // The attributes of one element in document order, its text and its node.
 // A name or value too long for its field is kept as `overlong`: reading that
 // attribute fails.

@@ -1,5 +1,6 @@
 #include "skin/SkinDocument.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -44,8 +45,8 @@ bool parseColour(const char* text, CColor& colour) {
 
 int truncated(double value) {
   if (value != value) return 0;
-  if (value >= 2147483647.0) return 2147483647;
-  if (value <= -2147483648.0) return -2147483647 - 1;
+  if (value >= kSkinNumberHighest) return kSkinNumberHighest;
+  if (value <= kSkinNumberLowest) return kSkinNumberLowest;
   return static_cast<int>(value);
 }
 
@@ -93,12 +94,13 @@ CBitmap* GetBitmap(SkinContext& context, const char* name) {
 void ApplyFont(SkinHost& host, CParamDisplay* display, const char* objectName, const AttrSet& attrs,
                SkinContext& context) {
   TagValue value;
+  // Fonts and alignments outside their lists are the nearest in them.
   if (GetTagValue(objectName, "font", attrs, true, true, value, context) == 1)
-    display->setFont(static_cast<CFont>(truncated(value.number)));
+    display->setFont(static_cast<CFont>(std::clamp(truncated(value.number), 0, kNumStandardFonts - 1)));
   if (GetTagValue(objectName, "halign", attrs, true, true, value, context) == 1)
-    display->setHoriAlign(static_cast<CHoriTxtAlign>(truncated(value.number)));
+    display->setHoriAlign(static_cast<CHoriTxtAlign>(std::clamp(truncated(value.number), 0, 2)));
   if (GetTagValue(objectName, "txtface", attrs, true, true, value, context) == 1)
-    display->setTxtFace(truncated(value.number));
+    display->setTxtFace(truncated(value.number) & (kBoldFace | kItalicFace | kUnderlineFace));
   if (attrs.get("transparent")) {
     // The window's background behind it, whatever the attribute says.
     CRect size;

@@ -53,7 +53,12 @@ void ApplyDefault(const char* objectName, const AttrSet& attrs, CControl* contro
 // `NAME = expression` or just NAME (the running value plus one).
 void DefineConstants(const char* text, SkinContext& context);
 
-// Truncation toward zero, saturated at the int range.
+// The whole number a skin's number stands for: truncated toward zero and held
+// within -32768 to 32767 (NaN is 0). Coordinates, sizes, ids and counts beyond
+// that range mean nothing on a screen and would overflow the arithmetic of
+// rectangles and drawing.
+constexpr int kSkinNumberLowest = -32768;
+constexpr int kSkinNumberHighest = 32767;
 int truncated(double value);
 
 }  // namespace zvx

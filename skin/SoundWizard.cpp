@@ -88,7 +88,7 @@ int SkinHost::buildWizard(AttrSet& attrs, SkinContext& context) {
       wizardError("Missing wizard preset name", "Skin error");
       return fail();
     }
-    menu->addEntry(name, -1);
+    menu->addEntry(skinText(name).c_str(), -1);
     for (xmltag* set = entry->children; set; set = set->next) {
       if (!namesEqual(set->name, "SET")) continue;
       double parameter = -1.0;

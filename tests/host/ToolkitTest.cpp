@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/gui/CDrawContext.h"
 #include "host/gui/CFrame.h"
 #include "host/gui/CKickButton.h"
 #include "host/gui/CKnob.h"
@@ -315,6 +316,34 @@ class CountingView : public CView {
   }
   int draws = 0;
 };
+
+TEST(ToolkitTest, HugeLinesAndTextsDrawOnlyWhatShows) {
+  zvx::gui::Surface surface(200, 100, kBackground);
+  CDrawContext context(nullptr, surface);
+  context.setFrameColor(CColor{255, 0, 0, 255});
+  // Two billion pixels long, and a rectangle as wide: only the window's part is walked.
+  context.drawLine(CPoint(-2000000000, 50), CPoint(2000000000, 50));
+  context.drawLine(CPoint(-2000000000, -2000000000), CPoint(2000000000, 2000000000));
+  context.drawRect(CRect(-2000000000, 10, 2000000000, 20));
+  for (int x = 0; x < 200; ++x) EXPECT_EQ(surface.at(x, 50), kRed) << x;
+  EXPECT_EQ(surface.at(30, 30), kRed);  // the diagonal
+  EXPECT_EQ(surface.at(100, 10), kRed);
+  EXPECT_EQ(surface.at(100, 19), kRed);
+  EXPECT_EQ(surface.at(100, 15), kBackground);
+  // A line inside the window is drawn exactly as before: every point of it.
+  context.setFrameColor(CColor{0, 0, 255, 255});
+  context.drawLine(CPoint(10, 60), CPoint(60, 85));
+  EXPECT_EQ(surface.at(10, 60), kBlue);
+  EXPECT_EQ(surface.at(60, 85), kBlue);
+  // Sixteen megabytes of text in a box: its start shows from the box's left edge.
+  const std::string huge(16u << 20, 'W');
+  context.setFontColor(CColor{255, 255, 255, 255});
+  context.drawString(huge.c_str(), CRect(5, 70, 195, 95), false, kCenterText);
+  int lit = 0;
+  for (int x = 5; x < 12; ++x)
+    for (int y = 70; y < 95; ++y) lit += surface.at(x, y) != kBackground;
+  EXPECT_GT(lit, 0);
+}
 
 TEST(ToolkitTest, OnlyWhatIsDirtyIsRedrawnAndShown) {
   Harness h;

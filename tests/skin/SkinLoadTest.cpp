@@ -171,6 +171,23 @@ TEST_F(SkinLoadTest, BitmapNamesFindTheirFilesWhateverTheCaseAndSeparator) {
   }
 }
 
+TEST_F(SkinLoadTest, HostileNumbersAndTextsLoadAndDrawInBoundedTime) {
+  // Sixteen megabytes of entry text and a display two billion pixels wide.
+  const std::string huge(16u << 20, 'E');
+  const std::string dump = load(R"(<GUI><background filename="back.png"/>
+  <display x="0" y="0" w="2000000000" h="20" id="21" font="99" halign="-7" txtface="255"/>
+  <optionmenu x="-2000000000" y="40" w="4000000000" h="12" id="7"><list><entry>)" + huge + R"(</entry><entry>B</entry></list></optionmenu>
+</GUI>)");
+  EXPECT_TRUE(opened_);
+  EXPECT_EQ(shown(), Shown{});
+  // Coordinates are held within -32768 to 32767, texts to 127 characters.
+  EXPECT_NE(dump.find("rect=0,0,32767,20"), std::string::npos) << dump.substr(0, 2000);
+  EXPECT_NE(dump.find("rect=-32768,40,32767,52"), std::string::npos) << dump.substr(0, 2000);
+  EXPECT_NE(dump.find("entries=[" + std::string(127, 'E') + "|B]"), std::string::npos);
+  ASSERT_NE(editor_->getFrame(), nullptr);
+  editor_->getFrame()->redraw();
+}
+
 TEST_F(SkinLoadTest, BrokenElementsSayWhyAndTheRestStillBuilds) {
   const std::string longName(300, 'b');
   const std::string dump = load(R"(<GUI>
