@@ -174,7 +174,7 @@ int DrumEditor::createInstrumentObject(const char* tagName, AttrSet& attrs, Skin
     TagValue name;
     if (GetTagValue("PluckDisplay", "bitmap_bk", attrs, false, true, name, context) == 1 &&
         !GetBitmap(context, name.text.c_str())) {
-      platform::showMessage(name.text, "Bitmap not found");
+      platform::showMessage(platform::escapedLine(name.text), "Bitmap not found");
       return 0;
     }
     return 1;

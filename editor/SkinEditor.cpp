@@ -1,5 +1,6 @@
 #include "editor/SkinEditor.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -62,13 +63,17 @@ COptionMenu* SkinEditor::parameterMenu(CControl* control) const {
   return nullptr;
 }
 
+// One walk over the views whatever the number of links.
 void SkinEditor::markLinkedViews(long source) {
-  for (const UpdateLink& link : updateLinks) {
-    if (link.src != source) continue;
-    for (long i = 0; i < frame->getNbViews(); ++i)
-      if (auto* control = dynamic_cast<CControl*>(frame->getView(i)); control && control->getTag() == link.dst)
-        control->setDirty(true);
-  }
+  std::vector<long> targets;
+  for (const UpdateLink& link : updateLinks)
+    if (link.src == source) targets.push_back(link.dst);
+  if (targets.empty()) return;
+  std::sort(targets.begin(), targets.end());
+  for (long i = 0; i < frame->getNbViews(); ++i)
+    if (auto* control = dynamic_cast<CControl*>(frame->getView(i));
+        control && std::binary_search(targets.begin(), targets.end(), control->getTag()))
+      control->setDirty(true);
 }
 
 // The first view with the parameter's tag shows the value (option menus as an

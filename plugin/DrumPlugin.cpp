@@ -7,6 +7,8 @@
 #include <string>
 
 #include "host/platform/Messages.h"
+#include "host/platform/Platform.h"
+#include "plugin/InstallNotice.h"
 #include "plugin/ParameterTable.h"
 #include "storage/DataFolder.h"
 #include "storage/FxbFile.h"
@@ -15,7 +17,6 @@ namespace zvx {
 namespace {
 
 constexpr const char* kProductName = "ZVX";
-constexpr const char* kNotInstalled = "ZVX is not installed correctly";
 // A default bank is some 50 kB; anything far larger is not one of ours.
 constexpr long kMaxDefaultBankSize = 16L << 20;
 
@@ -25,7 +26,7 @@ std::atomic<int> liveInstances{0};
 
 // Reads a whole file; false when it cannot be opened or is unreasonably large.
 bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, long limit) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = platform::openRegularFile(path);
   if (!file) return false;
   bool ok = std::fseek(file, 0, SEEK_END) == 0;
   const long size = ok ? std::ftell(file) : -1;
@@ -117,17 +118,19 @@ void DrumPlugin::readLearnMap() {
   readsLearnMap_ = liveInstances.fetch_add(1) == 0;
   std::string folder;
   if (!findDataFolder("ZVX", folder)) {
-    tell(kNotInstalled, "Error!");
+    tell(kNotInstalled, kNotInstalledCaption);
+    InstallNotice::told();
     if (readsLearnMap_) learnMap().forgetAll();
     return;
   }
+  InstallNotice::found();
   if (readsLearnMap_) learnMap().readFile(folder + "Plugin" + "ccmap.bin");
 }
 
 void DrumPlugin::writeLearnMap() {
   std::string folder;
   if (!findDataFolder("ZVX", folder)) {
-    tell(kNotInstalled, "Error!");
+    tell(kNotInstalled, kNotInstalledCaption);
     return;
   }
   learnMap().writeFile(folder + "Plugin" + "ccmap.bin");
@@ -141,7 +144,7 @@ void DrumPlugin::loadDefaultBank() {
   if (!findDataFolder("ZVX", folder)) return;
   std::vector<unsigned char> file;
   const std::string path = folder + "default.fxb";
-  if (std::FILE* probe = std::fopen(path.c_str(), "rb"))
+  if (std::FILE* probe = platform::openRegularFile(path))
     std::fclose(probe);
   else
     return;

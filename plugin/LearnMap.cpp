@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "host/platform/Platform.h"
 #include "storage/WholeFile.h"
 
 namespace zvx {
@@ -10,7 +11,7 @@ namespace zvx {
 void LearnMap::readFile(const std::string& path) {
   changed_.store(false, std::memory_order_relaxed);
   errno = 0;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = platform::openRegularFile(path);
   if (!file) {
     forgetAll();
     // No file has nothing to lose; one that is there but cannot be read may.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/FloatMath.h"
+#include "plugin/InstallNotice.h"
 #include "storage/DataFolder.h"
 #include "storage/WavFile.h"
 
@@ -33,9 +34,10 @@ std::unique_ptr<PcmBuffer> SampleCache::readLayer(int file, std::vector<platform
   auto tell = [&](const char* text, const char* caption) { messages.push_back({text, caption}); };
   std::string folder;
   if (!findDataFolder("ZVX", folder)) {
-    tell("ZVX is not installed correctly", "Error!");
+    if (InstallNotice::missing()) tell(kNotInstalled, kNotInstalledCaption);
     return nullptr;
   }
+  InstallNotice::found();
   WavFile wav;
   if (!wav.open(folder + kFileNames[file])) {
     tell(wav.lastError(), "Can't open PCM file!");

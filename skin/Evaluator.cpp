@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "skin/SkinLimits.h"
+
 namespace zvx {
 namespace {
 
@@ -148,17 +150,23 @@ std::uint8_t ConstantTable::hash(const char* name, std::size_t length) {
   return static_cast<std::uint8_t>(h & 255u);
 }
 
+namespace {
+
+std::string lowered(const char* name, std::size_t length) {
+  std::string key(name, length);
+  for (char& c : key) c = lower(c);
+  return key;
+}
+
+}  // namespace
+
 const SkinConstant* ConstantTable::lookup(const char* name, std::size_t length) const {
   if (length > kMaxName) return nullptr;
-  const std::uint8_t h = hash(name, length);
-  for (const SkinConstant& constant : table_) {
-    if (constant.hash != h || std::strlen(constant.name) != length) continue;
-    bool same = true;
-    for (std::size_t i = 0; i < length && same; ++i) same = lower(constant.name[i]) == lower(name[i]);
-    if (same) return &constant;
-  }
-  return nullptr;
+  const auto found = index_.find(lowered(name, length));
+  return found == index_.end() ? nullptr : &table_[found->second];
 }
+
+bool ConstantTable::full() const { return table_.count() >= kMaxSkinConstants; }
 
 bool ConstantTable::find(const char* name, std::size_t length, double& value) const {
   const SkinConstant* constant = lookup(name, length);
@@ -173,10 +181,12 @@ bool ConstantTable::set(const char* name, std::size_t length, double value) {
     existing->value = value;
     return true;
   }
+  if (full()) return false;
   SkinConstant constant{};
   constant.hash = hash(name, length);
   std::memcpy(constant.name, name, length);
   constant.value = value;
+  index_.emplace(lowered(name, length), table_.count());
   table_.append(constant);
   return true;
 }

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 
 #include "skin/GrowableTable.h"
 
@@ -20,12 +22,17 @@ class ConstantTable {
  public:
   static constexpr std::size_t kMaxName = 62;
 
-  // Names are compared ignoring ASCII case. False for names too long.
+  // Names are compared ignoring ASCII case. False for names too long, and
+  // for new names once the table holds kMaxSkinConstants.
   bool find(const char* name, std::size_t length, double& value) const;
   bool set(const char* name, std::size_t length, double value);
   std::size_t count() const { return table_.count(); }
+  bool full() const;
   const SkinConstant& at(std::size_t index) const { return table_[index]; }
-  void clear() { table_.clear(); }
+  void clear() {
+    table_.clear();
+    index_.clear();
+  }
 
   // The 8-bit hash compared before the names; blind to ASCII case.
   static std::uint8_t hash(const char* name, std::size_t length);
@@ -33,6 +40,8 @@ class ConstantTable {
  private:
   const SkinConstant* lookup(const char* name, std::size_t length) const;
   GrowableTable<SkinConstant> table_;
+  // Each name in lower case to its record: lookups do not walk the table.
+  std::unordered_map<std::string, std::size_t> index_;
 };
 
 // Evaluates the assignment `name = expression` (which also defines the name)

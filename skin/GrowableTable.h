@@ -1,6 +1,6 @@
 // The skin system's one kind of growable array of plain records: room for 32
-// at first; when full, capacity x growthFactor + growthIncrement (16). Records
-// keep their order; the table is emptied by setting its count to 0.
+// at first; when full, twice the room plus 16, so that filling it stays linear.
+// Records keep their order; the table is emptied by setting its count to 0.
 #pragma once
 
 #include <cstddef>
@@ -46,7 +46,7 @@ class GrowableTable {
 
   std::size_t count_ = 0;
   std::size_t capacity_ = 32;
-  std::size_t growthFactor_ = 1;
+  std::size_t growthFactor_ = 2;
   std::size_t growthIncrement_ = 16;
   std::unique_ptr<Record[]> data_;
 };

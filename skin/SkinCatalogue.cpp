@@ -14,6 +14,7 @@
 #include "host/vst/AudioEffect.h"
 #include "skin/SkinDocument.h"
 #include "skin/SkinHost.h"
+#include "skin/SkinLimits.h"
 
 namespace zvx {
 namespace {
@@ -59,7 +60,7 @@ class ElementReader {
   // with `caption` has been shown).
   CBitmap* bitmap(const std::string& name, const char* caption) {
     CBitmap* bitmap = GetBitmap(context_, name.c_str());
-    if (!bitmap) platform::showMessage(name, caption);
+    if (!bitmap) platform::showMessage(platform::escapedLine(name), caption);
     return bitmap;
   }
 
@@ -249,6 +250,12 @@ int SkinHost::buildCatalogueObject(const char* tagName, AttrSet& attrs, SkinCont
       if (list) {
         for (xmltag* entry = list->children; entry; entry = entry->next) {
           if (!namesEqual(entry->name, "entry")) continue;
+          if (static_cast<std::size_t>(menu->getNbEntries()) == kMaxMenuEntries) {
+            platform::showMessage("More than " + std::to_string(kMaxMenuEntries) +
+                                      " entries for object optionmenu: the rest are left out",
+                                  "Skin Error", platform::MessageIcon::Error);
+            break;
+          }
           if (!entry->value) {  // an entry must say something
             platform::showMessage("Missing text of entry for object optionmenu", "Skin Error",
                                   platform::MessageIcon::Error);

@@ -4,11 +4,6 @@
 
 namespace zvx {
 
-SkinContext::~SkinContext() {
-  for (BitmapEntry& entry : bitmaps)
-    if (entry.bitmap) entry.bitmap->forget();
-}
-
 AttrSet::AttrSet(xmltag* tag) : text_(tag ? tag->value : nullptr), tag_(tag) {
   for (xmlattr* attribute = tag ? tag->attributes : nullptr; attribute; attribute = attribute->next) {
     const char* value = attribute->value ? attribute->value : "";

@@ -6,25 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "host/gui/CBitmap.h"
+#include "skin/BitmapCache.h"
 #include "skin/Evaluator.h"
 #include "skin/GrowableTable.h"
 #include "skin/XmlReader.h"
 
 namespace zvx {
 
-struct BitmapEntry {
-  char name[260];
-  CBitmap* bitmap;
-};
-
 struct SkinContext {
-  SkinContext() = default;
-  ~SkinContext();  // gives up the cache's hold on every bitmap it loaded
-  SkinContext(const SkinContext&) = delete;
-  SkinContext& operator=(const SkinContext&) = delete;
-
-  GrowableTable<BitmapEntry> bitmaps;
+  BitmapCache bitmaps;
   void* parentWindow = nullptr;
   std::string skinFile;    // data folder + "skin/skin.xml"
   std::string skinFolder;  // data folder + "skin/"

@@ -8,6 +8,7 @@
 #include "host/platform/Messages.h"
 #include "host/platform/Platform.h"
 #include "skin/SkinHost.h"
+#include "skin/SkinLimits.h"
 #include "storage/DataFolder.h"
 
 namespace zvx {
@@ -38,6 +39,18 @@ bool parseColour(const char* text, CColor& colour) {
   if (digits == 0 || digits > 8 || *text) return false;
   colour = CColor{static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
                   static_cast<std::uint8_t>(value), 0};
+  return true;
+}
+
+// A relative name without "..": skins name the files of their own folder.
+bool staysInFolder(const char* name) {
+  const std::string text = name;
+  if (!text.empty() && (text[0] == '/' || text[0] == '\\' || (text.size() >= 2 && text[1] == ':'))) return false;
+  for (std::size_t start = 0; start <= text.size();) {
+    const std::size_t end = std::min(text.find_first_of("/\\", start), text.size());
+    if (text.compare(start, end - start, "..") == 0) return false;
+    start = end + 1;
+  }
   return true;
 }
 
@@ -77,18 +90,14 @@ int GetTagValue(const char* objectName, const char* tagName, const AttrSet& attr
 
 CBitmap* GetBitmap(SkinContext& context, const char* name) {
   if (!name) return nullptr;
-  for (BitmapEntry& entry : context.bitmaps)
-    if (namesEqual(entry.name, name)) return entry.bitmap;
+  if (CBitmap* known = context.bitmaps.find(name)) return known;
   if (std::strlen(name) > 259 || context.skinFolder.size() + std::strlen(name) > 259) return nullptr;
-  const std::string path = platform::resolveFileName(context.skinFolder, name);
-  auto* bitmap = new CBitmap();
-  bitmap->loadFromFile(path);
-  bitmap->setName(name);
-  BitmapEntry entry{};
-  std::strcpy(entry.name, name);
-  entry.bitmap = bitmap;
-  context.bitmaps.append(entry);
-  return bitmap;
+  if (!staysInFolder(name)) {
+    // The size pass stays quiet: the full pass says it.
+    if (!context.sizeOnly) skinError(format("Bitmap %s is outside the skin folder", platform::escapedLine(name).c_str(), ""));
+    return context.bitmaps.refuse(name, "outside the skin folder");
+  }
+  return context.bitmaps.load(name, platform::resolveFileName(context.skinFolder, name));
 }
 
 void ApplyFont(SkinHost& host, CParamDisplay* display, const char* objectName, const AttrSet& attrs,
@@ -143,7 +152,14 @@ void ApplyDefault(const char* objectName, const AttrSet& attrs, CControl* contro
 void DefineConstants(const char* text, SkinContext& context) {
   if (!text) return;
   double running = 0.0;
+  bool toldFull = false;
   auto process = [&](const std::string& entry) {
+    if (context.constants.full()) {
+      if (!toldFull)
+        skinError("More than " + std::to_string(kMaxSkinConstants) + " constants in the skin: the rest are left out");
+      toldFull = true;
+      return;
+    }
     std::string expression = entry;
     if (entry.find('=') == std::string::npos) {
       char rewritten[600];
@@ -154,7 +170,8 @@ void DefineConstants(const char* text, SkinContext& context) {
     if (entry.size() <= 511 && Evaluate(context.constants, expression.c_str(), 0, result))
       running = result;
     else
-      platform::showMessage("Expression parser error", expression, MessageIcon::None);
+      platform::showMessage("Expression parser error", platform::escapedLine(skinText(expression.c_str())),
+                            MessageIcon::None);
   };
   auto isSeparator = [](char c) { return c == ',' || c == '\r' || c == '\n'; };
   std::string entry;
@@ -184,6 +201,8 @@ int buildBackground(SkinHost& host, const AttrSet& attrs, SkinContext& context) 
   }
   CBitmap* bitmap = GetBitmap(context, fileName);
   if (!bitmap) return 1;
+  context.bitmaps.setWindowPixels(static_cast<std::size_t>(bitmap->getWidth()) *
+                                  static_cast<std::size_t>(bitmap->getHeight()));
   if (context.sizeOnly) {
     host.setWindowSize(bitmap->getWidth(), bitmap->getHeight());
     return 1;
@@ -214,10 +233,11 @@ int SkinHost::createObject(const char* tagName, AttrSet& attrs, SkinContext& con
 bool LoadSkin(SkinHost& host, void* parentWindow, bool sizeOnly) {
   SkinContext context;
   std::string folder;
-  if (findDataFolder("ZVX", folder)) {
-    context.skinFolder = folder + "skin" + platform::kPathSeparator;
-    context.skinFile = context.skinFolder + "skin.xml";
-  }
+  // Without a data folder the instrument has said it is not installed
+  // correctly; a "Missing file" box naming no file adds nothing.
+  if (!findDataFolder("ZVX", folder)) return false;
+  context.skinFolder = folder + "skin" + platform::kPathSeparator;
+  context.skinFile = context.skinFolder + "skin.xml";
   context.parentWindow = parentWindow;
   context.sizeOnly = sizeOnly;
 
@@ -233,8 +253,14 @@ bool LoadSkin(SkinHost& host, void* parentWindow, bool sizeOnly) {
   }
   if (!sizeOnly) host.skinFolder = context.skinFolder;
   bool toldOfBackground = false;
+  std::size_t elements = 0;
   for (xmltag* element = root->children; element; element = element->next) {
     if (sizeOnly && !namesEqual(element->name, "background")) continue;
+    if (++elements > kMaxSkinElements) {
+      if (!sizeOnly)
+        skinError("More than " + std::to_string(kMaxSkinElements) + " elements in the skin: the rest are left out");
+      break;
+    }
     // Controls need the frame that the background makes.
     if (!sizeOnly && !host.skinFrame() && !toldOfBackground && !namesEqual(element->name, "background") &&
         !namesEqual(element->name, "CONSTANTS")) {
@@ -247,6 +273,11 @@ bool LoadSkin(SkinHost& host, void* parentWindow, bool sizeOnly) {
     if (built == 0 && namesEqual(element->name, "background")) toldOfBackground = true;
   }
   FreeXmlTree(root);
+  if (!sizeOnly) {
+    host.decodedPixels = context.bitmaps.decodedPixels();
+    host.pixelBudget = context.bitmaps.budget();
+    host.emptyBitmaps = context.bitmaps.emptyBitmaps();
+  }
   if (!sizeOnly && !host.skinFrame()) {
     if (!toldOfBackground) platform::showMessage("<background> node missing", "XML error", MessageIcon::Error);
     return false;

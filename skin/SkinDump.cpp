@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/gui/FixedText.h"
+#include "host/platform/Messages.h"
 #include "skin/SkinHost.h"
 
 namespace zvx {
@@ -12,7 +13,8 @@ std::string bitmapText(const CBitmap* bitmap) {
   if (!bitmap) return "-";
   char size[32];
   std::snprintf(size, sizeof size, "(%dx%d)", bitmap->getWidth(), bitmap->getHeight());
-  return (bitmap->getName().empty() ? std::string("?") : bitmap->getName()) + size;
+  // One line per view, whatever the file name holds.
+  return (bitmap->getName().empty() ? std::string("?") : platform::escapedLine(bitmap->getName())) + size;
 }
 
 }  // namespace

@@ -26,6 +26,9 @@ void SkinHost::resetSkinState() {
   aboutCount = 0;
   for (CSplashScreen*& screen : aboutScreens) screen = nullptr;
   infoDisplay = nullptr;
+  decodedPixels = 0;
+  pixelBudget = 0;
+  emptyBitmaps.clear();
   setBackground(nullptr);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/gui/CFrame.h"
 #include "host/gui/COptionMenu.h"
@@ -26,8 +27,8 @@ struct UpdateLink {
 };
 
 struct WizardSetting {
-  std::int16_t wizard;
-  std::int16_t preset;
+  std::int32_t wizard;
+  std::int32_t preset;
   std::int32_t parameter;
   float value;
 };
@@ -70,6 +71,11 @@ class SkinHost {
   int aboutCount = 0;
   CSplashScreen* aboutScreens[kMaxAboutScreens] = {};
   TextDisplay* infoDisplay = nullptr;
+  // The pixels the last load decoded, and the bitmaps it gave empty for a
+  // reason other than a missing or unreadable file.
+  std::size_t decodedPixels = 0;
+  std::size_t pixelBudget = 0;
+  std::vector<EmptyBitmap> emptyBitmaps;
   // The folder the skin was last loaded from (ending with the separator), or
   // empty when no data folder could be found.
   std::string skinFolder;

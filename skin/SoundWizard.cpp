@@ -7,6 +7,7 @@
 #include "host/platform/Messages.h"
 #include "skin/SkinDocument.h"
 #include "skin/SkinHost.h"
+#include "skin/SkinLimits.h"
 #include "storage/DataFolder.h"
 
 namespace zvx {
@@ -47,7 +48,7 @@ int SkinHost::buildWizard(AttrSet& attrs, SkinContext& context) {
     if (GetTagValue(object, name, attrs, false, true, value, context) != 1) continue;
     *out = GetBitmap(context, value.text.c_str());
     if (!*out) {
-      platform::showMessage(value.text, "Bitmap not found");
+      platform::showMessage(platform::escapedLine(value.text), "Bitmap not found");
       return 0;
     }
   }
@@ -80,9 +81,15 @@ int SkinHost::buildWizard(AttrSet& attrs, SkinContext& context) {
     wizardError("Missing <settings> tag in wizard file", "Skin error");
     return fail();
   }
-  std::int16_t preset = 0;
+  std::int32_t preset = 0;
+  bool toldFull = false;
   for (xmltag* entry = root->children; entry; entry = entry->next) {
     if (!namesEqual(entry->name, "PRESET")) continue;
+    if (static_cast<std::size_t>(menu->getNbEntries()) == kMaxMenuEntries) {
+      wizardError("More than " + std::to_string(kMaxMenuEntries) + " presets in wizard file: the rest are left out",
+                  "Skin error");
+      break;
+    }
     const char* name = lastAttribute(entry, "name");
     if (!name) {
       wizardError("Missing wizard preset name", "Skin error");
@@ -99,14 +106,21 @@ int SkinHost::buildWizard(AttrSet& attrs, SkinContext& context) {
         const char* expression = attribute->value ? attribute->value : "";
         double result = 0;
         if (!Evaluate(context.constants, expression, 0, result)) {
-          wizardError(expression, isParam ? "Error evaluating wizard parameter" : "Error evaluating wizard value");
+          wizardError(platform::escapedLine(skinText(expression)),
+                      isParam ? "Error evaluating wizard parameter" : "Error evaluating wizard value");
           return fail();
         }
         (isParam ? parameter : setting) = result;
       }
-      if (parameter != -1.0)
-        wizardSettings.append(WizardSetting{static_cast<std::int16_t>(wizardCount), preset, truncated(parameter),
+      if (parameter != -1.0 && wizardSettings.count() == kMaxWizardSettings) {
+        if (!toldFull)
+          wizardError("More than " + std::to_string(kMaxWizardSettings) + " settings in wizard file: the rest are left out",
+                      "Skin error");
+        toldFull = true;
+      } else if (parameter != -1.0) {
+        wizardSettings.append(WizardSetting{wizardCount, preset, truncated(parameter),
                                             static_cast<float>(setting)});
+      }
     }
     ++preset;
   }

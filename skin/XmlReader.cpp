@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include "host/platform/Platform.h"
+
 namespace zvx {
 namespace {
 
@@ -170,7 +172,7 @@ void FreeXmlTree(xmltag* tag) {
 }
 
 xmltag* LoadXmlFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
+  std::FILE* file = platform::openRegularFile(path);
   if (!file) return nullptr;
   std::vector<char> text;
   char block[4096];

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "host/platform/Platform.h"
+
 namespace zvx {
 namespace {
 
@@ -15,7 +17,7 @@ bool isList(const char* id) { return std::memcmp(id, "RIFF", 4) == 0 || std::mem
 }  // namespace
 
 RiffReader::RiffReader(const std::string& path) {
-  file_ = std::fopen(path.c_str(), "rb");
+  file_ = platform::openRegularFile(path);
   if (!file_) return;
   if (std::fseek(file_, 0, SEEK_END) == 0) {
     long end = std::ftell(file_);

@@ -4,7 +4,7 @@
 #include "host/platform/Bitmaps.h"
 
 bool CBitmap::loadFromFile(const std::string& path) {
-  pixels_ = zvx::platform::loadBitmapFile(path);
+  pixels_ = zvx::platform::loadBitmapFile(path).image;
   return isLoaded();
 }
 

@@ -43,7 +43,7 @@ CFrame::~CFrame() {
 }
 
 bool CFrame::addView(CView* view) {
-  if (!view || isChild(view)) return false;
+  if (!view || !members_.insert(view).second) return false;
   views_.push_back(view);
   view->attached(this);
   view->setDirty(true);
@@ -54,6 +54,7 @@ bool CFrame::removeView(CView* view, bool withForget) {
   auto found = std::find(views_.begin(), views_.end(), view);
   if (found == views_.end()) return false;
   views_.erase(found);
+  members_.erase(view);
   if (focusView_ == view) focusView_ = nullptr;
   if (modalView_ == view) modalView_ = nullptr;
   invalidate(view->getViewSize());
@@ -65,6 +66,7 @@ bool CFrame::removeView(CView* view, bool withForget) {
 void CFrame::removeAll(bool withForget) {
   std::vector<CView*> views;
   views.swap(views_);
+  members_.clear();
   focusView_ = nullptr;
   modalView_ = nullptr;
   for (CView* view : views) {
@@ -78,7 +80,7 @@ CView* CFrame::getView(long index) const {
   return views_[static_cast<std::size_t>(index)];
 }
 
-bool CFrame::isChild(const CView* view) const { return std::find(views_.begin(), views_.end(), view) != views_.end(); }
+bool CFrame::isChild(const CView* view) const { return members_.count(view) != 0; }
 
 void CFrame::setFocusView(CView* view) {
   if (view == focusView_) return;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "host/gui/CView.h"
@@ -93,6 +94,7 @@ class CFrame : public CView {
   CView* viewAt(const CPoint& where) const;
 
   std::vector<CView*> views_;
+  std::unordered_set<const CView*> members_;  // the same views, for a quick isChild
   zvx::gui::Surface surface_;
   std::unique_ptr<zvx::gui::PlatformWindow> window_;
   CFrameOwner* owner_;

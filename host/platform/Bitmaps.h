@@ -2,13 +2,25 @@
 // PNG for skin authors), LoadImageA on Windows.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 
 #include "host/gui/Surface.h"
+#include "host/gui/image/ImageHeader.h"
+#include "host/gui/image/ImageLimits.h"
 
 namespace zvx::platform {
 
-// The image, or an empty surface when the file cannot be read as one.
-gui::Surface loadBitmapFile(const std::string& path);
+struct BitmapFile {
+  gui::Surface image;  // empty when the file gave none
+  // The size the file declares when that alone refused it.
+  std::optional<gui::ImageSize> refusedSize;
+};
+
+// The image of the regular file at `path`. One declaring more than
+// `maxPixels` pixels, or sides or pixels over the decoders' limits, is refused
+// before it is decoded.
+BitmapFile loadBitmapFile(const std::string& path, std::size_t maxPixels = gui::kMaxImagePixels);
 
 }  // namespace zvx::platform

@@ -48,6 +48,27 @@ std::string formatMessageLine(const Message& message) {
   return std::string("ZVX message [") + iconName(message.icon) + "] \"" + message.caption + "\": " + message.text;
 }
 
+std::string escapedLine(std::string_view text) {
+  std::string line;
+  line.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      line += c;
+    } else if (c == '\n') {
+      line += "\\n";
+    } else if (c == '\r') {
+      line += "\\r";
+    } else if (c == '\t') {
+      line += "\\t";
+    } else {
+      static const char kHex[] = "0123456789ABCDEF";
+      line += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+    }
+  }
+  return line;
+}
+
 void setMessageSink(MessageSink newSink) {
   std::lock_guard<std::mutex> lock(sinkMutex());
   sink() = std::move(newSink);

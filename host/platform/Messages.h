@@ -44,5 +44,9 @@ void* messageOwner();
 // The line written for a message on standard error, e.g.
 // ZVX message [error] "Error!": ZVX is not installed correctly
 std::string formatMessageLine(const Message& message);
+// `text` on one line: control characters (a newline in a file name) written
+// as \n, \r, \t or \xHH. For names and texts from files quoted in messages,
+// whose lines are the message's own.
+std::string escapedLine(std::string_view text);
 
 }  // namespace zvx::platform

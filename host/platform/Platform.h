@@ -3,6 +3,8 @@
 // called from any thread except the audio thread.
 #pragma once
 
+#include <compare>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -37,6 +39,21 @@ bool flushToDisk(std::FILE* file);
 bool replaceFile(const std::string& from, const std::string& to);
 // This process's id.
 unsigned long processId();
+
+// The file at `path` opened for reading in binary mode, or null when it cannot
+// be opened or is not a regular file: a pipe or device named in a skin or a
+// bank would block or never end.
+std::FILE* openRegularFile(const std::string& path);
+
+// What tells one file from another whatever name leads to it (links,
+// "./" and "//" in names): its volume and its number there.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  auto operator<=>(const FileIdentity&) const = default;
+};
+// The identity of the regular file at `path`, or nothing when there is none.
+std::optional<FileIdentity> fileIdentity(const std::string& path);
 
 // The path of the file that `name` (relative, as a skin written on Windows
 // names it) means inside `folder` (which ends with the separator): on Linux

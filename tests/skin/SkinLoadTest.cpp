@@ -188,6 +188,63 @@ TEST_F(SkinLoadTest, HostileNumbersAndTextsLoadAndDrawInBoundedTime) {
   editor_->getFrame()->redraw();
 }
 
+// A skin pack past every limit: the first part of each builds, one message
+// says what was left out, and the editor then changes a parameter's linked
+// views in one walk.
+TEST_F(SkinLoadTest, SkinsPastTheirLimitsBuildTheFirstPartAndSaySoOnce) {
+  std::string constants, elements, entries;
+  for (int i = 0; i < 5000; ++i) constants += "N" + std::to_string(i) + " = " + std::to_string(i) + "\n";
+  for (int i = 0; i < 2000; ++i) entries += "<entry>e" + std::to_string(i) + "</entry>";
+  elements += R"(<optionmenu x="0" y="0" w="10" h="10" id="7"><list>)" + entries + "</list></optionmenu>\n";
+  elements += R"(<wizard x="0" y="20" w="10" h="10" source="sound wizard.xml"/>)";
+  elements += R"(<display x="N4095" y="0" w="1" h="1" id="1"/><display x="N4096" y="0" w="1" h="1" id="1"/>)";
+  elements += R"(<knob x="1" y="1" w="20" h="20" id="3" bitmap_bk="knob.png"/>)";
+  for (int i = 0; i < 3000; ++i) elements += R"(<update src="3" dst="4"/>)";
+  for (int i = 0; i < 3000; ++i) elements += R"(<knob x="1" y="1" w="20" h="20" id="4" bitmap_bk="knob.png"/>)";
+  std::string wizard = "<settings>";
+  for (int preset = 0; preset < 1100; ++preset) {
+    wizard += "<PRESET name=\"p" + std::to_string(preset) + "\">";
+    for (int i = 0; i < 100; ++i) wizard += R"(<SET param="1" value="0.5"/>)";
+    wizard += "</PRESET>";
+  }
+  std::ofstream(docs_.dataFolder() / "sound wizard.xml") << wizard << "</settings>";
+
+  const std::string dump =
+      load("<GUI><background filename=\"back.png\"/><CONSTANTS>" + constants + "</CONSTANTS>" + elements + "</GUI>");
+  EXPECT_TRUE(opened_);
+  EXPECT_EQ(shown(), (Shown{
+                         {"error", "Skin Error", "More than 4096 constants in the skin: the rest are left out"},
+                         {"error", "Skin Error", "More than 1024 entries for object optionmenu: the rest are left out"},
+                         {"none", "Skin error", "More than 65536 settings in wizard file: the rest are left out"},
+                         {"none", "Skin error", "More than 1024 presets in wizard file: the rest are left out"},
+                         {"error", "Skin Error", "Error calculating value of tag x for object display"},
+                         {"error", "Skin Error", "More than 4096 elements in the skin: the rest are left out"},
+                     }));
+  auto linesStarting = [&](const std::string& prefix) {
+    long count = 0;
+    for (std::size_t at = dump.find("\n" + prefix); at != std::string::npos; at = dump.find("\n" + prefix, at + 1))
+      ++count;
+    return count;
+  };
+  EXPECT_EQ(linesStarting("wizard "), 65536);
+  EXPECT_EQ(linesStarting("update "), 3000);
+  // Background, constants, menu, wizard, two displays (one refused), the
+  // knob on parameter 3, the links: 4096 - 3007 knobs on parameter 4.
+  EXPECT_EQ(linesStarting("CKnob tag=4 "), 1089);
+  EXPECT_NE(dump.find("entries=[e0|"), std::string::npos);
+  EXPECT_NE(dump.find("|e1023]"), std::string::npos);
+
+  // Every knob on parameter 4 is redrawn when parameter 3 changes.
+  CFrame* frame = editor_->getFrame();
+  ASSERT_NE(frame, nullptr);
+  frame->redraw();
+  editor_->setParameter(3, 0.25f);
+  long dirty = 0;
+  for (long i = 0; i < frame->getNbViews(); ++i)
+    if (auto* knob = dynamic_cast<CKnob*>(frame->getView(i)); knob && knob->isDirty()) ++dirty;
+  EXPECT_EQ(dirty, 1090);  // and the knob on parameter 3 itself
+}
+
 TEST_F(SkinLoadTest, BrokenElementsSayWhyAndTheRestStillBuilds) {
   const std::string longName(300, 'b');
   const std::string dump = load(R"(<GUI>

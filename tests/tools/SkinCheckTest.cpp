@@ -1,6 +1,9 @@
 // zvx-skin-check end to end: the default skin as built, and a broken skin
 // folder, neither of which the check may write into.
 
+#include <sys/stat.h>
+
+#include "tests/support/BmpBuilder.h"
 #include "tests/support/TestSupport.h"
 
 namespace zvx::test {
@@ -14,6 +17,27 @@ std::set<fs::path> filesIn(const fs::path& folder) {
   return files;
 }
 
+// The lines of a run without the one that gives its costs, which vary.
+std::vector<std::string> linesWithoutCosts(const std::string& out) {
+  std::vector<std::string> lines;
+  for (const std::string& line : linesOf(out))
+    if (line.rfind("load ", 0) != 0) lines.push_back(line);
+  return lines;
+}
+
+// An 8-bit RLE bitmap of one colour: a few kilobytes however large the image.
+void writeRleBitmap(const fs::path& path, int width, int height) {
+  std::vector<unsigned char> runs;
+  for (int y = 0; y < height; ++y) {
+    for (int left = width; left > 0; left -= 255) runs.insert(runs.end(), {static_cast<unsigned char>(std::min(left, 255)), 1});
+    runs.insert(runs.end(), {0, 0});
+  }
+  runs.insert(runs.end(), {0, 1});
+  const std::vector<unsigned char> bytes =
+      BmpBuilder(width, height, 8).compression(BmpBuilder::kRle8).palette({0x000000, 0x3366CC}).pixels(runs).bytes();
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+}
+
 // Which controls the default skin builds is checked in-process (DefaultSkinLoad).
 TEST(SkinCheckTest, DefaultSkinLoadsWithoutAMessage) {
   const fs::path data = ZVX_BUILT_DATA;
@@ -24,6 +48,10 @@ TEST(SkinCheckTest, DefaultSkinLoadsWithoutAMessage) {
   const std::vector<std::string> lines = linesOf(run.out);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), "0 messages");
+  EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                         [](const std::string& line) { return line.rfind("load ", 0) == 0 && line.find(" ms, draw ") != std::string::npos && line.find(" pixels decoded of a budget of 6400000") != std::string::npos; }),
+            lines.end())
+      << run.out;
   EXPECT_EQ(lines.front().rfind("frame 0,0,800,500 background=", 0), 0u) << lines.front();
   EXPECT_GT(lines.size(), 100u);
   EXPECT_EQ(filesIn(data), before);
@@ -42,7 +70,7 @@ TEST(SkinCheckTest, BrokenSkinFolderListsItsMessagesAndFailsWithoutChangingTheFo
   const std::set<fs::path> before = filesIn(skin);
   const ProgramRun run = runProgram(ZVX_SKIN_CHECK_PATH, {skin.string()}, documents.documents());
   EXPECT_EQ(run.exitCode, 1) << run.err;
-  EXPECT_EQ(linesOf(run.out),
+  EXPECT_EQ(linesWithoutCosts(run.out),
             (std::vector<std::string>{
                 R"(ZVX message [error] "Skin Error": Error calculating value of tag x for object knob)",
                 R"(ZVX message [error] "Skin Error": Error reading colour of tag fontcolor for object display)",
@@ -61,6 +89,52 @@ TEST(SkinCheckTest, BrokenSkinFolderListsItsMessagesAndFailsWithoutChangingTheFo
   const ProgramRun nowhere = runProgram(ZVX_SKIN_CHECK_PATH, {(documents.documents() / "none").string()}, documents.documents());
   EXPECT_EQ(nowhere.exitCode, 2);
   EXPECT_NE(nowhere.err.find("holds neither skin.xml nor skin/skin.xml"), std::string::npos) << nowhere.err;
+}
+
+// A skin pack's bitmaps: one large image named many ways is decoded once, a
+// second one that would pass the skin's pixel budget and one past any image's
+// limits come empty with their sizes, a name leading out of the skin folder
+// and a FIFO give nothing, and none of it takes long.
+TEST(SkinCheckTest, BitmapsCostOneDecodePerFileWithinTheSkinsPixelBudget) {
+  TempDocuments documents;
+  const fs::path skin = documents.documents() / "pack";
+  fs::create_directories(skin);
+  writeRleBitmap(skin / "back.bmp", 800, 500);
+  writeRleBitmap(skin / "big.bmp", 2000, 2000);
+  writeRleBitmap(skin / "second.bmp", 2000, 2000);
+  writeRleBitmap(skin / "wide.bmp", 20000, 10);
+  writeRleBitmap(documents.documents() / "outside.bmp", 10, 10);
+  fs::create_symlink("big.bmp", skin / "link.bmp");
+  ASSERT_EQ(mkfifo((skin / "pipe.bmp").c_str(), 0600), 0);
+  std::string controls;
+  int id = 0;
+  for (const char* name : {"big.bmp", "./big.bmp", ".//big.bmp", "BIG.BMP", "link.bmp", "second.bmp", "wide.bmp",
+                           "../outside.bmp", "pipe.bmp", "../bad\nname.bmp"})
+    controls += "<onoff x=\"1\" y=\"1\" id=\"" + std::to_string(id++) + "\" bitmap_handle=\"" + name + "\"/>\n";
+  std::ofstream(skin / "skin.xml") << "<GUI><background filename=\"back.bmp\"/>\n" + controls + "</GUI>";
+
+  const ProgramRun run = runProgram(ZVX_SKIN_CHECK_PATH, {"--dump", skin.string()}, documents.documents());
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  const std::vector<std::string> lines = linesOf(run.out);
+  auto has = [&](const std::string& wanted) { return std::find(lines.begin(), lines.end(), wanted) != lines.end(); };
+  EXPECT_TRUE(has(R"(ZVX message [error] "Skin Error": Bitmap ../outside.bmp is outside the skin folder)")) << run.out;
+  EXPECT_TRUE(has(R"(ZVX message [error] "Skin Error": Bitmap ../bad\nname.bmp is outside the skin folder)")) << run.out;
+  EXPECT_TRUE(has("empty bitmap: second.bmp (2000x2000, refused for its size: the skin may decode 6400000 pixels, "
+                  "2000000 were left)"))
+      << run.out;
+  EXPECT_TRUE(has("empty bitmap: wide.bmp (20000x10, refused for its size: at most 16384 a side and 67108864 pixels)"))
+      << run.out;
+  EXPECT_TRUE(has("empty bitmap: pipe.bmp (missing or not a BMP or PNG file)")) << run.out;
+  EXPECT_TRUE(has("empty bitmap: ../outside.bmp (outside the skin folder)")) << run.out;
+  for (const char* alias : {"big.bmp", "./big.bmp", ".//big.bmp", "BIG.BMP", "link.bmp"})
+    EXPECT_NE(run.out.find(std::string("bitmap=big.bmp(2000x2000)")), std::string::npos) << alias;
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& line) { return line.find("bitmap=big.bmp(2000x2000)") != std::string::npos; }),
+            5);
+  const auto costs = std::find_if(lines.begin(), lines.end(), [](const std::string& line) { return line.rfind("load ", 0) == 0; });
+  ASSERT_NE(costs, lines.end()) << run.out;
+  EXPECT_NE(costs->find(", 4400000 pixels decoded of a budget of 6400000"), std::string::npos) << *costs;
+  EXPECT_EQ(lines.back(), "2 messages");
 }
 
 }  // namespace

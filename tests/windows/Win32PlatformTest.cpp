@@ -99,7 +99,7 @@ TEST(Win32Messages, WithoutSinkOrStderrAModalMessageBoxWithoutOwnerShowsTheMessa
 int differingFromOurDecoder(const std::vector<unsigned char>& bytes) {
   ScratchFolder scratch;
   writeFile(scratch.path() / "image.bmp", bytes);
-  const gui::Surface loaded = platform::loadBitmapFile((scratch.path() / "image.bmp").string());
+  const gui::Surface loaded = platform::loadBitmapFile((scratch.path() / "image.bmp").string()).image;
   const bool opaque = std::all_of(loaded.pixels().begin(), loaded.pixels().end(), [](auto p) { return gui::alphaOf(p) == 255; });
   return differingPixels(loaded, gui::BmpDecoder::decode(bytes)) + (opaque ? 0 : 1);
 }
@@ -116,8 +116,8 @@ TEST(Win32Bitmaps, LoadImageAGivesThePixelsOfOurDecoder) {
                                         .pixels({5, 1, 0, 0, 0, 4, 2, 3, 1, 2, 1, 3, 0, 1}).bytes()), 0);
   ScratchFolder scratch;
   writeFile(scratch.path() / "text.bmp", {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'});
-  EXPECT_TRUE(platform::loadBitmapFile((scratch.path() / "text.bmp").string()).empty());
-  EXPECT_TRUE(platform::loadBitmapFile((scratch.path() / "absent.bmp").string()).empty());
+  EXPECT_TRUE(platform::loadBitmapFile((scratch.path() / "text.bmp").string()).image.empty());
+  EXPECT_TRUE(platform::loadBitmapFile((scratch.path() / "absent.bmp").string()).image.empty());
 }
 
 // Where text stands in the editor, wine_tests checks against FreeType's.

@@ -2,6 +2,7 @@
 // and lists every message it shows; with --dump, also what each element of
 // the skin became. For skin authors.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +27,9 @@ using zvx::platform::Message;
 
 constexpr int kMessagesShown = 1;
 constexpr int kUsage = 2;
+// What a skin may cost the host's GUI thread: to open the editor, and to draw it whole.
+constexpr long kLoadLimitMs = 1000;
+constexpr long kDrawLimitMs = 250;
 
 const char* kUsageText =
     "Usage: zvx-skin-check [--dump] [FOLDER]\n"
@@ -33,8 +37,14 @@ const char* kUsageText =
     "Loads a skin as the ZVX editor does when it opens, without a window, and\n"
     "prints every message the load shows, one line each:\n"
     "  ZVX message [icon] \"caption\": text\n"
-    "then each bitmap that loaded empty (the editor shows no message for those:\n"
-    "the control just draws no image), then a line with the number of messages.\n"
+    "then each bitmap that loaded empty and why (the editor shows no message for\n"
+    "those: the control just draws no image), then what the skin costs:\n"
+    "  load N ms, draw N ms, N pixels decoded of a budget of N\n"
+    "(the time to open the editor, the time to draw it whole once, and the\n"
+    "pixels of its bitmaps against what the skin may decode: 16 times its\n"
+    "window's pixels, at least 4 Mpx, at most 64 Mpx; a bitmap that would go\n"
+    "over is given empty), a line for each cost over its limit, and a line with\n"
+    "the number of messages.\n"
     "\n"
     "  FOLDER   a data folder (holding skin/skin.xml and sound wizard.xml) or a\n"
     "           skin folder (holding skin.xml); by default the installed data\n"
@@ -42,8 +52,9 @@ const char* kUsageText =
     "  --dump   also prints what the skin resolved to: one line per control\n"
     "           (class, tag, rectangle, bitmaps, value), then the editor's tables.\n"
     "\n"
-    "Exit status: 0 when the skin loads without a message or an empty bitmap,\n"
-    "1 when it has some, 2 for a usage error or a folder without a skin.\n";
+    "Exit status: 0 when the skin loads without a message or an empty bitmap\n"
+    "within 1000 ms and draws within 250 ms, 1 when it has some or goes over,\n"
+    "2 for a usage error or a folder without a skin.\n";
 
 // A documents folder of its own whose ZVX data folder shows the files of the
 // folder under test through links, so that what the plug-in writes (its
@@ -123,6 +134,11 @@ class MessageRecorder {
   std::vector<Message> messages_;
 };
 
+long millisecondsSince(std::chrono::steady_clock::time_point start) {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
+
 // The bitmaps of the dump that loaded as 0 x 0, each once, in order.
 std::vector<std::string> emptyBitmaps(const std::string& dump) {
   static const std::string kEmpty = "(0x0)";
@@ -189,16 +205,34 @@ int main(int argc, char** argv) {
     return kUsage;
   }
   MessageRecorder recorder;
+  auto start = std::chrono::steady_clock::now();
   editor->open(nullptr);
+  const long loadMs = millisecondsSince(start);
+  long drawMs = 0;
+  if (CFrame* frame = editor->getFrame()) {
+    start = std::chrono::steady_clock::now();
+    frame->redraw();
+    drawMs = millisecondsSince(start);
+  }
   const std::vector<Message> messages = recorder.take();
   for (const Message& message : messages) std::printf("%s\n", zvx::platform::formatMessageLine(message).c_str());
   const std::string resolved = zvx::dumpSkin(*editor);
-  editor->close();
   // The editor says nothing of a bitmap file it cannot load (the control just
-  // shows no image), but the author wants to know.
+  // shows no image), but the author wants to know, and why.
   const std::vector<std::string> empty = emptyBitmaps(resolved);
-  for (const std::string& name : empty) std::printf("empty bitmap: %s (missing or not a BMP or PNG file)\n", name.c_str());
+  for (const std::string& name : empty) {
+    std::string reason = "missing or not a BMP or PNG file";
+    for (const zvx::EmptyBitmap& known : editor->emptyBitmaps)
+      if (zvx::platform::escapedLine(known.name) == name) reason = known.reason;
+    std::printf("empty bitmap: %s (%s)\n", name.c_str(), reason.c_str());
+  }
   if (dump) std::fputs(resolved.c_str(), stdout);
+  std::printf("load %ld ms, draw %ld ms, %zu pixels decoded of a budget of %zu\n", loadMs, drawMs,
+              editor->decodedPixels, editor->pixelBudget);
+  const bool slow = loadMs > kLoadLimitMs || drawMs > kDrawLimitMs;
+  if (loadMs > kLoadLimitMs) std::printf("over the limit: the load took more than %ld ms\n", kLoadLimitMs);
+  if (drawMs > kDrawLimitMs) std::printf("over the limit: drawing took more than %ld ms\n", kDrawLimitMs);
+  editor->close();
   std::printf("%zu message%s\n", messages.size(), messages.size() == 1 ? "" : "s");
-  return messages.empty() && empty.empty() ? 0 : kMessagesShown;
+  return messages.empty() && empty.empty() && !slow ? 0 : kMessagesShown;
 }

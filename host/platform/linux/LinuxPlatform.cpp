@@ -2,6 +2,7 @@
 // and message boxes: an X11 window when a display can be opened, else one
 // line on standard error.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,6 +66,27 @@ bool flushToDisk(std::FILE* file) { return fsync(fileno(file)) == 0; }
 bool replaceFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
 
 unsigned long processId() { return static_cast<unsigned long>(getpid()); }
+
+std::FILE* openRegularFile(const std::string& path) {
+  // Non-blocking, so that opening a FIFO returns at once; the check then refuses it.
+  const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) return nullptr;
+  struct stat info {};
+  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) ||
+      fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0) {
+    close(descriptor);
+    return nullptr;
+  }
+  std::FILE* file = fdopen(descriptor, "rb");
+  if (!file) close(descriptor);
+  return file;
+}
+
+std::optional<FileIdentity> fileIdentity(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
 
 namespace {
 

@@ -1,26 +1,39 @@
 // Bitmaps on Windows: LoadImageA from the file as a DIB section, its size
-// from GetObjectA, its pixels read out with GetDIBits as 32-bit rows.
+// from GetObjectA, its pixels read out with GetDIBits as 32-bit rows. The size
+// the file declares is read first, so that LoadImageA never decodes an image
+// that would be refused.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "host/gui/image/ImageLimits.h"
 #include "host/platform/Bitmaps.h"
+#include "host/platform/Platform.h"
 
 namespace zvx::platform {
 
-gui::Surface loadBitmapFile(const std::string& path) {
+BitmapFile loadBitmapFile(const std::string& path, std::size_t maxPixels) {
+  BitmapFile result;
+  std::FILE* file = openRegularFile(path);
+  if (!file) return result;
+  unsigned char head[gui::kImageHeadBytes];
+  const std::size_t headBytes = std::fread(head, 1, sizeof head, file);
+  std::fclose(file);
+  const std::optional<gui::ImageSize> declared = gui::declaredImageSize({head, headBytes});
+  if (declared && !gui::imageFits(*declared, maxPixels)) {
+    result.refusedSize = declared;
+    return result;
+  }
   HANDLE image = LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
-  if (!image) return {};
+  if (!image) return result;
   HBITMAP bitmap = static_cast<HBITMAP>(image);
-  gui::Surface surface;
   BITMAP info{};
   if (GetObjectA(bitmap, sizeof info, &info) == sizeof info) {
     const int width = info.bmWidth;
     const int height = std::abs(info.bmHeight);
-    const bool sensible = width > 0 && height > 0 && width <= gui::kMaxImageSide && height <= gui::kMaxImageSide &&
-                          static_cast<std::size_t>(width) * static_cast<std::size_t>(height) <= gui::kMaxImagePixels;
+    const bool sensible = width > 0 && height > 0 && gui::imageFits({width, height}, maxPixels);
     if (sensible) {
       gui::Surface pixels(width, height);
       BITMAPINFO format{};
@@ -37,12 +50,12 @@ gui::Surface loadBitmapFile(const std::string& path) {
         // GDI's fourth byte is padding: every pixel is opaque, as the file's colours.
         gui::Pixel* pixel = pixels.data();
         for (std::size_t i = 0, n = pixels.pixels().size(); i < n; ++i) pixel[i] |= 0xFF000000u;
-        surface = std::move(pixels);
+        result.image = std::move(pixels);
       }
     }
   }
   DeleteObject(bitmap);
-  return surface;
+  return result;
 }
 
 }  // namespace zvx::platform

@@ -4,6 +4,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "host/platform/Platform.h"
@@ -64,6 +65,31 @@ bool replaceFile(const std::string& from, const std::string& to) {
 }
 
 unsigned long processId() { return GetCurrentProcessId(); }
+
+std::FILE* openRegularFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return nullptr;
+  // A device name (CON, a pipe) opens too; only files on a disk are read.
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
+}
+
+std::optional<FileIdentity> fileIdentity(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION information{};
+  const bool known = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+                     !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  CloseHandle(file);
+  if (!known) return std::nullopt;
+  return FileIdentity{information.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
+}
 
 // Windows finds files whatever their case and takes either separator.
 std::string resolveFileName(const std::string& folder, const std::string& name) { return folder + name; }
