@@ -1,36 +1,17 @@
 // libFuzzer target: any bytes as default.fxb, as a bank chunk and as a preset
-// chunk. Nothing may be read or written out of bounds, whatever the sizes.
+// chunk. Nothing may be read or written out of bounds, whatever the sizes,
+// and whatever a load accepted must still play finite sound.
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
-#include "host/platform/Messages.h"
+#include "fuzz/FuzzSupport.h"
 #include "plugin/DrumPlugin.h"
 #include "storage/FxbFile.h"
 
-namespace {
-
-// A private documents folder; its data folder receives the input as default.fxb.
-const std::filesystem::path& bankFile() {
-  static const std::filesystem::path file = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zvx-fuzz-bank-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    setenv("ZVX_DOCUMENTS", pattern.c_str(), 1);
-    std::filesystem::path folder = std::filesystem::path(pattern) / "Tonewerk Data" / "ZVX";
-    std::filesystem::create_directories(folder);
-    zvx::platform::setMessageSink([](const zvx::platform::Message&) {});
-    return folder / "default.fxb";
-  }();
-  return file;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::filesystem::path& path = bankFile();
+  const std::filesystem::path path = zvx::fuzz::dataFolder() / "default.fxb";
   zvx::FxbFile::parse({data, size});
 
   if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
@@ -39,9 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // Loads the default bank, then takes the same bytes as chunks.
   auto plugin = std::make_unique<zvx::DrumPlugin>(nullptr);
+  if (!zvx::fuzz::rendersFinite(*plugin)) zvx::fuzz::fail("the default bank plays a non-finite sample");
   std::basic_string<std::uint8_t> copy(data, size);
-  plugin->setChunk(copy.data(), static_cast<VstInt32>(size), true);
-  plugin->setChunk(copy.data(), static_cast<VstInt32>(size), false);
+  for (bool preset : {false, true}) {
+    if (plugin->setChunk(copy.data(), static_cast<VstInt32>(size), preset) &&
+        !zvx::fuzz::rendersFinite(*plugin))
+      zvx::fuzz::fail(preset ? "a preset chunk plays a non-finite sample" : "a bank chunk plays a non-finite sample");
+  }
   void* chunk = nullptr;
   plugin->getChunk(&chunk, false);
   char name[64];

@@ -31,7 +31,7 @@ void DrumPlugin::dispatchEvents(int frame) {
   if (nextEvent_ < 0 || !pendingEvents_) return;
   const int count = pendingEvents_->numEvents;
   while (nextEvent_ < count) {
-    const VstEvent* event = pendingEvents_->events[nextEvent_];
+    const VstEvent* event = eventSlots(*pendingEvents_)[nextEvent_];
     if (event && event->deltaFrames != 0 && frame < event->deltaFrames) return;
     if (event && event->type == kVstMidiType) handleMidiEvent(*reinterpret_cast<const VstMidiEvent*>(event));
     ++nextEvent_;
@@ -40,7 +40,7 @@ void DrumPlugin::dispatchEvents(int frame) {
 
 int DrumPlugin::nextEventFrame(int frame) const {
   if (nextEvent_ < 0 || !pendingEvents_ || nextEvent_ >= pendingEvents_->numEvents) return INT_MAX;
-  const VstEvent* event = pendingEvents_->events[nextEvent_];
+  const VstEvent* event = eventSlots(*pendingEvents_)[nextEvent_];
   if (!event || event->deltaFrames == 0 || event->deltaFrames <= frame) return frame;
   return event->deltaFrames;
 }

@@ -12,12 +12,15 @@ cmake -S . -B "$build" -DZVX_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
+# run TARGET SEED-MAKER [SEED-MAKER-OPTION]: every input within 10 s and 2 GiB.
 run() {
   local name=$1 seeds=$2
+  shift 2
   mkdir -p "$corpus/$name"
-  "$build/fuzz/$seeds" "$corpus/$name"
+  "$build/fuzz/$seeds" "$@" "$corpus/$name"
   echo "fuzz: $name for ${seconds}s"
-  "$build/fuzz/$name" -max_total_time="$seconds" -print_final_stats=1 "$corpus/$name" 2>&1 |
+  "$build/fuzz/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    "$corpus/$name" 2>&1 |
     grep -E '^(stat::number_of_executed_units|stat::new_units_added|==[0-9]+==ERROR|SUMMARY)' || true
   test "${PIPESTATUS[0]}" -eq 0
 }
@@ -27,3 +30,5 @@ run fuzz_bank make_bank_seeds
 run fuzz_bmp make_bmp_seeds
 run fuzz_xml make_skin_seeds
 run fuzz_evaluate make_skin_seeds
+run fuzz_skin make_skin_seeds --editor
+run fuzz_learn_map make_learn_map_seeds

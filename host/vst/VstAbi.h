@@ -269,6 +269,11 @@ struct VstEvents {
   VstEvent* events[2];  // really numEvents long
 };
 
+// The numEvents slots of a block. Indexing `events` itself past its declared
+// two is undefined, and bounds checkers say so.
+inline VstEvent** eventSlots(VstEvents& block) { return &block.events[0]; }
+inline VstEvent* const* eventSlots(const VstEvents& block) { return &block.events[0]; }
+
 // Output and input pins.
 enum VstPinPropertiesFlags : VstInt32 {
   kVstPinIsActive = 1 << 0,

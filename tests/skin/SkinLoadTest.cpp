@@ -193,7 +193,7 @@ TEST_F(SkinLoadTest, HostileNumbersAndTextsLoadAndDrawInBoundedTime) {
 // views in one walk.
 TEST_F(SkinLoadTest, SkinsPastTheirLimitsBuildTheFirstPartAndSaySoOnce) {
   std::string constants, elements, entries;
-  for (int i = 0; i < 5000; ++i) constants += "N" + std::to_string(i) + " = " + std::to_string(i) + "\n";
+  for (int i = 0; i < 5000; ++i) constants += 'N' + std::to_string(i) + '=' + std::to_string(i) + '\n';
   for (int i = 0; i < 2000; ++i) entries += "<entry>e" + std::to_string(i) + "</entry>";
   elements += R"(<optionmenu x="0" y="0" w="10" h="10" id="7"><list>)" + entries + "</list></optionmenu>\n";
   elements += R"(<wizard x="0" y="20" w="10" h="10" source="sound wizard.xml"/>)";

@@ -32,7 +32,7 @@ class PlainInstrument : public AudioEffectX {
   }
   VstInt32 processEvents(VstEvents* events) override {
     for (VstInt32 i = 0; i < events->numEvents; ++i) {
-      const auto* midi = reinterpret_cast<const VstMidiEvent*>(events->events[i]);
+      const auto* midi = reinterpret_cast<const VstMidiEvent*>(eventSlots(*events)[i]);
       if (midi->type == kVstMidiType && (midi->midiData[0] & 0xF0) == 0x90 && midi->midiData[1] == 127) faulty_ = true;
     }
     return 1;

@@ -158,7 +158,7 @@ void VSTCALLBACK processReplacing(AEffect* effect, float** /*inputs*/, float** o
 #endif
   for (int i = 0; i < written; ++i) {
     while (events && next < events->numEvents) {
-      const VstEvent* event = events->events[next];
+      const VstEvent* event = eventSlots(*events)[next];
       if (event && std::clamp(event->deltaFrames, 0, std::max(frames - 1, 0)) > i) break;
       handle(instrument, event);
       ++next;

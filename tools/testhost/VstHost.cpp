@@ -198,7 +198,7 @@ void Plugin::sendRawEvents(const std::vector<VstEvent*>& events) {
   eventBlock_.assign(offsetof(VstEvents, events) + slots * sizeof(VstEvent*), 0);
   auto* block = reinterpret_cast<VstEvents*>(eventBlock_.data());
   block->numEvents = static_cast<VstInt32>(events.size());
-  for (std::size_t i = 0; i < events.size(); ++i) block->events[i] = events[i];
+  for (std::size_t i = 0; i < events.size(); ++i) eventSlots(*block)[i] = events[i];
   dispatch(effProcessEvents, 0, 0, block);
 }
 

@@ -236,7 +236,7 @@ VstEvents* EventList::block() {
   storage_.assign(offsetof(VstEvents, events) + slots * sizeof(VstEvent*), 0);
   auto* block = reinterpret_cast<VstEvents*>(storage_.data());
   block->numEvents = static_cast<VstInt32>(pointers_.size());
-  for (std::size_t i = 0; i < pointers_.size(); ++i) block->events[i] = pointers_[i];
+  for (std::size_t i = 0; i < pointers_.size(); ++i) eventSlots(*block)[i] = pointers_[i];
   return block;
 }
 
