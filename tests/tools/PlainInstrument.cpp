@@ -1,8 +1,9 @@
 // A minimal VST 2.4 instrument without chunks, for testing hosts against: two
-// parameters, three named programs, and two outputs that carry the current
-// program's parameter values as constant levels, so a render shows which
-// values were played. After a note 127 it turns faulty: the left output plays
-// 1.5 (above full scale), the right one NaN.
+// parameters shown in percent, three named programs (named through the
+// current one only, as the SDK's defaults leave it), and two outputs that
+// carry the current program's parameter values as constant levels, so a
+// render shows which values were played. After a note 127 it turns faulty:
+// the left output plays 1.5 (above full scale), the right one NaN.
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -44,13 +45,12 @@ class PlainInstrument : public AudioEffectX {
     return index >= 0 && index < 2 ? program().values[static_cast<std::size_t>(index)] : 0.0f;
   }
   void getParameterName(VstInt32 index, char* text) override { std::snprintf(text, 8, "%s", index ? "Right" : "Left"); }
+  void getParameterDisplay(VstInt32 index, char* text) override {
+    std::snprintf(text, 8, "%.1f", static_cast<double>(getParameter(index)) * 100.0);
+  }
+  void getParameterLabel(VstInt32, char* label) override { std::snprintf(label, 8, "%%"); }
   void setProgramName(char* name) override { program().name = std::string(name).substr(0, 23); }
   void getProgramName(char* name) override { std::snprintf(name, 24, "%s", program().name.c_str()); }
-  bool getProgramNameIndexed(VstInt32, VstInt32 index, char* text) override {
-    if (index < 0 || index >= 3) return false;
-    std::snprintf(text, 24, "%s", programs_[static_cast<std::size_t>(index)].name.c_str());
-    return true;
-  }
 
  private:
   struct Program {

@@ -195,54 +195,245 @@ TEST(Recipes, ReportTheLineOfAMistake) {
 // ---------------------------------------------------------------------------
 // The executable.
 
-TEST(ZvxDataTool, InstallsSamplesBankSkinAndWizardAndKeepsTheUsersFiles) {
+// The files an install keeps up to date, by their names in the data folder:
+// "default.fxb", "skin/NAME" and "sound wizard.xml".
+using Release = std::map<std::string, Bytes>;
+
+constexpr const char* kManifest = "zvx-data manifest.txt";
+
+// This tree's bank, skin and wizard, made once: the skin takes a second to draw.
+const Release& thisRelease() {
+  static const Release release = [] {
+    Release files;
+    files["default.fxb"] = data::BankSource::load(kSource / "bank" / "default.bank").fxb();
+    const data::SkinSet skin = data::SkinSet::load(kSource / "skin");
+    for (const auto& file : skin.files()) files["skin/" + file.name] = file.bytes;
+    files["sound wizard.xml"] = readBytes(kSource / "sound wizard.xml");
+    return files;
+  }();
+  return release;
+}
+
+// A later version: another bank, layout and wizard, the same bitmaps.
+Release laterRelease() {
+  Release files = thisRelease();
+  files["default.fxb"].back() ^= 1;
+  for (const char* name : {"skin/skin.xml", "sound wizard.xml"}) {
+    const std::string comment = "<!-- later -->\n";
+    files[name].insert(files[name].end(), comment.begin(), comment.end());
+  }
+  return files;
+}
+
+// A release laid out as the build leaves its data folder, ready for `install`.
+fs::path writeSource(const fs::path& folder, const Release& release) {
+  fs::create_directories(folder / "samples");
+  for (const auto& [name, bytes] : defaultSamples()) writeBytes(folder / "samples" / (name + ".wav"), bytes);
+  for (const auto& [name, bytes] : release) {
+    fs::create_directories((folder / name).parent_path());
+    writeBytes(folder / name, bytes);
+  }
+  return folder;
+}
+
+// What `install` prints: the folder, a line per sample ("kept" unless named
+// in `installedSamples`), then a line per file of the release as `lineFor` makes it.
+Lines installLines(const fs::path& folder, const std::set<std::string>& installedSamples,
+                   const std::function<std::string(const std::string&)>& lineFor) {
+  Lines lines = {(folder / "").string()};
+  for (const std::string& name : kNames)
+    lines.push_back((installedSamples.count(name) ? "installed " : "kept ") + name + ".wav");
+  for (const auto& [name, bytes] : thisRelease()) lines.push_back(lineFor(name));
+  return lines;
+}
+
+std::function<std::string(const std::string&)> every(const std::string& outcome) {
+  return [outcome](const std::string& name) { return outcome + " " + name; };
+}
+
+// The folder as installed and edited by the user, then installed into again.
+class DataFolder {
+ public:
+  DataFolder() : documents_(false), first_(writeSource(scratch() / "first", thisRelease())) {}
+  fs::path scratch() const { return documents_.documents(); }
+  fs::path operator/(const std::string& name) const { return documents_.dataFolder() / name; }
+  fs::path folder() const { return documents_.dataFolder(); }
+  RunResult install(const fs::path& source) const { return runData({"install", source.string()}, scratch()); }
+  // The first install, of this release, into an empty folder.
+  void installFirst() const {
+    const RunResult run = install(first_);
+    ASSERT_EQ(run.exitCode, 0) << ::testing::PrintToString(run.err);
+    ASSERT_EQ(run.out, installLines(folder(), {kNames.begin(), kNames.end()}, every("installed")));
+  }
+  fs::path later() const {
+    static const Release release = laterRelease();
+    if (!fs::exists(scratch() / "later")) writeSource(scratch() / "later", release);
+    return scratch() / "later";
+  }
+
+ private:
+  TempDocuments documents_;
+  fs::path first_;
+};
+
+TEST(ZvxDataTool, InstallsSamplesBankSkinAndWizardAndNeverOverwritesTheUsersSamples) {
   TempDocuments documents(false);
   const fs::path scratch = documents.documents();
   const fs::path folder = documents.dataFolder();
-  const fs::path skin = folder / "skin";
-  // The bank and the skin as the build makes them, to compare the installed ones against.
-  const Bytes bank = data::BankSource::load(kSource / "bank" / "default.bank").fxb();
-  const data::SkinSet skinSet = data::SkinSet::load(kSource / "skin");
-
-  // The folder, one line per sample, the bank, the skin's files, the sound wizard.
-  auto expected = [&](const std::string& kept, const std::string& installed) {
-    Lines lines = {(folder / "").string()};
-    auto add = [&](const std::string& name) { lines.push_back((name == installed ? "installed " : kept) + name); };
-    for (const std::string& name : kNames) add(name + ".wav");
-    add("default.fxb");
-    for (const auto& file : skinSet.files()) add("skin/" + file.name);
-    add("sound wizard.xml");
-    return lines;
-  };
+  // From the source tree: the samples, bank and skin made from their sources.
   const RunResult first = runData({"install", kSource.string()}, scratch);
   ASSERT_EQ(first.exitCode, 0);
-  EXPECT_EQ(first.out, expected("installed ", ""));
+  EXPECT_EQ(first.out, installLines(folder, {kNames.begin(), kNames.end()}, every("installed")));
   for (const std::string& name : kNames)
     EXPECT_TRUE(readBytes(folder / (name + ".wav")) == defaultSamples().at(name)) << name;
-  EXPECT_TRUE(readBytes(folder / "default.fxb") == bank);
-  for (const auto& file : skinSet.files()) EXPECT_TRUE(readBytes(skin / file.name) == file.bytes) << file.name;
-  EXPECT_EQ(readText(folder / "sound wizard.xml"), readText(kSource / "sound wizard.xml"));
+  for (const auto& [name, bytes] : thisRelease()) EXPECT_TRUE(readBytes(folder / name) == bytes) << name;
 
-  // The user replaced a sample, the bank, the layout and the wizard, and
-  // deleted another sample and the background.
+  // The user replaced a sample and deleted another: only the missing one comes back.
   const Bytes own = {'m', 'i', 'n', 'e'};
-  for (const fs::path& replaced : {folder / "BDA.wav", folder / "default.fxb", skin / "skin.xml", folder / "sound wizard.xml"})
-    writeBytes(replaced, own);
+  writeBytes(folder / "BDA.wav", own);
   fs::remove(folder / "SDA.wav");
-  fs::remove(skin / "background.bmp");
   const RunResult second = runData({"install", kSource.string()}, scratch);
   ASSERT_EQ(second.exitCode, 0);
-  Lines secondExpected = expected("kept ", "SDA.wav");
-  std::replace(secondExpected.begin(), secondExpected.end(), std::string("kept skin/background.bmp"),
-               std::string("installed skin/background.bmp"));
-  EXPECT_EQ(second.out, secondExpected);
-  for (const fs::path& replaced : {folder / "BDA.wav", folder / "default.fxb", skin / "skin.xml", folder / "sound wizard.xml"})
-    EXPECT_EQ(readBytes(replaced), own) << replaced;
+  EXPECT_EQ(second.out, installLines(folder, {"SDA"}, every("up-to-date")));
+  EXPECT_EQ(readBytes(folder / "BDA.wav"), own);
   EXPECT_TRUE(readBytes(folder / "SDA.wav") == defaultSamples().at("SDA"));
-  const auto background = std::find_if(skinSet.files().begin(), skinSet.files().end(),
-                                       [](const auto& file) { return file.name == "background.bmp"; });
-  ASSERT_NE(background, skinSet.files().end());
-  EXPECT_TRUE(readBytes(skin / "background.bmp") == background->bytes);
+}
+
+TEST(ZvxDataTool, UpdatesTheFilesItInstalledAndKeepsTheOnesTheUserChanged) {
+  DataFolder data;
+  data.installFirst();
+  // The user edits the layout, deletes the background and puts in a bank of their own.
+  const std::string edit = "<!-- mine -->\n";
+  Bytes layout = thisRelease().at("skin/skin.xml");
+  layout.insert(layout.end(), edit.begin(), edit.end());
+  writeBytes(data / "skin/skin.xml", layout);
+  fs::remove(data / "skin/background.bmp");
+
+  const Release later = laterRelease();
+  const RunResult run = data.install(data.later());
+  ASSERT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, installLines(data.folder(), {}, [](const std::string& name) -> std::string {
+              if (name == "skin/skin.xml")
+                return "kept skin/skin.xml: you changed it since it was installed; the new version is skin/skin.xml.new";
+              if (name == "skin/background.bmp") return "installed " + name;
+              if (name == "default.fxb" || name == "sound wizard.xml") return "updated " + name;
+              return "up-to-date " + name;
+            }));
+  for (const auto& [name, bytes] : later)
+    EXPECT_TRUE(readBytes(data / name) == (name == "skin/skin.xml" ? layout : bytes)) << name;
+  EXPECT_TRUE(readBytes(data / "skin/skin.xml.new") == later.at("skin/skin.xml"));
+  EXPECT_FALSE(fs::exists(data / "default.fxb.new"));
+
+  // Put back as first installed, the layout is ours again and is updated.
+  writeBytes(data / "skin/skin.xml", thisRelease().at("skin/skin.xml"));
+  const RunResult again = data.install(data.later());
+  ASSERT_EQ(again.exitCode, 0);
+  EXPECT_EQ(again.out, installLines(data.folder(), {}, [](const std::string& name) {
+              return (name == "skin/skin.xml" ? "updated " : "up-to-date ") + name;
+            }));
+  EXPECT_TRUE(readBytes(data / "skin/skin.xml") == later.at("skin/skin.xml"));
+  // Nothing half-written is left behind.
+  for (const auto& entry : fs::recursive_directory_iterator(data.folder()))
+    EXPECT_EQ(entry.path().filename().string().find(".saving-"), std::string::npos) << entry.path();
+}
+
+TEST(ZvxDataTool, AFolderFromBeforeTheManifestKeepsWhatDiffersFromTheNewVersion) {
+  DataFolder data;
+  data.installFirst();
+  // As an install that kept no record left it; a link of the user's stands for the wizard.
+  fs::remove(data / kManifest);
+  fs::remove(data / "sound wizard.xml");
+  writeBytes(data.scratch() / "my wizard.xml", {'<', 'W', '/', '>'});
+  fs::create_symlink(data.scratch() / "my wizard.xml", data / "sound wizard.xml");
+
+  const std::string unknown = ": it differs from this version and no install of zvx-data recorded it";
+  auto expected = [&](const std::string& name) {
+    if (name == "sound wizard.xml")
+      return "kept " + name + ": it is not a plain file; the new version is " + name + ".new";
+    if (name == "default.fxb" || name == "skin/skin.xml")
+      return "kept " + name + unknown + "; the new version is " + name + ".new";
+    return "up-to-date " + name;
+  };
+  const Release later = laterRelease();
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    const RunResult result = data.install(data.later());
+    ASSERT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, installLines(data.folder(), {}, expected));
+    for (const char* name : {"default.fxb", "skin/skin.xml"}) {
+      EXPECT_TRUE(readBytes(data / name) == thisRelease().at(name)) << name;
+      EXPECT_TRUE(readBytes(data / (std::string(name) + ".new")) == later.at(name)) << name;
+    }
+    EXPECT_EQ(readText(data.scratch() / "my wizard.xml"), "<W/>");
+    EXPECT_TRUE(fs::is_symlink(data / "sound wizard.xml"));
+  }
+  // The user takes the new bank by removing theirs.
+  fs::remove(data / "default.fxb");
+  const RunResult taken = data.install(data.later());
+  ASSERT_EQ(taken.exitCode, 0);
+  EXPECT_EQ(taken.out[1 + kNames.size()], "installed default.fxb");
+  EXPECT_TRUE(readBytes(data / "default.fxb") == later.at("default.fxb"));
+}
+
+TEST(ZvxDataTool, AManifestThatIsNotAsWrittenCannotMakeItReplaceAFile) {
+  const std::string updated = "updated default.fxb";
+  const std::string kept =
+      "kept default.fxb: it differs from this version and no install of zvx-data recorded it; the new version is "
+      "default.fxb.new";
+  const std::string changed = "kept default.fxb: you changed it since it was installed; the new version is default.fxb.new";
+  // The manifest as the first install wrote it, edited: what the next install says of the bank.
+  const std::vector<std::tuple<const char*, std::function<std::string(const std::string&)>, std::string>> cases = {
+      {"as written", [](const std::string& text) { return text; }, updated},
+      {"Windows line ends and junk between the lines, which is ignored",
+       [](std::string text) {
+         std::string out = std::string("\x01\xff garbage\r\n") + std::string(3000, 'x') + "\n../outside 1 x\n";
+         for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+         return out + "0123456789abcdef 12 ../outside\n";
+       },
+       updated},
+      {"the bank's line last and without its end",
+       [](const std::string& text) {
+         const std::size_t line = text.find(" default.fxb\n");
+         const std::size_t start = text.rfind('\n', line) + 1;
+         const std::string record = text.substr(start, line + 12 - start);
+         return text.substr(0, start) + text.substr(line + 13) + record;
+       },
+       kept},
+      {"the bank named twice",
+       [](const std::string& text) { return text + "0000000000000000 48716 default.fxb\n"; }, kept},
+      {"a checksum in capitals",
+       [](std::string text) {
+         const std::size_t start = text.rfind('\n', text.find(" default.fxb\n")) + 1;
+         for (std::size_t i = start; i < start + 16; ++i) text[i] = static_cast<char>(std::toupper(text[i]));
+         return text;
+       },
+       kept},
+      {"another size",
+       [](const std::string& text) {
+         const std::size_t size = text.rfind(' ', text.find(" default.fxb\n") - 1) + 1;
+         return text.substr(0, size) + "1" + text.substr(size);
+       },
+       changed},
+      {"larger than a manifest can be",
+       [](const std::string& text) { return text + std::string(300 * 1024, '#') + "\n"; }, kept},
+  };
+  for (const auto& [what, edit, said] : cases) {
+    SCOPED_TRACE(what);
+    DataFolder data;
+    data.installFirst();
+    const std::string text = readText(data / kManifest);
+    ASSERT_NE(text.find(" default.fxb\n"), std::string::npos) << text;
+    const std::string edited = edit(text);
+    writeBytes(data / kManifest, Bytes(edited.begin(), edited.end()));
+    const RunResult run = data.install(data.later());
+    ASSERT_EQ(run.exitCode, 0);
+    ASSERT_GT(run.out.size(), 1 + kNames.size());
+    EXPECT_EQ(run.out[1 + kNames.size()], said);
+    const Bytes expected = (said == updated ? laterRelease() : thisRelease()).at("default.fxb");
+    EXPECT_TRUE(readBytes(data / "default.fxb") == expected);
+    // Written again, it holds records of plain names only.
+    EXPECT_EQ(readText(data / kManifest).find("outside"), std::string::npos);
+  }
 }
 
 // Another process renders the same samples: compared once installed.

@@ -337,7 +337,7 @@ TEST(ZvxRenderTest, HelpNamesEveryOptionAndTheDemoSavesAsAMidiFile) {
   const ProgramRun help = folder.ok({"--help"});
   for (const char* option :
        {"--midi",   "--demo",      "--write-demo",  "--plugin", "--set",   "--bank", "--program",
-        "--preset", "--save-bank", "--list-params", "--rate",   "--block", "--tail", "--length",
+        "--preset", "--save-bank", "--list-params", "--list-programs", "--rate", "--block", "--tail", "--length",
         "-o",       "--format",    "wav16",         "wav24",    "wav32f",  "flac",   "--all-outputs",
         "--quiet",  "--help"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
@@ -544,6 +544,86 @@ TEST(ZvxRenderBanks, SavesParameterValuesForAnInstrumentWithoutChunks) {
   const std::vector<Channel> first = readSound(folder / "first.wav").channels;
   ASSERT_TRUE(current.size() == 2 && first.size() == 2);
   EXPECT_EQ(std::make_tuple(current[0].front(), current[1].back(), first[0].front()), std::make_tuple(0.25f, 0.2f, 0.1f));
+}
+
+// ---------------------------------------------------------------------------
+// Listings
+
+// "N  NAME" as the listing prints a program.
+std::string programLine(int number, const std::string& name) {
+  char prefix[8];
+  std::snprintf(prefix, sizeof prefix, "%3d  ", number);
+  return prefix + name;
+}
+
+TEST(ZvxRenderLists, ProgramsOfTheBankInUseAsThePlugInNamesThemAndSafeToPrint) {
+  RenderFolder folder;
+  folder.documents().writeFile("default.fxb", readBytes(ZVX_BUILT_BANK));
+  // The default bank of the data folder, as an instance reading the same folder names it.
+  Fresh fresh;
+  std::vector<std::string> expected;
+  for (int p = 0; p < 128; ++p) expected.push_back(programLine(p, fresh.zvx->programNameIndexed(p)));
+  const ProgramRun defaults = folder.ok({"--list-programs"});
+  EXPECT_EQ(linesOf(defaults.out), expected);
+  EXPECT_NE(fresh.zvx->programNameIndexed(0), fresh.zvx->programNameIndexed(1));
+  EXPECT_FALSE(fs::exists(folder / "out.wav"));
+
+  // A bank given with --bank: names that would act on a terminal, or are no
+  // text at all, come out escaped; printable UTF-8 stays as it is.
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"Clear\x1b[2J", "Clear\\x1B[2J"},
+      {"Tab\tBell\a", "Tab\\x09Bell\\x07"},
+      {"Caf\xc3\xa9 Kit", "Caf\xc3\xa9 Kit"},
+      {"Caf\xe9 Latin", "Caf\\xE9 Latin"},
+      {"C1 \xc2\x9b" "2J", "C1 \\xC2\\x9B2J"},
+      {"\xe2\x80\xaeReversed", "\\xE2\\x80\\xAEReversed"},
+      {"Over\xc0\xaflong", "Over\\xC0\\xAFlong"},
+      {"Cut \xe2\x82", "Cut \\xE2\\x82"},
+      {"Back\\slash", "Back\\\\slash"},
+  };
+  std::vector<HandProgram> programs;
+  for (const auto& [name, shown] : names) programs.push_back({name, fresh.values()});
+  writeBytes(folder / "names.fxb", regularBank(fresh.id(), programs, 0));
+  const std::vector<std::string> listed = linesOf(folder.ok({"--bank", "names.fxb", "--list-programs"}).out);
+  ASSERT_EQ(listed.size(), 128u);
+  for (std::size_t p = 0; p < names.size(); ++p)
+    EXPECT_EQ(listed[p], programLine(static_cast<int>(p), names[p].second)) << p;
+  // Past the bank's own programs, the default bank's stay.
+  EXPECT_EQ(std::vector<std::string>(listed.begin() + static_cast<std::ptrdiff_t>(names.size()), listed.end()),
+            std::vector<std::string>(expected.begin() + static_cast<std::ptrdiff_t>(names.size()), expected.end()));
+}
+
+TEST(ZvxRenderLists, ParametersOfTheProgramThatWouldPlayWithValueAndDisplay) {
+  RenderFolder folder;
+  folder.documents().writeFile("default.fxb", readBytes(ZVX_BUILT_BANK));
+  Fresh fresh;
+  const int bdMix = parameterNamed(*fresh.zvx, "BDMix");
+  fresh.zvx->dispatch(effSetProgram, 0, 3);
+  fresh.zvx->setParameter(bdMix, 0.25f);
+  std::vector<std::string> expected;
+  for (int p = 0; p < fresh.zvx->effect()->numParams; ++p) {
+    std::string name = fresh.zvx->parameterName(p);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    char line[128];
+    std::snprintf(line, sizeof line, "%3d  %-16s %.4f  %s", p, name.c_str(),
+                  static_cast<double>(fresh.zvx->getParameter(p)), fresh.zvx->parameterDisplay(p).c_str());
+    expected.push_back(line);
+  }
+  const ProgramRun run = folder.ok({"--program", "3", "--set", "BDMix=0.25", "--list-params"});
+  EXPECT_EQ(linesOf(run.out), expected);
+  ASSERT_EQ(expected.size(), 83u);
+  EXPECT_NE(expected[static_cast<std::size_t>(bdMix)].find("BDMix            0.2500  0.250"), std::string::npos);
+  // Program 3 is not the defaults everywhere.
+  EXPECT_NE(linesOf(folder.ok({"--list-params"}).out), expected);
+
+  // An instrument that names its current program only, and shows its values
+  // in percent: each program visited for its name, then the chosen one again.
+  const ProgramRun plain = folder.ok(
+      {"--plugin", ZVX_PLAIN_INSTRUMENT, "--program", "1", "--set", "Left=0.25", "--list-programs", "--list-params"});
+  EXPECT_EQ(plain.out,
+            "  0  Plain 0\n  1  Plain 1\n  2  Plain 2\n\n"
+            "  0  Left             0.2500  25.0 %\n"
+            "  1  Right            0.2000  20.0 %\n");
 }
 
 }  // namespace

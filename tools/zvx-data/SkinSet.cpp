@@ -59,24 +59,4 @@ bool SkinSet::writeAll(const fs::path& folder, std::string& error) const {
   return true;
 }
 
-bool SkinSet::install(const fs::path& folder, const std::function<void(const std::string&, bool)>& report,
-                      std::string& error) const {
-  std::error_code status;
-  fs::create_directories(folder, status);
-  for (const File& file : files_) {
-    const fs::path target = folder / file.name;
-    // Anything by that name counts as the user's, even a broken link.
-    if (fs::exists(fs::symlink_status(target, status))) {
-      report(file.name, false);
-      continue;
-    }
-    if (!writeBytes(target, file.bytes)) {
-      error = target.string() + ": cannot be written";
-      return false;
-    }
-    report(file.name, true);
-  }
-  return true;
-}
-
 }  // namespace zvx::data

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,12 +23,6 @@ class SkinSet {
   // Writes every file into `folder`, replacing what is there. False, with
   // `error` set, when a file cannot be written.
   bool writeAll(const std::filesystem::path& folder, std::string& error) const;
-
-  // Writes the files `folder` does not have yet and leaves the ones it has,
-  // which may be the user's own edits. `report(name, installed)` hears about
-  // each file. False, with `error` set, when a file cannot be written.
-  bool install(const std::filesystem::path& folder, const std::function<void(const std::string&, bool)>& report,
-               std::string& error) const;
 
  private:
   std::vector<File> files_;

@@ -7,12 +7,14 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <vector>
 #include <string>
 
 #include "host/platform/Platform.h"
 #include "storage/DataFolder.h"
 #include "tools/zvx-data/BankSource.h"
+#include "tools/zvx-data/FileUpdater.h"
 #include "tools/zvx-data/RecipeError.h"
 #include "tools/zvx-data/SampleSet.h"
 #include "tools/zvx-data/SkinError.h"
@@ -22,6 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using zvx::data::BankSource;
+using zvx::data::FileUpdater;
 using zvx::data::SampleSet;
 using zvx::data::SkinSet;
 
@@ -38,13 +41,20 @@ int usage() {
       "            data folder inside it, and prints the data folder's path.\n"
       "            With SOURCE (the source tree's data folder, or the build's),\n"
       "            it then installs the default samples from SOURCE/samples into\n"
-      "            the data folder and the default bank (SOURCE/bank/default.bank,\n"
-      "            or a built SOURCE/default.fxb) as default.fxb, one line each:\n"
-      "            'installed NAME' for a new file, 'kept NAME' where the data\n"
-      "            folder already has that file. When SOURCE has them, the skin\n"
-      "            (SOURCE/skin, its sources or as rendered) goes to the data\n"
-      "            folder's skin folder the same way, as 'skin/NAME', and then\n"
-      "            SOURCE/sound wizard.xml.\n"
+      "            the data folder, one line each: 'installed NAME' for a new\n"
+      "            file, 'kept NAME' where the data folder already has that file.\n"
+      "            Then the default bank (SOURCE/bank/default.bank, or a built\n"
+      "            SOURCE/default.fxb) as default.fxb, the skin when SOURCE has\n"
+      "            one (SOURCE/skin, its sources or as rendered) as skin/NAME,\n"
+      "            and SOURCE/sound wizard.xml, one line each:\n"
+      "              installed NAME   there was no such file\n"
+      "              updated NAME     it was as an earlier install left it\n"
+      "              up-to-date NAME  it is this version already\n"
+      "              kept NAME: WHY   it was changed, or not installed by\n"
+      "                               zvx-data: it stays, and this version\n"
+      "                               is written beside it as NAME.new\n"
+      "            What it installed is recorded in 'zvx-data manifest.txt' in\n"
+      "            the data folder, for the next install to compare against.\n"
       "  samples   renders every NAME.recipe in RECIPES to OUTPUT/NAME.wav,\n"
       "            replacing what is there.\n"
       "  bank      builds the default bank from its source as a chunk bank.\n"
@@ -148,20 +158,35 @@ std::optional<std::vector<unsigned char>> readFile(const fs::path& path) {
   return std::vector<unsigned char>(std::istreambuf_iterator<char>(file), {});
 }
 
-// Writes `bytes` as the data folder's `name` unless the user has a file by that name.
-bool installFile(const fs::path& folder, const std::string& name, const std::vector<unsigned char>& bytes) {
-  const fs::path path = folder / name;
-  std::error_code error;
-  if (fs::exists(fs::symlink_status(path, error))) {
-    std::printf("kept %s\n", name.c_str());
-    return true;
-  }
-  if (!writeFile(path, bytes)) {
-    std::fprintf(stderr, "zvx-data: cannot write %s\n", path.string().c_str());
+// The bank, the skin and the wizard: updated while unchanged since an
+// earlier install, kept (with the new version beside) once the user edits them.
+bool installOwnFiles(const fs::path& folder, const std::vector<unsigned char>& defaultBank,
+                     const std::optional<SkinSet>& skinSet, const std::optional<std::vector<unsigned char>>& wizard) {
+  FileUpdater updater(folder);
+  std::string line;
+  bool ok = true;
+  auto install = [&](const std::string& name, std::span<const unsigned char> bytes) {
+    if (!ok) return;
+    if (updater.install(name, bytes, line) != FileUpdater::Outcome::Failed) {
+      std::printf("%s\n", line.c_str());
+      return;
+    }
+    ok = false;
+    std::fflush(stdout);
+    std::fprintf(stderr, "zvx-data: %s\n", line.c_str());
+  };
+  install("default.fxb", defaultBank);
+  if (skinSet)
+    for (const SkinSet::File& file : skinSet->files()) install("skin/" + file.name, file.bytes);
+  if (wizard) install(kWizardFile, *wizard);
+  // What was done is recorded even after a failure, so the next install knows it.
+  std::string error;
+  if (!updater.save(error)) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "zvx-data: %s\n", error.c_str());
     return false;
   }
-  std::printf("installed %s\n", name.c_str());
-  return true;
+  return ok;
 }
 
 int install(const std::optional<fs::path>& source) {
@@ -204,23 +229,7 @@ int install(const std::optional<fs::path>& source) {
     std::fprintf(stderr, "zvx-data: %s\n", failure.c_str());
     return 1;
   }
-  // The user's own bank, skin files and wizard, if there are any, stay.
-  if (!installFile(folder, "default.fxb", *defaultBank)) return 1;
-  if (skinSet) {
-    const bool skinWritten = skinSet->install(
-        fs::path(folder) / "skin",
-        [](const std::string& name, bool installed) {
-          std::printf("%s skin/%s\n", installed ? "installed" : "kept", name.c_str());
-        },
-        failure);
-    if (!skinWritten) {
-      std::fflush(stdout);
-      std::fprintf(stderr, "zvx-data: %s\n", failure.c_str());
-      return 1;
-    }
-  }
-  if (wizard && !installFile(folder, kWizardFile, *wizard)) return 1;
-  return 0;
+  return installOwnFiles(folder, *defaultBank, skinSet, wizard) ? 0 : 1;
 }
 
 }  // namespace

@@ -163,6 +163,9 @@ bool RenderOptions::parse(const std::vector<std::string>& arguments, RenderOptio
     } else if (option == "-q" || option == "--quiet") {
       if (!flag()) return false;
       options.quiet = true;
+    } else if (option == "--list-programs") {
+      if (!flag()) return false;
+      options.listPrograms = true;
     } else if (option == "--list-params") {
       if (!flag()) return false;
       options.listParameters = true;
@@ -212,8 +215,17 @@ Instrument:
                        applied, as a standard bank file: a chunk bank, or a
                        regular bank for an instrument without chunks. Without
                        -o nothing is rendered; with -o the render follows.
-  --list-params        list the instrument's parameters, with the values after
-                       everything above, and exit
+  --list-programs      list the programs of the instrument's bank (the default
+                       bank of ZVX's data folder, or the one --bank loads) as
+                       the instrument names them, and exit: one line each,
+                       "N  NAME", N from 0
+  --list-params        list the instrument's parameters in the program that
+                       would play, with the values after everything above,
+                       and exit: one line each, "INDEX  NAME  VALUE  DISPLAY",
+                       VALUE the normalised one (0 to 1), DISPLAY the
+                       instrument's text for it and its unit, if any
+  With both lists, the programs come first, then an empty line. Bytes of a
+  name that could act on a terminal are shown as \xHH (and \ as \\).
 
   These apply in this order, whatever the order on the command line: --bank,
   --program, --preset, --set, --save-bank. Banks and presets must be made for

@@ -34,6 +34,7 @@ struct RenderOptions {
   bool outputGiven = false;  // with --save-bank alone nothing is rendered
   bool allOutputs = false;
   bool quiet = false;
+  bool listPrograms = false;
   bool listParameters = false;
   bool help = false;
 

@@ -14,6 +14,7 @@
 #include "tools/testhost/VstHost.h"
 #include "tools/zvx-render/DemoPattern.h"
 #include "tools/zvx-render/MidiFile.h"
+#include "tools/zvx-render/PrintableText.h"
 #include "tools/zvx-render/ProgramFiles.h"
 #include "tools/zvx-render/RenderOptions.h"
 #include "storage/WholeFile.h"
@@ -129,15 +130,36 @@ class Progress {
   int shown_ = 0;
 };
 
-int listParameters(testhost::Plugin& plugin) {
+// "N  NAME" for every program of the bank in use, named by the plug-in.
+void listPrograms(testhost::Plugin& plugin) {
+  const int count = plugin.effect()->numPrograms;
+  const VstIntPtr current = plugin.dispatch(effGetProgram);
+  bool visited = false;
+  for (int p = 0; p < count; ++p) {
+    bool named = false;
+    std::string name = plugin.programNameIndexed(p, &named);
+    if (!named) {
+      // A plug-in without names by index names its current program only.
+      plugin.dispatch(effSetProgram, 0, p);
+      name = plugin.programName();
+      visited = true;
+    }
+    std::printf("%3d  %s\n", p, printableText(name).c_str());
+  }
+  if (visited) plugin.dispatch(effSetProgram, 0, current);
+}
+
+// "INDEX  NAME  VALUE  DISPLAY LABEL" for every parameter of the current program.
+void listParameters(testhost::Plugin& plugin) {
   const int count = plugin.effect()->numParams;
   for (int p = 0; p < count; ++p) {
     std::string name = plugin.parameterName(p);
     while (!name.empty() && name.back() == ' ') name.pop_back();
-    std::printf("%3d  %-16s %.4f  %s %s\n", p, name.c_str(), static_cast<double>(plugin.getParameter(p)),
-                plugin.parameterDisplay(p).c_str(), plugin.parameterLabel(p).c_str());
+    std::string shown = plugin.parameterDisplay(p);
+    if (const std::string label = plugin.parameterLabel(p); !label.empty()) shown += " " + label;
+    std::printf("%3d  %-16s %.4f  %s\n", p, printableText(name).c_str(), static_cast<double>(plugin.getParameter(p)),
+                printableText(shown).c_str());
   }
-  return 0;
 }
 
 int writeDemo(const std::string& path) {
@@ -187,7 +209,8 @@ bool prepare(testhost::Plugin& plugin, const RenderOptions& options, const std::
 int run(const RenderOptions& options) {
   if (!options.writeDemoPath.empty()) return writeDemo(options.writeDemoPath);
   // --save-bank alone only saves: a bank is often all one wants.
-  const bool rendering = !options.listParameters && (options.saveBankPath.empty() || options.outputGiven);
+  const bool listing = options.listPrograms || options.listParameters;
+  const bool rendering = !listing && (options.saveBankPath.empty() || options.outputGiven);
 
   // The files first: a bad one is reported before any module is loaded.
   std::string error;
@@ -260,11 +283,9 @@ int run(const RenderOptions& options) {
                 effect->numPrograms, effect->numPrograms == 1 ? "" : "s", chunk ? "chunk" : "parameter values",
                 static_cast<int>(plugin->dispatch(effGetProgram)));
   }
-  if (options.listParameters) {
-    const int result = listParameters(*plugin);
-    stop();
-    return result;
-  }
+  if (options.listPrograms) listPrograms(*plugin);
+  if (options.listPrograms && options.listParameters) std::printf("\n");
+  if (options.listParameters) listParameters(*plugin);
   if (!rendering) {
     stop();
     return 0;
