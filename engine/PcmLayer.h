@@ -2,6 +2,11 @@
 // rate set by the tunings, forward to the play limit or, when reverse is
 // armed, swinging between the start and a turning point. The buffer belongs
 // to the engine's sample slots; the layer keeps only its play position.
+//
+// The position counts 44.1 kHz sample periods whatever the file's rate; the
+// buffer's rate turns it into an entry, so a file recorded at another rate
+// plays at its true pitch and turns and stops at the same times as its
+// 44.1 kHz equivalent. At 44.1 kHz the rate is 1 and the entry is the position.
 #pragma once
 
 #include <cmath>
@@ -18,8 +23,9 @@ class PcmLayer {
   // Audio thread. The entry of `buffer` at the play position; 0 where there is
   // none (no buffer, or a position outside it).
   float sample(const PcmBuffer* buffer) const {
-    const int index = math::truncateToInt(position_);
-    if (!buffer || index < 0 || index >= PcmBuffer::kSize) return 0.0f;
+    if (!buffer) return 0.0f;
+    const int index = math::truncateToInt(position_ * buffer->rate);
+    if (index < 0 || index >= PcmBuffer::kSize) return 0.0f;
     return buffer->samples[static_cast<std::size_t>(index)];
   }
   void trigger() { position_ = 0.0f; }

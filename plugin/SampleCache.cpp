@@ -17,6 +17,8 @@ namespace {
 // The loader thread looks for requests this often; the audio thread never wakes it.
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 
+constexpr std::size_t kReadBlockBytes = 16384;
+
 // The process's cache while some instance holds it.
 std::mutex cacheMutex;
 std::weak_ptr<SampleCache> processCache;
@@ -24,6 +26,29 @@ std::weak_ptr<SampleCache> processCache;
 void forget(std::vector<std::shared_ptr<const PcmBuffer>>& held, const PcmBuffer* layer) {
   auto found = std::find_if(held.begin(), held.end(), [&](const auto& h) { return h.get() == layer; });
   if (found != held.end()) held.erase(found);
+}
+
+// Reads the file's frames into `layer`: at most a layer's worth, the last
+// frame read replaced by 0 and everything after it 0, converted by 1/32767 from
+// the 16-bit scale. Answers the error text when they cannot be read.
+const char* readSamples(WavFile& wav, const SampleEncoding& encoding, PcmBuffer& layer) {
+  if (!encoding.readable()) return "Sample size mismatch";
+  const SampleDecoder decoder(encoding, wav.channels());
+  const std::size_t frameBytes = decoder.frameBytes();
+  // A data chunk without one whole frame is a failed read, not an empty layer.
+  const std::size_t frames = frameBytes == 0 ? 0 : std::min<std::size_t>(wav.dataSize() / frameBytes, PcmBuffer::kSize);
+  if (frames == 0) return "Couldn't read samples";
+  // Read a block of frames at a time; a frame of many channels gets a block of its own.
+  std::vector<unsigned char> block(std::max(kReadBlockBytes, frameBytes));
+  const std::size_t framesPerBlock = block.size() / frameBytes;
+  for (std::size_t done = 0; done < frames;) {
+    const std::size_t count = std::min(framesPerBlock, frames - done);
+    if (!wav.readBytes(block.data(), count * frameBytes)) return wav.lastError();
+    for (std::size_t i = 0; i < count; ++i) layer.samples[done + i] = decoder.frame(&block[i * frameBytes]) / 32767.0f;
+    done += count;
+  }
+  std::fill(layer.samples.begin() + static_cast<std::ptrdiff_t>(frames - 1), layer.samples.end(), 0.0f);
+  return nullptr;
 }
 
 }  // namespace
@@ -43,39 +68,22 @@ std::unique_ptr<PcmBuffer> SampleCache::readLayer(int file, std::vector<platform
     tell(wav.lastError(), "Can't open PCM file!");
     return nullptr;
   }
-  if (wav.sampleRate() != 44100) tell("Error!", "One WAV file is not 44100 Hz");
-  if (wav.channels() != 1) tell("Error!", "One WAV file is not MONO");
-  if (wav.bitsPerSample() != 16) tell("Error!", "One WAV file is not 16 Bit");
+  // Every readable encoding, mono or stereo, at any rate, loads as its 16-bit
+  // mono conversion would, without a word; the warnings are left for what
+  // cannot be converted.
+  const SampleEncoding encoding = wav.encoding();
+  if (wav.sampleRate() == 0) tell("Error!", "One WAV file is not 44100 Hz");
+  if (wav.channels() == 0 || wav.channels() > 2) tell("Error!", "One WAV file is not MONO");
+  if (!encoding.readable()) tell("Error!", "One WAV file is not 16 Bit");
 
-  // Whole sample frames in the data chunk, at most a buffer's worth.
-  const std::uint32_t channels = wav.channels();
-  const std::uint32_t frames =
-      channels == 0 ? 0 : std::min<std::uint32_t>(wav.dataSize() / (2 * channels), PcmBuffer::kSize);
-  std::vector<std::int16_t> scratch(PcmBuffer::kSize, 0);
-  std::array<std::int16_t, 4096> block;
-  const std::uint32_t framesPerBlock = channels == 0 ? 0 : static_cast<std::uint32_t>(block.size()) / channels;
-  const char* error = nullptr;
-  // A data chunk without one whole sample is a failed read, not an empty layer.
-  if (frames == 0 || framesPerBlock == 0)
-    error = wav.bitsPerSample() != 16 ? "Sample size mismatch" : "Couldn't read samples";
-  for (std::uint32_t done = 0; !error && done < frames;) {
-    const std::uint32_t count = std::min(framesPerBlock, frames - done);
-    if (!wav.read16(block.data(), block.size(), count)) {
-      error = wav.lastError();
-      break;
-    }
-    for (std::uint32_t i = 0; i < count; ++i) scratch[done + i] = block[i * channels];
-    done += count;
-  }
-  if (error) {
+  auto layer = std::make_unique<PcmBuffer>();
+  if (const char* error = readSamples(wav, encoding, *layer)) {
     tell(error, "Can't read PCM file!");
     return nullptr;
   }
-  std::fill(scratch.begin() + (frames - 1), scratch.end(), 0);
-
-  auto buffer = std::make_unique<PcmBuffer>();
-  for (int i = 0; i < PcmBuffer::kSize; ++i) buffer->samples[i] = static_cast<float>(scratch[i]) / 32767.0f;
-  return buffer;
+  // A file without a rate plays as if it were 44.1 kHz.
+  if (wav.sampleRate() != 0) layer->rate = static_cast<float>(wav.sampleRate() / 44100.0);
+  return layer;
 }
 
 std::unique_ptr<PcmBuffer> SampleCache::readLayer(int file) {
@@ -149,7 +157,9 @@ void SampleCache::readUnread() {
 // The same content again changes nothing: no engine sees a new buffer.
 void SampleCache::install(int file, std::unique_ptr<PcmBuffer> layer) {
   const std::shared_ptr<const PcmBuffer>& cached = layers_[file];
-  if (cached && std::memcmp(cached->samples.data(), layer->samples.data(), sizeof layer->samples) == 0) return;
+  if (cached && cached->rate == layer->rate &&
+      std::memcmp(cached->samples.data(), layer->samples.data(), sizeof layer->samples) == 0)
+    return;
   layers_[file] = std::move(layer);
   for (Subscriber& subscriber : subscribers_) publish(subscriber, file);
 }

@@ -36,11 +36,13 @@ class SampleCache {
   // The file a Menu value picks: the integer part of 7 x value, 0 to 7.
   static int fileFor(float value);
 
-  // Reads a sample file from the data folder as a layer: its first channel,
-  // at most 98000 samples, the last sample read replaced by 0 and everything
-  // after it 0, converted by 1/32767. The layer is null when the file cannot
-  // be read; `messages` gets what the user is to be told, in order (format
-  // problems that do not stop the read included).
+  // Reads a sample file from the data folder as a layer: 8-, 16-, 24- or
+  // 32-bit integers or 32-bit floats, plain or extensible; mono, stereo mixed
+  // as (L + R) / 2, or the first of more channels; at most 98000 frames, the
+  // last frame read replaced by 0 and everything after it 0, on the 16-bit
+  // scale converted by 1/32767; at the file's rate. The layer is null when
+  // the file cannot be read; `messages` gets what the user is to be told, in
+  // order (format problems that do not stop the read included).
   static std::unique_ptr<PcmBuffer> readLayer(int file, std::vector<platform::Message>& messages);
   // The same, with the messages shown here.
   static std::unique_ptr<PcmBuffer> readLayer(int file);

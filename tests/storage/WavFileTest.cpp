@@ -1,6 +1,8 @@
 // Sample files good and bad, read as a voice's layer: what is loaded, and what
-// the user is told, with the exact texts and captions.
+// the user is told, with the exact texts and captions; and the files of every
+// encoding a user's editor writes, played through the module.
 
+#include "engine/Parameters.h"
 #include "plugin/SampleCache.h"
 #include "storage/WavFile.h"
 #include "tests/support/TestSupport.h"
@@ -29,12 +31,26 @@ std::vector<std::int16_t> ramp(int length, int step = 7) {
   return samples;
 }
 
+// What a file that cannot be decoded is told, as any format other than 16 bits always was.
+const Said kUndecodable = {{"One WAV file is not 16 Bit", "Error!"}, {"Can't read PCM file!", "Sample size mismatch"}};
+
 struct Case {
   const char* what;
   Bytes file;
   Said messages;
   bool loads;
+  float rate = 1.0f;
 };
+
+// Each of the first values repeated with `others` after it, as the channels of a frame.
+std::vector<std::int16_t> firstOf(const std::vector<std::int16_t>& values, std::size_t channels, std::int16_t others) {
+  std::vector<std::int16_t> frames;
+  for (std::int16_t value : values) {
+    frames.push_back(value);
+    frames.insert(frames.end(), channels - 1, others);
+  }
+  return frames;
+}
 
 TEST(WavFileTest, EveryKindOfFileLoadsOrIsRefusedWithItsMessage) {
   const auto samples = ramp(500);
@@ -60,16 +76,38 @@ TEST(WavFileTest, EveryKindOfFileLoadsOrIsRefusedWithItsMessage) {
        {{"Can't open PCM file!", "Error reading format chunk"}}, false},
       {"no data", RiffBuilder().format(1, 44100, 16).bytes(), {{"Can't open PCM file!", "Couldn't find data chunk"}},
        false},
-      {"8 bit", RiffBuilder().format(1, 44100, 8).chunk("data", Bytes(300, 128)).bytes(),
-       {{"One WAV file is not 16 Bit", "Error!"}, {"Can't read PCM file!", "Sample size mismatch"}}, false},
       {"lying data size", RiffBuilder().format(1, 44100, 16).data(samples, 50000).bytes(),
        {{"Can't read PCM file!", "Couldn't read samples"}}, false},
       {"no whole sample", RiffBuilder().format(1, 44100, 16).chunk("data", {7}).bytes(),
        {{"Can't read PCM file!", "Couldn't read samples"}}, false},
-      {"48 kHz", RiffBuilder().format(1, 48000, 16).data(samples).bytes(), {{"One WAV file is not 44100 Hz", "Error!"}},
+      {"no whole stereo frame", RiffBuilder().format(2, 44100, 24).chunk("data", {1, 2, 3, 4, 5}).bytes(),
+       {{"Can't read PCM file!", "Couldn't read samples"}}, false},
+      {"no channel", RiffBuilder().format(0, 44100, 16).data(samples).bytes(),
+       {{"One WAV file is not MONO", "Error!"}, {"Can't read PCM file!", "Couldn't read samples"}}, false},
+      // Compressed and otherwise undecodable encodings, plain and extensible.
+      {"ADPCM", RiffBuilder().format(1, 44100, 4, 20, 2).chunk("data", Bytes(256, 0x77)).bytes(), kUndecodable, false},
+      {"64-bit float", RiffBuilder().format(1, 44100, 64, 16, 3).chunk("data", Bytes(800, 0)).bytes(), kUndecodable,
+       false},
+      {"12-bit integers", RiffBuilder().format(1, 44100, 12).data(samples).bytes(), kUndecodable, false},
+      {"extensible ADPCM", RiffBuilder().extensibleFormat(1, 44100, 4, 4, 2).chunk("data", Bytes(256, 0x77)).bytes(),
+       kUndecodable, false},
+      {"extensible foreign subformat", [&] {
+         Bytes b = RiffBuilder().extensibleFormat(1, 44100, 16, 16, 1).data(samples).bytes();
+         b[12 + 8 + 39] ^= 0xFF;  // the GUID's last byte
+         return b;
+       }(), kUndecodable, false},
+      {"extensible cut short", RiffBuilder().format(1, 44100, 16, 24, 0xFFFE).data(samples).bytes(), kUndecodable,
+       false},
+      {"more valid bits than the container", RiffBuilder().extensibleFormat(1, 44100, 16, 20, 1).data(samples).bytes(),
+       kUndecodable, false},
+      // What loads with a warning: the first of more than two channels, at 44.1 kHz without a rate.
+      {"three channels", RiffBuilder().format(3, 44100, 16).data(firstOf(samples, 3, 9999)).bytes(),
+       {{"One WAV file is not MONO", "Error!"}}, true},
+      {"a frame of many channels", RiffBuilder().format(9000, 44100, 16).data(firstOf(samples, 9000, -1)).bytes(),
+       {{"One WAV file is not MONO", "Error!"}}, true},
+      {"no rate", RiffBuilder().format(1, 0, 16).data(samples).bytes(), {{"One WAV file is not 44100 Hz", "Error!"}},
        true},
-      {"stereo", RiffBuilder().format(2, 44100, 16).data(ramp(1000)).bytes(), {{"One WAV file is not MONO", "Error!"}},
-       true},
+      {"48 kHz", RiffBuilder().format(1, 48000, 16).data(samples).bytes(), {}, true, 48000.0f / 44100.0f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -79,14 +117,173 @@ TEST(WavFileTest, EveryKindOfFileLoadsOrIsRefusedWithItsMessage) {
     std::unique_ptr<PcmBuffer> layer = SampleCache::readLayer(1);
     EXPECT_EQ(layer != nullptr, c.loads);
     EXPECT_EQ(said(log), c.messages);
-    if (layer && std::string(c.what) != "stereo") {
+    if (layer) {
       for (int i = 0; i < 499; ++i) ASSERT_EQ(layer->samples[i], samples[static_cast<std::size_t>(i)] / 32767.0f) << i;
       EXPECT_EQ(layer->samples[499], 0.0f);  // the last sample read is replaced by 0
+      EXPECT_EQ(layer->rate, c.rate);
     }
   }
 }
 
-TEST(WavFileTest, LayerKeepsFirstChannelZeroesTheTailAndStopsAt98000) {
+// A file in another encoding of the same sound.
+struct Conversion {
+  const char* what;
+  Bytes file;
+  std::vector<std::int16_t> sameAs;  // the 16-bit mono samples it converts to without loss
+  float rate = 1.0f;
+};
+
+std::vector<std::int32_t> scaled(const std::vector<std::int16_t>& values, std::int32_t factor, std::int32_t below = 0) {
+  std::vector<std::int32_t> out;
+  for (std::int16_t value : values) out.push_back(value * factor | below);
+  return out;
+}
+
+std::vector<float> fractions(const std::vector<std::int16_t>& values) {
+  std::vector<float> out;
+  for (std::int16_t value : values) out.push_back(value / 32768.0f);
+  return out;
+}
+
+// Left and right around each value, so that their mean is the value.
+std::vector<std::int16_t> aroundEach(const std::vector<std::int16_t>& values) {
+  std::vector<std::int16_t> frames;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const int room = std::max(0, 32767 - std::abs(static_cast<int>(values[i])));
+    const int spread = std::clamp(static_cast<int>(i * 13 % 5000) - 2500, -room, room);
+    frames.push_back(static_cast<std::int16_t>(values[i] + spread));
+    frames.push_back(static_cast<std::int16_t>(values[i] - spread));
+  }
+  return frames;
+}
+
+// Full scale both ways, then a ramp.
+std::vector<std::int16_t> testSignal(int length) {
+  std::vector<std::int16_t> values = {-32768, 32767, 0, 1, -1};
+  const auto rest = ramp(length - 5, 11);
+  values.insert(values.end(), rest.begin(), rest.end());
+  return values;
+}
+
+TEST(WavFileTest, EveryReadableEncodingLoadsSilentlyAsItsSixteenBitMonoConversion) {
+  const auto values = testSignal(600);
+  const auto mid = ramp(100000, 5);  // past a layer's end
+  std::vector<std::int32_t> unsigned8;
+  for (int i = 0; i < 600; ++i) unsigned8.push_back(i * 37 % 256);
+  std::vector<std::int16_t> from8;
+  for (std::int32_t u : unsigned8) from8.push_back(static_cast<std::int16_t>((u - 128) * 256));
+
+  const std::vector<Conversion> conversions = {
+      {"8-bit unsigned", RiffBuilder().format(1, 44100, 8).chunk("data", test::integerSamples(unsigned8, 1)).bytes(),
+       from8},
+      {"24-bit", RiffBuilder().format(1, 44100, 24).chunk("data", test::integerSamples(scaled(values, 256), 3)).bytes(),
+       values},
+      {"32-bit",
+       RiffBuilder().format(1, 44100, 32).chunk("data", test::integerSamples(scaled(values, 65536), 4)).bytes(),
+       values},
+      {"float", RiffBuilder().format(1, 44100, 32, 16, 3).chunk("data", test::floatSamples(fractions(values))).bytes(),
+       values},
+      {"16-bit stereo", RiffBuilder().format(2, 44100, 16).data(aroundEach(values)).bytes(), values},
+      {"extensible 24-bit stereo, longer than a layer",
+       RiffBuilder()
+           .extensibleFormat(2, 44100, 24, 24, 1)
+           .chunk("data", test::integerSamples(scaled(aroundEach(mid), 256), 3))
+           .bytes(),
+       mid},
+      {"extensible 24 valid bits in 32, the bits below them ignored",
+       RiffBuilder()
+           .extensibleFormat(1, 44100, 32, 24, 1)
+           .chunk("data", test::integerSamples(scaled(values, 65536, 0x5A), 4))
+           .bytes(),
+       values},
+      {"extensible 20 valid bits in 24",
+       RiffBuilder()
+           .extensibleFormat(1, 44100, 24, 20, 1)
+           .chunk("data", test::integerSamples(scaled(values, 256, 0x0F), 3))
+           .bytes(),
+       values},
+      {"extensible without valid bits",
+       RiffBuilder()
+           .extensibleFormat(1, 44100, 24, 0, 1)
+           .chunk("data", test::integerSamples(scaled(values, 256), 3))
+           .bytes(),
+       values},
+      {"extensible float",
+       RiffBuilder().extensibleFormat(1, 44100, 32, 32, 3).chunk("data", test::floatSamples(fractions(values))).bytes(),
+       values},
+      {"48 kHz", RiffBuilder().format(1, 48000, 16).data(values).bytes(), values, 48000.0f / 44100.0f},
+      {"96 kHz extensible float stereo",
+       RiffBuilder()
+           .extensibleFormat(2, 96000, 32, 32, 3)
+           .chunk("data", test::floatSamples(fractions(aroundEach(values))))
+           .bytes(),
+       values, 96000.0f / 44100.0f},
+  };
+  test::TempDocuments docs(false);
+  test::MessageLog log;
+  for (const Conversion& c : conversions) {
+    SCOPED_TRACE(c.what);
+    docs.writeFile("CPB.wav", test::monoWav(c.sameAs));
+    const std::unique_ptr<PcmBuffer> expected = SampleCache::readLayer(7);
+    docs.writeFile("SDA.wav", c.file);
+    const std::unique_ptr<PcmBuffer> layer = SampleCache::readLayer(1);
+    ASSERT_TRUE(layer && expected);
+    EXPECT_EQ(said(log), Said{});
+    EXPECT_EQ(layer->rate, c.rate);
+    for (int i = 0; i < PcmBuffer::kSize; ++i) ASSERT_EQ(layer->samples[i], expected->samples[i]) << i;
+  }
+}
+
+TEST(WavFileTest, WiderSamplesKeepTheirFractionAndFloatsAreHeldAtFullScale) {
+  test::TempDocuments docs(false);
+  auto layerOf = [&](const Bytes& file) {
+    docs.writeFile("HHA.wav", file);
+    return SampleCache::readLayer(2);
+  };
+  // Half a 16-bit step both ways, and the extremes; the last value read becomes 0.
+  auto wide = layerOf(RiffBuilder()
+                          .format(1, 44100, 24)
+                          .chunk("data", test::integerSamples({0x80, -0x80, 0x7FFFFF, -0x800000, 0}, 3))
+                          .bytes());
+  ASSERT_TRUE(wide);
+  EXPECT_EQ(wide->samples[0], 0.5f / 32767.0f);
+  EXPECT_EQ(wide->samples[1], -0.5f / 32767.0f);
+  EXPECT_EQ(wide->samples[2], (8388607.0f / 256.0f) / 32767.0f);
+  EXPECT_EQ(wide->samples[3], -32768.0f / 32767.0f);
+  auto widest = layerOf(RiffBuilder()
+                            .format(1, 44100, 32)
+                            .chunk("data", test::integerSamples({0x8000, -0x8000, 0x7FFFFFFF, INT32_MIN, 0}, 4))
+                            .bytes());
+  ASSERT_TRUE(widest);
+  EXPECT_EQ(widest->samples[0], 0.5f / 32767.0f);
+  EXPECT_EQ(widest->samples[1], -0.5f / 32767.0f);
+  EXPECT_EQ(widest->samples[2], 32768.0f / 32767.0f);  // the nearest float
+  EXPECT_EQ(widest->samples[3], -32768.0f / 32767.0f);
+  // Floats past full scale are held at it, a NaN is silence; stereo mixes after that.
+  const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+  auto loud = layerOf(RiffBuilder()
+                          .format(1, 44100, 32, 16, 3)
+                          .chunk("data", test::floatSamples({2.0f, -3.0f, inf, -inf, nan, 0.25f, 0.0f}))
+                          .bytes());
+  ASSERT_TRUE(loud);
+  const std::vector<float> held = {32768.0f / 32767.0f,
+                                   -32768.0f / 32767.0f,
+                                   32768.0f / 32767.0f,
+                                   -32768.0f / 32767.0f,
+                                   0.0f,
+                                   8192.0f / 32767.0f,
+                                   0.0f};
+  for (std::size_t i = 0; i < held.size(); ++i) EXPECT_EQ(loud->samples[i], held[i]) << i;
+  auto mixed = layerOf(RiffBuilder()
+                           .format(2, 44100, 32, 16, 3)
+                           .chunk("data", test::floatSamples({nan, 0.5f, inf, -0.5f, 0.0f, 0.0f}))
+                           .bytes());
+  ASSERT_TRUE(mixed);
+  EXPECT_EQ(mixed->samples[0], 8192.0f / 32767.0f);
+  EXPECT_EQ(mixed->samples[1], 8192.0f / 32767.0f);
+}
+
+TEST(WavFileTest, LayerZeroesTheTailStopsAt98000AndMixesStereo) {
   test::TempDocuments docs(false);
   test::MessageLog log;
 
@@ -110,19 +307,19 @@ TEST(WavFileTest, LayerKeepsFirstChannelZeroesTheTailAndStopsAt98000) {
   EXPECT_EQ(layer->samples[97998], long100k[97998] / 32767.0f);
   EXPECT_EQ(layer->samples[97999], 0.0f);
 
-  // Stereo: the first channel, at its own speed.
+  // Stereo: the mean of the two channels, one value per frame.
   std::vector<std::int16_t> interleaved;
   for (int i = 0; i < 600; ++i) {
     interleaved.push_back(static_cast<std::int16_t>(i));
-    interleaved.push_back(static_cast<std::int16_t>(-1000 - i));
+    interleaved.push_back(static_cast<std::int16_t>(-1001 - i));
   }
   docs.writeFile("CPB.wav", RiffBuilder().format(2, 44100, 16).data(interleaved).bytes());
   layer = SampleCache::readLayer(7);
   ASSERT_TRUE(layer);
-  for (int i = 0; i < 599; ++i) ASSERT_EQ(layer->samples[i], i / 32767.0f);
+  for (int i = 0; i < 599; ++i) ASSERT_EQ(layer->samples[i], -500.5f / 32767.0f);
   EXPECT_EQ(layer->samples[599], 0.0f);
 
-  EXPECT_EQ(said(log), (Said{{"One WAV file is not MONO", "Error!"}}));  // the stereo warning only
+  EXPECT_EQ(said(log), Said{});
   // A missing file (the missing data folder is checked through the module).
   EXPECT_EQ(SampleCache::readLayer(3), nullptr);
   EXPECT_EQ(said(log), (Said{{"Can't open PCM file!", "Couldn't open file"}}));
@@ -154,6 +351,25 @@ TEST(WavFileTest, ReaderWalksNestedChunksAndSurvivesTruncation) {
   EXPECT_EQ(wav.dataSize(), 128u);
   std::int16_t small[10];
   EXPECT_FALSE(wav.read16(small, 10, 64));  // would not fit: refused, not overrun
+  EXPECT_EQ(wav.validBits(), 0u);
+  EXPECT_EQ(wav.subFormat(), 0u);
+
+  // An extensible header cut anywhere is refused or read whole: a file that
+  // opens has its subformat and valid bits.
+  const Bytes extensible = RiffBuilder().extensibleFormat(2, 96000, 24, 20, 1).data(ramp(96)).bytes();
+  for (std::size_t length = 0; length <= extensible.size(); ++length) {
+    docs.writeFile("cut.wav", Bytes(extensible.begin(), extensible.begin() + static_cast<std::ptrdiff_t>(length)));
+    if (!wav.open((docs.dataFolder() / "cut.wav").string())) continue;
+    EXPECT_EQ(wav.formatTag(), WavFile::kExtensibleTag);
+    EXPECT_EQ(wav.subFormat(), 1u) << length;
+    EXPECT_EQ(wav.validBits(), 20u) << length;
+    const SampleEncoding encoding = wav.encoding();
+    EXPECT_EQ(encoding.kind, SampleEncoding::Kind::kInteger);
+    EXPECT_EQ(encoding.bytes, 3u);
+    EXPECT_EQ(encoding.validBits, 20u);
+    unsigned char frame[6];
+    EXPECT_EQ(wav.readBytes(frame, 6), length >= extensible.size() - 192 + 6) << length;
+  }
 }
 
 TEST(WavFileTest, HostileFilesCostAFewThousandChunksAtMost) {
@@ -182,6 +398,104 @@ TEST(WavFileTest, HostileFilesCostAFewThousandChunksAtMost) {
   ASSERT_TRUE(layer);
   EXPECT_EQ(layer->samples[10], samples[10] / 32767.0f);
   EXPECT_EQ(said(log), Said{});
+}
+
+// Through the module: the bass drum's layer alone, with a long decay.
+
+constexpr int kBassDrumOut = 2;
+const test::Settings kLongBassDrum = {{param::kBDDecay, 1.0f}};
+
+std::vector<std::int16_t> decayingTone(int length, double period, double rate = 44100.0) {
+  std::vector<std::int16_t> samples(static_cast<std::size_t>(length));
+  for (int i = 0; i < length; ++i)
+    samples[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(
+        std::lround(30000.0 * std::sin(6.283185307179586 * i / period) * std::exp(-i / rate)));
+  return samples;
+}
+
+// One hit of the bass drum with BDA.wav as it is; no message may be shown.
+test::Channel bassDrumHit(const testhost::HostConfig& host = {}, int frames = 12000) {
+  test::MessageCapture capture;
+  auto out = test::renderZvx(kLongBassDrum, {test::noteOn(0, 35)}, frames, 512, host);
+  EXPECT_EQ(capture.messages(), std::vector<test::ShownMessage>{});
+  return out.empty() ? test::Channel{} : out[kBassDrumOut];
+}
+
+TEST(WavFileTest, UsersFilesOfEveryEncodingSoundAsTheirSixteenBitConversion) {
+  test::TempDocuments docs;
+  const auto tone = decayingTone(20000, 97.3);
+  docs.writeFile("BDA.wav", test::monoWav(tone));
+  const test::Channel expected = bassDrumHit();
+  ASSERT_GT(test::peak(expected), 0.1f);
+  const std::vector<std::pair<const char*, Bytes>> files = {
+      {"24-bit", RiffBuilder().format(1, 44100, 24).chunk("data", test::integerSamples(scaled(tone, 256), 3)).bytes()},
+      {"float", RiffBuilder().format(1, 44100, 32, 16, 3).chunk("data", test::floatSamples(fractions(tone))).bytes()},
+      {"stereo", RiffBuilder().format(2, 44100, 16).data(aroundEach(tone)).bytes()},
+      {"extensible 24 in 32", RiffBuilder()
+                                  .extensibleFormat(2, 44100, 32, 24, 1)
+                                  .chunk("data", test::integerSamples(scaled(aroundEach(tone), 65536, 0x11), 4))
+                                  .bytes()},
+  };
+  for (const auto& [what, file] : files) {
+    SCOPED_TRACE(what);
+    docs.writeFile("BDA.wav", file);
+    EXPECT_EQ(bassDrumHit(), expected);
+  }
+}
+
+TEST(WavFileTest, FilesRecordedAtOtherRatesPlayAtTheirTruePitch) {
+  test::TempDocuments docs;
+  // 441 Hz recorded at each rate sounds as the 44.1 kHz recording does, at
+  // any host rate: 441 Hz at 44.1 kHz.
+  for (int host : {44100, 48000}) {
+    testhost::HostConfig config;
+    config.sampleRate = host;
+    double heard = 0.0;
+    for (int recorded : {44100, 22050, 48000, 96000}) {
+      SCOPED_TRACE(testing::Message() << recorded << " Hz at " << host << " Hz");
+      docs.writeFile(
+          "BDA.wav",
+          RiffBuilder().format(1, recorded, 16).data(decayingTone(40000, recorded / 441.0, recorded)).bytes());
+      const double frequency = test::frequencyOf(bassDrumHit(config), 500, 10000, host);
+      if (recorded == 44100) heard = frequency;
+      EXPECT_NEAR(frequency, heard, 0.5);
+    }
+    if (host == 44100) {
+      EXPECT_NEAR(heard, 441.0, 0.5);
+    }
+  }
+}
+
+TEST(WavFileTest, FilesThatStillCannotBeReadKeepTheVoicesLayerAndSaySo) {
+  test::TempDocuments docs;
+  const Bytes good = test::monoWav(decayingTone(20000, 61.0));
+  docs.writeFile("BDA.wav", good);
+  const test::Channel before = bassDrumHit();
+  ASSERT_GT(test::peak(before), 0.1f);
+  using Shown = std::vector<test::ShownMessage>;
+  const Shown undecodable = {{"none", "One WAV file is not 16 Bit", "Error!"},
+                             {"none", "Can't read PCM file!", "Sample size mismatch"}};
+  const std::vector<std::tuple<const char*, Bytes, Shown>> refused = {
+      {"compressed", RiffBuilder().format(1, 44100, 4, 20, 2).chunk("data", Bytes(4000, 0x37)).bytes(), undecodable},
+      {"extensible, compressed",
+       RiffBuilder().extensibleFormat(1, 44100, 4, 4, 2).chunk("data", Bytes(4000, 0x37)).bytes(), undecodable},
+      {"no channel",
+       RiffBuilder().format(0, 44100, 16).data(decayingTone(1000, 20.0)).bytes(),
+       {{"none", "One WAV file is not MONO", "Error!"}, {"none", "Can't read PCM file!", "Couldn't read samples"}}},
+      {"no whole sample",
+       RiffBuilder().format(2, 48000, 24).chunk("data", {1, 2, 3, 4, 5}).bytes(),
+       {{"none", "Can't read PCM file!", "Couldn't read samples"}}},
+  };
+  for (const auto& [what, file, messages] : refused) {
+    SCOPED_TRACE(what);
+    auto zvx = test::startZvx(kLongBassDrum);
+    docs.writeFile("BDA.wav", file);
+    test::MessageCapture capture;
+    zvx->setParameter(param::kBDMenu, 0.0f);  // chosen again: read again
+    EXPECT_EQ(capture.messages(), messages);
+    EXPECT_EQ(zvx->render(12000, 512, {test::noteOn(0, 35)})[kBassDrumOut], before);
+    docs.writeFile("BDA.wav", good);
+  }
 }
 
 }  // namespace

@@ -15,7 +15,11 @@ class RiffBuilder {
   // A chunk with its id, its size (the content's length unless given) and content;
   // odd contents get their pad byte.
   RiffBuilder& chunk(const char* id, const std::vector<unsigned char>& content, long declaredSize = -1);
-  RiffBuilder& format(int channels, int rate, int bits, int formatSize = 16);
+  // A format chunk of `formatSize` bytes; PCM (tag 1) unless told.
+  RiffBuilder& format(int channels, int rate, int bits, int formatSize = 16, int tag = 1);
+  // A 40-byte WAVE_FORMAT_EXTENSIBLE format chunk whose subformat is the
+  // standard GUID of the tag `subFormat` (1 PCM, 3 IEEE float).
+  RiffBuilder& extensibleFormat(int channels, int rate, int bits, int validBits, int subFormat);
   RiffBuilder& data(const std::vector<std::int16_t>& samples, long declaredSize = -1);
   std::vector<unsigned char> bytes() const;
 
@@ -25,5 +29,10 @@ class RiffBuilder {
 
 // A 16-bit mono 44100 Hz WAV file of these samples.
 std::vector<unsigned char> monoWav(const std::vector<std::int16_t>& samples);
+
+// Sample data as a data chunk holds it: the low `bytes` bytes of each value,
+// little-endian; or 32-bit IEEE floats.
+std::vector<unsigned char> integerSamples(const std::vector<std::int32_t>& values, int bytes);
+std::vector<unsigned char> floatSamples(const std::vector<float>& values);
 
 }  // namespace zvx::test
