@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include "host/platform/Platform.h"
 
@@ -20,8 +23,24 @@ MessageSink& sink() {
   return instance;
 }
 
-// Never touched on the audio thread: messages are not shown there.
-thread_local void* owner = nullptr;
+// Each thread's current message owner. Not thread_local: the thread-local
+// storage of a module that hosts load and unload is fragile (leak checkers
+// crash walking it in the processes of a host that unloaded us). Never
+// touched on the audio thread, where messages are not shown, so a lock is fine.
+struct OwnerScope {
+  std::thread::id thread;
+  void* window;
+};
+
+std::mutex& ownerMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::vector<OwnerScope>& ownerScopes() {
+  static std::vector<OwnerScope> scopes;
+  return scopes;
+}
 
 const char* iconName(MessageIcon icon) {
   switch (icon) {
@@ -74,12 +93,32 @@ void setMessageSink(MessageSink newSink) {
   sink() = std::move(newSink);
 }
 
-MessageOwner::MessageOwner(void* window) : previous_(owner) { owner = window; }
-MessageOwner::~MessageOwner() { owner = previous_; }
-void* messageOwner() { return owner; }
+MessageOwner::MessageOwner(void* window) {
+  std::lock_guard<std::mutex> lock(ownerMutex());
+  ownerScopes().push_back({std::this_thread::get_id(), window});
+}
+
+// Scopes nest per thread: the latest one of this thread ends.
+MessageOwner::~MessageOwner() {
+  std::lock_guard<std::mutex> lock(ownerMutex());
+  auto& scopes = ownerScopes();
+  for (auto it = scopes.rbegin(); it != scopes.rend(); ++it)
+    if (it->thread == std::this_thread::get_id()) {
+      scopes.erase(std::next(it).base());
+      return;
+    }
+}
+
+void* messageOwner() {
+  std::lock_guard<std::mutex> lock(ownerMutex());
+  const auto& scopes = ownerScopes();
+  for (auto it = scopes.rbegin(); it != scopes.rend(); ++it)
+    if (it->thread == std::this_thread::get_id()) return it->window;
+  return nullptr;
+}
 
 void showMessage(std::string_view text, std::string_view caption, MessageIcon icon) {
-  Message message{std::string(text), std::string(caption), icon, owner};
+  Message message{std::string(text), std::string(caption), icon, messageOwner()};
   {
     std::lock_guard<std::mutex> lock(sinkMutex());
     if (sink()) {

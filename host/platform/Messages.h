@@ -34,9 +34,6 @@ class MessageOwner {
   ~MessageOwner();
   MessageOwner(const MessageOwner&) = delete;
   MessageOwner& operator=(const MessageOwner&) = delete;
-
- private:
-  void* previous_;
 };
 // The owner of messages shown on this thread now, or null.
 void* messageOwner();
