@@ -31,10 +31,6 @@ bool DrumEditor::open(void* ptr) {
 }
 
 void DrumEditor::close() {
-  {
-    std::lock_guard<std::mutex> lock(closing_);
-    noteDisplay_ = nullptr;
-  }
   // A controller arriving after this must not bind to a control that is gone.
   armed_.store(-1, std::memory_order_relaxed);
   programMenu_ = nullptr;
@@ -190,7 +186,6 @@ int DrumEditor::createInstrumentObject(const char* tagName, AttrSet& attrs, Skin
     auto* display = new NoteDisplay(CRect(n[0], n[1], n[0] + n[2], n[1] + n[3]), this, n[4], &noteValue_, &noteMode_,
                                     back, font);
     frame->addView(display);
-    noteDisplay_ = display;
     return 1;
   }
   if (namesEqual(tagName, "PresetsDisplay")) {

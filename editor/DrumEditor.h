@@ -10,7 +10,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 
 #include "editor/SkinEditor.h"
 #include "plugin/LearnMap.h"
@@ -18,7 +17,6 @@
 namespace zvx {
 
 class DrumPlugin;
-class NoteDisplay;
 class ProgramMenu;
 
 class DrumEditor : public SkinEditor, public LearnHook {
@@ -59,10 +57,8 @@ class DrumEditor : public SkinEditor, public LearnHook {
   bool updateLights();
 
   DrumPlugin& plugin_;
-  NoteDisplay* noteDisplay_ = nullptr;
   ProgramMenu* programMenu_ = nullptr;  // the program line's menu, when the skin has one
   std::atomic<long> armed_{-1};
-  std::mutex closing_;
   std::int8_t noteValue_ = 0;
   std::int32_t noteMode_ = 0;
   std::array<int, 4> lightCounters_{};

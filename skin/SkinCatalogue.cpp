@@ -28,8 +28,8 @@ constexpr long kFirstAboutTag = 1020;
 // missing or fails ends the element.
 class ElementReader {
  public:
-  ElementReader(SkinHost& host, const AttrSet& attrs, SkinContext& context, const char* object)
-      : host_(host), attrs_(attrs), context_(context), object_(object) {}
+  ElementReader(const AttrSet& attrs, SkinContext& context, const char* object)
+      : attrs_(attrs), context_(context), object_(object) {}
 
   // Required numbers, in order; false at the first that fails.
   bool numbers(std::initializer_list<std::pair<const char*, double*>> wanted) {
@@ -55,7 +55,6 @@ class ElementReader {
     if (result == 1) out = value.text;
     return result == 1;
   }
-  bool present(const char* name) const { return attrs_.get(name) != nullptr; }
   // A bitmap named by the attribute: null when it cannot be had (a message
   // with `caption` has been shown).
   CBitmap* bitmap(const std::string& name, const char* caption) {
@@ -65,7 +64,6 @@ class ElementReader {
   }
 
  private:
-  SkinHost& host_;
   const AttrSet& attrs_;
   SkinContext& context_;
   const char* object_;
@@ -90,7 +88,7 @@ int SkinHost::buildCatalogueObject(const char* tagName, AttrSet& attrs, SkinCont
   if (!type) return -1;
   if (std::strcmp(type, "wizard") == 0) return buildWizard(attrs, context);
 
-  ElementReader read(*this, attrs, context, type);
+  ElementReader read(attrs, context, type);
   CFrame* frame = skinFrame();
   const long parameters = numParams();
   auto isParameter = [&](long id) { return id >= 0 && id < parameters; };
