@@ -121,18 +121,6 @@ double rmsDb(const Channel& channel, std::size_t from, std::size_t to) {
   return toDb(to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0);
 }
 
-double loudestWindowDb(const Channel& channel, std::size_t from, std::size_t to) {
-  constexpr std::size_t kWindow = 441;
-  to = std::min(to, channel.size());
-  double loudest = 0.0;
-  for (std::size_t start = from; start + kWindow <= to; start += kWindow / 4) {
-    double sum = 0.0;
-    for (std::size_t i = start; i < start + kWindow; ++i) sum += static_cast<double>(channel[i]) * channel[i];
-    loudest = std::max(loudest, sum / kWindow);
-  }
-  return toDb(std::sqrt(loudest));
-}
-
 double secondsToFallBelow(const std::vector<Channel>& channels, std::size_t from, float threshold) {
   std::size_t last = from;
   for (const Channel& channel : channels)

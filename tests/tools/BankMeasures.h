@@ -34,10 +34,6 @@ Groove denseGroove();
 // crashes, ride and bell. Without `unmapped`, only the notes ZVX plays.
 Groove generalMidiGroove(bool unmapped);
 
-// The loudest 10 ms of `channel` in [from, to), in dB of full scale
-// (-200 for silence).
-double loudestWindowDb(const Channel& channel, std::size_t from, std::size_t to);
-
 // The root-mean-square level of `channel` in [from, to), in dB of full scale.
 double rmsDb(const Channel& channel, std::size_t from, std::size_t to);
 
