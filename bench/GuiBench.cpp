@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "host/gui/CFrame.h"
-#include "host/gui/CKnob.h"
-#include "host/gui/CParamDisplay.h"
-#include "host/gui/HeadlessWindow.h"
+#include "gui/CFrame.h"
+#include "gui/CKnob.h"
+#include "gui/CParamDisplay.h"
+#include "gui/HeadlessWindow.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/testhost/VstHost.h"
+#include "vsthost/VstHost.h"
 
 namespace {
 

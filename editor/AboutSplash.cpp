@@ -1,6 +1,6 @@
 #include "editor/AboutSplash.h"
 
-#include "host/gui/CDrawContext.h"
+#include "gui/CDrawContext.h"
 
 namespace zvx {
 

@@ -1,7 +1,7 @@
 // The about box: the skin's about picture with the credits written over it.
 #pragma once
 
-#include "host/gui/CSplashScreen.h"
+#include "gui/CSplashScreen.h"
 
 namespace zvx {
 

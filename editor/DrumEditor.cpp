@@ -4,22 +4,23 @@
 #include "editor/MidiLearnControl.h"
 #include "editor/NoteDisplay.h"
 #include "editor/ProgramControls.h"
-#include "host/platform/Messages.h"
-#include "plugin/DrumPlugin.h"
+#include "platform/Messages.h"
 #include "skin/SkinDocument.h"
 #include "skin/XmlReader.h"
 
 namespace zvx {
 
-DrumEditor::DrumEditor(DrumPlugin& plugin) : SkinEditor(&plugin), plugin_(plugin) { plugin_.setLearnHook(this); }
+DrumEditor::DrumEditor(InstrumentControl& instrument) : SkinEditor(instrument) { instrument.setLearnHook(this); }
 
 DrumEditor::~DrumEditor() {
-  plugin_.setLearnHook(nullptr);
+  instrument.setLearnHook(nullptr);
   // Closed here, while this class is whole, rather than by the base.
   DrumEditor::close();
 }
 
-AEffEditor* DrumEditor::create(DrumPlugin& plugin) { return new DrumEditor(plugin); }
+std::unique_ptr<FrameEditor> DrumEditor::create(InstrumentControl& instrument) {
+  return std::make_unique<DrumEditor>(instrument);
+}
 
 bool DrumEditor::open(void* ptr) {
   programMenu_ = nullptr;
@@ -45,7 +46,7 @@ void DrumEditor::layLearnControls() {
   for (long p = 0; p < parameters; ++p) {
     for (long i = 0; i < frame->getNbViews(); ++i) {
       auto* control = dynamic_cast<CControl*>(frame->getView(i));
-      if (control && control->getTag() == p) frame->addView(new MidiLearnControl(control, this, &plugin_));
+      if (control && control->getTag() == p) frame->addView(new MidiLearnControl(control, this, instrument));
     }
   }
 }
@@ -64,7 +65,7 @@ bool DrumEditor::updateLights() {
   for (int voice = 0; voice < 4; ++voice) {
     const long tag = kFirstLight + voice;
     int& counter = lightCounters_[static_cast<std::size_t>(voice)];
-    if (plugin_.triggerIndicator(voice)) {
+    if (instrument.triggerIndicator(voice)) {
       ++counter;
       setIndicator(tag, 1.0f);
       changed = true;
@@ -72,7 +73,7 @@ bool DrumEditor::updateLights() {
     if (counter > kLightLimits[static_cast<std::size_t>(voice)]) {
       counter = 0;
       setIndicator(tag, 0.0f);
-      plugin_.clearTriggerIndicator(voice);
+      instrument.clearTriggerIndicator(voice);
       changed = true;
     }
   }
@@ -82,15 +83,14 @@ bool DrumEditor::updateLights() {
 // The host, a chunk or the editor may have chosen or renamed the program.
 void DrumEditor::showProgram() {
   if (!programMenu_) return;
-  char name[kVstMaxProgNameLen + 1] = {};
-  plugin_.getProgramName(name);
-  programMenu_->show(plugin_.getProgram(), name);
+  const int program = instrument.program();
+  programMenu_->show(program, instrument.programName(program).c_str());
 }
 
 // As a host selects a program: the plug-in applies it and tells the host.
 void DrumEditor::selectProgram(long program) {
-  const long count = plugin_.getAeffect()->numPrograms;
-  plugin_.setProgram(static_cast<VstInt32>(((program % count) + count) % count));
+  const long count = instrument.programCount();
+  instrument.selectProgram(static_cast<int>(((program % count) + count) % count));
   showProgram();
 }
 
@@ -111,20 +111,20 @@ void DrumEditor::otherControlChanged(CDrawContext* /*context*/, CControl* contro
   if (tag >= MidiLearnControl::kTagBit && tag < MidiLearnControl::kTagBit + numParams()) {
     if (value == MidiLearnControl::kLearn) armed_.store(tag - MidiLearnControl::kTagBit, std::memory_order_relaxed);
   } else if (tag >= kFirstLight && tag <= kLastLight) {
-    effect->setParameter(static_cast<VstInt32>(tag), value);  // the voice's trigger pad
+    instrument.setParameter(static_cast<int>(tag), value);  // the voice's trigger pad
   } else if (tag == ProgramMenu::kTag && programMenu_ && control == programMenu_) {
     selectProgram(programMenu_->getCurrent());
   } else if (tag == ProgramStepButton::kPreviousTag && value == 1.0f) {
-    selectProgram(plugin_.getProgram() - 1);
+    selectProgram(instrument.program() - 1);
   } else if (tag == ProgramStepButton::kNextTag && value == 1.0f) {
-    selectProgram(plugin_.getProgram() + 1);
+    selectProgram(instrument.program() + 1);
   }
 }
 
 void DrumEditor::learnController(const char* midiData) {
   if ((static_cast<unsigned char>(midiData[0]) & 0xF0) != 0xB0) return;
   const long parameter = armed_.exchange(-1, std::memory_order_relaxed);
-  if (parameter >= 0) learnMap().bind(static_cast<int>(parameter), static_cast<unsigned char>(midiData[1]));
+  if (parameter >= 0) instrument.bindController(static_cast<int>(parameter), static_cast<unsigned char>(midiData[1]));
 }
 
 CSplashScreen* DrumEditor::createAboutSplash(const CRect& clickArea, long tag, CBitmap* picture,
@@ -209,11 +209,8 @@ int DrumEditor::buildProgramLine(const CRect& line, AttrSet& attrs, SkinContext&
     menuRect.left += h + 2;
     menuRect.right -= h + 2;
   }
-  auto* menu = new ProgramMenu(menuRect, this, plugin_.getAeffect()->numPrograms, [this](long program) {
-    char name[kVstMaxProgNameLen + 1] = {};
-    plugin_.getProgramNameIndexed(0, static_cast<VstInt32>(program), name);
-    return std::string(name);
-  });
+  auto* menu = new ProgramMenu(menuRect, this, instrument.programCount(),
+                               [this](long program) { return instrument.programName(static_cast<int>(program)); });
   ApplyFont(*this, menu, "PresetsDisplay", attrs, context);
   frame->addView(menu);
   programMenu_ = menu;

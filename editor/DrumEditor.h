@@ -10,13 +10,13 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "editor/SkinEditor.h"
-#include "plugin/LearnMap.h"
+#include "plugin/InstrumentControl.h"
 
 namespace zvx {
 
-class DrumPlugin;
 class ProgramMenu;
 
 class DrumEditor : public SkinEditor, public LearnHook {
@@ -26,11 +26,11 @@ class DrumEditor : public SkinEditor, public LearnHook {
   // Idle calls a light stays on after a hit, less one, per voice.
   static constexpr std::array<int, 4> kLightLimits = {2, 4, 6, 4};
 
-  explicit DrumEditor(DrumPlugin& plugin);
+  explicit DrumEditor(InstrumentControl& instrument);
   ~DrumEditor() override;
 
-  // The plug-in's editor factory.
-  static AEffEditor* create(DrumPlugin& plugin);
+  // The front doors' editor factory.
+  static std::unique_ptr<FrameEditor> create(InstrumentControl& instrument);
 
   bool open(void* ptr) override;
   void close() override;
@@ -56,7 +56,6 @@ class DrumEditor : public SkinEditor, public LearnHook {
   void layLearnControls();
   bool updateLights();
 
-  DrumPlugin& plugin_;
   ProgramMenu* programMenu_ = nullptr;  // the program line's menu, when the skin has one
   std::atomic<long> armed_{-1};
   std::int8_t noteValue_ = 0;

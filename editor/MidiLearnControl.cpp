@@ -3,10 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/gui/CDrawContext.h"
-#include "host/gui/CFrame.h"
-#include "host/gui/COptionMenu.h"
-#include "plugin/LearnMap.h"
+#include "gui/CDrawContext.h"
+#include "gui/CFrame.h"
+#include "gui/COptionMenu.h"
 
 namespace zvx {
 
@@ -15,10 +14,8 @@ namespace {
 constexpr long kLearnMenuStyle = 0x1601;
 }  // namespace
 
-MidiLearnControl::MidiLearnControl(CControl* covered, CControlListener* listener, DrumPlugin* plugin)
-    : CControl(covered->getViewSize(), listener, kTagBit + covered->getTag()), covered_(covered), plugin_(plugin) {
-  (void)plugin_;
-}
+MidiLearnControl::MidiLearnControl(CControl* covered, CControlListener* listener, InstrumentControl& instrument)
+    : CControl(covered->getViewSize(), listener, kTagBit + covered->getTag()), covered_(covered), instrument_(instrument) {}
 
 void MidiLearnControl::draw(CDrawContext* /*context*/) { setDirty(false); }
 
@@ -32,14 +29,14 @@ void MidiLearnControl::mouse(CDrawContext* context, CPoint& where, long buttons)
   CFrame* frame = getFrame();
   if (!frame) return;
   const int p = static_cast<int>(parameter());
-  const std::int32_t controller = learnMap().controller(p);
+  const int controller = instrument_.learnedController(p);
 
   auto* menu = new COptionMenu(CRect(where.h, where.v, where.h + 1, where.v + 1), nullptr, 0, nullptr, nullptr,
                                kLearnMenuStyle);
   menu->addEntry("MidiLearn");
-  if (controller != LearnMap::kUnbound) {
+  if (controller != InstrumentControl::kUnbound) {
     char text[255];
-    std::snprintf(text, sizeof text, "Forget CC %d", static_cast<int>(controller));
+    std::snprintf(text, sizeof text, "Forget CC %d", controller);
     menu->addEntry(text);
   }
   frame->addView(menu);
@@ -52,7 +49,7 @@ void MidiLearnControl::mouse(CDrawContext* context, CPoint& where, long buttons)
   } else if (menu->isCheckEntry(1)) {
     setValue(kForget);
     if (getListener()) getListener()->valueChanged(context, this);
-    learnMap().forget(p);
+    instrument_.forgetController(p);
   }
   setValue(0.0f);
   frame->removeView(menu, true);

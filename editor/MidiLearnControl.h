@@ -3,11 +3,11 @@
 // controller); every other click, drag and wheel goes to the control below.
 #pragma once
 
-#include "host/gui/CControl.h"
+#include "gui/CControl.h"
+#include "plugin/InstrumentControl.h"
 
 namespace zvx {
 
-class DrumPlugin;
 
 class MidiLearnControl : public CControl {
  public:
@@ -17,7 +17,7 @@ class MidiLearnControl : public CControl {
   static constexpr float kLearn = 1.0f;
   static constexpr float kForget = -1.0f;
 
-  MidiLearnControl(CControl* covered, CControlListener* listener, DrumPlugin* plugin);
+  MidiLearnControl(CControl* covered, CControlListener* listener, InstrumentControl& instrument);
 
   void draw(CDrawContext* context) override;
   void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
@@ -29,7 +29,7 @@ class MidiLearnControl : public CControl {
 
  private:
   CControl* covered_;  // owned by the frame, like this control
-  DrumPlugin* plugin_;
+  InstrumentControl& instrument_;
 };
 
 }  // namespace zvx

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/gui/CDrawContext.h"
+#include "gui/CDrawContext.h"
 
 namespace zvx {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/gui/CControl.h"
+#include "gui/CControl.h"
 
 namespace zvx {
 

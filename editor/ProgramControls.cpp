@@ -6,7 +6,7 @@
 #include <cstring>
 #include <deque>
 
-#include "host/gui/CFrame.h"
+#include "gui/CFrame.h"
 
 namespace zvx {
 namespace {

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "host/gui/CParamDisplay.h"
+#include "gui/CParamDisplay.h"
 
 namespace zvx {
 

@@ -4,31 +4,25 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/gui/CDrawContext.h"
-#include "host/platform/Messages.h"
-#include "host/vst/AudioEffect.h"
+#include "gui/CDrawContext.h"
+#include "platform/Messages.h"
 #include "skin/SkinDocument.h"
 #include "skin/SkinDump.h"
 
 namespace zvx {
 
-SkinEditor::SkinEditor(AudioEffect* effect) : AEffGUIEditor(effect) {
+SkinEditor::SkinEditor(InstrumentControl& instrument) : FrameEditor(instrument) {
   for (auto& flag : pending_) flag.store(false, std::memory_order_relaxed);
   LoadSkin(*this, nullptr, true);
 }
 
 SkinEditor::~SkinEditor() { SkinEditor::close(); }
 
-void SkinEditor::setWindowSize(int width, int height) {
-  rect.top = 0;
-  rect.left = 0;
-  rect.bottom = static_cast<VstInt16>(height);
-  rect.right = static_cast<VstInt16>(width);
-}
+void SkinEditor::setWindowSize(int width, int height) { setSize(width, height); }
 
 // The skin's messages belong to the editor's window.
 bool SkinEditor::open(void* ptr) {
-  AEffGUIEditor::open(ptr);
+  FrameEditor::open(ptr);
   platform::MessageOwner owner(ptr);
   guiThread_.store(std::this_thread::get_id());
   for (auto& flag : pending_) flag.store(false, std::memory_order_relaxed);
@@ -38,11 +32,11 @@ bool SkinEditor::open(void* ptr) {
 
 void SkinEditor::close() {
   guiThread_.store(std::thread::id());
-  AEffGUIEditor::close();
+  FrameEditor::close();
   resetSkinState();
 }
 
-void SkinEditor::setParameter(VstInt32 index, float value) {
+void SkinEditor::setParameter(int index, float value) {
   if (index < 0 || index >= kNumParameters) return;
   // Only the GUI thread may look at the frame; others leave the value for idle.
   if (std::this_thread::get_id() == guiThread_.load() && frame) {
@@ -115,15 +109,15 @@ void SkinEditor::valueChanged(CDrawContext* context, CControl* control) {
     if (auto* menu = parameterMenu(control)) {
       const long last = menu->getNbEntries() - 1;
       if (last != 0)
-        effect->setParameterAutomated(static_cast<VstInt32>(tag), control->getValue() / static_cast<float>(last));
+        instrument.automateParameter(static_cast<int>(tag), control->getValue() / static_cast<float>(last));
     } else {
-      effect->setParameterAutomated(static_cast<VstInt32>(tag), control->getValue());
+      instrument.automateParameter(static_cast<int>(tag), control->getValue());
     }
   } else if (tag >= kFirstWizardTag && tag <= kLastWizardTag) {
     const long wizard = tag - kFirstWizardTag;
     const long preset = static_cast<long>(control->getValue());
     for (const WizardSetting& setting : wizardSettings)
-      if (setting.wizard == wizard && setting.preset == preset) effect->setParameter(setting.parameter, setting.value);
+      if (setting.wizard == wizard && setting.preset == preset) instrument.setParameter(setting.parameter, setting.value);
     control->setValue(0.0f);
   } else if (tag == kSkinSelectorTag) {
     platform::MessageOwner owner(systemWindow);
@@ -145,7 +139,7 @@ void SkinEditor::showPending() {
 void SkinEditor::idle() {
   if (!frame) return;
   showPending();
-  AEffGUIEditor::idle();
+  FrameEditor::idle();
   updateReadOut();
   // What the read-out now says is drawn at once.
   if (frame) frame->idle();
@@ -157,7 +151,7 @@ void SkinEditor::doIdleStuff() {
   if (!frame) return;
   showPending();
   updateReadOut();
-  AEffGUIEditor::doIdleStuff();
+  FrameEditor::doIdleStuff();
 }
 
 bool SkinEditor::leftButtonDown() const { return frame && (frame->mouseButtons() & kLButton) != 0; }
@@ -176,13 +170,10 @@ void SkinEditor::updateReadOut() {
     infoDisplay->setText("Parameter Value");
     return;
   }
-  char display[32] = {}, name[32] = {}, label[32] = {};
-  effect->getParameterDisplay(static_cast<VstInt32>(tag), display);
-  effect->getParameterName(static_cast<VstInt32>(tag), name);
-  effect->getParameterLabel(static_cast<VstInt32>(tag), label);
-  char text[256];
-  std::snprintf(text, sizeof text, "%s: %s %s", name, display, label);
-  infoDisplay->setText(text);
+  const int index = static_cast<int>(tag);
+  const std::string text = instrument.parameterName(index) + ": " + instrument.parameterDisplay(index) + " " +
+                           instrument.parameterLabel(index);
+  infoDisplay->setText(text.c_str());
   infoDisplay->setHoriAlign(kLeftText);
 }
 

@@ -14,12 +14,12 @@
 #include <thread>
 
 #include "engine/Parameters.h"
-#include "host/vst/AEffGUIEditor.h"
+#include "editor/FrameEditor.h"
 #include "skin/SkinHost.h"
 
 namespace zvx {
 
-class SkinEditor : public AEffGUIEditor, public CControlListener, public SkinHost {
+class SkinEditor : public FrameEditor, public CControlListener, public SkinHost {
  public:
   static constexpr long kInfoDisplayTag = 980;
   static constexpr long kSkinSelectorTag = 999;
@@ -28,7 +28,7 @@ class SkinEditor : public AEffGUIEditor, public CControlListener, public SkinHos
   static constexpr long kLearnTagBit = 0x100000;
 
   // Reads the skin's background for the window size (the size pass).
-  explicit SkinEditor(AudioEffect* effect);
+  explicit SkinEditor(InstrumentControl& instrument);
   ~SkinEditor() override;
 
   bool open(void* ptr) override;
@@ -36,7 +36,7 @@ class SkinEditor : public AEffGUIEditor, public CControlListener, public SkinHos
   void idle() override;
   void doIdleStuff() override;
   // Any thread: the change is shown at the next idle.
-  void setParameter(VstInt32 index, float value) override;
+  void setParameter(int index, float value) override;
 
   void valueChanged(CDrawContext* context, CControl* control) override;
 
@@ -48,7 +48,7 @@ class SkinEditor : public AEffGUIEditor, public CControlListener, public SkinHos
   // SkinHost
   CControlListener* skinListener() override { return this; }
   CFrameOwner* skinFrameOwner() override { return this; }
-  AudioEffect* skinEffect() override { return effect; }
+  InstrumentControl& skinInstrument() override { return instrument; }
   CFrame* skinFrame() override { return frame; }
   void adoptFrame(CFrame* newFrame) override { frame = newFrame; }
   void setWindowSize(int width, int height) override;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz/FuzzSupport.h"
-#include "plugin/DrumPlugin.h"
+#include "formats/vst2/DrumPlugin.h"
 #include "storage/FxbFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -10,10 +10,10 @@
 #include <span>
 #include <string>
 
-#include "host/gui/image/BmpDecoder.h"
-#include "host/gui/image/ImageFile.h"
-#include "host/gui/image/ImageLimits.h"
-#include "host/gui/image/PngCodec.h"
+#include "image/BmpDecoder.h"
+#include "image/ImageFile.h"
+#include "image/ImageLimits.h"
+#include "image/PngCodec.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "fuzz/FuzzSupport.h"
-#include "plugin/DrumPlugin.h"
+#include "formats/vst2/DrumPlugin.h"
 #include "plugin/LearnMap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -15,9 +15,10 @@
 
 #include "editor/DrumEditor.h"
 #include "fuzz/FuzzSupport.h"
-#include "host/gui/Surface.h"
-#include "host/gui/image/PngCodec.h"
-#include "plugin/DrumPlugin.h"
+#include "image/Surface.h"
+#include "image/PngCodec.h"
+#include "formats/vst2/AEffGUIEditor.h"
+#include "formats/vst2/DrumPlugin.h"
 
 namespace {
 
@@ -68,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   writeBytes(zvx::fuzz::dataFolder() / "sound wizard.xml", data + wizardStart, size - wizardStart);
 
   zvx::DrumPlugin& plugin = instrument();
-  auto* editor = dynamic_cast<zvx::SkinEditor*>(plugin.getEditor());
+  auto* shown = dynamic_cast<AEffGUIEditor*>(plugin.getEditor());
+  auto* editor = shown ? dynamic_cast<zvx::SkinEditor*>(&shown->frameEditor()) : nullptr;
   if (!editor) zvx::fuzz::fail("the instrument has no skin editor");
   ERect* rect = nullptr;
   editor->getRect(&rect);

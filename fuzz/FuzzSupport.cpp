@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host/platform/Messages.h"
-#include "plugin/DrumPlugin.h"
+#include "platform/Messages.h"
+#include "formats/vst2/DrumPlugin.h"
 
 namespace zvx::fuzz {
 

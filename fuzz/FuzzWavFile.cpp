@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/PcmLayer.h"
-#include "host/platform/Messages.h"
+#include "platform/Messages.h"
 #include "plugin/SampleCache.h"
 #include "storage/SampleDecoder.h"
 #include "storage/WavFile.h"

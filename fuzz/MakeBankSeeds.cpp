@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/DrumPlugin.h"
+#include "formats/vst2/DrumPlugin.h"
 #include "storage/FxbFile.h"
 
 int main(int argc, char** argv) {

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/gui/image/PngCodec.h"
+#include "image/PngCodec.h"
 #include "tests/support/BmpBuilder.h"
 
 using zvx::test::BmpBuilder;

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "host/platform/Platform.h"
+#include "platform/Platform.h"
 #include "storage/WholeFile.h"
 
 namespace zvx {

@@ -57,15 +57,4 @@ class LearnMap {
 // The process-wide map.
 LearnMap& learnMap();
 
-// What the editor does with a controller message before the map is consulted:
-// an armed learn control binds the controller. Implemented by the editor.
-class LearnHook {
- public:
-  // Audio thread; `midiData` holds the event's status, controller and value.
-  virtual void learnController(const char* midiData) = 0;
-
- protected:
-  ~LearnHook() = default;
-};
-
 }  // namespace zvx

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <string_view>
 
-#include "host/platform/Messages.h"
+#include "platform/Messages.h"
 
 namespace zvx {
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "engine/Engine.h"
-#include "host/platform/Messages.h"
+#include "platform/Messages.h"
 
 namespace zvx {
 

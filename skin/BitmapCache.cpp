@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "host/platform/Bitmaps.h"
+#include "platform/Bitmaps.h"
 
 namespace zvx {
 namespace {

@@ -10,9 +10,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "host/gui/CBitmap.h"
-#include "host/gui/image/ImageLimits.h"
-#include "host/platform/Platform.h"
+#include "gui/CBitmap.h"
+#include "image/ImageLimits.h"
+#include "platform/Platform.h"
 
 namespace zvx {
 

@@ -5,13 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "host/gui/CKickButton.h"
-#include "host/gui/CKnob.h"
-#include "host/gui/COnOffButton.h"
-#include "host/gui/CSlider.h"
-#include "host/gui/CVerticalSwitch.h"
-#include "host/platform/Messages.h"
-#include "host/vst/AudioEffect.h"
+#include "gui/CKickButton.h"
+#include "gui/CKnob.h"
+#include "gui/COnOffButton.h"
+#include "gui/CSlider.h"
+#include "gui/CVerticalSwitch.h"
+#include "platform/Messages.h"
 #include "skin/SkinDocument.h"
 #include "skin/SkinHost.h"
 #include "skin/SkinLimits.h"
@@ -92,7 +91,7 @@ int SkinHost::buildCatalogueObject(const char* tagName, AttrSet& attrs, SkinCont
   CFrame* frame = skinFrame();
   const long parameters = numParams();
   auto isParameter = [&](long id) { return id >= 0 && id < parameters; };
-  auto parameterValue = [&](long id) { return skinEffect()->getParameter(static_cast<VstInt32>(id)); };
+  auto parameterValue = [&](long id) { return skinInstrument().parameter(static_cast<int>(id)); };
   auto place = [&](CControl* control, long id, bool withValue, bool withDefault) {
     frame->addView(control);
     if (withValue && isParameter(id)) control->setValue(parameterValue(id));
@@ -208,7 +207,7 @@ int SkinHost::buildCatalogueObject(const char* tagName, AttrSet& attrs, SkinCont
         platform::showMessage("Error attempting to link a display to an invalid parameter id", "Skin Error");
         return 0;
       }
-      auto* display = new AutoDisplay(skinEffect(), truncated(link), rect, truncated(id), backgroundBitmap,
+      auto* display = new AutoDisplay(skinInstrument(), truncated(link), rect, truncated(id), backgroundBitmap,
                                       truncated(style));
       ApplyFont(*this, display, type, attrs, context);
       autoDisplays.append(display);

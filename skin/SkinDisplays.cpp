@@ -2,20 +2,19 @@
 
 #include <cstring>
 
-#include "host/vst/AudioEffect.h"
 
 namespace zvx {
 
-AutoDisplay::AutoDisplay(AudioEffect* effect, long link, const CRect& size, long tag, CBitmap* background, long style)
-    : CParamDisplay(size, background, style), effect_(effect), link_(link) {
+AutoDisplay::AutoDisplay(InstrumentControl& instrument, long link, const CRect& size, long tag, CBitmap* background,
+                         long style)
+    : CParamDisplay(size, background, style), instrument_(instrument), link_(link) {
   setTag(tag);
 }
 
 void AutoDisplay::draw(CDrawContext* context) {
-  char text[64] = {};
-  if (effect_) effect_->getParameterDisplay(static_cast<VstInt32>(link_), text);
-  text[sizeof text - 1] = 0;
-  drawDisplay(context, text);
+  // At most 63 bytes of the instrument's text.
+  const std::string text = instrument_.parameterDisplay(static_cast<int>(link_)).substr(0, 63);
+  drawDisplay(context, text.c_str());
 }
 
 bool AutoDisplay::isTypeOf(const char* type) const {

@@ -4,23 +4,23 @@
 
 #include <string>
 
-#include "host/gui/CParamDisplay.h"
+#include "gui/CParamDisplay.h"
+#include "plugin/InstrumentControl.h"
 
-class AudioEffect;
 
 namespace zvx {
 
 // Always shows the plug-in's display string of the linked parameter.
 class AutoDisplay : public CParamDisplay {
  public:
-  AutoDisplay(AudioEffect* effect, long link, const CRect& size, long tag, CBitmap* background, long style);
+  AutoDisplay(InstrumentControl& instrument, long link, const CRect& size, long tag, CBitmap* background, long style);
   void draw(CDrawContext* context) override;
   bool isTypeOf(const char* type) const override;
   const char* getClassName() const override { return "AutoDisplay"; }
   long link() const { return link_; }
 
  private:
-  AudioEffect* effect_;
+  InstrumentControl& instrument_;
   long link_;
 };
 

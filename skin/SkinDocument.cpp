@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/platform/Messages.h"
-#include "host/platform/Platform.h"
+#include "platform/Messages.h"
+#include "platform/Platform.h"
 #include "skin/SkinHost.h"
 #include "skin/SkinLimits.h"
 #include "storage/DataFolder.h"

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "host/gui/CControl.h"
-#include "host/gui/CParamDisplay.h"
+#include "gui/CControl.h"
+#include "gui/CParamDisplay.h"
 #include "skin/SkinContext.h"
 
 namespace zvx {

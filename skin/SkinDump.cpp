@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "host/gui/FixedText.h"
-#include "host/platform/Messages.h"
+#include "gui/FixedText.h"
+#include "platform/Messages.h"
 #include "skin/SkinHost.h"
 
 namespace zvx {

@@ -1,6 +1,5 @@
 #include "skin/SkinHost.h"
 
-#include "host/vst/AudioEffect.h"
 
 namespace zvx {
 
@@ -12,10 +11,7 @@ void SkinHost::setBackground(CBitmap* bitmap) {
   background_ = bitmap;
 }
 
-long SkinHost::numParams() {
-  AudioEffect* effect = skinEffect();
-  return effect ? effect->getAeffect()->numParams : 0;
-}
+long SkinHost::numParams() { return skinInstrument().parameterCount(); }
 
 void SkinHost::resetSkinState() {
   autoDisplays.clear();

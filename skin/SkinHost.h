@@ -9,15 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "host/gui/CFrame.h"
-#include "host/gui/COptionMenu.h"
-#include "host/gui/CSplashScreen.h"
-#include "host/gui/CVuMeter.h"
+#include "gui/CFrame.h"
+#include "gui/COptionMenu.h"
+#include "gui/CSplashScreen.h"
+#include "gui/CVuMeter.h"
 #include "skin/GrowableTable.h"
 #include "skin/SkinContext.h"
 #include "skin/SkinDisplays.h"
 
-class AudioEffect;
 
 namespace zvx {
 
@@ -50,7 +49,7 @@ class SkinHost {
 
   virtual CControlListener* skinListener() = 0;
   virtual CFrameOwner* skinFrameOwner() = 0;
-  virtual AudioEffect* skinEffect() = 0;
+  virtual InstrumentControl& skinInstrument() = 0;
   // The editor's frame, made by the background element in the full pass.
   virtual CFrame* skinFrame() = 0;
   virtual void adoptFrame(CFrame* frame) = 0;

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "host/platform/Messages.h"
+#include "platform/Messages.h"
 #include "skin/SkinDocument.h"
 #include "skin/SkinHost.h"
 #include "skin/SkinLimits.h"

@@ -5,7 +5,7 @@
 #include <new>
 #include <vector>
 
-#include "host/platform/Platform.h"
+#include "platform/Platform.h"
 
 namespace zvx {
 namespace {

@@ -1,6 +1,6 @@
 #include "storage/DataFolder.h"
 
-#include "host/platform/Platform.h"
+#include "platform/Platform.h"
 
 namespace zvx {
 namespace {

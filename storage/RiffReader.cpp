@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "host/platform/Platform.h"
+#include "platform/Platform.h"
 
 namespace zvx {
 namespace {

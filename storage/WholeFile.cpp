@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdio>
 
-#include "host/platform/Platform.h"
+#include "platform/Platform.h"
 
 namespace zvx {
 namespace {

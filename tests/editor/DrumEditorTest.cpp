@@ -2,10 +2,10 @@
 // without a window and driven through the headless protocol, on the default
 // skin (or small skins of the test's own) in a temporary data folder.
 
-#include "host/gui/image/ImageFile.h"
-#include "host/gui/image/PngCodec.h"
+#include "image/ImageFile.h"
+#include "image/PngCodec.h"
 #include "tests/support/TestSupport.h"
-#include "tools/testhost/HeadlessEditor.h"
+#include "vsthost/HeadlessEditor.h"
 
 namespace zvx::test {
 namespace {

@@ -4,10 +4,10 @@
 // is set": after any change and an idle, the window shows exactly what a
 // freshly opened editor shows for the plug-in's state.
 
-#include "tests/host/X11TestSupport.h"
-#include "tools/testhost/HeadlessEditor.h"
+#include "tests/gui/X11TestSupport.h"
+#include "vsthost/HeadlessEditor.h"
 
-#include "host/platform/linux/X11Support.h"
+#include "platform/linux/X11Support.h"
 
 namespace zvx::test {
 namespace {

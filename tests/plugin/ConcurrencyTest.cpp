@@ -7,7 +7,7 @@
 #include <random>
 
 #include "tests/support/TestSupport.h"
-#include "tools/testhost/HeadlessEditor.h"
+#include "vsthost/HeadlessEditor.h"
 
 namespace zvx::test {
 namespace {

@@ -8,9 +8,9 @@
 #include <clocale>
 
 #include "engine/Parameters.h"
-#include "host/gui/CParamDisplay.h"
+#include "gui/CParamDisplay.h"
 #include "tests/support/TestSupport.h"
-#include "tools/testhost/HeadlessEditor.h"
+#include "vsthost/HeadlessEditor.h"
 
 namespace zvx::test {
 namespace {

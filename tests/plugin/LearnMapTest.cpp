@@ -1,8 +1,8 @@
 // The MIDI-learn map: its file, its bindings, and one table per process.
 
-#include "host/gui/image/PngCodec.h"
+#include "image/PngCodec.h"
 #include "tests/support/TestSupport.h"
-#include "tools/testhost/HeadlessEditor.h"
+#include "vsthost/HeadlessEditor.h"
 
 namespace zvx::test {
 namespace {

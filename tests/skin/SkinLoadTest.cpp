@@ -2,10 +2,10 @@
 // resolve to (as the text dump), and the messages broken ones show.
 
 #include "editor/SkinEditor.h"
-#include "host/gui/CKnob.h"
-#include "host/gui/image/PngCodec.h"
+#include "gui/CKnob.h"
+#include "image/PngCodec.h"
 #include "skin/SkinDump.h"
-#include "tests/support/TestEffect.h"
+#include "tests/support/TestInstrument.h"
 #include "tests/support/TestSupport.h"
 
 namespace zvx {
@@ -16,7 +16,7 @@ using gui::makePixel;
 using gui::Surface;
 
 using Shown = std::vector<test::ShownMessage>;
-using test::TestEffect;
+using test::TestInstrument;
 
 class SkinLoadTest : public ::testing::Test {
  protected:
@@ -38,19 +38,19 @@ class SkinLoadTest : public ::testing::Test {
   // Opens a fresh editor on the skin and answers its dump.
   std::string load(const std::string& xml) {
     writeSkin(xml);
-    effect_ = std::make_unique<TestEffect>();
-    effect_->values.fill(0.0f);
-    effect_->values[0] = 0.5f;
-    effect_->values[1] = 0.49f;
-    effect_->values[7] = 0.5f;
-    editor_ = std::make_unique<SkinEditor>(effect_.get());
+    instrument_ = std::make_unique<TestInstrument>();
+    instrument_->values.fill(0.0f);
+    instrument_->values[0] = 0.5f;
+    instrument_->values[1] = 0.49f;
+    instrument_->values[7] = 0.5f;
+    editor_ = std::make_unique<SkinEditor>(*instrument_);
     opened_ = editor_->open(nullptr);
     return dumpSkin(*editor_);
   }
 
   test::MessageLog messages_;
   test::TempDocuments docs_{false};
-  std::unique_ptr<TestEffect> effect_;
+  std::unique_ptr<TestInstrument> instrument_;
   std::unique_ptr<SkinEditor> editor_;
   bool opened_ = false;
 };
@@ -120,9 +120,9 @@ TEST_F(SkinLoadTest, EveryElementTypeBuildsWhatItShould) {
 
 TEST_F(SkinLoadTest, MissingOrRootlessSkinsBuildNothingAndSaySo) {
   editor_.reset();
-  effect_ = std::make_unique<TestEffect>();
+  instrument_ = std::make_unique<TestInstrument>();
   fs::remove(skinFolder() / "skin.xml");
-  SkinEditor editor(effect_.get());
+  SkinEditor editor(*instrument_);
   EXPECT_FALSE(editor.open(nullptr));
   const std::string path = (skinFolder() / "skin.xml").string();
   EXPECT_EQ(shown(), (Shown{{"error", "Missing file", path}, {"error", "Missing file", path}}));
@@ -285,12 +285,10 @@ TEST_F(SkinLoadTest, BrokenElementsSayWhyAndTheRestStillBuilds) {
 
 TEST_F(SkinLoadTest, SizePassReadsOnlyTheBackgroundAndBitmapsLoadOncePerLoad) {
   writeSkin(R"(<GUI><background filename="back.png"/><knob y="1"/></GUI>)");
-  effect_ = std::make_unique<TestEffect>();
-  SkinEditor sized(effect_.get());
-  ERect* rect = nullptr;
-  ASSERT_TRUE(sized.getRect(&rect));
-  EXPECT_EQ(rect->right, 200);
-  EXPECT_EQ(rect->bottom, 100);
+  instrument_ = std::make_unique<TestInstrument>();
+  SkinEditor sized(*instrument_);
+  EXPECT_EQ(sized.width(), 200);
+  EXPECT_EQ(sized.height(), 100);
   EXPECT_TRUE(shown().empty());  // the knob's missing attributes show only when opened
 
   load(R"(<GUI><background filename="back.png"/>
@@ -301,9 +299,7 @@ TEST_F(SkinLoadTest, SizePassReadsOnlyTheBackgroundAndBitmapsLoadOncePerLoad) {
 
   // A background that cannot be read: a 0 x 0 window, the rest still built.
   load(R"(<GUI><background filename="nothing.bmp"/><display x="1" y="1" w="5" h="5" id="1"/></GUI>)");
-  ERect* empty = nullptr;
-  editor_->getRect(&empty);
-  EXPECT_EQ(empty->right, 0);
+  EXPECT_EQ(editor_->width(), 0);
   EXPECT_EQ(editor_->getFrame()->getNbViews(), 1);
 }
 

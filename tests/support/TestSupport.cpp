@@ -8,7 +8,7 @@
 #include <regex>
 #include <sstream>
 
-#include "host/platform/Messages.h"
+#include "platform/Messages.h"
 
 namespace zvx::test {
 

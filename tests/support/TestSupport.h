@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "tests/support/RiffBuilder.h"
-#include "tools/testhost/VstHost.h"
+#include "vsthost/VstHost.h"
 
 namespace zvx::test {
 

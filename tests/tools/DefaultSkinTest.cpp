@@ -7,10 +7,10 @@
 #include <regex>
 
 #include "editor/SkinEditor.h"
-#include "host/gui/image/BmpDecoder.h"
+#include "image/BmpDecoder.h"
 #include "plugin/ParameterTable.h"
 #include "skin/SkinDump.h"
-#include "tests/support/TestEffect.h"
+#include "tests/support/TestInstrument.h"
 #include "tests/support/TestSupport.h"
 #include "tools/zvx-data/SkinArt.h"
 #include "tools/zvx-data/SkinError.h"
@@ -138,8 +138,8 @@ TEST(DefaultSkinLoad, BuildsAControlForEveryParameterWithoutAMessage) {
   std::string error;
   ASSERT_TRUE(defaultSkin().writeAll(docs.dataFolder() / "skin", error)) << error;
   fs::copy_file(kSource / "sound wizard.xml", docs.dataFolder() / "sound wizard.xml");
-  TestEffect effect;
-  SkinEditor editor(&effect);
+  TestInstrument instrument;
+  SkinEditor editor(instrument);
   ASSERT_TRUE(editor.open(nullptr));
   const std::string dump = dumpSkin(editor);
   EXPECT_EQ(messages.take(), std::vector<ShownMessage>{});
@@ -226,8 +226,8 @@ TEST(DefaultSkinLoad, ACopyWrittenOnWindowsLoadsAndDrawsTheSame) {
     TempDocuments docs(false);
     install(docs.dataFolder());
     MessageLog messages;
-    TestEffect effect;
-    SkinEditor editor(&effect);
+    TestInstrument instrument;
+    SkinEditor editor(instrument);
     EXPECT_TRUE(editor.open(nullptr));
     EXPECT_EQ(messages.take(), std::vector<ShownMessage>{});
     if (!editor.getFrame()) return std::vector<gui::Pixel>{};

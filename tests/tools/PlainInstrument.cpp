@@ -10,7 +10,7 @@
 #include <limits>
 #include <string>
 
-#include "host/vst/AudioEffectX.h"
+#include "formats/vst2/AudioEffectX.h"
 
 namespace {
 

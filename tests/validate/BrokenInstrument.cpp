@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host/vst/VstAbi.h"
+#include "formats/vst2/VstAbi.h"
 
 #define FAULT_NONE 0
 #define FAULT_ALLOCATES 1   // allocates on the audio thread

@@ -7,10 +7,11 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "host/gui/image/BmpDecoder.h"
-#include "host/platform/Bitmaps.h"
-#include "host/platform/Platform.h"
-#include "host/platform/Text.h"
+#include "image/BmpDecoder.h"
+#include "platform/Bitmaps.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Platform.h"
+#include "platform/Text.h"
 #include "storage/DataFolder.h"
 #include "tests/support/BmpBuilder.h"
 #include "tests/windows/WindowsSupport.h"
@@ -79,6 +80,7 @@ TEST_F(RegistryTest, TheFirstSearchCreatesBothFoldersAndLaterOnesFindThem) {
 
 TEST(Win32Messages, WithoutSinkOrStderrAModalMessageBoxWithoutOwnerShowsTheMessage) {
   _putenv_s("ZVX_MESSAGES", "");  // removed; put back below
+  platform::useMessageBoxes();
   std::optional<HWND> owner;
   char shown[256] = {};
   std::thread answer = whenShown("#32770", "ZVX box test", [&](HWND box) {

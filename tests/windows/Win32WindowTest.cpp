@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "host/platform/EditorWindow.h"
+#include "platform/EditorWindow.h"
 #include "tests/windows/WindowsSupport.h"
 
 namespace zvx::wintest {

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/gui/Surface.h"
+#include "image/Surface.h"
 
 namespace zvx::wintest {
 

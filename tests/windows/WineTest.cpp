@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "host/gui/image/BmpDecoder.h"
-#include "tools/testhost/XvfbServer.h"
-#include "tools/testhost/HeadlessEditor.h"
-#include "tools/testhost/VstHost.h"
+#include "image/BmpDecoder.h"
+#include "vsthost/XvfbServer.h"
+#include "vsthost/HeadlessEditor.h"
+#include "vsthost/VstHost.h"
 #include "tools/zvx-render/DemoPattern.h"
 
 namespace zvx::test {

@@ -10,11 +10,12 @@
 #include <thread>
 
 #include "editor/DrumEditor.h"
-#include "host/platform/Messages.h"
-#include "plugin/DrumPlugin.h"
+#include "platform/Messages.h"
+#include "formats/vst2/AEffGUIEditor.h"
+#include "formats/vst2/DrumPlugin.h"
 #include "tests/windows/WindowsSupport.h"
-#include "tools/testhost/HeadlessEditor.h"
-#include "tools/testhost/VstHost.h"
+#include "vsthost/HeadlessEditor.h"
+#include "vsthost/VstHost.h"
 #include "tools/zvx-data/BmpWriter.h"
 
 namespace zvx::wintest {
@@ -187,7 +188,8 @@ TEST_F(ZvxModuleTest, TheEditorsMessageBoxesAreOwnedByItsWindow) {
   ASSERT_TRUE(zvx) << error;
   HostWindow host(40, 40, 800, 500);
   ASSERT_EQ(zvx->dispatch(effEditOpen, 0, 0, host.handle()), 1);
-  auto* editor = static_cast<SkinEditor*>(static_cast<AudioEffect*>(zvx->effect()->object)->getEditor());
+  auto* shown = static_cast<AEffGUIEditor*>(static_cast<AudioEffect*>(zvx->effect()->object)->getEditor());
+  auto* editor = static_cast<SkinEditor*>(&shown->frameEditor());
   CControl* selector = nullptr;
   for (long i = 0; i < editor->getFrame()->getNbViews() && !selector; ++i)
     if (auto* control = dynamic_cast<CControl*>(editor->getFrame()->getView(i)); control && control->getTag() == 999)

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "host/gui/Surface.h"
+#include "image/Surface.h"
 #include "tools/zvx-data/ArtScript.h"
 #include "tools/zvx-data/ControlArt.h"
 #include "tools/zvx-data/PanelArt.h"

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "plugin/BankImage.h"
-#include "plugin/DrumPlugin.h"
+#include "formats/vst2/DrumPlugin.h"
 #include "plugin/ParameterTable.h"
 #include "plugin/SampleCache.h"
 #include "storage/FxbFile.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/gui/Surface.h"
+#include "image/Surface.h"
 
 namespace zvx::data {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "host/gui/Surface.h"
+#include "image/Surface.h"
 
 namespace zvx::data {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "host/gui/Surface.h"
+#include "image/Surface.h"
 #include "tools/zvx-data/Colour.h"
 
 namespace zvx::data {

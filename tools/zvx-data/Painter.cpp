@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "host/platform/Text.h"
+#include "platform/Text.h"
 
 namespace zvx::data {
 namespace {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/gui/Surface.h"
+#include "image/Surface.h"
 #include "tools/zvx-data/Colour.h"
 
 namespace zvx::data {

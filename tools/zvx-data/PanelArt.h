@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/gui/Surface.h"
+#include "image/Surface.h"
 #include "tools/zvx-data/Colour.h"
 #include "tools/zvx-data/Painter.h"
 

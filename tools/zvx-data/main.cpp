@@ -11,7 +11,7 @@
 #include <vector>
 #include <string>
 
-#include "host/platform/Platform.h"
+#include "platform/Platform.h"
 #include "storage/DataFolder.h"
 #include "tools/zvx-data/BankSource.h"
 #include "tools/zvx-data/FileUpdater.h"

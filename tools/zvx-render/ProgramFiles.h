@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "storage/FxbFile.h"
-#include "tools/testhost/VstHost.h"
+#include "vsthost/VstHost.h"
 
 namespace zvx::render {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/testhost/ModuleLocator.h"
-#include "tools/testhost/VstHost.h"
+#include "vsthost/ModuleLocator.h"
+#include "vsthost/VstHost.h"
 #include "tools/zvx-render/DemoPattern.h"
 #include "tools/zvx-render/MidiFile.h"
 #include "tools/zvx-render/PrintableText.h"

@@ -14,11 +14,12 @@
 #include <vector>
 
 #include "editor/DrumEditor.h"
-#include "host/platform/Messages.h"
-#include "plugin/DrumPlugin.h"
+#include "platform/Messages.h"
+#include "formats/vst2/AEffGUIEditor.h"
+#include "formats/vst2/DrumPlugin.h"
 #include "skin/SkinDump.h"
 #include "storage/DataFolder.h"
-#include "tools/testhost/VstHost.h"
+#include "vsthost/VstHost.h"
 
 namespace {
 
@@ -199,7 +200,8 @@ int main(int argc, char** argv) {
     return kUsage;
   }
   auto* effect = static_cast<AudioEffect*>(instrument->effect()->object);
-  auto* editor = dynamic_cast<zvx::SkinEditor*>(effect->getEditor());
+  auto* shown = dynamic_cast<AEffGUIEditor*>(effect->getEditor());
+  auto* editor = shown ? dynamic_cast<zvx::SkinEditor*>(&shown->frameEditor()) : nullptr;
   if (!editor) {
     std::fputs("zvx-skin-check: the instrument has no skin editor\n", stderr);
     return kUsage;

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "tools/testhost/AudioThreadProbe.h"
+#include "vsthost/AudioThreadProbe.h"
 #include "tools/zvx-validate/Validator.h"
 
 namespace zvx::validate {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <thread>
 
-#include "host/vst/HeadlessProtocol.h"
+#include "formats/vst2/HeadlessProtocol.h"
 #include "tools/zvx-validate/Validator.h"
 
 namespace zvx::validate {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "host/vst/HeadlessProtocol.h"
+#include "formats/vst2/HeadlessProtocol.h"
 #include "tools/zvx-validate/Validator.h"
 
 namespace zvx::validate {

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/testhost/VstHost.h"
+#include "vsthost/VstHost.h"
 
 namespace zvx::validate {
 

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/testhost/XvfbServer.h"
+#include "vsthost/XvfbServer.h"
 #include "tools/zvx-validate/Validator.h"
 
 extern char** environ;

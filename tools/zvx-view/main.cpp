@@ -17,11 +17,11 @@
 #include <thread>
 #include <vector>
 
-#include "host/gui/image/PngCodec.h"
-#include "host/platform/linux/X11Support.h"
-#include "tools/testhost/HeadlessEditor.h"
-#include "tools/testhost/ModuleLocator.h"
-#include "tools/testhost/VstHost.h"
+#include "image/PngCodec.h"
+#include "platform/linux/X11Support.h"
+#include "vsthost/HeadlessEditor.h"
+#include "vsthost/ModuleLocator.h"
+#include "vsthost/VstHost.h"
 
 #ifndef ZVX_DEFAULT_MODULE
 #define ZVX_DEFAULT_MODULE ""

@@ -1,0 +1,71 @@
+// An editor whose window is a CFrame of our toolkit, for any front door: it
+// keeps the window size, serves the front door's editor calls from the frame
+// (idle drives input and drawing on the GUI thread) and passes the user's
+// gestures on to the instrument as the start and end of edits.
+#pragma once
+
+#include <string>
+
+#include "gui/CFrame.h"
+#include "plugin/InstrumentControl.h"
+
+namespace zvx {
+
+class FrameEditor : public CFrameOwner {
+ public:
+  explicit FrameEditor(InstrumentControl& instrument) : instrument(instrument) {}
+  virtual ~FrameEditor();
+  FrameEditor(const FrameEditor&) = delete;
+  FrameEditor& operator=(const FrameEditor&) = delete;
+
+  // The window's size, known before the first open.
+  int width() const { return width_; }
+  int height() const { return height_; }
+  // Subclasses build the frame in `parent` (the host's native window, or
+  // null for a headless frame); this keeps the parent.
+  virtual bool open(void* parent);
+  // Deletes the frame with all its views.
+  virtual void close();
+  // Open means a frame in a real window (or a headless one when the host
+  // gave no parent).
+  bool isOpen() const { return frame != nullptr && frame->hasWindow(); }
+  // Input events, then drawing; a call made from inside itself (a host that
+  // idles us from a callback) does nothing.
+  virtual void idle();
+  bool onWheel(float distance);
+  bool onKeyDown(ViewKey& key);
+  void setKnobMode(long mode) { knobMode_ = mode; }
+  // Any thread: a parameter took this value; the views follow.
+  virtual void setParameter(int /*index*/, float /*value*/) {}
+
+  // CFrameOwner: edits of parameters reach the instrument; other tags (pads,
+  // learn layers) stay in the editor.
+  void beginEdit(long index) override;
+  void endEdit(long index) override;
+  void doIdleStuff() override;
+  long getKnobMode() const override { return knobMode_; }
+
+  CFrame* getFrame() const { return frame; }
+  // What the editor consists of, one line per view, for headless hosts.
+  virtual std::string describe();
+
+ protected:
+  void setSize(int width, int height) {
+    width_ = width;
+    height_ = height;
+  }
+
+  InstrumentControl& instrument;
+  CFrame* frame = nullptr;
+  void* systemWindow = nullptr;
+
+ private:
+  bool isParameter(long index) const;
+
+  int width_ = 0;
+  int height_ = 0;
+  long knobMode_ = kCircularMode;
+  bool inIdle_ = false;
+};
+
+}  // namespace zvx

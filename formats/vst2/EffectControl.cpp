@@ -1,0 +1,62 @@
+#include "formats/vst2/EffectControl.h"
+
+#include "formats/vst2/AudioEffectX.h"
+#include "plugin/Instrument.h"
+#include "plugin/LearnMap.h"
+
+namespace zvx {
+namespace {
+
+// Room for any text a plug-in writes, however much the interface allows.
+constexpr std::size_t kTextRoom = 256;
+
+}  // namespace
+
+std::string EffectControl::parameterName(int index) {
+  char text[kTextRoom] = {};
+  effect_.getParameterName(index, text);
+  return text;
+}
+
+std::string EffectControl::parameterDisplay(int index) {
+  char text[kTextRoom] = {};
+  effect_.getParameterDisplay(index, text);
+  return text;
+}
+
+std::string EffectControl::parameterLabel(int index) {
+  char text[kTextRoom] = {};
+  effect_.getParameterLabel(index, text);
+  return text;
+}
+
+std::string EffectControl::programName(int program) {
+  char text[kTextRoom] = {};
+  if (auto* effectX = dynamic_cast<AudioEffectX*>(&effect_))
+    effectX->getProgramNameIndexed(0, program, text);
+  else if (program == effect_.getProgram())
+    effect_.getProgramName(text);
+  return text;
+}
+
+void EffectControl::setLearnHook(LearnHook* hook) {
+  if (instrument_) instrument_->setLearnHook(hook);
+}
+
+int EffectControl::learnedController(int parameter) { return instrument_ ? learnMap().controller(parameter) : kUnbound; }
+
+void EffectControl::bindController(int parameter, int controller) {
+  if (instrument_) learnMap().bind(parameter, controller);
+}
+
+void EffectControl::forgetController(int parameter) {
+  if (instrument_) learnMap().forget(parameter);
+}
+
+bool EffectControl::triggerIndicator(int voice) { return instrument_ && instrument_->triggerIndicator(voice); }
+
+void EffectControl::clearTriggerIndicator(int voice) {
+  if (instrument_) instrument_->clearTriggerIndicator(voice);
+}
+
+}  // namespace zvx

@@ -1,0 +1,53 @@
+// An image held in memory and drawn into a context. Loaded from a file by the
+// platform's means; one that cannot be loaded is empty (0 x 0) and draws
+// nothing. A transparent colour, once set, is not drawn; images with an alpha
+// channel blend.
+#pragma once
+
+#include <string>
+
+#include "gui/CReferenceCounter.h"
+#include "platform/Geometry.h"
+#include "image/Surface.h"
+
+class CDrawContext;
+
+class CBitmap : public CReferenceCounter {
+ public:
+  CBitmap() = default;
+  explicit CBitmap(zvx::gui::Surface pixels) : pixels_(std::move(pixels)) {}
+
+  // Replaces the image with the file's; false (and an empty image) when it
+  // cannot be read.
+  bool loadFromFile(const std::string& path);
+
+  CCoord getWidth() const { return pixels_.width(); }
+  CCoord getHeight() const { return pixels_.height(); }
+  bool isLoaded() const { return !pixels_.empty(); }
+  const zvx::gui::Surface& pixels() const { return pixels_; }
+
+  // Draws the part of the image from `offset` on into `rect` (frame
+  // coordinates), leaving out the transparent colour when one is set.
+  void draw(CDrawContext* context, const CRect& rect, const CPoint& offset = CPoint(0, 0));
+  void drawTransparent(CDrawContext* context, const CRect& rect, const CPoint& offset = CPoint(0, 0));
+  // As draw, at `alpha` opacity (0 to 255).
+  void drawAlphaBlend(CDrawContext* context, const CRect& rect, const CPoint& offset, unsigned char alpha);
+
+  void setTransparentColor(const CColor& color);
+  CColor getTransparentColor() const { return transparentColor_; }
+  bool isTransparencyEnabled() const { return transparencyEnabled_; }
+  // Ignore the image's alpha channel: every pixel opaque.
+  void setNoAlpha(bool noAlpha) { noAlpha_ = noAlpha; }
+  // The name the bitmap was asked for by (a skin's file name), for reports.
+  void setName(const std::string& name) { name_ = name; }
+  const std::string& getName() const { return name_; }
+
+ private:
+  void blit(CDrawContext* context, const CRect& rect, const CPoint& offset, unsigned opacity, bool keyed);
+
+  zvx::gui::Surface pixels_;
+  CColor transparentColor_ = kTransparentCColor;
+  bool transparencyEnabled_ = false;
+  bool noAlpha_ = false;
+  std::string name_;
+};

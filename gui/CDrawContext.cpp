@@ -1,0 +1,168 @@
+#include "gui/CDrawContext.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "gui/CFrame.h"
+#include "platform/Text.h"
+
+using zvx::gui::Pixel;
+
+Pixel toPixel(const CColor& color) { return zvx::gui::makePixel(color.red, color.green, color.blue); }
+
+CDrawContext::CDrawContext(CFrame* frame, zvx::gui::Surface& surface) : frame_(frame), surface_(surface) {
+  resetClipRect();
+}
+
+void CDrawContext::setClipRect(const CRect& clip) {
+  clip_ = clip;
+  clip_.bound(CRect(0, 0, surface_.width(), surface_.height()));
+}
+
+void CDrawContext::resetClipRect() { clip_ = CRect(0, 0, surface_.width(), surface_.height()); }
+
+void CDrawContext::setFont(CFont font, int size, long style) {
+  font_ = (font >= 0 && font < kNumStandardFonts) ? font : kNormalFont;
+  fontSize_ = size > 0 ? size : kStandardFontSize[font_];
+  fontStyle_ = style;
+}
+
+void CDrawContext::plot(int x, int y, Pixel pixel, unsigned opacity) {
+  if (clip_.pointInside(CPoint(x, y))) surface_.blendAt(x, y, pixel, opacity);
+}
+
+namespace {
+
+// The part of the segment a-b inside `area` (Liang-Barsky), rounded to whole
+// pixels; false when none is.
+bool clipSegment(const CRect& area, CPoint& a, CPoint& b) {
+  const double x0 = a.h, y0 = a.v, dx = static_cast<double>(b.h) - a.h, dy = static_cast<double>(b.v) - a.v;
+  double enter = 0.0, leave = 1.0;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {x0 - area.left, area.right - 1 - x0, y0 - area.top, area.bottom - 1 - y0};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0.0) {
+      if (q[i] < 0.0) return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0.0)
+      enter = std::max(enter, t);
+    else
+      leave = std::min(leave, t);
+  }
+  if (enter > leave) return false;
+  a = CPoint(static_cast<CCoord>(std::lround(x0 + enter * dx)), static_cast<CCoord>(std::lround(y0 + enter * dy)));
+  b = CPoint(static_cast<CCoord>(std::lround(x0 + leave * dx)), static_cast<CCoord>(std::lround(y0 + leave * dy)));
+  return true;
+}
+
+}  // namespace
+
+// Bresenham's line, thickened into a square pen of the line width. Only the
+// part that can touch the clip area is walked (in 64-bit steps), so a line
+// two billion pixels long costs no more than one across the window.
+void CDrawContext::drawLine(const CPoint& fromPoint, const CPoint& toPoint) {
+  const Pixel pixel = toPixel(frameColor_);
+  const int half = (lineWidth_ - 1) / 2;
+  CRect reach = clip_;
+  reach.left -= lineWidth_, reach.top -= lineWidth_, reach.right += lineWidth_, reach.bottom += lineWidth_;
+  CPoint from = fromPoint, to = toPoint;
+  if (!(reach.pointInside(from) && reach.pointInside(to)) && !clipSegment(reach, from, to)) return;
+  long long x = from.h, y = from.v;
+  const long long dx = std::llabs(static_cast<long long>(to.h) - x), dy = -std::llabs(static_cast<long long>(to.v) - y);
+  const int sx = x < to.h ? 1 : -1, sy = y < to.v ? 1 : -1;
+  long long error = dx + dy;
+  for (;;) {
+    for (int oy = -half; oy < lineWidth_ - half; ++oy)
+      for (int ox = -half; ox < lineWidth_ - half; ++ox)
+        plot(static_cast<int>(x) + ox, static_cast<int>(y) + oy, pixel);
+    if (x == to.h && y == to.v) break;
+    const long long twice = 2 * error;
+    if (twice >= dy) {
+      error += dy;
+      x += sx;
+    }
+    if (twice <= dx) {
+      error += dx;
+      y += sy;
+    }
+  }
+}
+
+void CDrawContext::lineTo(const CPoint& point) {
+  drawLine(pen_, point);
+  pen_ = point;
+}
+
+void CDrawContext::drawRect(const CRect& rect) {
+  if (rect.isEmpty()) return;
+  const CPoint topLeft(rect.left, rect.top), topRight(rect.right - 1, rect.top);
+  const CPoint bottomLeft(rect.left, rect.bottom - 1), bottomRight(rect.right - 1, rect.bottom - 1);
+  drawLine(topLeft, topRight);
+  drawLine(topRight, bottomRight);
+  drawLine(bottomRight, bottomLeft);
+  drawLine(bottomLeft, topLeft);
+}
+
+void CDrawContext::fillRect(const CRect& rect) {
+  CRect area = rect;
+  area.bound(clip_);
+  const Pixel pixel = toPixel(fillColor_);
+  for (int y = area.top; y < area.bottom; ++y)
+    for (int x = area.left; x < area.right; ++x) surface_.at(x, y) = pixel;
+}
+
+namespace {
+
+zvx::platform::FontSpec fontSpec(int size, long style) {
+  return {size, (style & kBoldFace) != 0, (style & kItalicFace) != 0};
+}
+
+}  // namespace
+
+int CDrawContext::getStringWidth(const char* text) const {
+  return text ? zvx::platform::textWidth(text, fontSpec(fontSize_, fontStyle_)) : 0;
+}
+
+// Only what can show is rendered: no glyph is narrower than a pixel, so a
+// text with more characters than its box has pixels shows its start, from
+// the box's left edge; the rest is never laid out.
+void CDrawContext::drawString(const char* text, const CRect& rect, bool opaque, CHoriTxtAlign align) {
+  if (opaque) fillRect(rect);
+  if (!text || !*text) return;
+  CRect visible = rect;
+  if (visible.bound(clip_).isEmpty()) return;
+  const std::size_t room = static_cast<std::size_t>(std::max(rect.width(), 1));
+  const std::size_t length = strnlen(text, room + 1);
+  if (length > room) align = kLeftText;
+  const zvx::platform::TextImage image =
+      zvx::platform::renderText(std::string(text, std::min(length, room)), fontSpec(fontSize_, fontStyle_));
+  if (image.width == 0) return;
+  int x = rect.left;
+  if (align == kCenterText) x = rect.left + (rect.width() - image.width) / 2;
+  if (align == kRightText) x = rect.right - image.width;
+  const int y = rect.top + (rect.height() - image.height) / 2;
+  const CRect saved = clip_;
+  CRect clip = rect;
+  setClipRect(clip.bound(saved));
+  const Pixel pixel = toPixel(fontColor_);
+  for (int row = 0; row < image.height; ++row)
+    for (int column = 0; column < image.width; ++column) {
+      const unsigned coverage =
+          image.coverage[static_cast<std::size_t>(row) * static_cast<std::size_t>(image.width) + column];
+      if (coverage) plot(x + column, y + row, pixel, coverage);
+    }
+  if (fontStyle_ & kUnderlineFace)
+    for (int column = 0; column < image.width; ++column) plot(x + column, y + image.ascent + 1, pixel);
+  clip_ = saved;
+}
+
+long CDrawContext::getMouseButtons() { return frame_ ? frame_->trackMouse() : 0; }
+
+void CDrawContext::getMouseLocation(CPoint& point) {
+  if (frame_) point = frame_->mouseLocation();
+}

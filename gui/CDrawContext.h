@@ -1,0 +1,73 @@
+// Drawing into a frame's surface, in frame coordinates, clipped to a
+// rectangle: colours, lines, rectangles, text and bitmaps. Also the source of
+// the mouse state for controls that track a drag.
+#pragma once
+
+#include <string>
+
+#include "platform/Geometry.h"
+#include "image/Surface.h"
+
+class CFrame;
+
+class CDrawContext {
+ public:
+  CDrawContext(CFrame* frame, zvx::gui::Surface& surface);
+
+  CFrame* getFrame() const { return frame_; }
+  zvx::gui::Surface& surface() { return surface_; }
+
+  void setClipRect(const CRect& clip);
+  const CRect& getClipRect() const { return clip_; }
+  // Drawing of the whole surface again.
+  void resetClipRect();
+
+  void setFillColor(const CColor& color) { fillColor_ = color; }
+  CColor getFillColor() const { return fillColor_; }
+  void setFrameColor(const CColor& color) { frameColor_ = color; }
+  CColor getFrameColor() const { return frameColor_; }
+  void setFontColor(const CColor& color) { fontColor_ = color; }
+  CColor getFontColor() const { return fontColor_; }
+  // size 0 takes the font's standard size; style is CTxtFace bits.
+  void setFont(CFont font, int size = 0, long style = 0);
+  CFont getFont() const { return font_; }
+  int getFontSize() const { return fontSize_; }
+  void setLineWidth(int width) { lineWidth_ = width < 1 ? 1 : width; }
+  int getLineWidth() const { return lineWidth_; }
+
+  void moveTo(const CPoint& point) { pen_ = point; }
+  void lineTo(const CPoint& point);
+  void drawLine(const CPoint& from, const CPoint& to);
+  // The rectangle's outline in the frame colour, inside its edges.
+  void drawRect(const CRect& rect);
+  void fillRect(const CRect& rect);
+
+  // One line of text in the font colour, centred vertically in `rect` and
+  // aligned horizontally, clipped to `rect`; `opaque` fills it first.
+  void drawString(const char* text, const CRect& rect, bool opaque = false, CHoriTxtAlign align = kCenterText);
+  int getStringWidth(const char* text) const;
+
+  // Blends a pixel, clipped.
+  void plot(int x, int y, zvx::gui::Pixel pixel, unsigned opacity = 255);
+
+  // Mouse state while a control tracks a drag: each call takes the next input
+  // event from the frame's window.
+  long getMouseButtons();
+  void getMouseLocation(CPoint& point);
+
+ private:
+  CFrame* frame_;
+  zvx::gui::Surface& surface_;
+  CRect clip_;
+  CColor fillColor_ = kWhiteCColor;
+  CColor frameColor_ = kBlackCColor;
+  CColor fontColor_ = kWhiteCColor;
+  CFont font_ = kNormalFont;
+  int fontSize_ = kStandardFontSize[kNormalFont];
+  long fontStyle_ = 0;
+  int lineWidth_ = 1;
+  CPoint pen_;
+};
+
+// The pixel of an opaque colour.
+zvx::gui::Pixel toPixel(const CColor& color);

@@ -1,0 +1,135 @@
+// Linux side of the platform contract: XDG documents folder, POSIX folders,
+// and message boxes: an X11 window when a display can be opened, else one
+// line on standard error.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/Platform.h"
+
+namespace zvx::platform {
+namespace {
+
+std::optional<std::string> env(const char* name) {
+  const char* value = std::getenv(name);
+  if (!value || !*value) return std::nullopt;
+  return std::string(value);
+}
+
+// Reads XDG_DOCUMENTS_DIR="$HOME/..." from user-dirs.dirs, expanding $HOME.
+std::optional<std::string> userDirsDocuments(const std::string& home) {
+  std::string configHome = env("XDG_CONFIG_HOME").value_or(home + "/.config");
+  std::ifstream file(configHome + "/user-dirs.dirs");
+  std::string line;
+  const std::string key = "XDG_DOCUMENTS_DIR=";
+  while (std::getline(file, line)) {
+    if (line.compare(0, key.size(), key) != 0) continue;
+    std::string value = line.substr(key.size());
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    if (value.compare(0, 5, "$HOME") == 0) value = home + value.substr(5);
+    if (value.empty() || value.front() != '/') return std::nullopt;
+    return value;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> nativeDocumentsFolder() {
+  if (auto direct = env("XDG_DOCUMENTS_DIR")) return direct;
+  auto home = env("HOME");
+  if (!home) return std::nullopt;
+  if (auto fromFile = userDirsDocuments(*home)) return fromFile;
+  return *home + "/Documents";
+}
+
+bool folderExists(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return false;
+  bool found = readdir(dir) != nullptr;
+  closedir(dir);
+  return found;
+}
+
+bool createFolder(const std::string& folder) { return mkdir(folder.c_str(), 0755) == 0; }
+
+bool flushToDisk(std::FILE* file) { return fsync(fileno(file)) == 0; }
+
+bool replaceFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+
+unsigned long processId() { return static_cast<unsigned long>(getpid()); }
+
+std::FILE* openRegularFile(const std::string& path) {
+  // Non-blocking, so that opening a FIFO returns at once; the check then refuses it.
+  const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) return nullptr;
+  struct stat info {};
+  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) ||
+      fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0) {
+    close(descriptor);
+    return nullptr;
+  }
+  std::FILE* file = fdopen(descriptor, "rb");
+  if (!file) close(descriptor);
+  return file;
+}
+
+std::optional<FileIdentity> fileIdentity(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+namespace {
+
+// The entry of `folder` that is `part` ignoring ASCII case; the exact spelling first.
+std::optional<std::string> entryIgnoringCase(const std::string& folder, const std::string& part) {
+  struct stat info {};
+  if (stat((folder + part).c_str(), &info) == 0) return part;
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return std::nullopt;
+  std::optional<std::string> found;
+  while (dirent* entry = readdir(dir)) {
+    const std::string candidate = entry->d_name;
+    if (candidate.size() == part.size() &&
+        std::equal(candidate.begin(), candidate.end(), part.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        })) {
+      found = candidate;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+}  // namespace
+
+std::string resolveFileName(const std::string& folder, const std::string& name) {
+  std::string relative = name;
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  std::string resolved = folder;
+  for (std::size_t start = 0; start <= relative.size();) {
+    const std::size_t end = std::min(relative.find('/', start), relative.size());
+    const std::string part = relative.substr(start, end - start);
+    const bool last = end == relative.size();
+    if (part.empty() || part == "." || part == "..") {
+      resolved += part + (last ? "" : "/");
+    } else if (auto entry = entryIgnoringCase(resolved, part)) {
+      resolved += *entry + (last ? "" : "/");
+    } else {
+      return folder + relative;
+    }
+    start = end + 1;
+  }
+  return resolved;
+}
+
+}  // namespace zvx::platform

@@ -1,0 +1,83 @@
+// Windows side of the platform contract: the documents folder from the
+// registry, folders through FindFirstFileA/CreateDirectoryA.
+#define WIN32_LEAN_AND_MEAN
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Platform.h"
+
+namespace zvx::platform {
+namespace {
+
+constexpr const char* kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr const char* kDocumentsValue = "Personal";
+// The value holds at most this many bytes, terminator included.
+constexpr DWORD kValueCapacity = 256;
+
+}  // namespace
+
+std::optional<std::string> nativeDocumentsFolder() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+  char value[kValueCapacity] = {};
+  DWORD size = sizeof value;
+  DWORD type = 0;
+  const LONG result = RegQueryValueExA(key, kDocumentsValue, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS) return std::nullopt;
+  // Only a string names a folder; a value stored without its terminator is
+  // read up to its own length and no further.
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+  return std::string(value, strnlen(value, size));
+}
+
+bool folderExists(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+bool createFolder(const std::string& folder) { return CreateDirectoryA(folder.c_str(), nullptr) != 0; }
+
+bool flushToDisk(std::FILE* file) { return _commit(_fileno(file)) == 0; }
+
+bool replaceFile(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+unsigned long processId() { return GetCurrentProcessId(); }
+
+std::FILE* openRegularFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return nullptr;
+  // A device name (CON, a pipe) opens too; only files on a disk are read.
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
+}
+
+std::optional<FileIdentity> fileIdentity(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION information{};
+  const bool known = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+                     !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  CloseHandle(file);
+  if (!known) return std::nullopt;
+  return FileIdentity{information.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
+}
+
+// Windows finds files whatever their case and takes either separator.
+std::string resolveFileName(const std::string& folder, const std::string& name) { return folder + name; }
+
+}  // namespace zvx::platform

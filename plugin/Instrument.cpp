@@ -1,0 +1,323 @@
+#include "plugin/Instrument.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/Messages.h"
+#include "platform/Platform.h"
+#include "plugin/InstallNotice.h"
+#include "plugin/LearnMap.h"
+#include "plugin/ParameterTable.h"
+#include "storage/DataFolder.h"
+#include "storage/FxbFile.h"
+
+namespace zvx {
+namespace {
+
+// A default bank is some 50 kB; anything far larger is not one of ours.
+constexpr long kMaxDefaultBankSize = 16L << 20;
+
+// Instances alive in this process: the first one reads the learn map file,
+// later ones share the live table instead of overwriting it.
+std::atomic<int> liveInstances{0};
+
+// Reads a whole file; false when it cannot be opened or is unreasonably large.
+bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, long limit) {
+  std::FILE* file = platform::openRegularFile(path);
+  if (!file) return false;
+  bool ok = std::fseek(file, 0, SEEK_END) == 0;
+  const long size = ok ? std::ftell(file) : -1;
+  ok = ok && size >= 0 && size <= limit && std::fseek(file, 0, SEEK_SET) == 0;
+  if (ok) {
+    bytes.resize(static_cast<std::size_t>(size));
+    ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  }
+  std::fclose(file);
+  return ok;
+}
+
+// Copies a terminated text into a host buffer of `capacity` bytes.
+void copyText(char* destination, const std::string& text, std::size_t capacity) {
+  std::size_t length = std::min(text.size(), capacity - 1);
+  std::memcpy(destination, text.data(), length);
+  destination[length] = 0;
+}
+
+}  // namespace
+
+Instrument::Instrument(InstrumentHost& host) : host_(host), engine_(*this) {
+  fillWithDefaults(bank_);
+
+  busy_ = true;
+  engine_.initialise();
+  samples_->subscribe(engine_);
+  loadDefaultBank();
+  busy_ = false;
+  engine_.finishInitialisation();
+
+  readLearnMap();
+}
+
+void Instrument::start() {
+  setProgram(0);
+  // Every file in memory, so a choice on the audio thread finds it there.
+  samples_->readUnread();
+}
+
+Instrument::~Instrument() {
+  learnHook_ = nullptr;
+  writeLearnMap();
+  waiting_.showWaiting();
+  samples_->unsubscribe(engine_);
+  liveInstances.fetch_sub(1);
+}
+
+bool Instrument::onAudioThread() {
+  if (processingThread_.load(std::memory_order_relaxed) == std::this_thread::get_id()) return true;
+  return host_.hostSaysRealtime();
+}
+
+void Instrument::tell(std::string_view text, std::string_view caption) {
+  if (onAudioThread()) {
+    waiting_.keep(text, caption);
+    return;
+  }
+  waiting_.showWaiting();
+  platform::showMessage(text, caption);
+}
+
+void Instrument::readLearnMap() {
+  readsLearnMap_ = liveInstances.fetch_add(1) == 0;
+  std::string folder;
+  if (!findDataFolder("ZVX", folder)) {
+    tell(kNotInstalled, kNotInstalledCaption);
+    InstallNotice::told();
+    if (readsLearnMap_) learnMap().forgetAll();
+    return;
+  }
+  InstallNotice::found();
+  if (readsLearnMap_) learnMap().readFile(folder + "Plugin" + "ccmap.bin");
+}
+
+void Instrument::writeLearnMap() {
+  std::string folder;
+  if (!findDataFolder("ZVX", folder)) {
+    tell(kNotInstalled, kNotInstalledCaption);
+    return;
+  }
+  learnMap().writeFile(folder + "Plugin" + "ccmap.bin");
+}
+
+// Runs while the plug-in is busy. A chunk bank goes through setChunk; a
+// regular bank's values and names are written into the program records
+// directly, since the setter takes nothing while the plug-in is busy.
+void Instrument::loadDefaultBank() {
+  std::string folder;
+  if (!findDataFolder("ZVX", folder)) return;
+  std::vector<unsigned char> file;
+  const std::string path = folder + "default.fxb";
+  if (std::FILE* probe = platform::openRegularFile(path))
+    std::fclose(probe);
+  else
+    return;
+  std::optional<FxbFile::Contents> bank;
+  if (readWholeFile(path, file, kMaxDefaultBankSize)) bank = FxbFile::parse(file, kNumPrograms);
+  if (!bank || (bank->type != FxbFile::kChunkBank && bank->type != FxbFile::kRegularBank)) {
+    tell("Default bank error: not an fxb file", "Preset loader");
+    return;
+  }
+  if (bank->type == FxbFile::kChunkBank) {
+    loadChunk(bank->chunk.data(), bank->chunk.size(), false);
+    return;
+  }
+  for (std::size_t program = 0; program < bank->programs.size(); ++program) {
+    const FxbFile::Program& source = bank->programs[program];
+    const int p = static_cast<int>(program);
+    bank_.setProgramName(p, source.name.c_str());
+    const int count = std::min<int>(static_cast<int>(source.values.size()), kNumParameters);
+    for (int i = 0; i < count; ++i) {
+      float value = BankImage::finiteValue(i, source.values[static_cast<std::size_t>(i)], bank_.unclamped(i));
+      if (!bank_.unclamped(i)) value = std::clamp(value, 0.0f, 1.0f);
+      bank_.setProgramValue(p, i, value);
+    }
+  }
+}
+
+void Instrument::setSampleRate(float rate) {
+  sampleRate_ = rate;
+  engine_.setChaosSmootherRate(rate);
+}
+
+// The host's rate when it tells, kept for the next time it does not.
+double Instrument::querySampleRate() {
+  const double rate = host_.hostSampleRate();
+  sampleRate_ = static_cast<float>(rate);
+  return rate;
+}
+
+void Instrument::render(float** outputs, int frames) {
+  if (busy_) return;
+  Processing processing(*this);
+  engine_.render(outputs, frames > 0 ? frames : 0);
+  // The host's event block is only valid for this block.
+  pendingEvents_ = nullptr;
+  nextEvent_ = -1;
+}
+
+// ---------------------------------------------------------------------------
+// Parameters
+
+void Instrument::setParameter(int index, float value) {
+  if (busy_) return;
+  if (!waiting_.empty() && !onAudioThread()) waiting_.showWaiting();
+  engine_.setHostRate(sampleRate_);
+  if (index >= 0 && index < kNumParameters) {
+    if (!bank_.unclamped(index)) {
+      if (!(value >= 0.0f)) value = 0.0f;  // NaN too
+      if (value > 1.0f) value = 1.0f;
+    } else {
+      value = std::clamp(BankImage::finiteValue(index, value, true), kUnclampedLowest, kUnclampedHighest);
+    }
+    if (bank_.inProgram(index))
+      bank_.setProgramValue(program_, index, value);
+    else
+      bank_.setRecordValue(index, value);
+  }
+  const ParamRole role = roleOf(index);
+  engine_.applyParameter(index, role, voiceOf(index), value);
+  if (role == ParamRole::Menu) choosePcm(voiceOf(index), value);
+  host_.parameterChanged(index, value);
+}
+
+// The voice switches to the chosen file's layer at once. Off the audio thread
+// the file is read from disk first; on it the cached copy plays and the cache
+// reads the file again later. A file that cannot be read leaves the voice
+// with the layer it had.
+//
+// Calls on other threads may move the Menu value meanwhile: each caller sets
+// the layer of the value it reads back and checks that the value held still,
+// so once every caller has returned the voice plays the file the parameter
+// names. Every caller passes menuOrder_ between storing and reading, so of two
+// callers the later one sees the other's value, or its layer choice lands
+// after the other's (the value itself is stored with relaxed order).
+void Instrument::choosePcm(int voice, float value) {
+  const int file = SampleCache::fileFor(value);
+  bool readable;
+  if (onAudioThread()) {
+    readable = engine_.holdsPcm(file);
+    samples_->requestReload(file);
+  } else {
+    readable = samples_->reload(file);
+  }
+  const int menu = param::kMenu[voice];
+  menuOrder_.fetch_add(1, std::memory_order_acq_rel);
+  float chosen = currentValue(menu);
+  for (;;) {
+    const int wanted = SampleCache::fileFor(chosen);
+    if (wanted == file ? readable : engine_.holdsPcm(wanted)) engine_.selectPcm(voice, wanted);
+    menuOrder_.fetch_add(1, std::memory_order_acq_rel);
+    const float now = currentValue(menu);
+    if (std::memcmp(&now, &chosen, sizeof now) == 0) break;
+    chosen = now;
+  }
+}
+
+float Instrument::parameter(int index) const {
+  if (index < 0 || index >= kNumParameters) return 0.0f;
+  return currentValue(index);
+}
+
+void Instrument::parameterDisplay(int index, char* text) const {
+  if (index < 0 || index >= kNumParameters) {
+    text[0] = 0;
+    return;
+  }
+  // "%.3f" without the host's locale: always a decimal point.
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, currentValue(index), std::chars_format::fixed, 3);
+  copyText(text, std::string(buffer, result.ptr), kTextSize);
+}
+
+void Instrument::parameterName(int index, char* text) const {
+  if (index < 0 || index >= kNumParameters) {
+    text[0] = 0;
+    return;
+  }
+  copyText(text, bank_.paramName(index), kTextSize);
+}
+
+// ---------------------------------------------------------------------------
+// Programs
+
+// A call made while this thread applies a program (a host calling back from
+// updateDisplay) is ignored, as specified. Calls from two other threads take
+// turns; the audio thread never waits for one.
+void Instrument::setProgram(int program) {
+  if (program < 0 || program >= kNumPrograms) return;
+  const std::thread::id self = std::this_thread::get_id();
+  if (applyingThread_.load() == self) return;
+  std::unique_lock<std::mutex> turn(programMutex_, std::defer_lock);
+  if (!onAudioThread()) turn.lock();
+  program_ = program;
+  setSampleRate(sampleRate_);
+  applyingThread_.store(self);
+  for (int p = 0; p < kNumParameters; ++p) setParameter(p, bank_.currentValue(program, p));
+  std::thread::id applying = self;
+  applyingThread_.compare_exchange_strong(applying, std::thread::id());
+  // The host may call back in from here: its turn is over.
+  if (turn.owns_lock()) turn.unlock();
+  if (host_.updateDisplay()) host_.updateDisplay();
+}
+
+void Instrument::setProgramName(const char* name) { bank_.setProgramName(program_, name); }
+
+void Instrument::programName(int program, char* text) const { copyText(text, bank_.programName(program), kTextSize); }
+
+bool Instrument::copyProgram(int destination) {
+  if (destination < 0 || destination >= kNumPrograms) return false;
+  bank_.copyProgram(program_, destination);
+  return true;
+}
+
+// The bank image, or the current program record, in the layouts setChunk
+// reads. Each kind has its own buffer, valid until the next call of that
+// kind: a host saving the bank on one thread and a preset on another gets
+// both whole. A chunk is taken before or after a chunk being loaded, never
+// in the middle of one.
+std::size_t Instrument::saveChunk(void** data, bool isPreset) {
+  std::lock_guard<std::recursive_mutex> lock(chunkMutex_);
+  if (isPreset) {
+    bank_.read(BankImage::programOffset(program_), presetChunk_.data(), presetChunk_.size());
+    *data = presetChunk_.data();
+    return presetChunk_.size();
+  }
+  bank_.read(0, bankChunk_.data(), bankChunk_.size());
+  *data = bankChunk_.data();
+  return bankChunk_.size();
+}
+
+// A value that is no finite number cannot reach the engine (its filters would
+// never recover), but it costs only itself: the rest of the chunk loads.
+void Instrument::loadChunk(const void* data, std::size_t byteSize, bool isPreset) {
+  std::unique_lock<std::recursive_mutex> lock(chunkMutex_, std::defer_lock);
+  if (!onAudioThread()) lock.lock();  // the audio thread never waits
+  if (isPreset) {
+    if (byteSize > BankImage::kProgramRecordSize) {
+      tell("Can't load preset, wrong file size!", "Error!");
+      return;
+    }
+    bank_.writeProgram(program_, data, byteSize);
+    engine_.requestRest();
+  } else if (byteSize == BankImage::kSize) {
+    bank_.writeBank(data);
+    engine_.requestRest();
+  } else {
+    tell("Can't load bank, wrong file size!", "Error!");
+  }
+  setProgram(program_);
+}
+
+}  // namespace zvx

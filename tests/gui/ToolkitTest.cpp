@@ -1,0 +1,363 @@
+// The view toolkit on the headless window: every control driven by input
+// events, checked by its value, its listener, its edit gestures and the pixels
+// it draws. What the editors check end to end is left to them: the circular
+// knob, the on/off button and the pop-up menu in a window (X11WindowTest), the
+// splash screen as the instrument's about box (DrumEditorTest).
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "gui/CDrawContext.h"
+#include "gui/CFrame.h"
+#include "gui/CKickButton.h"
+#include "gui/CKnob.h"
+#include "gui/COnOffButton.h"
+#include "gui/COptionMenu.h"
+#include "gui/CParamDisplay.h"
+#include "gui/CSlider.h"
+#include "gui/CVerticalSwitch.h"
+#include "gui/CVuMeter.h"
+#include "gui/HeadlessWindow.h"
+
+namespace {
+
+using zvx::gui::HeadlessWindow;
+using zvx::gui::InputEvent;
+using zvx::gui::makePixel;
+using zvx::gui::MenuChoice;
+using zvx::gui::MenuModel;
+using zvx::gui::Pixel;
+using zvx::gui::Surface;
+
+constexpr Pixel kBackground = makePixel(20, 30, 40);
+constexpr Pixel kRed = makePixel(255, 0, 0);
+constexpr Pixel kGreen = makePixel(0, 255, 0);
+constexpr Pixel kBlue = makePixel(0, 0, 255);
+
+// A solid bitmap, optionally with a pure green border (the transparent colour).
+CBitmap* solidBitmap(int width, int height, Pixel colour, int greenBorder = 0) {
+  Surface pixels(width, height, colour);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (x < greenBorder || y < greenBorder || x >= width - greenBorder || y >= height - greenBorder)
+        pixels.at(x, y) = kGreen;
+  return new CBitmap(std::move(pixels));
+}
+
+// A film strip of frames stacked vertically, frame i filled with colours[i].
+CBitmap* stripBitmap(int width, int frameHeight, const std::vector<Pixel>& colours) {
+  Surface pixels(width, frameHeight * static_cast<int>(colours.size()));
+  for (std::size_t i = 0; i < colours.size(); ++i)
+    for (int y = 0; y < frameHeight; ++y)
+      for (int x = 0; x < width; ++x) pixels.at(x, static_cast<int>(i) * frameHeight + y) = colours[i];
+  return new CBitmap(std::move(pixels));
+}
+
+using Entry = std::pair<std::string, long>;
+using Log = std::vector<Entry>;
+
+// Records edits and value changes the way an editor and a host would see them.
+class Harness : public CFrameOwner, public CControlListener {
+ public:
+  Harness() {
+    auto window = std::make_unique<HeadlessWindow>();
+    window_ = window.get();
+    frame_ = new CFrame(CRect(0, 0, 200, 150), std::move(window), this);
+    frame_->setBackground(new CBitmap(Surface(200, 150, kBackground)));
+    frame_->getBackground()->forget();
+  }
+  ~Harness() { frame_->forget(); }
+
+  void beginEdit(long index) override { log.push_back({"begin", index}); }
+  void endEdit(long index) override { log.push_back({"end", index}); }
+  void doIdleStuff() override { frame_->idle(); }
+  long getKnobMode() const override { return knobMode; }
+  void valueChanged(CDrawContext*, CControl* control) override {
+    log.push_back({"value", control->getTag()});
+    values.push_back(control->getValue());
+  }
+
+  template <typename View>
+  View* add(View* view) {
+    frame_->addView(view);
+    return view;
+  }
+  // Input handled at once, as the window's event loop would.
+  void click(CPoint where, long modifiers = 0) {
+    window_->click(where, modifiers);
+    frame_->processEvents();
+  }
+  void drag(CPoint from, CPoint to, int steps = 8, long modifiers = 0) {
+    window_->drag(from, to, steps, modifiers);
+    frame_->processEvents();
+  }
+  void wheel(CPoint where, float distance, long modifiers = 0) {
+    window_->wheel(where, distance, modifiers);
+    frame_->processEvents();
+  }
+  // A bitmap the views share, released when the harness is done with it.
+  CBitmap* keep(CBitmap* bitmap) {
+    bitmaps_.emplace_back(bitmap, [](CBitmap* b) { b->forget(); });
+    return bitmap;
+  }
+  Pixel pixel(int x, int y) { return frame_->surface().at(x, y); }
+  CFrame& frame() { return *frame_; }
+  HeadlessWindow& window() { return *window_; }
+
+  Log log;
+  std::vector<float> values;
+  long knobMode = kLinearMode;
+
+ private:
+  std::vector<std::unique_ptr<CBitmap, void (*)(CBitmap*)>> bitmaps_;
+  HeadlessWindow* window_;
+  CFrame* frame_;
+};
+
+TEST(ToolkitTest, KnobDragsLinearlyFinelyAndResetsWithEditGestures) {
+  Harness h;
+  auto* knob = h.add(new CKnob(CRect(10, 10, 50, 50), &h, 7, nullptr, nullptr));
+  knob->setValue(0.5f);
+  knob->setDefaultValue(0.25f);
+  h.drag(CPoint(30, 30), CPoint(30, 10));  // up 20 pixels of 200
+  EXPECT_NEAR(knob->getValue(), 0.6f, 1e-5f);
+  ASSERT_GE(h.log.size(), 3u);
+  EXPECT_EQ(h.log.front(), (Entry{"begin", 7}));
+  EXPECT_EQ(h.log.back(), (Entry{"end", 7}));
+  EXPECT_EQ(h.log[1].first, "value");
+
+  h.drag(CPoint(30, 30), CPoint(30, 10), 8, kShift);  // fine: a tenth as far
+  EXPECT_NEAR(knob->getValue(), 0.61f, 1e-5f);
+  h.drag(CPoint(30, 30), CPoint(30, -400));
+  EXPECT_EQ(knob->getValue(), 1.0f);  // bounded
+
+  h.log.clear();
+  h.click(CPoint(30, 30), kControl);
+  EXPECT_EQ(knob->getValue(), 0.25f);
+  EXPECT_EQ(h.log, (Log{{"begin", 7}, {"value", 7}, {"end", 7}}));
+
+}
+
+TEST(ToolkitTest, KnobHandleSitsWhereTheValuePointsAndGreenIsNotDrawn) {
+  Harness h;
+  CBitmap* handle = h.keep(solidBitmap(6, 6, kRed, 1));  // a red dot in a green frame
+  handle->setTransparentColor(kGreenCColor);
+  auto* knob = h.add(new CKnob(CRect(20, 20, 80, 80), &h, 2, nullptr, handle));
+  const std::vector<std::pair<float, CPoint>> expected = {{0.0f, CPoint(33, 67)}, {0.5f, CPoint(50, 26)},
+                                                          {1.0f, CPoint(67, 67)}};
+  for (const auto& [value, centre] : expected) {
+    knob->setValue(value);
+    h.frame().idle();
+    EXPECT_EQ(knob->valueToPoint(value), centre) << value;
+    EXPECT_EQ(h.pixel(centre.h, centre.v), kRed) << value;
+    // The handle's green frame shows the background through.
+    EXPECT_EQ(h.pixel(centre.h - 3, centre.v - 3), kBackground) << value;
+  }
+}
+
+TEST(ToolkitTest, AnimatedKnobShowsTheFilmStripFrameOfItsValue) {
+  Harness h;
+  auto* knob = h.add(new CAnimKnob(CRect(0, 0, 16, 16), &h, 3, 4, 16,
+                                   h.keep(stripBitmap(16, 16, {kRed, kGreen, kBlue, makePixel(9, 9, 9)}))));
+  knob->setValue(0.0f);
+  h.frame().idle();
+  EXPECT_EQ(h.pixel(8, 8), kRed);
+  knob->setValue(0.7f);  // frame 2 of 0..3
+  h.frame().idle();
+  EXPECT_EQ(knob->frameIndex(), 2);
+  EXPECT_EQ(h.pixel(8, 8), kBlue);
+}
+
+TEST(ToolkitTest, SliderMovesItsHandleAlongItsLine) {
+  Harness h;
+  auto* slider = h.add(new CSlider(CRect(10, 100, 110, 110), &h, 4, 10, 100, h.keep(solidBitmap(10, 10, kRed)), nullptr));
+  slider->setValue(0.0f);
+  h.frame().idle();
+  EXPECT_EQ(h.pixel(12, 105), kRed);
+  EXPECT_EQ(slider->handleRect(), CRect(10, 100, 20, 110));
+  h.drag(CPoint(15, 105), CPoint(60, 105));  // the handle by 45 of 90 pixels
+  EXPECT_NEAR(slider->getValue(), 0.5f, 1e-5f);
+  EXPECT_EQ(h.pixel(58, 105), kRed);
+  EXPECT_EQ(h.log.front().first, "begin");
+  EXPECT_EQ(h.log.back().first, "end");
+
+  // Vertical: the maximum at the top.
+  auto* vertical = h.add(new CSlider(CRect(150, 10, 160, 110), &h, 5, 10, 100, h.keep(solidBitmap(10, 10, kBlue)),
+                                     nullptr, CPoint(0, 0), CSlider::kVertical));
+  vertical->setValue(1.0f);
+  EXPECT_EQ(vertical->handleRect(), CRect(150, 10, 160, 20));
+}
+
+TEST(ToolkitTest, SwitchesAndKicksSendWhatTheyShould) {
+  Harness h;
+  auto* kick = h.add(new CKickButton(CRect(20, 0, 30, 10), &h, 12, 10, h.keep(stripBitmap(10, 10, {kRed, kBlue}))));
+  auto* vswitch =
+      h.add(new CVerticalSwitch(CRect(40, 0, 50, 30), &h, 13, 3, 10, 3, h.keep(stripBitmap(10, 10, {kRed, kGreen, kBlue}))));
+  auto* hswitch =
+      h.add(new CHorizontalSwitch(CRect(60, 0, 90, 10), &h, 14, 3, 10, 3, h.keep(stripBitmap(30, 10, {kRed, kGreen, kBlue}))));
+
+  h.click(CPoint(25, 5));
+  EXPECT_EQ(h.values, (std::vector<float>{1.0f, 0.0f}));
+  EXPECT_EQ(h.log.front(), (Entry{"begin", 12}));
+  EXPECT_EQ(kick->getValue(), 0.0f);
+
+  h.click(CPoint(45, 25));  // the third position
+  h.click(CPoint(75, 5));   // the second
+  EXPECT_EQ(vswitch->getValue(), 1.0f);
+  EXPECT_EQ(hswitch->getValue(), 0.5f);
+  EXPECT_EQ(h.pixel(45, 5), kBlue);
+  EXPECT_EQ(h.pixel(75, 5), kGreen);
+}
+
+TEST(ToolkitTest, WheelStepsKnobsSlidersAndMenusAndNothingElse) {
+  Harness h;
+  auto* knob = h.add(new CKnob(CRect(0, 0, 40, 40), &h, 1, nullptr, nullptr));
+  auto* slider = h.add(new CSlider(CRect(50, 0, 150, 10), &h, 2, 50, 140, h.keep(solidBitmap(10, 10, kBlue)), nullptr));
+  auto* menu = h.add(new COptionMenu(CRect(0, 50, 80, 70), &h, 3));
+  auto* commands = h.add(new COptionMenu(CRect(100, 50, 180, 70), &h, 4));
+  for (COptionMenu* m : {menu, commands})
+    for (const char* entry : {"A", "B", "C", "D"}) m->addEntry(entry);
+  commands->setWheelSteps(false);
+  // A knob under a pad: the pad takes the wheel and does nothing with it.
+  auto* covered = h.add(new CKnob(CRect(0, 100, 40, 140), &h, 5, nullptr, nullptr));
+  auto* kick = h.add(new CKickButton(CRect(0, 100, 40, 140), &h, 6, 40, h.keep(stripBitmap(40, 40, {kRed, kBlue}))));
+  auto* onOff = h.add(new COnOffButton(CRect(50, 100, 90, 140), &h, 7, h.keep(stripBitmap(40, 40, {kRed, kBlue}))));
+  auto* vswitch = h.add(new CVerticalSwitch(CRect(100, 100, 110, 130), &h, 8, 3, 10, 3,
+                                            h.keep(stripBitmap(10, 10, {kRed, kGreen, kBlue}))));
+  for (CControl* control : std::initializer_list<CControl*>{knob, slider, covered}) control->setValue(0.5f);
+
+  h.wheel(CPoint(20, 20), 1.0f);
+  EXPECT_NEAR(knob->getValue(), 0.51f, 1e-6f);
+  h.wheel(CPoint(20, 20), -3.0f, kShift);  // fine: a thousandth per notch
+  EXPECT_NEAR(knob->getValue(), 0.507f, 1e-6f);
+  EXPECT_EQ(h.log, (Log{{"begin", 1}, {"value", 1}, {"end", 1}, {"begin", 1}, {"value", 1}, {"end", 1}}));
+  h.wheel(CPoint(100, 5), -1.0f);
+  EXPECT_NEAR(slider->getValue(), 0.49f, 1e-6f);
+
+  // Menus: one entry per notch, up the list for the wheel turned up, no further than the ends.
+  menu->setValue(2.0f);
+  h.log.clear();
+  h.wheel(CPoint(10, 60), -1.0f);
+  EXPECT_EQ(menu->getCurrent(), 3);
+  h.wheel(CPoint(10, 60), -1.0f);
+  EXPECT_EQ(menu->getCurrent(), 3);
+  h.wheel(CPoint(10, 60), 2.0f);
+  EXPECT_EQ(menu->getCurrent(), 1);
+  EXPECT_EQ(menu->getValue(), 1.0f);
+  EXPECT_EQ(h.log, (Log{{"begin", 3}, {"value", 3}, {"end", 3}, {"begin", 3}, {"value", 3}, {"end", 3}}));
+
+  h.log.clear();
+  h.wheel(CPoint(110, 60), -1.0f);  // a menu of commands
+  h.wheel(CPoint(20, 120), 6.0f);   // the pad over the knob
+  h.wheel(CPoint(70, 120), 1.0f);
+  h.wheel(CPoint(105, 115), 1.0f);
+  EXPECT_EQ(h.log, Log{});
+  EXPECT_EQ(commands->getCurrent(), 0);
+  EXPECT_EQ(covered->getValue(), 0.5f);
+  EXPECT_EQ(kick->getValue(), 0.0f);
+  EXPECT_EQ(onOff->getValue(), 0.0f);
+  EXPECT_EQ(vswitch->getValue(), 0.0f);
+}
+
+TEST(ToolkitTest, VuMeterLightsFromTheBottom) {
+  Harness h;
+  auto* meter = h.add(new CVuMeter(CRect(0, 0, 10, 40), h.keep(solidBitmap(10, 40, kRed)), h.keep(solidBitmap(10, 40, kBlue)), 4));
+  meter->setValue(0.5f);
+  h.frame().idle();
+  EXPECT_EQ(meter->litLeds(), 2);
+  EXPECT_EQ(h.pixel(5, 35), kRed);
+  EXPECT_EQ(h.pixel(5, 5), kBlue);
+}
+
+TEST(ToolkitTest, OptionMenuShowsItsEntriesAndChecksTheChosenOne) {
+  Harness h;
+  auto* menu = h.add(new COptionMenu(CRect(0, 0, 80, 20), &h, 20, nullptr, nullptr, kCheckStyle));
+  for (const char* entry : {"Sine", "Saw", "Square"}) menu->addEntry(entry);
+  auto* sub = new COptionMenu(CRect(), nullptr, 0);
+  sub->addEntry("Deep");
+  sub->addEntry("Deeper");
+  menu->addEntry(sub, "More");
+  sub->forget();
+
+  std::vector<std::string> seen;
+  h.window().setMenuChooser([&](const MenuModel& model, const CPoint&) {
+    for (const auto& entry : model.entries) seen.push_back(entry.title);
+    return MenuChoice{2};
+  });
+  h.click(CPoint(10, 10));
+  EXPECT_EQ(seen, (std::vector<std::string>{"Sine", "Saw", "Square", "More"}));
+  EXPECT_EQ(menu->getValue(), 2.0f);
+  EXPECT_EQ(menu->getCurrent(), 2);
+  EXPECT_TRUE(menu->isCheckEntry(2));
+  EXPECT_FALSE(menu->isCheckEntry(0));
+  EXPECT_EQ(h.log, (Log{{"begin", 20}, {"value", 20}, {"end", 20}}));
+  EXPECT_EQ(h.window().menusShown(), 1);
+}
+
+// Its text and colours show in the editor's reviewed picture (DrumEditorTest).
+TEST(ToolkitTest, TransparentDisplayWithoutTextDrawsNothing) {
+  Harness h;
+  auto* display = h.add(new CParamDisplay(CRect(10, 10, 110, 30)));
+  display->setTransparency(true);
+  display->setStyle(kNoTextStyle);
+  h.frame().idle();
+  EXPECT_EQ(h.pixel(60, 20), kBackground);
+}
+
+// Counts its drawing.
+class CountingView : public CView {
+ public:
+  using CView::CView;
+  void draw(CDrawContext* context) override {
+    ++draws;
+    CView::draw(context);
+  }
+  int draws = 0;
+};
+
+TEST(ToolkitTest, HugeLinesAndTextsDrawOnlyWhatShows) {
+  zvx::gui::Surface surface(200, 100, kBackground);
+  CDrawContext context(nullptr, surface);
+  context.setFrameColor(CColor{255, 0, 0, 255});
+  // Two billion pixels long, and a rectangle as wide: only the window's part is walked.
+  context.drawLine(CPoint(-2000000000, 50), CPoint(2000000000, 50));
+  context.drawLine(CPoint(-2000000000, -2000000000), CPoint(2000000000, 2000000000));
+  context.drawRect(CRect(-2000000000, 10, 2000000000, 20));
+  for (int x = 0; x < 200; ++x) EXPECT_EQ(surface.at(x, 50), kRed) << x;
+  EXPECT_EQ(surface.at(30, 30), kRed);  // the diagonal
+  EXPECT_EQ(surface.at(100, 10), kRed);
+  EXPECT_EQ(surface.at(100, 19), kRed);
+  EXPECT_EQ(surface.at(100, 15), kBackground);
+  // A line inside the window is drawn exactly as before: every point of it.
+  context.setFrameColor(CColor{0, 0, 255, 255});
+  context.drawLine(CPoint(10, 60), CPoint(60, 85));
+  EXPECT_EQ(surface.at(10, 60), kBlue);
+  EXPECT_EQ(surface.at(60, 85), kBlue);
+  // Sixteen megabytes of text in a box: its start shows from the box's left edge.
+  const std::string huge(16u << 20, 'W');
+  context.setFontColor(CColor{255, 255, 255, 255});
+  context.drawString(huge.c_str(), CRect(5, 70, 195, 95), false, kCenterText);
+  int lit = 0;
+  for (int x = 5; x < 12; ++x)
+    for (int y = 70; y < 95; ++y) lit += surface.at(x, y) != kBackground;
+  EXPECT_GT(lit, 0);
+}
+
+TEST(ToolkitTest, OnlyWhatIsDirtyIsRedrawnAndShown) {
+  Harness h;
+  auto* knob = h.add(new CKnob(CRect(10, 10, 50, 50), &h, 1, nullptr, nullptr));
+  auto* far = h.add(new CountingView(CRect(100, 100, 150, 150)));
+  h.frame().idle();
+  h.window().takePresented();
+  const int drawsBefore = far->draws;
+  knob->setValue(0.9f);
+  h.frame().idle();
+  EXPECT_EQ(far->draws, drawsBefore);
+  EXPECT_EQ(h.window().takePresented(), CRect(10, 10, 50, 50));
+  h.frame().idle();
+  EXPECT_TRUE(h.window().takePresented().isEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,484 @@
+// The Linux editor window, pop-up menus and message boxes on a private Xvfb:
+// a test plug-in's editor driven through the VST dispatcher as a host drives
+// it, with input from XTest, and the pixels read back from the server. How
+// ZVX's editor embeds, cycles and survives a host's window going is checked
+// by zvx-validate (ValidateTest.ZvxPassesEveryCheck).
+
+#include "gui/CFrame.h"
+#include "image/PngCodec.h"
+#include "platform/EditorWindow.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
+#include "formats/vst2/AEffGUIEditor.h"
+#include "formats/vst2/AudioEffect.h"
+#include "tests/gui/TestEditorPlugin.h"
+#include "tests/gui/X11TestSupport.h"
+#include "vsthost/XvfbServer.h"
+
+#include "platform/linux/X11Support.h"
+
+namespace zvx::test {
+namespace {
+
+namespace fs = std::filesystem;
+using gui::InputEvent;
+using gui::makePixel;
+using gui::Pixel;
+using gui::Surface;
+
+// A plug-in instance of the test plug-in, driven only through its dispatcher.
+class Editor {
+ public:
+  Editor() {
+    std::string error;
+    plugin_ = testhost::Plugin::create(&testEditorPluginEntry, "editor test plug-in", {}, error);
+    if (plugin_) plugin_->start();
+  }
+  bool valid() const { return plugin_ != nullptr; }
+  testhost::Plugin& plugin() { return *plugin_; }
+
+  bool open(Window parent) { return plugin_->dispatch(effEditOpen, 0, 0, xid(parent)) != 0; }
+  void idle(int times = 1) {
+    for (int i = 0; i < times; ++i) plugin_->dispatch(effEditIdle);
+  }
+  void close() { plugin_->dispatch(effEditClose); }
+  // The toolkit's frame inside the editor, for comparing pixels.
+  CFrame* frame() {
+    auto* effect = static_cast<AudioEffect*>(plugin_->effect()->object);
+    auto* editor = static_cast<AEffGUIEditor*>(effect->getEditor());
+    return editor ? editor->getFrame() : nullptr;
+  }
+  bool idleUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 3000ms) {
+    return poll([&] { return idle(), done(); }, timeout);
+  }
+
+ private:
+  std::unique_ptr<testhost::Plugin> plugin_;
+};
+
+class X11WindowTest : public X11Test {
+ protected:
+  Window makeParent(int x, int y, int width = kEditorWidth, int height = kEditorHeight) {
+    return X11Test::makeParent(x, y, width, height);
+  }
+  Pixel buttonColour(Window window) { return rgb(read(window).at(kButtonRect.left + 5, kButtonRect.top + 5)); }
+
+  // The window shows exactly the frame's surface.
+  void expectShowsFrame(Window window, Editor& editor) {
+    ASSERT_NE(editor.frame(), nullptr);
+    const auto colours = [](const Surface& surface) {
+      std::vector<Pixel> pixels = surface.pixels();
+      for (Pixel& p : pixels) p = rgb(p);
+      return std::pair(surface.width(), pixels);
+    };
+    EXPECT_TRUE(colours(read(window)) == colours(editor.frame()->surface()));
+  }
+};
+
+// ---------------------------------------------------------------------------
+
+TEST_F(X11WindowTest, EditorsAreChildWindowsThatShowTheirFrameAndTakeTheirOwnInput) {
+  Editor editor, other;
+  ASSERT_TRUE(editor.valid() && other.valid());
+  const int left = 40, top = 30;
+  const Window parent = makeParent(left, top), otherParent = makeParent(400, 10);
+  ASSERT_TRUE(editor.open(parent));
+  ASSERT_EQ(children(parent).size(), 1u);
+  const Window window = children(parent).at(0);
+  // No idle yet: the first picture came with effEditOpen.
+  EXPECT_EQ(rgb(read(window).at(5, 5)), rgb(kEditorBackground));
+  EXPECT_EQ(buttonColour(window), rgb(kButtonOff));
+  expectShowsFrame(window, editor);
+  ASSERT_TRUE(other.open(otherParent));
+  other.plugin().setParameter(1, 1.0f);
+  editor.idle();
+  other.idle();
+  const Window otherWindow = children(otherParent).at(0);
+  // Two editors at once each draw their own state.
+  EXPECT_EQ(buttonColour(otherWindow), rgb(kButtonOn));
+  expectShowsFrame(otherWindow, other);
+  editor.plugin().clearCalls();
+  other.plugin().clearCalls();
+  // Every wait idles both, so input that reached the wrong one would show.
+  const auto idleUntil = [&](const std::function<bool()>& done) {
+    return editor.idleUntil([&] { return other.idle(), done(); });
+  };
+
+  // Circular knob mode: dragging to straight above the centre is the middle value.
+  const int cx = left + (kKnobRect.left + kKnobRect.right) / 2, cy = top + (kKnobRect.top + kKnobRect.bottom) / 2;
+  input_->moveTo(cx, cy);
+  input_->button(Button1, true);
+  for (int step = 1; step <= 5; ++step) input_->moveTo(cx, cy - 7 * step);
+  input_->button(Button1, false);
+  ASSERT_TRUE(idleUntil([&] { return std::abs(editor.plugin().getParameter(0) - 0.5f) < 0.02f; }))
+      << editor.plugin().getParameter(0);
+  const std::vector<VstInt32> knobCalls = editCalls(editor.plugin(), 0);
+  ASSERT_GE(knobCalls.size(), 3u);
+  EXPECT_EQ(knobCalls.front(), audioMasterBeginEdit);
+  EXPECT_EQ(knobCalls.back(), audioMasterEndEdit);
+  EXPECT_EQ(knobCalls[1], audioMasterAutomate);
+
+  // The wheel over the knob: one step up.
+  const float beforeWheel = editor.plugin().getParameter(0);
+  input_->click(cx, cy, Button4);
+  ASSERT_TRUE(idleUntil([&] { return editor.plugin().getParameter(0) > beforeWheel + 0.005f; }));
+
+  input_->click(left + kButtonRect.left + 10, top + kButtonRect.top + 10);
+  ASSERT_TRUE(idleUntil([&] { return editor.plugin().getParameter(1) == 1.0f; }));
+  EXPECT_EQ(editCalls(editor.plugin(), 1),
+            (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit}));
+  editor.idle();
+  EXPECT_EQ(buttonColour(window), rgb(kButtonOn));
+  expectShowsFrame(window, editor);
+  input_->click(left + kButtonRect.left + 10, top + kButtonRect.top + 10);
+  ASSERT_TRUE(idleUntil([&] { return editor.plugin().getParameter(1) == 0.0f; }));
+
+  EXPECT_EQ(other.plugin().getParameter(0), 0.0f);
+  EXPECT_EQ(other.plugin().getParameter(1), 1.0f);
+  EXPECT_TRUE(editCalls(other.plugin(), 0).empty());
+  EXPECT_TRUE(editCalls(other.plugin(), 1).empty());
+  editor.close();
+  EXPECT_TRUE(children(parent).empty());
+  other.close();
+}
+
+// The editor's menu opened by a click at (x, y) and answered by `answer`.
+void answerMenu(Editor& editor, Input& input, int x, int y, const std::function<void(Display*, Input&)>& answer) {
+  zvx::test::answerMenu([&] { input.click(x, y); }, [&] { editor.idle(); }, answer);
+}
+
+TEST_F(X11WindowTest, PopupMenuAnswersKeysAndClicksAndOpensSubMenus) {
+  Editor editor;
+  ASSERT_TRUE(editor.valid());
+  const int left = 30, top = 300;
+  const Window parent = makeParent(left, top);
+  ASSERT_TRUE(editor.open(parent));
+  editor.idle();
+  const int mx = left + (kMenuRect.left + kMenuRect.right) / 2, my = top + (kMenuRect.top + kMenuRect.bottom) / 2;
+  const auto chosen = [&](int parameter) { return editor.plugin().getParameter(parameter); };
+
+  // Keys: down to "Medium" (the first down lights "Soft") and Return.
+  std::optional<Placed> shownMenu;
+  answerMenu(editor, *input_, mx, my, [&](Display* display, Input& keys) {
+    shownMenu = windowsNamed(display, "ZVX menu").at(0);
+    for (KeySym key : {XK_Down, XK_Down, XK_Return}) keys.type(key);
+  });
+  ASSERT_TRUE(shownMenu);
+  // Opened at the control, where the frame is on screen: above it, as there
+  // is no room for it below the editor.
+  EXPECT_EQ(shownMenu->x, left + kMenuRect.left);
+  EXPECT_EQ(shownMenu->y + shownMenu->height, top + kMenuRect.top);
+  EXPECT_FLOAT_EQ(chosen(2), 0.1f);
+  EXPECT_TRUE(waitForWindows(display_, "ZVX menu", 1, 200ms).empty());
+
+  // Escape dismisses, and so does a click outside: nothing changes.
+  answerMenu(editor, *input_, mx, my, [](Display*, Input& keys) { keys.type(XK_Escape); });
+  EXPECT_FLOAT_EQ(chosen(2), 0.1f);
+  answerMenu(editor, *input_, mx, my, [](Display*, Input& pointer) { pointer.click(900, 50); });
+  EXPECT_FLOAT_EQ(chosen(2), 0.1f);
+
+  // A click on the first entry chooses "Soft".
+  answerMenu(editor, *input_, mx, my, [](Display* display, Input& pointer) {
+    const Placed menu = windowsNamed(display, "ZVX menu").at(0);
+    pointer.click(menu.x + 30, menu.y + 8);
+  });
+  EXPECT_FLOAT_EQ(chosen(2), 0.0f);
+
+  // Hovering the last entry ("More") opens its sub-menu to the right; a click there chooses.
+  editor.plugin().setParameter(3, 0.5f);
+  std::size_t menusSeen = 0;
+  answerMenu(editor, *input_, mx, my, [&](Display* display, Input& pointer) {
+    const Placed menu = windowsNamed(display, "ZVX menu").at(0);
+    pointer.moveTo(menu.x + 30, menu.y + menu.height - 5);
+    const std::vector<Placed> menus = waitForWindows(display, "ZVX menu", 2);
+    menusSeen = menus.size();
+    if (menus.size() < 2) return;
+    EXPECT_GE(menus[1].x, menu.x + menu.width - 4);
+    pointer.click(menus[1].x + 30, menus[1].y + 8);  // "Huge"
+  });
+  EXPECT_EQ(menusSeen, 2u);
+  EXPECT_FLOAT_EQ(chosen(3), 0.0f);
+
+  // And by keys: down to "More", right into the sub-menu, down to "Tiny", Return.
+  answerMenu(editor, *input_, mx, my, [](Display*, Input& keys) {
+    for (KeySym key : {XK_Down, XK_Down, XK_Down, XK_Down, XK_Right, XK_Down, XK_Return}) keys.type(key);
+  });
+  EXPECT_FLOAT_EQ(chosen(3), 0.1f);
+  EXPECT_FLOAT_EQ(chosen(2), 0.0f);
+
+  // What the menu covered is the editor's again.
+  editor.idle(2);
+  expectShowsFrame(children(parent).at(0), editor);
+  editor.close();
+}
+
+TEST_F(X11WindowTest, DrawingIntoAWindowWhoseHostWindowWentIsSurvived) {
+  Editor editor;
+  ASSERT_TRUE(editor.valid());
+  const Window parent = makeParent(10, 10);
+  ASSERT_TRUE(editor.open(parent));
+  editor.idle();
+  destroy(parent);
+  // Drawing into the window that went with its parent, before the editor heard of it.
+  CFrame* frame = editor.frame();
+  ASSERT_NE(frame, nullptr);
+  frame->redraw();
+  editor.plugin().setParameter(1, 1.0f);
+  editor.idle(3);
+  editor.close();
+  // A parent that is gone before the window is made: none is made.
+  EXPECT_EQ(platform::createEditorWindow(xid(parent), 100, 100), nullptr);
+}
+
+// A mouse event as text, and any event: its kind and what matters for that kind.
+std::string mouse(const char* kind, int x, int y, long buttons) {
+  return std::string(kind) + " " + std::to_string(x) + "," + std::to_string(y) + " buttons " + std::to_string(buttons);
+}
+std::string describe(const InputEvent& e) {
+  const char* const kinds[] = {"down", "up", "move", "wheel", "key down", "key up"};
+  if (e.type == InputEvent::Wheel) return "wheel " + std::to_string(static_cast<int>(e.wheel));
+  if (e.type >= InputEvent::KeyDown) return std::string(kinds[e.type]) + " " + std::to_string(e.key);
+  return mouse(kinds[e.type], e.where.h, e.where.v, e.buttons);
+}
+
+TEST_F(X11WindowTest, WindowTurnsXInputIntoToolkitEventsAndRepaintsWhatWasCovered) {
+  const int left = 600, top = 400;
+  const Window parent = makeParent(left, top, 200, 100);
+  auto window = platform::createEditorWindow(xid(parent), 200, 100);
+  ASSERT_NE(window, nullptr);
+  const Pixel red = makePixel(250, 10, 10);
+  window->present(Surface(200, 100, red), CRect(0, 0, 200, 100));
+  const Window editorWindow = children(parent).at(0);
+  EXPECT_EQ(rgb(read(editorWindow).at(100, 50)), rgb(red));
+
+  input_->moveTo(left + 20, top + 30);
+  input_->key(XK_Shift_L, true);
+  input_->button(Button1, true);
+  input_->button(Button1, false);
+  input_->key(XK_Shift_L, false);
+  input_->click(left + 20, top + 30, Button4);
+  input_->click(left + 20, top + 30, Button5);
+  input_->button(Button3, true);
+  input_->moveTo(left + 40, top + 50);
+  input_->moveTo(left + 41, top + 51);
+  input_->button(Button3, false);
+  input_->type(XK_a);
+  input_->type(XK_Left);
+
+  constexpr int kShiftKey = 256 + 54, kLeftKey = 256 + 11;
+  std::vector<std::string> seen;
+  int movesWhileHeld = 0;
+  poll([&] {
+    InputEvent event;
+    while (window->nextEvent(event, false)) {
+      if (event.type == InputEvent::MouseMove)
+        movesWhileHeld += (event.buttons & kRButton) != 0;
+      else if (event.key != kShiftKey)
+        seen.push_back(describe(event));
+    }
+    return !seen.empty() && seen.back() == "key up " + std::to_string(kLeftKey);
+  });
+  const std::string leftKey = std::to_string(kLeftKey);
+  EXPECT_EQ(seen, (std::vector<std::string>{mouse("down", 20, 30, kLButton | kShift), mouse("up", 20, 30, kShift),
+                                            "wheel 1", "wheel -1", mouse("down", 20, 30, kRButton),
+                                            mouse("up", 41, 51, 0), "key down 97", "key up 97", "key down " + leftKey,
+                                            "key up " + leftKey}));
+  // Consecutive moves arrive as one: the two between press and release are a single event.
+  EXPECT_EQ(movesWhileHeld, 1);
+
+  // A window laid over ours and taken away: the covered part is put back.
+  const int screen = DefaultScreen(display_);
+  Window cover = XCreateSimpleWindow(display_, RootWindow(display_, screen), left + 50, top + 20, 60, 40, 0,
+                                     BlackPixel(display_, screen), makePixel(0, 0, 255) & 0xFFFFFF);
+  XMapWindow(display_, cover);
+  XSync(display_, False);
+  XDestroyWindow(display_, cover);
+  XSync(display_, False);
+  EXPECT_TRUE(poll([&] {
+    for (InputEvent ignored; window->nextEvent(ignored, false);) {
+    }
+    return rgb(read(editorWindow).at(70, 40)) == rgb(red);
+  }));
+
+  // A drag whose release never comes ends after a while with one.
+  const auto start = std::chrono::steady_clock::now();
+  InputEvent last;
+  ASSERT_TRUE(window->nextEvent(last, true));
+  EXPECT_TRUE(last.type == InputEvent::MouseUp && (last.buttons & (kLButton | kMButton | kRButton)) == 0);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 1500ms);
+
+  // But a drag paused with the button down goes on.
+  input_->moveTo(left + 50, top + 50);
+  input_->button(Button1, true);
+  InputEvent event;
+  do {
+    ASSERT_TRUE(window->nextEvent(event, true));
+  } while (event.type != InputEvent::MouseDown);
+  // Longer than a lost release takes, then a move: the drag is still on.
+  std::thread later([&] {
+    std::this_thread::sleep_for(2500ms);
+    if (Display* display = XOpenDisplay(xvfbDisplay().c_str())) {
+      Input(display).moveTo(left + 60, top + 55);
+      XCloseDisplay(display);
+    }
+  });
+  ASSERT_TRUE(window->nextEvent(event, true));
+  later.join();
+  EXPECT_EQ(describe(event), mouse("move", 60, 55, kLButton));
+  input_->button(Button1, false);
+  do {
+    ASSERT_TRUE(window->nextEvent(event, true));
+  } while (event.type == InputEvent::MouseMove);
+  EXPECT_EQ(describe(event), mouse("up", 60, 55, 0));
+  window.reset();
+  EXPECT_TRUE(children(parent).empty());
+}
+
+TEST_F(X11WindowTest, SixteenBitScreensGetConvertedPixels) {
+  testhost::XvfbServer shallow("640x480x16");
+  ASSERT_TRUE(shallow.running()) << shallow.error();
+  ScopedEnv display("DISPLAY", shallow.display().c_str());
+  Display* host = XOpenDisplay(shallow.display().c_str());
+  ASSERT_NE(host, nullptr);
+  ASSERT_EQ(DefaultDepth(host, DefaultScreen(host)), 16);
+  const Window parent = XCreateSimpleWindow(host, RootWindow(host, DefaultScreen(host)), 0, 0, 60, 20, 0, 0, 0);
+  XMapWindow(host, parent);
+  XSync(host, False);
+  {
+    auto window = platform::createEditorWindow(xid(parent), 60, 20);
+    ASSERT_NE(window, nullptr);
+    Surface surface(60, 20);
+    const Pixel colours[3] = {makePixel(255, 0, 0), makePixel(0, 200, 100), makePixel(40, 80, 160)};
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 60; ++x) surface.at(x, y) = colours[x / 20];
+    window->present(surface, CRect(0, 0, 60, 20));
+    XSync(host, False);
+    const Surface shown = platform::x11::readWindow(host, parent);
+    ASSERT_EQ(shown.width(), 60);
+    for (int i = 0; i < 3; ++i) {
+      const Pixel p = shown.at(i * 20 + 10, 10);
+      EXPECT_NEAR(gui::redOf(p), gui::redOf(colours[i]), 8) << i;
+      EXPECT_NEAR(gui::greenOf(p), gui::greenOf(colours[i]), 4) << i;
+      EXPECT_NEAR(gui::blueOf(p), gui::blueOf(colours[i]), 8) << i;
+    }
+  }
+  XDestroyWindow(host, parent);
+  XCloseDisplay(host);
+}
+
+// ---------------------------------------------------------------------------
+// Message boxes
+
+// Shows a message from a thread of its own; `dismiss` gets the box on screen.
+void runMessageBox(Display* display, const std::string& caption, const std::string& text,
+                   const std::function<void(const Placed&)>& dismiss) {
+  SCOPED_TRACE(caption);
+  ScopedEnv boxes("ZVX_MESSAGES", nullptr);
+  platform::useMessageBoxes();
+  std::atomic<bool> returned{false};
+  std::thread shower([&] {
+    platform::showMessage(text, caption, platform::MessageIcon::Error);
+    returned = true;
+  });
+  const std::vector<Placed> shown = waitForWindows(display, caption, 1);
+  if (shown.empty()) {
+    ADD_FAILURE() << "no message box appeared";
+  } else {
+    // Centred on the 1024x768 screen.
+    EXPECT_NEAR(shown[0].x + shown[0].width / 2, 512, 2);
+    EXPECT_NEAR(shown[0].y + shown[0].height / 2, 384, 2);
+    dismiss(shown[0]);
+  }
+  EXPECT_TRUE(poll([&] { return returned.load(); }, 5000ms)) << "the message box did not return";
+  if (!returned) {
+    // Free the thread: the window manager's close.
+    for (const Placed& box : windowsNamed(display, caption)) XDestroyWindow(display, box.window);
+    XSync(display, False);
+  }
+  shower.join();
+  EXPECT_TRUE(waitForWindows(display, caption, 1, 100ms).empty());
+}
+
+TEST_F(X11WindowTest, MessageBoxIsDismissedByReturnItsOkButtonOrTheWindowManagersClose) {
+  runMessageBox(display_, "ZVX test Return", "First line\nSecond, longer line of the message", [&](const Placed& box) {
+    // The box takes the keyboard focus once it is on screen.
+    Window focus = 0;
+    int revert = 0;
+    poll([&] { return XGetInputFocus(display_, &focus, &revert), focus == box.window; });
+    EXPECT_EQ(focus, box.window);
+    EXPECT_EQ(read(box.window).width(), box.width);
+    input_->type(XK_Return);
+  });
+  runMessageBox(display_, "ZVX test OK", "Click OK", [&](const Placed& box) {
+    // The button's border is the one blue in the lower half, below the middle;
+    // a slow machine maps the box before it has drawn it.
+    int bottom = -1;
+    poll([&] {
+      const Surface shown = read(box.window);
+      for (int y = shown.height() - 1; y > shown.height() / 2 && bottom < 0; --y)
+        if (rgb(shown.at(shown.width() / 2, y)) == rgb(makePixel(52, 101, 164))) bottom = y;
+      return bottom > 0;
+    });
+    ASSERT_GT(bottom, 0);
+    input_->click(box.x + box.width / 2, box.y + bottom - 8);
+  });
+  runMessageBox(display_, "ZVX test close", "Closed by the window manager", [&](const Placed& box) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = box.window;
+    event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, box.window, False, NoEventMask, &event);
+    XSync(display_, False);
+  });
+}
+
+TEST_F(X11WindowTest, MessageWithoutDisplayIsOneLineOnStandardError) {
+  ScopedEnv boxes("ZVX_MESSAGES", nullptr);
+  ScopedEnv noDisplay("DISPLAY", nullptr);
+  platform::useMessageBoxes();
+  MessageCapture capture;
+  platform::showMessage("ZVX is not installed correctly", "Error!", platform::MessageIcon::Error);
+  EXPECT_EQ(capture.messages(), (std::vector<ShownMessage>{{"error", "Error!", "ZVX is not installed correctly"}}));
+}
+
+// ---------------------------------------------------------------------------
+// zvx-view
+
+#if defined(ZVX_VIEW_PATH) && defined(ZVX_TEST_EDITOR_MODULE)
+TEST_F(X11WindowTest, ZvxViewShowsAnEditorAndSavesAScreenshot) {
+  const TempFolder folder;
+  const ProgramRun help = runProgram(ZVX_VIEW_PATH, {"--help"}, folder.path());
+  EXPECT_TRUE(help.exitCode == 0 && help.out.find("--screenshot") != std::string::npos) << help.out;
+
+  const fs::path shot = folder.path() / "view.png";
+  const ProgramRun run = runProgram(ZVX_VIEW_PATH, {"--plugin", ZVX_TEST_EDITOR_MODULE, "--screenshot", shot.string(),
+                                                    "--frames", "3"},
+                                    folder.path());
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const Surface decoded = gui::PngCodec::decode(readBytes(shot));
+  ASSERT_EQ(decoded.width(), kEditorWidth);
+  ASSERT_EQ(decoded.height(), kEditorHeight);
+  EXPECT_EQ(rgb(decoded.at(5, 5)), rgb(kEditorBackground));
+  EXPECT_EQ(rgb(decoded.at(kButtonRect.left + 5, kButtonRect.top + 5)), rgb(kButtonOff));
+
+  {
+    ScopedEnv noDisplay("DISPLAY", nullptr);
+    const ProgramRun headless = runProgram(ZVX_VIEW_PATH, {"--plugin", ZVX_TEST_EDITOR_MODULE}, folder.path());
+    EXPECT_EQ(headless.exitCode, 1);
+    EXPECT_NE(headless.err.find("cannot open the X display"), std::string::npos) << headless.err;
+  }
+  EXPECT_EQ(runProgram(ZVX_VIEW_PATH, {"--frames", "none"}, folder.path()).exitCode, 2);
+}
+#endif
+
+// ---------------------------------------------------------------------------
+// ZVX's own editor in a real window while the audio thread plays and learned
+// controllers move parameters: the GUI thread idles, clicks a pad, drags a
+// knob and automates; nothing may race (the sanitizer job runs this under
+// ThreadSanitizer for ZVX_STRESS_SECONDS).
+
+}  // namespace
+}  // namespace zvx::test

@@ -1,0 +1,239 @@
+#include "vsthost/VstHost.h"
+
+#include <algorithm>
+#include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace zvx::testhost {
+namespace {
+
+// The plug-in calls back before its AEffect exists; the host being created on
+// this thread answers those calls.
+thread_local Plugin* constructing = nullptr;
+
+void* openLibrary(const std::string& path, std::string& error) {
+#ifdef _WIN32
+  HMODULE handle = LoadLibraryA(path.c_str());
+  if (!handle) error = "cannot load module " + path + " (error " + std::to_string(GetLastError()) + ")";
+  return reinterpret_cast<void*>(handle);
+#else
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    const char* why = dlerror();
+    error = "cannot load module " + path + ": " + (why ? why : "unknown error");
+  }
+  return handle;
+#endif
+}
+
+void* findSymbol(void* handle, const char* name) {
+#ifdef _WIN32
+  return reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(handle), name));
+#else
+  return dlsym(handle, name);
+#endif
+}
+
+void closeLibrary(void* handle) {
+#ifdef _WIN32
+  FreeLibrary(reinterpret_cast<HMODULE>(handle));
+#else
+  dlclose(handle);
+#endif
+}
+
+}  // namespace
+
+std::unique_ptr<Module> Module::load(const std::string& path, std::string& error) {
+  void* handle = openLibrary(path, error);
+  if (!handle) return nullptr;
+  void* entry = findSymbol(handle, "VSTPluginMain");
+  if (!entry) entry = findSymbol(handle, "main");
+  if (!entry) {
+    closeLibrary(handle);
+    error = "not a VST 2.4 module (no VSTPluginMain or main): " + path;
+    return nullptr;
+  }
+  return std::unique_ptr<Module>(new Module(handle, reinterpret_cast<VstPluginMainProc>(entry), path));
+}
+
+Module::~Module() { closeLibrary(handle_); }
+
+VstMidiEvent midiEvent(int deltaFrames, int status, int data1, int data2) {
+  VstMidiEvent event{};
+  event.type = kVstMidiType;
+  event.byteSize = sizeof(VstMidiEvent);
+  event.deltaFrames = deltaFrames;
+  event.midiData[0] = static_cast<char>(status);
+  event.midiData[1] = static_cast<char>(data1);
+  event.midiData[2] = static_cast<char>(data2);
+  return event;
+}
+
+std::unique_ptr<Plugin> Plugin::create(const Module& module, const HostConfig& config, std::string& error) {
+  return create(module.entry(), module.path(), config, error);
+}
+
+std::unique_ptr<Plugin> Plugin::create(VstPluginMainProc entry, const std::string& name, const HostConfig& config,
+                                       std::string& error) {
+  std::unique_ptr<Plugin> plugin(new Plugin(config));
+  Plugin* previous = constructing;
+  constructing = plugin.get();
+  AEffect* effect = entry(&Plugin::hostCallback);
+  constructing = previous;
+  if (!effect) {
+    error = "the module's entry point gave no plug-in: " + name;
+    return nullptr;
+  }
+  if (effect->magic != kEffectMagic) {
+    error = "the module's entry point gave no VST 2.4 plug-in: " + name;
+    return nullptr;
+  }
+  effect->resvd1 = reinterpret_cast<VstIntPtr>(plugin.get());
+  plugin->effect_ = effect;
+  return plugin;
+}
+
+Plugin::~Plugin() { close(); }
+
+void Plugin::close() {
+  if (!effect_) return;
+  AEffect* effect = effect_;
+  effect_ = nullptr;
+  effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+}
+
+VstIntPtr VSTCALLBACK Plugin::hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                           void* ptr, float opt) {
+  Plugin* host = effect && effect->resvd1 ? reinterpret_cast<Plugin*>(effect->resvd1) : constructing;
+  if (!host) return opcode == audioMasterVersion ? kVstVersion : 0;
+  return host->answer(opcode, index, value, ptr, opt);
+}
+
+VstIntPtr Plugin::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+  if (config_.intercept) {
+    if (std::optional<VstIntPtr> answer = config_.intercept(effect_, opcode, index, value, ptr, opt)) return *answer;
+  }
+  switch (opcode) {
+    case audioMasterVersion:
+      return config_.version;
+    case audioMasterGetSampleRate:
+      return config_.sampleRate;
+    case audioMasterGetBlockSize:
+      return config_.blockSize;
+    default:
+      break;
+  }
+  // Recorded without allocating: the audio thread may be the caller.
+  std::size_t slot = callCount_.fetch_add(1);
+  if (slot < kMaxRecordedCalls) (*recorded_)[slot] = HostCall{opcode, index, value, opt};
+  if (opcode == audioMasterUpdateDisplay) return config_.updateDisplayAnswer;
+  return 0;
+}
+
+std::vector<HostCall> Plugin::calls() const {
+  std::size_t count = std::min(callCount_.load(), kMaxRecordedCalls);
+  return std::vector<HostCall>(recorded_->begin(), recorded_->begin() + static_cast<std::ptrdiff_t>(count));
+}
+
+std::size_t Plugin::countCalls(VstInt32 opcode) const {
+  std::size_t n = 0;
+  for (const HostCall& call : calls()) n += call.opcode == opcode;
+  return n;
+}
+
+VstIntPtr Plugin::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+  if (!effect_) return 0;
+  if (opcode == effClose) {
+    close();
+    return 1;
+  }
+  return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
+}
+
+void Plugin::start(float sampleRate, int blockSize) {
+  dispatch(effOpen);
+  dispatch(effSetSampleRate, 0, 0, nullptr, sampleRate);
+  dispatch(effSetBlockSize, 0, blockSize);
+  dispatch(effMainsChanged, 0, 1);
+}
+
+void Plugin::setParameter(int index, float value) { effect_->setParameter(effect_, index, value); }
+
+float Plugin::getParameter(int index) { return effect_->getParameter(effect_, index); }
+
+// Strings are read into a generous buffer and cut at the terminator.
+std::string Plugin::readString(VstInt32 opcode, VstInt32 index, std::size_t capacity) {
+  std::vector<char> buffer(std::max<std::size_t>(capacity, 256), 0);
+  dispatch(opcode, index, 0, buffer.data());
+  return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
+}
+
+std::string Plugin::parameterName(int index) { return readString(effGetParamName, index, 64); }
+std::string Plugin::parameterDisplay(int index) { return readString(effGetParamDisplay, index, 64); }
+std::string Plugin::parameterLabel(int index) { return readString(effGetParamLabel, index, 64); }
+std::string Plugin::programName() { return readString(effGetProgramName, 0, 64); }
+std::string Plugin::effectName() { return readString(effGetEffectName, 0, kVstMaxEffectNameLen); }
+std::string Plugin::vendorString() { return readString(effGetVendorString, 0, kVstMaxVendorStrLen); }
+std::string Plugin::productString() { return readString(effGetProductString, 0, kVstMaxProductStrLen); }
+
+std::string Plugin::programNameIndexed(int index, bool* ok) {
+  std::vector<char> buffer(256, 0);
+  VstIntPtr result = dispatch(effGetProgramNameIndexed, index, 0, buffer.data());
+  if (ok) *ok = result != 0;
+  return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
+}
+
+VstInt32 Plugin::canDo(const char* text) {
+  return static_cast<VstInt32>(dispatch(effCanDo, 0, 0, const_cast<char*>(text)));
+}
+
+void Plugin::sendRawEvents(const std::vector<VstEvent*>& events) {
+  const std::size_t slots = std::max<std::size_t>(events.size(), 2);
+  eventBlock_.assign(offsetof(VstEvents, events) + slots * sizeof(VstEvent*), 0);
+  auto* block = reinterpret_cast<VstEvents*>(eventBlock_.data());
+  block->numEvents = static_cast<VstInt32>(events.size());
+  for (std::size_t i = 0; i < events.size(); ++i) eventSlots(*block)[i] = events[i];
+  dispatch(effProcessEvents, 0, 0, block);
+}
+
+void Plugin::sendEvents(const std::vector<VstMidiEvent>& events) {
+  eventStorage_ = events;
+  std::vector<VstEvent*> pointers;
+  for (VstMidiEvent& event : eventStorage_) pointers.push_back(reinterpret_cast<VstEvent*>(&event));
+  sendRawEvents(pointers);
+}
+
+void Plugin::processReplacing(float** outputs, int frames) {
+  effect_->processReplacing(effect_, nullptr, outputs, frames);
+}
+
+std::vector<std::vector<float>> Plugin::render(int frames, int blockSize, const std::vector<VstMidiEvent>& events) {
+  const int channels = effect_->numOutputs;
+  std::vector<std::vector<float>> out(static_cast<std::size_t>(channels), std::vector<float>(frames));
+  std::vector<float*> pointers(static_cast<std::size_t>(channels));
+  std::vector<VstMidiEvent> sorted = events;
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const VstMidiEvent& a, const VstMidiEvent& b) { return a.deltaFrames < b.deltaFrames; });
+  std::size_t nextEvent = 0;
+  for (int start = 0; start < frames; start += blockSize) {
+    const int length = std::min(blockSize, frames - start);
+    std::vector<VstMidiEvent> block;
+    while (nextEvent < sorted.size() && sorted[nextEvent].deltaFrames < start + length) {
+      VstMidiEvent event = sorted[nextEvent++];
+      event.deltaFrames -= start;
+      block.push_back(event);
+    }
+    if (!block.empty()) sendEvents(block);
+    for (int c = 0; c < channels; ++c) pointers[static_cast<std::size_t>(c)] = out[static_cast<std::size_t>(c)].data() + start;
+    processReplacing(pointers.data(), length);
+  }
+  return out;
+}
+
+}  // namespace zvx::testhost
