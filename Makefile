@@ -4,16 +4,25 @@ WIN_BUILD ?= build-win
 MINGW_CXX ?= x86_64-w64-mingw32-g++-posix
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 VST_DIR ?= $(HOME)/.vst
+# Extra CMake settings, e.g. CMAKE_FLAGS=-DZVX_WERROR=ON as CI builds.
+CMAKE_FLAGS ?=
+# What `make run` installs, and only that: the module, the default data
+# (samples, bank, skin) and zvx-render with zvx-data.
+RUN_TARGETS = ZVX zvx-render zvx-data zvx_samples zvx_default_bank zvx_default_skin
 
-.PHONY: run test deps configure build install bench picture clean windows windows-if-tools
+.PHONY: run test deps configure build build-all install bench picture clean windows windows-if-tools
 
 deps:
 	@tools/install-deps.sh
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DZVX_WINDOWS_BUILD=$(abspath $(WIN_BUILD))
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DZVX_WINDOWS_BUILD=$(abspath $(WIN_BUILD)) $(CMAKE_FLAGS)
 
 build: configure
+	cmake --build $(BUILD) -j$(JOBS) --target $(RUN_TARGETS)
+
+# Everything: the tools, the test suite and the benchmarks too.
+build-all: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
 # Installs the plug-in where Linux hosts look for VST 2.4 modules.
@@ -28,14 +37,14 @@ install: build
 run: install
 	$(BUILD)/tools/zvx-render --quiet --plugin "$(VST_DIR)/ZVX.so" --program 0 -o "$(CURDIR)/demo.wav"
 
-test: build windows-if-tools
+test: build-all windows-if-tools
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 # ZVX.dll, zvx-render.exe and the Windows tests, cross-built with mingw-w64;
 # the wine_tests of `make test` run them under wine.
 windows:
 	@command -v $(MINGW_CXX) >/dev/null || { echo "make windows needs $(MINGW_CXX) (Debian: g++-mingw-w64-x86-64-posix)" >&2; exit 1; }
-	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(WIN_BUILD) -j$(JOBS)
 
 # `make test` builds the Windows tree only where its tests can run.
@@ -48,12 +57,12 @@ windows-if-tools:
 
 # The README's picture of the editor, drawn headless from a fresh default data
 # folder; editor_tests compares the editor with it.
-picture: build
+picture: build-all
 	docs=$$(mktemp -d) && ZVX_DOCUMENTS=$$docs $(BUILD)/tools/zvx-data install $(BUILD)/data >/dev/null && \
 	  ZVX_DOCUMENTS=$$docs $(BUILD)/tools/zvx-view --headless --plugin $(BUILD)/ZVX.so --screenshot docs/editor.png; \
 	  status=$$?; rm -rf $$docs; exit $$status
 
-bench: build
+bench: build-all
 	$(BUILD)/bench/zvx_bench
 
 clean:

@@ -213,26 +213,40 @@ void Plugin::processReplacing(float** outputs, int frames) {
   effect_->processReplacing(effect_, nullptr, outputs, frames);
 }
 
-std::vector<std::vector<float>> Plugin::render(int frames, int blockSize, const std::vector<VstMidiEvent>& events) {
-  const int channels = effect_->numOutputs;
-  std::vector<std::vector<float>> out(static_cast<std::size_t>(channels), std::vector<float>(frames));
-  std::vector<float*> pointers(static_cast<std::size_t>(channels));
-  std::vector<VstMidiEvent> sorted = events;
-  std::stable_sort(sorted.begin(), sorted.end(),
-                   [](const VstMidiEvent& a, const VstMidiEvent& b) { return a.deltaFrames < b.deltaFrames; });
-  std::size_t nextEvent = 0;
-  for (int start = 0; start < frames; start += blockSize) {
-    const int length = std::min(blockSize, frames - start);
-    std::vector<VstMidiEvent> block;
-    while (nextEvent < sorted.size() && sorted[nextEvent].deltaFrames < start + length) {
-      VstMidiEvent event = sorted[nextEvent++];
-      event.deltaFrames -= start;
+bool Plugin::play(std::int64_t frames, int blockSize, std::vector<TimedMidiEvent> events, const BlockSink& take) {
+  std::stable_sort(events.begin(), events.end(),
+                   [](const TimedMidiEvent& a, const TimedMidiEvent& b) { return a.frame < b.frame; });
+  std::vector<std::vector<float>> buffers(static_cast<std::size_t>(effect_->numOutputs),
+                                          std::vector<float>(static_cast<std::size_t>(blockSize)));
+  std::vector<float*> pointers;
+  for (auto& buffer : buffers) pointers.push_back(buffer.data());
+  std::vector<VstMidiEvent> block;
+  std::size_t next = 0;
+  for (std::int64_t start = 0; start < frames; start += blockSize) {
+    const int length = static_cast<int>(std::min<std::int64_t>(blockSize, frames - start));
+    block.clear();
+    while (next < events.size() && events[next].frame < start + length) {
+      VstMidiEvent event = events[next].event;
+      event.deltaFrames = static_cast<VstInt32>(events[next++].frame - start);
       block.push_back(event);
     }
     if (!block.empty()) sendEvents(block);
-    for (int c = 0; c < channels; ++c) pointers[static_cast<std::size_t>(c)] = out[static_cast<std::size_t>(c)].data() + start;
+    for (auto& buffer : buffers) std::fill(buffer.begin(), buffer.end(), 0.0f);
     processReplacing(pointers.data(), length);
+    if (!take(pointers, start, length)) return false;
   }
+  return true;
+}
+
+std::vector<std::vector<float>> Plugin::render(int frames, int blockSize, const std::vector<VstMidiEvent>& events) {
+  std::vector<std::vector<float>> out(static_cast<std::size_t>(effect_->numOutputs),
+                                      std::vector<float>(static_cast<std::size_t>(std::max(frames, 0))));
+  std::vector<TimedMidiEvent> timed;
+  for (const VstMidiEvent& event : events) timed.push_back({event.deltaFrames, event});
+  play(frames, blockSize, std::move(timed), [&](const std::vector<float*>& block, std::int64_t start, int length) {
+    for (std::size_t c = 0; c < out.size(); ++c) std::copy(block[c], block[c] + length, out[c].data() + start);
+    return true;
+  });
   return out;
 }
 

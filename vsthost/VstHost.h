@@ -61,6 +61,16 @@ struct HostCall {
 // Builds a MIDI event of one complete message.
 VstMidiEvent midiEvent(int deltaFrames, int status, int data1, int data2);
 
+// A MIDI event at a sample counted from the start of a render.
+struct TimedMidiEvent {
+  std::int64_t frame;
+  VstMidiEvent event;
+};
+
+// Takes one rendered block: its outputs, its first sample counted from the
+// start, its length. False stops the render.
+using BlockSink = std::function<bool(const std::vector<float*>& outputs, std::int64_t start, int length)>;
+
 class Plugin {
  public:
   static constexpr std::size_t kMaxRecordedCalls = 1 << 16;
@@ -104,8 +114,13 @@ class Plugin {
 
   // Renders into caller buffers, one pointer per output.
   void processReplacing(float** outputs, int frames);
+  // Plays `frames` samples in blocks of `blockSize`, each event (in time
+  // order; simultaneous ones as given) sent with the block holding its
+  // sample, at its offset there; every block's outputs, cleared before the
+  // plug-in writes them, go to `take`. False when `take` stopped it.
+  bool play(std::int64_t frames, int blockSize, std::vector<TimedMidiEvent> events, const BlockSink& take);
   // Renders `frames` samples per output into fresh buffers, in blocks of
-  // `blockSize`, with events split across blocks at their sample positions.
+  // `blockSize`; each event's deltaFrames counts from the start.
   std::vector<std::vector<float>> render(int frames, int blockSize = 512,
                                          const std::vector<VstMidiEvent>& events = {});
 

@@ -5,6 +5,7 @@
 
 #include "editor/FrameEditor.h"
 #include "formats/vst2/AEffGUIEditor.h"
+#include "platform/MessageBoxes.h"
 
 namespace zvx {
 namespace {
@@ -21,7 +22,9 @@ void copyText(char* destination, const char* text, std::size_t capacity) {
 }  // namespace
 
 DrumPlugin::DrumPlugin(audioMasterCallback audioMaster, EditorFactory makeEditor)
-    : AudioEffectX(audioMaster, kNumPrograms, kNumParameters), instrument_(*this), control_(*this, &instrument_) {
+    : AudioEffectX(audioMaster, kNumPrograms, kNumParameters),
+      instrument_(hostShowingBoxes()),
+      control_(*this, &instrument_) {
   programsAreChunks();
   if (audioMaster) {
     setNumInputs(0);
@@ -38,6 +41,12 @@ DrumPlugin::DrumPlugin(audioMasterCallback audioMaster, EditorFactory makeEditor
   }
 
   instrument_.start();
+}
+
+// Messages in boxes, as users of plug-ins see them, from the instrument's first word.
+InstrumentHost& DrumPlugin::hostShowingBoxes() {
+  platform::useMessageBoxes();
+  return *this;
 }
 
 // The editor goes while the instrument it looks at is still whole.

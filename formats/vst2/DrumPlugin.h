@@ -71,6 +71,7 @@ class DrumPlugin : public AudioEffectX, private InstrumentHost {
     bool at(int index, MidiEvent& event) const override;
   };
 
+  InstrumentHost& hostShowingBoxes();
   // InstrumentHost
   bool hostSaysRealtime() override;
   double hostSampleRate() override { return updateSampleRate(); }

@@ -3,7 +3,6 @@
 #include <new>
 
 #include "editor/DrumEditor.h"
-#include "platform/MessageBoxes.h"
 #include "formats/vst2/DrumPlugin.h"
 
 #if defined(_WIN32)
@@ -15,7 +14,6 @@
 // A host too old to answer its version gets no plug-in.
 extern "C" ZVX_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster) {
   if (!audioMaster || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
-  zvx::platform::useMessageBoxes();
   auto* plugin = new (std::nothrow) zvx::DrumPlugin(audioMaster, &zvx::DrumEditor::create);
   return plugin ? plugin->getAeffect() : nullptr;
 }

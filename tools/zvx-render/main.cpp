@@ -206,6 +206,134 @@ bool prepare(testhost::Plugin& plugin, const RenderOptions& options, const std::
   return true;
 }
 
+// The song's messages at the render's rate: the MIDI file's, or the demo groove's.
+bool readSong(const RenderOptions& options, std::vector<MidiFile::TimedMessage>& messages, std::string& error) {
+  std::optional<MidiFile> song;
+  if (options.midiPath.empty()) {
+    song = MidiFile::parse(DemoPattern::midiFile(), error);
+    if (!song) error = "the demo groove does not parse: " + error;
+  } else {
+    song = MidiFile::load(options.midiPath, error);
+    if (!song) error = "cannot read MIDI file " + options.midiPath + ": " + error;
+  }
+  if (song) messages = song->messagesAt(options.sampleRate);
+  return song.has_value();
+}
+
+// How long the render lasts, in samples: --length, or the last event and the tail.
+bool renderLength(const RenderOptions& options, const std::vector<MidiFile::TimedMessage>& messages,
+                  std::int64_t& frames, std::string& error) {
+  const double rate = options.sampleRate;
+  double seconds = options.lengthSeconds.value_or(0.0);
+  if (!options.lengthSeconds)
+    seconds = (messages.empty() ? 0.0 : static_cast<double>(messages.back().sample) / rate) + options.tailSeconds;
+  if (seconds > kMaxSeconds) {
+    error = "the render would last " + std::to_string(std::lround(seconds)) + " s; give --length to render part of it";
+    return false;
+  }
+  frames = std::llround(seconds * rate);
+  // The last event is played even with no tail.
+  if (!options.lengthSeconds && !messages.empty()) frames = std::max(frames, messages.back().sample + 1);
+  return true;
+}
+
+// Plays the messages through the plug-in into the sound file and reports it.
+int renderToFile(testhost::Plugin& plugin, const RenderOptions& options,
+                 const std::vector<MidiFile::TimedMessage>& messages, std::int64_t frames) {
+  const int outputs = plugin.effect()->numOutputs;
+  const int channels = options.allOutputs ? outputs : std::min(outputs, 2);
+  std::string error;
+  auto writer = SoundFileWriter::open(options.outputPath, options.format, channels, options.sampleRate, error);
+  if (!writer) return fail("cannot write " + options.outputPath + ": " + error);
+
+  std::vector<testhost::TimedMidiEvent> events;
+  for (const MidiFile::TimedMessage& message : messages)
+    events.push_back({message.sample, testhost::midiEvent(0, message.data[0], message.size > 1 ? message.data[1] : 0,
+                                                          message.size > 2 ? message.data[2] : 0)});
+  std::vector<float> interleaved(static_cast<std::size_t>(options.blockSize) * channels);
+  std::vector<float> peaks(static_cast<std::size_t>(channels), 0.0f);
+  std::int64_t notNumbers = 0, clippedSamples = 0;  // what the instrument gave, counted
+  const double seconds = static_cast<double>(frames) / options.sampleRate;
+  Progress progress(!options.quiet && seconds > kProgressAfterSeconds, frames);
+  const bool played = plugin.play(frames, options.blockSize, std::move(events),
+                                  [&](const std::vector<float*>& block, std::int64_t start, int length) {
+    for (int c = 0; c < channels; ++c) {
+      const float* source = block[static_cast<std::size_t>(c)];
+      float& peak = peaks[static_cast<std::size_t>(c)];
+      for (int i = 0; i < length; ++i) {
+        interleaved[static_cast<std::size_t>(i) * channels + c] = source[i];
+        if (!std::isfinite(source[i])) {
+          ++notNumbers;
+          continue;
+        }
+        peak = std::max(peak, std::fabs(source[i]));
+        clippedSamples += std::fabs(source[i]) > 1.0f;
+      }
+    }
+    if (!writer->write(interleaved.data(), length, error)) return false;
+    progress.update(start + length);
+    return true;
+  });
+  if (!played || !writer->close(error)) return fail("cannot write " + options.outputPath + ": " + error);
+
+  std::string levels;
+  for (float peak : peaks) levels += (levels.empty() ? "" : " / ") + decibels(peak);
+  // Samples above full scale are cut in integer formats; infinities and NaN
+  // are never sound, whatever the format.
+  std::string problems;
+  if (clippedSamples > 0 && SoundFileWriter::isInteger(options.format))
+    problems += " (clipped: " + std::to_string(clippedSamples) + " samples)";
+  if (notNumbers > 0) problems += " (" + std::to_string(notNumbers) + " samples not numbers)";
+  std::printf("%s: %.3f s, %d channel%s at %d Hz, %s, peak %s dBFS%s\n", options.outputPath.c_str(), seconds, channels,
+              channels == 1 ? "" : "s", options.sampleRate, std::string(SoundFileWriter::nameOf(options.format)).c_str(),
+              levels.c_str(), problems.c_str());
+  return 0;
+}
+
+// --save-bank, --list-programs, --list-params: what is asked besides rendering.
+bool reportAndSave(testhost::Plugin& plugin, const RenderOptions& options, std::string& error) {
+  AEffect* effect = plugin.effect();
+  if (!options.saveBankPath.empty()) {
+    const std::vector<unsigned char> bytes = saveBank(plugin);
+    if (!writeBytes(options.saveBankPath, bytes)) {
+      error = "cannot write " + options.saveBankPath;
+      return false;
+    }
+    const bool chunk = FxbFile::readWord(bytes.data() + 8) == FxbFile::kChunkBank;
+    std::printf("%s: bank of %d program%s (%s), program %d selected\n", options.saveBankPath.c_str(),
+                effect->numPrograms, effect->numPrograms == 1 ? "" : "s", chunk ? "chunk" : "parameter values",
+                static_cast<int>(plugin.dispatch(effGetProgram)));
+  }
+  if (options.listPrograms) listPrograms(plugin);
+  if (options.listPrograms && options.listParameters) std::printf("\n");
+  if (options.listParameters) listParameters(plugin);
+  return true;
+}
+
+// The module, loaded and started at the render's rate and block size.
+std::unique_ptr<testhost::Plugin> openPlugin(const RenderOptions& options, std::unique_ptr<testhost::Module>& module,
+                                             std::string& error) {
+  std::string modulePath;
+  if (!testhost::findModule(options.pluginPath, ZVX_DEFAULT_MODULE, modulePath, error)) return nullptr;
+  module = testhost::Module::load(modulePath, error);
+  if (!module) return nullptr;
+  testhost::HostConfig config;
+  config.sampleRate = options.sampleRate;
+  config.blockSize = options.blockSize;
+  auto plugin = testhost::Plugin::create(*module, config, error);
+  if (!plugin) return nullptr;
+  if (!(plugin->effect()->flags & effFlagsCanReplacing)) {
+    error = "the plug-in cannot process replacing: " + modulePath;
+    return nullptr;
+  }
+  if (plugin->effect()->numOutputs < 1) {
+    error = "the plug-in has no outputs: " + modulePath;
+    return nullptr;
+  }
+  plugin->start(static_cast<float>(options.sampleRate), options.blockSize);
+  return plugin;
+}
+
 int run(const RenderOptions& options) {
   if (!options.writeDemoPath.empty()) return writeDemo(options.writeDemoPath);
   // --save-bank alone only saves: a bank is often all one wants.
@@ -224,139 +352,23 @@ int run(const RenderOptions& options) {
     preset = readProgramFile(options.presetPath, FileKind::Preset, error);
     if (!preset) return fail("cannot load preset " + options.presetPath + ": " + error);
   }
-  const double rate = options.sampleRate;
   std::vector<MidiFile::TimedMessage> messages;
-  if (rendering) {
-    std::optional<MidiFile> song;
-    if (options.midiPath.empty()) {
-      song = MidiFile::parse(DemoPattern::midiFile(), error);
-      if (!song) return fail("the demo groove does not parse: " + error);
-    } else {
-      song = MidiFile::load(options.midiPath, error);
-      if (!song) return fail("cannot read MIDI file " + options.midiPath + ": " + error);
-    }
-    messages = song->messagesAt(rate);
-  }
-
-  double seconds = options.lengthSeconds.value_or(0.0);
-  if (!options.lengthSeconds)
-    seconds = (messages.empty() ? 0.0 : static_cast<double>(messages.back().sample) / rate) + options.tailSeconds;
-  if (seconds > kMaxSeconds)
-    return fail("the render would last " + std::to_string(std::lround(seconds)) +
-                " s; give --length to render part of it");
-  std::int64_t frames = std::llround(seconds * rate);
-  // The last event is played even with no tail.
-  if (!options.lengthSeconds && !messages.empty()) frames = std::max(frames, messages.back().sample + 1);
+  if (rendering && !readSong(options, messages, error)) return fail(error);
+  std::int64_t frames = 0;
+  if (!renderLength(options, messages, frames, error)) return fail(error);
   if (rendering && frames <= 0) return fail("nothing to render: no events and no --tail or --length");
 
-  std::string modulePath;
-  if (!testhost::findModule(options.pluginPath, ZVX_DEFAULT_MODULE, modulePath, error)) return fail(error);
-  auto module = testhost::Module::load(modulePath, error);
-  if (!module) return fail(error);
-  testhost::HostConfig config;
-  config.sampleRate = options.sampleRate;
-  config.blockSize = options.blockSize;
-  auto plugin = testhost::Plugin::create(*module, config, error);
+  std::unique_ptr<testhost::Module> module;
+  auto plugin = openPlugin(options, module, error);
   if (!plugin) return fail(error);
-  AEffect* effect = plugin->effect();
-  if (!(effect->flags & effFlagsCanReplacing)) return fail("the plug-in cannot process replacing: " + modulePath);
-  const int outputs = effect->numOutputs;
-  if (outputs < 1) return fail("the plug-in has no outputs: " + modulePath);
-
-  plugin->start(static_cast<float>(rate), options.blockSize);
-  auto stop = [&] {
-    plugin->dispatch(effMainsChanged, 0, 0);
-    plugin->close();
-  };
-  if (!prepare(*plugin, options, bank, preset, error)) {
-    stop();
-    return fail(error);
-  }
-  if (!options.saveBankPath.empty()) {
-    const std::vector<unsigned char> bytes = saveBank(*plugin);
-    if (!writeBytes(options.saveBankPath, bytes)) {
-      stop();
-      return fail("cannot write " + options.saveBankPath);
-    }
-    const bool chunk = FxbFile::readWord(bytes.data() + 8) == FxbFile::kChunkBank;
-    std::printf("%s: bank of %d program%s (%s), program %d selected\n", options.saveBankPath.c_str(),
-                effect->numPrograms, effect->numPrograms == 1 ? "" : "s", chunk ? "chunk" : "parameter values",
-                static_cast<int>(plugin->dispatch(effGetProgram)));
-  }
-  if (options.listPrograms) listPrograms(*plugin);
-  if (options.listPrograms && options.listParameters) std::printf("\n");
-  if (options.listParameters) listParameters(*plugin);
-  if (!rendering) {
-    stop();
-    return 0;
-  }
-
-  const int channels = options.allOutputs ? outputs : std::min(outputs, 2);
-  auto writer = SoundFileWriter::open(options.outputPath, options.format, channels, options.sampleRate, error);
-  if (!writer) {
-    stop();
-    return fail("cannot write " + options.outputPath + ": " + error);
-  }
-
-  const int block = options.blockSize;
-  std::vector<std::vector<float>> buffers(static_cast<std::size_t>(outputs), std::vector<float>(block));
-  std::vector<float*> pointers;
-  for (auto& buffer : buffers) pointers.push_back(buffer.data());
-  std::vector<float> interleaved(static_cast<std::size_t>(block) * channels);
-  std::vector<float> peaks(static_cast<std::size_t>(channels), 0.0f);
-  std::int64_t notNumbers = 0, clippedSamples = 0;  // what the instrument gave, counted
-  std::vector<VstMidiEvent> events;
-  std::size_t next = 0;
-  Progress progress(!options.quiet && seconds > kProgressAfterSeconds, frames);
-
-  for (std::int64_t start = 0; start < frames; start += block) {
-    const int length = static_cast<int>(std::min<std::int64_t>(block, frames - start));
-    // Each event goes to the block holding its sample, at its offset there.
-    events.clear();
-    while (next < messages.size() && messages[next].sample < start + length) {
-      const auto& message = messages[next++];
-      events.push_back(testhost::midiEvent(static_cast<int>(message.sample - start), message.data[0],
-                                           message.size > 1 ? message.data[1] : 0,
-                                           message.size > 2 ? message.data[2] : 0));
-    }
-    if (!events.empty()) plugin->sendEvents(events);
-    for (auto& buffer : buffers) std::fill(buffer.begin(), buffer.end(), 0.0f);
-    plugin->processReplacing(pointers.data(), length);
-
-    for (int c = 0; c < channels; ++c) {
-      const float* source = buffers[static_cast<std::size_t>(c)].data();
-      float& peak = peaks[static_cast<std::size_t>(c)];
-      for (int i = 0; i < length; ++i) {
-        interleaved[static_cast<std::size_t>(i) * channels + c] = source[i];
-        if (!std::isfinite(source[i])) {
-          ++notNumbers;
-          continue;
-        }
-        peak = std::max(peak, std::fabs(source[i]));
-        clippedSamples += std::fabs(source[i]) > 1.0f;
-      }
-    }
-    if (!writer->write(interleaved.data(), length, error)) {
-      stop();
-      return fail("cannot write " + options.outputPath + ": " + error);
-    }
-    progress.update(start + length);
-  }
-  stop();
-  if (!writer->close(error)) return fail("cannot write " + options.outputPath + ": " + error);
-
-  std::string levels;
-  for (float peak : peaks) levels += (levels.empty() ? "" : " / ") + decibels(peak);
-  // Samples above full scale are cut in integer formats; infinities and NaN
-  // are never sound, whatever the format.
-  std::string problems;
-  if (clippedSamples > 0 && SoundFileWriter::isInteger(options.format))
-    problems += " (clipped: " + std::to_string(clippedSamples) + " samples)";
-  if (notNumbers > 0) problems += " (" + std::to_string(notNumbers) + " samples not numbers)";
-  std::printf("%s: %.3f s, %d channel%s at %d Hz, %s, peak %s dBFS%s\n", options.outputPath.c_str(),
-              static_cast<double>(frames) / rate, channels, channels == 1 ? "" : "s", options.sampleRate,
-              std::string(SoundFileWriter::nameOf(options.format)).c_str(), levels.c_str(), problems.c_str());
-  return 0;
+  int status = 0;
+  if (!prepare(*plugin, options, bank, preset, error) || !reportAndSave(*plugin, options, error))
+    status = fail(error);
+  else if (rendering)
+    status = renderToFile(*plugin, options, messages, frames);
+  plugin->dispatch(effMainsChanged, 0, 0);
+  plugin->close();
+  return status;
 }
 
 }  // namespace

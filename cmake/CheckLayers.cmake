@@ -1,0 +1,40 @@
+# Fails on an include that crosses a layer the wrong way.
+#   cmake -DROOT=<source tree> -P CheckLayers.cmake
+# Each folder lists what its files may include besides their own folder;
+# folders not listed (tools, tests, fuzz, bench) may include anything.
+# Lower layers first: engine, image, platform, storage, plugin (the instrument
+# core), gui (the toolkit), skin, editor, then the front doors and the host.
+set(platform_system "platform/Platform\\.h|platform/Messages\\.h")
+set(allowed_engine "")
+set(allowed_image "")
+set(allowed_platform "image/")
+set(allowed_storage "${platform_system}")
+set(allowed_plugin "engine/|storage/|${platform_system}")
+set(allowed_gui "platform/|image/")
+set(allowed_skin "gui/|platform/|image/|storage/|plugin/InstrumentControl\\.h")
+set(allowed_editor "skin/|gui/|platform/|image/|plugin/InstrumentControl\\.h|engine/Parameters\\.h")
+set(allowed_formats/vst2 "plugin/|editor/|gui/|platform/|image/|engine/")
+set(allowed_vsthost "formats/vst2/VstAbi\\.h|formats/vst2/HeadlessProtocol\\.h")
+set(layers engine image platform storage plugin gui skin editor formats/vst2 vsthost)
+
+set(faults 0)
+foreach(layer IN LISTS layers)
+  file(GLOB_RECURSE sources RELATIVE ${ROOT} ${ROOT}/${layer}/*.h ${ROOT}/${layer}/*.cpp)
+  foreach(source IN LISTS sources)
+    file(STRINGS ${ROOT}/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*" "\\1" included "${line}")
+      if(included MATCHES "^${layer}/")
+        continue()
+      endif()
+      if(NOT allowed_${layer} STREQUAL "" AND included MATCHES "^(${allowed_${layer}})")
+        continue()
+      endif()
+      message("${source}: includes \"${included}\", which ${layer}/ may not reach")
+      math(EXPR faults "${faults} + 1")
+    endforeach()
+  endforeach()
+endforeach()
+if(faults GREATER 0)
+  message(FATAL_ERROR "${faults} include(s) cross a layer the wrong way")
+endif()
