@@ -160,14 +160,18 @@ void relay(const std::string& line, const char group, std::string& running, Tall
   std::fflush(stdout);
 }
 
-bool runGroup(const Options& options, const Group& group, const std::vector<std::string>& extraEnvironment,
-              Tally& tally) {
+// A child process running one group, its standard output and error piped back.
+struct Child {
+  pid_t pid = -1;
+  int out = -1;
+  int err = -1;
+};
+
+// Starts this program again as the child for `group`; an error text when it cannot.
+std::string spawnGroup(const Options& options, const Group& group, const std::vector<std::string>& extraEnvironment,
+                       Child& child) {
   int out[2], err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) {
-    std::printf("  FAIL %c.spawn cannot make pipes\n", group.letter);
-    ++tally.failed;
-    return false;
-  }
+  if (pipe(out) != 0 || pipe(err) != 0) return "cannot make pipes";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
@@ -191,30 +195,40 @@ bool runGroup(const Options& options, const Group& group, const std::vector<std:
   for (std::string& e : environment) envp.push_back(e.data());
   envp.push_back(nullptr);
 
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), envp.data());
+  const int spawned = posix_spawn(&child.pid, "/proc/self/exe", &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   close(err[1]);
   if (spawned != 0) {
     close(out[0]);
     close(err[0]);
-    std::printf("  FAIL %c.spawn cannot start the group: %s\n", group.letter, std::strerror(spawned));
-    ++tally.failed;
-    return false;
+    return std::string("cannot start the group: ") + std::strerror(spawned);
   }
+  child.out = out[0];
+  child.err = err[0];
+  return {};
+}
 
-  const auto start = std::chrono::steady_clock::now();
-  const auto deadline = start + std::chrono::seconds(options.timeout);
-  std::string outBuffer, errText, running;
-  bool groupFailed = false, timedOut = false;
+// What a group's child said and how it ended.
+struct GroupRun {
+  std::string errText;  // the end of its standard error
+  std::string running;  // the check under way, if any
+  bool failed = false;
+  bool timedOut = false;
+};
+
+// Relays the child's result lines as they come until it closes both pipes or
+// its time is up, then reaps it; answers its wait status.
+int relayChild(const Options& options, const Group& group, Child& child, Tally& tally, GroupRun& run) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout);
+  std::string outBuffer;
   int open = 2;
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  pollfd fds[2] = {{child.out, POLLIN, 0}, {child.err, POLLIN, 0}};
   while (open > 0) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
-      timedOut = true;
-      kill(pid, SIGKILL);
+      run.timedOut = true;
+      kill(child.pid, SIGKILL);
       break;
     }
     if (poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 1000))) <= 0) continue;
@@ -230,13 +244,13 @@ bool runGroup(const Options& options, const Group& group, const std::vector<std:
       }
       if (i == 1) {
         if (options.verbose) std::fwrite(chunk, 1, static_cast<std::size_t>(got), stderr);
-        errText.append(chunk, static_cast<std::size_t>(got));
-        if (errText.size() > (1u << 20)) errText.erase(0, errText.size() - (1u << 19));
+        run.errText.append(chunk, static_cast<std::size_t>(got));
+        if (run.errText.size() > (1u << 20)) run.errText.erase(0, run.errText.size() - (1u << 19));
         continue;
       }
       outBuffer.append(chunk, static_cast<std::size_t>(got));
       for (std::size_t end; (end = outBuffer.find('\n')) != std::string::npos;) {
-        relay(outBuffer.substr(0, end), group.letter, running, tally, groupFailed);
+        relay(outBuffer.substr(0, end), group.letter, run.running, tally, run.failed);
         outBuffer.erase(0, end + 1);
       }
     }
@@ -244,31 +258,51 @@ bool runGroup(const Options& options, const Group& group, const std::vector<std:
   for (pollfd& fd : fds)
     if (fd.fd >= 0) close(fd.fd);
   int status = 0;
-  waitpid(pid, &status, 0);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  waitpid(child.pid, &status, 0);
+  return status;
+}
 
-  const std::string where = running.empty() ? std::string(1, group.letter) + ".group" : running;
-  if (timedOut) {
+// A child that hung, crashed or failed without saying which check failed.
+void reportEnd(const Options& options, const Group& group, int status, Tally& tally, GroupRun& run) {
+  const std::string where = run.running.empty() ? std::string(1, group.letter) + ".group" : run.running;
+  if (run.timedOut) {
     std::printf("  FAIL %s did not finish within %d s\n", where.c_str(), options.timeout);
-    ++tally.failed, groupFailed = true;
+    ++tally.failed, run.failed = true;
   } else if (WIFSIGNALED(status)) {
     std::printf("  FAIL %s crashed the process with signal %s\n", where.c_str(), signalName(WTERMSIG(status)).c_str());
-    ++tally.failed, groupFailed = true;
-  } else if (WIFEXITED(status) && WEXITSTATUS(status) != 0 && !groupFailed) {
+    ++tally.failed, run.failed = true;
+  } else if (WIFEXITED(status) && WEXITSTATUS(status) != 0 && !run.failed) {
     std::printf("  FAIL %s ended with exit status %d\n", where.c_str(), WEXITSTATUS(status));
-    ++tally.failed, groupFailed = true;
+    ++tally.failed, run.failed = true;
   }
-  if (groupFailed && !options.verbose && !errText.empty()) {
+  if (run.failed && !options.verbose && !run.errText.empty()) {
     // The end of what the module said, for the failure's context.
-    std::size_t from = errText.size();
+    const std::string& text = run.errText;
+    std::size_t from = text.size();
     for (int lines = 0; from > 0 && lines < 12; --from)
-      if (errText[from - 1] == '\n') ++lines;
-    std::printf("  -- the group's last standard error lines:\n%s", errText.substr(from).c_str());
-    if (errText.back() != '\n') std::printf("\n");
+      if (text[from - 1] == '\n') ++lines;
+    std::printf("  -- the group's last standard error lines:\n%s", text.substr(from).c_str());
+    if (text.back() != '\n') std::printf("\n");
   }
+}
+
+bool runGroup(const Options& options, const Group& group, const std::vector<std::string>& extraEnvironment,
+              Tally& tally) {
+  Child child;
+  const std::string error = spawnGroup(options, group, extraEnvironment, child);
+  if (!error.empty()) {
+    std::printf("  FAIL %c.spawn %s\n", group.letter, error.c_str());
+    ++tally.failed;
+    return false;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  GroupRun run;
+  const int status = relayChild(options, group, child, tally, run);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  reportEnd(options, group, status, tally, run);
   std::printf("  (%c took %.1f s)\n", group.letter, seconds);
   std::fflush(stdout);
-  return !groupFailed;
+  return !run.failed;
 }
 
 // A locale with a decimal comma for group G: the system's, or one built
