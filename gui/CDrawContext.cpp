@@ -7,6 +7,7 @@
 #include <string>
 
 #include "gui/CFrame.h"
+#include "image/PenLine.h"
 #include "platform/Text.h"
 
 using zvx::gui::Pixel;
@@ -67,30 +68,11 @@ bool clipSegment(const CRect& area, CPoint& a, CPoint& b) {
 // two billion pixels long costs no more than one across the window.
 void CDrawContext::drawLine(const CPoint& fromPoint, const CPoint& toPoint) {
   const Pixel pixel = toPixel(frameColor_);
-  const int half = (lineWidth_ - 1) / 2;
   CRect reach = clip_;
   reach.left -= lineWidth_, reach.top -= lineWidth_, reach.right += lineWidth_, reach.bottom += lineWidth_;
   CPoint from = fromPoint, to = toPoint;
   if (!(reach.pointInside(from) && reach.pointInside(to)) && !clipSegment(reach, from, to)) return;
-  long long x = from.h, y = from.v;
-  const long long dx = std::llabs(static_cast<long long>(to.h) - x), dy = -std::llabs(static_cast<long long>(to.v) - y);
-  const int sx = x < to.h ? 1 : -1, sy = y < to.v ? 1 : -1;
-  long long error = dx + dy;
-  for (;;) {
-    for (int oy = -half; oy < lineWidth_ - half; ++oy)
-      for (int ox = -half; ox < lineWidth_ - half; ++ox)
-        plot(static_cast<int>(x) + ox, static_cast<int>(y) + oy, pixel);
-    if (x == to.h && y == to.v) break;
-    const long long twice = 2 * error;
-    if (twice >= dy) {
-      error += dy;
-      x += sx;
-    }
-    if (twice <= dx) {
-      error += dx;
-      y += sy;
-    }
-  }
+  zvx::gui::walkPenLine(from.h, from.v, to.h, to.v, lineWidth_, [&](int x, int y) { plot(x, y, pixel); });
 }
 
 void CDrawContext::lineTo(const CPoint& point) {

@@ -9,11 +9,11 @@
 #include <poll.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
 
+#include "platform/DragWait.h"
 #include "platform/EditorWindow.h"
 #include "platform/linux/X11PopupMenu.h"
 #include "platform/linux/X11Support.h"
@@ -22,12 +22,6 @@ namespace zvx::platform {
 namespace {
 
 using gui::InputEvent;
-
-// A drag whose button release never comes (grab broken, window gone) ends
-// once this long passes without input and no button is down, rather than
-// hang the host.
-constexpr auto kLostReleaseTimeout = std::chrono::seconds(2);
-constexpr int kWaitSliceMs = 20;
 
 // VST virtual key codes (effEditKeyDown's numbering).
 // clang-format off
@@ -108,8 +102,6 @@ long buttonBit(unsigned button) {
   }
 }
 
-constexpr long kAllButtons = kLButton | kMButton | kRButton;
-
 class X11EditorWindow final : public gui::PlatformWindow {
  public:
   X11EditorWindow(Display* display, Window window, int width, int height)
@@ -143,21 +135,14 @@ class X11EditorWindow final : public gui::PlatformWindow {
     if (queue_.empty()) drain();
     if (take(event)) return true;
     if (!wait) return false;
-    auto giveUp = std::chrono::steady_clock::now() + kLostReleaseTimeout;
-    while (alive_) {
+    auto slice = [this](InputEvent& next) {
+      if (!alive_) return gui::WaitSlice::WindowGone;
       pollfd fd{ConnectionNumber(display_), POLLIN, 0};
-      poll(&fd, 1, kWaitSliceMs);
+      poll(&fd, 1, gui::kWaitSliceMs);
       drain();
-      if (take(event)) return true;
-      if (std::chrono::steady_clock::now() < giveUp) continue;
-      // A hand resting on a held button is no lost release.
-      if (!buttonsHeld()) break;
-      giveUp = std::chrono::steady_clock::now() + kLostReleaseTimeout;
-    }
-    // Whoever waits is tracking a drag: let it end.
-    lastButtons_ &= ~kAllButtons;
-    event = InputEvent{InputEvent::MouseUp, lastWhere_, lastButtons_};
-    return true;
+      return take(next) ? gui::WaitSlice::Event : gui::WaitSlice::Nothing;
+    };
+    return gui::waitDuringDrag(event, lastButtons_, lastWhere_, slice, [this] { return buttonsHeld(); });
   }
 
   gui::MenuChoice popupMenu(const gui::MenuModel& menu, const CRect& anchor) override {

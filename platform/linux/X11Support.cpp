@@ -12,6 +12,8 @@
 #include <map>
 #include <mutex>
 
+#include "image/PenLine.h"
+
 namespace zvx::platform::x11 {
 namespace {
 
@@ -274,25 +276,7 @@ void frameRect(gui::Surface& surface, const CRect& rect, gui::Pixel pixel) {
 }
 
 void drawLine(gui::Surface& surface, CPoint from, CPoint to, gui::Pixel pixel, int width) {
-  int x = from.h, y = from.v;
-  const int dx = std::abs(to.h - x), dy = -std::abs(to.v - y);
-  const int sx = x < to.h ? 1 : -1, sy = y < to.v ? 1 : -1;
-  int error = dx + dy;
-  const int half = (width - 1) / 2;
-  for (;;) {
-    for (int oy = -half; oy < width - half; ++oy)
-      for (int ox = -half; ox < width - half; ++ox) surface.set(x + ox, y + oy, pixel);
-    if (x == to.h && y == to.v) break;
-    const int twice = 2 * error;
-    if (twice >= dy) {
-      error += dy;
-      x += sx;
-    }
-    if (twice <= dx) {
-      error += dx;
-      y += sy;
-    }
-  }
+  gui::walkPenLine(from.h, from.v, to.h, to.v, width, [&](int x, int y) { surface.set(x, y, pixel); });
 }
 
 void fillCircle(gui::Surface& surface, int centreX, int centreY, int radius, gui::Pixel pixel) {

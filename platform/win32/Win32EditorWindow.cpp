@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/DragWait.h"
 #include "platform/EditorWindow.h"
 
 namespace zvx::platform {
@@ -25,11 +26,7 @@ namespace {
 
 using gui::InputEvent;
 
-// A drag whose button release never comes ends once this long passes
-// without input and no button is down, rather than hang the host.
-constexpr auto kLostReleaseTimeout = std::chrono::seconds(2);
-constexpr DWORD kWaitSliceMs = 20;
-constexpr long kAllButtons = kLButton | kMButton | kRButton;
+using gui::kAllButtons;
 
 // VST virtual key codes (effEditKeyDown's numbering).
 // clang-format off
@@ -207,25 +204,18 @@ class Win32EditorWindow final : public gui::PlatformWindow {
   bool nextEvent(InputEvent& event, bool wait) override {
     if (take(event)) return true;
     if (!wait) return false;
-    auto giveUp = std::chrono::steady_clock::now() + kLostReleaseTimeout;
-    while (hwnd_) {
+    auto slice = [this](InputEvent& next) {
       MSG message;
       while (hwnd_ && PeekMessageA(&message, hwnd_, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
-        if (take(event)) return true;
+        if (take(next)) return gui::WaitSlice::Event;
       }
-      if (!hwnd_) break;
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, kWaitSliceMs, QS_ALLINPUT);
-      if (std::chrono::steady_clock::now() < giveUp) continue;
-      // A hand resting on a held button is no lost release.
-      if (!buttonsHeldNow()) break;
-      giveUp = std::chrono::steady_clock::now() + kLostReleaseTimeout;
-    }
-    // Whoever waits is tracking a drag: let it end.
-    lastButtons_ &= ~kAllButtons;
-    event = InputEvent{InputEvent::MouseUp, lastWhere_, lastButtons_};
-    return true;
+      if (!hwnd_) return gui::WaitSlice::WindowGone;
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, gui::kWaitSliceMs, QS_ALLINPUT);
+      return gui::WaitSlice::Nothing;
+    };
+    return gui::waitDuringDrag(event, lastButtons_, lastWhere_, slice, [] { return buttonsHeldNow(); });
   }
 
   // Windows menus keep the system's look. One that would pass the editor's
