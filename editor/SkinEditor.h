@@ -13,8 +13,8 @@
 #include <atomic>
 #include <thread>
 
-#include "engine/Parameters.h"
 #include "editor/FrameEditor.h"
+#include "engine/Parameters.h"
 #include "skin/SkinHost.h"
 
 namespace zvx {

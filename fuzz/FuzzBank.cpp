@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "fuzz/FuzzSupport.h"
 #include "formats/vst2/DrumPlugin.h"
+#include "fuzz/FuzzSupport.h"
 #include "storage/FxbFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "fuzz/FuzzSupport.h"
 #include "formats/vst2/DrumPlugin.h"
+#include "fuzz/FuzzSupport.h"
 #include "plugin/LearnMap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

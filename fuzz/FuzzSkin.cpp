@@ -14,11 +14,11 @@
 #include <string>
 
 #include "editor/DrumEditor.h"
-#include "fuzz/FuzzSupport.h"
-#include "image/Surface.h"
-#include "image/PngCodec.h"
 #include "formats/vst2/AEffGUIEditor.h"
 #include "formats/vst2/DrumPlugin.h"
+#include "fuzz/FuzzSupport.h"
+#include "image/PngCodec.h"
+#include "image/Surface.h"
 
 namespace {
 

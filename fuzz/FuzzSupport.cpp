@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Messages.h"
 #include "formats/vst2/DrumPlugin.h"
+#include "platform/Messages.h"
 
 namespace zvx::fuzz {
 

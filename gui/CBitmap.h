@@ -7,8 +7,8 @@
 #include <string>
 
 #include "gui/CReferenceCounter.h"
-#include "platform/Geometry.h"
 #include "image/Surface.h"
+#include "platform/Geometry.h"
 
 class CDrawContext;
 

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "platform/Geometry.h"
 #include "image/Surface.h"
+#include "platform/Geometry.h"
 
 class CFrame;
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "gui/CView.h"
-#include "platform/PlatformWindow.h"
 #include "image/Surface.h"
+#include "platform/PlatformWindow.h"
 
 // What a frame needs from the editor that owns it.
 class CFrameOwner {

@@ -4,8 +4,8 @@
 
 #include "gui/CBitmap.h"
 #include "gui/CReferenceCounter.h"
-#include "platform/Geometry.h"
 #include "gui/ViewKey.h"
+#include "platform/Geometry.h"
 
 class CDrawContext;
 class CFrame;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "image/Surface.h"
 #include "image/ImageHeader.h"
 #include "image/ImageLimits.h"
+#include "image/Surface.h"
 
 namespace zvx::gui {
 

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "image/Surface.h"
 #include "image/ImageHeader.h"
 #include "image/ImageLimits.h"
+#include "image/Surface.h"
 
 namespace zvx::platform {
 

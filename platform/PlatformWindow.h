@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Geometry.h"
 #include "image/Surface.h"
+#include "platform/Geometry.h"
 
 namespace zvx::gui {
 

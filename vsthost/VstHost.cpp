@@ -129,22 +129,8 @@ VstIntPtr Plugin::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void*
     default:
       break;
   }
-  // Recorded without allocating: the audio thread may be the caller.
-  std::size_t slot = callCount_.fetch_add(1);
-  if (slot < kMaxRecordedCalls) (*recorded_)[slot] = HostCall{opcode, index, value, opt};
   if (opcode == audioMasterUpdateDisplay) return config_.updateDisplayAnswer;
   return 0;
-}
-
-std::vector<HostCall> Plugin::calls() const {
-  std::size_t count = std::min(callCount_.load(), kMaxRecordedCalls);
-  return std::vector<HostCall>(recorded_->begin(), recorded_->begin() + static_cast<std::ptrdiff_t>(count));
-}
-
-std::size_t Plugin::countCalls(VstInt32 opcode) const {
-  std::size_t n = 0;
-  for (const HostCall& call : calls()) n += call.opcode == opcode;
-  return n;
 }
 
 VstIntPtr Plugin::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {

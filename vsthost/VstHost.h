@@ -3,8 +3,6 @@
 // dispatcher only. Shared by the tests, zvx-render and zvx-validate.
 #pragma once
 
-#include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -50,14 +48,6 @@ struct HostConfig {
       intercept;
 };
 
-// One callback the plug-in made, as recorded by the host.
-struct HostCall {
-  VstInt32 opcode;
-  VstInt32 index;
-  VstIntPtr value;
-  float opt;
-};
-
 // Builds a MIDI event of one complete message.
 VstMidiEvent midiEvent(int deltaFrames, int status, int data1, int data2);
 
@@ -73,8 +63,6 @@ using BlockSink = std::function<bool(const std::vector<float*>& outputs, std::in
 
 class Plugin {
  public:
-  static constexpr std::size_t kMaxRecordedCalls = 1 << 16;
-
   // Null with `error` set when the entry point gives no plug-in.
   static std::unique_ptr<Plugin> create(const Module& module, const HostConfig& config, std::string& error);
   // The same for an entry point linked into this program (`name` for messages).
@@ -124,11 +112,6 @@ class Plugin {
   std::vector<std::vector<float>> render(int frames, int blockSize = 512,
                                          const std::vector<VstMidiEvent>& events = {});
 
-  // Callbacks recorded so far (automation, edits, display updates, MIDI wishes).
-  std::vector<HostCall> calls() const;
-  std::size_t countCalls(VstInt32 opcode) const;
-  void clearCalls() { callCount_.store(0); }
-
  private:
   explicit Plugin(const HostConfig& config) : config_(config) {}
   static VstIntPtr VSTCALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
@@ -138,9 +121,6 @@ class Plugin {
 
   HostConfig config_;
   AEffect* effect_ = nullptr;
-  std::unique_ptr<std::array<HostCall, kMaxRecordedCalls>> recorded_ =
-      std::make_unique<std::array<HostCall, kMaxRecordedCalls>>();
-  std::atomic<std::size_t> callCount_{0};
   std::vector<VstMidiEvent> eventStorage_;
   std::vector<unsigned char> eventBlock_;
 };

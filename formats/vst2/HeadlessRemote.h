@@ -6,8 +6,8 @@
 #include <deque>
 #include <string>
 
-#include "platform/PlatformWindow.h"
 #include "formats/vst2/HeadlessProtocol.h"
+#include "platform/PlatformWindow.h"
 
 class CFrame;
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Geometry.h"
 #include "image/Surface.h"
+#include "platform/Geometry.h"
 #include "platform/Text.h"
 
 namespace zvx::platform::x11 {

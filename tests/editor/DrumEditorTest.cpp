@@ -4,6 +4,7 @@
 
 #include "image/ImageFile.h"
 #include "image/PngCodec.h"
+#include "tests/support/HostCallLog.h"
 #include "tests/support/TestSupport.h"
 #include "vsthost/HeadlessEditor.h"
 
@@ -31,6 +32,7 @@ class DrumEditorTest : public ::testing::Test {
   // A plug-in on whatever skin the data folder holds, and its editor.
   void start() {
     plugin_ = startZvx();
+    calls_ = std::make_unique<test::HostCallLog>(*plugin_);
     ASSERT_TRUE(plugin_);
     editor_ = std::make_unique<HeadlessEditor>(*plugin_);
   }
@@ -67,6 +69,7 @@ class DrumEditorTest : public ::testing::Test {
 
   TempDocuments documents_;
   std::unique_ptr<testhost::Plugin> plugin_;
+  std::unique_ptr<test::HostCallLog> calls_;
   std::unique_ptr<HeadlessEditor> editor_;
 };
 
@@ -74,11 +77,11 @@ TEST_F(DrumEditorTest, DraggingAKnobAutomatesItsParameterAndHostChangesMoveTheKn
   open();
   const auto knob = rectOf("CAnimKnob", kBDTone);
   const float before = plugin_->getParameter(kBDTone);
-  plugin_->clearCalls();
+  calls_->clear();
   // Linear knob mode: 200 pixels up is the whole range, so 50 is a quarter.
   editor_->drag(knob.centreX(), knob.centreY(), knob.centreX(), knob.centreY() - 50);
   EXPECT_NEAR(plugin_->getParameter(kBDTone), before + 0.25f, 0.01f);
-  const std::vector<VstInt32> calls = editCalls(*plugin_, kBDTone);
+  const std::vector<VstInt32> calls = calls_->edits(kBDTone);
   ASSERT_GE(calls.size(), 3u);
   EXPECT_EQ(calls.front(), audioMasterBeginEdit);
   EXPECT_EQ(calls.back(), audioMasterEndEdit);
@@ -145,7 +148,7 @@ TEST_F(DrumEditorTest, MidiLearnBindsTheNextControllerAndForgetsOnlyThatBinding)
   plugin_->render(64, 64, {controller(0, 20, 127)});
   EXPECT_FLOAT_EQ(plugin_->getParameter(kBDTone), 0.0f);
   // No begin/end edit reached the host for the learn menus.
-  for (const testhost::HostCall& call : plugin_->calls())
+  for (const test::HostCall& call : calls_->calls())
     EXPECT_FALSE(call.opcode == audioMasterBeginEdit && call.index == 0);
 }
 
@@ -306,11 +309,11 @@ TEST_F(OwnSkinTest, OptionMenuShowsAndSendsItsParameterAsAnEntryOfFive) {
   plugin_->setParameter(kBDMenu, 0.3f);
   editor_->idle();
   EXPECT_EQ(valueOf("COptionMenu", kBDMenu), 1.0f);
-  plugin_->clearCalls();
+  calls_->clear();
   editor_->answerMenu({3});
   editor_->click(20, 15);
   EXPECT_FLOAT_EQ(plugin_->getParameter(kBDMenu), 0.75f);
-  EXPECT_EQ(editCalls(*plugin_, kBDMenu),
+  EXPECT_EQ(calls_->edits(kBDMenu),
             (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit}));
 }
 

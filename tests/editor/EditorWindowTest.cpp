@@ -5,6 +5,7 @@
 // freshly opened editor shows for the plug-in's state.
 
 #include "tests/gui/X11TestSupport.h"
+#include "tests/support/HostCallLog.h"
 #include "vsthost/HeadlessEditor.h"
 
 #include "platform/linux/X11Support.h"
@@ -55,6 +56,7 @@ class ZvxWindowTest : public X11Test {
     documents_.installDefaultData(ZVX_BUILT_DATA);
     documents_.writeFile("Pluginccmap.bin", learnMapFile({{kBDTone, kLearnedController}}));
     zvx_ = createZvx();
+    if (zvx_) calls_ = std::make_unique<test::HostCallLog>(*zvx_);
     ASSERT_TRUE(zvx_);
     zvx_->start();
     // Where the views are: the same skin, opened headless in a second instance.
@@ -137,6 +139,7 @@ class ZvxWindowTest : public X11Test {
   }
 
   TempDocuments documents_;
+  std::unique_ptr<test::HostCallLog> calls_;
   std::unique_ptr<testhost::Plugin> zvx_, layout_;
   std::unique_ptr<testhost::HeadlessEditor> layoutEditor_;
   Window parent_ = 0, window_ = 0;
@@ -301,11 +304,11 @@ TEST_F(ZvxWindowTest, ProgramsAreChosenOnTheProgramLine) {
     idle();
   };
   // The next program, as a host would see it chosen.
-  zvx_->clearCalls();
+  calls_->clear();
   Surface before = shown();
   clickOn(next);
   EXPECT_EQ(zvx_->dispatch(effGetProgram), 1);
-  EXPECT_GE(zvx_->countCalls(audioMasterUpdateDisplay), 1u);
+  EXPECT_GE(calls_->count(audioMasterUpdateDisplay), 1u);
   EXPECT_GT(changedIn(before, shown(), line), 20);
   expectShowsTheState("the next program");
   // From the first program back to the last.

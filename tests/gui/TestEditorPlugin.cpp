@@ -3,15 +3,15 @@
 #include <array>
 #include <cstring>
 
+#include "editor/FrameEditor.h"
+#include "formats/vst2/AEffGUIEditor.h"
+#include "formats/vst2/AudioEffectX.h"
+#include "formats/vst2/EffectControl.h"
 #include "gui/CFrame.h"
 #include "gui/CKnob.h"
 #include "gui/COnOffButton.h"
 #include "gui/COptionMenu.h"
 #include "gui/CParamDisplay.h"
-#include "editor/FrameEditor.h"
-#include "formats/vst2/AEffGUIEditor.h"
-#include "formats/vst2/AudioEffectX.h"
-#include "formats/vst2/EffectControl.h"
 
 namespace zvx::test {
 namespace {

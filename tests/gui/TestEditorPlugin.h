@@ -4,9 +4,9 @@
 // sub-menu) over parameters 2 and 3 (entry index / 10).
 #pragma once
 
-#include "platform/Geometry.h"
-#include "image/Surface.h"
 #include "formats/vst2/VstAbi.h"
+#include "image/Surface.h"
+#include "platform/Geometry.h"
 
 namespace zvx::test {
 

@@ -4,15 +4,16 @@
 // ZVX's editor embeds, cycles and survives a host's window going is checked
 // by zvx-validate (ValidateTest.ZvxPassesEveryCheck).
 
+#include "formats/vst2/AEffGUIEditor.h"
+#include "formats/vst2/AudioEffect.h"
 #include "gui/CFrame.h"
 #include "image/PngCodec.h"
 #include "platform/EditorWindow.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Messages.h"
-#include "formats/vst2/AEffGUIEditor.h"
-#include "formats/vst2/AudioEffect.h"
 #include "tests/gui/TestEditorPlugin.h"
 #include "tests/gui/X11TestSupport.h"
+#include "tests/support/HostCallLog.h"
 #include "vsthost/XvfbServer.h"
 
 #include "platform/linux/X11Support.h"
@@ -32,10 +33,13 @@ class Editor {
   Editor() {
     std::string error;
     plugin_ = testhost::Plugin::create(&testEditorPluginEntry, "editor test plug-in", {}, error);
-    if (plugin_) plugin_->start();
+    if (!plugin_) return;
+    calls_ = std::make_unique<test::HostCallLog>(*plugin_);
+    plugin_->start();
   }
   bool valid() const { return plugin_ != nullptr; }
   testhost::Plugin& plugin() { return *plugin_; }
+  test::HostCallLog& calls() { return *calls_; }
 
   bool open(Window parent) { return plugin_->dispatch(effEditOpen, 0, 0, xid(parent)) != 0; }
   void idle(int times = 1) {
@@ -54,6 +58,7 @@ class Editor {
 
  private:
   std::unique_ptr<testhost::Plugin> plugin_;
+  std::unique_ptr<test::HostCallLog> calls_;
 };
 
 class X11WindowTest : public X11Test {
@@ -97,8 +102,8 @@ TEST_F(X11WindowTest, EditorsAreChildWindowsThatShowTheirFrameAndTakeTheirOwnInp
   // Two editors at once each draw their own state.
   EXPECT_EQ(buttonColour(otherWindow), rgb(kButtonOn));
   expectShowsFrame(otherWindow, other);
-  editor.plugin().clearCalls();
-  other.plugin().clearCalls();
+  editor.calls().clear();
+  other.calls().clear();
   // Every wait idles both, so input that reached the wrong one would show.
   const auto idleUntil = [&](const std::function<bool()>& done) {
     return editor.idleUntil([&] { return other.idle(), done(); });
@@ -112,7 +117,7 @@ TEST_F(X11WindowTest, EditorsAreChildWindowsThatShowTheirFrameAndTakeTheirOwnInp
   input_->button(Button1, false);
   ASSERT_TRUE(idleUntil([&] { return std::abs(editor.plugin().getParameter(0) - 0.5f) < 0.02f; }))
       << editor.plugin().getParameter(0);
-  const std::vector<VstInt32> knobCalls = editCalls(editor.plugin(), 0);
+  const std::vector<VstInt32> knobCalls = editor.calls().edits(0);
   ASSERT_GE(knobCalls.size(), 3u);
   EXPECT_EQ(knobCalls.front(), audioMasterBeginEdit);
   EXPECT_EQ(knobCalls.back(), audioMasterEndEdit);
@@ -125,7 +130,7 @@ TEST_F(X11WindowTest, EditorsAreChildWindowsThatShowTheirFrameAndTakeTheirOwnInp
 
   input_->click(left + kButtonRect.left + 10, top + kButtonRect.top + 10);
   ASSERT_TRUE(idleUntil([&] { return editor.plugin().getParameter(1) == 1.0f; }));
-  EXPECT_EQ(editCalls(editor.plugin(), 1),
+  EXPECT_EQ(editor.calls().edits(1),
             (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit}));
   editor.idle();
   EXPECT_EQ(buttonColour(window), rgb(kButtonOn));
@@ -135,8 +140,8 @@ TEST_F(X11WindowTest, EditorsAreChildWindowsThatShowTheirFrameAndTakeTheirOwnInp
 
   EXPECT_EQ(other.plugin().getParameter(0), 0.0f);
   EXPECT_EQ(other.plugin().getParameter(1), 1.0f);
-  EXPECT_TRUE(editCalls(other.plugin(), 0).empty());
-  EXPECT_TRUE(editCalls(other.plugin(), 1).empty());
+  EXPECT_TRUE(other.calls().edits(0).empty());
+  EXPECT_TRUE(other.calls().edits(1).empty());
   editor.close();
   EXPECT_TRUE(children(parent).empty());
   other.close();

@@ -3,6 +3,7 @@
 // strings fitting their buffers are checked exactly by zvx-validate's ZVX
 // profile (ValidateTest.ZvxPassesEveryCheck).
 
+#include "tests/support/HostCallLog.h"
 #include "tests/support/TestSupport.h"
 
 namespace zvx::test {
@@ -83,13 +84,15 @@ TEST(DrumPluginTest, EditorTakesNoWheelWhileClosed) {
 }
 
 TEST(DrumPluginTest, ResumeAsksForMidi) {
-  auto zvx = startZvx();
-  EXPECT_EQ(zvx->countCalls(audioMasterWantMidi), 1u);
+  auto zvx = createZvx();
+  test::HostCallLog calls(*zvx);
+  zvx->start();
+  EXPECT_EQ(calls.count(audioMasterWantMidi), 1u);
   // Selecting a program refreshes the host's display; a host that answers
   // true is asked a second time.
-  zvx->clearCalls();
+  calls.clear();
   zvx->dispatch(effSetProgram, 0, 3);
-  EXPECT_EQ(zvx->countCalls(audioMasterUpdateDisplay), 2u);
+  EXPECT_EQ(calls.count(audioMasterUpdateDisplay), 2u);
 }
 
 TEST(DrumPluginTest, FreshInstanceIsAsleepAndWritesExactZeros) {

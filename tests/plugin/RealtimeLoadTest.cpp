@@ -4,8 +4,8 @@
 // sleep or file call on the audio thread. The bass drum plays its layer alone:
 // BDA.wav (Menu 0) is a rising ramp, CPB.wav (Menu 1.0) a falling one.
 #include "engine/Parameters.h"
-#include "platform/Messages.h"
 #include "formats/vst2/DrumPlugin.h"
+#include "platform/Messages.h"
 #include "plugin/LearnMap.h"
 #include "plugin/MessageQueue.h"
 #include "tests/support/TestSupport.h"

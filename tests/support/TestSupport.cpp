@@ -215,15 +215,6 @@ std::vector<Channel> renderZvx(const Settings& settings, const std::vector<VstMi
   return zvx ? zvx->render(frames, blockSize, events) : std::vector<Channel>{};
 }
 
-std::vector<VstInt32> editCalls(const testhost::Plugin& plugin, VstInt32 index) {
-  std::vector<VstInt32> opcodes;
-  for (const testhost::HostCall& call : plugin.calls())
-    if (call.index == index &&
-        (call.opcode == audioMasterBeginEdit || call.opcode == audioMasterEndEdit || call.opcode == audioMasterAutomate))
-      opcodes.push_back(call.opcode);
-  return opcodes;
-}
-
 std::vector<unsigned char> chunkOf(testhost::Plugin& plugin, int index) {
   void* data = nullptr;
   const VstIntPtr size = plugin.dispatch(effGetChunk, index, 0, &data);

@@ -179,8 +179,6 @@ std::vector<Channel> renderZvx(const Settings& settings, const std::vector<VstMi
 // its rising zero crossings.
 double frequencyOf(const Channel& channel, std::size_t from, std::size_t to, double sampleRate = 44100.0);
 
-// The plug-in's edit gestures and automation of one parameter, in order.
-std::vector<VstInt32> editCalls(const testhost::Plugin& plugin, VstInt32 index);
 // The plug-in's bank (index 0) or program (index 1) chunk.
 std::vector<unsigned char> chunkOf(testhost::Plugin& plugin, int index);
 // A MIDI-learn map file: (parameter, controller) bindings, -1 elsewhere, cut to `size` bytes.

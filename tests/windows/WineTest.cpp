@@ -22,10 +22,10 @@
 #include <vector>
 
 #include "image/BmpDecoder.h"
-#include "vsthost/XvfbServer.h"
+#include "tools/zvx-render/DemoPattern.h"
 #include "vsthost/HeadlessEditor.h"
 #include "vsthost/VstHost.h"
-#include "tools/zvx-render/DemoPattern.h"
+#include "vsthost/XvfbServer.h"
 
 namespace zvx::test {
 namespace {

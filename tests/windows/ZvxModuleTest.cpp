@@ -10,13 +10,14 @@
 #include <thread>
 
 #include "editor/DrumEditor.h"
-#include "platform/Messages.h"
 #include "formats/vst2/AEffGUIEditor.h"
 #include "formats/vst2/DrumPlugin.h"
+#include "platform/Messages.h"
+#include "tests/support/HostCallLog.h"
 #include "tests/windows/WindowsSupport.h"
+#include "tools/zvx-data/BmpWriter.h"
 #include "vsthost/HeadlessEditor.h"
 #include "vsthost/VstHost.h"
-#include "tools/zvx-data/BmpWriter.h"
 
 namespace zvx::wintest {
 namespace {
@@ -59,10 +60,12 @@ class ZvxModuleTest : public testing::Test {
     if (!underWine() || !fs::exists(data_ / "skin" / "skin.xml"))
       GTEST_SKIP() << "needs the wine prefix with the default data that wine_tests prepares";
     zvx_ = createZvx();
+    if (zvx_) calls_ = std::make_unique<test::HostCallLog>(*zvx_);
     ASSERT_TRUE(zvx_);
   }
 
   fs::path data_;
+  std::unique_ptr<test::HostCallLog> calls_;
   std::unique_ptr<testhost::Plugin> zvx_;
 };
 
@@ -138,17 +141,17 @@ TEST_F(ZvxModuleTest, DraggingAKnobAutomatesItAndItsRightClickMenuLearnsAControl
   const POINT knob = onScreen(host.children().at(0), rect.centreX(), rect.centreY());
   zvx_->setParameter(kBDTone, 0.25f);
   zvx_->dispatch(effEditIdle);
-  zvx_->clearCalls();
+  calls_->clear();
   // The drag is tracked inside one idle call, from our window's own messages.
   moveMouse(knob);
   mouseButton(MOUSEEVENTF_LEFTDOWN);
   for (int step = 1; step <= 10; ++step) moveMouse({knob.x, knob.y - 5 * step});
   mouseButton(MOUSEEVENTF_LEFTUP);
-  ASSERT_TRUE(idleUntil(*zvx_, [&] { return zvx_->countCalls(audioMasterEndEdit) == 1; }));
+  ASSERT_TRUE(idleUntil(*zvx_, [&] { return calls_->count(audioMasterEndEdit) == 1; }));
   // Linear knob mode: 200 pixels up is the whole range, so 50 is a quarter.
   EXPECT_NEAR(zvx_->getParameter(kBDTone), 0.5f, 0.01f);
-  EXPECT_EQ(zvx_->countCalls(audioMasterBeginEdit), 1u);
-  EXPECT_GE(zvx_->countCalls(audioMasterAutomate), 1u);
+  EXPECT_EQ(calls_->count(audioMasterBeginEdit), 1u);
+  EXPECT_GE(calls_->count(audioMasterAutomate), 1u);
 
   // The menu runs inside effEditIdle: another thread reads it and picks its first entry.
   std::string first;

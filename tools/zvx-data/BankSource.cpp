@@ -6,8 +6,8 @@
 #include <set>
 #include <sstream>
 
-#include "plugin/BankImage.h"
 #include "formats/vst2/DrumPlugin.h"
+#include "plugin/BankImage.h"
 #include "plugin/ParameterTable.h"
 #include "plugin/SampleCache.h"
 #include "storage/FxbFile.h"

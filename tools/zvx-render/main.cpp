@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "vsthost/ModuleLocator.h"
-#include "vsthost/VstHost.h"
+#include "storage/WholeFile.h"
 #include "tools/zvx-render/DemoPattern.h"
 #include "tools/zvx-render/MidiFile.h"
 #include "tools/zvx-render/PrintableText.h"
 #include "tools/zvx-render/ProgramFiles.h"
 #include "tools/zvx-render/RenderOptions.h"
-#include "storage/WholeFile.h"
 #include "tools/zvx-render/SoundFileWriter.h"
+#include "vsthost/ModuleLocator.h"
+#include "vsthost/VstHost.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX

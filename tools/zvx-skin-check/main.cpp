@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "editor/DrumEditor.h"
-#include "platform/Messages.h"
 #include "formats/vst2/AEffGUIEditor.h"
 #include "formats/vst2/DrumPlugin.h"
+#include "platform/Messages.h"
 #include "skin/SkinDump.h"
 #include "storage/DataFolder.h"
 #include "vsthost/VstHost.h"

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "vsthost/AudioThreadProbe.h"
 #include "tools/zvx-validate/Validator.h"
+#include "vsthost/AudioThreadProbe.h"
 
 namespace zvx::validate {
 namespace {

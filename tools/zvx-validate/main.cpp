@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "vsthost/XvfbServer.h"
 #include "tools/zvx-validate/Validator.h"
+#include "vsthost/XvfbServer.h"
 
 extern char** environ;
 
