@@ -11,9 +11,11 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "editor/SkinEditor.h"
 #include "plugin/InstrumentControl.h"
+#include "skin/SkinCatalogue.h"
 
 namespace zvx {
 
@@ -31,6 +33,8 @@ class DrumEditor : public SkinEditor, public LearnHook {
 
   // The front doors' editor factory.
   static std::unique_ptr<FrameEditor> create(InstrumentControl& instrument);
+  // Every kind of element its skin may hold: the skin system's, then the instrument's.
+  static std::vector<const SkinElementKind*> catalogue();
 
   bool open(void* ptr) override;
   void close() override;
@@ -49,8 +53,11 @@ class DrumEditor : public SkinEditor, public LearnHook {
   long armedParameter() const { return armed_.load(std::memory_order_relaxed); }
 
  private:
-  int createInstrumentObject(const char* tagName, AttrSet& attrs, SkinContext& context);
-  int buildProgramLine(const CRect& line, AttrSet& attrs, SkinContext& context);
+  // The instrument's own element kinds.
+  static const std::vector<SkinElementRow<DrumEditor>>& instrumentRows();
+  static int buildNoteDisplay(DrumEditor& editor, ElementReader& read);
+  static int buildPresetsDisplay(DrumEditor& editor, ElementReader& read);
+  int addProgramLine(const CRect& line, ElementReader& read);
   void showProgram();
   void selectProgram(long program);
   void layLearnControls();
