@@ -4,6 +4,7 @@
 #include "editor/MidiLearnControl.h"
 #include "editor/NoteDisplay.h"
 #include "editor/ProgramControls.h"
+#include "engine/Parameters.h"
 #include "skin/SkinDocument.h"
 
 namespace zvx {
@@ -61,7 +62,7 @@ void DrumEditor::idle() {
 bool DrumEditor::updateLights() {
   bool changed = false;
   for (int voice = 0; voice < 4; ++voice) {
-    const long tag = kFirstLight + voice;
+    const long tag = param::kFirstPad + voice;
     int& counter = lightCounters_[static_cast<std::size_t>(voice)];
     if (instrument.triggerIndicator(voice)) {
       ++counter;
@@ -93,7 +94,7 @@ void DrumEditor::selectProgram(long program) {
 }
 
 void DrumEditor::setIndicator(long tag, float value) {
-  if (!frame || tag < kFirstLight || tag > kLastLight) return;
+  if (!frame || tag < param::kFirstPad || tag > param::kLastPad) return;
   for (long i = 0; i < frame->getNbViews(); ++i) {
     auto* control = dynamic_cast<CControl*>(frame->getView(i));
     if (control && control->getTag() == tag) {
@@ -108,7 +109,7 @@ void DrumEditor::otherControlChanged(CDrawContext* /*context*/, CControl* contro
   const float value = control->getValue();
   if (tag >= MidiLearnControl::kTagBit && tag < MidiLearnControl::kTagBit + numParams()) {
     if (value == MidiLearnControl::kLearn) armed_.store(tag - MidiLearnControl::kTagBit, std::memory_order_relaxed);
-  } else if (tag >= kFirstLight && tag <= kLastLight) {
+  } else if (tag >= param::kFirstPad && tag <= param::kLastPad) {
     instrument.setParameter(static_cast<int>(tag), value);  // the voice's trigger pad
   } else if (tag == ProgramMenu::kTag && programMenu_ && control == programMenu_) {
     selectProgram(programMenu_->getCurrent());

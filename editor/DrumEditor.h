@@ -23,8 +23,6 @@ class ProgramMenu;
 
 class DrumEditor : public SkinEditor, public LearnHook {
  public:
-  static constexpr long kFirstLight = 99;  // BD, SD, HH, CP: trigger light and pad
-  static constexpr long kLastLight = 102;
   // Idle calls a light stays on after a hit, less one, per voice.
   static constexpr std::array<int, 4> kLightLimits = {2, 4, 6, 4};
 
