@@ -4,9 +4,8 @@
 #include "editor/MidiLearnControl.h"
 #include "editor/NoteDisplay.h"
 #include "editor/ProgramControls.h"
-#include "platform/Messages.h"
+#include "engine/Parameters.h"
 #include "skin/SkinDocument.h"
-#include "skin/XmlReader.h"
 
 namespace zvx {
 
@@ -63,7 +62,7 @@ void DrumEditor::idle() {
 bool DrumEditor::updateLights() {
   bool changed = false;
   for (int voice = 0; voice < 4; ++voice) {
-    const long tag = kFirstLight + voice;
+    const long tag = param::kFirstPad + voice;
     int& counter = lightCounters_[static_cast<std::size_t>(voice)];
     if (instrument.triggerIndicator(voice)) {
       ++counter;
@@ -95,7 +94,7 @@ void DrumEditor::selectProgram(long program) {
 }
 
 void DrumEditor::setIndicator(long tag, float value) {
-  if (!frame || tag < kFirstLight || tag > kLastLight) return;
+  if (!frame || tag < param::kFirstPad || tag > param::kLastPad) return;
   for (long i = 0; i < frame->getNbViews(); ++i) {
     auto* control = dynamic_cast<CControl*>(frame->getView(i));
     if (control && control->getTag() == tag) {
@@ -110,7 +109,7 @@ void DrumEditor::otherControlChanged(CDrawContext* /*context*/, CControl* contro
   const float value = control->getValue();
   if (tag >= MidiLearnControl::kTagBit && tag < MidiLearnControl::kTagBit + numParams()) {
     if (value == MidiLearnControl::kLearn) armed_.store(tag - MidiLearnControl::kTagBit, std::memory_order_relaxed);
-  } else if (tag >= kFirstLight && tag <= kLastLight) {
+  } else if (tag >= param::kFirstPad && tag <= param::kLastPad) {
     instrument.setParameter(static_cast<int>(tag), value);  // the voice's trigger pad
   } else if (tag == ProgramMenu::kTag && programMenu_ && control == programMenu_) {
     selectProgram(programMenu_->getCurrent());
@@ -134,74 +133,81 @@ CSplashScreen* DrumEditor::createAboutSplash(const CRect& clickArea, long tag, C
 
 int DrumEditor::createObject(const char* tagName, AttrSet& attrs, SkinContext& context) {
   const int result = SkinEditor::createObject(tagName, attrs, context);
-  return result == -1 ? createInstrumentObject(tagName, attrs, context) : result;
+  return result == -1 ? buildElement(instrumentRows(), *this, tagName, attrs, context) : result;
+}
+
+std::vector<const SkinElementKind*> DrumEditor::catalogue() {
+  std::vector<const SkinElementKind*> kinds;
+  appendKinds(kinds, skinElementRows());
+  appendKinds(kinds, instrumentRows());
+  return kinds;
 }
 
 namespace {
 
-// Numeric attributes, all required, read in order; false after the first
-// that fails (its message shown).
-template <std::size_t N>
-bool readNumbers(const char* object, const char* const (&names)[N], const AttrSet& attrs, SkinContext& context,
-                 int (&out)[N]) {
-  for (std::size_t i = 0; i < N; ++i) {
-    TagValue value;
-    if (GetTagValue(object, names[i], attrs, true, false, value, context) != 1) return false;
-    out[i] = truncated(value.number);
-  }
-  return true;
+// Kept so that older skins load; it builds nothing.
+int buildPluckDisplay(DrumEditor& /*editor*/, ElementReader& read) {
+  double x, y, w, h, id;
+  CBitmap* unused = nullptr;
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}, {"id", &id}}) ||
+      !read.optionalBitmap("bitmap_bk", unused))
+    return 0;
+  return 1;
 }
 
-// A required colour: false when absent; a colour that is not hexadecimal has
-// been reported and leaves `colour` as it was.
-bool readColour(const char* object, const char* name, const AttrSet& attrs, SkinContext& context, CColor& colour) {
-  CColor read;
-  const int result = GetColourValue(object, name, attrs, false, read, context);
-  if (result == 1) colour = read;
-  return result == 1 || attrs.get(name) != nullptr;
+// Each number whole first: the right edge is the whole left plus the whole width.
+CRect truncatedRect(double x, double y, double w, double h) {
+  const int left = truncated(x), top = truncated(y);
+  return CRect(left, top, left + truncated(w), top + truncated(h));
 }
 
 }  // namespace
 
-int DrumEditor::createInstrumentObject(const char* tagName, AttrSet& attrs, SkinContext& context) {
-  if (namesEqual(tagName, "PluckDisplay")) {
-    int n[5];
-    if (!readNumbers("PluckDisplay", {"x", "y", "w", "h", "id"}, attrs, context, n)) return 0;
-    TagValue name;
-    if (GetTagValue("PluckDisplay", "bitmap_bk", attrs, false, true, name, context) == 1 &&
-        !GetBitmap(context, name.text.c_str())) {
-      platform::showMessage(platform::escapedLine(name.text), "Bitmap not found");
-      return 0;
-    }
-    return 1;
-  }
-  if (namesEqual(tagName, "NoteDisplay")) {
-    int n[5];
-    if (!readNumbers("NoteDisplay", {"x", "y", "w", "h", "id"}, attrs, context, n)) return 0;
-    CColor font{255, 255, 255, 255}, back{0, 0, 0, 255};
-    if (!readColour("NoteDisplay", "fontcolor", attrs, context, font) ||
-        !readColour("NoteDisplay", "backcolor", attrs, context, back))
-      return 0;
-    if (!frame) return 0;
-    auto* display = new NoteDisplay(CRect(n[0], n[1], n[0] + n[2], n[1] + n[3]), this, n[4], &noteValue_, &noteMode_,
-                                    back, font);
-    frame->addView(display);
-    return 1;
-  }
-  if (namesEqual(tagName, "PresetsDisplay")) {
-    int n[4];
-    if (!readNumbers("PresetsDisplay", {"x", "y", "w", "h"}, attrs, context, n)) return 0;
-    TagValue colour;
-    if (GetTagValue("PresetsDisplay", "fontcolor", attrs, false, false, colour, context) != 1) return 0;
-    if (!frame) return 0;
-    return buildProgramLine(CRect(n[0], n[1], n[0] + n[2], n[1] + n[3]), attrs, context);
-  }
-  return -1;
+const std::vector<SkinElementRow<DrumEditor>>& DrumEditor::instrumentRows() {
+  using Use = SkinElementUse;
+  static const std::vector<SkinElementRow<DrumEditor>> rows = {
+      {{"PresetsDisplay",
+        "the program line: the program's number and name in a menu of all programs, its ends the previous and "
+        "next buttons when it is at least three times as long as high",
+        Use::Feature,
+        attributeList({boxAttributes(), {{"fontcolor", nullptr, "the text's colour, RRGGBB"}},
+                       textAttributes()})},
+       buildPresetsDisplay},
+      {{"NoteDisplay", "the note the instrument follows: OFF, a note's name and octave, or Chord", Use::Unfed,
+        attributeList({boxAttributes(),
+                       {{"id", nullptr, "its tag"},
+                        {"fontcolor", nullptr, "the text's colour, RRGGBB (white when it cannot be read)"},
+                        {"backcolor", nullptr, "the colour behind the text (black when it cannot be read)"}}})},
+       buildNoteDisplay},
+      {{"PluckDisplay", "kept so that older skins load: it is read and builds nothing", Use::Unfed,
+        attributeList({boxAttributes(), {{"id", nullptr, "its tag"}, {"bitmap_bk", "none", "read, not drawn"}}})},
+       buildPluckDisplay},
+  };
+  return rows;
+}
+
+int DrumEditor::buildNoteDisplay(DrumEditor& editor, ElementReader& read) {
+  double x, y, w, h, id;
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}, {"id", &id}})) return 0;
+  CColor font{255, 255, 255, 255}, back{0, 0, 0, 255};
+  if (!read.colour("fontcolor", font) || !read.colour("backcolor", back) || !editor.frame) return 0;
+  editor.frame->addView(new NoteDisplay(truncatedRect(x, y, w, h), &editor, truncated(id), &editor.noteValue_,
+                                        &editor.noteMode_, back, font));
+  return 1;
+}
+
+int DrumEditor::buildPresetsDisplay(DrumEditor& editor, ElementReader& read) {
+  double x, y, w, h;
+  std::string colour;
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}}) || !read.text("fontcolor", colour, false) ||
+      !editor.frame)
+    return 0;
+  return editor.addProgramLine(truncatedRect(x, y, w, h), read);
 }
 
 // The program's number and name in a menu, with an arrow button at each end
 // when the line is at least three times as long as it is high.
-int DrumEditor::buildProgramLine(const CRect& line, AttrSet& attrs, SkinContext& context) {
+int DrumEditor::addProgramLine(const CRect& line, ElementReader& read) {
   const CCoord h = line.height();
   const bool arrows = line.width() >= 3 * h;
   CRect menuRect = line;
@@ -211,7 +217,7 @@ int DrumEditor::buildProgramLine(const CRect& line, AttrSet& attrs, SkinContext&
   }
   auto* menu = new ProgramMenu(menuRect, this, instrument.programCount(),
                                [this](long program) { return instrument.programName(static_cast<int>(program)); });
-  ApplyFont(*this, menu, "PresetsDisplay", attrs, context);
+  read.font(*this, menu);
   frame->addView(menu);
   programMenu_ = menu;
   if (arrows) {

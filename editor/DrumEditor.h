@@ -11,9 +11,11 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "editor/SkinEditor.h"
 #include "plugin/InstrumentControl.h"
+#include "skin/SkinCatalogue.h"
 
 namespace zvx {
 
@@ -21,8 +23,6 @@ class ProgramMenu;
 
 class DrumEditor : public SkinEditor, public LearnHook {
  public:
-  static constexpr long kFirstLight = 99;  // BD, SD, HH, CP: trigger light and pad
-  static constexpr long kLastLight = 102;
   // Idle calls a light stays on after a hit, less one, per voice.
   static constexpr std::array<int, 4> kLightLimits = {2, 4, 6, 4};
 
@@ -31,6 +31,8 @@ class DrumEditor : public SkinEditor, public LearnHook {
 
   // The front doors' editor factory.
   static std::unique_ptr<FrameEditor> create(InstrumentControl& instrument);
+  // Every kind of element its skin may hold: the skin system's, then the instrument's.
+  static std::vector<const SkinElementKind*> catalogue();
 
   bool open(void* ptr) override;
   void close() override;
@@ -49,8 +51,11 @@ class DrumEditor : public SkinEditor, public LearnHook {
   long armedParameter() const { return armed_.load(std::memory_order_relaxed); }
 
  private:
-  int createInstrumentObject(const char* tagName, AttrSet& attrs, SkinContext& context);
-  int buildProgramLine(const CRect& line, AttrSet& attrs, SkinContext& context);
+  // The instrument's own element kinds.
+  static const std::vector<SkinElementRow<DrumEditor>>& instrumentRows();
+  static int buildNoteDisplay(DrumEditor& editor, ElementReader& read);
+  static int buildPresetsDisplay(DrumEditor& editor, ElementReader& read);
+  int addProgramLine(const CRect& line, ElementReader& read);
   void showProgram();
   void selectProgram(long program);
   void layLearnControls();

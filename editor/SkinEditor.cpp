@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "editor/MidiLearnControl.h"
 #include "gui/CDrawContext.h"
 #include "platform/Messages.h"
 #include "skin/SkinDocument.h"
@@ -165,7 +166,7 @@ void SkinEditor::updateReadOut() {
     return;
   }
   long tag = control->getTag();
-  if (tag & kLearnTagBit) tag &= 0xFFFF;
+  if (tag & MidiLearnControl::kTagBit) tag &= 0xFFFF;  // a learn control reads as its parameter
   if (tag < 0 || tag >= numParams()) {
     infoDisplay->setText("Parameter Value");
     return;

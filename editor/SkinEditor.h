@@ -21,12 +21,6 @@ namespace zvx {
 
 class SkinEditor : public FrameEditor, public CControlListener, public SkinHost {
  public:
-  static constexpr long kInfoDisplayTag = 980;
-  static constexpr long kSkinSelectorTag = 999;
-  static constexpr long kFirstWizardTag = 1000;
-  static constexpr long kLastWizardTag = 1003;
-  static constexpr long kLearnTagBit = 0x100000;
-
   // Reads the skin's background for the window size (the size pass).
   explicit SkinEditor(InstrumentControl& instrument);
   ~SkinEditor() override;

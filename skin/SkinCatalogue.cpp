@@ -1,7 +1,10 @@
-// The catalogue of skin element types: each reads its attributes in a fixed
-// order, fetches its bitmaps, builds one control or display into the frame and
+// The skin system's element kinds: each builder reads its attributes in a
+// fixed order, fetches its bitmaps, builds one view (or a table entry) and
 // registers it in the host's tables. An element that fails has shown its
 // message and adds nothing.
+#include "skin/SkinCatalogue.h"
+
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -18,340 +21,526 @@
 namespace zvx {
 namespace {
 
-constexpr CColor kPureGreen{0, 255, 0, 255};
-constexpr long kInfoDisplayTag = 980;
-constexpr long kSkinSelectorTag = 999;
-constexpr long kFirstAboutTag = 1020;
+using platform::MessageIcon;
 
-// Reads one element's attributes in order; the first required one that is
-// missing or fails ends the element.
-class ElementReader {
- public:
-  ElementReader(const AttrSet& attrs, SkinContext& context, const char* object)
-      : attrs_(attrs), context_(context), object_(object) {}
+constexpr CColor kPureGreen{0, 255, 0, 255};  // what shows through a handle or strip
+constexpr const char* kBitmapNotFound = "Bitmap not found";
+constexpr const char* kOxBitmapNotFound = "OXSKIN: Bitmap not found";
+constexpr unsigned char kAboutOpacity = 210;
 
-  // Required numbers, in order; false at the first that fails.
-  bool numbers(std::initializer_list<std::pair<const char*, double*>> wanted) {
-    for (const auto& [name, out] : wanted) {
-      TagValue value;
-      if (GetTagValue(object_, name, attrs_, true, false, value, context_) != 1) return false;
-      *out = value.number;
-    }
-    return true;
-  }
-  // An optional number: its default when absent, or when its expression
-  // fails and `failIsFatal` is false (the message has been shown).
-  bool optionalNumber(const char* name, double& out, double fallback, bool failIsFatal = false) {
-    TagValue value;
-    const int result = GetTagValue(object_, name, attrs_, true, true, value, context_);
-    out = result == 1 ? value.number : fallback;
-    return result != 0 || !failIsFatal;
-  }
-  // Text; nothing when absent (and a message when required).
-  bool text(const char* name, std::string& out, bool optional) {
-    TagValue value;
-    const int result = GetTagValue(object_, name, attrs_, false, optional, value, context_);
-    if (result == 1) out = value.text;
-    return result == 1;
-  }
-  // A bitmap named by the attribute: null when it cannot be had (a message
-  // with `caption` has been shown).
-  CBitmap* bitmap(const std::string& name, const char* caption) {
-    CBitmap* bitmap = GetBitmap(context_, name.c_str());
-    if (!bitmap) platform::showMessage(platform::escapedLine(name), caption);
-    return bitmap;
-  }
-
- private:
-  const AttrSet& attrs_;
-  SkinContext& context_;
-  const char* object_;
-};
+void skinError(const std::string& text) { platform::showMessage(text, "Skin Error", MessageIcon::Error); }
 
 CRect rectOf(double x, double y, double w, double h) {
   return CRect(truncated(x), truncated(y), truncated(x + w), truncated(y + h));
 }
 
-bool yes(const std::string& text) { return !text.empty() && (text[0] == 'y' || text[0] == 'Y' || text[0] == '1'); }
+bool isParameter(SkinHost& host, long id) { return id >= 0 && id < host.numParams(); }
 
-}  // namespace
+// Controls go into the frame that `background` made; without one an element
+// is passed over (the load has said why).
+template <int (*Build)(SkinHost&, ElementReader&)>
+int inFrame(SkinHost& host, ElementReader& read) {
+  return host.skinFrame() ? Build(host, read) : 0;
+}
 
-int SkinHost::buildCatalogueObject(const char* tagName, AttrSet& attrs, SkinContext& context) {
-  const struct {
-    const char* name;
-  } known[] = {{"update"}, {"slider"},  {"knob"},   {"onoff"}, {"autodisp"}, {"display"}, {"anydisp"}, {"optionmenu"},
-               {"skinselector"}, {"vswitch"}, {"hswitch"}, {"kick"},  {"about"},    {"vumeter"}, {"wizard"}};
-  const char* type = nullptr;
-  for (const auto& entry : known)
-    if (namesEqual(tagName, entry.name)) type = entry.name;
-  if (!type) return -1;
-  if (std::strcmp(type, "wizard") == 0) return buildWizard(attrs, context);
+// Adds a parameter's control showing the parameter's value, with its default.
+void placeControl(SkinHost& host, ElementReader& read, CControl* control, long id) {
+  host.skinFrame()->addView(control);
+  if (isParameter(host, id)) control->setValue(host.skinInstrument().parameter(static_cast<int>(id)));
+  read.defaultValue(control);
+}
 
-  ElementReader read(attrs, context, type);
-  CFrame* frame = skinFrame();
-  const long parameters = numParams();
-  auto isParameter = [&](long id) { return id >= 0 && id < parameters; };
-  auto parameterValue = [&](long id) { return skinInstrument().parameter(static_cast<int>(id)); };
-  auto place = [&](CControl* control, long id, bool withValue, bool withDefault) {
-    frame->addView(control);
-    if (withValue && isParameter(id)) control->setValue(parameterValue(id));
-    if (withDefault) ApplyDefault(type, attrs, control, context);
-  };
-  auto applyTransparent = [&](CView* view) {
-    std::string transparent;
-    if (read.text("transparent", transparent, true)) view->setTransparency(yes(transparent));
-  };
-
-  if (std::strcmp(type, "update") == 0) {
-    double src = 0, dst = 0;
-    if (!read.numbers({{"src", &src}, {"dst", &dst}})) return 0;
-    updateLinks.append(UpdateLink{truncated(src), truncated(dst)});
+// The window size in the size pass, the frame in the full pass.
+int buildBackground(SkinHost& host, ElementReader& read) {
+  SkinContext& context = read.context();
+  const char* fileName = read.attrs().get("filename");
+  // The size pass stays quiet: the editor says what is wrong when it opens.
+  if (!fileName) {
+    if (!context.sizeOnly) skinError("Missing tag filename for object background");
+    return context.sizeOnly ? 1 : 0;
+  }
+  CBitmap* bitmap = GetBitmap(context, fileName);
+  if (!bitmap) return 1;
+  context.bitmaps.setWindowPixels(static_cast<std::size_t>(bitmap->getWidth()) *
+                                  static_cast<std::size_t>(bitmap->getHeight()));
+  if (context.sizeOnly) {
+    host.setWindowSize(bitmap->getWidth(), bitmap->getHeight());
     return 1;
   }
-  if (!frame) return 0;  // controls go into the frame that `background` made
+  host.setBackground(bitmap);
+  if (CFrame* frame = host.skinFrame()) {
+    frame->setBackground(bitmap);
+    return 1;
+  }
+  auto* frame = new CFrame(CRect(0, 0, bitmap->getWidth(), bitmap->getHeight()), context.parentWindow,
+                           host.skinFrameOwner());
+  frame->setBackground(bitmap);
+  host.adoptFrame(frame);
+  return 1;
+}
 
-  if (std::strcmp(type, "knob") == 0) {
-    double x, y, w, h, id;
-    if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}, {"id", &id}})) return 0;
-    std::string stack, backgroundName, handleName;
-    const bool stacked = read.text("stackbmp", stack, true) && yes(stack);
-    double xoff, yoff;
-    read.optionalNumber("xoff", xoff, x);
-    read.optionalNumber("yoff", yoff, y);
-    CBitmap* backgroundBitmap = background();
-    if (read.text("bitmap_bk", backgroundName, true) && !(backgroundBitmap = read.bitmap(backgroundName, "Bitmap not found")))
-      return 0;
-    CBitmap* handle = nullptr;
-    if (read.text("bitmap_handle", handleName, true)) {
-      if (!(handle = read.bitmap(handleName, "Bitmap not found"))) return 0;
-      handle->setTransparentColor(kPureGreen);
+int buildConstants(SkinHost& /*host*/, ElementReader& read) {
+  DefineConstants(read.attrs().text(), read.context());
+  return 1;
+}
+
+int buildUpdate(SkinHost& host, ElementReader& read) {
+  double src = 0, dst = 0;
+  if (!read.numbers({{"src", &src}, {"dst", &dst}})) return 0;
+  host.updateLinks.append(UpdateLink{truncated(src), truncated(dst)});
+  return 1;
+}
+
+// A film strip is the whole look of a stacked knob: without one there is nothing to draw.
+CKnob* newFilmStripKnob(SkinHost& host, ElementReader& read, const CRect& rect, long id, CBitmap* strip,
+                        const CPoint& offset) {
+  if (!strip) {
+    skinError(std::string("Missing tag bitmap_handle for object ") + read.kind());
+    return nullptr;
+  }
+  const CCoord height = rect.height();
+  if (height <= 0) return nullptr;
+  return new CAnimKnob(rect, host.skinListener(), id, strip->getHeight() / height, height, strip, offset);
+}
+
+int buildKnob(SkinHost& host, ElementReader& read) {
+  double x, y, w, h, id, xoff, yoff;
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}, {"id", &id}})) return 0;
+  const bool stacked = read.yesNo("stackbmp").value_or(false);
+  read.optionalNumber("xoff", xoff, x);
+  read.optionalNumber("yoff", yoff, y);
+  CBitmap* back = host.background();
+  CBitmap* handle = nullptr;
+  if (!read.optionalBitmap("bitmap_bk", back) || !read.optionalBitmap("bitmap_handle", handle)) return 0;
+  if (handle) handle->setTransparentColor(kPureGreen);
+  const CRect rect = rectOf(x, y, w, h);
+  const CPoint offset(truncated(xoff), truncated(yoff));
+  CKnob* knob = stacked ? newFilmStripKnob(host, read, rect, truncated(id), handle, offset)
+                        : new CKnob(rect, host.skinListener(), truncated(id), back, handle, offset);
+  if (!knob) return 0;
+  if (const auto transparent = read.yesNo("transparent")) knob->setTransparency(*transparent);
+  placeControl(host, read, knob, truncated(id));
+  return 1;
+}
+
+int buildSlider(SkinHost& host, ElementReader& read) {
+  double x, y, len, id, style, xoff, yoff;
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"len", &len}, {"id", &id}})) return 0;
+  if (!read.optionalNumber("style", style, CSlider::kHorizontal | CSlider::kRight, true)) return 0;
+  read.optionalNumber("xoff", xoff, x);
+  read.optionalNumber("yoff", yoff, y);
+  CBitmap* back = host.background();
+  if (!read.optionalBitmap("bitmap_bk", back)) return 0;
+  CBitmap* handle = read.bitmap("bitmap_handle", kBitmapNotFound);
+  if (!handle) return 0;
+  handle->setTransparentColor(kPureGreen);
+  const long styleBits = truncated(style);
+  const bool vertical = (styleBits & CSlider::kVertical) != 0;
+  const double hw = handle->getWidth(), hh = handle->getHeight();
+  const CRect rect = vertical ? rectOf(x, y, hw, len) : rectOf(x, y, len, hh);
+  const CCoord minPos = truncated(vertical ? y : x);
+  const CCoord maxPos = truncated(vertical ? y + len - hh : x + len - hw);
+  auto* slider = new CSlider(rect, host.skinListener(), truncated(id), minPos, maxPos, handle, back,
+                             CPoint(truncated(xoff), truncated(yoff)), styleBits);
+  placeControl(host, read, slider, truncated(id));
+  return 1;
+}
+
+int buildOnOff(SkinHost& host, ElementReader& read) {
+  double x, y, id;
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"id", &id}})) return 0;
+  CBitmap* handle = read.bitmap("bitmap_handle", kOxBitmapNotFound);
+  if (!handle) return 0;
+  handle->setTransparentColor(kPureGreen);
+  const CRect rect(truncated(x), truncated(y), truncated(x + handle->getWidth()),
+                   truncated(y + handle->getHeight() / 2));
+  auto* button = new COnOffButton(rect, host.skinListener(), truncated(id), handle, 0);
+  host.skinFrame()->addView(button);
+  if (isParameter(host, truncated(id)))
+    button->setValue(host.skinInstrument().parameter(truncated(id)) >= 0.5f ? 1.0f : 0.0f);
+  read.defaultValue(button);
+  return 1;
+}
+
+template <class Switch>
+int buildSwitch(SkinHost& host, ElementReader& read) {
+  double x, y, id, entries;
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"id", &id}, {"entries", &entries}})) return 0;
+  CBitmap* strip = read.bitmap("bitmap_handle", kBitmapNotFound);
+  if (!strip) return 0;
+  const int count = truncated(entries);
+  if (count <= 0) {
+    skinError(std::string("Error calculating value of tag entries for object ") + read.kind());
+    return 0;
+  }
+  strip->setTransparentColor(kPureGreen);
+  const CCoord frameHeight = strip->getHeight() / count;
+  const CRect rect(truncated(x), truncated(y), truncated(x + strip->getWidth()), truncated(y + frameHeight));
+  placeControl(host, read, new Switch(rect, host.skinListener(), truncated(id), count, frameHeight, count, strip),
+               truncated(id));
+  return 1;
+}
+
+int buildKick(SkinHost& host, ElementReader& read) {
+  double x, y, id;
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"id", &id}})) return 0;
+  CBitmap* strip = read.bitmap("bitmap_handle", kOxBitmapNotFound);
+  if (!strip) return 0;
+  strip->setTransparentColor(kPureGreen);
+  const CCoord half = strip->getHeight() / 2;
+  const CRect rect(truncated(x), truncated(y), truncated(x + strip->getWidth()), truncated(y + half));
+  auto* kick = new CKickButton(rect, host.skinListener(), truncated(id), half, strip);
+  if (const auto transparent = read.yesNo("transparent")) kick->setTransparency(*transparent);
+  host.skinFrame()->addView(kick);
+  return 1;
+}
+
+// The entries of the menu's <list>: false, after a message, for an entry without text.
+bool addListedEntries(COptionMenu* menu, const xmltag* list, const char* kind) {
+  for (const xmltag* entry = list->children; entry; entry = entry->next) {
+    if (!namesEqual(entry->name, "entry")) continue;
+    if (static_cast<std::size_t>(menu->getNbEntries()) == kMaxMenuEntries) {
+      skinError("More than " + std::to_string(kMaxMenuEntries) + " entries for object " + kind +
+                ": the rest are left out");
+      return true;
     }
-    const CRect rect = rectOf(x, y, w, h);
-    const CPoint offset(truncated(xoff), truncated(yoff));
-    CKnob* knob = nullptr;
-    if (stacked) {
-      // A film strip is the whole look: without one there is nothing to draw.
-      if (!handle) {
-        platform::showMessage("Missing tag bitmap_handle for object knob", "Skin Error", platform::MessageIcon::Error);
-        return 0;
-      }
-      const CCoord height = rect.height();
-      if (height <= 0) return 0;
-      knob = new CAnimKnob(rect, skinListener(), truncated(id), handle->getHeight() / height, height, handle, offset);
-    } else {
-      knob = new CKnob(rect, skinListener(), truncated(id), backgroundBitmap, handle, offset);
+    if (!entry->value) {  // an entry must say something
+      skinError(std::string("Missing text of entry for object ") + kind);
+      return false;
     }
-    applyTransparent(knob);
-    place(knob, truncated(id), true, true);
-    return 1;
+    menu->addEntry(skinText(entry->value).c_str(), -1);
   }
+  return true;
+}
 
-  if (std::strcmp(type, "slider") == 0) {
-    double x, y, len, id, style, xoff, yoff;
-    if (!read.numbers({{"x", &x}, {"y", &y}, {"len", &len}, {"id", &id}})) return 0;
-    if (!read.optionalNumber("style", style, 9, true)) return 0;
-    read.optionalNumber("xoff", xoff, x);
-    read.optionalNumber("yoff", yoff, y);
-    std::string backgroundName, handleName;
-    CBitmap* backgroundBitmap = background();
-    if (read.text("bitmap_bk", backgroundName, true) && !(backgroundBitmap = read.bitmap(backgroundName, "Bitmap not found")))
-      return 0;
-    if (!read.text("bitmap_handle", handleName, false)) return 0;
-    CBitmap* handle = read.bitmap(handleName, "Bitmap not found");
-    if (!handle) return 0;
-    handle->setTransparentColor(kPureGreen);
-    const long styleBits = truncated(style);
-    const bool vertical = (styleBits & 2) != 0;
-    const double hw = handle->getWidth(), hh = handle->getHeight();
-    const CRect rect = vertical ? rectOf(x, y, hw, len) : rectOf(x, y, len, hh);
-    const CCoord minPos = truncated(vertical ? y : x);
-    const CCoord maxPos = truncated(vertical ? y + len - hh : x + len - hw);
-    auto* slider = new CSlider(rect, skinListener(), truncated(id), minPos, maxPos, handle, backgroundBitmap,
-                               CPoint(truncated(xoff), truncated(yoff)), styleBits);
-    place(slider, truncated(id), true, true);
-    return 1;
-  }
+const xmltag* listOf(const xmltag* element) {
+  for (const xmltag* child = element ? element->children : nullptr; child; child = child->next)
+    if (namesEqual(child->name, "list")) return child;
+  return nullptr;
+}
 
-  if (std::strcmp(type, "onoff") == 0) {
-    double x, y, id;
-    if (!read.numbers({{"x", &x}, {"y", &y}, {"id", &id}})) return 0;
-    std::string handleName;
-    if (!read.text("bitmap_handle", handleName, false)) return 0;
-    CBitmap* handle = read.bitmap(handleName, "OXSKIN: Bitmap not found");
-    if (!handle) return 0;
-    handle->setTransparentColor(kPureGreen);
-    const CRect rect(truncated(x), truncated(y), truncated(x + handle->getWidth()),
-                     truncated(y + handle->getHeight() / 2));
-    auto* button = new COnOffButton(rect, skinListener(), truncated(id), handle, 0);
-    frame->addView(button);
-    if (isParameter(truncated(id))) button->setValue(parameterValue(truncated(id)) >= 0.5f ? 1.0f : 0.0f);
-    ApplyDefault(type, attrs, button, context);
-    return 1;
-  }
+// A menu with the style and bitmaps read after its place: null when one fails.
+COptionMenu* newMenu(SkinHost& host, ElementReader& read, const CRect& rect, long tag) {
+  double style;
+  CBitmap* back = nullptr;
+  CBitmap* active = nullptr;
+  if (!read.optionalNumber("style", style, 0, true) || !read.optionalBitmap("bitmap_bk", back) ||
+      !read.optionalBitmap("bitmap_bk_active", active))
+    return nullptr;
+  return new COptionMenu(rect, host.skinListener(), tag, back, active, truncated(style));
+}
 
-  if (std::strcmp(type, "autodisp") == 0 || std::strcmp(type, "display") == 0 || std::strcmp(type, "anydisp") == 0) {
-    const bool any = std::strcmp(type, "anydisp") == 0;
-    const bool autodisp = std::strcmp(type, "autodisp") == 0;
-    double x, y, w, h, id = kInfoDisplayTag, style, link = 0;
-    if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}})) return 0;
-    if (!any && !read.numbers({{"id", &id}})) return 0;
-    if (!read.optionalNumber("style", style, 0, true)) return 0;
-    if (autodisp && !read.numbers({{"link", &link}})) return 0;
-    std::string backgroundName;
-    CBitmap* backgroundBitmap = nullptr;
-    if (read.text("bitmap_bk", backgroundName, true) && !(backgroundBitmap = read.bitmap(backgroundName, "Bitmap not found")))
-      return 0;
-    const CRect rect = rectOf(x, y, w, h);
-    if (autodisp) {
-      if (!isParameter(truncated(link))) {
-        platform::showMessage("Error attempting to link a display to an invalid parameter id", "Skin Error");
-        return 0;
-      }
-      auto* display = new AutoDisplay(skinInstrument(), truncated(link), rect, truncated(id), backgroundBitmap,
-                                      truncated(style));
-      ApplyFont(*this, display, type, attrs, context);
-      autoDisplays.append(display);
-      frame->addView(display);
-      return 1;
-    }
-    auto* display = new TextDisplay(rect, backgroundBitmap, truncated(style));
-    ApplyFont(*this, display, type, attrs, context);
-    display->setTag(any ? kInfoDisplayTag : truncated(id));
-    frame->addView(display);
-    if (any) infoDisplay = display;
-    return 1;
-  }
-
-  if (std::strcmp(type, "optionmenu") == 0 || std::strcmp(type, "skinselector") == 0) {
-    const bool selector = std::strcmp(type, "skinselector") == 0;
-    double x, y, w, h, id = kSkinSelectorTag, style;
-    if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}})) return 0;
-    if (!selector && !read.numbers({{"id", &id}})) return 0;
-    if (!read.optionalNumber("style", style, 0, true)) return 0;
-    std::string backgroundName, activeName;
-    CBitmap* backgroundBitmap = nullptr;
-    CBitmap* activeBitmap = nullptr;
-    if (read.text("bitmap_bk", backgroundName, true) && !(backgroundBitmap = read.bitmap(backgroundName, "Bitmap not found")))
-      return 0;
-    if (read.text("bitmap_bk_active", activeName, true) && !(activeBitmap = read.bitmap(activeName, "Bitmap not found")))
-      return 0;
-    auto* menu = new COptionMenu(rectOf(x, y, w, h), skinListener(), truncated(id), backgroundBitmap, activeBitmap,
-                                 truncated(style));
-    if (selector) {
-      menu->addEntry("How to change Skin");
-      menu->setWheelSteps(false);
-    } else {
-      xmltag* list = nullptr;
-      for (xmltag* child = attrs.tag() ? attrs.tag()->children : nullptr; child && !list; child = child->next)
-        if (namesEqual(child->name, "list")) list = child;
-      if (list) {
-        for (xmltag* entry = list->children; entry; entry = entry->next) {
-          if (!namesEqual(entry->name, "entry")) continue;
-          if (static_cast<std::size_t>(menu->getNbEntries()) == kMaxMenuEntries) {
-            platform::showMessage("More than " + std::to_string(kMaxMenuEntries) +
-                                      " entries for object optionmenu: the rest are left out",
-                                  "Skin Error", platform::MessageIcon::Error);
-            break;
-          }
-          if (!entry->value) {  // an entry must say something
-            platform::showMessage("Missing text of entry for object optionmenu", "Skin Error",
-                                  platform::MessageIcon::Error);
-            menu->forget();
-            return 0;
-          }
-          menu->addEntry(skinText(entry->value).c_str(), -1);
-        }
-      } else {
-        fillMenu(menu, truncated(id));
-      }
-      if (isParameter(truncated(id))) {
-        menuTags.append(truncated(id));
-        menu->setValue(parameterValue(truncated(id)) * static_cast<float>(menu->getNbEntries() - 1));
-      }
-    }
-    ApplyFont(*this, menu, type, attrs, context);
-    frame->addView(menu);
-    return 1;
-  }
-
-  if (std::strcmp(type, "vswitch") == 0 || std::strcmp(type, "hswitch") == 0) {
-    double x, y, id, entries;
-    if (!read.numbers({{"x", &x}, {"y", &y}, {"id", &id}, {"entries", &entries}})) return 0;
-    std::string stripName;
-    if (!read.text("bitmap_handle", stripName, false)) return 0;
-    CBitmap* strip = read.bitmap(stripName, "Bitmap not found");
-    if (!strip) return 0;
-    const int count = truncated(entries);
-    if (count <= 0) {
-      platform::showMessage("Error calculating value of tag entries for object " + std::string(type), "Skin Error",
-                            platform::MessageIcon::Error);
+int buildOptionMenu(SkinHost& host, ElementReader& read) {
+  double x, y, w, h, id;
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}, {"id", &id}})) return 0;
+  COptionMenu* menu = newMenu(host, read, rectOf(x, y, w, h), truncated(id));
+  if (!menu) return 0;
+  if (const xmltag* list = listOf(read.attrs().tag())) {
+    if (!addListedEntries(menu, list, read.kind())) {
+      menu->forget();
       return 0;
     }
-    strip->setTransparentColor(kPureGreen);
-    const CCoord frameHeight = strip->getHeight() / count;
-    const CRect rect(truncated(x), truncated(y), truncated(x + strip->getWidth()), truncated(y + frameHeight));
-    CVerticalSwitch* control =
-        std::strcmp(type, "vswitch") == 0
-            ? new CVerticalSwitch(rect, skinListener(), truncated(id), count, frameHeight, count, strip)
-            : new CHorizontalSwitch(rect, skinListener(), truncated(id), count, frameHeight, count, strip);
-    place(control, truncated(id), true, true);
-    return 1;
+  } else {
+    host.fillMenu(menu, truncated(id));
   }
-
-  if (std::strcmp(type, "kick") == 0) {
-    double x, y, id;
-    if (!read.numbers({{"x", &x}, {"y", &y}, {"id", &id}})) return 0;
-    std::string stripName;
-    if (!read.text("bitmap_handle", stripName, false)) return 0;
-    CBitmap* strip = read.bitmap(stripName, "OXSKIN: Bitmap not found");
-    if (!strip) return 0;
-    strip->setTransparentColor(kPureGreen);
-    const CCoord half = strip->getHeight() / 2;
-    const CRect rect(truncated(x), truncated(y), truncated(x + strip->getWidth()), truncated(y + half));
-    auto* kick = new CKickButton(rect, skinListener(), truncated(id), half, strip);
-    applyTransparent(kick);
-    frame->addView(kick);
-    return 1;
+  if (isParameter(host, truncated(id))) {
+    host.menuTags.append(truncated(id));
+    menu->setValue(host.skinInstrument().parameter(truncated(id)) * static_cast<float>(menu->getNbEntries() - 1));
   }
+  read.font(host, menu);
+  host.skinFrame()->addView(menu);
+  return 1;
+}
 
-  if (std::strcmp(type, "about") == 0) {
-    double x, y, w, h;
-    if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}})) return 0;
-    std::string pictureName;
-    if (!read.text("bitmap_pop", pictureName, false)) return 0;
-    CBitmap* picture = read.bitmap(pictureName, "OXSKIN: Bitmap not found");
-    if (!picture) return 0;
-    if (aboutCount >= kMaxAboutScreens) return 1;  // room for four; more are left out
-    const CCoord backgroundWidth = background() ? background()->getWidth() : 0;
-    const CCoord backgroundHeight = background() ? background()->getHeight() : 0;
-    const CCoord left = (backgroundWidth - picture->getWidth()) / 2;
-    const CCoord top = (backgroundHeight - picture->getHeight()) / 2;
-    const CRect display(left, top, left + picture->getWidth(), top + picture->getHeight());
-    const long tag = kFirstAboutTag + aboutCount;
-    CSplashScreen* splash = aboutCount == 0
-                                ? createAboutSplash(rectOf(x, y, w, h), tag, picture, display)
-                                : new CSplashScreen(rectOf(x, y, w, h), skinListener(), tag, picture, display);
-    aboutScreens[aboutCount++] = splash;
-    splash->setBitmapTransparency(210);
-    frame->addView(splash);
-    return 1;
+int buildSkinSelector(SkinHost& host, ElementReader& read) {
+  double x, y, w, h;
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}})) return 0;
+  COptionMenu* menu = newMenu(host, read, rectOf(x, y, w, h), SkinHost::kSkinSelectorTag);
+  if (!menu) return 0;
+  menu->addEntry("How to change Skin");
+  menu->setWheelSteps(false);
+  read.font(host, menu);
+  host.skinFrame()->addView(menu);
+  return 1;
+}
+
+int buildAutoDisplay(SkinHost& host, ElementReader& read) {
+  double x, y, w, h, id, style, link;
+  CBitmap* back = nullptr;
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}, {"id", &id}}) ||
+      !read.optionalNumber("style", style, 0, true) || !read.numbers({{"link", &link}}) ||
+      !read.optionalBitmap("bitmap_bk", back))
+    return 0;
+  if (!isParameter(host, truncated(link))) {
+    platform::showMessage("Error attempting to link a display to an invalid parameter id", "Skin Error");
+    return 0;
   }
+  auto* display = new AutoDisplay(host.skinInstrument(), truncated(link), rectOf(x, y, w, h), truncated(id), back,
+                                  truncated(style));
+  read.font(host, display);
+  host.autoDisplays.append(display);
+  host.skinFrame()->addView(display);
+  return 1;
+}
 
-  // vumeter
+// A display of the text it is given, under `tag`, with the style and bitmap
+// read after its place: null when one fails.
+TextDisplay* addTextDisplay(SkinHost& host, ElementReader& read, const CRect& rect, long tag) {
+  double style;
+  CBitmap* back = nullptr;
+  if (!read.optionalNumber("style", style, 0, true) || !read.optionalBitmap("bitmap_bk", back)) return nullptr;
+  auto* display = new TextDisplay(rect, back, truncated(style));
+  read.font(host, display);
+  display->setTag(tag);
+  host.skinFrame()->addView(display);
+  return display;
+}
+
+int buildTextDisplay(SkinHost& host, ElementReader& read) {
+  double x, y, w, h, id;
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}, {"id", &id}})) return 0;
+  return addTextDisplay(host, read, rectOf(x, y, w, h), truncated(id)) ? 1 : 0;
+}
+
+// The read-out: the last one a skin places is the one the editor writes.
+int buildReadOut(SkinHost& host, ElementReader& read) {
+  double x, y, w, h;
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}})) return 0;
+  TextDisplay* display = addTextDisplay(host, read, rectOf(x, y, w, h), SkinHost::kInfoDisplayTag);
+  if (!display) return 0;
+  host.infoDisplay = display;
+  return 1;
+}
+
+// Shown centred on the window; room for a few, more are left out.
+int buildAbout(SkinHost& host, ElementReader& read) {
+  double x, y, w, h;
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}})) return 0;
+  CBitmap* picture = read.bitmap("bitmap_pop", kOxBitmapNotFound);
+  if (!picture) return 0;
+  if (host.aboutCount >= SkinHost::kMaxAboutScreens) return 1;
+  CBitmap* window = host.background();
+  const CCoord left = ((window ? window->getWidth() : 0) - picture->getWidth()) / 2;
+  const CCoord top = ((window ? window->getHeight() : 0) - picture->getHeight()) / 2;
+  const CRect display(left, top, left + picture->getWidth(), top + picture->getHeight());
+  const long tag = SkinHost::kFirstAboutTag + host.aboutCount;
+  CSplashScreen* splash = host.aboutCount == 0
+                              ? host.createAboutSplash(rectOf(x, y, w, h), tag, picture, display)
+                              : new CSplashScreen(rectOf(x, y, w, h), host.skinListener(), tag, picture, display);
+  host.aboutScreens[host.aboutCount++] = splash;
+  splash->setBitmapTransparency(kAboutOpacity);
+  host.skinFrame()->addView(splash);
+  return 1;
+}
+
+int buildVuMeter(SkinHost& host, ElementReader& read) {
   double x, y, id, leds, style;
   if (!read.numbers({{"x", &x}, {"y", &y}, {"id", &id}, {"leds", &leds}, {"style", &style}})) return 0;
+  // Both names before either bitmap, so a missing one is told first.
   std::string offName, onName;
   if (!read.text("bitmap_off", offName, false) || !read.text("bitmap_on", onName, false)) return 0;
-  CBitmap* off = read.bitmap(offName, "Bitmap not found");
+  CBitmap* off = read.bitmapFile(offName, kBitmapNotFound);
   if (!off) return 0;
-  CBitmap* on = read.bitmap(onName, "Bitmap not found");
+  CBitmap* on = read.bitmapFile(onName, kBitmapNotFound);
   if (!on) return 0;
   on->setTransparentColor(kPureGreen);
   const CRect rect(truncated(x), truncated(y), truncated(x + on->getWidth()), truncated(y + on->getHeight()));
   auto* meter = new CVuMeter(rect, on, off, truncated(leds), truncated(style));
-  frame->addView(meter);
-  vumeterCreated(truncated(id), meter);
+  host.skinFrame()->addView(meter);
+  host.vumeterCreated(truncated(id), meter);
   return 1;
+}
+
+// One row per kind, as the catalogue lists them: the window, the controls,
+// the menus and displays, then what nothing feeds and the links.
+std::vector<SkinElementRow<SkinHost>> makeRows() {
+  using Use = SkinElementUse;
+  const std::vector<SkinAttribute> place(boxAttributes().begin(), boxAttributes().begin() + 2);  // x, y
+  const std::vector<SkinAttribute>& box = boxAttributes();
+  const std::vector<SkinAttribute> offsets = {{"xoff", "x", "the left edge's place in bitmap_bk"},
+                                              {"yoff", "y", "the top edge's place in bitmap_bk"}};
+  const SkinAttribute seeThrough = {"transparent", "no", "yes: what lies behind it shows through"};
+  const SkinAttribute backdrop = {"bitmap_bk", "none", "the picture behind the text"};
+  const SkinAttribute activeBackdrop = {"bitmap_bk_active", "none", "the picture behind the text while it is open"};
+  const SkinAttribute byDefault = {"default", "current", "the value a control-click sets"};
+  const SkinAttribute displayStyle = {"style", "0",
+                                      "bits: 1 shadowed text, 2 sunk, 4 raised, 8 no text, 16 no frame, 512 nothing"};
+  const SkinAttribute menuStyle = {"style", "0",
+                                   "as a display's, plus 256 entries checked in turn, 1024 the chosen one checked, "
+                                   "4096 opening from its top edge"};
+  const auto strip = [](const char* about) { return SkinAttribute{"bitmap_handle", nullptr, about}; };
+  return {
+      {{"background", "the window: its size and picture; it comes before every control", Use::Feature,
+        {{"filename", nullptr, "the window's picture, a BMP or PNG file in the skin folder"}}},
+       buildBackground},
+      {{"CONSTANTS",
+        "names for numbers, as its text: NAME = expression, or NAME for the previous value plus one, "
+        "separated by commas or lines; every number of an element may be an expression",
+        Use::Optional, {}},
+       buildConstants},
+      {{"knob", "a parameter's knob: a handle turning over a picture, or a film strip", Use::Feature,
+        attributeList({box,
+                       {{"id", nullptr, "the parameter it shows and sets"},
+                        {"stackbmp", "no", "yes: bitmap_handle is a film strip of frames h high, 0 to 1 downwards"}},
+                       offsets,
+                       {{"bitmap_bk", "window", "the picture behind the handle"},
+                        {"bitmap_handle", "line", "the handle, or the film strip; pure green shows through"},
+                        seeThrough, byDefault}})},
+       inFrame<buildKnob>},
+      {{"slider", "a parameter's slider: a handle moved along a track", Use::Optional,
+        attributeList({place,
+                       {{"len", nullptr, "the track's length, in pixels"},
+                        {"id", nullptr, "the parameter it shows and sets"},
+                        {"style", "9", "bits: 1 across, 2 upright; the maximum at 4 the left, 8 the right, "
+                                       "16 the top, 32 the bottom"}},
+                       offsets,
+                       {{"bitmap_bk", "window", "the picture behind the handle"},
+                        strip("the handle; pure green shows through"), byDefault}})},
+       inFrame<buildSlider>},
+      {{"onoff", "a button that switches its parameter off (below 0.5) and on", Use::Feature,
+        attributeList({place,
+                       {{"id", nullptr, "the parameter it switches, or a tag the editor lights"},
+                        strip("off above on, each half its height; pure green shows through"), byDefault}})},
+       inFrame<buildOnOff>},
+      {{"vswitch", "a switch of several positions, from top to bottom", Use::Optional,
+        attributeList({place,
+                       {{"id", nullptr, "the parameter it steps through"},
+                        {"entries", nullptr, "the number of positions"},
+                        strip("one frame per position, top to bottom; pure green shows through"), byDefault}})},
+       inFrame<buildSwitch<CVerticalSwitch>>},
+      {{"hswitch", "a switch of several positions, from left to right", Use::Optional,
+        attributeList({place,
+                       {{"id", nullptr, "the parameter it steps through"},
+                        {"entries", nullptr, "the number of positions"},
+                        strip("one frame per position, top to bottom; pure green shows through"), byDefault}})},
+       inFrame<buildSwitch<CHorizontalSwitch>>},
+      {{"kick", "a button that is 1 while it is held", Use::Feature,
+        attributeList({place,
+                       {{"id", nullptr, "the parameter it sets, or a tag the editor hears (a voice's pad)"},
+                        strip("released above pressed, each half its height; pure green shows through"),
+                        seeThrough}})},
+       inFrame<buildKick>},
+      {{"optionmenu",
+        "a parameter chosen from a menu: the entries of its <list> of <entry> texts, else the editor's",
+        Use::Feature,
+        attributeList({box,
+                       {{"id", nullptr, "the parameter it chooses: of n entries, entry k is k / (n - 1)"}, menuStyle,
+                        backdrop, activeBackdrop},
+                       textAttributes()})},
+       inFrame<buildOptionMenu>},
+      {{"autodisp", "a parameter's value, as the instrument writes it", Use::Feature,
+        attributeList({box,
+                       {{"id", nullptr, "its own tag"}, displayStyle,
+                        {"link", nullptr, "the parameter it shows"}, backdrop},
+                       textAttributes()})},
+       inFrame<buildAutoDisplay>},
+      {{"display", "a text the editor writes, init until then", Use::Unfed,
+        attributeList({box, {{"id", nullptr, "its tag"}, displayStyle, backdrop}, textAttributes()})},
+       inFrame<buildTextDisplay>},
+      {{"anydisp", "the read-out: the name, value and unit of the parameter under the mouse; of several, the last",
+        Use::Feature, attributeList({box, {displayStyle, backdrop}, textAttributes()})},
+       inFrame<buildReadOut>},
+      {{"skinselector", "a menu that tells how to change the skin", Use::Feature,
+        attributeList({box, {menuStyle, backdrop, activeBackdrop}, textAttributes()})},
+       inFrame<buildSkinSelector>},
+      {{"wizard", "the sound wizard: a menu of named settings from sound wizard.xml", Use::Feature,
+        attributeList({box,
+                       {menuStyle,
+                        {"source", nullptr,
+                         "must be written; the settings come from sound wizard.xml in the data folder"},
+                        backdrop, activeBackdrop},
+                       textAttributes()})},
+       buildWizard},
+      {{"about", "a click area that shows a picture in the middle of the window; the first with the credits",
+        Use::Feature,
+        attributeList({box, {{"bitmap_pop", nullptr, "the picture, drawn a little see-through"}}})},
+       inFrame<buildAbout>},
+      {{"vumeter", "a level meter lit in steps", Use::Unfed,
+        attributeList({place,
+                       {{"id", nullptr, "the meter's number, told to the editor"},
+                        {"leds", nullptr, "the number of steps"},
+                        {"style", nullptr, "1 across, 2 upright (lit from the bottom)"},
+                        {"bitmap_off", nullptr, "the meter unlit"},
+                        {"bitmap_on", nullptr, "the meter lit; pure green shows through"}}})},
+       inFrame<buildVuMeter>},
+      {{"update", "a link: when the control tagged src changes, the views tagged dst are drawn again",
+        Use::Optional,
+        {{"src", nullptr, "the tag of the control that changes"}, {"dst", nullptr, "the tag of the views to draw"}}},
+       buildUpdate},
+  };
+}
+
+std::string padded(const char* text, std::size_t width) {
+  std::string out = text;
+  out.resize(std::max(width, out.size()), ' ');
+  return out;
+}
+
+}  // namespace
+
+std::vector<SkinAttribute> attributeList(std::initializer_list<std::vector<SkinAttribute>> groups) {
+  std::vector<SkinAttribute> list;
+  for (const std::vector<SkinAttribute>& group : groups)
+    for (const SkinAttribute& attribute : group)
+      if (std::none_of(list.begin(), list.end(), [&](const SkinAttribute& known) {
+            return std::strcmp(known.name, attribute.name) == 0;
+          }))
+        list.push_back(attribute);
+  return list;
+}
+
+const std::vector<SkinAttribute>& boxAttributes() {
+  static const std::vector<SkinAttribute> attributes = {{"x", nullptr, "left edge, in pixels"},
+                                                        {"y", nullptr, "top edge, in pixels"},
+                                                        {"w", nullptr, "width, in pixels"},
+                                                        {"h", nullptr, "height, in pixels"}};
+  return attributes;
+}
+
+const std::vector<SkinAttribute>& textAttributes() {
+  static const std::vector<SkinAttribute> attributes = {
+      {"font", "4", "0 the system's, 1 to 6 from the largest to the smallest, 7 symbols"},
+      {"halign", "1", "0 left, 1 centred, 2 right"},
+      {"txtface", "0", "bits: 1 bold, 2 italic, 4 underlined"},
+      {"transparent", "absent", "written, whatever its value: the window's picture behind the text"},
+      {"fontcolor", "FFFFFF", "the text's colour, RRGGBB"},
+      {"backcolor", "000000", "the colour behind the text"},
+      {"framecolor", "000000", "the frame's colour"},
+      {"shadowcolor", "FF0000", "the text shadow's colour"},
+  };
+  return attributes;
+}
+
+const std::vector<SkinElementRow<SkinHost>>& skinElementRows() {
+  static const std::vector<SkinElementRow<SkinHost>> rows = makeRows();
+  return rows;
+}
+
+int SkinHost::createObject(const char* tagName, AttrSet& attrs, SkinContext& context) {
+  return buildElement(skinElementRows(), *this, tagName, attrs, context);
+}
+
+std::string catalogueText(const std::vector<const SkinElementKind*>& kinds) {
+  static const char* const kRequired = "required";
+  std::size_t nameWidth = 0, fallbackWidth = std::strlen(kRequired);
+  for (const SkinElementKind* kind : kinds) {
+    for (const SkinAttribute& attribute : kind->attributes) {
+      nameWidth = std::max(nameWidth, std::strlen(attribute.name));
+      if (attribute.fallback) fallbackWidth = std::max(fallbackWidth, std::strlen(attribute.fallback));
+    }
+  }
+  std::string out;
+  for (const SkinElementKind* kind : kinds) {
+    out += std::string(kind->name) + ": " + kind->about;
+    if (kind->use == SkinElementUse::Unfed) out += "; ZVX gives it nothing to show";
+    out += "\n";
+    if (kind->attributes.empty()) out += "  no attributes\n";
+    for (const SkinAttribute& attribute : kind->attributes)
+      out += "  " + padded(attribute.name, nameWidth) + "  " +
+             padded(attribute.fallback ? attribute.fallback : kRequired, fallbackWidth) + "  " + attribute.about + "\n";
+    out += "\n";
+  }
+  return out;
 }
 
 }  // namespace zvx

@@ -1,7 +1,6 @@
 #include "skin/SkinDocument.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -24,22 +23,6 @@ std::string format(const char* pattern, const char* a, const char* b) {
 
 void skinError(const std::string& text, MessageIcon icon = MessageIcon::Error) {
   platform::showMessage(text, "Skin Error", icon);
-}
-
-// "%X" over the whole text: one to eight hexadecimal digits.
-bool parseColour(const char* text, CColor& colour) {
-  while (*text == ' ' || *text == '\t') ++text;
-  std::uint32_t value = 0;
-  int digits = 0;
-  for (; std::isxdigit(static_cast<unsigned char>(*text)); ++text, ++digits) {
-    const char c = *text;
-    value = value * 16 + static_cast<std::uint32_t>(c <= '9' ? c - '0' : (c | 32) - 'a' + 10);
-  }
-  while (*text == ' ' || *text == '\t') ++text;
-  if (digits == 0 || digits > 8 || *text) return false;
-  colour = CColor{static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
-                  static_cast<std::uint8_t>(value), 0};
-  return true;
 }
 
 // A relative name without "..": skins name the files of their own folder.
@@ -100,55 +83,6 @@ CBitmap* GetBitmap(SkinContext& context, const char* name) {
   return context.bitmaps.load(name, platform::resolveFileName(context.skinFolder, name));
 }
 
-void ApplyFont(SkinHost& host, CParamDisplay* display, const char* objectName, const AttrSet& attrs,
-               SkinContext& context) {
-  TagValue value;
-  // Fonts and alignments outside their lists are the nearest in them.
-  if (GetTagValue(objectName, "font", attrs, true, true, value, context) == 1)
-    display->setFont(static_cast<CFont>(std::clamp(truncated(value.number), 0, kNumStandardFonts - 1)));
-  if (GetTagValue(objectName, "halign", attrs, true, true, value, context) == 1)
-    display->setHoriAlign(static_cast<CHoriTxtAlign>(std::clamp(truncated(value.number), 0, 2)));
-  if (GetTagValue(objectName, "txtface", attrs, true, true, value, context) == 1)
-    display->setTxtFace(truncated(value.number) & (kBoldFace | kItalicFace | kUnderlineFace));
-  if (attrs.get("transparent")) {
-    // The window's background behind it, whatever the attribute says.
-    CRect size;
-    display->getViewSize(size);
-    display->setBackground(host.background());
-    display->setBackOffset(CPoint(size.left, size.top));
-  }
-  struct ColourAttribute {
-    const char* name;
-    void (CParamDisplay::*apply)(const CColor&);
-  };
-  const ColourAttribute colours[] = {{"fontcolor", &CParamDisplay::setFontColor},
-                                     {"backcolor", &CParamDisplay::setBackColor},
-                                     {"framecolor", &CParamDisplay::setFrameColor},
-                                     {"shadowcolor", &CParamDisplay::setShadowColor}};
-  for (const ColourAttribute& colour : colours) {
-    CColor parsed;
-    if (GetColourValue(objectName, colour.name, attrs, true, parsed, context) == 1) (display->*colour.apply)(parsed);
-  }
-}
-
-int GetColourValue(const char* objectName, const char* tagName, const AttrSet& attrs, bool optional, CColor& out,
-                   SkinContext& context) {
-  TagValue value;
-  const int result = GetTagValue(objectName, tagName, attrs, false, optional, value, context);
-  if (result != 1) return result;
-  if (parseColour(value.text.c_str(), out)) return 1;
-  skinError(format("Error reading colour of tag %s for object %s", tagName, objectName));
-  return 0;
-}
-
-void ApplyDefault(const char* objectName, const AttrSet& attrs, CControl* control, SkinContext& context) {
-  TagValue value;
-  if (GetTagValue(objectName, "default", attrs, true, true, value, context) == 1)
-    control->setDefaultValue(static_cast<float>(value.number));
-  else
-    control->setDefaultValue(control->getValue());
-}
-
 void DefineConstants(const char* text, SkinContext& context) {
   if (!text) return;
   double running = 0.0;
@@ -187,47 +121,6 @@ void DefineConstants(const char* text, SkinContext& context) {
     if (!*p) break;
     --p;  // the loop's ++p steps onto the entry's first character
   }
-}
-
-namespace {
-
-// The `background` element: the window size in the size pass, the frame in the full pass.
-int buildBackground(SkinHost& host, const AttrSet& attrs, SkinContext& context) {
-  const char* fileName = attrs.get("filename");
-  // The size pass stays quiet: the editor says what is wrong when it opens.
-  if (!fileName) {
-    if (!context.sizeOnly) skinError("Missing tag filename for object background");
-    return context.sizeOnly ? 1 : 0;
-  }
-  CBitmap* bitmap = GetBitmap(context, fileName);
-  if (!bitmap) return 1;
-  context.bitmaps.setWindowPixels(static_cast<std::size_t>(bitmap->getWidth()) *
-                                  static_cast<std::size_t>(bitmap->getHeight()));
-  if (context.sizeOnly) {
-    host.setWindowSize(bitmap->getWidth(), bitmap->getHeight());
-    return 1;
-  }
-  host.setBackground(bitmap);
-  if (CFrame* frame = host.skinFrame()) {
-    frame->setBackground(bitmap);
-    return 1;
-  }
-  auto* frame = new CFrame(CRect(0, 0, bitmap->getWidth(), bitmap->getHeight()), context.parentWindow,
-                           host.skinFrameOwner());
-  frame->setBackground(bitmap);
-  host.adoptFrame(frame);
-  return 1;
-}
-
-}  // namespace
-
-int SkinHost::createObject(const char* tagName, AttrSet& attrs, SkinContext& context) {
-  if (namesEqual(tagName, "CONSTANTS")) {
-    DefineConstants(attrs.text(), context);
-    return 1;
-  }
-  if (namesEqual(tagName, "background")) return buildBackground(*this, attrs, context);
-  return buildCatalogueObject(tagName, attrs, context);
 }
 
 bool LoadSkin(SkinHost& host, void* parentWindow, bool sizeOnly) {

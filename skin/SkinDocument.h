@@ -1,13 +1,12 @@
 // The skin document: finds and loads skin/skin.xml, hands its elements to the
-// editor's object factory, and offers the services the factory builds with:
-// attribute values (text or expression), bitmaps, fonts and colours, defaults.
+// editor's object factory, and offers the services the element reader builds
+// on: attribute values (text or expression), bitmaps, constants.
 // GUI thread only.
 #pragma once
 
 #include <string>
 
-#include "gui/CControl.h"
-#include "gui/CParamDisplay.h"
+#include "gui/CBitmap.h"
 #include "skin/SkinContext.h"
 
 namespace zvx {
@@ -35,19 +34,6 @@ int GetTagValue(const char* objectName, const char* tagName, const AttrSet& attr
 // compared ignoring case); an empty one when the file cannot be read; null
 // only when no bitmap can be made at all.
 CBitmap* GetBitmap(SkinContext& context, const char* name);
-
-// The optional font, alignment, face, transparency and colour attributes.
-void ApplyFont(SkinHost& host, CParamDisplay* display, const char* objectName, const AttrSet& attrs,
-               SkinContext& context);
-
-// A colour attribute, hexadecimal RRGGBB text: 1 when read; -1 when absent
-// and optional; 0 when absent and required, or not hexadecimal (a "Skin
-// Error" message names the attribute and the object).
-int GetColourValue(const char* objectName, const char* tagName, const AttrSet& attrs, bool optional, CColor& out,
-                   SkinContext& context);
-
-// The `default` attribute, or the control's current value.
-void ApplyDefault(const char* objectName, const AttrSet& attrs, CControl* control, SkinContext& context);
 
 // The CONSTANTS element's text: entries separated by commas and line breaks,
 // `NAME = expression` or just NAME (the running value plus one).

@@ -35,11 +35,18 @@ struct WizardSetting {
 class SkinHost {
  public:
   static constexpr int kMaxAboutScreens = 4;
+  // The tags of the views the skin system makes for itself, clear of the
+  // parameters' and the instrument's own.
+  static constexpr long kInfoDisplayTag = 980;   // the read-out
+  static constexpr long kSkinSelectorTag = 999;
+  static constexpr long kFirstWizardTag = 1000;  // one per wizard; the editor serves the first four
+  static constexpr long kLastWizardTag = 1003;
+  static constexpr long kFirstAboutTag = 1020;   // one per about screen
 
   virtual ~SkinHost();
 
   // Builds one element: 1 built, 0 failed (a message was shown), -1 unknown
-  // name. This base knows CONSTANTS, background, the catalogue and wizard.
+  // name. This base knows the skin system's rows (skinElementRows).
   virtual int createObject(const char* tagName, AttrSet& attrs, SkinContext& context);
   // Fills an option menu that the skin gave no entries.
   virtual void fillMenu(COptionMenu* menu, long id) = 0;
@@ -81,12 +88,6 @@ class SkinHost {
 
   // Empties the tables and forgets the background, for a new load.
   void resetSkinState();
-
- protected:
-  // The element types of the catalogue; -1 for other names.
-  int buildCatalogueObject(const char* tagName, AttrSet& attrs, SkinContext& context);
-  // The wizard element: a menu of named settings from "sound wizard.xml".
-  int buildWizard(AttrSet& attrs, SkinContext& context);
 
  private:
   CBitmap* background_ = nullptr;

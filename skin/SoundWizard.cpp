@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/Messages.h"
+#include "skin/SkinCatalogue.h"
 #include "skin/SkinDocument.h"
 #include "skin/SkinHost.h"
 #include "skin/SkinLimits.h"
@@ -12,8 +13,6 @@
 
 namespace zvx {
 namespace {
-
-constexpr long kFirstWizardTag = 1000;
 
 void wizardError(const std::string& text, const char* caption) { platform::showMessage(text, caption); }
 
@@ -27,42 +26,29 @@ const char* lastAttribute(xmltag* tag, const char* name) {
 
 }  // namespace
 
-int SkinHost::buildWizard(AttrSet& attrs, SkinContext& context) {
-  const char* object = "wizard";
-  TagValue value;
+int buildWizard(SkinHost& host, ElementReader& read) {
   double x = 0, y = 0, w = 0, h = 0, style = 0;
-  for (auto [name, out] : {std::pair{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}}) {
-    if (GetTagValue(object, name, attrs, true, false, value, context) != 1) return 0;
-    *out = value.number;
-  }
-  const int styleRead = GetTagValue(object, "style", attrs, true, true, value, context);
-  if (styleRead == 0) return 0;
-  if (styleRead == 1) style = value.number;
-  if (!attrs.get("source")) {
+  if (!read.numbers({{"x", &x}, {"y", &y}, {"w", &w}, {"h", &h}}) || !read.optionalNumber("style", style, 0, true))
+    return 0;
+  if (!read.has("source")) {
     wizardError("Source file for wizard not specified", "Skin error");
     return 0;
   }
   CBitmap* backgroundBitmap = nullptr;
   CBitmap* activeBitmap = nullptr;
-  for (auto [name, out] : {std::pair{"bitmap_bk", &backgroundBitmap}, {"bitmap_bk_active", &activeBitmap}}) {
-    if (GetTagValue(object, name, attrs, false, true, value, context) != 1) continue;
-    *out = GetBitmap(context, value.text.c_str());
-    if (!*out) {
-      platform::showMessage(platform::escapedLine(value.text), "Bitmap not found");
-      return 0;
-    }
-  }
-  CFrame* frame = skinFrame();
+  if (!read.optionalBitmap("bitmap_bk", backgroundBitmap) || !read.optionalBitmap("bitmap_bk_active", activeBitmap))
+    return 0;
+  CFrame* frame = host.skinFrame();
   if (!frame) return 0;
   const CRect rect(truncated(x), truncated(y), truncated(x + w), truncated(y + h));
-  auto* menu = new COptionMenu(rect, skinListener(), kFirstWizardTag + wizardCount, backgroundBitmap, activeBitmap,
-                               truncated(style));
+  auto* menu = new COptionMenu(rect, host.skinListener(), SkinHost::kFirstWizardTag + host.wizardCount,
+                               backgroundBitmap, activeBitmap, truncated(style));
   menu->setWheelSteps(false);  // each entry is a command, not a value
 
   // Records of a wizard that then fails are taken back with it.
-  const std::size_t firstRecord = wizardSettings.count();
+  const std::size_t firstRecord = host.wizardSettings.count();
   auto fail = [&]() {
-    wizardSettings.truncate(firstRecord);
+    host.wizardSettings.truncate(firstRecord);
     menu->forget();
     return 0;
   };
@@ -105,27 +91,27 @@ int SkinHost::buildWizard(AttrSet& attrs, SkinContext& context) {
         if (!isParam && !namesEqual(attribute->name, "value")) continue;
         const char* expression = attribute->value ? attribute->value : "";
         double result = 0;
-        if (!Evaluate(context.constants, expression, 0, result)) {
+        if (!Evaluate(read.context().constants, expression, 0, result)) {
           wizardError(platform::escapedLine(skinText(expression)),
                       isParam ? "Error evaluating wizard parameter" : "Error evaluating wizard value");
           return fail();
         }
         (isParam ? parameter : setting) = result;
       }
-      if (parameter != -1.0 && wizardSettings.count() == kMaxWizardSettings) {
+      if (parameter != -1.0 && host.wizardSettings.count() == kMaxWizardSettings) {
         if (!toldFull)
           wizardError("More than " + std::to_string(kMaxWizardSettings) + " settings in wizard file: the rest are left out",
                       "Skin error");
         toldFull = true;
       } else if (parameter != -1.0) {
-        wizardSettings.append(WizardSetting{wizardCount, preset, truncated(parameter),
-                                            static_cast<float>(setting)});
+        host.wizardSettings.append(WizardSetting{host.wizardCount, preset, truncated(parameter),
+                                                 static_cast<float>(setting)});
       }
     }
     ++preset;
   }
-  ++wizardCount;
-  ApplyFont(*this, menu, object, attrs, context);
+  ++host.wizardCount;
+  read.font(host, menu);
   frame->addView(menu);
   return 1;
 }

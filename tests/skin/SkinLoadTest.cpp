@@ -1,7 +1,7 @@
 // Small skins written by the test, loaded into a headless editor: what they
 // resolve to (as the text dump), and the messages broken ones show.
 
-#include "editor/SkinEditor.h"
+#include "editor/DrumEditor.h"
 #include "gui/CKnob.h"
 #include "image/PngCodec.h"
 #include "skin/SkinDump.h"
@@ -35,15 +35,16 @@ class SkinLoadTest : public ::testing::Test {
   }
   void writeSkin(const std::string& xml) { std::ofstream(skinFolder() / "skin.xml", std::ios::trunc) << xml; }
   Shown shown() { return messages_.take(); }
-  // Opens a fresh editor on the skin and answers its dump.
-  std::string load(const std::string& xml) {
+  // Opens a fresh editor (the instrument's, or the plain skin editor) on the skin and answers its dump.
+  std::string load(const std::string& xml, bool instruments = false) {
     writeSkin(xml);
+    editor_.reset();
     instrument_ = std::make_unique<TestInstrument>();
     instrument_->values.fill(0.0f);
     instrument_->values[0] = 0.5f;
     instrument_->values[1] = 0.49f;
     instrument_->values[7] = 0.5f;
-    editor_ = std::make_unique<SkinEditor>(*instrument_);
+    editor_ = instruments ? std::make_unique<DrumEditor>(*instrument_) : std::make_unique<SkinEditor>(*instrument_);
     opened_ = editor_->open(nullptr);
     return dumpSkin(*editor_);
   }
@@ -116,6 +117,28 @@ TEST_F(SkinLoadTest, EveryElementTypeBuildsWhatItShould) {
   EXPECT_FLOAT_EQ(stacked->getDefaultValue(), 0.22f);  // D = 11
   EXPECT_EQ(editor_->getFrame()->getView(1)->getTransparency(), true);
   EXPECT_EQ(static_cast<CSplashScreen*>(editor_->getFrame()->getView(17))->displayRect(), CRect(50, 25, 150, 75));
+}
+
+// What the catalogue calls required is: an element of each kind with just
+// those attributes builds without a message, and without any one of them fails with one.
+TEST_F(SkinLoadTest, AnElementNeedsExactlyTheAttributesTheCatalogueRequires) {
+  std::ofstream(docs_.dataFolder() / "sound wizard.xml") << "<settings/>";
+  auto valueFor = [](const std::string& name) {
+    if (name == "filename" || name.rfind("bitmap_", 0) == 0) return "button.png";
+    return name.find("color") != std::string::npos ? "FFFFFF" : "1";
+  };
+  for (const SkinElementKind* kind : DrumEditor::catalogue()) {
+    std::vector<std::string> required;
+    for (const SkinAttribute& attribute : kind->attributes)
+      if (!attribute.fallback) required.push_back(attribute.name);
+    for (std::size_t left = 0; left <= required.size(); ++left) {  // the one left out; none at the end
+      std::string element = std::string("<") + kind->name;
+      for (std::size_t i = 0; i < required.size(); ++i)
+        if (i != left) element += " " + required[i] + "=\"" + valueFor(required[i]) + "\"";
+      load("<GUI><background filename=\"back.png\"/>" + element + "/></GUI>", true);
+      EXPECT_EQ(shown().empty(), left == required.size()) << element;
+    }
+  }
 }
 
 TEST_F(SkinLoadTest, MissingOrRootlessSkinsBuildNothingAndSaySo) {

@@ -6,7 +6,7 @@
 
 #include <regex>
 
-#include "editor/SkinEditor.h"
+#include "editor/DrumEditor.h"
 #include "image/BmpDecoder.h"
 #include "plugin/ParameterTable.h"
 #include "skin/SkinDump.h"
@@ -216,6 +216,35 @@ TEST(DefaultSkinLoad, BuildsAControlForEveryParameterWithoutAMessage) {
     EXPECT_LE(std::stod(match[3]), 1.0) << line;
   }
   EXPECT_GE(presetsWithSettings.size(), 12u);
+}
+
+// The catalogue lists every element and attribute the default skin uses, and
+// the default skin shows every feature the catalogue offers and nothing that
+// this instrument leaves unfed.
+TEST(DefaultSkinLoad, UsesEveryFeatureOfTheCatalogueAndNothingOutsideIt) {
+  const SkinLayout skin = SkinLayout::parse(readText(fs::path(ZVX_BUILT_DATA) / "skin" / "skin.xml"), "skin.xml");
+  const std::vector<const SkinElementKind*> catalogue = DrumEditor::catalogue();
+  auto kindsNamed = [&](const std::string& name) {
+    std::vector<const SkinElementKind*> kinds;
+    for (const SkinElementKind* kind : catalogue)
+      if (namesEqual(kind->name, name.c_str())) kinds.push_back(kind);
+    return kinds;
+  };
+  std::set<const SkinElementKind*> used;
+  for (const SkinLayout::Element& element : skin.elements()) {
+    const std::vector<const SkinElementKind*> kinds = kindsNamed(element.type);
+    ASSERT_EQ(kinds.size(), 1u) << element.type;
+    used.insert(kinds[0]);
+    for (const auto& [name, value] : element.attributes)
+      EXPECT_TRUE(std::any_of(kinds[0]->attributes.begin(), kinds[0]->attributes.end(),
+                              [&](const SkinAttribute& known) { return namesEqual(known.name, name.c_str()); }))
+          << element.type << " " << name;
+  }
+  for (const SkinElementKind* kind : catalogue) {
+    EXPECT_EQ(kindsNamed(kind->name).size(), 1u) << kind->name;
+    EXPECT_TRUE(kind->use != SkinElementUse::Feature || used.count(kind)) << kind->name;
+    EXPECT_TRUE(kind->use != SkinElementUse::Unfed || !used.count(kind)) << kind->name;
+  }
 }
 
 // The default skin as a skin maker on Windows may hand it over: CR LF line

@@ -3,6 +3,9 @@
 
 #include <sys/stat.h>
 
+#include <sstream>
+
+#include "editor/DrumEditor.h"
 #include "tests/support/BmpBuilder.h"
 #include "tests/support/TestSupport.h"
 
@@ -135,6 +138,36 @@ TEST(SkinCheckTest, BitmapsCostOneDecodePerFileWithinTheSkinsPixelBudget) {
   ASSERT_NE(costs, lines.end()) << run.out;
   EXPECT_NE(costs->find(", 4400000 pixels decoded of a budget of 6400000"), std::string::npos) << *costs;
   EXPECT_EQ(lines.back(), "2 messages");
+}
+
+// Per kind its line, its attributes' lines with their descriptions in one
+// column, and a blank line; nothing else, and nothing loaded.
+TEST(SkinCheckTest, CatalogueListsEveryElementWithItsAttributesDefaultsAndDescriptions) {
+  TempDocuments documents(false);
+  const ProgramRun run = runProgram(ZVX_SKIN_CHECK_PATH, {"--catalogue"}, documents.documents());
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<std::string> lines = linesOf(run.out);
+  std::set<std::size_t> descriptionColumns;
+  std::size_t at = 0;
+  for (const SkinElementKind* kind : DrumEditor::catalogue()) {
+    ASSERT_LE(at + std::max<std::size_t>(kind->attributes.size(), 1) + 2, lines.size()) << kind->name;
+    EXPECT_EQ(lines[at++].rfind(std::string(kind->name) + ": " + kind->about, 0), 0u) << kind->name;
+    EXPECT_TRUE(!kind->attributes.empty() || lines[at++] == "  no attributes") << kind->name;
+    for (const SkinAttribute& attribute : kind->attributes) {
+      std::istringstream words(lines[at]);
+      std::string name, fallback, about;
+      std::getline(words >> name >> fallback >> std::ws, about);
+      EXPECT_EQ((std::vector<std::string>{name, fallback, about}),
+                (std::vector<std::string>{attribute.name, attribute.fallback ? attribute.fallback : "required",
+                                          attribute.about}));
+      descriptionColumns.insert(lines[at++].size() - about.size());
+    }
+    EXPECT_EQ(lines[at++], "") << kind->name;
+  }
+  EXPECT_EQ(at, lines.size());
+  EXPECT_EQ(descriptionColumns.size(), 1u);
+  const ProgramRun help = runProgram(ZVX_SKIN_CHECK_PATH, {"--help"}, documents.documents());
+  EXPECT_NE(help.out.find("--catalogue"), std::string::npos);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // zvx-skin-check: loads a skin the way the ZVX editor does, without a window,
 // and lists every message it shows; with --dump, also what each element of
-// the skin became. For skin authors.
+// the skin became; with --catalogue, every element a skin may hold. For skin
+// authors.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "formats/vst2/AEffGUIEditor.h"
 #include "formats/vst2/DrumPlugin.h"
 #include "platform/Messages.h"
+#include "skin/SkinCatalogue.h"
 #include "skin/SkinDump.h"
 #include "storage/DataFolder.h"
 #include "vsthost/VstHost.h"
@@ -34,6 +36,7 @@ constexpr long kDrawLimitMs = 250;
 
 const char* kUsageText =
     "Usage: zvx-skin-check [--dump] [FOLDER]\n"
+    "       zvx-skin-check --catalogue\n"
     "\n"
     "Loads a skin as the ZVX editor does when it opens, without a window, and\n"
     "prints every message the load shows, one line each:\n"
@@ -52,6 +55,11 @@ const char* kUsageText =
     "           folder. Nothing is written into FOLDER.\n"
     "  --dump   also prints what the skin resolved to: one line per control\n"
     "           (class, tag, rectangle, bitmaps, value), then the editor's tables.\n"
+    "  --catalogue\n"
+    "           prints every element a skin may hold and loads nothing: per\n"
+    "           element a line \"name: what it is\", then a line per attribute\n"
+    "           with its name, its default (\"required\" for none) and what it\n"
+    "           does, in the order the editor reads them, and a blank line.\n"
     "\n"
     "Exit status: 0 when the skin loads without a message or an empty bitmap\n"
     "within 1000 ms and draws within 250 ms, 1 when it has some or goes over,\n"
@@ -164,6 +172,9 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--dump") == 0) {
       dump = true;
+    } else if (std::strcmp(argv[i], "--catalogue") == 0) {
+      std::fputs(zvx::catalogueText(zvx::DrumEditor::catalogue()).c_str(), stdout);
+      return 0;
     } else if (std::strcmp(argv[i], "--help") == 0) {
       std::fputs(kUsageText, stdout);
       return 0;
