@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto* editor = shown ? dynamic_cast<zvx::SkinEditor*>(&shown->frameEditor()) : nullptr;
   if (!editor) zvx::fuzz::fail("the instrument has no skin editor");
   ERect* rect = nullptr;
-  editor->getRect(&rect);
+  shown->getRect(&rect);
   editor->open(nullptr);
   if (CFrame* frame = editor->getFrame()) {
     frame->redraw();
