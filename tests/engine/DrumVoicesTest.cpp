@@ -43,6 +43,33 @@ TEST(DrumVoicesTest, KeyTrackingTransposesARingingBassDrumUntilTheNextDrumNote) 
   EXPECT_NEAR(semitones(base, frequencyOf(fixed[kBD], second + 2000, 2 * second)), 0.0, 0.05);
 }
 
+TEST(DrumVoicesTest, SyncRestartsTheToneSoEveryHitStartsAlike) {
+  // Short hits of a plain sine (no sweep, no feedback), each ended by its
+  // note-off long after its decay: the DC blocker has settled to 0, so only
+  // the tone's phase carries over to the next hit.
+  const int later = 60000, length = 2000;
+  auto hits = [&](float sync, int note) {
+    const Settings plain = {
+        {param::kBDMix, 0.0f}, {param::kBDTone, 0.0f}, {param::kBDDecay, 0.0f}, {param::kBDSync, sync}};
+    // Frames count from 1: a note at frame f sounds from sample f - 1.
+    auto out =
+        renderZvx(plain, {noteOn(1, note), noteOff(later - 5000, note), noteOn(later + 1, note)}, later + length);
+    const auto from = [&](int at) { return Channel(out[kBD].begin() + at, out[kBD].begin() + at + length); };
+    return std::pair{from(0), from(later)};
+  };
+  const auto [first, second] = hits(1.0f, 35);
+  EXPECT_GT(peak(first), 0.05f);
+  EXPECT_EQ(second, first);
+  // Without Sync the second hit starts where the first left the phase; note
+  // 36 is never synced.
+  for (const auto& [sync, note] : {std::pair{0.0f, 35}, {1.0f, 36}}) {
+    const auto [one, two] = hits(sync, note);
+    float largest = 0.0f;
+    for (int i = 0; i < length; ++i) largest = std::max(largest, std::fabs(one[i] - two[i]));
+    EXPECT_GT(largest, 0.2f * peak(one)) << "Sync " << sync << ", note " << note;
+  }
+}
+
 TEST(DrumVoicesTest, ClapNotesTransposeAndNote29KeepsTheLastTransposition) {
   // A plain clap sine: no modulation, no cricket, long decay.
   const Settings plain = {
