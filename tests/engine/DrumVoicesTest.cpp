@@ -87,6 +87,26 @@ TEST(DrumVoicesTest, ClapNotesTransposeAndNote29KeepsTheLastTransposition) {
   EXPECT_NEAR(semitones(unchanged, pitchOf({noteOn(0, 39), noteOn(9000, 29)}, 9000)), -24.0, 0.05);
 }
 
+TEST(DrumVoicesTest, HHPitchRaisesTheHiHatFilterCutoff) {
+  // The hi-hat's folded tone loses a twice low-passed copy of itself, cut off
+  // at 3200 + 2900 x HHPitch Hz. HHPitch tunes the tone too; a key-tracking
+  // note keeps the tone the same: HHPitch 0 an octave up (note 57) is
+  // HHPitch 0.5 at note 45, so only the filter differs.
+  auto hiHat = [](float pitch, int tuningNote) {
+    return renderZvx({{param::kHHPitch, pitch}}, {noteOn(0, 46), noteOn(0, tuningNote)}, 8000)[kHH];
+  };
+  // Sample-to-sample change against level: the higher the cutoff, the more
+  // of the lows are taken away.
+  auto brightness = [](const Channel& c) {
+    double change = 0.0, level = 0.0;
+    for (std::size_t i = 1; i < c.size(); ++i) change += (c[i] - c[i - 1]) * (c[i] - c[i - 1]), level += c[i] * c[i];
+    return change / level;
+  };
+  const Channel lowCutoff = hiHat(0.0f, 57), higherCutoff = hiHat(0.5f, 45);
+  EXPECT_GT(peak(lowCutoff), 0.05f);
+  EXPECT_GT(brightness(higherCutoff), 1.1 * brightness(lowCutoff));
+}
+
 TEST(DrumVoicesTest, PanPowerAndVolumeShapeOnlyTheMix) {
   Settings left = kSynthBD;
   left.push_back({param::kBDPan, 0.0f});
