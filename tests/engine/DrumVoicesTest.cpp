@@ -107,6 +107,32 @@ TEST(DrumVoicesTest, HHPitchRaisesTheHiHatFilterCutoff) {
   EXPECT_GT(brightness(higherCutoff), 1.1 * brightness(lowCutoff));
 }
 
+TEST(DrumVoicesTest, ANoteOnScalesTheSnapNoiseByItsVelocityUntilTheBlockEnds) {
+  // The snare's noise alone (with Snap Noise less without), for a snare at
+  // full velocity and a hi-hat at `velocity` acting at sample 299 of the
+  // first 512-sample block.
+  const int hiHat = 299, blockEnd = 512, frames = 1024;
+  auto noise = [&](int velocity) {
+    const std::vector<VstMidiEvent> events = {noteOn(0, 38), noteOn(hiHat + 1, 42, velocity)};
+    const Channel with = renderZvx({{param::kSDSnapNoise, 1.0f}}, events, frames)[kSD];
+    const Channel without = renderZvx({{param::kSDSnapNoise, 0.0f}}, events, frames)[kSD];
+    Channel difference(frames);
+    for (int i = 0; i < frames; ++i) difference[i] = with[i] - without[i];
+    return difference;
+  };
+  // Sample-to-sample change: the noise's own, which the slow DC blocker barely touches.
+  auto change = [](const Channel& c, int from, int to) {
+    double sum = 0.0;
+    for (int i = from + 1; i < to; ++i) sum += (c[i] - c[i - 1]) * (c[i] - c[i - 1]);
+    return std::sqrt(sum);
+  };
+  const Channel soft = noise(64), full = noise(127);
+  EXPECT_EQ(Channel(soft.begin(), soft.begin() + hiHat), Channel(full.begin(), full.begin() + hiHat));
+  // (64 / 127)^2 to the end of the block; the next block starts from Snap Noise again.
+  EXPECT_NEAR(change(soft, hiHat, blockEnd) / change(full, hiHat, blockEnd), (64.0 * 64.0) / (127.0 * 127.0), 0.01);
+  EXPECT_NEAR(change(soft, blockEnd, frames) / change(full, blockEnd, frames), 1.0, 0.01);
+}
+
 TEST(DrumVoicesTest, PanPowerAndVolumeShapeOnlyTheMix) {
   Settings left = kSynthBD;
   left.push_back({param::kBDPan, 0.0f});
