@@ -177,6 +177,35 @@ TEST(DrumVoicesTest, FullMasterChaosReplacesTheMixByItsRingModulatedForm) {
   EXPECT_TRUE(varies);
 }
 
+TEST(DrumVoicesTest, Fix44SetsTheChaosGlideTimeAtTheNextRateCall) {
+  // Master_Chaos 1.0: the mix is the voices times ring x chaos, the chaos
+  // value gliding to each held value of its LFO over 3 + 99 x Fix44 ms. The
+  // awake engine takes the time up; the plug-in's rate call makes it the glide's.
+  auto mixFromRest = [](float fix44) {
+    auto zvx = startZvx({{param::kMasterChaos, 1.0f}, {param::kFix44, fix44}});
+    zvx->render(512, 512, {noteOn(0, 46)});
+    zvx->dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+    // Its own program again, as a host restores a session: the LFOs and the
+    // glide start from rest, the chaos value from 0.
+    std::vector<unsigned char> program = chunkOf(*zvx, 1);
+    zvx->dispatch(effSetChunk, 1, static_cast<VstIntPtr>(program.size()), program.data());
+    return zvx->render(2048, 512, {noteOn(0, 46)})[kLeft];
+  };
+  const Channel quick = mixFromRest(0.0f), slow = mixFromRest(1.0f);
+  // Silent until the chaos LFO's first step; the same ring and held value in
+  // both, so their ratio is that of the two glides from 0.
+  const long step = firstAbove(quick);
+  ASSERT_GT(step, 0);
+  EXPECT_EQ(firstAbove(slow), step);
+  auto glide = [](double ms, long n) { return 1.0 - std::pow(0.001, static_cast<double>(n + 1) / (44.1 * ms)); };
+  const float loud = 0.1f * peak(quick);
+  for (long i = step; i < step + 900; ++i) {
+    if (std::fabs(quick[i]) < loud) continue;
+    const long n = i - step;
+    ASSERT_NEAR(slow[i] / quick[i], glide(102.0, n) / glide(3.0, n), 2e-3) << n;
+  }
+}
+
 TEST(DrumVoicesTest, ChanceArmsChaosOnlyWhenMasterChaosAllows) {
   // Chaos 0.5 multiplies the samples louder than 0.5 of an armed voice by the
   // chaos value; it does not touch the oscillator, so the rest stays equal.
