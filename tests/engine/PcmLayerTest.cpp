@@ -103,6 +103,20 @@ TEST(PcmLayerTest, ArmedReverseTurnsAt8820AndSwingsBackToTheStart) {
   EXPECT_EQ(spikes(renderZvx(plain, {noteOn(0, 35)}, 30000)[kBD]), std::vector<long>{5000});
 }
 
+TEST(PcmLayerTest, SizeReverseMovesTheTurningPointWithTheSquareOfItsValue) {
+  // The turn comes at 0.09 x SizeReverse^2 of the 98000-sample play limit:
+  // at SizeReverse 0.5, 2205, a quarter of where the full size turns.
+  TempDocuments docs;
+  docs.writeFile("BDA.wav", monoWav(spikeAt(1000)));
+  Settings half = kLongLayers;
+  half.push_back({param::kSizeReverse, 0.5f});
+  half.push_back({param::kPickReverse, 1.0f});
+  half.push_back({param::kMasterChaos, 0.5f});
+  const long turn = 2205;
+  EXPECT_EQ(spikes(renderZvx(half, {noteOn(0, 35)}, 6000)[kBD]),
+            (std::vector<long>{1000, 2 * turn + 1 - 1000, 2 * turn + 1 + 1000}));
+}
+
 TEST(PcmLayerTest, ClapStopsAtHalfTheBuffer) {
   TempDocuments docs;
   docs.writeFile("BDA.wav", monoWav(spikeAt(60000, 70000)));
