@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Parameters.h"
 #include "vsthost/VstHost.h"
 
 namespace {
@@ -62,7 +63,7 @@ BENCHMARK(BM_ProcessAsleep)->Arg(512);
 // active (sustain 0 ends in the sustain state, not idle).
 void BM_ProcessFourVoices(benchmark::State& state) {
   auto plugin = startedPlugin();
-  plugin->setParameter(10, 0.0f);  // synth bass drum
+  plugin->setParameter(zvx::param::kBDMix, 0.0f);  // synth bass drum
   using zvx::testhost::midiEvent;
   plugin->sendEvents({midiEvent(0, 0x90, 35, 120), midiEvent(0, 0x90, 38, 110), midiEvent(0, 0x90, 46, 100),
                       midiEvent(0, 0x90, 39, 100)});
@@ -111,7 +112,7 @@ void BM_ChooseSampleOffTheAudioThread(benchmark::State& state) {
   auto plugin = startedPlugin();
   int file = 0;
   for (auto _ : state) {
-    plugin->setParameter(52, static_cast<float>(file) / 7.0f);
+    plugin->setParameter(zvx::param::kBDMenu, static_cast<float>(file) / 7.0f);
     file = (file + 1) % 8;
   }
 }
@@ -122,7 +123,7 @@ void BM_SetParameter(benchmark::State& state) {
   auto plugin = startedPlugin();
   float value = 0.0f;
   for (auto _ : state) {
-    plugin->setParameter(2, value);
+    plugin->setParameter(zvx::param::kBDTone, value);
     value = value > 0.9f ? 0.0f : value + 0.1f;
   }
 }

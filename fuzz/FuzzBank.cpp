@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/Parameters.h"
 #include "formats/vst2/DrumPlugin.h"
 #include "fuzz/FuzzSupport.h"
 #include "storage/FxbFile.h"
@@ -30,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   void* chunk = nullptr;
   plugin->getChunk(&chunk, false);
   char name[64];
-  for (int p = 0; p < 83; ++p) plugin->getParameterName(p, name);
+  for (int p = 0; p < zvx::kNumParameters; ++p) plugin->getParameterName(p, name);
   plugin->getProgramNameIndexed(0, 0, name);
   return 0;
 }

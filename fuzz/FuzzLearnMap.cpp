@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/Parameters.h"
 #include "formats/vst2/DrumPlugin.h"
 #include "fuzz/FuzzSupport.h"
 #include "plugin/LearnMap.h"
@@ -22,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto plugin = std::make_unique<zvx::DrumPlugin>(nullptr);
   if (!zvx::fuzz::rendersFinite(*plugin)) zvx::fuzz::fail("learned controllers play a non-finite sample");
   char text[64];
-  for (int p = 0; p < 83; ++p) plugin->getParameterDisplay(p, text);
+  for (int p = 0; p < zvx::kNumParameters; ++p) plugin->getParameterDisplay(p, text);
   plugin.reset();
 
   std::ifstream saved(path, std::ios::binary);

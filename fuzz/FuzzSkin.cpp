@@ -14,6 +14,7 @@
 #include <string>
 
 #include "editor/DrumEditor.h"
+#include "engine/Parameters.h"
 #include "formats/vst2/AEffGUIEditor.h"
 #include "formats/vst2/DrumPlugin.h"
 #include "fuzz/FuzzSupport.h"
@@ -77,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   editor->open(nullptr);
   if (CFrame* frame = editor->getFrame()) {
     frame->redraw();
-    for (VstInt32 p = 0; p < 83; ++p) editor->setParameter(p, 0.75f);
+    for (VstInt32 p = 0; p < zvx::kNumParameters; ++p) editor->setParameter(p, 0.75f);
     frame->redraw();
   }
   editor->close();

@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/Parameters.h"
+
 namespace {
 
-constexpr int kParameters = 83;
+namespace param = zvx::param;
+constexpr int kParameters = zvx::kNumParameters;
 
 void write(const std::string& path, const std::vector<std::int32_t>& entries, std::size_t bytes) {
   std::string data;
@@ -30,15 +33,15 @@ int main(int argc, char** argv) {
   std::vector<std::int32_t> unbound(kParameters, -1);
   write(out + "unbound", unbound, 4 * kParameters);
   std::vector<std::int32_t> some = unbound;
-  some[0] = 7;
-  some[3] = 74;
-  some[82] = 123;
+  some[param::kVolume] = 7;
+  some[param::kBDDecay] = 74;
+  some[param::kFix44] = 123;
   write(out + "some", some, 4 * kParameters);
   write(out + "all-on-one", std::vector<std::int32_t>(kParameters, 1), 4 * kParameters);
   std::vector<std::int32_t> odd = unbound;
-  odd[1] = 0x7fffffff;
-  odd[2] = -2147483647 - 1;
-  odd[4] = 128;
+  odd[param::kTuning] = 0x7fffffff;
+  odd[param::kBDTone] = -2147483647 - 1;
+  odd[param::kBDPitch] = 128;
   write(out + "odd", odd, 4 * kParameters);
   write(out + "short", some, 4 * 10 + 2);
   write(out + "long", some, 4 * kParameters + 100);

@@ -2,6 +2,7 @@
 // without a window and driven through the headless protocol, on the default
 // skin (or small skins of the test's own) in a temporary data folder.
 
+#include "engine/Parameters.h"
 #include "image/ImageFile.h"
 #include "image/PngCodec.h"
 #include "tests/support/HostCallLog.h"
@@ -14,7 +15,9 @@ namespace {
 using testhost::HeadlessEditor;
 using testhost::Picture;
 
-constexpr int kBDTone = 2, kBDDecay = 3, kBDMenu = 52;
+using param::kBDDecay, param::kBDMenu, param::kBDTone;
+// The pads, whose buttons share their tags with the voices' trigger lights.
+constexpr int kBDPad = param::kFirstPad + kBD, kSDPad = param::kFirstPad + kSD, kHHPad = param::kFirstPad + kHH;
 constexpr int kSnareOutput = 3, kBassDrumOutput = 2;
 
 // The editor's records of the sound wizard.
@@ -214,7 +217,7 @@ TEST_F(DrumEditorTest, ChoosingASampleAgainInTheMenuPlaysTheFileAsItIsNow) {
   // The bass drum plays its layer alone; SDA.wav is replaced while ZVX runs,
   // by a constant of one sign and then of the other.
   open();
-  plugin_->setParameter(10, 1.0f);
+  plugin_->setParameter(param::kBDMix, 1.0f);
   const auto menu = rectOf("COptionMenu", kBDMenu);
   auto hitAfterChoosing = [&](std::int16_t level) {
     documents_.writeFile("SDA.wav", monoWav(std::vector<std::int16_t>(20000, level)));
@@ -236,19 +239,19 @@ TEST_F(DrumEditorTest, NotesLightTheirVoiceForItsNumberOfIdleCallsAndPadsPlayThe
     return calls;
   };
   plugin_->render(256, 256, {noteOn(0, 36)});
-  EXPECT_EQ(idlesLit(99), 2);
+  EXPECT_EQ(idlesLit(kBDPad), 2);
   plugin_->render(256, 256, {noteOn(0, 42)});
-  EXPECT_EQ(idlesLit(101), 6);
+  EXPECT_EQ(idlesLit(kHHPad), 6);
 
   // The snare's pad: the snare sounds, the bass drum does not, and its light goes on.
   plugin_->render(44100);
-  const auto pad = rectOf("CKickButton", 100);
+  const auto pad = rectOf("CKickButton", kSDPad);
   editor_->click(pad.centreX(), pad.centreY());
   const std::vector<std::vector<float>> out = plugin_->render(4096);
   EXPECT_GT(peak(out[kSnareOutput]), 0.01);
   EXPECT_LT(peak(out[kBassDrumOutput]), 1e-6);
   editor_->idle();
-  EXPECT_EQ(valueOf("COnOffButton", 100), 1.0f);
+  EXPECT_EQ(valueOf("COnOffButton", kSDPad), 1.0f);
 }
 
 TEST_F(DrumEditorTest, DefaultSkinOpensWithoutAMessageAndLooksAsReviewed) {

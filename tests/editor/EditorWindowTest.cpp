@@ -4,6 +4,7 @@
 // is set": after any change and an idle, the window shows exactly what a
 // freshly opened editor shows for the plug-in's state.
 
+#include "engine/Parameters.h"
 #include "tests/gui/X11TestSupport.h"
 #include "tests/support/HostCallLog.h"
 #include "vsthost/HeadlessEditor.h"
@@ -16,10 +17,9 @@ namespace {
 using gui::Surface;
 
 constexpr int kLeft = 10, kTop = 10;  // where the host's window sits on screen
-constexpr int kBDTone = 2, kBDMute = 7, kBDSync = 11, kBDKeyTrack = 13, kBDMenu = 52, kPower = 59;
-constexpr long kWizardTag = 1000, kBDPadTag = 99, kAboutTag = 1020;
+using param::kBDKeyTrack, param::kBDMenu, param::kBDMute, param::kBDSync, param::kBDTone, param::kCPMenu, param::kPower;
+constexpr long kWizardTag = 1000, kBDPadTag = param::kFirstPad + kBD, kAboutTag = 1020;
 constexpr long kProgramTag = 96, kPreviousTag = 97, kNextTag = 98;
-constexpr int kCPMenu = 55;
 constexpr int kLearnedController = 20;  // bound to BDTone
 
 bool samePicture(const Surface& a, const Surface& b) {
@@ -192,7 +192,7 @@ TEST_F(ZvxWindowTest, ChangesFromElsewhereShowAtTheNextIdle) {
   expectShowsTheState("a program change");
   auto other = createZvx();
   other->dispatch(effSetProgram, 0, 9);
-  for (int p : {3, 15, 28, 40}) other->setParameter(p, 0.05f * static_cast<float>(p % 17));
+  for (int p : param::kDecay) other->setParameter(p, 0.05f * static_cast<float>(p % 17));
   std::vector<unsigned char> bank = chunkOf(*other, 0);
   zvx_->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bank.size()), bank.data());
   expectShowsTheState("a bank chunk");
@@ -381,13 +381,13 @@ TEST_F(ZvxWindowTest, ZvxEditorInAWindowWhileLearnedControllersPlay) {
     }
   });
   const auto pad = rectOf("CKickButton", kBDPadTag);
-  const auto knob = rectOf("CAnimKnob", 3);
+  const auto knob = rectOf("CAnimKnob", param::kBDDecay);
   const auto end = std::chrono::steady_clock::now() + stressDuration();
   for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
     idle();
     if (round % 25 == 5) input_->click(screenX(pad), screenY(pad));
     if (round % 25 == 15) drag(knob, round % 2 ? 30 : -30);
-    if (round % 10 == 0) zvx_->setParameter(5, static_cast<float>(round % 100) / 100.0f);
+    if (round % 10 == 0) zvx_->setParameter(param::kBDPan, static_cast<float>(round % 100) / 100.0f);
     std::this_thread::sleep_for(10ms);
   }
   stop = true;

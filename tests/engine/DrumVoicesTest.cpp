@@ -1,18 +1,19 @@
 // The voices, heard on the module's outputs.
 
+#include "engine/Parameters.h"
 #include "tests/support/TestSupport.h"
 
 namespace zvx::test {
 namespace {
 
 constexpr int kLeft = 0, kRight = 1, kBD = 2, kSD = 3, kHH = 4, kCP = 5;
-const Settings kSynthBD = {{10, 0.0f}};
+const Settings kSynthBD = {{param::kBDMix, 0.0f}};
 
 double semitones(double from, double to) { return 12.0 * std::log2(to / from); }
 
 TEST(DrumVoicesTest, MuteBelowHalfSilencesTheVoice) {
-  EXPECT_EQ(peak(renderZvx({{10, 0.0f}, {7, 0.4999f}}, {noteOn(0, 35)}, 4000)[kBD]), 0.0f);
-  EXPECT_GT(peak(renderZvx({{10, 0.0f}, {7, 0.5f}}, {noteOn(0, 35)}, 4000)[kBD]), 0.05f);
+  EXPECT_EQ(peak(renderZvx({{param::kBDMix, 0.0f}, {param::kBDMute, 0.4999f}}, {noteOn(0, 35)}, 4000)[kBD]), 0.0f);
+  EXPECT_GT(peak(renderZvx({{param::kBDMix, 0.0f}, {param::kBDMute, 0.5f}}, {noteOn(0, 35)}, 4000)[kBD]), 0.05f);
 }
 
 TEST(DrumVoicesTest, ShortBassDrumNoteDecaysFasterThanTheLongOne) {
@@ -25,7 +26,8 @@ TEST(DrumVoicesTest, ShortBassDrumNoteDecaysFasterThanTheLongOne) {
 
 TEST(DrumVoicesTest, KeyTrackingTransposesARingingBassDrumUntilTheNextDrumNote) {
   // A plain, long sine: no pitch sweep, decay 4 x 1.0.
-  const Settings ringing = {{10, 0.0f}, {2, 0.0f}, {3, 1.0f}, {62, 1.0f}};
+  const Settings ringing = {
+      {param::kBDMix, 0.0f}, {param::kBDTone, 0.0f}, {param::kBDDecay, 1.0f}, {param::kDecayFactor, 1.0f}};
   const int second = 44100;
   auto out = renderZvx(ringing, {noteOn(0, 35), noteOn(second, 60), noteOn(2 * second, 35)}, 3 * second);
   const double base = frequencyOf(out[kBD], 2000, second);
@@ -36,14 +38,42 @@ TEST(DrumVoicesTest, KeyTrackingTransposesARingingBassDrumUntilTheNextDrumNote) 
   EXPECT_NEAR(semitones(base, back), 0.0, 0.05);
   // With key tracking off the high note leaves the pitch alone.
   Settings untracked = ringing;
-  untracked.push_back({13, 0.0f});
+  untracked.push_back({param::kBDKeyTrack, 0.0f});
   auto fixed = renderZvx(untracked, {noteOn(0, 35), noteOn(second, 60)}, 2 * second);
   EXPECT_NEAR(semitones(base, frequencyOf(fixed[kBD], second + 2000, 2 * second)), 0.0, 0.05);
 }
 
+TEST(DrumVoicesTest, SyncRestartsTheToneSoEveryHitStartsAlike) {
+  // Short hits of a plain sine (no sweep, no feedback), each ended by its
+  // note-off long after its decay: the DC blocker has settled to 0, so only
+  // the tone's phase carries over to the next hit.
+  const int later = 60000, length = 2000;
+  auto hits = [&](float sync, int note) {
+    const Settings plain = {
+        {param::kBDMix, 0.0f}, {param::kBDTone, 0.0f}, {param::kBDDecay, 0.0f}, {param::kBDSync, sync}};
+    // Frames count from 1: a note at frame f sounds from sample f - 1.
+    auto out =
+        renderZvx(plain, {noteOn(1, note), noteOff(later - 5000, note), noteOn(later + 1, note)}, later + length);
+    const auto from = [&](int at) { return Channel(out[kBD].begin() + at, out[kBD].begin() + at + length); };
+    return std::pair{from(0), from(later)};
+  };
+  const auto [first, second] = hits(1.0f, 35);
+  EXPECT_GT(peak(first), 0.05f);
+  EXPECT_EQ(second, first);
+  // Without Sync the second hit starts where the first left the phase; note
+  // 36 is never synced.
+  for (const auto& [sync, note] : {std::pair{0.0f, 35}, {1.0f, 36}}) {
+    const auto [one, two] = hits(sync, note);
+    float largest = 0.0f;
+    for (int i = 0; i < length; ++i) largest = std::max(largest, std::fabs(one[i] - two[i]));
+    EXPECT_GT(largest, 0.2f * peak(one)) << "Sync " << sync << ", note " << note;
+  }
+}
+
 TEST(DrumVoicesTest, ClapNotesTransposeAndNote29KeepsTheLastTransposition) {
   // A plain clap sine: no modulation, no cricket, long decay.
-  const Settings plain = {{39, 0.0f}, {44, 0.0f}, {40, 1.0f}, {62, 1.0f}};
+  const Settings plain = {
+      {param::kCPTone, 0.0f}, {param::kCPCricket, 0.0f}, {param::kCPDecay, 1.0f}, {param::kDecayFactor, 1.0f}};
   auto pitchOf = [&](std::vector<VstMidiEvent> events, int from) {
     auto out = renderZvx(plain, events, from + 8000);
     return frequencyOf(out[kCP], from + 500, from + 8000);
@@ -57,9 +87,55 @@ TEST(DrumVoicesTest, ClapNotesTransposeAndNote29KeepsTheLastTransposition) {
   EXPECT_NEAR(semitones(unchanged, pitchOf({noteOn(0, 39), noteOn(9000, 29)}, 9000)), -24.0, 0.05);
 }
 
+TEST(DrumVoicesTest, HHPitchRaisesTheHiHatFilterCutoff) {
+  // The hi-hat's folded tone loses a twice low-passed copy of itself, cut off
+  // at 3200 + 2900 x HHPitch Hz. HHPitch tunes the tone too; a key-tracking
+  // note keeps the tone the same: HHPitch 0 an octave up (note 57) is
+  // HHPitch 0.5 at note 45, so only the filter differs.
+  auto hiHat = [](float pitch, int tuningNote) {
+    return renderZvx({{param::kHHPitch, pitch}}, {noteOn(0, 46), noteOn(0, tuningNote)}, 8000)[kHH];
+  };
+  // Sample-to-sample change against level: the higher the cutoff, the more
+  // of the lows are taken away.
+  auto brightness = [](const Channel& c) {
+    double change = 0.0, level = 0.0;
+    for (std::size_t i = 1; i < c.size(); ++i) change += (c[i] - c[i - 1]) * (c[i] - c[i - 1]), level += c[i] * c[i];
+    return change / level;
+  };
+  const Channel lowCutoff = hiHat(0.0f, 57), higherCutoff = hiHat(0.5f, 45);
+  EXPECT_GT(peak(lowCutoff), 0.05f);
+  EXPECT_GT(brightness(higherCutoff), 1.1 * brightness(lowCutoff));
+}
+
+TEST(DrumVoicesTest, ANoteOnScalesTheSnapNoiseByItsVelocityUntilTheBlockEnds) {
+  // The snare's noise alone (with Snap Noise less without), for a snare at
+  // full velocity and a hi-hat at `velocity` acting at sample 299 of the
+  // first 512-sample block.
+  const int hiHat = 299, blockEnd = 512, frames = 1024;
+  auto noise = [&](int velocity) {
+    const std::vector<VstMidiEvent> events = {noteOn(0, 38), noteOn(hiHat + 1, 42, velocity)};
+    const Channel with = renderZvx({{param::kSDSnapNoise, 1.0f}}, events, frames)[kSD];
+    const Channel without = renderZvx({{param::kSDSnapNoise, 0.0f}}, events, frames)[kSD];
+    Channel difference(frames);
+    for (int i = 0; i < frames; ++i) difference[i] = with[i] - without[i];
+    return difference;
+  };
+  // Sample-to-sample change: the noise's own, which the slow DC blocker barely touches.
+  auto change = [](const Channel& c, int from, int to) {
+    double sum = 0.0;
+    for (int i = from + 1; i < to; ++i) sum += (c[i] - c[i - 1]) * (c[i] - c[i - 1]);
+    return std::sqrt(sum);
+  };
+  const Channel soft = noise(64), full = noise(127);
+  EXPECT_EQ(Channel(soft.begin(), soft.begin() + hiHat), Channel(full.begin(), full.begin() + hiHat));
+  // (64 / 127)^2 to the end of the block; the next block starts from Snap Noise again.
+  EXPECT_NEAR(change(soft, hiHat, blockEnd) / change(full, hiHat, blockEnd), (64.0 * 64.0) / (127.0 * 127.0), 0.01);
+  EXPECT_NEAR(change(soft, blockEnd, frames) / change(full, blockEnd, frames), 1.0, 0.01);
+}
+
 TEST(DrumVoicesTest, PanPowerAndVolumeShapeOnlyTheMix) {
   Settings left = kSynthBD;
-  left.push_back({5, 0.0f});
+  left.push_back({param::kBDPan, 0.0f});
   auto hardLeft = renderZvx(left, {noteOn(0, 35)}, 4000);
   EXPECT_GT(peak(hardLeft[kLeft]), 0.05f);
   EXPECT_EQ(peak(hardLeft[kRight]), 0.0f);
@@ -72,7 +148,7 @@ TEST(DrumVoicesTest, PanPowerAndVolumeShapeOnlyTheMix) {
   }
 
   Settings powerOff = kSynthBD;
-  powerOff.push_back({59, 0.0f});
+  powerOff.push_back({param::kPower, 0.0f});
   auto unpowered = renderZvx(powerOff, {noteOn(0, 35)}, 4000);
   EXPECT_EQ(peak(unpowered[kLeft]), 0.0f);
   EXPECT_EQ(peak(unpowered[kRight]), 0.0f);
@@ -82,7 +158,7 @@ TEST(DrumVoicesTest, PanPowerAndVolumeShapeOnlyTheMix) {
 TEST(DrumVoicesTest, FullMasterChaosReplacesTheMixByItsRingModulatedForm) {
   // Note 46 lies above the remapped range, so the open hi-hat plays as asked.
   auto plain = renderZvx({}, {noteOn(0, 46)}, 20000);
-  auto ringed = renderZvx({{58, 1.0f}}, {noteOn(0, 46)}, 20000);
+  auto ringed = renderZvx({{param::kMasterChaos, 1.0f}}, {noteOn(0, 46)}, 20000);
   EXPECT_EQ(plain[kHH], ringed[kHH]);
   float largest = 0.0f;
   bool varies = false;
@@ -101,12 +177,43 @@ TEST(DrumVoicesTest, FullMasterChaosReplacesTheMixByItsRingModulatedForm) {
   EXPECT_TRUE(varies);
 }
 
+TEST(DrumVoicesTest, Fix44SetsTheChaosGlideTimeAtTheNextRateCall) {
+  // Master_Chaos 1.0: the mix is the voices times ring x chaos, the chaos
+  // value gliding to each held value of its LFO over 3 + 99 x Fix44 ms. The
+  // awake engine takes the time up; the plug-in's rate call makes it the glide's.
+  auto mixFromRest = [](float fix44) {
+    auto zvx = startZvx({{param::kMasterChaos, 1.0f}, {param::kFix44, fix44}});
+    zvx->render(512, 512, {noteOn(0, 46)});
+    zvx->dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+    // Its own program again, as a host restores a session: the LFOs and the
+    // glide start from rest, the chaos value from 0.
+    std::vector<unsigned char> program = chunkOf(*zvx, 1);
+    zvx->dispatch(effSetChunk, 1, static_cast<VstIntPtr>(program.size()), program.data());
+    return zvx->render(2048, 512, {noteOn(0, 46)})[kLeft];
+  };
+  const Channel quick = mixFromRest(0.0f), slow = mixFromRest(1.0f);
+  // Silent until the chaos LFO's first step; the same ring and held value in
+  // both, so their ratio is that of the two glides from 0.
+  const long step = firstAbove(quick);
+  ASSERT_GT(step, 0);
+  EXPECT_EQ(firstAbove(slow), step);
+  auto glide = [](double ms, long n) { return 1.0 - std::pow(0.001, static_cast<double>(n + 1) / (44.1 * ms)); };
+  const float loud = 0.1f * peak(quick);
+  for (long i = step; i < step + 900; ++i) {
+    if (std::fabs(quick[i]) < loud) continue;
+    const long n = i - step;
+    ASSERT_NEAR(slow[i] / quick[i], glide(102.0, n) / glide(3.0, n), 2e-3) << n;
+  }
+}
+
 TEST(DrumVoicesTest, ChanceArmsChaosOnlyWhenMasterChaosAllows) {
   // Chaos 0.5 multiplies the samples louder than 0.5 of an armed voice by the
   // chaos value; it does not touch the oscillator, so the rest stays equal.
-  const Settings unarmed = {{10, 0.0f}, {8, 0.5f}, {9, 0.0f}};
-  const Settings chanceButNoMaster = {{10, 0.0f}, {8, 0.5f}, {9, 1.0f}, {58, 0.0f}};
-  const Settings chanceAndMaster = {{10, 0.0f}, {8, 0.5f}, {9, 1.0f}, {58, 0.5f}};
+  const Settings unarmed = {{param::kBDMix, 0.0f}, {param::kBDChaos, 0.5f}, {param::kBDChance, 0.0f}};
+  const Settings chanceButNoMaster = {
+      {param::kBDMix, 0.0f}, {param::kBDChaos, 0.5f}, {param::kBDChance, 1.0f}, {param::kMasterChaos, 0.0f}};
+  const Settings chanceAndMaster = {
+      {param::kBDMix, 0.0f}, {param::kBDChaos, 0.5f}, {param::kBDChance, 1.0f}, {param::kMasterChaos, 0.5f}};
   const std::vector<VstMidiEvent> hits = {noteOn(0, 35), noteOn(3000, 35)};
   auto reference = renderZvx(unarmed, hits, 6000);
   // Master_Chaos 0 arms only when the noise sample is exactly 0: not here,
@@ -140,7 +247,7 @@ TEST(DrumVoicesTest, OverlappingNotesAllEndAndTheEngineSleepsAfterwards) {
       std::vector<VstMidiEvent> events = pattern;
       events.push_back(noteOn(at, 46));
       events.push_back(noteOff(at + 100, 46));
-      auto out = renderZvx({{58, masterChaos}}, events, at + 3000);
+      auto out = renderZvx({{param::kMasterChaos, masterChaos}}, events, at + 3000);
       return Channel(out[kHH].begin() + at, out[kHH].end());
     };
     // Asleep at both times, so the probe hit sounds the same.
@@ -150,7 +257,11 @@ TEST(DrumVoicesTest, OverlappingNotesAllEndAndTheEngineSleepsAfterwards) {
 
 // Short hits of every voice (decay 0 in every voice and in "4 x 1-Decay": about
 // 1300 samples), so each hit's voice is the one that sounds loudest after it.
-const Settings kShortHits = {{3, 0.0f}, {15, 0.0f}, {28, 0.0f}, {40, 0.0f}, {62, 0.0f}};
+const Settings kShortHits = {{param::kBDDecay, 0.0f},
+                             {param::kSDDecay, 0.0f},
+                             {param::kHHDecay, 0.0f},
+                             {param::kCPDecay, 0.0f},
+                             {param::kDecayFactor, 0.0f}};
 constexpr int kGap = 3000;
 
 // The voice output (2 to 5) heard most in the `gap` samples from `at`.
@@ -165,7 +276,7 @@ int loudestVoice(const std::vector<Channel>& out, int at, int gap = kGap) {
 TEST(DrumVoicesTest, FullMasterChaosRemapsEveryHitOfANoteThatIsStillHeld) {
   // A source of note-ons only, as many pads and sequencers send.
   Settings chaos = kShortHits;
-  chaos.push_back({58, 1.0f});
+  chaos.push_back({param::kMasterChaos, 1.0f});
   std::vector<VstMidiEvent> hits;
   for (int i = 0; i < 12; ++i) hits.push_back(noteOn(i * kGap, 36));
   auto out = renderZvx(chaos, hits, 12 * kGap);
@@ -180,12 +291,12 @@ TEST(DrumVoicesTest, FullMasterChaosRemapsEveryHitOfANoteThatIsStillHeld) {
   ASSERT_TRUE(zvx);
   auto bassDrum = zvx->render(kGap, 512, {noteOn(0, 36)});
   EXPECT_EQ(loudestVoice(bassDrum, 0), kBD);
-  zvx->setParameter(58, 1.0f);
+  zvx->setParameter(param::kMasterChaos, 1.0f);
   std::set<int> remapped;
   for (int i = 0; i < 8; ++i) remapped.insert(loudestVoice(zvx->render(kGap, 512, {noteOn(0, 36)}), 0));
   EXPECT_GE(remapped.size(), 2u);
   for (float lower : {0.5f, 0.0f}) {
-    zvx->setParameter(58, lower);
+    zvx->setParameter(param::kMasterChaos, lower);
     EXPECT_EQ(loudestVoice(zvx->render(kGap, 512, {noteOn(0, 36)}), 0), kBD) << lower;
   }
 }
@@ -197,7 +308,7 @@ TEST(DrumVoicesTest, OverlappedRemappedHitsEndByTheirDecayAndTheEngineSleeps) {
   const int second = 44100;
   for (float masterChaos : {0.0f, 1.0f}) {
     Settings settings = kShortHits;
-    settings.push_back({58, masterChaos});
+    settings.push_back({param::kMasterChaos, masterChaos});
     auto probe = [&](int at) {
       std::vector<VstMidiEvent> events;
       for (int i = 0; i < 10; ++i) events.push_back(noteOn(i * kGap, i % 2 ? 38 : 36));
@@ -213,7 +324,7 @@ TEST(DrumVoicesTest, OverlappedRemappedHitsEndByTheirDecayAndTheEngineSleeps) {
 }
 
 TEST(DrumVoicesTest, SecondNoteOnOfAHeldNoteRetriggersWithTheFirstVelocity) {
-  const Settings velocitySensitive = {{10, 0.0f}, {2, 0.0f}, {60, 1.0f}};
+  const Settings velocitySensitive = {{param::kBDMix, 0.0f}, {param::kBDTone, 0.0f}, {param::kVelocityAmp, 1.0f}};
   auto held = renderZvx(velocitySensitive, {noteOn(0, 35, 127), noteOn(40000, 35, 10)}, 44000);
   auto released = renderZvx(velocitySensitive, {noteOn(0, 35, 127), noteOff(1000, 35), noteOn(40000, 35, 10)}, 44000);
   const float first = peak(held[kBD], 0, 4000);
@@ -228,7 +339,8 @@ TEST(DrumVoicesTest, BlockSizeDoesNotMatterForEventsOnCommonBlockStarts) {
   const int notes[] = {35, 38, 42, 39, 46, 36, 40, 44};
   for (int i = 0; i < 8; ++i) events.push_back(noteOn(i * 3584, notes[i], 127));
   events.push_back(noteOff(8 * 3584, 42));
-  const Settings settings = {{8, 0.6f}, {9, 0.7f}, {20, 0.9f}, {21, 0.5f}, {58, 0.6f}, {57, 0.5f}};
+  const Settings settings = {{param::kBDChaos, 0.6f},  {param::kBDChance, 0.7f},    {param::kSDChaos, 0.9f},
+                             {param::kSDChance, 0.5f}, {param::kMasterChaos, 0.6f}, {param::kPickReverse, 0.5f}};
   auto reference = renderZvx(settings, events, 12 * 3584, 512);
   for (int blockSize : {1, 7, 64}) EXPECT_EQ(renderZvx(settings, events, 12 * 3584, blockSize), reference) << blockSize;
 }
@@ -242,7 +354,7 @@ TEST(DrumVoicesTest, RateToldAfterConstructionMatchesRateKnownAtConstruction) {
   auto built = [&](const testhost::HostConfig& config) {
     auto zvx = createZvx(config);
     zvx->start(48000.0f, 512);
-    zvx->setParameter(12, 0.7f);
+    zvx->setParameter(param::kBDPcmTuning, 0.7f);
     return zvx->render(20000, 512, events);
   };
   EXPECT_EQ(built(silent), built(knowing));

@@ -1,5 +1,6 @@
 // The sampled layer, heard on the module's voice outputs.
 
+#include "engine/Parameters.h"
 #include "tests/support/TestSupport.h"
 
 namespace zvx::test {
@@ -24,7 +25,8 @@ std::vector<std::int16_t> spikeAt(int index, int length = 30000) {
 }
 
 // Long, level envelopes: decay 4 x 1.0, velocity barely matters.
-const Settings kLongLayers = {{3, 1.0f}, {40, 1.0f}, {62, 1.0f}, {60, 0.0f}};
+const Settings kLongLayers = {
+    {param::kBDDecay, 1.0f}, {param::kCPDecay, 1.0f}, {param::kDecayFactor, 1.0f}, {param::kVelocityAmp, 0.0f}};
 
 TEST(PcmLayerTest, BassDrumMixOnePlaysTheSampleAloneAt2Point4) {
   // Every voice plays BDA.wav (Menu 0), here a square wave. The clap is set
@@ -35,7 +37,7 @@ TEST(PcmLayerTest, BassDrumMixOnePlaysTheSampleAloneAt2Point4) {
   for (std::size_t i = 0; i < square.size(); ++i) square[i] = (i / 20) % 2 ? 20000 : -20000;
   docs.writeFile("BDA.wav", monoWav(square));
   Settings both = kLongLayers;
-  both.push_back({48, 1.0f});
+  both.push_back({param::kCPMix, 1.0f});
   auto out = renderZvx(both, {noteOn(0, 35), noteOn(0, 29)}, 8000);
   ASSERT_GT(peak(out[kCP]), 0.01f);
   for (int i = 0; i < 8000; ++i) {
@@ -45,8 +47,8 @@ TEST(PcmLayerTest, BassDrumMixOnePlaysTheSampleAloneAt2Point4) {
   }
   // The synthesized body plays no part: other tone settings, same output.
   Settings otherTone = both;
-  otherTone.push_back({2, 0.9f});
-  otherTone.push_back({4, 0.1f});
+  otherTone.push_back({param::kBDTone, 0.9f});
+  otherTone.push_back({param::kBDPitch, 0.1f});
   EXPECT_EQ(renderZvx(otherTone, {noteOn(0, 35)}, 8000)[kBD], renderZvx(both, {noteOn(0, 35)}, 8000)[kBD]);
 }
 
@@ -58,13 +60,13 @@ TEST(PcmLayerTest, MenuValuePicksTheFileForTheVoice) {
   auto fromA = renderZvx(kLongLayers, {noteOn(0, 35)}, 4000);
   EXPECT_EQ(spikes(fromA[kBD]), std::vector<long>{300});
   Settings cpa = kLongLayers;
-  cpa.push_back({52, 0.5f});
+  cpa.push_back({param::kBDMenu, 0.5f});
   EXPECT_EQ(spikes(renderZvx(cpa, {noteOn(0, 35)}, 4000)[kBD]), std::vector<long>{700});
   // 1.0 picks the last file, CPB.wav; just below 1/7 is still BDA.wav.
   docs.writeFile("CPB.wav", monoWav(spikeAt(900)));
-  cpa.back() = {52, 1.0f};
+  cpa.back() = {param::kBDMenu, 1.0f};
   EXPECT_EQ(spikes(renderZvx(cpa, {noteOn(0, 35)}, 4000)[kBD]), std::vector<long>{900});
-  cpa.back() = {52, 0.142f};
+  cpa.back() = {param::kBDMenu, 0.142f};
   EXPECT_EQ(spikes(renderZvx(cpa, {noteOn(0, 35)}, 4000)[kBD]), std::vector<long>{300});
 }
 
@@ -77,7 +79,7 @@ TEST(PcmLayerTest, CentredTuningsPlayAtTheRecordedSpeedSampleForSample) {
   }
   // Twelve semitones up reads about two entries per sample.
   Settings up = kLongLayers;
-  up.push_back({12, 0.5f + 12.0f / 96.0f});
+  up.push_back({param::kBDPcmTuning, 0.5f + 12.0f / 96.0f});
   auto wide = spikeAt(8000);
   wide[8001] = 30000;  // two entries, so a step of two cannot pass it
   docs.writeFile("BDA.wav", monoWav(wide));
@@ -90,22 +92,36 @@ TEST(PcmLayerTest, ArmedReverseTurnsAt8820AndSwingsBackToTheStart) {
   TempDocuments docs;
   docs.writeFile("BDA.wav", monoWav(spikeAt(5000)));
   Settings reverse = kLongLayers;
-  reverse.push_back({57, 1.0f});  // PickReverse
-  reverse.push_back({58, 0.5f});  // Master_Chaos: every pick passes
+  reverse.push_back({param::kPickReverse, 1.0f});
+  reverse.push_back({param::kMasterChaos, 0.5f});  // every pick passes
   auto out = renderZvx(reverse, {noteOn(0, 35)}, 30000);
   // Forward to 8820, which is read twice as it turns, back to 0, forward again.
   EXPECT_EQ(spikes(out[kBD]), (std::vector<long>{5000, 2 * 8820 + 1 - 5000, 2 * 8820 + 1 + 5000}));
   // Without the arm the spike passes once.
   Settings plain = kLongLayers;
-  plain.push_back({57, 1.0f});
+  plain.push_back({param::kPickReverse, 1.0f});
   EXPECT_EQ(spikes(renderZvx(plain, {noteOn(0, 35)}, 30000)[kBD]), std::vector<long>{5000});
+}
+
+TEST(PcmLayerTest, SizeReverseMovesTheTurningPointWithTheSquareOfItsValue) {
+  // The turn comes at 0.09 x SizeReverse^2 of the 98000-sample play limit:
+  // at SizeReverse 0.5, 2205, a quarter of where the full size turns.
+  TempDocuments docs;
+  docs.writeFile("BDA.wav", monoWav(spikeAt(1000)));
+  Settings half = kLongLayers;
+  half.push_back({param::kSizeReverse, 0.5f});
+  half.push_back({param::kPickReverse, 1.0f});
+  half.push_back({param::kMasterChaos, 0.5f});
+  const long turn = 2205;
+  EXPECT_EQ(spikes(renderZvx(half, {noteOn(0, 35)}, 6000)[kBD]),
+            (std::vector<long>{1000, 2 * turn + 1 - 1000, 2 * turn + 1 + 1000}));
 }
 
 TEST(PcmLayerTest, ClapStopsAtHalfTheBuffer) {
   TempDocuments docs;
   docs.writeFile("BDA.wav", monoWav(spikeAt(60000, 70000)));
   Settings clap = kLongLayers;
-  clap.push_back({48, 1.0f});
+  clap.push_back({param::kCPMix, 1.0f});
   auto out = renderZvx(clap, {noteOn(0, 35), noteOn(0, 29)}, 70000);
   EXPECT_EQ(spikes(out[kBD]), std::vector<long>{60000});
   EXPECT_LT(peak(out[kCP]), 1e-3f);  // held at 49000, never reaching the spike

@@ -6,6 +6,7 @@
 
 #include <random>
 
+#include "engine/Parameters.h"
 #include "tests/support/TestSupport.h"
 #include "vsthost/HeadlessEditor.h"
 
@@ -14,8 +15,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// BDTone, SDDecay, HHTone, Volume, CPTone and the SD sample menu by controllers 20 to 25.
-const std::vector<std::pair<int, int>> kBindings = {{2, 20}, {15, 21}, {27, 22}, {0, 23}, {39, 24}, {53, 25}};
+// Parameters moved by controllers 20 to 25, a sample menu among them.
+const std::vector<std::pair<int, int>> kBindings = {{param::kBDTone, 20}, {param::kSDDecay, 21}, {param::kHHTone, 22},
+                                                    {param::kVolume, 23}, {param::kCPTone, 24},  {param::kSDMenu, 25}};
 
 TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
   TempDocuments documents;
@@ -59,7 +61,7 @@ TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
         }
         case 2: chunkOf(*zvx, static_cast<int>(random() % 2)); break;
         default:
-          zvx->setParameter(static_cast<int>(random() % 83), static_cast<float>(random() % 1001) / 1000.0f);
+          zvx->setParameter(static_cast<int>(random() % kNumParameters), static_cast<float>(random() % 1001) / 1000.0f);
       }
       ++changes;
       std::this_thread::sleep_for(1ms);
@@ -150,10 +152,10 @@ TEST(ConcurrencyTest, MenuStormFromThreeThreadsLeavesValueAndLayerInAgreement) {
   // instance that chose that file calmly.
   constexpr int kMenuController = 30;
   TempDocuments documents;
-  documents.writeFile("Pluginccmap.bin", learnMapFile({{52, kMenuController}}));
+  documents.writeFile("Pluginccmap.bin", learnMapFile({{param::kBDMenu, kMenuController}}));
   std::vector<Channel> calm;  // the bass drum's output of a hit, by file
   for (int file = 0; file < 8; ++file)
-    calm.push_back(renderZvx({{52, static_cast<float>(file) / 7.0f}}, {noteOn(0, 35)}, 2048, 256)[2]);
+    calm.push_back(renderZvx({{param::kBDMenu, static_cast<float>(file) / 7.0f}}, {noteOn(0, 35)}, 2048, 256)[2]);
   auto zvx = startZvx({}, {}, 256);
   ASSERT_TRUE(zvx);
   const auto end = std::chrono::steady_clock::now() + stressDuration();
@@ -166,7 +168,7 @@ TEST(ConcurrencyTest, MenuStormFromThreeThreadsLeavesValueAndLayerInAgreement) {
     });
     auto automate = [&](unsigned seed) {
       std::mt19937 random(seed);
-      while (!stop) zvx->setParameter(52, static_cast<float>(random() % 1001) / 1000.0f);
+      while (!stop) zvx->setParameter(param::kBDMenu, static_cast<float>(random() % 1001) / 1000.0f);
     };
     std::thread first(automate, 2 * storms + 1), second(automate, 2 * storms + 2);
     std::this_thread::sleep_for(std::chrono::milliseconds(50 + 20 * (storms % 5)));
@@ -174,7 +176,7 @@ TEST(ConcurrencyTest, MenuStormFromThreeThreadsLeavesValueAndLayerInAgreement) {
     audio.join();
     first.join();
     second.join();
-    const float value = zvx->getParameter(52);
+    const float value = zvx->getParameter(param::kBDMenu);
     const int file = std::clamp(static_cast<int>(7.0f * value), 0, 7);
     // The learned controller leaves the engine awake: wait until it sleeps, as the calm instances did.
     zvx->render(5 * 44100, 4096);

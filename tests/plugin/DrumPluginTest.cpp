@@ -3,6 +3,7 @@
 // strings fitting their buffers are checked exactly by zvx-validate's ZVX
 // profile (ValidateTest.ZvxPassesEveryCheck).
 
+#include "engine/Parameters.h"
 #include "tests/support/HostCallLog.h"
 #include "tests/support/TestSupport.h"
 
@@ -14,7 +15,7 @@ struct Expected {
   const char* name;
   const char* display;
 };
-const Expected kExpected[83] = {
+const Expected kExpected[kNumParameters] = {
     {"Volume    ", "0.500"}, {"Tuning    ", "0.500"}, {"BDTone   ", "0.500"}, {"BDDecay  ", "0.500"},
     {"BDPitch  ", "0.500"}, {"BDPan   ", "0.500"}, {"BDGain  ", "0.500"}, {"BDMute   ", "0.500"},
     {"BDChaos   ", "0.000"}, {"BDChance  ", "0.000"}, {"BDMix   ", "1.000"}, {"BDSync   ", "1.000"},
@@ -40,36 +41,36 @@ const Expected kExpected[83] = {
 
 TEST(DrumPluginTest, NamesAndDefaultDisplaysOfEveryParameterAndTheVendor) {
   auto zvx = createZvx();
-  for (int i = 0; i < 83; ++i) {
+  for (int i = 0; i < kNumParameters; ++i) {
     EXPECT_EQ(zvx->parameterName(i), kExpected[i].name) << i;
     EXPECT_EQ(zvx->parameterDisplay(i), kExpected[i].display) << i;
     EXPECT_EQ(zvx->parameterLabel(i), "") << i;
   }
-  EXPECT_EQ(zvx->parameterName(26).size(), 16u);
-  EXPECT_EQ(zvx->getParameter(15), 0.3f);
+  EXPECT_EQ(zvx->parameterName(param::kSDSnapNoise).size(), 16u);
+  EXPECT_EQ(zvx->getParameter(param::kSDDecay), 0.3f);
   EXPECT_EQ(zvx->vendorString(), "zvx.audio");
 }
 
 TEST(DrumPluginTest, SetterClampsStoresAndIgnoresIndexesBeyondTheTable) {
   auto zvx = createZvx();
-  zvx->setParameter(3, 1.7f);
-  EXPECT_EQ(zvx->getParameter(3), 1.0f);
-  zvx->setParameter(3, -0.2f);
-  EXPECT_EQ(zvx->getParameter(3), 0.0f);
-  zvx->setParameter(3, std::nanf(""));
-  EXPECT_EQ(zvx->getParameter(3), 0.0f);
-  zvx->setParameter(3, 0.25f);
-  EXPECT_EQ(zvx->parameterDisplay(3), "0.250");
-  zvx->setParameter(83, 0.7f);
-  EXPECT_EQ(zvx->getParameter(83), 0.0f);
+  zvx->setParameter(param::kBDDecay, 1.7f);
+  EXPECT_EQ(zvx->getParameter(param::kBDDecay), 1.0f);
+  zvx->setParameter(param::kBDDecay, -0.2f);
+  EXPECT_EQ(zvx->getParameter(param::kBDDecay), 0.0f);
+  zvx->setParameter(param::kBDDecay, std::nanf(""));
+  EXPECT_EQ(zvx->getParameter(param::kBDDecay), 0.0f);
+  zvx->setParameter(param::kBDDecay, 0.25f);
+  EXPECT_EQ(zvx->parameterDisplay(param::kBDDecay), "0.250");
+  zvx->setParameter(kNumParameters, 0.7f);
+  EXPECT_EQ(zvx->getParameter(kNumParameters), 0.0f);
   EXPECT_EQ(zvx->getParameter(-1), 0.0f);
-  EXPECT_EQ(zvx->parameterName(83), "");
+  EXPECT_EQ(zvx->parameterName(kNumParameters), "");
   // Values live in the current program.
   zvx->dispatch(effSetProgram, 0, 5);
   EXPECT_EQ(zvx->dispatch(effGetProgram), 5);
-  EXPECT_EQ(zvx->getParameter(3), 0.5f);
+  EXPECT_EQ(zvx->getParameter(param::kBDDecay), 0.5f);
   zvx->dispatch(effSetProgram, 0, 0);
-  EXPECT_EQ(zvx->getParameter(3), 0.25f);
+  EXPECT_EQ(zvx->getParameter(param::kBDDecay), 0.25f);
   zvx->dispatch(effSetProgram, 0, 128);  // out of range: ignored
   EXPECT_EQ(zvx->dispatch(effGetProgram), 0);
 }

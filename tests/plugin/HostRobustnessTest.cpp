@@ -21,8 +21,8 @@ TEST(HostRobustnessTest, QuestionsAboutParametersThatDoNotExistAnswerZero) {
   auto zvx = createZvx();
   ASSERT_TRUE(zvx);
   EXPECT_EQ(zvx->dispatch(effCanBeAutomated, 0), 1);
-  EXPECT_EQ(zvx->dispatch(effCanBeAutomated, 82), 1);
-  for (int bad : {-1, 83, 99, INT_MAX, INT_MIN}) {
+  EXPECT_EQ(zvx->dispatch(effCanBeAutomated, kNumParameters - 1), 1);
+  for (int bad : {-1, kNumParameters, param::kFirstPad, INT_MAX, INT_MIN}) {
     EXPECT_EQ(zvx->dispatch(effCanBeAutomated, bad), 0) << bad;
     VstParameterProperties props{};
     EXPECT_EQ(zvx->dispatch(effGetParameterProperties, bad, 0, &props), 0) << bad;
@@ -42,8 +42,7 @@ bool allFinite(const std::vector<Channel>& channels) {
   return true;
 }
 
-constexpr std::size_t kProgramsOffset = 83 * 36, kProgramSize = 356;
-constexpr int kBDMix = 10;
+constexpr std::size_t kProgramsOffset = kNumParameters * 36, kProgramSize = 356;
 
 // Where a value sits in a bank chunk: a parameter record's or a program's.
 std::size_t recordValue(int parameter) { return 36 * static_cast<std::size_t>(parameter) + 4; }
@@ -72,9 +71,9 @@ TEST(HostRobustnessTest, BankChunkWithNonFiniteValuesKeepsEverythingElse) {
     float becomes;  // as the setter treats an out-of-range value, or the default
   };
   const std::vector<Poison> poisons = {
-      {programValue(0, param::kBDTone), nan, 0.0f},     {programValue(5, param::kSDDecay), inf, 1.0f},
-      {programValue(9, param::kHHPitch), -inf, 0.0f},   {programValue(0, param::kVolume), nan, 0.5f},
-      {programValue(127, param::kVolume), -inf, 0.5f},  {recordValue(9), inf, 1.0f},
+      {programValue(0, param::kBDTone), nan, 0.0f},    {programValue(5, param::kSDDecay), inf, 1.0f},
+      {programValue(9, param::kHHPitch), -inf, 0.0f},  {programValue(0, param::kVolume), nan, 0.5f},
+      {programValue(127, param::kVolume), -inf, 0.5f}, {recordValue(param::kBDChance), inf, 1.0f},
       {recordValue(param::kVolume), -nan, 0.5f},
   };
   std::vector<unsigned char> poisoned = bank, expected = bank;
@@ -99,7 +98,7 @@ TEST(HostRobustnessTest, ProgramChunkWithNonFiniteValuesKeepsItsNameAndOtherValu
   std::vector<unsigned char> preset = chunkOf(*zvx, 1);
   ASSERT_EQ(preset.size(), kProgramSize);
   std::memcpy(preset.data(), "Snare stack", 12);
-  for (int i = 0; i < 83; ++i) putFloat(preset, 24 + 4 * i, 0.01f * static_cast<float>(i));
+  for (int i = 0; i < kNumParameters; ++i) putFloat(preset, 24 + 4 * i, 0.01f * static_cast<float>(i));
   std::vector<unsigned char> poisoned = preset, expected = preset;
   putFloat(poisoned, 24 + 4 * param::kBDDecay, -std::nanf(""));
   putFloat(expected, 24 + 4 * param::kBDDecay, 0.0f);
@@ -117,7 +116,7 @@ TEST(HostRobustnessTest, ProgramChunkWithNonFiniteValuesKeepsItsNameAndOtherValu
 // The bass drum's output for one hit of its sampled layer alone: no chance,
 // no random source, so two instances at rest give the same samples.
 Channel bassDrumHit(testhost::Plugin& zvx) {
-  zvx.setParameter(kBDMix, 1.0f);  // the layer alone
+  zvx.setParameter(param::kBDMix, 1.0f);  // the layer alone
   return zvx.render(4096, 512, {noteOn(0, 35)})[2];
 }
 
@@ -129,13 +128,13 @@ TEST(HostRobustnessTest, ExtremeUnclampedValuesAreHeldWhereTheEngineSurvivesAndT
     SCOPED_TRACE(extreme);
     // Every record unclamped, every value extreme.
     std::vector<unsigned char> bank = original;
-    for (int p = 0; p < 83; ++p) {
+    for (int p = 0; p < kNumParameters; ++p) {
       bank[36 * static_cast<std::size_t>(p) + 1] = 1;
       putFloat(bank, recordValue(p), extreme);
       for (int program = 0; program < 128; ++program) putFloat(bank, programValue(program, p), extreme);
     }
     zvx->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bank.size()), bank.data());
-    for (int p = 0; p < 83; ++p) {
+    for (int p = 0; p < kNumParameters; ++p) {
       EXPECT_GE(zvx->getParameter(p), -2.0f) << p;
       EXPECT_LE(zvx->getParameter(p), 3.0f) << p;
     }

@@ -1,5 +1,6 @@
 // The MIDI-learn map: its file, its bindings, and one table per process.
 
+#include "engine/Parameters.h"
 #include "image/PngCodec.h"
 #include "tests/support/TestSupport.h"
 #include "vsthost/HeadlessEditor.h"
@@ -9,17 +10,19 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
+bool sampleMenu(int p) { return p >= param::kBDMenu && p <= param::kCPMenu; }
+
 // Moves every controller 0 to 127 to 1.0 and reports which parameters followed.
 std::vector<int> boundParameters(testhost::Plugin& zvx) {
-  for (int p = 0; p < 83; ++p)
-    if (p < 52 || p > 55) zvx.setParameter(p, 0.0f);
+  for (int p = 0; p < kNumParameters; ++p)
+    if (!sampleMenu(p)) zvx.setParameter(p, 0.0f);
   std::vector<VstMidiEvent> events;
   for (int cc = 0; cc < 128; ++cc)
     if (cc != 123) events.push_back(controller(0, cc, 127));
   zvx.render(64, 64, events);
   std::vector<int> moved;
-  for (int p = 0; p < 83; ++p)
-    if ((p < 52 || p > 55) && zvx.getParameter(p) == 1.0f) moved.push_back(p);
+  for (int p = 0; p < kNumParameters; ++p)
+    if (!sampleMenu(p) && zvx.getParameter(p) == 1.0f) moved.push_back(p);
   return moved;
 }
 
@@ -37,11 +40,11 @@ TEST(LearnMapTest, NoFileAndAFileOfMinusOnesBindNothing) {
 
 TEST(LearnMapTest, ShortFileBindsOnlyWhatItHoldsAndStaysUntilTheUserChangesABinding) {
   TempDocuments docs;
-  const Bytes shortMap = learnMapFile({{0, 10}, {1, 11}}, 8);
+  const Bytes shortMap = learnMapFile({{param::kVolume, 10}, {param::kTuning, 11}}, 8);
   docs.writeFile("Pluginccmap.bin", shortMap);
   {
     auto zvx = startZvx();
-    EXPECT_EQ(boundParameters(*zvx), (std::vector<int>{0, 1}));
+    EXPECT_EQ(boundParameters(*zvx), (std::vector<int>{param::kVolume, param::kTuning}));
   }
   // It may be another process's, half written: left as it was.
   EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), shortMap);
@@ -59,40 +62,42 @@ TEST(LearnMapTest, ShortFileBindsOnlyWhatItHoldsAndStaysUntilTheUserChangesABind
     zvx->render(64, 64, {controller(0, 30, 64)});
     editor.close();
   }
-  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), learnMapFile({{0, 10}, {1, 11}, {2, 30}}));
+  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"),
+            learnMapFile({{param::kVolume, 10}, {param::kTuning, 11}, {param::kBDTone, 30}}));
 }
 
 TEST(LearnMapTest, OneControllerMovesEveryParameterBoundToIt) {
   TempDocuments docs;
-  docs.writeFile("Pluginccmap.bin", learnMapFile({{6, 7}, {18, 7}}));
+  docs.writeFile("Pluginccmap.bin", learnMapFile({{param::kBDGain, 7}, {param::kSDGain, 7}}));
   auto zvx = startZvx();
   zvx->render(64, 64, {controller(10, 7, 64)});
-  EXPECT_FLOAT_EQ(zvx->getParameter(6), 64.0f / 127.0f);
-  EXPECT_FLOAT_EQ(zvx->getParameter(18), 64.0f / 127.0f);
+  EXPECT_FLOAT_EQ(zvx->getParameter(param::kBDGain), 64.0f / 127.0f);
+  EXPECT_FLOAT_EQ(zvx->getParameter(param::kSDGain), 64.0f / 127.0f);
   zvx->render(64, 64, {controller(10, 7, 0)});
-  EXPECT_EQ(zvx->getParameter(6), 0.0f);
-  EXPECT_EQ(zvx->getParameter(18), 0.0f);
+  EXPECT_EQ(zvx->getParameter(param::kBDGain), 0.0f);
+  EXPECT_EQ(zvx->getParameter(param::kSDGain), 0.0f);
 }
 
 TEST(LearnMapTest, InstancesShareOneTableAndTheLastOneWritesIt) {
   TempDocuments docs;
-  docs.writeFile("Pluginccmap.bin", learnMapFile({{2, 74}}));
+  docs.writeFile("Pluginccmap.bin", learnMapFile({{param::kBDTone, 74}}));
   auto first = startZvx();
   // The file changes under the running instance; a second instance uses the
   // live table and does not read the older file over it.
   docs.writeFile("Pluginccmap.bin", learnMapFile({}));
   auto second = startZvx();
   second->render(64, 64, {controller(0, 74, 127)});
-  EXPECT_EQ(second->getParameter(2), 1.0f);
+  EXPECT_EQ(second->getParameter(param::kBDTone), 1.0f);
   first->render(64, 64, {controller(0, 74, 0)});
-  EXPECT_EQ(first->getParameter(2), 0.0f);
+  EXPECT_EQ(first->getParameter(param::kBDTone), 0.0f);
 
   first.reset();
   const Bytes afterFirst = readBytes(docs.dataFolder() / "Pluginccmap.bin");
   ASSERT_EQ(afterFirst.size(), 332u);
-  EXPECT_EQ(Bytes(afterFirst.begin() + 8, afterFirst.begin() + 12), (Bytes{74, 0, 0, 0}));
+  const auto bdTone = afterFirst.begin() + 4 * param::kBDTone;
+  EXPECT_EQ(Bytes(bdTone, bdTone + 4), (Bytes{74, 0, 0, 0}));
   second.reset();
-  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), learnMapFile({{2, 74}}));
+  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), learnMapFile({{param::kBDTone, 74}}));
 }
 
 }  // namespace

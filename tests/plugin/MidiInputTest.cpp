@@ -3,6 +3,7 @@
 // numbers (counted from 1) shows below at frames 5 and 100, and in
 // zvx-validate's onset check at every offset (ValidateTest).
 
+#include "engine/Parameters.h"
 #include "tests/support/TestSupport.h"
 
 namespace zvx::test {
@@ -11,7 +12,8 @@ namespace {
 constexpr int kBDChannel = 2;
 constexpr int kSDChannel = 3;
 // Bass drum as a pure synthesized body, so it sounds without samples.
-const Settings kSynthBD = {{10, 0.0f}};
+const Settings kSynthBD = {{param::kBDMix, 0.0f}};
+constexpr int kBDPad = param::kFirstPad + kBD, kSDPad = param::kFirstPad + kSD;
 
 TEST(MidiInputTest, EveryChannelActsAlikeAndVelocityZeroIsANoteOff) {
   auto channel1 = renderZvx(kSynthBD, {noteOn(0, 35, 100, 0), noteOff(3000, 35)}, 8000);
@@ -114,9 +116,9 @@ TEST(MidiInputTest, FourSecondsOfSilenceSleepAndAnyControllerWakes) {
 TEST(MidiInputTest, PadSoundsOnceAndEndsFourteenThousandSamplesLater) {
   // A synth bass drum, no pitch sweep (a plain sine), a 1.6 s attack still
   // rising when the pad's note-off comes; then the pad.
-  auto zvx = startZvx({{10, 0.0f}, {2, 0.0f}, {61, 1.0f}, {99, 1.0f}});
+  auto zvx = startZvx({{param::kBDMix, 0.0f}, {param::kBDTone, 0.0f}, {param::kAttack, 1.0f}, {kBDPad, 1.0f}});
   auto first = zvx->render(10000);
-  zvx->setParameter(99, 1.0f);  // held: nothing happens
+  zvx->setParameter(kBDPad, 1.0f);  // held: nothing happens
   auto second = zvx->render(10000);
   const Channel bd = [&] {
     Channel all = first[kBDChannel];
@@ -131,21 +133,21 @@ TEST(MidiInputTest, PadSoundsOnceAndEndsFourteenThousandSamplesLater) {
   EXPECT_LT(afterOff, beforeOff);
 
   // The pad can sound again after its note-off.
-  zvx->setParameter(2, 0.5f);
-  zvx->setParameter(61, 0.0f);
+  zvx->setParameter(param::kBDTone, 0.5f);
+  zvx->setParameter(param::kAttack, 0.0f);
   auto quiet = zvx->render(44100 * 2);
   EXPECT_LT(peak(quiet[kBDChannel], 44100 * 2 - 100), 0.001f);
-  zvx->setParameter(99, 1.0f);
+  zvx->setParameter(kBDPad, 1.0f);
   auto third = zvx->render(512);
   EXPECT_GT(peak(third[kBDChannel]), 0.01f);
 }
 
 TEST(MidiInputTest, ExactlyHalfDoesNotPressAPad) {
   auto zvx = startZvx(kSynthBD);
-  zvx->setParameter(100, 0.5f);
+  zvx->setParameter(kSDPad, 0.5f);
   auto out = zvx->render(2048);
   for (const auto& channel : out) EXPECT_EQ(peak(channel), 0.0f);
-  zvx->setParameter(100, 0.51f);
+  zvx->setParameter(kSDPad, 0.51f);
   out = zvx->render(2048);
   EXPECT_GT(peak(out[kSDChannel]), 0.01f);
 }

@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "engine/Parameters.h"
 #include "storage/FxbFile.h"
 #include "tests/support/TestSupport.h"
 
@@ -27,7 +28,7 @@ Bytes namedBank(const std::string& prefix) {
     std::snprintf(name, sizeof name, "%s %d", prefix.c_str(), p);
     std::memcpy(bank.data() + kProgramsOffset + p * kProgramSize, name, 24);
     float bdTone = static_cast<float>(p) / 127.0f;
-    std::memcpy(bank.data() + kProgramsOffset + p * kProgramSize + 24 + 4 * 2, &bdTone, 4);
+    std::memcpy(bank.data() + kProgramsOffset + p * kProgramSize + 24 + 4 * param::kBDTone, &bdTone, 4);
   }
   return bank;
 }
@@ -37,7 +38,7 @@ Bytes regularBankOf(int programs, int parameters) {
   std::vector<HandProgram> list;
   for (int p = 0; p < programs; ++p) {
     list.push_back({"Regular " + std::to_string(p), std::vector<float>(static_cast<std::size_t>(parameters), 0.25f)});
-    list.back().values[2] = static_cast<float>(p) / 200.0f;
+    list.back().values[param::kBDTone] = static_cast<float>(p) / 200.0f;
   }
   return regularBank(0x39393664, list);
 }
@@ -58,7 +59,7 @@ TEST(ProgramsTest, ChunkDefaultBankGivesItsProgramsAndProgramZeroSounds) {
   EXPECT_EQ(zvx->programName(), "Chunk 0");
   EXPECT_EQ(chunkOf(*zvx, 0), image);
   zvx->start();
-  zvx->setParameter(10, 0.0f);
+  zvx->setParameter(param::kBDMix, 0.0f);
   auto out = zvx->render(4096, 512, {noteOn(0, 35)});
   EXPECT_GT(peak(out[0]), 0.01f);
 }
@@ -70,15 +71,15 @@ TEST(ProgramsTest, RegularDefaultBankReallyLoadsItsValuesAndNames) {
   auto zvx = createZvx();
   EXPECT_TRUE(capture.messages().empty());
   EXPECT_EQ(zvx->programNameIndexed(5), "Regular 5");
-  EXPECT_EQ(zvx->getParameter(2), 0.0f);  // program 0's BDTone
+  EXPECT_EQ(zvx->getParameter(param::kBDTone), 0.0f);  // program 0's BDTone
   zvx->dispatch(effSetProgram, 0, 100);
-  EXPECT_FLOAT_EQ(zvx->getParameter(2), 0.5f);
-  EXPECT_EQ(zvx->getParameter(0), 0.25f);
+  EXPECT_FLOAT_EQ(zvx->getParameter(param::kBDTone), 0.5f);
+  EXPECT_EQ(zvx->getParameter(param::kVolume), 0.25f);
   // A bank with fewer parameters leaves the rest at their defaults.
-  docs.writeFile("default.fxb", regularBankOf(3, 10));
+  docs.writeFile("default.fxb", regularBankOf(3, param::kBDMix));  // up to BDChance
   auto short10 = createZvx();
-  EXPECT_EQ(short10->getParameter(9), 0.25f);
-  EXPECT_EQ(short10->getParameter(10), 1.0f);  // BDMix's default
+  EXPECT_EQ(short10->getParameter(param::kBDChance), 0.25f);
+  EXPECT_EQ(short10->getParameter(param::kBDMix), 1.0f);  // its default
   EXPECT_EQ(short10->programNameIndexed(3), "Init");
 }
 
@@ -87,8 +88,8 @@ TEST(ProgramsTest, DefaultBankWithValuesThatAreNoNumbersLoadsTheRest) {
   // A chunk bank: NaN for program 2's BDTone, an infinity for program 3's.
   Bytes image = namedBank("Chunk");
   const float nan = std::nanf(""), inf = INFINITY;
-  std::memcpy(image.data() + kProgramsOffset + 2 * kProgramSize + 24 + 4 * 2, &nan, 4);
-  std::memcpy(image.data() + kProgramsOffset + 3 * kProgramSize + 24 + 4 * 2, &inf, 4);
+  std::memcpy(image.data() + kProgramsOffset + 2 * kProgramSize + 24 + 4 * param::kBDTone, &nan, 4);
+  std::memcpy(image.data() + kProgramsOffset + 3 * kProgramSize + 24 + 4 * param::kBDTone, &inf, 4);
   docs.writeFile("default.fxb", FxbFile::chunkBank(0x39393664, 1, 128, 0, image));
   {
     MessageCapture capture;
@@ -98,29 +99,29 @@ TEST(ProgramsTest, DefaultBankWithValuesThatAreNoNumbersLoadsTheRest) {
     const std::vector<std::pair<int, float>> bdTones = {{1, 1.0f / 127.0f}, {2, 0.0f}, {3, 1.0f}, {4, 4.0f / 127.0f}};
     for (const auto& [program, value] : bdTones) {
       zvx->dispatch(effSetProgram, 0, program);
-      EXPECT_EQ(zvx->getParameter(2), value) << program;
+      EXPECT_EQ(zvx->getParameter(param::kBDTone), value) << program;
     }
   }
   // A regular bank: NaN, +infinity and -infinity in program 1.
-  std::vector<HandProgram> programs(3, HandProgram{"Regular", std::vector<float>(83, 0.25f)});
-  programs[1].values[2] = nan;
-  programs[1].values[3] = inf;
-  programs[1].values[4] = -inf;
+  std::vector<HandProgram> programs(3, HandProgram{"Regular", std::vector<float>(kNumParameters, 0.25f)});
+  programs[1].values[param::kBDTone] = nan;
+  programs[1].values[param::kBDDecay] = inf;
+  programs[1].values[param::kBDPitch] = -inf;
   docs.writeFile("default.fxb", regularBank(0x39393664, programs));
   MessageCapture capture;
   auto zvx = createZvx();
   EXPECT_TRUE(capture.messages().empty());
   zvx->dispatch(effSetProgram, 0, 1);
-  EXPECT_EQ(zvx->getParameter(2), 0.0f);
-  EXPECT_EQ(zvx->getParameter(3), 1.0f);
-  EXPECT_EQ(zvx->getParameter(4), 0.0f);
-  EXPECT_EQ(zvx->getParameter(5), 0.25f);
+  EXPECT_EQ(zvx->getParameter(param::kBDTone), 0.0f);
+  EXPECT_EQ(zvx->getParameter(param::kBDDecay), 1.0f);
+  EXPECT_EQ(zvx->getParameter(param::kBDPitch), 0.0f);
+  EXPECT_EQ(zvx->getParameter(param::kBDPan), 0.25f);
 }
 
 TEST(ProgramsTest, DefaultBanksThatAreNoBankOrTooShortAreRefused) {
   TempDocuments docs;
   const Bytes good = FxbFile::chunkBank(0x39393664, 1, 128, 0, namedBank("Good"));
-  const Bytes regular = regularBankOf(4, 83);
+  const Bytes regular = regularBankOf(4, kNumParameters);
   Bytes wrongMagic = good;
   wrongMagic[0] = 'X';
   Bytes shortImage = namedBank("Short");
@@ -132,7 +133,7 @@ TEST(ProgramsTest, DefaultBanksThatAreNoBankOrTooShortAreRefused) {
       {"chunk cut short", Bytes(good.begin(), good.end() - 1), notFxb},
       {"programs cut short", Bytes(regular.begin(), regular.end() - 3), notFxb},
       {"not CcnK", wrongMagic, notFxb},
-      {"a preset", FxbFile::chunkPreset(0x39393664, 1, 83, "p", Bytes(kProgramSize, 0)), notFxb},
+      {"a preset", FxbFile::chunkPreset(0x39393664, 1, kNumParameters, "p", Bytes(kProgramSize, 0)), notFxb},
       // A chunk one byte shorter than the bank image, in a file that holds it.
       {"image cut short", FxbFile::chunkBank(0x39393664, 1, 128, 0, shortImage),
        {"none", "Error!", "Can't load bank, wrong file size!"}},
@@ -152,19 +153,19 @@ TEST(ProgramsTest, PresetChunksReplaceAllOrPartOfTheCurrentProgram) {
   zvx->dispatch(effSetProgram, 0, 7);
   Bytes record(kProgramSize, 0);
   std::strcpy(reinterpret_cast<char*>(record.data()), "Whole record");
-  for (int i = 0; i < 83; ++i) {
+  for (int i = 0; i < kNumParameters; ++i) {
     float value = 0.125f;
     std::memcpy(record.data() + 24 + 4 * i, &value, 4);
   }
   setChunk(*zvx, record, true);
   EXPECT_EQ(zvx->programName(), "Whole record");
-  EXPECT_EQ(zvx->getParameter(30), 0.125f);
+  EXPECT_EQ(zvx->getParameter(param::kHHPan), 0.125f);
 
   Bytes nameOnly(24, 0);
   std::strcpy(reinterpret_cast<char*>(nameOnly.data()), "Renamed");
   setChunk(*zvx, nameOnly, true);
   EXPECT_EQ(zvx->programName(), "Renamed");
-  EXPECT_EQ(zvx->getParameter(30), 0.125f);
+  EXPECT_EQ(zvx->getParameter(param::kHHPan), 0.125f);
 
   MessageCapture capture;
   setChunk(*zvx, Bytes(kProgramSize + 1, 0), true);
@@ -179,12 +180,12 @@ TEST(ProgramsTest, CopyAndNameProgramsWithinTheirLimits) {
   char longName[] = "A name far longer than twenty-three characters";
   zvx->dispatch(effSetProgramName, 0, 0, longName);
   EXPECT_EQ(zvx->programName(), "A name far longer than ");
-  zvx->setParameter(3, 0.9f);
+  zvx->setParameter(param::kBDDecay, 0.9f);
   EXPECT_EQ(zvx->dispatch(effCopyProgram, 5), 1);
   EXPECT_EQ(zvx->dispatch(effGetProgram), 2);
   EXPECT_EQ(zvx->programNameIndexed(5), "A name far longer than ");
   zvx->dispatch(effSetProgram, 0, 5);
-  EXPECT_FLOAT_EQ(zvx->getParameter(3), 0.9f);
+  EXPECT_FLOAT_EQ(zvx->getParameter(param::kBDDecay), 0.9f);
   EXPECT_EQ(zvx->dispatch(effCopyProgram, 128), 0);
   EXPECT_EQ(zvx->dispatch(effCopyProgram, -1), 0);
 }
@@ -193,17 +194,17 @@ TEST(ProgramsTest, BankChunkCarriesParameterRecordsAndRefusesWrongSizes) {
   auto zvx = createZvx();
   Bytes bank = chunkOf(*zvx, 0);
   ASSERT_EQ(bank.size(), kBankSize);
-  std::memcpy(bank.data() + 2 * 36 + 12, "Brightness\0", 11);  // BDTone's record name
-  bank[5 * 36 + 1] = 1;                                      // BDPan unclamped
+  std::memcpy(bank.data() + 36 * param::kBDTone + 12, "Brightness\0", 11);  // the record's name
+  bank[36 * param::kBDPan + 1] = 1;                                         // its record unclamped
   setChunk(*zvx, bank, false);
-  EXPECT_EQ(zvx->parameterName(2), "Brightness");
-  zvx->setParameter(5, 1.5f);
-  EXPECT_EQ(zvx->getParameter(5), 1.5f);
+  EXPECT_EQ(zvx->parameterName(param::kBDTone), "Brightness");
+  zvx->setParameter(param::kBDPan, 1.5f);
+  EXPECT_EQ(zvx->getParameter(param::kBDPan), 1.5f);
 
   MessageCapture capture;
   setChunk(*zvx, Bytes(kBankSize - 1, 0), false);
   EXPECT_EQ(capture.messages(), (std::vector<ShownMessage>{{"none", "Error!", "Can't load bank, wrong file size!"}}));
-  EXPECT_EQ(zvx->parameterName(2), "Brightness");  // nothing copied
+  EXPECT_EQ(zvx->parameterName(param::kBDTone), "Brightness");  // nothing copied
 }
 
 TEST(ProgramsTest, HostStateRoundTripsExactlyIntoAFreshInstance) {
@@ -212,8 +213,8 @@ TEST(ProgramsTest, HostStateRoundTripsExactlyIntoAFreshInstance) {
   auto first = createZvx();
   for (int program : {0, 9, 127}) {
     first->dispatch(effSetProgram, 0, program);
-    for (int i = 0; i < 83; ++i)
-      if (i < 52 || i > 55) first->setParameter(i, value(random));  // sample menus stay
+    for (int i = 0; i < kNumParameters; ++i)
+      if (i < param::kBDMenu || i > param::kCPMenu) first->setParameter(i, value(random));  // sample menus stay
     char name[24];
     std::snprintf(name, sizeof name, "Random %d", program);
     first->dispatch(effSetProgramName, 0, 0, name);
@@ -226,7 +227,7 @@ TEST(ProgramsTest, HostStateRoundTripsExactlyIntoAFreshInstance) {
   setChunk(*second, bank, false);
   EXPECT_EQ(chunkOf(*second, 0), bank);
   second->dispatch(effSetProgram, 0, 127);
-  for (int i = 0; i < 83; ++i) EXPECT_EQ(second->getParameter(i), first->getParameter(i)) << i;
+  for (int i = 0; i < kNumParameters; ++i) EXPECT_EQ(second->getParameter(i), first->getParameter(i)) << i;
   EXPECT_EQ(second->programNameIndexed(9), "Random 9");
 
   auto third = createZvx();
@@ -234,7 +235,7 @@ TEST(ProgramsTest, HostStateRoundTripsExactlyIntoAFreshInstance) {
   setChunk(*third, preset, true);
   EXPECT_EQ(chunkOf(*third, 1), preset);
   EXPECT_EQ(third->programName(), "Random 127");
-  for (int i = 0; i < 83; ++i) EXPECT_EQ(third->getParameter(i), first->getParameter(i)) << i;
+  for (int i = 0; i < kNumParameters; ++i) EXPECT_EQ(third->getParameter(i), first->getParameter(i)) << i;
 }
 
 TEST(ProgramsTest, SelectingTheCurrentProgramAgainReloadsItsSamples) {

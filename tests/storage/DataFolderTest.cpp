@@ -2,6 +2,7 @@
 // that cannot be done, and the user told from the plug-in's constructor and
 // destructor.
 
+#include "platform/Platform.h"
 #include "storage/DataFolder.h"
 #include "tests/support/TestSupport.h"
 
@@ -65,6 +66,38 @@ TEST(DataFolderTest, PluginTellsTheUserOnlyWhenItIsNotInstalledCorrectly) {
   // the sample loads of program 0 do not say it again.
   EXPECT_EQ(capture.messages(), std::vector<test::ShownMessage>(2, notInstalled));
 }
+
+#ifndef _WIN32
+TEST(DataFolderTest, LinuxDocumentsFolderIsXdgsThenUserDirsThenHomeDocuments) {
+  test::TempFolder home("HOME");
+  const std::string h = home.path().string();
+  test::ScopedEnv noConfigHome("XDG_CONFIG_HOME", nullptr);
+  {
+    test::ScopedEnv direct("XDG_DOCUMENTS_DIR", "/srv/papers");
+    EXPECT_EQ(platform::nativeDocumentsFolder(), "/srv/papers");
+  }
+  test::ScopedEnv noDirect("XDG_DOCUMENTS_DIR", nullptr);
+  EXPECT_EQ(platform::nativeDocumentsFolder(), h + "/Documents");
+  // user-dirs.dirs in ~/.config, as xdg-user-dirs writes it.
+  fs::create_directories(home.path() / ".config");
+  std::ofstream(home.path() / ".config" / "user-dirs.dirs") << "# written by xdg-user-dirs-update\n"
+                                                               "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
+                                                               "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n";
+  EXPECT_EQ(platform::nativeDocumentsFolder(), h + "/Dokumente");
+  {
+    // XDG_CONFIG_HOME names the folder of the file instead.
+    fs::create_directories(home.path() / "settings");
+    std::ofstream(home.path() / "settings" / "user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"/srv/texts\"\n";
+    test::ScopedEnv configHome("XDG_CONFIG_HOME", (home.path() / "settings").c_str());
+    EXPECT_EQ(platform::nativeDocumentsFolder(), "/srv/texts");
+  }
+  // A path that is not absolute names nothing.
+  std::ofstream(home.path() / ".config" / "user-dirs.dirs", std::ios::trunc) << "XDG_DOCUMENTS_DIR=\"Dokumente\"\n";
+  EXPECT_EQ(platform::nativeDocumentsFolder(), h + "/Documents");
+  test::ScopedEnv noHome("HOME", nullptr);
+  EXPECT_EQ(platform::nativeDocumentsFolder(), std::nullopt);
+}
+#endif
 
 }  // namespace
 }  // namespace zvx

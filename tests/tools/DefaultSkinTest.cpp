@@ -29,7 +29,7 @@ using data::SkinSet;
 const fs::path kSource = ZVX_DATA_SOURCE;
 
 // The highest parameter with a meaning; the ones above it are spare.
-constexpr int kLastRealParameter = 62;
+constexpr int kLastRealParameter = param::kDecayFactor;
 
 const SkinSet& defaultSkin() {
   static const SkinSet skin = SkinSet::load(kSource / "skin");

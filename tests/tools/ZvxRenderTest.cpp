@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 
+#include "engine/Parameters.h"
 #include "storage/FxbFile.h"
 #include "tests/support/TestSupport.h"
 #include "tools/zvx-render/DemoPattern.h"
@@ -404,7 +405,7 @@ TEST(ZvxRenderBanks, PlaysTheProgramItIsGivenAndSavesABankThatPlaysBackTheSame) 
 TEST(ZvxRenderBanks, TwoProcessesSharingTheDataFolderKeepTheLearnMap) {
   // Each run reads the map when its instance starts and saves it when it goes.
   RenderFolder folder;
-  const std::vector<unsigned char> map = learnMapFile({{2, 74}, {40, 21}});
+  const std::vector<unsigned char> map = learnMapFile({{param::kBDTone, 74}, {param::kCPDecay, 21}});
   folder.documents().writeFile("Pluginccmap.bin", map);
   auto runs = [&](const std::string& bank) {
     for (int i = 0; i < 60; ++i) folder.run({"--save-bank", bank});
@@ -432,7 +433,7 @@ TEST(ZvxRenderBanks, RefusesBrokenBanksAndPresetsInOneLine) {
   const auto contents = FxbFile::parse(good);
   ASSERT_TRUE(contents);
   writeBytes(folder / "other.fxb", FxbFile::chunkBank(fourCharCode("Othr"), 1, 128, 0, contents->chunk));
-  writeBytes(folder / "preset.fxp", FxbFile::chunkPreset(contents->pluginId, 1, 83, "One", {}));
+  writeBytes(folder / "preset.fxp", FxbFile::chunkPreset(contents->pluginId, 1, kNumParameters, "One", {}));
 
   const std::vector<std::pair<Arguments, const char*>> cases = {
       {{"--bank", "cut.fxb"}, "cut.fxb: truncated or damaged bank"},
@@ -611,7 +612,7 @@ TEST(ZvxRenderLists, ParametersOfTheProgramThatWouldPlayWithValueAndDisplay) {
   }
   const ProgramRun run = folder.ok({"--program", "3", "--set", "BDMix=0.25", "--list-params"});
   EXPECT_EQ(linesOf(run.out), expected);
-  ASSERT_EQ(expected.size(), 83u);
+  ASSERT_EQ(expected.size(), static_cast<std::size_t>(kNumParameters));
   EXPECT_NE(expected[static_cast<std::size_t>(bdMix)].find("BDMix            0.2500  0.250"), std::string::npos);
   // Program 3 is not the defaults everywhere.
   EXPECT_NE(linesOf(folder.ok({"--list-params"}).out), expected);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "editor/DrumEditor.h"
+#include "engine/Parameters.h"
 #include "formats/vst2/AEffGUIEditor.h"
 #include "formats/vst2/DrumPlugin.h"
 #include "platform/Messages.h"
@@ -25,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-constexpr int kBDTone = 2;
+using param::kBDTone;
 
 std::unique_ptr<testhost::Plugin> createZvx() {
   static std::unique_ptr<testhost::Module> module;
