@@ -11,7 +11,6 @@
 
 #include "platform/Messages.h"
 #include "plugin/Instrument.h"
-#include "plugin/ParameterTable.h"
 
 namespace zvx {
 namespace {
@@ -68,7 +67,7 @@ TEST_F(InstrumentCoreTest, PlaysItsEventsSpeaksThroughThePlatformAndRestoresItsS
   EXPECT_EQ(messages_[0], "Couldn't open file");
 
   instrument.setSampleRate(48000.0f);
-  instrument.setParameter(parameterIndex("BDMix"), 0.0f);  // the body alone: there are no samples
+  instrument.setParameter(param::kBDMix, 0.0f);  // the body alone: there are no samples
   std::vector<std::vector<float>> channels(Instrument::kOutputs, std::vector<float>(512, 1.0f));
   std::vector<float*> outputs;
   for (auto& channel : channels) outputs.push_back(channel.data());
