@@ -4,11 +4,12 @@ WIN_BUILD ?= build-win
 MINGW_CXX ?= x86_64-w64-mingw32-g++-posix
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 VST_DIR ?= $(HOME)/.vst
+LV2_DIR ?= $(HOME)/.lv2
 # Extra CMake settings, e.g. CMAKE_FLAGS=-DZVX_WERROR=ON as CI builds.
 CMAKE_FLAGS ?=
-# What `make run` installs, and only that: the module, the default data
+# What `make run` installs, and only that: the VST module, the LV2 bundle, the default data
 # (samples, bank, skin) and zvx-render with zvx-data.
-RUN_TARGETS = ZVX zvx-render zvx-data zvx_samples zvx_default_bank zvx_default_skin
+RUN_TARGETS = ZVX ZVX_lv2 zvx-render zvx-data zvx_samples zvx_default_bank zvx_default_skin
 
 .PHONY: run test deps configure build build-all install bench picture clean windows windows-if-tools
 
@@ -25,11 +26,14 @@ build: configure
 build-all: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-# Installs the plug-in where Linux hosts look for VST 2.4 modules.
+# Installs the plug-in where Linux hosts look for VST 2.4 modules and LV2 bundles.
 install: build
 	mkdir -p "$(VST_DIR)"
 	cp $(BUILD)/ZVX.so "$(VST_DIR)/ZVX.so"
 	@echo "Installed $(VST_DIR)/ZVX.so"
+	mkdir -p "$(LV2_DIR)"
+	rm -rf "$(LV2_DIR)/ZVX.lv2" && cp -r $(BUILD)/lv2/ZVX.lv2 "$(LV2_DIR)/ZVX.lv2"
+	@echo "Installed $(LV2_DIR)/ZVX.lv2"
 	@printf "Data folder: " && $(BUILD)/tools/zvx-data install "$(CURDIR)/data"
 
 # Ends with the demo groove rendered through the installed plug-in, program 0

@@ -10,6 +10,7 @@ packages=(
   libpng-dev
   libfreetype-dev fonts-dejavu-core
   libx11-dev libxtst-dev xvfb xauth
+  lv2-dev liblilv-dev lilv-utils sordi
   clang libclang-rt-14-dev
   locales
 )

@@ -1,0 +1,148 @@
+#include "formats/lv2/Lv2Plugin.h"
+
+#include <lv2/atom/util.h>
+#include <lv2/midi/midi.h>
+
+#include <cstring>
+#include <vector>
+
+#include "plugin/ParameterTable.h"
+
+namespace zvx::lv2 {
+namespace {
+
+constexpr std::size_t kStateSize = BankImage::kSize + 4;  // the bank, then the program (little-endian)
+
+// Marks the calling thread as the host's audio thread while alive.
+class RunScope {
+ public:
+  explicit RunScope(std::atomic<std::thread::id>& thread) : thread_(thread) {
+    thread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+  }
+  ~RunScope() { thread_.store(std::thread::id(), std::memory_order_relaxed); }
+  RunScope(const RunScope&) = delete;
+  RunScope& operator=(const RunScope&) = delete;
+
+ private:
+  std::atomic<std::thread::id>& thread_;
+};
+
+}  // namespace
+
+Lv2Plugin::Lv2Plugin(double sampleRate, LV2_URID_Map& map)
+    : sampleRate_(sampleRate),
+      midiEvent_(map.map(map.handle, LV2_MIDI__MidiEvent)),
+      chunkType_(map.map(map.handle, LV2_ATOM__Chunk)),
+      bankKey_(map.map(map.handle, kBankStateUri)),
+      instrument_(*this) {
+  // The host's port values start as the description's defaults: only a move away from them is news.
+  for (int p = 0; p < kNumParameters; ++p) lastSeen_[p] = kParameterTable[p].defaultValue;
+  instrument_.start();
+  instrument_.setSampleRate(static_cast<float>(sampleRate));
+}
+
+void Lv2Plugin::connectPort(uint32_t port, void* data) {
+  if (port == kMidiInPort) {
+    midiIn_ = static_cast<const LV2_Atom_Sequence*>(data);
+  } else if (port >= kFirstOutputPort && port < kFirstParameterPort) {
+    outputs_[port - kFirstOutputPort] = static_cast<float*>(data);
+  } else if (port >= kFirstParameterPort && port < kPortCount) {
+    parameterPorts_[port - kFirstParameterPort] = static_cast<const float*>(data);
+  }
+}
+
+void Lv2Plugin::deactivate() {
+  if (instrument_.messagesWaiting()) instrument_.showWaitingMessages();
+}
+
+void Lv2Plugin::applyChangedPorts() {
+  for (int p = 0; p < kNumParameters; ++p) {
+    const float* port = parameterPorts_[p];
+    if (!port) continue;
+    const float value = *port;
+    // Bit for bit, so a NaN the host sends is applied once, not every block.
+    if (std::memcmp(&value, &lastSeen_[p], sizeof value) == 0) continue;
+    lastSeen_[p] = value;
+    instrument_.setParameter(p, value);
+  }
+}
+
+void Lv2Plugin::run(uint32_t frames) {
+  for (float* output : outputs_)
+    if (!output) return;
+  RunScope scope(runThread_);
+  applyChangedPorts();
+  events_.reset(midiIn_, midiEvent_);
+  instrument_.receiveEvents(&events_);
+  for (float* output : outputs_) std::memset(output, 0, frames * sizeof(float));
+  instrument_.render(outputs_.data(), static_cast<int>(frames));
+  events_.reset(nullptr, midiEvent_);
+}
+
+void Lv2Plugin::Events::reset(const LV2_Atom_Sequence* sequence, LV2_URID midiEvent) {
+  sequence_ = sequence;
+  midiEvent_ = midiEvent;
+  count_ = 0;
+  cursorIndex_ = -1;
+  cursor_ = nullptr;
+  if (!sequence) return;
+  LV2_ATOM_SEQUENCE_FOREACH(sequence, event) {
+    (void)event;
+    ++count_;
+  }
+}
+
+bool Lv2Plugin::Events::at(int index, MidiEvent& event) const {
+  if (!sequence_ || index < 0 || index >= count_) return false;
+  if (cursorIndex_ < 0 || index < cursorIndex_) {
+    cursor_ = lv2_atom_sequence_begin(&sequence_->body);
+    cursorIndex_ = 0;
+  }
+  while (cursorIndex_ < index) {
+    cursor_ = lv2_atom_sequence_next(cursor_);
+    ++cursorIndex_;
+  }
+  // Frame times; a host stamping other units gets its events at the block's start.
+  event.deltaFrames = static_cast<int>(cursor_->time.frames);
+  const uint32_t size = cursor_->body.size;
+  const auto* bytes = reinterpret_cast<const char*>(LV2_ATOM_BODY_CONST(&cursor_->body));
+  // System exclusive and other long messages are passed over, as other kinds of events are.
+  event.isMidi = cursor_->body.type == midiEvent_ && size >= 1 && size <= 3;
+  std::memset(event.data, 0, sizeof event.data);
+  if (event.isMidi) std::memcpy(event.data, bytes, size);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// State: the bank chunk the VST module saves, and the program.
+
+LV2_State_Status Lv2Plugin::save(LV2_State_Store_Function store, LV2_State_Handle handle) {
+  void* bank = nullptr;
+  const std::size_t size = instrument_.saveChunk(&bank, false);
+  std::vector<unsigned char> state(static_cast<const unsigned char*>(bank),
+                                   static_cast<const unsigned char*>(bank) + size);
+  const auto program = static_cast<std::uint32_t>(instrument_.program());
+  for (int b = 0; b < 4; ++b) state.push_back(static_cast<unsigned char>(program >> (8 * b)));
+  if (instrument_.messagesWaiting()) instrument_.showWaitingMessages();
+  return store(handle, bankKey_, state.data(), state.size(), chunkType_,
+               LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+}
+
+LV2_State_Status Lv2Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) {
+  std::size_t size = 0;
+  uint32_t type = 0;
+  uint32_t flags = 0;
+  const void* data = retrieve(handle, bankKey_, &size, &type, &flags);
+  if (!data) return LV2_STATE_ERR_NO_PROPERTY;
+  if (type != chunkType_) return LV2_STATE_ERR_BAD_TYPE;
+  if (size != kStateSize) return LV2_STATE_ERR_UNKNOWN;
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  std::uint32_t program = 0;
+  for (int b = 0; b < 4; ++b) program |= static_cast<std::uint32_t>(bytes[BankImage::kSize + b]) << (8 * b);
+  instrument_.loadChunk(bytes, BankImage::kSize, false);
+  if (program < static_cast<std::uint32_t>(Instrument::kNumPrograms)) instrument_.setProgram(static_cast<int>(program));
+  if (instrument_.messagesWaiting()) instrument_.showWaitingMessages();
+  return LV2_STATE_SUCCESS;
+}
+
+}  // namespace zvx::lv2

@@ -1,0 +1,25 @@
+// The plug-in's ports as the description lists them and the adapter connects
+// them: the MIDI input, the six outputs, then one control input per parameter.
+#pragma once
+
+#include <string>
+
+#include "engine/Parameters.h"
+#include "plugin/Instrument.h"
+
+namespace zvx::lv2 {
+
+inline constexpr const char* kPluginUri = "https://zvx.audio/lv2/zvx";
+// The bank image and the current program, saved as one chunk.
+inline constexpr const char* kBankStateUri = "https://zvx.audio/lv2/zvx#bank";
+
+constexpr int kMidiInPort = 0;
+constexpr int kFirstOutputPort = 1;
+constexpr int kFirstParameterPort = kFirstOutputPort + Instrument::kOutputs;
+constexpr int kPortCount = kFirstParameterPort + kNumParameters;
+
+// A port symbol for every parameter: its name as an identifier, with the
+// index added where names repeat ("Wrong", "NonUsed").
+std::string parameterSymbol(int index);
+
+}  // namespace zvx::lv2
