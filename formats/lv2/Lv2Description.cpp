@@ -79,8 +79,8 @@ std::string pluginTtl() {
   ttl += uri(kPluginUri) +
          "\n    a lv2:Plugin, lv2:InstrumentPlugin ;\n"
          "    doap:name \"ZVX\" ;\n"
-         "    doap:maintainer [ foaf:name \"zvx.audio\" ] ;\n"
-         "    lv2:project [ doap:name \"ZVX\" ] ;\n"
+         "    lv2:project [\n        a doap:Project ;\n        doap:name \"ZVX\" ;\n"
+         "        doap:maintainer [ foaf:name \"zvx.audio\" ]\n    ] ;\n"
          "    lv2:minorVersion 0 ;\n    lv2:microVersion 1 ;\n"
          "    lv2:requiredFeature urid:map ;\n"
          "    lv2:optionalFeature lv2:hardRTCapable, opts:options ;\n"
