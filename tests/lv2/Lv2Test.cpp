@@ -16,6 +16,7 @@
 #include "plugin/BankImage.h"
 #include "plugin/ParameterTable.h"
 #include "tests/support/TestSupport.h"
+#include "vsthost/AudioThreadProbe.h"
 
 namespace zvx::test {
 namespace {
@@ -148,7 +149,10 @@ class Instance {
         std::memcpy(midiEvent.data, ordered[next++].midiData, 3);
         EXPECT_NE(lv2_atom_sequence_append_event(seq, kSequenceBytes, &midiEvent.event), nullptr);
       }
-      lilv_instance_run(instance_, static_cast<uint32_t>(length));
+      {
+        testhost::AudioThreadScope audioThread;
+        lilv_instance_run(instance_, static_cast<uint32_t>(length));
+      }
       for (int o = 0; o < Instrument::kOutputs; ++o)
         std::copy_n(outputs_[o].begin(), length, out[o].begin() + start);
     }
@@ -404,6 +408,46 @@ TEST_F(Lv2Test, StateCarriesTheBankAndProgram) {
   ASSERT_TRUE(second.valid());
   ASSERT_EQ(restoreState(second, saved), LV2_STATE_SUCCESS);
   EXPECT_TRUE(sameBits(second.render(kFrames, kBlock, groove()), expected));
+}
+
+// run() is the audio thread: a moved sample choice plays the cached file there, as a learned controller
+// does, with no allocation, lock, sleep or file call; the choice is heard as the VST setter makes it.
+TEST_F(Lv2Test, RunsWithoutBlockingWhenPortsMove) {
+  Instance lv2(world_, map_);
+  ASSERT_TRUE(lv2.valid());
+  const int moveAt = 4 * kBlock;
+  const std::vector<VstMidiEvent> events = {noteOn(0, 36), noteOn(moveAt + 10, 36), noteOn(moveAt + 20, 42)};
+  lv2.control(param::kBDMix) = 0.0f;  // the bass drum plays its sample alone
+  std::vector<Channel> heard;
+  const testhost::AudioThreadCounts before = testhost::audioThreadCounts();
+  heard = lv2.render(kFrames, kBlock, events, [&](int start) {
+    if (start != moveAt) return;
+    lv2.control(param::kBDMenu) = 1.0f;
+    lv2.control(param::kHHDecay) = 0.9f;
+  });
+  const testhost::AudioThreadCounts after = testhost::audioThreadCounts();
+  if (testhost::countsAllocations()) {
+    EXPECT_EQ(after.allocations, before.allocations);
+  }
+  EXPECT_EQ(after.fileOpens + after.fileIo, before.fileOpens + before.fileIo);
+  EXPECT_EQ(after.locks, before.locks);
+  EXPECT_EQ(after.sleeps, before.sleeps);
+
+  auto vst = startZvx({{param::kBDMix, 0.0f}}, {}, kBlock);
+  ASSERT_TRUE(vst);
+  std::vector<Channel> expected(6, Channel(kFrames));
+  std::vector<testhost::TimedMidiEvent> timed;
+  for (const VstMidiEvent& event : events) timed.push_back({event.deltaFrames, event});
+  vst->play(kFrames, kBlock, timed, [&](const std::vector<float*>& block, std::int64_t start, int length) {
+    for (std::size_t c = 0; c < expected.size(); ++c) std::copy_n(block[c], length, expected[c].begin() + start);
+    if (start + length == moveAt) {
+      vst->setParameter(param::kBDMenu, 1.0f);
+      vst->setParameter(param::kHHDecay, 0.9f);
+    }
+    return true;
+  });
+  EXPECT_GT(peak(expected[2], moveAt), 0.01f);
+  EXPECT_TRUE(sameBits(heard, expected));
 }
 
 TEST_F(Lv2Test, RefusesAStateOfAnotherSize) {
