@@ -458,5 +458,18 @@ TEST_F(Lv2Test, RefusesAStateOfAnotherSize) {
   EXPECT_TRUE(sameBits(lv2.render(kFrames, kBlock, groove()), renderZvx({}, groove(), kFrames, kBlock)));
 }
 
+// Hosts find the bundle through lv2_descriptor; nothing else of ours is theirs to bind to.
+TEST(Lv2BinaryTest, ExportsOnlyTheDescriptor) {
+  TempFolder folder;
+  const ProgramRun run = runProgram("/usr/bin/nm", {"-D", "--defined-only", ZVX_LV2_BUNDLE "/ZVX.so"}, folder.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::vector<std::string> symbols;
+  for (const std::string& line : linesOf(run.out)) {
+    const std::size_t space = line.rfind(' ');
+    if (space != std::string::npos) symbols.push_back(line.substr(space + 1));
+  }
+  EXPECT_EQ(symbols, std::vector<std::string>{"lv2_descriptor"});
+}
+
 }  // namespace
 }  // namespace zvx::test
