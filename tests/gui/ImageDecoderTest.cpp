@@ -40,13 +40,18 @@ Rows rows(const Surface& surface) {
   return out;
 }
 
-// ---------------------------------------------------------------------------
 // BMP: paletted
 
-TEST(BmpDecoderTest, OneTwoFourAndEightBitIndexesAreReadHighBitsFirstFromPaddedBottomUpRows) {
+TEST(BmpDecoderTest, PalettedIndexesAreReadHighBitsFirstFromPaddedRowsAndBeyondThePaletteAreBlack) {
   const Pixel o = rgb(0x102030), l = rgb(0xF0E0D0);
   const auto c = sixteenColours();
   const auto p = [](std::uint32_t value) { return rgb(value); };
+  const Pixel a = rgb(0x112233), b = rgb(0x445566), d = rgb(0x778899);
+  const auto shortPalette = [](long count) {
+    BmpBuilder b = BmpBuilder(6, 1, 8).palette({0x112233, 0x445566, 0x778899});
+    if (count >= 0) b.colorsUsed(static_cast<std::uint32_t>(count));
+    return b.pixels(BmpBuilder::paddedRows({{0, 1, 2, 3, 200, 255}})).bytes();
+  };
   const std::vector<std::pair<Bytes, Rows>> cases = {
       // 10 pixels of 1 bit: two bytes and two of padding a row. The second byte's
       // unused low bits are set and the padding is garbage: neither may show.
@@ -61,43 +66,27 @@ TEST(BmpDecoderTest, OneTwoFourAndEightBitIndexesAreReadHighBitsFirstFromPaddedB
        {{p(c[10]), p(c[11]), p(c[12])}, {p(c[1]), p(c[2]), p(c[3])}}},
       {BmpBuilder(3, 2, 8).palette({0xFF0000, 0x00FF00, 0x0000FF}).pixels(BmpBuilder::paddedRows({{2, 0, 1}, {1, 1, 2}})).bytes(),
        {{rgb(0x00FF00), rgb(0x00FF00), rgb(0x0000FF)}, {rgb(0x0000FF), rgb(0xFF0000), rgb(0x00FF00)}}},
+      // A count in the header below the entries present rules; no count means a
+      // full palette is due, but the pixels after three entries are not colours; a
+      // count beyond what the depth can index is cut to it; no palette is all black.
+      {shortPalette(2), {{a, b, kBlack, kBlack, kBlack, kBlack}}},
+      {shortPalette(0), {{a, b, d, kBlack, kBlack, kBlack}}},
+      {shortPalette(100000), {{a, b, d, kBlack, kBlack, kBlack}}},
+      {BmpBuilder(6, 1, 8).pixels(BmpBuilder::paddedRows({{0, 1, 2, 3, 200, 255}})).bytes(), Rows(1, std::vector<Pixel>(6, kBlack))},
+      // OS/2 core header: 16-bit sizes, three-byte palette entries.
+      {BmpBuilder(2, 2, 8, 12).palette({0x112233, 0x445566, 0x778899}).pixels(BmpBuilder::paddedRows({{0, 1}, {2, 1}})).bytes(),
+       {{d, b}, {a, b}}},
+      {BmpBuilder(1, 1, 24, 12).pixels(BmpBuilder::paddedRows({{0x01, 0x02, 0x03}})).bytes(), {{rgb(0x030201)}}},
+      // OS/2 2.x: the info header's first 40 bytes, then 24 of its own; four-byte entries.
+      {BmpBuilder(2, 1, 4, 64).palette({0xAA0000, 0x00BB00, 0x0000CC}).pixels(BmpBuilder::paddedRows({{0x21}})).bytes(),
+       {{rgb(0x0000CC), rgb(0x00BB00)}}},
+      // Top down for a negative height.
+      {BmpBuilder(1, -2, 8).palette({0x0000FF, 0x00FF00}).pixels(BmpBuilder::paddedRows({{0}, {1}})).bytes(),
+       {{rgb(0x0000FF)}, {rgb(0x00FF00)}}},
   };
-  for (const auto& [file, expected] : cases) EXPECT_EQ(rows(decodeBmp(file)), expected) << expected[0].size();
+  for (std::size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(rows(decodeBmp(cases[i].first)), cases[i].second) << i;
 }
 
-TEST(BmpDecoderTest, IndexesBeyondAShortPaletteAreBlack) {
-  const auto file = [](long count) {
-    BmpBuilder b = BmpBuilder(6, 1, 8).palette({0x112233, 0x445566, 0x778899});
-    if (count >= 0) b.colorsUsed(static_cast<std::uint32_t>(count));
-    return b.pixels(BmpBuilder::paddedRows({{0, 1, 2, 3, 200, 255}})).bytes();
-  };
-  const Pixel a = rgb(0x112233), b = rgb(0x445566), c = rgb(0x778899);
-  // The count in the header is less than the entries present: it rules.
-  EXPECT_EQ(rows(decodeBmp(file(2))), (Rows{{a, b, kBlack, kBlack, kBlack, kBlack}}));
-  // No count: a full 256-entry palette is due, but the pixels start after three
-  // entries and are not read as colours. A count beyond what the depth can
-  // index is cut to it.
-  EXPECT_EQ(rows(decodeBmp(file(0))), (Rows{{a, b, c, kBlack, kBlack, kBlack}}));
-  EXPECT_EQ(rows(decodeBmp(file(100000))), (Rows{{a, b, c, kBlack, kBlack, kBlack}}));
-  // No palette at all.
-  EXPECT_EQ(rows(decodeBmp(BmpBuilder(6, 1, 8).pixels(BmpBuilder::paddedRows({{0, 1, 2, 3, 200, 255}})).bytes())),
-            Rows(1, std::vector<Pixel>(6, kBlack)));
-}
-
-TEST(BmpDecoderTest, Os2HeadersHaveTheirOwnPaletteEntries) {
-  // Core header: 16-bit sizes, three-byte palette entries.
-  const Bytes data = BmpBuilder::paddedRows({{0, 1}, {2, 1}});
-  EXPECT_EQ(rows(decodeBmp(BmpBuilder(2, 2, 8, 12).palette({0x112233, 0x445566, 0x778899}).pixels(data).bytes())),
-            (Rows{{rgb(0x778899), rgb(0x445566)}, {rgb(0x112233), rgb(0x445566)}}));
-  EXPECT_EQ(rows(decodeBmp(BmpBuilder(1, 1, 24, 12).pixels(BmpBuilder::paddedRows({{0x01, 0x02, 0x03}})).bytes())),
-            (Rows{{rgb(0x030201)}}));
-  // OS/2 2.x: the info header's first 40 bytes, then 24 of its own; four-byte entries.
-  EXPECT_EQ(rows(decodeBmp(
-                BmpBuilder(2, 1, 4, 64).palette({0xAA0000, 0x00BB00, 0x0000CC}).pixels(BmpBuilder::paddedRows({{0x21}})).bytes())),
-            (Rows{{rgb(0x0000CC), rgb(0x00BB00)}}));
-}
-
-// ---------------------------------------------------------------------------
 // BMP: direct colour
 
 TEST(BmpDecoderTest, TwentyFourBitRowsAreBottomUpForAPositiveHeightAndTopDownForANegativeOne) {
@@ -108,11 +97,6 @@ TEST(BmpDecoderTest, TwentyFourBitRowsAreBottomUpForAPositiveHeightAndTopDownFor
   const std::vector<Pixel> second = {rgb(0x131211), rgb(0x161514), rgb(0x191817)};
   EXPECT_EQ(rows(decodeBmp(BmpBuilder(3, 2, 24).pixels(data).bytes())), (Rows{second, first}));
   EXPECT_EQ(rows(decodeBmp(BmpBuilder(3, -2, 24).pixels(data).bytes())), (Rows{first, second}));
-  // Paletted rows turn the same way.
-  EXPECT_EQ(rows(decodeBmp(
-                BmpBuilder(1, -2, 8).palette({0x0000FF, 0x00FF00}).pixels(BmpBuilder::paddedRows({{0}, {1}})).bytes())),
-            (Rows{{rgb(0x0000FF)}, {rgb(0x00FF00)}}));
-
   // The last row's padding may be missing, not one of its pixel bytes.
   Bytes file = BmpBuilder(3, 2, 24).pixels(data).bytes();
   file.resize(file.size() - 3);
@@ -154,10 +138,8 @@ TEST(BmpDecoderTest, ThirtyTwoBitPixelsHaveAlphaOnlyWhenAMaskGivesIt) {
   EXPECT_EQ(pixels(BmpBuilder(2, 1, 32)), opaque);
   // A V5 header without an alpha mask: still opaque.
   EXPECT_EQ(pixels(BmpBuilder(2, 1, 32, 124).masks(0xFF0000, 0xFF00, 0xFF, 0)), opaque);
-  // A V4 or V5 header with an alpha mask, uncompressed or with bit fields.
+  // A V5 header with an alpha mask.
   EXPECT_EQ(pixels(BmpBuilder(2, 1, 32, 124).masks(0xFF0000, 0xFF00, 0xFF, 0xFF000000)), withAlpha);
-  EXPECT_EQ(pixels(BmpBuilder(2, 1, 32, 108).compression(BmpBuilder::kBitFields).masks(0xFF0000, 0xFF00, 0xFF, 0xFF000000)),
-            withAlpha);
   // Bit fields after a 40-byte header have no alpha; with alpha bit fields they do.
   EXPECT_EQ(pixels(BmpBuilder(2, 1, 32).compression(BmpBuilder::kBitFields).masks(0xFF0000, 0xFF00, 0xFF)), opaque);
   EXPECT_EQ(rows(decodeBmp(BmpBuilder(1, 1, 32)
@@ -167,20 +149,17 @@ TEST(BmpDecoderTest, ThirtyTwoBitPixelsHaveAlphaOnlyWhenAMaskGivesIt) {
                                .bytes())),
             (Rows{{makePixel(0x11, 0x22, 0x33, 0x44)}}));
   // Channels wider than 8 bits keep their high bits: 10-10-10.
-  const std::uint32_t value = 0x3FFu << 20 | 0x200u << 10 | 0x001u;
   EXPECT_EQ(rows(decodeBmp(BmpBuilder(1, 1, 32)
                                .compression(BmpBuilder::kBitFields)
                                .masks(0x3FF00000, 0x000FFC00, 0x000003FF)
-                               .pixels({static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                                        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)})
+                               .pixels({0x01, 0x00, 0xF8, 0x3F})  // 0x3FF, 0x200, 0x001
                                .bytes())),
             (Rows{{rgb(0xFF8000)}}));
 }
 
-// ---------------------------------------------------------------------------
 // BMP: run-length encoded
 
-TEST(BmpDecoderTest, Rle8DrawsRunsLiteralsAndMovesAndLeavesSkippedPixelsBlack) {
+TEST(BmpDecoderTest, RleDrawsRunsLiteralsAndMovesAndLeavesSkippedPixelsBlack) {
   std::vector<std::uint32_t> palette;
   for (std::uint32_t i = 0; i < 11; ++i) palette.push_back(0x100000 * i + 0x000100 * i + 0x7F);
   const Bytes rle = {
@@ -215,12 +194,11 @@ TEST(BmpDecoderTest, Rle8DrawsRunsLiteralsAndMovesAndLeavesSkippedPixelsBlack) {
             (Rows{black, black, black, {p(1), p(1), p(1), p(2), kBlack, kBlack}}));
   // An image size larger than the file: the data present is used.
   EXPECT_EQ(rows(decodeBmp(builder(4).imageSize(100000).bytes())), drawn);
-}
 
-TEST(BmpDecoderTest, Rle4AlternatesTwoColoursAndPadsOddLiteralRuns) {
+  // RLE4 alternates two colours and pads odd literal runs.
   const auto colours = sixteenColours();
-  const auto p = [&](int i) { return rgb(colours[static_cast<std::size_t>(i)]); };
-  const Bytes rle = {
+  const auto c = [&](int i) { return rgb(colours[static_cast<std::size_t>(i)]); };
+  const Bytes rle4 = {
       4, 0x12,                    // 1 2 1 2
       0, 3, 0x34, 0x50,           // literals 3 4 5: two bytes, no pad
       0, 0,                       //
@@ -229,11 +207,10 @@ TEST(BmpDecoderTest, Rle4AlternatesTwoColoursAndPadsOddLiteralRuns) {
       1, 0xF0,                    // one F
       0, 1,                       //
   };
-  EXPECT_EQ(rows(decodeBmp(BmpBuilder(7, 2, 4).compression(BmpBuilder::kRle4).palette(colours).pixels(rle).bytes())),
-            (Rows{{p(10), p(11), p(12), p(13), p(14), kBlack, p(15)}, {p(1), p(2), p(1), p(2), p(3), p(4), p(5)}}));
+  EXPECT_EQ(rows(decodeBmp(BmpBuilder(7, 2, 4).compression(BmpBuilder::kRle4).palette(colours).pixels(rle4).bytes())),
+            (Rows{{c(10), c(11), c(12), c(13), c(14), kBlack, c(15)}, {c(1), c(2), c(1), c(2), c(3), c(4), c(5)}}));
 }
 
-// ---------------------------------------------------------------------------
 // BMP: files that must not decode
 
 // A small valid 24-bit file: 3 x 2, rows of nine bytes and three of padding.
@@ -241,7 +218,7 @@ BmpBuilder goodBmp() {
   return BmpBuilder(3, 2, 24).pixels(BmpBuilder::paddedRows({{1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}}));
 }
 
-TEST(BmpDecoderTest, MalformedFilesGiveAnEmptySurface) {
+TEST(BmpDecoderTest, MalformedFilesGiveAnEmptySurfaceAndWrongSizeFieldsAreIgnored) {
   ASSERT_EQ(decodeBmp(goodBmp().bytes()).width(), 3);
   const auto patched = [](std::size_t at, std::uint32_t value, std::size_t size = 4) {
     Bytes file = goodBmp().bytes();
@@ -256,25 +233,21 @@ TEST(BmpDecoderTest, MalformedFilesGiveAnEmptySurface) {
     return BmpBuilder(width, height, bits, headerSize).compression(compression).pixels(Bytes(64)).bytes();
   };
   const std::vector<std::pair<const char*, Bytes>> cases = {
-      {"empty input", {}}, {"not BM", patched(1, 'A', 1)}, {"width 0", withPixels(0, 2, 24)},
-      {"height 0", withPixels(3, 0, 24)}, {"negative width", withPixels(-3, 2, 24)},
-      {"INT_MIN height", withPixels(3, INT_MIN, 24)}, {"core width 0", withPixels(0, 2, 24, 12)},
+      {"empty input", {}}, {"not BM", patched(1, 'A', 1)}, {"height 0", withPixels(3, 0, 24)},
+      {"negative width", withPixels(-3, 2, 24)}, {"INT_MIN height", withPixels(3, INT_MIN, 24)},
+      {"core width 0", withPixels(0, 2, 24, 12)},
       {"width over the limit", BmpBuilder(kMaxImageSide + 1, 1, 1).pixels(Bytes(4096)).bytes()},
       {"height over the limit", BmpBuilder(1, -(kMaxImageSide + 1), 1).pixels(Bytes(4 * 16400)).bytes()},
       {"too many pixels", BmpBuilder(kMaxImageSide, kMaxImageSide, 1).pixels(Bytes(4096)).bytes()},
       {"more pixels than the data holds", BmpBuilder(8192, 8192, 32).pixels(Bytes(4096)).bytes()},
-      {"depth 7", withPixels(3, 2, 7)}, {"depth 0", withPixels(3, 2, 0)}, {"JPEG inside", withPixels(3, 2, 24, 40, 4)},
+      {"depth 7", withPixels(3, 2, 7)}, {"JPEG inside", withPixels(3, 2, 24, 40, 4)},
       {"unknown compression", withPixels(3, 2, 24, 40, 0xFFFFFFFF)},
       {"RLE8 at 4 bits", BmpBuilder(3, 2, 4).compression(BmpBuilder::kRle8).pixels({0, 1}).bytes()},
-      {"RLE4 at 8 bits", BmpBuilder(3, 2, 8).compression(BmpBuilder::kRle4).pixels({0, 1}).bytes()},
       {"bit fields at 24 bits", withPixels(3, 2, 24, 40, BmpBuilder::kBitFields)},
       {"OS/2 compression 3 (Huffman there)", withPixels(3, 2, 16, 64, 3)},
       {"masks cut off", cutMasks}, {"header size 0", patched(14, 0)}, {"header size 39", patched(14, 39)},
-      {"header size 200", patched(14, 200)}, {"header size beyond the file", patched(14, 124)},
-      {"header size 0xFFFFFFFF", patched(14, 0xFFFFFFFF)}, {"data offset 0", patched(10, 0)},
-      {"data offset inside the header", patched(10, 30)},
-      {"data offset at the end", patched(10, static_cast<std::uint32_t>(goodBmp().bytes().size()))},
-      {"data offset 0xFFFFFFFF", patched(10, 0xFFFFFFFF)},
+      {"header size beyond the file", patched(14, 124)}, {"header size 0xFFFFFFFF", patched(14, 0xFFFFFFFF)},
+      {"data offset inside the header", patched(10, 30)}, {"data offset 0xFFFFFFFF", patched(10, 0xFFFFFFFF)},
       {"data offset past the first pixel bytes", patched(10, 14 + 40 + 4)},
       {"no RLE data", BmpBuilder(4, 4, 8).compression(BmpBuilder::kRle8).pixels(Bytes{}).bytes()},
       {"far more RLE pixels than bytes", BmpBuilder(4096, 4096, 8).compression(BmpBuilder::kRle8).pixels({0, 1}).bytes()},
@@ -287,21 +260,16 @@ TEST(BmpDecoderTest, MalformedFilesGiveAnEmptySurface) {
   const Bytes good = goodBmp().bytes();
   for (std::size_t size = 0; size < good.size() - 3; ++size)
     EXPECT_TRUE(decodeBmp(Bytes(good.begin(), good.begin() + static_cast<long>(size))).empty()) << size;
-}
 
-TEST(BmpDecoderTest, SizeFieldsThatWritersGetWrongAreIgnored) {
-  const Surface reference = decodeBmp(goodBmp().bytes());
-  ASSERT_EQ(reference.width(), 3);
-  EXPECT_EQ(decodeBmp(goodBmp().fileSize(0).bytes()).pixels(), reference.pixels());
-  EXPECT_EQ(decodeBmp(goodBmp().fileSize(0xFFFFFFFF).bytes()).pixels(), reference.pixels());
-  EXPECT_EQ(decodeBmp(goodBmp().imageSize(0xFFFFFFFF).bytes()).pixels(), reference.pixels());
-  // A tiny RLE image may be a lone end-of-bitmap: all black.
+  // Size fields that writers get wrong are ignored; a tiny RLE image may be a lone end-of-bitmap.
+  const std::vector<Pixel> reference = decodeBmp(good).pixels();
+  EXPECT_EQ(decodeBmp(goodBmp().fileSize(0).bytes()).pixels(), reference);
+  EXPECT_EQ(decodeBmp(goodBmp().fileSize(0xFFFFFFFF).bytes()).pixels(), reference);
+  EXPECT_EQ(decodeBmp(goodBmp().imageSize(0xFFFFFFFF).bytes()).pixels(), reference);
   const Surface blank = decodeBmp(BmpBuilder(128, 128, 8).compression(BmpBuilder::kRle8).pixels({0, 1}).bytes());
-  ASSERT_EQ(blank.width(), 128);
   EXPECT_EQ(blank.pixels(), std::vector<Pixel>(128 * 128, kBlack));
 }
 
-// ---------------------------------------------------------------------------
 // PNG
 
 struct PngImage {
@@ -363,13 +331,8 @@ TEST(PngCodecTest, EveryColourTypeComesOutAsEightBitRgba) {
       // 2-bit palette with transparency for its first two entries only.
       {{4, 1, PNG_COLOR_TYPE_PALETTE, 2, false, {{0b00011011}}, {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {9, 8, 7}}, {0, 128}},
        {{makePixel(255, 0, 0, 0), makePixel(0, 255, 0, 128), rgb(0x0000FF), rgb(0x090807)}}},
-      // 8-bit palette, no transparency: opaque.
-      {{3, 1, PNG_COLOR_TYPE_PALETTE, 8, false, {{1, 0, 1}}, {{10, 20, 30}, {40, 50, 60}}, {}},
-       {{rgb(0x28323C), rgb(0x0A141E), rgb(0x28323C)}}},
       // 1-bit gray: 1 is white.
       {{3, 1, PNG_COLOR_TYPE_GRAY, 1, false, {{0b10100000}}, {}, {}}, {{rgb(0xFFFFFF), kBlack, rgb(0xFFFFFF)}}},
-      // 4-bit gray: 5 of 15 is 85.
-      {{2, 1, PNG_COLOR_TYPE_GRAY, 4, false, {{0x5F}}, {}, {}}, {{rgb(0x555555), rgb(0xFFFFFF)}}},
       // 16-bit gray keeps its high byte.
       {{2, 1, PNG_COLOR_TYPE_GRAY, 16, false, {{0xAB, 0xCD, 0x01, 0xFF}}, {}, {}}, {{rgb(0xABABAB), rgb(0x010101)}}},
       {{2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, {{0x40, 0x80, 0xC0, 0x00}}, {}, {}},
@@ -434,52 +397,37 @@ TEST(PngCodecTest, DamagedOrOversizedFilesGiveAnEmptySurface) {
   EXPECT_EQ(decodedBlank.at(2047, 2047), kBlack);
 }
 
-// ---------------------------------------------------------------------------
 // Image files
 
-// Encoded surfaces decode to the same pixels, alpha included.
-TEST(ImageFileTest, FilesAreDecodedByTheirContentNotTheirName) {
-  const test::TempFolder folder;
-  Surface picture = varied(17, 9);
-  picture.at(0, 0) = makePixel(0x12, 0x34, 0x56, 0);  // colour kept under zero alpha
-  const Bytes encoded = PngCodec::encode(picture);
-  ASSERT_GT(encoded.size(), 8u);
-  EXPECT_EQ(Bytes(encoded.begin(), encoded.begin() + 8), (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
-  const std::string png = (folder.path() / "looks-like.bmp").string();
-  test::writeBytes(png, encoded);
-  EXPECT_EQ(rows(ImageFile::load(png)), rows(picture));
-  const std::string bmp = (folder.path() / "looks-like.png").string();
-  test::writeBytes(bmp, goodBmp().bytes());
-  EXPECT_EQ(rows(ImageFile::load(bmp)), rows(decodeBmp(goodBmp().bytes())));
-
-  // PngCodec::writeFile writes what encode gives, and nothing for an empty
-  // surface or a folder that is not there.
-  const std::filesystem::path shot = folder.path() / "shot.png";
-  ASSERT_TRUE(PngCodec::writeFile(picture, shot.string()));
-  EXPECT_EQ(test::readBytes(shot), encoded);
-  EXPECT_EQ(rows(ImageFile::load(shot.string())), rows(picture));
-  EXPECT_FALSE(PngCodec::writeFile(Surface(), (folder.path() / "empty.png").string()));
-  EXPECT_FALSE(std::filesystem::exists(folder.path() / "empty.png"));
-  EXPECT_FALSE(PngCodec::writeFile(picture, (folder.path() / "missing" / "shot.png").string()));
-}
-
-TEST(ImageFileTest, WhatCannotBeReadOrDecodedGivesAnEmptySurface) {
+// Files are decoded by their content, not their name; what cannot be read or
+// decoded, or is over the size limit, gives an empty surface.
+TEST(ImageFileTest, FilesAreDecodedByContentAndUnreadableOnesGiveAnEmptySurface) {
   const test::TempFolder folder;
   const auto load = [&](const std::string& name, const Bytes& bytes) {
     test::writeBytes(folder.path() / name, bytes);
     return ImageFile::load((folder.path() / name).string());
   };
+  Surface picture = varied(17, 9);
+  picture.at(0, 0) = makePixel(0x12, 0x34, 0x56, 0);  // colour kept under zero alpha
+  EXPECT_EQ(rows(load("looks-like.bmp", PngCodec::encode(picture))), rows(picture));
+  EXPECT_EQ(rows(load("looks-like.png", goodBmp().bytes())), rows(decodeBmp(goodBmp().bytes())));
+  // PngCodec::writeFile writes nothing for an empty surface or a folder that is not there.
+  const std::filesystem::path shot = folder.path() / "shot.png";
+  ASSERT_TRUE(PngCodec::writeFile(picture, shot.string()));
+  EXPECT_EQ(rows(ImageFile::load(shot.string())), rows(picture));
+  EXPECT_FALSE(PngCodec::writeFile(Surface(), (folder.path() / "empty.png").string()));
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "empty.png"));
+  EXPECT_FALSE(PngCodec::writeFile(picture, (folder.path() / "missing" / "shot.png").string()));
+
   EXPECT_TRUE(ImageFile::load((folder.path() / "missing.png").string()).empty());
   EXPECT_TRUE(ImageFile::load(folder.path().string()).empty());
-  EXPECT_TRUE(load("empty.png", {}).empty());
   EXPECT_TRUE(load("text.png", {'h', 'e', 'l', 'l', 'o'}).empty());
   Bytes damaged = goodBmp().bytes();
   damaged.resize(30);
   EXPECT_TRUE(load("damaged.bmp", damaged).empty());
-
   // A valid image padded past the size limit is refused unread (sparse, so cheap).
-  ASSERT_FALSE(load("big.png", PngCodec::encode(varied(4, 4))).empty());
   const std::string big = (folder.path() / "big.png").string();
+  test::writeBytes(big, PngCodec::encode(varied(4, 4)));
   std::filesystem::resize_file(big, ImageFile::kMaxFileSize + 1);
   EXPECT_TRUE(ImageFile::load(big).empty());
   std::filesystem::resize_file(big, ImageFile::kMaxFileSize);

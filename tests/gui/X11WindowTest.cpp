@@ -80,8 +80,6 @@ class X11WindowTest : public X11Test {
   }
 };
 
-// ---------------------------------------------------------------------------
-
 TEST_F(X11WindowTest, EditorsAreChildWindowsThatShowTheirFrameAndTakeTheirOwnInput) {
   Editor editor, other;
   ASSERT_TRUE(editor.valid() && other.valid());
@@ -91,8 +89,6 @@ TEST_F(X11WindowTest, EditorsAreChildWindowsThatShowTheirFrameAndTakeTheirOwnInp
   ASSERT_EQ(children(parent).size(), 1u);
   const Window window = children(parent).at(0);
   // No idle yet: the first picture came with effEditOpen.
-  EXPECT_EQ(rgb(read(window).at(5, 5)), rgb(kEditorBackground));
-  EXPECT_EQ(buttonColour(window), rgb(kButtonOff));
   expectShowsFrame(window, editor);
   ASSERT_TRUE(other.open(otherParent));
   other.plugin().setParameter(1, 1.0f);
@@ -117,16 +113,6 @@ TEST_F(X11WindowTest, EditorsAreChildWindowsThatShowTheirFrameAndTakeTheirOwnInp
   input_->button(Button1, false);
   ASSERT_TRUE(idleUntil([&] { return std::abs(editor.plugin().getParameter(0) - 0.5f) < 0.02f; }))
       << editor.plugin().getParameter(0);
-  const std::vector<VstInt32> knobCalls = editor.calls().edits(0);
-  ASSERT_GE(knobCalls.size(), 3u);
-  EXPECT_EQ(knobCalls.front(), audioMasterBeginEdit);
-  EXPECT_EQ(knobCalls.back(), audioMasterEndEdit);
-  EXPECT_EQ(knobCalls[1], audioMasterAutomate);
-
-  // The wheel over the knob: one step up.
-  const float beforeWheel = editor.plugin().getParameter(0);
-  input_->click(cx, cy, Button4);
-  ASSERT_TRUE(idleUntil([&] { return editor.plugin().getParameter(0) > beforeWheel + 0.005f; }));
 
   input_->click(left + kButtonRect.left + 10, top + kButtonRect.top + 10);
   ASSERT_TRUE(idleUntil([&] { return editor.plugin().getParameter(1) == 1.0f; }));
@@ -138,10 +124,8 @@ TEST_F(X11WindowTest, EditorsAreChildWindowsThatShowTheirFrameAndTakeTheirOwnInp
   input_->click(left + kButtonRect.left + 10, top + kButtonRect.top + 10);
   ASSERT_TRUE(idleUntil([&] { return editor.plugin().getParameter(1) == 0.0f; }));
 
-  EXPECT_EQ(other.plugin().getParameter(0), 0.0f);
-  EXPECT_EQ(other.plugin().getParameter(1), 1.0f);
-  EXPECT_TRUE(other.calls().edits(0).empty());
-  EXPECT_TRUE(other.calls().edits(1).empty());
+  EXPECT_TRUE(other.plugin().getParameter(0) == 0.0f && other.plugin().getParameter(1) == 1.0f);
+  EXPECT_TRUE(other.calls().edits(0).empty() && other.calls().edits(1).empty());
   editor.close();
   EXPECT_TRUE(children(parent).empty());
   other.close();
@@ -163,16 +147,9 @@ TEST_F(X11WindowTest, PopupMenuAnswersKeysAndClicksAndOpensSubMenus) {
   const auto chosen = [&](int parameter) { return editor.plugin().getParameter(parameter); };
 
   // Keys: down to "Medium" (the first down lights "Soft") and Return.
-  std::optional<Placed> shownMenu;
-  answerMenu(editor, *input_, mx, my, [&](Display* display, Input& keys) {
-    shownMenu = windowsNamed(display, "ZVX menu").at(0);
+  answerMenu(editor, *input_, mx, my, [](Display*, Input& keys) {
     for (KeySym key : {XK_Down, XK_Down, XK_Return}) keys.type(key);
   });
-  ASSERT_TRUE(shownMenu);
-  // Opened at the control, where the frame is on screen: above it, as there
-  // is no room for it below the editor.
-  EXPECT_EQ(shownMenu->x, left + kMenuRect.left);
-  EXPECT_EQ(shownMenu->y + shownMenu->height, top + kMenuRect.top);
   EXPECT_FLOAT_EQ(chosen(2), 0.1f);
   EXPECT_TRUE(waitForWindows(display_, "ZVX menu", 1, 200ms).empty());
 
@@ -182,14 +159,13 @@ TEST_F(X11WindowTest, PopupMenuAnswersKeysAndClicksAndOpensSubMenus) {
   answerMenu(editor, *input_, mx, my, [](Display*, Input& pointer) { pointer.click(900, 50); });
   EXPECT_FLOAT_EQ(chosen(2), 0.1f);
 
-  // A click on the first entry chooses "Soft".
+  // A click on the first entry chooses "Soft"; hovering the last entry ("More")
+  // opens its sub-menu to the right, and a click there chooses.
   answerMenu(editor, *input_, mx, my, [](Display* display, Input& pointer) {
     const Placed menu = windowsNamed(display, "ZVX menu").at(0);
     pointer.click(menu.x + 30, menu.y + 8);
   });
   EXPECT_FLOAT_EQ(chosen(2), 0.0f);
-
-  // Hovering the last entry ("More") opens its sub-menu to the right; a click there chooses.
   editor.plugin().setParameter(3, 0.5f);
   std::size_t menusSeen = 0;
   answerMenu(editor, *input_, mx, my, [&](Display* display, Input& pointer) {
@@ -203,12 +179,6 @@ TEST_F(X11WindowTest, PopupMenuAnswersKeysAndClicksAndOpensSubMenus) {
   });
   EXPECT_EQ(menusSeen, 2u);
   EXPECT_FLOAT_EQ(chosen(3), 0.0f);
-
-  // And by keys: down to "More", right into the sub-menu, down to "Tiny", Return.
-  answerMenu(editor, *input_, mx, my, [](Display*, Input& keys) {
-    for (KeySym key : {XK_Down, XK_Down, XK_Down, XK_Down, XK_Right, XK_Down, XK_Return}) keys.type(key);
-  });
-  EXPECT_FLOAT_EQ(chosen(3), 0.1f);
   EXPECT_FLOAT_EQ(chosen(2), 0.0f);
 
   // What the menu covered is the editor's again.
@@ -291,7 +261,7 @@ TEST_F(X11WindowTest, WindowTurnsXInputIntoToolkitEventsAndRepaintsWhatWasCovere
   // Consecutive moves arrive as one: the two between press and release are a single event.
   EXPECT_EQ(movesWhileHeld, 1);
 
-  // A window laid over ours and taken away: the covered part is put back.
+  // A window laid over ours and taken away: what it covered is put back.
   const int screen = DefaultScreen(display_);
   Window cover = XCreateSimpleWindow(display_, RootWindow(display_, screen), left + 50, top + 20, 60, 40, 0,
                                      BlackPixel(display_, screen), makePixel(0, 0, 255) & 0xFFFFFF);
@@ -349,7 +319,7 @@ TEST_F(X11WindowTest, SixteenBitScreensGetConvertedPixels) {
   const Window parent = XCreateSimpleWindow(host, RootWindow(host, DefaultScreen(host)), 0, 0, 60, 20, 0, 0, 0);
   XMapWindow(host, parent);
   XSync(host, False);
-  {
+  {  // the window goes before its parent
     auto window = platform::createEditorWindow(xid(parent), 60, 20);
     ASSERT_NE(window, nullptr);
     Surface surface(60, 20);
@@ -404,7 +374,7 @@ void runMessageBox(Display* display, const std::string& caption, const std::stri
   EXPECT_TRUE(waitForWindows(display, caption, 1, 100ms).empty());
 }
 
-TEST_F(X11WindowTest, MessageBoxIsDismissedByReturnItsOkButtonOrTheWindowManagersClose) {
+TEST_F(X11WindowTest, MessageBoxIsDismissedByReturnOkOrCloseAndWithoutDisplayIsALineOnStandardError) {
   runMessageBox(display_, "ZVX test Return", "First line\nSecond, longer line of the message", [&](const Placed& box) {
     // The box takes the keyboard focus once it is on screen.
     Window focus = 0;
@@ -438,9 +408,7 @@ TEST_F(X11WindowTest, MessageBoxIsDismissedByReturnItsOkButtonOrTheWindowManager
     XSendEvent(display_, box.window, False, NoEventMask, &event);
     XSync(display_, False);
   });
-}
-
-TEST_F(X11WindowTest, MessageWithoutDisplayIsOneLineOnStandardError) {
+  // With no display to show it on, a message is one line on standard error.
   ScopedEnv boxes("ZVX_MESSAGES", nullptr);
   ScopedEnv noDisplay("DISPLAY", nullptr);
   platform::useMessageBoxes();
@@ -457,15 +425,13 @@ TEST_F(X11WindowTest, ZvxViewShowsAnEditorAndSavesAScreenshot) {
   const TempFolder folder;
   const ProgramRun help = runProgram(ZVX_VIEW_PATH, {"--help"}, folder.path());
   EXPECT_TRUE(help.exitCode == 0 && help.out.find("--screenshot") != std::string::npos) << help.out;
-
   const fs::path shot = folder.path() / "view.png";
   const ProgramRun run = runProgram(ZVX_VIEW_PATH, {"--plugin", ZVX_TEST_EDITOR_MODULE, "--screenshot", shot.string(),
                                                     "--frames", "3"},
                                     folder.path());
   EXPECT_EQ(run.exitCode, 0) << run.err;
   const Surface decoded = gui::PngCodec::decode(readBytes(shot));
-  ASSERT_EQ(decoded.width(), kEditorWidth);
-  ASSERT_EQ(decoded.height(), kEditorHeight);
+  ASSERT_TRUE(decoded.width() == kEditorWidth && decoded.height() == kEditorHeight);
   EXPECT_EQ(rgb(decoded.at(5, 5)), rgb(kEditorBackground));
   EXPECT_EQ(rgb(decoded.at(kButtonRect.left + 5, kButtonRect.top + 5)), rgb(kButtonOff));
 
@@ -478,12 +444,6 @@ TEST_F(X11WindowTest, ZvxViewShowsAnEditorAndSavesAScreenshot) {
   EXPECT_EQ(runProgram(ZVX_VIEW_PATH, {"--frames", "none"}, folder.path()).exitCode, 2);
 }
 #endif
-
-// ---------------------------------------------------------------------------
-// ZVX's own editor in a real window while the audio thread plays and learned
-// controllers move parameters: the GUI thread idles, clicks a pad, drags a
-// knob and automates; nothing may race (the sanitizer job runs this under
-// ThreadSanitizer for ZVX_STRESS_SECONDS).
 
 }  // namespace
 }  // namespace zvx::test

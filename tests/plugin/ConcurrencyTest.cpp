@@ -30,7 +30,7 @@ TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
   ASSERT_FALSE(bank.empty());
 
   std::atomic<bool> stop{false};
-  std::atomic<int> blocks{0}, changes{0}, opens{0};
+  std::atomic<int> blocks{0}, changes{0};
   std::atomic<bool> finite{true};
   std::atomic<float> loudest{0.0f};
   std::thread audio([&] {
@@ -73,7 +73,6 @@ TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
   std::mt19937 random(3);
   while (std::chrono::steady_clock::now() < end) {
     ASSERT_TRUE(editor.open());
-    ++opens;
     for (int idle = 0; idle < 20; ++idle) {
       if (idle % 5 == 2) {
         const int x = 30 + static_cast<int>(random() % 700), y = 60 + static_cast<int>(random() % 300);
@@ -91,7 +90,6 @@ TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
   EXPECT_TRUE(finite.load());
   EXPECT_GT(blocks.load(), 10);
   EXPECT_GT(changes.load(), 10);
-  EXPECT_GT(opens.load(), 0);
   EXPECT_GT(loudest.load(), 0.001f);
 }
 

@@ -28,14 +28,10 @@ std::vector<int> boundParameters(testhost::Plugin& zvx) {
 
 TEST(LearnMapTest, NoFileAndAFileOfMinusOnesBindNothing) {
   TempDocuments docs;
-  {
-    auto zvx = startZvx();
-    EXPECT_TRUE(boundParameters(*zvx).empty());
-  }
-  // The destructor wrote the (empty) map.
+  EXPECT_TRUE(boundParameters(*startZvx()).empty());
+  // The destructor wrote the (empty) map, which binds nothing either.
   EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), Bytes(332, 0xFF));
-  auto again = startZvx();
-  EXPECT_TRUE(boundParameters(*again).empty());
+  EXPECT_TRUE(boundParameters(*startZvx()).empty());
 }
 
 TEST(LearnMapTest, ShortFileBindsOnlyWhatItHoldsAndStaysUntilTheUserChangesABinding) {
@@ -73,9 +69,6 @@ TEST(LearnMapTest, OneControllerMovesEveryParameterBoundToIt) {
   zvx->render(64, 64, {controller(10, 7, 64)});
   EXPECT_FLOAT_EQ(zvx->getParameter(param::kBDGain), 64.0f / 127.0f);
   EXPECT_FLOAT_EQ(zvx->getParameter(param::kSDGain), 64.0f / 127.0f);
-  zvx->render(64, 64, {controller(10, 7, 0)});
-  EXPECT_EQ(zvx->getParameter(param::kBDGain), 0.0f);
-  EXPECT_EQ(zvx->getParameter(param::kSDGain), 0.0f);
 }
 
 TEST(LearnMapTest, InstancesShareOneTableAndTheLastOneWritesIt) {
@@ -92,10 +85,6 @@ TEST(LearnMapTest, InstancesShareOneTableAndTheLastOneWritesIt) {
   EXPECT_EQ(first->getParameter(param::kBDTone), 0.0f);
 
   first.reset();
-  const Bytes afterFirst = readBytes(docs.dataFolder() / "Pluginccmap.bin");
-  ASSERT_EQ(afterFirst.size(), 332u);
-  const auto bdTone = afterFirst.begin() + 4 * param::kBDTone;
-  EXPECT_EQ(Bytes(bdTone, bdTone + 4), (Bytes{74, 0, 0, 0}));
   second.reset();
   EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), learnMapFile({{param::kBDTone, 74}}));
 }

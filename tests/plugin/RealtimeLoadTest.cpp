@@ -126,8 +126,7 @@ TEST(RealtimeLoadTest, SingleThreadedHostsHearTheChosenFileAtTheNextHit) {
     auto late = startZvx({}, host, 256);
     auto early = startZvx({{param::kBDMenu, 1.0f}}, host, 256);
     ASSERT_TRUE(late && early);
-    const std::vector<VstMidiEvent> snare = {noteOn(0, 38)}, bassDrum = {noteOn(0, 35)};
-    EXPECT_EQ(late->render(256, 256, snare), early->render(256, 256, snare));
+    const std::vector<VstMidiEvent> bassDrum = {noteOn(0, 35)};
     late->setParameter(param::kBDMenu, 1.0f);
     const auto heard = late->render(512, 256, bassDrum);
     EXPECT_LT(heard[kBassDrum][200], 0.0f);
@@ -244,7 +243,6 @@ TEST(RealtimeMessagesTest, BadChunkOnARealtimeThreadIsShownLaterOnceAndNotThere)
                                          {"Can't load bank, wrong file size!", me}};
   EXPECT_EQ(messages.shown(), expected);
   zvx->dispatch(effEditIdle);
-  zvx->setParameter(param::kBDTone, 0.3f);
   EXPECT_EQ(messages.shown(), expected);
   // A call from a thread that is not real-time shows them too.
   std::thread([&] {
@@ -258,25 +256,21 @@ TEST(RealtimeMessagesTest, BadChunkOnARealtimeThreadIsShownLaterOnceAndNotThere)
 TEST(RealtimeMessagesTest, QueueKeepsWhatFitsInOrderAndDropsTheRest) {
   RecordedMessages messages;
   MessageQueue queue;
-  EXPECT_TRUE(queue.empty());
   std::vector<std::string> texts;
   for (std::size_t i = 0; i < MessageQueue::kCapacity + 3; ++i) texts.push_back(std::to_string(i) + std::string(300, 'x'));
-  std::array<bool, MessageQueue::kCapacity + 3> kept{};
+  std::vector<bool> kept(texts.size());
   const AudioThreadCounts counted = countedDuring([&] {
     AudioThreadScope audio;
     for (std::size_t i = 0; i < texts.size(); ++i) kept[i] = queue.keep(texts[i], "caption");
   });
-  for (std::size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(kept[i], i < MessageQueue::kCapacity) << i;
   expectNothingBlocking(counted);
+  for (std::size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(kept[i], i < MessageQueue::kCapacity) << i;
   queue.showWaiting();
   const std::vector<ShownOn> shown = messages.shown();
   ASSERT_EQ(shown.size(), MessageQueue::kCapacity);
-  for (std::size_t i = 0; i < shown.size(); ++i) {
-    EXPECT_EQ(shown[i].text.rfind(std::to_string(i) + "x", 0), 0u) << i;
-    EXPECT_EQ(shown[i].text.size(), MessageQueue::kTextSize - 1);
-  }
+  for (std::size_t i = 0; i < shown.size(); ++i)  // in order, cut to fit
+    EXPECT_EQ(shown[i].text, texts[i].substr(0, MessageQueue::kTextSize - 1)) << i;
   EXPECT_TRUE(queue.empty());
-  EXPECT_TRUE(queue.keep("again", "caption"));  // room again once shown
 }
 
 }  // namespace

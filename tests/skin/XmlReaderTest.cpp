@@ -42,19 +42,16 @@ std::string parse(const std::string& text) {
 
 TEST(XmlReaderTest, ParsesTheSubsetAndRefusesTheRest) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"<GUI/>", "GUI"}, {"  \n\t<GUI />", "GUI"},
+      {"  \n\t<GUI />", "GUI"},
       {"<a x=\"1\" flag y=\"2\">", "FAIL"},  // no content, no end
       {"<a x=\"1\" flag y=\"2\"/>", "a[x=\"1\" y=\"2\"]"}, {"<a x='1'/>", "FAIL"}, {"<a x=\"\"/>", "a[x=NULL]"},
       {"<a x = \"1\"  />", "a[x=\"1\"]"}, {"<A></a>", "A"}, {"<a></b>", "FAIL"}, {"<a>one<b/>two</a>", "a{two}(b)"},
-      {"<a>  hello  </a>", "a{hello  }"}, {"<a><b/><c/></a>", "a(b,c)"},
-      {"<a><b><c>deep</c></b></a>", "a(b(c{deep}))"}, {"<?xml version=\"1.0\"?><GUI/>", "FAIL"},
+      {"<a>  hello  </a>", "a{hello  }"}, {"<a><b><c>deep</c><d/></b></a>", "a(b(c{deep},d))"}, {"<?xml version=\"1.0\"?><GUI/>", "FAIL"},
       {"<GUI><!-- note --></GUI>", "FAIL"}, {"<GUI/> <<< not xml >>>", "GUI"},
       {"<a v=\"a&quot;b\"/>", "a[v=\"a&quot;b\"]"}, {"<a v=\"line\nbreak <&>\"/>", "a[v=\"line\nbreak <&>\"]"},
-      {"<a_1 b_2=\"3\"/>", "a_1[b_2=\"3\"]"}, {"<a>text", "FAIL"}, {"<a", "FAIL"}, {"<a x=\"1", "FAIL"},
-      {"<a x=1/>", "FAIL"},
-      {"<a -/>", "FAIL"},  // a stray character after the attributes
-      {"<1a/>", "FAIL"}, {"", "FAIL"}, {"   \n  ", "FAIL"}, {"<a></a  >", "a"}, {"<a></ a>", "a"},
-      {"<a>x</a/>", "FAIL"},
+      {"<a_1 b_2=\"3\"/>", "a_1[b_2=\"3\"]"}, {"<a>text", "FAIL"}, {"<a", "FAIL"}, {"", "FAIL"}, {"<a x=\"1", "FAIL"},
+      {"<a x=1/>", "FAIL"}, {"<a -/>", "FAIL"}, {"<1a/>", "FAIL"}, {"   \n  ", "FAIL"}, {"<a></a  >", "a"},
+      {"<a></ a>", "a"}, {"<a>x</a/>", "FAIL"},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(parse(text), expected) << text;
 }
@@ -83,32 +80,16 @@ TEST(XmlReaderTest, LongNamesDeepNestingAndManySiblingsAreSafe) {
   EXPECT_EQ(parse("<a\xC3\xA9/>"), "FAIL");  // bytes above 127 end a name
 }
 
-TEST(XmlReaderTest, LoadsFilesAndGivesNothingForMissingOrBrokenOnes) {
+// A file written on Windows reads as the same file written on Linux; junk after
+// the root is ignored; an empty or missing file gives nothing.
+TEST(XmlReaderTest, LoadsFilesWithEitherLineEndAndGivesNothingForMissingOrEmptyOnes) {
   test::TempDocuments docs(false);
   const auto path = docs.documents() / "t.xml";
-  std::ofstream(path) << "<GUI>\r\n  <knob x=\"1\"/>\r\n</GUI>\r\n trailing junk";
-  xmltag* root = LoadXmlFile(path.string());
-  ASSERT_NE(root, nullptr);
-  EXPECT_TRUE(namesEqual(root->name, "gui"));
-  EXPECT_EQ(root->next, nullptr);
-  ASSERT_NE(root->children, nullptr);
-  EXPECT_STREQ(root->children->name, "knob");
-  FreeXmlTree(root);
-  std::ofstream(path, std::ios::trunc) << "";
-  EXPECT_EQ(LoadXmlFile(path.string()), nullptr);
-  EXPECT_EQ(LoadXmlFile((docs.documents() / "missing.xml").string()), nullptr);
-  EXPECT_EQ(SkipSpace(0, " \t\r\n"), -1);
-  EXPECT_EQ(SkipSpace(1, "a  b"), 3);
-}
-
-TEST(XmlReaderTest, AFileWrittenOnWindowsReadsAsTheSameFileWrittenOnLinux) {
-  test::TempDocuments docs(false);
   const std::string text =
-      "<GUI>\n<list>\n<entry>BDA\n</entry>\n<entry v=\"two\nlines\">SDA</entry>\n</list>\nlast\n</GUI>\n";
+      "<GUI>\n<list>\n<entry>BDA\n</entry>\n<entry v=\"two\nlines\">SDA</entry>\n</list>\nlast\n</GUI>\n junk";
   std::string windows;
   for (char c : text) windows += c == '\n' ? std::string("\r\n") : std::string(1, c);
   const auto read = [&](const std::string& bytes) {
-    const auto path = docs.documents() / "t.xml";
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     xmltag* root = LoadXmlFile(path.string());
     const std::string printed = root ? print(root) : "nothing";
@@ -117,6 +98,10 @@ TEST(XmlReaderTest, AFileWrittenOnWindowsReadsAsTheSameFileWrittenOnLinux) {
   };
   EXPECT_EQ(read(windows), read(text));
   EXPECT_EQ(read(text), "GUI{last\n}(list(entry{BDA\n},entry[v=\"two\nlines\"]{SDA}))");
+  EXPECT_EQ(read(""), "nothing");
+  EXPECT_EQ(LoadXmlFile((docs.documents() / "missing.xml").string()), nullptr);
+  EXPECT_EQ(SkipSpace(0, " \t\r\n"), -1);
+  EXPECT_EQ(SkipSpace(1, "a  b"), 3);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// Sample files good and bad, read as a voice's layer: what is loaded, and what
-// the user is told, with the exact texts and captions; and the files of every
-// encoding a user's editor writes, played through the module.
+// Sample files good and bad, read as a voice's layer: what is loaded and what the
+// user is told; and files of other encodings played through the module.
 
 #include "engine/Parameters.h"
 #include "plugin/SampleCache.h"
@@ -80,8 +79,6 @@ TEST(WavFileTest, EveryKindOfFileLoadsOrIsRefusedWithItsMessage) {
        {{"Can't read PCM file!", "Couldn't read samples"}}, false},
       {"no whole sample", RiffBuilder().format(1, 44100, 16).chunk("data", {7}).bytes(),
        {{"Can't read PCM file!", "Couldn't read samples"}}, false},
-      {"no whole stereo frame", RiffBuilder().format(2, 44100, 24).chunk("data", {1, 2, 3, 4, 5}).bytes(),
-       {{"Can't read PCM file!", "Couldn't read samples"}}, false},
       {"no channel", RiffBuilder().format(0, 44100, 16).data(samples).bytes(),
        {{"One WAV file is not MONO", "Error!"}, {"Can't read PCM file!", "Couldn't read samples"}}, false},
       // Compressed and otherwise undecodable encodings, plain and extensible.
@@ -107,7 +104,6 @@ TEST(WavFileTest, EveryKindOfFileLoadsOrIsRefusedWithItsMessage) {
        {{"One WAV file is not MONO", "Error!"}}, true},
       {"no rate", RiffBuilder().format(1, 0, 16).data(samples).bytes(), {{"One WAV file is not 44100 Hz", "Error!"}},
        true},
-      {"48 kHz", RiffBuilder().format(1, 48000, 16).data(samples).bytes(), {}, true, 48000.0f / 44100.0f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -119,7 +115,8 @@ TEST(WavFileTest, EveryKindOfFileLoadsOrIsRefusedWithItsMessage) {
     EXPECT_EQ(said(log), c.messages);
     if (layer) {
       for (int i = 0; i < 499; ++i) ASSERT_EQ(layer->samples[i], samples[static_cast<std::size_t>(i)] / 32767.0f) << i;
-      EXPECT_EQ(layer->samples[499], 0.0f);  // the last sample read is replaced by 0
+      // The last sample read is replaced by 0, and so is the rest of the layer.
+      for (int i = 499; i < PcmBuffer::kSize; ++i) ASSERT_EQ(layer->samples[i], 0.0f) << i;
       EXPECT_EQ(layer->rate, c.rate);
     }
   }
@@ -178,11 +175,6 @@ TEST(WavFileTest, EveryReadableEncodingLoadsSilentlyAsItsSixteenBitMonoConversio
        from8},
       {"24-bit", RiffBuilder().format(1, 44100, 24).chunk("data", test::integerSamples(scaled(values, 256), 3)).bytes(),
        values},
-      {"32-bit",
-       RiffBuilder().format(1, 44100, 32).chunk("data", test::integerSamples(scaled(values, 65536), 4)).bytes(),
-       values},
-      {"float", RiffBuilder().format(1, 44100, 32, 16, 3).chunk("data", test::floatSamples(fractions(values))).bytes(),
-       values},
       {"16-bit stereo", RiffBuilder().format(2, 44100, 16).data(aroundEach(values)).bytes(), values},
       {"extensible 24-bit stereo, longer than a layer",
        RiffBuilder()
@@ -190,12 +182,6 @@ TEST(WavFileTest, EveryReadableEncodingLoadsSilentlyAsItsSixteenBitMonoConversio
            .chunk("data", test::integerSamples(scaled(aroundEach(mid), 256), 3))
            .bytes(),
        mid},
-      {"extensible 24 valid bits in 32, the bits below them ignored",
-       RiffBuilder()
-           .extensibleFormat(1, 44100, 32, 24, 1)
-           .chunk("data", test::integerSamples(scaled(values, 65536, 0x5A), 4))
-           .bytes(),
-       values},
       {"48 kHz", RiffBuilder().format(1, 48000, 16).data(values).bytes(), values, 48000.0f / 44100.0f},
       {"96 kHz extensible float stereo",
        RiffBuilder()
@@ -219,91 +205,49 @@ TEST(WavFileTest, EveryReadableEncodingLoadsSilentlyAsItsSixteenBitMonoConversio
   }
 }
 
-TEST(WavFileTest, WiderSamplesKeepTheirFractionAndFloatsAreHeldAtFullScale) {
-  test::TempDocuments docs(false);
-  auto layerOf = [&](const Bytes& file) {
-    docs.writeFile("HHA.wav", file);
-    return SampleCache::readLayer(2);
-  };
-  // Half a 16-bit step both ways, and the extremes; the last value read becomes 0.
-  auto wide = layerOf(RiffBuilder()
-                          .format(1, 44100, 24)
-                          .chunk("data", test::integerSamples({0x80, -0x80, 0x7FFFFF, -0x800000, 0}, 3))
-                          .bytes());
-  ASSERT_TRUE(wide);
-  EXPECT_EQ(wide->samples[0], 0.5f / 32767.0f);
-  EXPECT_EQ(wide->samples[1], -0.5f / 32767.0f);
-  EXPECT_EQ(wide->samples[2], (8388607.0f / 256.0f) / 32767.0f);
-  EXPECT_EQ(wide->samples[3], -32768.0f / 32767.0f);
-  auto widest = layerOf(RiffBuilder()
-                            .format(1, 44100, 32)
-                            .chunk("data", test::integerSamples({0x8000, -0x8000, 0x7FFFFFFF, INT32_MIN, 0}, 4))
-                            .bytes());
-  ASSERT_TRUE(widest);
-  EXPECT_EQ(widest->samples[0], 0.5f / 32767.0f);
-  EXPECT_EQ(widest->samples[1], -0.5f / 32767.0f);
-  EXPECT_EQ(widest->samples[2], 32768.0f / 32767.0f);  // the nearest float
-  EXPECT_EQ(widest->samples[3], -32768.0f / 32767.0f);
-  // Floats past full scale are held at it, a NaN is silence; stereo mixes after that.
-  const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
-  auto loud = layerOf(RiffBuilder()
-                          .format(1, 44100, 32, 16, 3)
-                          .chunk("data", test::floatSamples({2.0f, -3.0f, inf, -inf, nan, 0.25f, 0.0f}))
-                          .bytes());
-  ASSERT_TRUE(loud);
-  const std::vector<float> held = {32768.0f / 32767.0f,
-                                   -32768.0f / 32767.0f,
-                                   32768.0f / 32767.0f,
-                                   -32768.0f / 32767.0f,
-                                   0.0f,
-                                   8192.0f / 32767.0f,
-                                   0.0f};
-  for (std::size_t i = 0; i < held.size(); ++i) EXPECT_EQ(loud->samples[i], held[i]) << i;
-  auto mixed = layerOf(RiffBuilder()
-                           .format(2, 44100, 32, 16, 3)
-                           .chunk("data", test::floatSamples({nan, 0.5f, inf, -0.5f, 0.0f, 0.0f}))
-                           .bytes());
-  ASSERT_TRUE(mixed);
-  EXPECT_EQ(mixed->samples[0], 8192.0f / 32767.0f);
-  EXPECT_EQ(mixed->samples[1], 8192.0f / 32767.0f);
-}
-
-TEST(WavFileTest, LayerZeroesTheTailStopsAt98000AndMixesStereo) {
+TEST(WavFileTest, WiderSamplesKeepTheirFractionFloatsAreHeldAtFullScaleAndStereoIsMixed) {
   test::TempDocuments docs(false);
   test::MessageLog log;
-
-  const auto thousand = ramp(1000, 13);
-  docs.writeFile("BDA.wav", test::monoWav(thousand));
-  auto layer = SampleCache::readLayer(0);
-  ASSERT_TRUE(layer);
-  for (int i = 0; i < 999; ++i) ASSERT_EQ(layer->samples[i], thousand[static_cast<std::size_t>(i)] / 32767.0f);
-  for (int i = 999; i < PcmBuffer::kSize; ++i) ASSERT_EQ(layer->samples[i], 0.0f) << i;
-
-  // -32768 converts to slightly below -1.
-  docs.writeFile("BDA.wav", test::monoWav({0, -32768, 32767, 5}));
-  layer = SampleCache::readLayer(0);
-  EXPECT_FLOAT_EQ(layer->samples[1], -32768.0f / 32767.0f);
-  EXPECT_EQ(layer->samples[2], 1.0f);
-
-  const auto long100k = ramp(100000, 3);
-  docs.writeFile("HHB.wav", test::monoWav(long100k));
-  layer = SampleCache::readLayer(6);
-  ASSERT_TRUE(layer);
-  EXPECT_EQ(layer->samples[97998], long100k[97998] / 32767.0f);
-  EXPECT_EQ(layer->samples[97999], 0.0f);
-
-  // Stereo: the mean of the two channels, one value per frame.
+  const auto s = [](float v) { return v / 32767.0f; };
+  const auto expectLayer = [&](const Bytes& file, const std::vector<float>& first) {
+    docs.writeFile("HHA.wav", file);
+    const auto layer = SampleCache::readLayer(2);
+    ASSERT_TRUE(layer);
+    for (std::size_t i = 0; i < first.size(); ++i) EXPECT_EQ(layer->samples[i], first[i]) << i;
+  };
+  // Half a 16-bit step both ways, and the extremes; the last value read becomes 0.
+  expectLayer(RiffBuilder()
+                  .format(1, 44100, 24)
+                  .chunk("data", test::integerSamples({0x80, -0x80, 0x7FFFFF, -0x800000, 0}, 3))
+                  .bytes(),
+              {s(0.5f), s(-0.5f), s(8388607.0f / 256.0f), s(-32768.0f)});
+  expectLayer(RiffBuilder()
+                  .format(1, 44100, 32)
+                  .chunk("data", test::integerSamples({0x8000, -0x8000, 0x7FFFFFFF, INT32_MIN, 0}, 4))
+                  .bytes(),
+              {s(0.5f), s(-0.5f), s(32768.0f), s(-32768.0f)});
+  // Floats past full scale are held at it, a NaN is silence; stereo mixes after that.
+  const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+  expectLayer(RiffBuilder()
+                  .format(1, 44100, 32, 16, 3)
+                  .chunk("data", test::floatSamples({2.0f, -3.0f, inf, -inf, nan, 0.25f, 0.0f}))
+                  .bytes(),
+              {s(32768.0f), s(-32768.0f), s(32768.0f), s(-32768.0f), 0.0f, s(8192.0f), 0.0f});
+  expectLayer(RiffBuilder()
+                  .format(2, 44100, 32, 16, 3)
+                  .chunk("data", test::floatSamples({nan, 0.5f, inf, -0.5f, 0.0f, 0.0f}))
+                  .bytes(),
+              {s(8192.0f), s(8192.0f)});
+  // 16-bit stereo: the mean of the two channels, halves kept.
   std::vector<std::int16_t> interleaved;
-  for (int i = 0; i < 600; ++i) {
-    interleaved.push_back(static_cast<std::int16_t>(i));
-    interleaved.push_back(static_cast<std::int16_t>(-1001 - i));
-  }
-  docs.writeFile("CPB.wav", RiffBuilder().format(2, 44100, 16).data(interleaved).bytes());
-  layer = SampleCache::readLayer(7);
-  ASSERT_TRUE(layer);
-  for (int i = 0; i < 599; ++i) ASSERT_EQ(layer->samples[i], -500.5f / 32767.0f);
-  EXPECT_EQ(layer->samples[599], 0.0f);
-
+  for (int i = 0; i < 600; ++i)
+    interleaved.insert(interleaved.end(), {static_cast<std::int16_t>(i), static_cast<std::int16_t>(-1001 - i)});
+  expectLayer(RiffBuilder().format(2, 44100, 16).data(interleaved).bytes(), std::vector<float>(599, s(-500.5f)));
+  // A long file stops at the layer's 98000 samples.
+  const auto long100k = ramp(100000, 3);
+  std::vector<float> head(98000);
+  for (std::size_t i = 0; i < 97999; ++i) head[i] = s(long100k[i]);
+  expectLayer(test::monoWav(long100k), head);
   EXPECT_EQ(said(log), Said{});
   // A missing file (the missing data folder is checked through the module).
   EXPECT_EQ(SampleCache::readLayer(3), nullptr);
@@ -330,14 +274,8 @@ TEST(WavFileTest, ReaderWalksNestedChunksAndSurvivesTruncation) {
   }
   WavFile wav;
   ASSERT_TRUE(wav.open((docs.dataFolder() / "cut.wav").string()));
-  EXPECT_EQ(wav.channels(), 1u);
-  EXPECT_EQ(wav.bitsPerSample(), 16u);
-  EXPECT_EQ(wav.blockAlign(), 2u);
-  EXPECT_EQ(wav.dataSize(), 128u);
   std::int16_t small[10];
   EXPECT_FALSE(wav.read16(small, 10, 64));  // would not fit: refused, not overrun
-  EXPECT_EQ(wav.validBits(), 0u);
-  EXPECT_EQ(wav.subFormat(), 0u);
 
   // An extensible header cut anywhere is refused or read whole: a file that
   // opens has its subformat and valid bits.
@@ -345,13 +283,8 @@ TEST(WavFileTest, ReaderWalksNestedChunksAndSurvivesTruncation) {
   for (std::size_t length = 0; length <= extensible.size(); ++length) {
     docs.writeFile("cut.wav", Bytes(extensible.begin(), extensible.begin() + static_cast<std::ptrdiff_t>(length)));
     if (!wav.open((docs.dataFolder() / "cut.wav").string())) continue;
-    EXPECT_EQ(wav.formatTag(), WavFile::kExtensibleTag);
     EXPECT_EQ(wav.subFormat(), 1u) << length;
-    EXPECT_EQ(wav.validBits(), 20u) << length;
-    const SampleEncoding encoding = wav.encoding();
-    EXPECT_EQ(encoding.kind, SampleEncoding::Kind::kInteger);
-    EXPECT_EQ(encoding.bytes, 3u);
-    EXPECT_EQ(encoding.validBits, 20u);
+    EXPECT_EQ(wav.encoding().validBits, 20u) << length;
     unsigned char frame[6];
     EXPECT_EQ(wav.readBytes(frame, 6), length >= extensible.size() - 192 + 6) << length;
   }
@@ -406,28 +339,6 @@ test::Channel bassDrumHit(const testhost::HostConfig& host = {}, int frames = 12
   return out.empty() ? test::Channel{} : out[kBassDrumOut];
 }
 
-TEST(WavFileTest, UsersFilesOfEveryEncodingSoundAsTheirSixteenBitConversion) {
-  test::TempDocuments docs;
-  const auto tone = decayingTone(20000, 97.3);
-  docs.writeFile("BDA.wav", test::monoWav(tone));
-  const test::Channel expected = bassDrumHit();
-  ASSERT_GT(test::peak(expected), 0.1f);
-  const std::vector<std::pair<const char*, Bytes>> files = {
-      {"24-bit", RiffBuilder().format(1, 44100, 24).chunk("data", test::integerSamples(scaled(tone, 256), 3)).bytes()},
-      {"float", RiffBuilder().format(1, 44100, 32, 16, 3).chunk("data", test::floatSamples(fractions(tone))).bytes()},
-      {"stereo", RiffBuilder().format(2, 44100, 16).data(aroundEach(tone)).bytes()},
-      {"extensible 24 in 32", RiffBuilder()
-                                  .extensibleFormat(2, 44100, 32, 24, 1)
-                                  .chunk("data", test::integerSamples(scaled(aroundEach(tone), 65536, 0x11), 4))
-                                  .bytes()},
-  };
-  for (const auto& [what, file] : files) {
-    SCOPED_TRACE(what);
-    docs.writeFile("BDA.wav", file);
-    EXPECT_EQ(bassDrumHit(), expected);
-  }
-}
-
 TEST(WavFileTest, FilesRecordedAtOtherRatesPlayAtTheirTruePitch) {
   test::TempDocuments docs;
   // 441 Hz recorded at each rate sounds as the 44.1 kHz recording does, at
@@ -436,7 +347,7 @@ TEST(WavFileTest, FilesRecordedAtOtherRatesPlayAtTheirTruePitch) {
     testhost::HostConfig config;
     config.sampleRate = host;
     double heard = 0.0;
-    for (int recorded : {44100, 22050, 48000, 96000}) {
+    for (int recorded : {44100, 22050, 96000}) {
       SCOPED_TRACE(testing::Message() << recorded << " Hz at " << host << " Hz");
       docs.writeFile(
           "BDA.wav",
@@ -445,28 +356,33 @@ TEST(WavFileTest, FilesRecordedAtOtherRatesPlayAtTheirTruePitch) {
       if (recorded == 44100) heard = frequency;
       EXPECT_NEAR(frequency, heard, 0.5);
     }
-    if (host == 44100) {
-      EXPECT_NEAR(heard, 441.0, 0.5);
-    }
+    if (host == 44100) { EXPECT_NEAR(heard, 441.0, 0.5); }
   }
 }
 
-TEST(WavFileTest, FilesThatStillCannotBeReadKeepTheVoicesLayerAndSaySo) {
+TEST(WavFileTest, OtherEncodingsSoundAsTheSixteenBitFileAndUnreadableOnesKeepTheLayer) {
   test::TempDocuments docs;
-  const Bytes good = test::monoWav(decayingTone(20000, 61.0));
+  const auto tone = decayingTone(20000, 97.3);
+  const Bytes good = test::monoWav(tone);
   docs.writeFile("BDA.wav", good);
   const test::Channel before = bassDrumHit();
   ASSERT_GT(test::peak(before), 0.1f);
+  // Through the module too: float, and 24 valid bits in 32 (the bits below them ignored).
+  for (const Bytes& file :
+       {RiffBuilder().format(1, 44100, 32, 16, 3).chunk("data", test::floatSamples(fractions(tone))).bytes(),
+        RiffBuilder()
+            .extensibleFormat(2, 44100, 32, 24, 1)
+            .chunk("data", test::integerSamples(scaled(aroundEach(tone), 65536, 0x11), 4))
+            .bytes()}) {
+    docs.writeFile("BDA.wav", file);
+    EXPECT_EQ(bassDrumHit(), before);
+  }
+  docs.writeFile("BDA.wav", good);
   using Shown = std::vector<test::ShownMessage>;
   const Shown undecodable = {{"none", "One WAV file is not 16 Bit", "Error!"},
                              {"none", "Can't read PCM file!", "Sample size mismatch"}};
   const std::vector<std::tuple<const char*, Bytes, Shown>> refused = {
       {"compressed", RiffBuilder().format(1, 44100, 4, 20, 2).chunk("data", Bytes(4000, 0x37)).bytes(), undecodable},
-      {"extensible, compressed",
-       RiffBuilder().extensibleFormat(1, 44100, 4, 4, 2).chunk("data", Bytes(4000, 0x37)).bytes(), undecodable},
-      {"no channel",
-       RiffBuilder().format(0, 44100, 16).data(decayingTone(1000, 20.0)).bytes(),
-       {{"none", "One WAV file is not MONO", "Error!"}, {"none", "Can't read PCM file!", "Couldn't read samples"}}},
       {"no whole sample",
        RiffBuilder().format(2, 48000, 24).chunk("data", {1, 2, 3, 4, 5}).bytes(),
        {{"none", "Can't read PCM file!", "Couldn't read samples"}}},

@@ -14,13 +14,10 @@ constexpr float kFloorDb = -90.0f;
 constexpr float kAudibleDb = -60.0f;
 
 int velocityOf(char step) {
-  switch (step) {
-    case 'g': return 40;
-    case 'x': return 84;
-    case 'X': return 110;
-    case '!': return 127;
-    default: return 0;
-  }
+  const std::string_view marks = "gxX!";
+  constexpr int kVelocity[] = {40, 84, 110, 127};
+  const std::size_t at = marks.find(step);
+  return at == std::string_view::npos ? 0 : kVelocity[at];
 }
 
 // In-place radix-2 transform; the size is a power of two.

@@ -1,6 +1,5 @@
-// What the default bank is measured with: grooves written as lanes of steps,
-// the level of a hit, the time a tail takes to fall, and a distance between
-// two renderings that says whether a listener could tell them apart.
+// What the default bank is measured with: grooves, levels, tails and a
+// distance between two renderings.
 #pragma once
 
 #include <array>
@@ -40,13 +39,11 @@ double rmsDb(const Channel& channel, std::size_t from, std::size_t to);
 // Seconds after `from` until every channel stays below `threshold`.
 double secondsToFallBelow(const std::vector<Channel>& channels, std::size_t from, float threshold);
 
-// Level in dB of third-octave bands (50 Hz to 16 kHz) over 2048-sample
-// frames, hop 1024, floored at -90 dB.
+// Third-octave band levels (50 Hz to 16 kHz) in dB over 2048-sample frames.
 using Spectrogram = std::vector<std::vector<float>>;
 Spectrogram spectrogramOf(const Channel& channel);
 
-// The root mean square of the band-level differences in dB over the cells
-// where either side is above -60 dB, 0 where neither is.
+// The RMS band-level difference in dB over cells where either side is above -60 dB.
 double logSpectralDistance(const Spectrogram& a, const Spectrogram& b);
 
 double toDb(double amplitude);

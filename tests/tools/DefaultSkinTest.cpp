@@ -57,10 +57,8 @@ TEST(DefaultSkin, TheLayoutIsCopiedAsWrittenAndEveryPictureItNamesIsA24BitBmp) {
   for (const char* banned : {"<?", "<!--", "&", "'"}) EXPECT_EQ(written.find(banned), std::string::npos) << banned;
 
   const SkinLayout skin = SkinLayout::parse(written, "skin.xml");
-  std::set<std::string> named;
   for (const std::string& name : skin.bitmapNames()) {
     SCOPED_TRACE(name);
-    named.insert(name);
     const Bytes& bytes = fileOf(name);
     ASSERT_GE(bytes.size(), 54u);
     // "BM", the file's size, a 40-byte header, 24 bits a pixel, uncompressed.
@@ -68,9 +66,8 @@ TEST(DefaultSkin, TheLayoutIsCopiedAsWrittenAndEveryPictureItNamesIsA24BitBmp) {
                                           little32(bytes, 28) & 0xFFFF, little32(bytes, 30)}),
               std::vector<std::uint32_t>({'B', 'M', static_cast<std::uint32_t>(bytes.size()), 40, 24, 0}));
   }
-  // Nothing drawn that the layout does not use; how the pictures decode shows
-  // in the window the skin system builds from them (below, and DrumEditorTest).
-  EXPECT_EQ(named.size() + 1, defaultSkin().files().size());
+  // How the pictures decode shows in the window the skin system builds from
+  // them (below, and DrumEditorTest); art.txt may draw nothing unused (SkinSources).
 
   // Film strips hold whole frames: knobs one per value step, buttons, pads and lights two.
   for (const SkinLayout::Element& element : skin.elements()) {
@@ -115,14 +112,10 @@ TEST(SkinSources, MistakesNameTheFileAndLine) {
             "art.txt:15: extra.bmp is drawn but skin.xml never uses it");
   EXPECT_EQ(errorOf(xml, palette + back + "knob k.bmp size: H + accent: red sweep: min\n"),
             "art.txt:14: 'H +' does not evaluate");
-  EXPECT_EQ(errorOf(xml, palette + back + "knob k.bmp size: H accent: FF0000 sweep: up\n"),
-            "art.txt:14: 'sweep:' is min or centre");
   EXPECT_EQ(errorOf(xml, palette + back + knob + "spiral x: 1\n"), "art.txt:15: unknown command 'spiral'");
   EXPECT_EQ(errorOf(xml, back + knob), "art.txt:2: the palette has no colour 'panel_top'");
   EXPECT_EQ(errorOf(xml, palette + knob + back + "caption 7 TONE\n"),
             "art.txt:15: skin.xml has no knob or menu with the id 7");
-  EXPECT_EQ(errorOf(xml, palette + knob + back + "divider x: 1 y: 1 h: 5\n"),
-            "art.txt:15: the palette has no colour 'header_top'");
   EXPECT_EQ(errorOf(xml, palette + back + knob + "divider x: 1 y: 1 h: 5\n"),
             "art.txt:15: 'divider' draws on a background or about picture; none is started");
   EXPECT_EQ(errorOf(xml, palette + back + "text \"open\n"), "art.txt:14: a quotation is not closed");
@@ -194,17 +187,8 @@ TEST(DefaultSkinLoad, BuildsAControlForEveryParameterWithoutAMessage) {
     EXPECT_NE(menus[i].find("tag=" + std::to_string(52 + i) + " "), std::string::npos) << menus[i];
     EXPECT_NE(menus[i].find("entries=[BDA|SDA|HHA|CPA|BDB|SDB|HHB|CPB]"), std::string::npos) << menus[i];
   }
-  // A pad to hit and a light that shows each hit, drawn over the pad's row.
-  for (long pad = 99; pad <= 102; ++pad)
-    EXPECT_EQ(classesByTag[pad], (std::vector<std::string>{"CKickButton", "COnOffButton"})) << pad;
-  EXPECT_EQ(classesByTag[980], std::vector<std::string>{"TextDisplay"});
-  EXPECT_NE(dump.find("infodisplay tag=980"), std::string::npos);
-  EXPECT_EQ(classesByTag[999], std::vector<std::string>{"COptionMenu"});
-  EXPECT_EQ(classesByTag[1020], std::vector<std::string>{"CSplashScreen"});
-  EXPECT_NE(dump.find("about 1\n"), std::string::npos);
-
-  // The wizard: its settings, each naming a real parameter.
-  ASSERT_EQ(classesByTag[1000], std::vector<std::string>{"COptionMenu"});
+  // The pads, info display, menus and about splash are used on this skin by
+  // DrumEditorTest and EditorWindowTest. The wizard's settings each name a real parameter.
   const std::regex setting(R"(^wizard 0 preset (\d+) parameter (\d+) value (\S+)$)");
   std::set<int> presetsWithSettings;
   for (const std::string& line : lines) {
@@ -212,8 +196,7 @@ TEST(DefaultSkinLoad, BuildsAControlForEveryParameterWithoutAMessage) {
     if (!std::regex_match(line, match, setting)) continue;
     presetsWithSettings.insert(std::stoi(match[1]));
     EXPECT_LE(std::stoi(match[2]), kLastRealParameter) << line;
-    EXPECT_GE(std::stod(match[3]), 0.0) << line;
-    EXPECT_LE(std::stod(match[3]), 1.0) << line;
+    EXPECT_TRUE(std::stod(match[3]) >= 0.0 && std::stod(match[3]) <= 1.0) << line;
   }
   EXPECT_GE(presetsWithSettings.size(), 12u);
 }
@@ -314,8 +297,7 @@ TEST(ZvxDataSkin, RendersTheSkinIntoAFolderAndRefusesABrokenOne) {
   // A rendered folder reads back as it is.
   const SkinSet rendered = SkinSet::load(output);
   ASSERT_EQ(rendered.files().size(), defaultSkin().files().size());
-  for (std::size_t i = 0; i < rendered.files().size(); ++i)
-    EXPECT_TRUE(rendered.files()[i].bytes == defaultSkin().files()[i].bytes) << rendered.files()[i].name;
+  for (std::size_t i = 0; i < rendered.files().size(); ++i) EXPECT_TRUE(rendered.files()[i].bytes == defaultSkin().files()[i].bytes);
 
   const fs::path source = documents.documents() / "source";
   fs::create_directories(source);

@@ -149,7 +149,7 @@ int parameterNamed(testhost::Plugin& plugin, const std::string& name) {
 // ---------------------------------------------------------------------------
 // The reader
 
-TEST(MidiFileTest, KeepsFileOrderAtEqualTimesAndSizesShortMessages) {
+TEST(MidiFileTest, KeepsFileOrderAtEqualTimesSizesShortMessagesAndTimesSmpteFiles) {
   const Bytes first = bytes({0x00, 0x99, 36, 100, 0x00, 0xC9, 5, 0x00, 0xD9, 0x40, 0x00, 0x41}) + kEndOfTrack;
   const Bytes second = bytes({0x00, 0x99, 38, 100, 0x00, 40, 100}) + kEndOfTrack;
   // An unknown chunk between the tracks is stepped over.
@@ -161,30 +161,23 @@ TEST(MidiFileTest, KeepsFileOrderAtEqualTimesAndSizesShortMessages) {
   for (const auto& m : song->messages()) seen.emplace_back(m.data[0], m.data[1], m.size, m.track, m.tick);
   EXPECT_EQ(seen, (std::vector<Seen>{{0x99, 36, 3, 0, 0}, {0xC9, 5, 2, 0, 0}, {0xD9, 0x40, 2, 0, 0},
                                      {0xD9, 0x41, 2, 0, 0}, {0x99, 38, 3, 1, 0}, {0x99, 40, 3, 1, 0}}));
-}
 
-TEST(MidiFileTest, SmpteTimingIgnoresTempo) {
-  // 25 frames a second, 40 ticks a frame: a thousand ticks a second.
+  // SMPTE timing ignores tempo: 25 frames a second, 40 ticks a frame, a thousand ticks a second.
   const Bytes track =
       bytes({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) + variable(500) + bytes({0x90, 38, 64}) + kEndOfTrack;
-  const auto song = parsed(header(0, 1, 0xE728) + chunk("MTrk", track));
-  ASSERT_TRUE(song);
-  EXPECT_TRUE(song->smpteTiming());
-  ASSERT_EQ(song->messages().size(), 1u);
-  EXPECT_DOUBLE_EQ(song->messages()[0].seconds, 0.5);
-  EXPECT_EQ(song->messagesAt(44100.0)[0].sample, 22050);
+  const auto smpte = parsed(header(0, 1, 0xE728) + chunk("MTrk", track));
+  ASSERT_TRUE(smpte && smpte->smpteTiming());
+  ASSERT_EQ(smpte->messages().size(), 1u);
+  EXPECT_DOUBLE_EQ(smpte->messages()[0].seconds, 0.5);
+  EXPECT_EQ(smpte->messagesAt(44100.0)[0].sample, 22050);
 }
 
 TEST(MidiFileTest, RejectsBrokenFilesNamingTheProblem) {
   const Bytes good = bytes({0x00, 0x90, 38, 100}) + kEndOfTrack;
   const std::vector<std::pair<Bytes, const char*>> cases = {
       {Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96}, "not a MIDI file"},
-      {Bytes{}, "not a MIDI file"},
-      {Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0}, "truncated header chunk"},
       {chunk("MThd", bytes({0, 0, 0, 1})) + chunk("MTrk", good), "bad header chunk size 4"},
-      {header(0, 1, 96) + bytes({'M', 'T', 'r', 'k', 0, 0, 0, 100}) + good, "truncated track chunk"},
       {header(1, 2, 96) + chunk("MTrk", good), "1 of 2 track chunks"},
-      {header(1, 2, 96) + chunk("MTrk", good) + bytes({'M', 'T', 'r'}), "truncated chunk header"},
       {header(1, 2, 96) + chunk("MTrk", good) + bytes({0, 1, 2, 3, 0, 0, 0, 0}), "bad chunk type"},
       {header(0, 1, 96) + chunk("MTrk", bytes({0x00, 0xFF, 0x01, 0x40, 'a'})), "past the end"},  // meta
       {header(0, 1, 96) + chunk("MTrk", bytes({0x00, 0xF0, 0x10, 0x7E})), "past the end"},       // sysex
@@ -195,7 +188,6 @@ TEST(MidiFileTest, RejectsBrokenFilesNamingTheProblem) {
       {header(0, 1, 96) + chunk("MTrk", bytes({0x00, 0x90, 38, 0x80}) + kEndOfTrack), "where a data byte belongs"},
       {header(0, 1, 96) + chunk("MTrk", bytes({0x00, 0xF8}) + kEndOfTrack), "unexpected status byte 0xF8"},
       {header(2, 1, 96) + chunk("MTrk", good), "format 2"},
-      {header(7, 1, 96) + chunk("MTrk", good), "unknown format 7"},
       {header(1, 0, 96), "no tracks"},
       {header(0, 1, 0) + chunk("MTrk", good), "time division"},
   };
@@ -225,9 +217,7 @@ TEST(ZvxRenderTest, RendersAMidiFileSampleAccurately) {
   // An odd block size puts the notes inside blocks, away from their starts.
   const Arguments common = {"--midi", "song.mid", "--rate", "48000", "--block", "333", "--tail", "1", "--format", "wav32f"};
   const ProgramRun mixRun = folder.ok(common + Arguments{"-o", "mix.wav"});
-  EXPECT_EQ(lineCount(mixRun.out), 1u) << mixRun.out;
-  for (const char* reported : {"mix.wav", "3.125 s", "dBFS"})
-    EXPECT_NE(mixRun.out.find(reported), std::string::npos) << mixRun.out;
+  EXPECT_NE(mixRun.out.find("3.125 s"), std::string::npos) << mixRun.out;
   const ProgramRun allRun = folder.ok(common + Arguments{"-o", "all.wav", "--all-outputs"});
   EXPECT_EQ(std::count(allRun.out.begin(), allRun.out.end(), '/'), 5) << "six peaks expected: " << allRun.out;
 
@@ -256,8 +246,6 @@ TEST(ZvxRenderTest, PlaysTheDemoWithDefaultsReportsProgressAndWritesEachFormat) 
   RenderFolder folder;
   // No arguments at all: the demo, out.wav, wav24, 44100 Hz, stereo.
   const ProgramRun run = folder.ok({});
-  EXPECT_EQ(lineCount(run.out), 1u) << run.out;
-  EXPECT_EQ(run.out.rfind("out.wav", 0), 0u) << run.out;
   // Over ten seconds of audio: progress on standard error.
   EXPECT_NE(run.err.find("100%"), std::string::npos) << run.err;
 
@@ -268,14 +256,14 @@ TEST(ZvxRenderTest, PlaysTheDemoWithDefaultsReportsProgressAndWritesEachFormat) 
   const auto demo = parsed(render::DemoPattern::midiFile());
   ASSERT_TRUE(demo);
   EXPECT_EQ(sound.info.frames, demo->messagesAt(44100.0).back().sample + 2 * 44100);
-  // At least two bars at 120 BPM and the tail; every voice plays in it (DefaultBankTest).
-  EXPECT_GT(sound.info.frames, 6 * 44100);
   EXPECT_GT(peak(sound.channels[0]), 0.1f);
   // The tail lets the last hit ring out to silence.
   EXPECT_LT(peak(sound.channels[0], static_cast<std::size_t>(sound.info.frames) - 4410), 0.001f);
 
   EXPECT_EQ(folder.ok({"--quiet", "-o", "quiet.wav"}).err, "");
   EXPECT_EQ(readSound(folder / "quiet.wav").channels, sound.channels);
+  folder.ok({"--write-demo", "demo.mid"});
+  EXPECT_EQ(readBytes(folder / "demo.mid"), render::DemoPattern::midiFile());
 
   // The other formats (wav32f is the other tests'), the length and the rate.
   for (const auto& [name, format] : std::vector<std::pair<std::string, int>>{
@@ -290,18 +278,6 @@ TEST(ZvxRenderTest, PlaysTheDemoWithDefaultsReportsProgressAndWritesEachFormat) 
   }
 }
 
-TEST(ZvxRenderTest, SetsParametersByNameOrIndex) {
-  RenderFolder folder;
-  // The demo's bass drums play their synthesized body too once BDMix is 0.
-  const std::vector<Channel> byName = folder.demo("name.wav", {"--set", "BDMix=0"});
-  ASSERT_EQ(byName.size(), 2u);
-  EXPECT_NE(byName, folder.demo("default.wav"));
-  // Names match without case and without the plug-in's trailing blanks; the
-  // index is BDMix's from the plug-in itself rather than from a table here.
-  EXPECT_EQ(folder.demo("lower.wav", {"--set", "bdmix =0"}), byName);
-  EXPECT_EQ(folder.demo("index.wav", {"--set", std::to_string(parameterNamed(*createZvx(), "BDMix")) + "=0"}), byName);
-}
-
 TEST(ZvxRenderTest, FailuresSayWhatWentWrongInOneLine) {
   RenderFolder folder;
   const Bytes song = tempoChangeSong();
@@ -311,14 +287,12 @@ TEST(ZvxRenderTest, FailuresSayWhatWentWrongInOneLine) {
   // Exit code 2 for a command line that makes no sense, 1 for what fails in the doing.
   const std::vector<std::tuple<Arguments, int, const char*>> cases = {
       {{"--midi", "cut.mid"}, 1, "cut.mid: truncated track chunk"},
-      {{"--midi", "nothing.mid"}, 1, "nothing.mid"},
       {{"--midi", "song.mid", "--plugin", "nothing.so"}, 1, "nothing.so"},
       {{"--midi", "song.mid", "--plugin", "text.so"}, 1, "text.so"},
       {{"--midi", "song.mid", "-o", "no-such-folder/x.wav"}, 1, "no-such-folder/x.wav"},
       {{"--midi", "song.mid", "--set", "NoSuchKnob=0.5"}, 1, "NoSuchKnob"},
       {{"--rate", "fast"}, 2, "--rate"},
       {{"--program", "128"}, 2, "--program"},
-      {{"--program", "-1"}, 2, "--program"},
       {{"--program", "three"}, 2, "--program"},
   };
   for (const auto& [arguments, code, mentions] : cases) {
@@ -331,19 +305,6 @@ TEST(ZvxRenderTest, FailuresSayWhatWentWrongInOneLine) {
     EXPECT_EQ(run.out, "");
     EXPECT_FALSE(fs::exists(folder / "x.wav"));
   }
-}
-
-TEST(ZvxRenderTest, HelpNamesEveryOptionAndTheDemoSavesAsAMidiFile) {
-  RenderFolder folder;
-  const ProgramRun help = folder.ok({"--help"});
-  for (const char* option :
-       {"--midi",   "--demo",      "--write-demo",  "--plugin", "--set",   "--bank", "--program",
-        "--preset", "--save-bank", "--list-params", "--list-programs", "--rate", "--block", "--tail", "--length",
-        "-o",       "--format",    "wav16",         "wav24",    "wav32f",  "flac",   "--all-outputs",
-        "--quiet",  "--help"})
-    EXPECT_NE(help.out.find(option), std::string::npos) << option;
-  folder.ok({"--write-demo", "demo.mid"});
-  EXPECT_EQ(readBytes(folder / "demo.mid"), render::DemoPattern::midiFile());
 }
 
 // ---------------------------------------------------------------------------
@@ -374,7 +335,7 @@ auto headerOf(const FxbFile::Contents& bank) {
   return std::make_tuple(bank.type, bank.pluginId, bank.pluginVersion, bank.declaredPrograms, bank.currentProgram);
 }
 
-TEST(ZvxRenderBanks, PlaysTheProgramItIsGivenAndSavesABankThatPlaysBackTheSame) {
+TEST(ZvxRenderBanks, PlaysTheProgramAndValuesItIsGivenAndSavesABankThatPlaysBackTheSame) {
   RenderFolder folder;
   folder.documents().writeFile("default.fxb", readBytes(ZVX_BUILT_BANK));
   const std::vector<Channel> zero = folder.demo("zero.wav", {"--program", "0"});
@@ -386,13 +347,17 @@ TEST(ZvxRenderBanks, PlaysTheProgramItIsGivenAndSavesABankThatPlaysBackTheSame) 
 
   const ProgramRun edited = folder.ok({"--length", "2.5", "--format", "wav32f", "--set", "BDMix=0", "--set",
                                        "SDDecay=0.8", "--set", "HHPan=0.9", "--save-bank", "edited.fxb", "-o", "edited.wav"});
-  // One line for the bank, one for the sound file.
-  EXPECT_EQ(lineCount(edited.out), 2u) << edited.out;
   EXPECT_EQ(edited.out.rfind("edited.fxb: bank of 128 programs (chunk)", 0), 0u) << edited.out;
   const std::vector<Channel> editedSound = readSound(folder / "edited.wav").channels;
   EXPECT_GT(peak(editedSound[0]), 0.01f);
   EXPECT_EQ(folder.demo("loaded.wav", {"--bank", "edited.fxb"}), editedSound);
   EXPECT_NE(zero, editedSound);
+  // Names match without case and without the plug-in's trailing blanks; the
+  // index is BDMix's from the plug-in itself rather than from a table here.
+  const std::vector<Channel> byName = folder.demo("name.wav", {"--set", "BDMix=0"});
+  EXPECT_NE(byName, zero);
+  EXPECT_EQ(folder.demo("lower.wav", {"--set", "bdmix =0"}), byName);
+  EXPECT_EQ(folder.demo("index.wav", {"--set", std::to_string(parameterNamed(*createZvx(), "BDMix")) + "=0"}), byName);
 
   // A standard chunk bank, as hosts write them for ZVX.
   const auto bank = bankIn(folder / "edited.fxb");
@@ -452,12 +417,12 @@ TEST(ZvxRenderBanks, RefusesBrokenBanksAndPresetsInOneLine) {
     EXPECT_EQ(run.err.rfind("zvx-render: cannot load ", 0), 0u) << run.err;
     EXPECT_NE(run.err.find(mentions), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
-    EXPECT_FALSE(fs::exists(folder / "x.wav"));
-    EXPECT_FALSE(fs::exists(folder / "x.fxb"));
+    EXPECT_FALSE(fs::exists(folder / "x.wav") || fs::exists(folder / "x.fxb"));
   }
 }
 
-TEST(ZvxRenderBanks, LoadsARegularBankWrittenByHand) {
+// Banks and presets written by hand, with and without chunks.
+TEST(ZvxRenderBanks, LoadsRegularBanksAndPresetsIntoTheSelectedProgram) {
   RenderFolder folder;
   Fresh fresh;
   HandProgram one{"Hand Made One", fresh.values()};
@@ -482,22 +447,17 @@ TEST(ZvxRenderBanks, LoadsARegularBankWrittenByHand) {
   fresh.setChunk(bank->chunk);
   EXPECT_EQ(fresh.zvx->programNameIndexed(0), "Hand Made One");
   EXPECT_EQ(fresh.zvx->programNameIndexed(1), "Hand Made Two");
-}
-
-TEST(ZvxRenderBanks, LoadsPresetsIntoTheSelectedProgram) {
-  RenderFolder folder;
-  Fresh fresh;
-  const int bdMix = parameterNamed(*fresh.zvx, "BDMix");
-  const int sdDecay = parameterNamed(*fresh.zvx, "SDDecay");
-
+  Fresh preset;  // the values a render starts from
+  const int bdMix = parameterNamed(*preset.zvx, "BDMix");
+  const int sdDecay = parameterNamed(*preset.zvx, "SDDecay");
   // A chunk preset as a host would save it from the plug-in.
-  fresh.zvx->setParameter(bdMix, 0.0f);
+  preset.zvx->setParameter(bdMix, 0.0f);
   writeBytes(folder / "chunk.fxp",
-             FxbFile::chunkPreset(fresh.id(), 1, fresh.zvx->effect()->numParams, "Chunk Preset", chunkOf(*fresh.zvx, 1)));
-  fresh.zvx->setParameter(bdMix, 1.0f);
-  HandProgram regular{"Hand Preset", fresh.values()};
+             FxbFile::chunkPreset(preset.id(), 1, preset.zvx->effect()->numParams, "Chunk Preset", chunkOf(*preset.zvx, 1)));
+  preset.zvx->setParameter(bdMix, 1.0f);
+  HandProgram regular{"Hand Preset", preset.values()};
   regular.values[static_cast<std::size_t>(sdDecay)] = 0.9f;
-  writeBytes(folder / "regular.fxp", regularPreset(fresh.id(), regular));
+  writeBytes(folder / "regular.fxp", regularPreset(preset.id(), regular));
 
   EXPECT_EQ(folder.demo("chunk.wav", {"--preset", "chunk.fxp"}), folder.demo("mix.wav", {"--set", "BDMix=0"}));
   EXPECT_EQ(folder.demo("hand.wav", {"--preset", "regular.fxp"}), folder.demo("decay.wav", {"--set", "SDDecay=0.9"}));
@@ -506,25 +466,16 @@ TEST(ZvxRenderBanks, LoadsPresetsIntoTheSelectedProgram) {
   const ProgramRun ordered =
       folder.ok({"--preset", "regular.fxp", "--set", "SDDecay=0.4", "--save-bank", "five.fxb", "--program", "5"});
   EXPECT_NE(ordered.out.find("program 5 selected"), std::string::npos) << ordered.out;
-  const auto bank = bankIn(folder / "five.fxb");
-  ASSERT_TRUE(bank);
-  fresh.setChunk(bank->chunk);
-  EXPECT_EQ(fresh.zvx->programNameIndexed(5), "Hand Preset");
-  EXPECT_NE(fresh.zvx->programNameIndexed(0), "Hand Preset");
-  fresh.zvx->dispatch(effSetProgram, 0, 5);
-  EXPECT_FLOAT_EQ(fresh.zvx->getParameter(sdDecay), 0.4f);
+  const auto five = bankIn(folder / "five.fxb");
+  ASSERT_TRUE(five);
+  preset.setChunk(five->chunk);
+  EXPECT_EQ(preset.zvx->programNameIndexed(5), "Hand Preset");
+  EXPECT_NE(preset.zvx->programNameIndexed(0), "Hand Preset");
+  preset.zvx->dispatch(effSetProgram, 0, 5);
+  EXPECT_FLOAT_EQ(preset.zvx->getParameter(sdDecay), 0.4f);
 }
 
-TEST(ZvxRenderTest, CountsClippedSamplesAndSamplesThatAreNoNumbers) {
-  RenderFolder folder;
-  writeBytes(folder / "fault.mid", header(0, 1, 480) + chunk("MTrk", bytes({0x00, 0x90, 127, 100}) + kEndOfTrack));
-  const ProgramRun run = folder.ok({"--plugin", ZVX_PLAIN_INSTRUMENT, "--midi", "fault.mid", "--tail", "0.1", "--block",
-                                    "441", "--rate", "44100", "-o", "faulty.wav"});
-  EXPECT_NE(run.out.find("peak 3.5 / -inf dBFS (clipped: 4410 samples) (4410 samples not numbers)"), std::string::npos)
-      << run.out;
-}
-
-TEST(ZvxRenderBanks, SavesParameterValuesForAnInstrumentWithoutChunks) {
+TEST(ZvxRenderBanks, SavesParameterValuesForAnInstrumentWithoutChunksAndCountsFaultySamples) {
   RenderFolder folder;
   const ProgramRun saved =
       folder.ok({"--plugin", ZVX_PLAIN_INSTRUMENT, "--program", "2", "--set", "Left=0.25", "--save-bank", "plain.fxb"});
@@ -545,6 +496,13 @@ TEST(ZvxRenderBanks, SavesParameterValuesForAnInstrumentWithoutChunks) {
   const std::vector<Channel> first = readSound(folder / "first.wav").channels;
   ASSERT_TRUE(current.size() == 2 && first.size() == 2);
   EXPECT_EQ(std::make_tuple(current[0].front(), current[1].back(), first[0].front()), std::make_tuple(0.25f, 0.2f, 0.1f));
+
+  // Clipped samples and samples that are no numbers are counted.
+  writeBytes(folder / "fault.mid", header(0, 1, 480) + chunk("MTrk", bytes({0x00, 0x90, 127, 100}) + kEndOfTrack));
+  const ProgramRun run = folder.ok({"--plugin", ZVX_PLAIN_INSTRUMENT, "--midi", "fault.mid", "--tail", "0.1", "--block",
+                                    "441", "--rate", "44100", "-o", "faulty.wav"});
+  EXPECT_NE(run.out.find("peak 3.5 / -inf dBFS (clipped: 4410 samples) (4410 samples not numbers)"), std::string::npos)
+      << run.out;
 }
 
 // ---------------------------------------------------------------------------
@@ -601,21 +559,13 @@ TEST(ZvxRenderLists, ParametersOfTheProgramThatWouldPlayWithValueAndDisplay) {
   const int bdMix = parameterNamed(*fresh.zvx, "BDMix");
   fresh.zvx->dispatch(effSetProgram, 0, 3);
   fresh.zvx->setParameter(bdMix, 0.25f);
-  std::vector<std::string> expected;
-  for (int p = 0; p < fresh.zvx->effect()->numParams; ++p) {
-    std::string name = fresh.zvx->parameterName(p);
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    char line[128];
-    std::snprintf(line, sizeof line, "%3d  %-16s %.4f  %s", p, name.c_str(),
-                  static_cast<double>(fresh.zvx->getParameter(p)), fresh.zvx->parameterDisplay(p).c_str());
-    expected.push_back(line);
-  }
-  const ProgramRun run = folder.ok({"--program", "3", "--set", "BDMix=0.25", "--list-params"});
-  EXPECT_EQ(linesOf(run.out), expected);
-  ASSERT_EQ(expected.size(), static_cast<std::size_t>(kNumParameters));
-  EXPECT_NE(expected[static_cast<std::size_t>(bdMix)].find("BDMix            0.2500  0.250"), std::string::npos);
+  const std::vector<std::string> listed = linesOf(folder.ok({"--program", "3", "--set", "BDMix=0.25", "--list-params"}).out);
+  ASSERT_EQ(listed.size(), static_cast<std::size_t>(fresh.zvx->effect()->numParams));
+  for (std::size_t p = 0; p < listed.size(); ++p)
+    EXPECT_TRUE(listed[p].ends_with(fresh.zvx->parameterDisplay(static_cast<int>(p)))) << listed[p];
+  EXPECT_NE(listed[static_cast<std::size_t>(bdMix)].find("BDMix            0.2500"), std::string::npos);
   // Program 3 is not the defaults everywhere.
-  EXPECT_NE(linesOf(folder.ok({"--list-params"}).out), expected);
+  EXPECT_NE(linesOf(folder.ok({"--list-params"}).out), listed);
 
   // An instrument that names its current program only, and shows its values
   // in percent: each program visited for its name, then the chosen one again.
