@@ -76,9 +76,26 @@ class Instrument : private EngineHost {
   bool triggerIndicator(int voice) const { return engine_.triggerIndicator(voice); }
   void clearTriggerIndicator(int voice) { engine_.clearTriggerIndicator(voice); }
 
-  // The audio thread is the one inside render or receiveEvents, or one the
-  // host says is real-time.
+  // The audio thread is the one inside render or receiveEvents (or a
+  // Processing scope), or one the host says is real-time.
   bool onAudioThread();
+  // Marks the calling thread as the audio thread while alive: render and
+  // receiveEvents open one; a front door whose host hands it parameters in
+  // its audio callback opens one around that too. Scopes nest.
+  class Processing {
+   public:
+    explicit Processing(Instrument& instrument)
+        : instrument_(instrument), outer_(instrument.processingThread_.load(std::memory_order_relaxed)) {
+      instrument_.processingThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    }
+    ~Processing() { instrument_.processingThread_.store(outer_, std::memory_order_relaxed); }
+    Processing(const Processing&) = delete;
+    Processing& operator=(const Processing&) = delete;
+
+   private:
+    Instrument& instrument_;
+    std::thread::id outer_;
+  };
   // Messages raised on the audio thread wait for a call on another thread.
   bool messagesWaiting() const { return !waiting_.empty(); }
   void showWaitingMessages() { waiting_.showWaiting(); }
@@ -96,19 +113,6 @@ class Instrument : private EngineHost {
   void choosePcm(int voice, float value);
   // The one road for this instrument's messages: kept on the audio thread, shown elsewhere.
   void tell(std::string_view text, std::string_view caption);
-  // Marks the calling thread as inside render or receiveEvents while alive.
-  class Processing {
-   public:
-    explicit Processing(Instrument& instrument) : instrument_(instrument) {
-      instrument_.processingThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
-    }
-    ~Processing() { instrument_.processingThread_.store(std::thread::id(), std::memory_order_relaxed); }
-    Processing(const Processing&) = delete;
-    Processing& operator=(const Processing&) = delete;
-
-   private:
-    Instrument& instrument_;
-  };
 
   InstrumentHost& host_;
   BankImage bank_;

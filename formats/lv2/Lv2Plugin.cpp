@@ -13,20 +13,6 @@ namespace {
 
 constexpr std::size_t kStateSize = BankImage::kSize + 4;  // the bank, then the program (little-endian)
 
-// Marks the calling thread as the host's audio thread while alive.
-class RunScope {
- public:
-  explicit RunScope(std::atomic<std::thread::id>& thread) : thread_(thread) {
-    thread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
-  }
-  ~RunScope() { thread_.store(std::thread::id(), std::memory_order_relaxed); }
-  RunScope(const RunScope&) = delete;
-  RunScope& operator=(const RunScope&) = delete;
-
- private:
-  std::atomic<std::thread::id>& thread_;
-};
-
 }  // namespace
 
 Lv2Plugin::Lv2Plugin(double sampleRate, LV2_URID_Map& map)
@@ -70,7 +56,8 @@ void Lv2Plugin::applyChangedPorts() {
 void Lv2Plugin::run(uint32_t frames) {
   for (float* output : outputs_)
     if (!output) return;
-  RunScope scope(runThread_);
+  // Ports applied here are the audio thread's, as the events and the render are.
+  Instrument::Processing scope(instrument_);
   applyChangedPorts();
   events_.reset(midiIn_, midiEvent_);
   instrument_.receiveEvents(&events_);

@@ -51,7 +51,8 @@ class Lv2Plugin final : private InstrumentHost {
   // Applies each parameter port whose value moved since the last block.
   void applyChangedPorts();
   // InstrumentHost
-  bool hostSaysRealtime() override { return runThread_.load(std::memory_order_relaxed) == std::this_thread::get_id(); }
+  // LV2 names no real-time thread but run()'s, which the instrument knows.
+  bool hostSaysRealtime() override { return false; }
   double hostSampleRate() override { return sampleRate_; }
   // No editor yet: the ports are the host's view of the parameters.
   void parameterChanged(int /*index*/, float /*value*/) override {}
@@ -61,8 +62,6 @@ class Lv2Plugin final : private InstrumentHost {
   LV2_URID midiEvent_;
   LV2_URID chunkType_;
   LV2_URID bankKey_;
-  // Before the instrument, which asks hostSaysRealtime from its first call.
-  std::atomic<std::thread::id> runThread_{};
   Instrument instrument_;
   const LV2_Atom_Sequence* midiIn_ = nullptr;
   std::array<float*, Instrument::kOutputs> outputs_{};
