@@ -253,7 +253,7 @@ void Instrument::parameterName(int index, char* text) const {
 // Programs
 
 // A call made while this thread applies a program (a host calling back from
-// updateDisplay) is ignored, as specified. Calls from two other threads take
+// updateDisplay) is ignored. Calls from two other threads take
 // turns; the audio thread never waits for one.
 void Instrument::setProgram(int program) {
   if (program < 0 || program >= kNumPrograms) return;
