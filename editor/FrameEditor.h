@@ -46,6 +46,8 @@ class FrameEditor : public CFrameOwner {
   long getKnobMode() const override { return knobMode_; }
 
   CFrame* getFrame() const { return frame; }
+  // The platform's window the frame shows in, null when headless or closed.
+  void* nativeWindow() const { return frame && frame->window() ? frame->window()->nativeHandle() : nullptr; }
   // What the editor consists of, one line per view, for headless hosts.
   virtual std::string describe();
 

@@ -51,6 +51,9 @@ class PlatformWindow {
   // (frame coordinates), or its bottom-left at the top-left of `anchor` when
   // there is no room for it below the editor and more above.
   virtual MenuChoice popupMenu(const MenuModel& menu, const CRect& anchor) = 0;
+  // The platform's own window (an X11 window id, a window handle), for hosts
+  // that embed it themselves; null for a window of no platform.
+  virtual void* nativeHandle() const { return nullptr; }
 };
 
 }  // namespace zvx::gui

@@ -39,6 +39,8 @@ bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, l
   return ok;
 }
 
+bool isParameter(int index) { return index >= 0 && index < kNumParameters; }
+
 // Copies a terminated text into a host buffer of `capacity` bytes.
 void copyText(char* destination, const std::string& text, std::size_t capacity) {
   std::size_t length = std::min(text.size(), capacity - 1);
@@ -100,6 +102,18 @@ void Instrument::readLearnMap() {
   }
   InstallNotice::found();
   if (readsLearnMap_) learnMap().readFile(folder + "Plugin" + "ccmap.bin");
+}
+
+int Instrument::learnedController(int parameter) const {
+  return isParameter(parameter) ? learnMap().controller(parameter) : InstrumentControl::kUnbound;
+}
+
+void Instrument::bindController(int parameter, int controller) {
+  if (isParameter(parameter)) learnMap().bind(parameter, controller);
+}
+
+void Instrument::forgetController(int parameter) {
+  if (isParameter(parameter)) learnMap().forget(parameter);
 }
 
 void Instrument::writeLearnMap() {
@@ -174,7 +188,7 @@ void Instrument::setParameter(int index, float value) {
   if (busy_) return;
   if (!waiting_.empty() && !onAudioThread()) waiting_.showWaiting();
   engine_.setHostRate(sampleRate_);
-  if (index >= 0 && index < kNumParameters) {
+  if (isParameter(index)) {
     if (!bank_.unclamped(index)) {
       if (!(value >= 0.0f)) value = 0.0f;  // NaN too
       if (value > 1.0f) value = 1.0f;
@@ -226,12 +240,12 @@ void Instrument::choosePcm(int voice, float value) {
 }
 
 float Instrument::parameter(int index) const {
-  if (index < 0 || index >= kNumParameters) return 0.0f;
+  if (!isParameter(index)) return 0.0f;
   return currentValue(index);
 }
 
 void Instrument::parameterDisplay(int index, char* text) const {
-  if (index < 0 || index >= kNumParameters) {
+  if (!isParameter(index)) {
     text[0] = 0;
     return;
   }
@@ -242,7 +256,7 @@ void Instrument::parameterDisplay(int index, char* text) const {
 }
 
 void Instrument::parameterName(int index, char* text) const {
-  if (index < 0 || index >= kNumParameters) {
+  if (!isParameter(index)) {
     text[0] = 0;
     return;
   }

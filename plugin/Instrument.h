@@ -72,6 +72,11 @@ class Instrument : private EngineHost {
   void loadChunk(const void* data, std::size_t size, bool isPreset);
 
   void setLearnHook(LearnHook* hook) { learnHook_ = hook; }
+  // MIDI learn: the controller that moves a parameter (InstrumentControl::kUnbound
+  // for none), and the user's bindings; other indexes are ignored.
+  int learnedController(int parameter) const;
+  void bindController(int parameter, int controller);
+  void forgetController(int parameter);
   // Any thread: the trigger indicators of the four voices, for the editor's lights.
   bool triggerIndicator(int voice) const { return engine_.triggerIndicator(voice); }
   void clearTriggerIndicator(int voice) { engine_.clearTriggerIndicator(voice); }

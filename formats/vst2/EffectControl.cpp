@@ -2,7 +2,6 @@
 
 #include "formats/vst2/AudioEffectX.h"
 #include "plugin/Instrument.h"
-#include "plugin/LearnMap.h"
 
 namespace zvx {
 namespace {
@@ -43,14 +42,16 @@ void EffectControl::setLearnHook(LearnHook* hook) {
   if (instrument_) instrument_->setLearnHook(hook);
 }
 
-int EffectControl::learnedController(int parameter) { return instrument_ ? learnMap().controller(parameter) : kUnbound; }
+int EffectControl::learnedController(int parameter) {
+  return instrument_ ? instrument_->learnedController(parameter) : kUnbound;
+}
 
 void EffectControl::bindController(int parameter, int controller) {
-  if (instrument_) learnMap().bind(parameter, controller);
+  if (instrument_) instrument_->bindController(parameter, controller);
 }
 
 void EffectControl::forgetController(int parameter) {
-  if (instrument_) learnMap().forget(parameter);
+  if (instrument_) instrument_->forgetController(parameter);
 }
 
 bool EffectControl::triggerIndicator(int voice) { return instrument_ && instrument_->triggerIndicator(voice); }

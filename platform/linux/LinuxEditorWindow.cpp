@@ -114,6 +114,8 @@ class X11EditorWindow final : public gui::PlatformWindow {
     gc_ = XCreateGC(display_, window_, 0, nullptr);
   }
 
+  void* nativeHandle() const override { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(window_)); }
+
   ~X11EditorWindow() override {
     ErrorTrap trap(display_);
     if (gc_) XFreeGC(display_, gc_);

@@ -185,6 +185,7 @@ class Win32EditorWindow final : public gui::PlatformWindow {
   }
 
   HWND handle() const { return hwnd_; }
+  void* nativeHandle() const override { return hwnd_; }
 
   void present(const gui::Surface& surface, const CRect& area) override {
     CRect shown = area;
