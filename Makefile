@@ -9,7 +9,7 @@ LV2_DIR ?= $(HOME)/.lv2
 CMAKE_FLAGS ?=
 # What `make run` installs, and only that: the VST module, the LV2 bundle, the default data
 # (samples, bank, skin) and zvx-render with zvx-data.
-RUN_TARGETS = ZVX ZVX_lv2 zvx-render zvx-data zvx_samples zvx_default_bank zvx_default_skin
+RUN_TARGETS = ZVX ZVX_lv2 ZVX_lv2_ui zvx-render zvx-data zvx_samples zvx_default_bank zvx_default_skin
 
 .PHONY: run test deps configure build build-all install bench picture clean windows windows-if-tools
 

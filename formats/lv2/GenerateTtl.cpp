@@ -1,4 +1,4 @@
-// Writes the bundle's Turtle files: zvx-lv2-ttl BUNDLE-FOLDER BINARY [DEFAULT.fxb]
+// Writes the bundle's Turtle files: zvx-lv2-ttl BUNDLE-FOLDER BINARY UI-BINARY [DEFAULT.fxb]
 // With the default bank (as zvx-data builds it), its programs become the presets.
 #include <cstdio>
 #include <fstream>
@@ -40,18 +40,18 @@ bool write(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 4) {
-    std::fprintf(stderr, "usage: zvx-lv2-ttl BUNDLE-FOLDER BINARY [DEFAULT.fxb]\n");
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: zvx-lv2-ttl BUNDLE-FOLDER BINARY UI-BINARY [DEFAULT.fxb]\n");
     return 2;
   }
   const std::string folder = std::string(argv[1]) + "/";
   std::vector<Preset> presets;
-  if (argc == 4 && !readPresets(argv[3], presets)) {
-    std::fprintf(stderr, "zvx-lv2-ttl: %s is no chunk bank of ZVX\n", argv[3]);
+  if (argc == 5 && !readPresets(argv[4], presets)) {
+    std::fprintf(stderr, "zvx-lv2-ttl: %s is no chunk bank of ZVX\n", argv[4]);
     return 1;
   }
   using namespace zvx::lv2;
-  if (!write(folder + "manifest.ttl", manifestTtl(argv[2], presets)) || !write(folder + kPluginFile, pluginTtl()) ||
+  if (!write(folder + "manifest.ttl", manifestTtl(argv[2], argv[3], presets)) || !write(folder + kPluginFile, pluginTtl()) ||
       !write(folder + kPresetsFile, presetsTtl(presets))) {
     std::fprintf(stderr, "zvx-lv2-ttl: cannot write into %s\n", folder.c_str());
     return 1;

@@ -20,6 +20,7 @@ constexpr const char* kPrefixes =
     "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
+    "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
     "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
 
 // The shortest decimal that reads back as the same float, always with a point (a Turtle decimal).
@@ -60,10 +61,17 @@ constexpr Output kOutputs[Instrument::kOutputs] = {
 
 std::string presetUri(int index) { return std::string(kPluginUri) + "#preset" + std::to_string(index + 1); }
 
-std::string manifestTtl(const std::string& binary, const std::vector<Preset>& presets) {
+std::string manifestTtl(const std::string& binary, const std::string& uiBinary, const std::vector<Preset>& presets) {
   std::string ttl = kPrefixes;
   ttl += uri(kPluginUri) + "\n    a lv2:Plugin, lv2:InstrumentPlugin ;\n    lv2:binary " + uri(binary) +
          " ;\n    rdfs:seeAlso " + uri(kPluginFile) + " .\n";
+  // The editor needs the instance itself: a host that cannot share it shows its own controls.
+  ttl += '\n';
+  ttl += uri(kUiUri) + "\n    a ui:X11UI ;\n    ui:binary " + uri(uiBinary) +
+         " ;\n    lv2:requiredFeature ui:parent, <http://lv2plug.in/ns/ext/instance-access>,"
+         " <http://lv2plug.in/ns/ext/data-access> ;\n"
+         "    lv2:optionalFeature ui:idleInterface, ui:resize, ui:touch, ui:noUserResize ;\n"
+         "    lv2:extensionData ui:idleInterface .\n";
   for (std::size_t p = 0; p < presets.size(); ++p) {
     ttl += '\n';
     ttl += uri(presetUri(static_cast<int>(p))) + "\n    a pset:Preset ;\n    lv2:appliesTo " + uri(kPluginUri) +
@@ -85,7 +93,8 @@ std::string pluginTtl() {
          "    lv2:requiredFeature urid:map ;\n"
          "    lv2:optionalFeature lv2:hardRTCapable, opts:options ;\n"
          "    lv2:extensionData state:interface ;\n"
-         "    pg:mainOutput " + uri(mix) + " ;\n";
+         "    pg:mainOutput " + uri(mix) + " ;\n"
+         "    ui:ui " + uri(kUiUri) + " ;\n";
   ttl += "    lv2:port [\n        a lv2:InputPort, atom:AtomPort ;\n        atom:bufferType atom:Sequence ;\n"
          "        atom:supports midi:MidiEvent ;\n        lv2:designation lv2:control ;\n"
          "        lv2:index " + std::to_string(kMidiInPort) + " ;\n        lv2:symbol \"midi_in\" ;\n"

@@ -19,7 +19,8 @@ struct Preset {
 inline constexpr const char* kPluginFile = "ZVX.ttl";
 inline constexpr const char* kPresetsFile = "presets.ttl";
 
-std::string manifestTtl(const std::string& binary, const std::vector<Preset>& presets);
+// `binary` and `uiBinary` are the shared objects' file names in the bundle.
+std::string manifestTtl(const std::string& binary, const std::string& uiBinary, const std::vector<Preset>& presets);
 std::string pluginTtl();
 std::string presetsTtl(const std::vector<Preset>& presets);
 // The URI of preset `index`.

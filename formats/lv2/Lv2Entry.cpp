@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "formats/lv2/Lv2Access.h"
 #include "formats/lv2/Lv2Plugin.h"
 
 namespace {
@@ -60,9 +61,14 @@ LV2_State_Status restoreState(LV2_Handle handle, LV2_State_Retrieve_Function ret
   return self(handle)->restore(retrieve, state);
 }
 
+zvx::InstrumentControl* control(LV2_Handle handle) { return &self(handle)->control(); }
+bool takeChange(LV2_Handle handle, int index) { return self(handle)->takeChange(index); }
+
 const void* extensionData(const char* uri) {
   static const LV2_State_Interface state = {saveState, restoreState};
+  static const zvx::lv2::InstanceAccess access = {control, takeChange};
   if (std::strcmp(uri, LV2_STATE__interface) == 0) return &state;
+  if (std::strcmp(uri, zvx::lv2::kInstanceAccessUri) == 0) return &access;
   return nullptr;
 }
 

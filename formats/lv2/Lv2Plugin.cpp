@@ -42,6 +42,7 @@ void Lv2Plugin::deactivate() {
 }
 
 void Lv2Plugin::applyChangedPorts() {
+  applyingPorts_.store(std::this_thread::get_id(), std::memory_order_relaxed);
   for (int p = 0; p < kNumParameters; ++p) {
     const float* port = parameterPorts_[p];
     if (!port) continue;
@@ -51,6 +52,24 @@ void Lv2Plugin::applyChangedPorts() {
     lastSeen_[p] = value;
     instrument_.setParameter(p, value);
   }
+  applyingPorts_.store(std::thread::id(), std::memory_order_relaxed);
+}
+
+void Lv2Plugin::takePortsAsSeen() {
+  for (int p = 0; p < kNumParameters; ++p)
+    if (const float* port = parameterPorts_[p]) lastSeen_[p] = *port;
+}
+
+// Any thread; lock-free, for the audio thread's learned controllers.
+void Lv2Plugin::parameterChanged(int index, float /*value*/) {
+  if (index < 0 || index >= kNumParameters) return;  // the pads
+  if (applyingPorts_.load(std::memory_order_relaxed) == std::this_thread::get_id()) return;
+  changed_[static_cast<std::size_t>(index)].store(true, std::memory_order_relaxed);
+}
+
+bool Lv2Plugin::takeChange(int index) {
+  if (index < 0 || index >= kNumParameters) return false;
+  return changed_[static_cast<std::size_t>(index)].exchange(false, std::memory_order_relaxed);
 }
 
 void Lv2Plugin::run(uint32_t frames) {
@@ -128,6 +147,7 @@ LV2_State_Status Lv2Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_St
   for (int b = 0; b < 4; ++b) program |= static_cast<std::uint32_t>(bytes[BankImage::kSize + b]) << (8 * b);
   instrument_.loadChunk(bytes, BankImage::kSize, false);
   if (program < static_cast<std::uint32_t>(Instrument::kNumPrograms)) instrument_.setProgram(static_cast<int>(program));
+  takePortsAsSeen();
   if (instrument_.messagesWaiting()) instrument_.showWaitingMessages();
   return LV2_STATE_SUCCESS;
 }

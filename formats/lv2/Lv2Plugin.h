@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "formats/lv2/Lv2Ports.h"
+#include "plugin/DirectControl.h"
 #include "plugin/Instrument.h"
 
 namespace zvx::lv2 {
@@ -30,6 +31,11 @@ class Lv2Plugin final : private InstrumentHost {
 
   LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle);
   LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
+
+  // For the bundle's UI: the instrument's controls, and the parameters
+  // changed inside the instrument since the UI last asked (see Lv2Access.h).
+  InstrumentControl& control() { return control_; }
+  bool takeChange(int index);
 
  private:
   // The block's MIDI sequence, read in place; a cursor makes the instrument's
@@ -50,12 +56,16 @@ class Lv2Plugin final : private InstrumentHost {
 
   // Applies each parameter port whose value moved since the last block.
   void applyChangedPorts();
+  // The ports' values now are the host's last word: a port the host set
+  // before a state was restored does not undo that state.
+  void takePortsAsSeen();
   // InstrumentHost
   // LV2 names no real-time thread but run()'s, which the instrument knows.
   bool hostSaysRealtime() override { return false; }
   double hostSampleRate() override { return sampleRate_; }
-  // No editor yet: the ports are the host's view of the parameters.
-  void parameterChanged(int /*index*/, float /*value*/) override {}
+  // Marks a change for the UI to write to the host's port, unless the port made it.
+  void parameterChanged(int index, float value) override;
+  // The UI shows the program at its next idle; LV2 hosts have no program display to refresh.
   bool updateDisplay() override { return false; }
 
   double sampleRate_;
@@ -63,6 +73,11 @@ class Lv2Plugin final : private InstrumentHost {
   LV2_URID chunkType_;
   LV2_URID bankKey_;
   Instrument instrument_;
+  DirectControl control_{instrument_};
+  // Parameters changed inside the instrument, not yet taken by the UI.
+  std::array<std::atomic<bool>, kNumParameters> changed_{};
+  // The thread applying the ports, whose changes the host already knows.
+  std::atomic<std::thread::id> applyingPorts_{};
   const LV2_Atom_Sequence* midiIn_ = nullptr;
   std::array<float*, Instrument::kOutputs> outputs_{};
   std::array<const float*, kNumParameters> parameterPorts_{};

@@ -10,6 +10,7 @@
 namespace zvx::lv2 {
 
 inline constexpr const char* kPluginUri = "https://zvx.audio/lv2/zvx";
+inline constexpr const char* kUiUri = "https://zvx.audio/lv2/zvx#ui";
 // The bank image and the current program, saved as one chunk.
 inline constexpr const char* kBankStateUri = "https://zvx.audio/lv2/zvx#bank";
 

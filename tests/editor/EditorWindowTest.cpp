@@ -22,14 +22,6 @@ constexpr long kWizardTag = 1000, kBDPadTag = param::kFirstPad + kBD, kAboutTag 
 constexpr long kProgramTag = 96, kPreviousTag = 97, kNextTag = 98;
 constexpr int kLearnedController = 20;  // bound to BDTone
 
-bool samePicture(const Surface& a, const Surface& b) {
-  if (a.width() != b.width() || a.height() != b.height()) return false;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x)
-      if (rgb(a.at(x, y)) != rgb(b.at(x, y))) return false;
-  return true;
-}
-
 // Pixels that differ inside `rect` (frame coordinates).
 int changedIn(const Surface& a, const Surface& b, const testhost::ViewRect& rect) {
   int changed = 0;

@@ -44,6 +44,14 @@ class XvfbEnvironment : public testing::Environment {
 std::string xvfbDisplay() { return server && server->running() ? server->display() : std::string(); }
 std::string xvfbError() { return server ? server->error() : "no server"; }
 
+bool samePicture(const gui::Surface& a, const gui::Surface& b) {
+  if (a.width() != b.width() || a.height() != b.height()) return false;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      if (rgb(a.at(x, y)) != rgb(b.at(x, y))) return false;
+  return true;
+}
+
 bool poll(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto giveUp = std::chrono::steady_clock::now() + timeout;
   while (!done()) {

@@ -29,6 +29,8 @@ std::string xvfbError();
 
 inline void* xid(Window window) { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(window)); }
 inline gui::Pixel rgb(gui::Pixel p) { return p & 0x00FFFFFFu; }
+// The same size and colours, alpha aside.
+bool samePicture(const gui::Surface& a, const gui::Surface& b);
 
 // Polls `done` every 5 ms until it holds (true) or `timeout` passes (false).
 bool poll(const std::function<bool()>& done, std::chrono::milliseconds timeout = 3000ms);

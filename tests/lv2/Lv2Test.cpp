@@ -1,228 +1,13 @@
 // The LV2 bundle as an LV2 host sees it (through lilv): its description
 // against the parameter table and the default bank, and its sound and state
 // against the VST module's, bit for bit.
-#include <lilv/lilv.h>
-#include <lv2/atom/atom.h>
-#include <lv2/atom/util.h>
-#include <lv2/core/lv2.h>
-#include <lv2/midi/midi.h>
-#include <lv2/options/options.h>
-#include <lv2/parameters/parameters.h>
 #include <lv2/presets/presets.h>
-#include <lv2/state/state.h>
-#include <lv2/urid/urid.h>
 
-#include "formats/lv2/Lv2Ports.h"
 #include "plugin/BankImage.h"
-#include "plugin/ParameterTable.h"
-#include "tests/support/TestSupport.h"
-#include "vsthost/AudioThreadProbe.h"
+#include "tests/lv2/Lv2Host.h"
 
 namespace zvx::test {
 namespace {
-
-using lv2::kFirstOutputPort;
-using lv2::kFirstParameterPort;
-using lv2::kMidiInPort;
-using lv2::kPortCount;
-
-// The host's URI map: indexes into a list, 1 onwards.
-class UridMap {
- public:
-  UridMap() : feature_{LV2_URID__map, &map_} {}
-  LV2_URID map(const char* uri) {
-    for (std::size_t i = 0; i < uris_.size(); ++i)
-      if (uris_[i] == uri) return static_cast<LV2_URID>(i + 1);
-    uris_.emplace_back(uri);
-    return static_cast<LV2_URID>(uris_.size());
-  }
-  LV2_URID_Map* lv2() { return &map_; }
-  const LV2_Feature* feature() const { return &feature_; }
-
- private:
-  static LV2_URID callback(LV2_URID_Map_Handle handle, const char* uri) {
-    return static_cast<UridMap*>(handle)->map(uri);
-  }
-  std::vector<std::string> uris_;
-  LV2_URID_Map map_{this, &UridMap::callback};
-  LV2_Feature feature_;
-};
-
-// A lilv world holding the system's LV2 vocabularies and the built bundle.
-class World {
- public:
-  World() {
-    ScopedEnv path("LV2_PATH", "/usr/lib/lv2");
-    world_ = lilv_world_new();
-    lilv_world_load_all(world_);
-    LilvNode* bundle = lilv_new_file_uri(world_, nullptr, ZVX_LV2_BUNDLE "/");
-    lilv_world_load_bundle(world_, bundle);
-    lilv_node_free(bundle);
-    LilvNode* uri = lilv_new_uri(world_, lv2::kPluginUri);
-    plugin_ = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), uri);
-    lilv_node_free(uri);
-  }
-  ~World() { lilv_world_free(world_); }
-  World(const World&) = delete;
-  World& operator=(const World&) = delete;
-
-  LilvWorld* get() const { return world_; }
-  const LilvPlugin* plugin() const { return plugin_; }
-
- private:
-  LilvWorld* world_ = nullptr;
-  const LilvPlugin* plugin_ = nullptr;
-};
-
-// A URI node freed with the object.
-class Uri {
- public:
-  Uri(const World& world, const char* uri) : node_(lilv_new_uri(world.get(), uri)) {}
-  ~Uri() { lilv_node_free(node_); }
-  Uri(const Uri&) = delete;
-  Uri& operator=(const Uri&) = delete;
-  const LilvNode* get() const { return node_; }
-
- private:
-  LilvNode* node_;
-};
-
-std::string text(const LilvNode* node) { return node && lilv_node_as_string(node) ? lilv_node_as_string(node) : ""; }
-
-// One instance as a host runs it: port buffers, a MIDI sequence per block.
-class Instance {
- public:
-  static constexpr double kRate = 44100.0;
-
-  Instance(const World& world, UridMap& map) : map_(map) {
-    options_[0] = {LV2_OPTIONS_INSTANCE, 0, map.map(LV2_PARAMETERS__sampleRate), sizeof rate_,
-                   map.map(LV2_ATOM__Float), &rate_};
-    optionsFeature_ = {LV2_OPTIONS__options, options_};
-    const LV2_Feature* features[] = {map.feature(), &optionsFeature_, nullptr};
-    instance_ = lilv_plugin_instantiate(world.plugin(), kRate, features);
-    if (!instance_) return;
-    for (int p = 0; p < kNumParameters; ++p) controls_[p] = kParameterTable[p].defaultValue;
-    lilv_instance_connect_port(instance_, kMidiInPort, sequence());
-    for (int o = 0; o < Instrument::kOutputs; ++o)
-      lilv_instance_connect_port(instance_, kFirstOutputPort + o, outputs_[o].data());
-    for (int p = 0; p < kNumParameters; ++p)
-      lilv_instance_connect_port(instance_, kFirstParameterPort + p, &controls_[p]);
-    lilv_instance_activate(instance_);
-  }
-  ~Instance() {
-    if (!instance_) return;
-    lilv_instance_deactivate(instance_);
-    lilv_instance_free(instance_);
-  }
-  Instance(const Instance&) = delete;
-  Instance& operator=(const Instance&) = delete;
-
-  bool valid() const { return instance_ != nullptr; }
-  float& control(int parameter) { return controls_[parameter]; }
-
-  // As testhost::Plugin::play: events (deltaFrames from the start) sent with the block holding them;
-  // `between(start)` runs before the block at `start`.
-  std::vector<Channel> render(int frames, int blockSize, const std::vector<VstMidiEvent>& events,
-                              const std::function<void(int)>& between = {}) {
-    std::vector<Channel> out(Instrument::kOutputs, Channel(static_cast<std::size_t>(frames)));
-    for (auto& buffer : outputs_) buffer.assign(static_cast<std::size_t>(blockSize), 0.0f);
-    for (int o = 0; o < Instrument::kOutputs; ++o)
-      lilv_instance_connect_port(instance_, kFirstOutputPort + o, outputs_[o].data());
-    std::vector<VstMidiEvent> ordered = events;
-    std::stable_sort(ordered.begin(), ordered.end(),
-                     [](const VstMidiEvent& a, const VstMidiEvent& b) { return a.deltaFrames < b.deltaFrames; });
-    std::size_t next = 0;
-    const LV2_URID midi = map_.map(LV2_MIDI__MidiEvent);
-    for (int start = 0; start < frames; start += blockSize) {
-      if (between) between(start);
-      const int length = std::min(blockSize, frames - start);
-      LV2_Atom_Sequence* seq = sequence();
-      seq->atom.type = map_.map(LV2_ATOM__Sequence);
-      lv2_atom_sequence_clear(seq);
-      while (next < ordered.size() && ordered[next].deltaFrames < start + length) {
-        struct {
-          LV2_Atom_Event event;
-          char data[4];
-        } midiEvent{};
-        midiEvent.event.time.frames = ordered[next].deltaFrames - start;
-        midiEvent.event.body = {3, midi};
-        std::memcpy(midiEvent.data, ordered[next++].midiData, 3);
-        EXPECT_NE(lv2_atom_sequence_append_event(seq, kSequenceBytes, &midiEvent.event), nullptr);
-      }
-      {
-        testhost::AudioThreadScope audioThread;
-        lilv_instance_run(instance_, static_cast<uint32_t>(length));
-      }
-      for (int o = 0; o < Instrument::kOutputs; ++o)
-        std::copy_n(outputs_[o].begin(), length, out[o].begin() + start);
-    }
-    return out;
-  }
-
-  const LV2_State_Interface* state() const {
-    return static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(instance_, LV2_STATE__interface));
-  }
-  LV2_Handle handle() const { return lilv_instance_get_handle(instance_); }
-
- private:
-  static constexpr uint32_t kSequenceBytes = 16384;
-  LV2_Atom_Sequence* sequence() { return reinterpret_cast<LV2_Atom_Sequence*>(sequenceBuffer_.data()); }
-
-  UridMap& map_;
-  float rate_ = static_cast<float>(kRate);
-  LV2_Options_Option options_[2] = {};
-  LV2_Feature optionsFeature_{};
-  LilvInstance* instance_ = nullptr;
-  std::vector<std::uint64_t> sequenceBuffer_ = std::vector<std::uint64_t>(kSequenceBytes / 8);
-  std::array<std::vector<float>, Instrument::kOutputs> outputs_;
-  std::array<float, kNumParameters> controls_{};
-};
-
-// The state as a host keeps it: the properties the plug-in stores, by key.
-struct StoredState {
-  struct Property {
-    std::vector<unsigned char> value;
-    uint32_t type = 0;
-    uint32_t flags = 0;
-  };
-  std::map<uint32_t, Property> properties;
-
-  static LV2_State_Status store(LV2_State_Handle handle, uint32_t key, const void* value, size_t size, uint32_t type,
-                                uint32_t flags) {
-    const auto* bytes = static_cast<const unsigned char*>(value);
-    static_cast<StoredState*>(handle)->properties[key] = {std::vector<unsigned char>(bytes, bytes + size), type, flags};
-    return LV2_STATE_SUCCESS;
-  }
-  static const void* retrieve(LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type, uint32_t* flags) {
-    auto& properties = static_cast<StoredState*>(handle)->properties;
-    auto found = properties.find(key);
-    if (found == properties.end()) return nullptr;
-    *size = found->second.value.size();
-    *type = found->second.type;
-    *flags = found->second.flags;
-    return found->second.value.data();
-  }
-};
-
-StoredState saveState(const Instance& instance) {
-  StoredState state;
-  EXPECT_EQ(instance.state()->save(instance.handle(), &StoredState::store, &state, LV2_STATE_IS_POD, nullptr),
-            LV2_STATE_SUCCESS);
-  return state;
-}
-
-LV2_State_Status restoreState(const Instance& instance, StoredState& state) {
-  return instance.state()->restore(instance.handle(), &StoredState::retrieve, &state, LV2_STATE_IS_POD, nullptr);
-}
-
-// The state the VST module's bank and program make: the bank chunk, then the program.
-StoredState stateOf(UridMap& map, const std::vector<unsigned char>& bank, std::uint32_t program) {
-  StoredState state;
-  std::vector<unsigned char> value = bank;
-  for (int b = 0; b < 4; ++b) value.push_back(static_cast<unsigned char>(program >> (8 * b)));
-  state.properties[map.map(lv2::kBankStateUri)] = {value, map.map(LV2_ATOM__Chunk), LV2_STATE_IS_POD};
-  return state;
-}
 
 // Each voice struck, some twice, with the same events for both formats.
 std::vector<VstMidiEvent> groove() {
@@ -347,8 +132,9 @@ TEST_F(Lv2Test, PlaysAsTheVstModuleDoesAndRefusesAStateOfAnotherSize) {
   EXPECT_TRUE(sameBits(refusing.render(kFrames, kBlock, groove()), expected));
 }
 
-// A state from the VST module's bank and program plays as that module does; the ports, left at their
-// defaults, do not undo it. Saved and restored into a fresh instance, it plays the same again.
+// A state from the VST module's bank and program plays as that module does; the ports, at their defaults
+// or set by the host before the state (as hosts restore a session), do not undo it. Saved and restored
+// into a fresh instance, it plays the same again.
 TEST_F(Lv2Test, StateCarriesTheBankAndProgram) {
   constexpr int kProgram = 7;
   auto vst = startZvx({}, {}, kBlock);
@@ -362,6 +148,8 @@ TEST_F(Lv2Test, StateCarriesTheBankAndProgram) {
 
   Instance first(world_, map_);
   ASSERT_TRUE(first.valid() && first.state());
+  first.control(param::kHHDecay) = 0.2f;
+  first.control(param::kBDTone) = 0.95f;
   StoredState given = stateOf(map_, bank, kProgram);
   ASSERT_EQ(restoreState(first, given), LV2_STATE_SUCCESS);
   EXPECT_TRUE(sameBits(first.render(kFrames, kBlock, groove()), expected));
@@ -376,6 +164,55 @@ TEST_F(Lv2Test, StateCarriesTheBankAndProgram) {
   ASSERT_TRUE(second.valid());
   ASSERT_EQ(restoreState(second, saved), LV2_STATE_SUCCESS);
   EXPECT_TRUE(sameBits(second.render(kFrames, kBlock, groove()), expected));
+}
+
+bool allFinite(const std::vector<Channel>& channels) {
+  for (const Channel& channel : channels)
+    for (float sample : channel)
+      if (!std::isfinite(sample)) return false;
+  return true;
+}
+
+// Whatever block size and rate the host runs at, the outputs are the VST module's, every sample written.
+// Events out of order in the sequence (which hosts must not send) act as the same events out of order in a
+// VST block, and so do events stamped past the block's end.
+TEST_F(Lv2Test, PlaysAsTheVstModuleAtOddBlocksRatesAndEventOrders) {
+  for (int block : {1, 4097}) {
+    Instance lv2(world_, map_);
+    ASSERT_TRUE(lv2.valid());
+    const auto heard = lv2.render(kFrames, block, groove());
+    EXPECT_TRUE(allFinite(heard)) << block;
+    EXPECT_TRUE(sameBits(heard, renderZvx({}, groove(), kFrames, block))) << block;
+  }
+  for (int rate : {22050, 48000, 96000, 192000}) {
+    testhost::HostConfig config;
+    config.sampleRate = rate;
+    Instance lv2(world_, map_, static_cast<float>(rate));
+    ASSERT_TRUE(lv2.valid());
+    const auto heard = lv2.render(kFrames, kBlock, groove());
+    EXPECT_TRUE(allFinite(heard)) << rate;
+    EXPECT_TRUE(sameBits(heard, renderZvx({}, groove(), kFrames, kBlock, config))) << rate;
+  }
+  const std::vector<VstMidiEvent> shuffled = {noteOn(300, 38), noteOn(10, 36), controller(200, 7, 20),
+                                              noteOn(100, 42), noteOn(100, 39), noteOn(kBlock + 40, 36)};
+  Instance lv2(world_, map_);
+  ASSERT_TRUE(lv2.valid());
+  auto vst = startZvx({}, {}, kBlock);
+  ASSERT_TRUE(vst);
+  std::vector<float> vstOut(Instrument::kOutputs * kBlock);
+  std::vector<float*> vstPointers;
+  for (int o = 0; o < Instrument::kOutputs; ++o) vstPointers.push_back(vstOut.data() + o * kBlock);
+  for (int block = 0; block < 3; ++block) {
+    const std::vector<VstMidiEvent> events = block == 0 ? shuffled : std::vector<VstMidiEvent>{};
+    const std::vector<const float*> heard = lv2.run(kBlock, events);
+    if (!events.empty()) vst->sendEvents(events);
+    std::fill(vstOut.begin(), vstOut.end(), 0.0f);
+    vst->processReplacing(vstPointers.data(), kBlock);
+    for (int o = 0; o < Instrument::kOutputs; ++o) {
+      EXPECT_EQ(std::memcmp(heard[o], vstPointers[o], kBlock * sizeof(float)), 0) << block << " " << o;
+      EXPECT_TRUE(std::all_of(heard[o], heard[o] + kBlock, [](float x) { return std::isfinite(x); }));
+    }
+  }
 }
 
 // A port moved before the first block and others between blocks sound as the VST setter makes them.
@@ -423,17 +260,25 @@ TEST_F(Lv2Test, AppliesMovedPortsAsTheVstSetterDoesWithoutBlocking) {
   EXPECT_FALSE(sameBits(heard, renderZvx({{param::kBDMix, 0.0f}}, events, kFrames, kBlock)));
 }
 
-// Hosts find the bundle through lv2_descriptor; nothing else of ours is theirs to bind to.
-TEST(Lv2BinaryTest, ExportsOnlyTheDescriptor) {
+// Hosts find the plug-in through lv2_descriptor and its UI through lv2ui_descriptor; nothing else of ours
+// is theirs to bind to. The plug-in's binary needs no X11 or FreeType: a host without a screen loads it.
+TEST(Lv2BinaryTest, EachBinaryExportsOnlyItsDescriptor) {
   TempFolder folder;
-  const ProgramRun run = runProgram("/usr/bin/nm", {"-D", "--defined-only", ZVX_LV2_BUNDLE "/ZVX.so"}, folder.path());
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  std::vector<std::string> symbols;
-  for (const std::string& line : linesOf(run.out)) {
-    const std::size_t space = line.rfind(' ');
-    if (space != std::string::npos) symbols.push_back(line.substr(space + 1));
-  }
-  EXPECT_EQ(symbols, std::vector<std::string>{"lv2_descriptor"});
+  const auto exported = [&](const char* binary) {
+    const ProgramRun run = runProgram("/usr/bin/nm", {"-D", "--defined-only", binary}, folder.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    std::vector<std::string> symbols;
+    for (const std::string& line : linesOf(run.out)) {
+      const std::size_t space = line.rfind(' ');
+      if (space != std::string::npos) symbols.push_back(line.substr(space + 1));
+    }
+    return symbols;
+  };
+  EXPECT_EQ(exported(ZVX_LV2_BUNDLE "/ZVX.so"), std::vector<std::string>{"lv2_descriptor"});
+  EXPECT_EQ(exported(ZVX_LV2_BUNDLE "/ZVX_ui.so"), std::vector<std::string>{"lv2ui_descriptor"});
+  const ProgramRun needed = runProgram("/usr/bin/readelf", {"-d", ZVX_LV2_BUNDLE "/ZVX.so"}, folder.path());
+  EXPECT_EQ(needed.out.find("libX11"), std::string::npos);
+  EXPECT_EQ(needed.out.find("libfreetype"), std::string::npos);
 }
 
 }  // namespace
