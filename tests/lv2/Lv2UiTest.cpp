@@ -27,7 +27,7 @@ constexpr long kNextProgramTag = 98;
 class HostedUi {
  public:
   HostedUi(const World& world, Instance& instance, Window parent, bool shareInstance = true) : instance_(instance) {
-    const LilvUIs* uis = lilv_plugin_get_uis(world.plugin());
+    LilvUIs* uis = lilv_plugin_get_uis(world.plugin());
     LILV_FOREACH(uis, i, uis) {
       const LilvUI* ui = lilv_uis_get(uis, i);
       if (text(lilv_ui_get_uri(ui)) != lv2::kUiUri) continue;
@@ -35,6 +35,7 @@ class HostedUi {
       library_ = dlopen(path, RTLD_NOW | RTLD_LOCAL);
       lilv_free(path);
     }
+    lilv_uis_free(uis);
     if (!library_) return;
     auto entry = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(library_, "lv2ui_descriptor"));
     descriptor_ = entry ? entry(0) : nullptr;
