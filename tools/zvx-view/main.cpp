@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "image/PngCodec.h"
+#include "platform/AppWindow.h"
 #include "platform/linux/X11Support.h"
 #include "vsthost/HeadlessEditor.h"
 #include "vsthost/ModuleLocator.h"
@@ -112,67 +113,6 @@ bool parse(int argc, char** argv, Options& options, std::string& error) {
   return true;
 }
 
-// The host's window: top-level, of the editor's size, closed by the window manager.
-class HostWindow {
- public:
-  HostWindow(Display* display, int width, int height, const std::string& title) : display_(display) {
-    const int screen = DefaultScreen(display_);
-    window_ = XCreateSimpleWindow(display_, RootWindow(display_, screen), 0, 0, static_cast<unsigned>(width),
-                                  static_cast<unsigned>(height), 0, BlackPixel(display_, screen),
-                                  BlackPixel(display_, screen));
-    XStoreName(display_, window_, title.c_str());
-    XClassHint hint{const_cast<char*>("zvx-view"), const_cast<char*>("ZVX")};
-    XSetClassHint(display_, window_, &hint);
-    deleteWindow_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
-    XSetWMProtocols(display_, window_, &deleteWindow_, 1);
-    resize(width, height);
-    XSelectInput(display_, window_, StructureNotifyMask);
-    XMapWindow(display_, window_);
-    // The editor opens into a window on screen, as in a host.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < giveUp) {
-      XEvent event;
-      if (XCheckTypedWindowEvent(display_, window_, MapNotify, &event)) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-  }
-  ~HostWindow() {
-    if (!destroyed_) XDestroyWindow(display_, window_);
-    XSync(display_, False);
-  }
-
-  Window id() const { return window_; }
-  bool closed() const { return closed_; }
-
-  // Fixed size, like a host's plug-in window.
-  void resize(int width, int height) {
-    XSizeHints* size = XAllocSizeHints();
-    if (!size) return;
-    size->flags = PMinSize | PMaxSize;
-    size->min_width = size->max_width = width;
-    size->min_height = size->max_height = height;
-    XSetWMNormalHints(display_, window_, size);
-    XFree(size);
-    XResizeWindow(display_, window_, static_cast<unsigned>(width), static_cast<unsigned>(height));
-  }
-
-  void handleEvents() {
-    while (XPending(display_)) {
-      XEvent event;
-      XNextEvent(display_, &event);
-      if (event.type == ClientMessage && static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow_) closed_ = true;
-      if (event.type == DestroyNotify && event.xdestroywindow.window == window_) closed_ = destroyed_ = true;
-    }
-  }
-
- private:
-  Display* display_;
-  Window window_;
-  Atom deleteWindow_;
-  bool closed_ = false;
-  bool destroyed_ = false;
-};
-
 bool editorSize(zvx::testhost::Plugin& plugin, int& width, int& height) {
   ERect* rect = nullptr;
   plugin.dispatch(effEditGetRect, 0, 0, &rect);
@@ -236,32 +176,32 @@ int run(const Options& options) {
       std::fprintf(stderr, "zvx-view: the editor names no size before it opens; using %dx%d\n", width, height);
     std::string title = plugin->effectName();
     if (title.empty()) title = std::filesystem::path(modulePath).filename().string();
-    {
-      HostWindow window(display, width, height, title);
+    std::string windowError;
+    if (auto window = zvx::platform::createAppWindow(width, height, title, "zvx-view", windowError); !window) {
+      status = fail(windowError);
+    } else {
+      const Window id = static_cast<Window>(reinterpret_cast<std::uintptr_t>(window->nativeHandle()));
       // Like hosts, our Display* goes along in `value`; the editor must not use it.
-      if (!plugin->dispatch(effEditOpen, 0, reinterpret_cast<VstIntPtr>(display),
-                            reinterpret_cast<void*>(static_cast<std::uintptr_t>(window.id())))) {
+      if (!plugin->dispatch(effEditOpen, 0, reinterpret_cast<VstIntPtr>(display), window->nativeHandle())) {
         status = fail("the editor did not open");
       } else {
         int openWidth = width, openHeight = height;
         if (editorSize(*plugin, openWidth, openHeight) && (openWidth != width || openHeight != height))
-          window.resize(openWidth, openHeight);
+          window->resize(openWidth, openHeight);
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
         int idles = 0;
         auto next = std::chrono::steady_clock::now();
-        while (!interrupted && !window.closed()) {
-          window.handleEvents();
-          if (window.closed()) break;
+        while (!interrupted && !window->closed()) {
           plugin->dispatch(effEditIdle);
           ++idles;
           if (options.frames > 0 && idles >= options.frames) break;
           next += kIdlePeriod;
           std::this_thread::sleep_until(next);
         }
-        if (!options.screenshot.empty() && !window.closed()) {
+        if (!options.screenshot.empty() && !window->closed()) {
           XSync(display, False);
-          const zvx::gui::Surface shot = zvx::platform::x11::readWindow(display, window.id());
+          const zvx::gui::Surface shot = zvx::platform::x11::readWindow(display, id);
           if (shot.empty())
             status = fail("cannot read the window's pixels");
           else if (!zvx::gui::PngCodec::writeFile(shot, options.screenshot))
