@@ -5,11 +5,12 @@ MINGW_CXX ?= x86_64-w64-mingw32-g++-posix
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 VST_DIR ?= $(HOME)/.vst
 LV2_DIR ?= $(HOME)/.lv2
+BIN_DIR ?= $(HOME)/.local/bin
 # Extra CMake settings, e.g. CMAKE_FLAGS=-DZVX_WERROR=ON as CI builds.
 CMAKE_FLAGS ?=
 # What `make run` installs, and only that: the VST module, the LV2 bundle, the default data
 # (samples, bank, skin) and zvx-render with zvx-data.
-RUN_TARGETS = ZVX ZVX_lv2 ZVX_lv2_ui zvx-render zvx-data zvx_samples zvx_default_bank zvx_default_skin
+RUN_TARGETS = ZVX ZVX_lv2 ZVX_lv2_ui zvx zvx-render zvx-data zvx_samples zvx_default_bank zvx_default_skin
 
 .PHONY: run test deps configure build build-all install bench picture clean windows windows-if-tools
 
@@ -26,7 +27,8 @@ build: configure
 build-all: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-# Installs the plug-in where Linux hosts look for VST 2.4 modules and LV2 bundles.
+# Installs the plug-in where Linux hosts look for VST 2.4 modules and LV2
+# bundles, and the standalone instrument where the user's programs go.
 install: build
 	mkdir -p "$(VST_DIR)"
 	cp $(BUILD)/ZVX.so "$(VST_DIR)/ZVX.so"
@@ -34,6 +36,9 @@ install: build
 	mkdir -p "$(LV2_DIR)"
 	rm -rf "$(LV2_DIR)/ZVX.lv2" && cp -r $(BUILD)/lv2/ZVX.lv2 "$(LV2_DIR)/ZVX.lv2"
 	@echo "Installed $(LV2_DIR)/ZVX.lv2"
+	mkdir -p "$(BIN_DIR)"
+	cp $(BUILD)/standalone/zvx "$(BIN_DIR)/zvx"
+	@echo "Installed $(BIN_DIR)/zvx"
 	@printf "Data folder: " && $(BUILD)/tools/zvx-data install "$(CURDIR)/data"
 
 # Ends with the demo groove rendered through the installed plug-in, program 0

@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -30,6 +31,8 @@ namespace zvx {
 
 class Instrument : private EngineHost {
  public:
+  // The instrument's identity in bank and preset files ('996d').
+  static constexpr std::int32_t kUniqueId = 0x39393664;
   static constexpr int kNumPrograms = BankImage::kPrograms;
   static constexpr int kOutputs = Engine::kOutputs;
   // Bytes a name or a value's text may take, terminator included.

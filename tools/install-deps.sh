@@ -11,6 +11,7 @@ packages=(
   libfreetype-dev fonts-dejavu-core
   libx11-dev libxtst-dev xvfb xauth
   lv2-dev liblilv-dev lilv-utils sordi
+  libjack-jackd2-dev jackd2
   clang libclang-rt-14-dev
   locales
 )

@@ -22,7 +22,8 @@ class DrumPlugin : public AudioEffectX, private InstrumentHost {
   using EditorFactory = std::unique_ptr<FrameEditor> (*)(InstrumentControl& instrument);
 
   static constexpr int kNumPrograms = Instrument::kNumPrograms;
-  static constexpr VstInt32 kUniqueId = fourCharCode("996d");
+  static constexpr VstInt32 kUniqueId = Instrument::kUniqueId;
+  static_assert(kUniqueId == fourCharCode("996d"));
   static constexpr const char* kVendor = "zvx.audio";
 
   explicit DrumPlugin(audioMasterCallback audioMaster, EditorFactory makeEditor = nullptr);

@@ -17,14 +17,6 @@ std::vector<VstMidiEvent> groove() {
 constexpr int kFrames = 12000;
 constexpr int kBlock = 512;
 
-bool sameBits(const std::vector<Channel>& a, const std::vector<Channel>& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t c = 0; c < a.size(); ++c)
-    if (a[c].size() != b[c].size() || std::memcmp(a[c].data(), b[c].data(), a[c].size() * sizeof(float)) != 0)
-      return false;
-  return true;
-}
-
 class Lv2Test : public testing::Test {
  protected:
   void SetUp() override {

@@ -4,9 +4,11 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <iterator>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "platform/Messages.h"
 
@@ -252,32 +254,68 @@ double frequencyOf(const Channel& channel, std::size_t from, std::size_t to, dou
 
 ProgramRun runProgram(const std::string& path, const std::vector<std::string>& arguments,
                       const std::filesystem::path& folder) {
-  const std::filesystem::path outPath = folder / "stdout.txt", errPath = folder / "stderr.txt";
+  RunningProgram program(path, arguments, folder);
+  return program.wait();
+}
+
+RunningProgram::RunningProgram(const std::string& path, const std::vector<std::string>& arguments,
+                               const std::filesystem::path& folder)
+    : outPath_(folder / "stdout.txt"), errPath_(folder / "stderr.txt") {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   std::vector<std::string> all = {path};
   all.insert(all.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& argument : all) argv.push_back(argument.data());
   argv.push_back(nullptr);
-
-  ProgramRun result;
   pid_t pid = 0;
   const int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
     ADD_FAILURE() << "cannot start " << path;
-    return result;
+    return;
   }
+  pid_ = pid;
+}
+
+RunningProgram::~RunningProgram() {
+  if (!started() || ended_) return;
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+}
+
+std::string RunningProgram::out() const { return readText(outPath_); }
+std::string RunningProgram::err() const { return readText(errPath_); }
+
+bool RunningProgram::waitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
+  const auto giveUp = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < giveUp) {
+    if (out().find(text) != std::string::npos) return true;
+    if (reap(false)) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return out().find(text) != std::string::npos;
+}
+
+void RunningProgram::signal(int number) {
+  if (started() && !ended_) kill(pid_, number);
+}
+
+bool RunningProgram::reap(bool block) {
+  if (!started() || ended_) return true;
   int status = 0;
-  waitpid(pid, &status, 0);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = readText(outPath);
-  result.err = readText(errPath);
-  return result;
+  if (waitpid(pid_, &status, block ? 0 : WNOHANG) != pid_) return false;
+  ended_ = true;
+  exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return true;
+}
+
+ProgramRun RunningProgram::wait() {
+  reap(true);
+  return {exitCode_, out(), err()};
 }
 
 std::vector<std::string> linesOf(const std::string& text) {
@@ -285,6 +323,14 @@ std::vector<std::string> linesOf(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+bool sameBits(const std::vector<Channel>& a, const std::vector<Channel>& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t c = 0; c < a.size(); ++c)
+    if (a[c].size() != b[c].size() || std::memcmp(a[c].data(), b[c].data(), a[c].size() * sizeof(float)) != 0)
+      return false;
+  return true;
 }
 
 float peak(const Channel& channel, std::size_t from, std::size_t to) {

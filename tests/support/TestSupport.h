@@ -144,6 +144,36 @@ struct ProgramRun {
 };
 ProgramRun runProgram(const std::string& path, const std::vector<std::string>& arguments,
                       const std::filesystem::path& folder);
+
+// A program started in `folder` and left running, its output kept in files
+// there; killed on destruction if it still runs.
+class RunningProgram {
+ public:
+  RunningProgram(const std::string& path, const std::vector<std::string>& arguments,
+                 const std::filesystem::path& folder);
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  // What it wrote so far.
+  std::string out() const;
+  std::string err() const;
+  // Waits until its standard output holds `text` (true), or it ends or the time passes (false).
+  bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout);
+  void signal(int number);
+  // Waits for its end: the exit code (128 + the signal when killed) and what it wrote.
+  ProgramRun wait();
+
+ private:
+  // Whether it ended (waiting for that with `block`); keeps the exit code.
+  bool reap(bool block);
+
+  std::filesystem::path outPath_, errPath_;
+  int pid_ = -1;
+  bool ended_ = false;
+  int exitCode_ = -1;
+};
 std::vector<std::string> linesOf(const std::string& text);
 
 // Presets and banks of parameter values ('FxCk', 'FxBk') written word by word
@@ -185,6 +215,9 @@ std::vector<unsigned char> chunkOf(testhost::Plugin& plugin, int index);
 std::vector<unsigned char> learnMapFile(const std::vector<std::pair<int, int>>& bindings, std::size_t size = 332);
 // How long stress tests run: ZVX_STRESS_SECONDS (the sanitizer job's), else 2 s.
 std::chrono::seconds stressDuration();
+
+// The same channels, sample for sample, bit for bit.
+bool sameBits(const std::vector<Channel>& a, const std::vector<Channel>& b);
 
 float peak(const Channel& channel, std::size_t from = 0, std::size_t to = SIZE_MAX);
 // Index of the first sample whose magnitude exceeds `threshold`, or -1.

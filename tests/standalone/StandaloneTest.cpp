@@ -1,0 +1,376 @@
+// zvx, the standalone instrument, as a user runs it: on a private JACK server
+// with the dummy backend, played by a MIDI client of ours and recorded by
+// another, against the VST module rendering the same events at the same
+// period; its bank kept across runs; its window; its errors.
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
+
+#include "plugin/BankImage.h"
+#include "storage/FxbFile.h"
+#include "tests/support/TestSupport.h"
+#include "vsthost/HeadlessEditor.h"
+
+// Last: Xlib defines None, Status and friends as macros.
+#include "tests/gui/X11TestSupport.h"
+
+namespace zvx::test {
+namespace {
+
+constexpr int kRate = 48000;
+constexpr int kPeriod = 256;
+constexpr int kLearnedController = 20;  // bound to BDTone
+constexpr long kNextProgramTag = 98;
+const std::vector<std::string> kOutputs = {"mix_left", "mix_right", "bd", "sd", "hh", "cp"};
+
+// A private JACK server with the dummy backend, named for this process and
+// test; the clients of this process (and the programs it starts) use it.
+class JackServer {
+ public:
+  explicit JackServer(const std::filesystem::path& folder)
+      : name_("zvx-test-" + std::to_string(getpid()) + "-" + std::to_string(++servers)),
+        env_("JACK_DEFAULT_SERVER", name_.c_str()),
+        jackd_("/usr/bin/jackd",
+               {"--no-realtime", "-n", name_, "-d", "dummy", "-r", std::to_string(kRate), "-p",
+                std::to_string(kPeriod)},
+               folder) {}
+  ~JackServer() {
+    jackd_.signal(SIGTERM);
+    jackd_.wait();
+  }
+  // Whether a client can connect, within a few seconds.
+  bool ready() {
+    return poll(
+        [] {
+          jack_status_t status{};
+          jack_client_t* probe = jack_client_open("probe", JackNoStartServer, &status);
+          if (probe) jack_client_close(probe);
+          return probe != nullptr;
+        },
+        5000ms);
+  }
+  std::string log() const { return jackd_.err(); }
+
+ private:
+  static inline int servers = 0;
+  std::string name_;
+  ScopedEnv env_;
+  RunningProgram jackd_;
+};
+
+// Two clients of ours: one sends the events from a cycle chosen by start(),
+// at their frames counted from that cycle's first; the other records zvx's
+// six outputs from the same frame on. JACK runs them before and after zvx in
+// every cycle, as the connections order them.
+class PlayAndRecord {
+ public:
+  PlayAndRecord(const std::vector<VstMidiEvent>& events, int frames)
+      : events_(events), recorded_(kOutputs.size(), Channel(static_cast<std::size_t>(frames))) {}
+  ~PlayAndRecord() {
+    for (jack_client_t* client : {sender_, recorder_})
+      if (client) jack_client_close(client);
+  }
+
+  bool open() {
+    jack_status_t status{};
+    sender_ = jack_client_open("sender", JackNoStartServer, &status);
+    recorder_ = jack_client_open("recorder", JackNoStartServer, &status);
+    if (!sender_ || !recorder_) return false;
+    midiOut_ = jack_port_register(sender_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    for (const std::string& name : kOutputs)
+      inputs_.push_back(jack_port_register(recorder_, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0));
+    jack_set_process_callback(sender_, &PlayAndRecord::send, this);
+    jack_set_process_callback(recorder_, &PlayAndRecord::record, this);
+    if (jack_activate(sender_) != 0 || jack_activate(recorder_) != 0) return false;
+    bool connected = jack_connect(sender_, jack_port_name(midiOut_), "zvx:midi_in") == 0;
+    for (std::size_t o = 0; o < kOutputs.size(); ++o)
+      connected = connected && jack_connect(recorder_, ("zvx:" + kOutputs[o]).c_str(), jack_port_name(inputs_[o])) == 0;
+    return connected;
+  }
+  void start() { armed_.store(true); }
+  // Asks the server for another period, as a user may while zvx plays.
+  bool changePeriod(int frames) { return jack_set_buffer_size(sender_, static_cast<jack_nframes_t>(frames)) == 0; }
+  bool finished(std::chrono::milliseconds timeout) { return poll([&] { return done_.load(); }, timeout); }
+  const std::vector<Channel>& recorded() const { return recorded_; }
+  // The periods recorded, in order: where each began (from the first) and its length.
+  std::vector<std::pair<long, int>> periods() const {
+    return {periods_.begin(), periods_.begin() + periodCount_.load()};
+  }
+
+ private:
+  // Frames are counted period by period from the first armed one: JACK's frame clock may jump when the
+  // period changes.
+  static int send(jack_nframes_t frames, void* self) {
+    auto& me = *static_cast<PlayAndRecord*>(self);
+    void* buffer = jack_port_get_buffer(me.midiOut_, frames);
+    jack_midi_clear_buffer(buffer);
+    if (!me.armed_.load()) return 0;
+    me.sending_.store(true);
+    const long offset = me.sent_;
+    for (const VstMidiEvent& event : me.events_) {
+      const long at = event.deltaFrames - offset;
+      if (at >= 0 && at < static_cast<long>(frames))
+        jack_midi_event_write(buffer, static_cast<jack_nframes_t>(at),
+                              reinterpret_cast<const jack_midi_data_t*>(event.midiData), 3);
+    }
+    me.sent_ += frames;
+    return 0;
+  }
+  static int record(jack_nframes_t frames, void* self) {
+    auto& me = *static_cast<PlayAndRecord*>(self);
+    if (!me.sending_.load() || me.done_.load()) return 0;
+    const long position = me.recordedFrames_;
+    const long length = static_cast<long>(me.recorded_[0].size());
+    const long count = std::min<long>(frames, length - position);
+    for (std::size_t o = 0; o < me.inputs_.size(); ++o) {
+      const auto* input = static_cast<const float*>(jack_port_get_buffer(me.inputs_[o], frames));
+      std::copy_n(input, count, me.recorded_[o].begin() + position);
+    }
+    const int period = me.periodCount_.load();
+    if (period < static_cast<int>(me.periods_.size())) {
+      me.periods_[static_cast<std::size_t>(period)] = {position, static_cast<int>(count)};
+      me.periodCount_.store(period + 1);
+    }
+    me.recordedFrames_ += count;
+    if (position + count >= length) me.done_.store(true);
+    return 0;
+  }
+
+  std::vector<VstMidiEvent> events_;
+  std::vector<Channel> recorded_;
+  jack_client_t* sender_ = nullptr;
+  jack_client_t* recorder_ = nullptr;
+  jack_port_t* midiOut_ = nullptr;
+  std::vector<jack_port_t*> inputs_;
+  std::atomic<bool> armed_{false};
+  std::atomic<bool> sending_{false};  // from the sender's first armed period on
+  long sent_ = 0;                      // the sender's
+  long recordedFrames_ = 0;            // the recorder's
+  std::atomic<bool> done_{false};
+  std::vector<std::pair<long, int>> periods_ = std::vector<std::pair<long, int>>(4096);
+  std::atomic<int> periodCount_{0};
+};
+
+// The VST module playing the events in the periods given, one after the other.
+std::vector<Channel> renderInPeriods(const std::vector<VstMidiEvent>& events,
+                                     const std::vector<std::pair<long, int>>& periods, int frames) {
+  testhost::HostConfig config;
+  config.sampleRate = kRate;
+  auto vst = startZvx({}, config, kPeriod);
+  std::vector<Channel> out(kOutputs.size(), Channel(static_cast<std::size_t>(frames)));
+  std::vector<float> buffer(kOutputs.size() * 8192);
+  std::vector<float*> pointers;
+  for (std::size_t o = 0; o < kOutputs.size(); ++o) pointers.push_back(buffer.data() + o * 8192);
+  for (const auto& [start, length] : periods) {
+    std::vector<VstMidiEvent> block;
+    for (VstMidiEvent event : events)
+      if (event.deltaFrames >= start && event.deltaFrames < start + length) {
+        event.deltaFrames -= static_cast<VstInt32>(start);
+        block.push_back(event);
+      }
+    if (!block.empty()) vst->sendEvents(block);
+    std::fill(buffer.begin(), buffer.end(), 0.0f);
+    vst->processReplacing(pointers.data(), length);
+    for (std::size_t o = 0; o < kOutputs.size(); ++o) std::copy_n(pointers[o], length, out[o].begin() + start);
+  }
+  return out;
+}
+
+class StandaloneTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::exists("/usr/bin/jackd")) GTEST_SKIP() << "jackd is not installed";
+    // The probes for a server that is not up yet are expected to fail.
+    jack_set_error_function([](const char*) {});
+    documents_.installDefaultData(ZVX_BUILT_DATA);
+    documents_.writeFile("Pluginccmap.bin", learnMapFile({{param::kBDTone, kLearnedController}}));
+    server_ = std::make_unique<JackServer>(folder("jackd"));
+    ASSERT_TRUE(server_->ready()) << server_->log();
+  }
+  void TearDown() override { server_.reset(); }
+
+  std::filesystem::path folder(const std::string& name) {
+    const std::filesystem::path path = work_.path() / name;
+    std::filesystem::create_directories(path);
+    return path;
+  }
+  // zvx started, and ready to play (its JACK client active).
+  std::unique_ptr<RunningProgram> startZvxStandalone(const std::vector<std::string>& arguments) {
+    auto zvx = std::make_unique<RunningProgram>(ZVX_STANDALONE_PATH, arguments, folder("zvx" + std::to_string(++runs_)));
+    EXPECT_TRUE(zvx->waitForOutput("zvx: playing", 10000ms)) << zvx->err();
+    return zvx;
+  }
+  std::filesystem::path sessionFile() const { return documents_.dataFolder() / "standalone.fxb"; }
+
+  TempFolder work_;
+  TempDocuments documents_;
+  std::unique_ptr<JackServer> server_;
+  int runs_ = 0;
+};
+
+// The groove through zvx on JACK is the VST module's rendering of the same events in the same periods,
+// bit for bit on all six outputs, also when the server's period changes while it plays; the run ends
+// cleanly on SIGTERM and counts its xruns.
+TEST_F(StandaloneTest, PlaysTheVstModulesSoundBitForBit) {
+  const std::vector<VstMidiEvent> events = {noteOn(0, 36),       noteOn(100, 38, 90), noteOn(700, 42, 64),
+                                            noteOn(1500, 39, 110), noteOn(4000, 36, 50), noteOff(4100, 36),
+                                            noteOn(6000, 42),     noteOn(6001, 38, 20)};
+  constexpr int kFrames = 12000;
+  auto zvx = startZvxStandalone({"--no-gui"});
+  // The groove at the server's period, then again after the period is halved while zvx plays.
+  PlayAndRecord first(events, kFrames);
+  ASSERT_TRUE(first.open());
+  first.start();
+  ASSERT_TRUE(first.finished(10000ms));
+  const auto expected = renderInPeriods(events, first.periods(), kFrames);
+  for (std::size_t o = 0; o < expected.size(); ++o) EXPECT_GT(peak(expected[o]), 0.01f) << o;
+  EXPECT_TRUE(sameBits(first.recorded(), expected));
+
+  PlayAndRecord second(events, kFrames);
+  ASSERT_TRUE(second.open() && second.changePeriod(kPeriod / 2));
+  std::this_thread::sleep_for(100ms);
+  second.start();
+  ASSERT_TRUE(second.finished(10000ms));
+  EXPECT_EQ(second.periods().front().second, kPeriod / 2);
+  // The voices' random state moved on with the first groove: the same notes, not the same samples.
+  for (std::size_t o = 0; o < kOutputs.size(); ++o) {
+    EXPECT_GT(peak(second.recorded()[o]), 0.01f) << o;
+    EXPECT_TRUE(std::all_of(second.recorded()[o].begin(), second.recorded()[o].end(),
+                            [](float x) { return std::isfinite(x); }));
+  }
+  zvx->signal(SIGTERM);
+  const ProgramRun run = zvx->wait();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find(" xrun"), std::string::npos) << run.out;
+
+  // Started afresh at the new period, it plays as the VST module does at that period.
+  std::filesystem::remove(sessionFile());
+  zvx = startZvxStandalone({"--no-gui"});
+  PlayAndRecord third(events, kFrames);
+  ASSERT_TRUE(third.open());
+  third.start();
+  ASSERT_TRUE(third.finished(10000ms));
+  EXPECT_EQ(third.periods().front().second, kPeriod / 2);
+  EXPECT_TRUE(sameBits(third.recorded(), renderInPeriods(events, third.periods(), kFrames)));
+}
+
+// What a user built survives: the program chosen and a learned controller's change are saved at SIGTERM
+// as a chunk bank any host loads, and the next start plays from it (its own save at once is the same
+// file). --bank and --program override it; a save that fails says so.
+TEST_F(StandaloneTest, KeepsTheBankAndProgramBetweenRuns) {
+  auto zvx = startZvxStandalone({"--no-gui", "--program", "5"});
+  PlayAndRecord client({controller(0, kLearnedController, 3)}, kPeriod * 4);
+  ASSERT_TRUE(client.open());
+  client.start();
+  ASSERT_TRUE(client.finished(10000ms));
+  zvx->signal(SIGTERM);
+  ProgramRun run = zvx->wait();
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("saved the bank and program 5"), std::string::npos) << run.out;
+
+  const std::vector<unsigned char> saved = readBytes(sessionFile());
+  const auto bank = FxbFile::parse(saved);
+  ASSERT_TRUE(bank && bank->type == FxbFile::kChunkBank);
+  EXPECT_EQ(bank->currentProgram, 5);
+  auto vst = startZvx();
+  ASSERT_TRUE(vst);
+  vst->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bank->chunk.size()), const_cast<unsigned char*>(bank->chunk.data()));
+  vst->dispatch(effSetProgram, 0, 5);
+  EXPECT_FLOAT_EQ(vst->getParameter(param::kBDTone), 3.0f / 127.0f);
+
+  zvx = startZvxStandalone({"--no-gui"});
+  zvx->signal(SIGTERM);
+  ASSERT_EQ(zvx->wait().exitCode, 0);
+  EXPECT_EQ(readBytes(sessionFile()), saved) << "the next start did not play from the saved bank";
+
+  zvx = startZvxStandalone({"--no-gui", "--program", "9"});
+  zvx->signal(SIGTERM);
+  run = zvx->wait();
+  EXPECT_NE(run.out.find("saved the bank and program 9"), std::string::npos) << run.out;
+
+  // A folder where the file should go: the save fails, says so, and leaves the folder as it was.
+  std::filesystem::remove(sessionFile());
+  std::filesystem::create_directories(sessionFile() / "kept");
+  zvx = startZvxStandalone({"--no-gui"});
+  zvx->signal(SIGTERM);
+  run = zvx->wait();
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("cannot save"), std::string::npos) << run.err;
+  EXPECT_TRUE(std::filesystem::is_directory(sessionFile() / "kept"));
+  for (const auto& entry : std::filesystem::directory_iterator(documents_.dataFolder()))
+    EXPECT_EQ(entry.path().filename().string().find(".saving-"), std::string::npos) << entry.path();
+}
+
+// Each thing that can stop it is named, with what to do about it.
+TEST_F(StandaloneTest, SaysWhatIsWrong) {
+  {
+    ScopedEnv noServer("JACK_DEFAULT_SERVER", "zvx-test-no-such-server");
+    const ProgramRun run = runProgram(ZVX_STANDALONE_PATH, {"--no-gui"}, folder("no-server"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("cannot connect to the JACK server \"zvx-test-no-such-server\""), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("jackd"), std::string::npos) << run.err;
+  }
+  {
+    ScopedEnv noDisplay("DISPLAY", "");
+    const ProgramRun run = runProgram(ZVX_STANDALONE_PATH, {}, folder("no-display"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("cannot open the X display"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("--no-gui"), std::string::npos) << run.err;
+  }
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--no-gui", "--connect-audio", "system:playback_1", "nowhere:in"},
+        std::vector<std::string>{"--no-gui", "--connect-midi", "nowhere:out"}}) {
+    const ProgramRun run = runProgram(ZVX_STANDALONE_PATH, arguments, folder("no-port"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("there is no JACK port \"nowhere:"), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(sessionFile())) << "a run that never played saved a bank";
+}
+
+// With a display: the editor in a window of its own titled with the program; the title follows a
+// program change, and closing the window quits and saves.
+TEST_F(StandaloneTest, ShowsTheEditorInAWindowTitledWithTheProgram) {
+  if (xvfbDisplay().empty()) GTEST_SKIP() << "no Xvfb: " << xvfbError();
+  Display* display = XOpenDisplay(xvfbDisplay().c_str());
+  ASSERT_NE(display, nullptr);
+  auto zvx = startZvxStandalone({"--program", "5"});
+  auto vst = startZvx();
+  ASSERT_TRUE(vst);
+  vst->dispatch(effSetProgram, 0, 5);
+  const std::vector<Placed> windows = waitForWindows(display, "ZVX - 005 " + vst->programName(), 1);
+  ASSERT_EQ(windows.size(), 1u) << zvx->err();
+  EXPECT_EQ(windows[0].width, 800);
+  EXPECT_EQ(windows[0].height, 500);
+
+  // The next program, chosen on the editor's program line.
+  testhost::HeadlessEditor layout(*vst);
+  ASSERT_TRUE(layout.open());
+  const auto next = layout.find("ProgramStepButton", kNextProgramTag);
+  ASSERT_TRUE(next);
+  layout.close();
+  Input input(display);
+  input.click(windows[0].x + next->centreX(), windows[0].y + next->centreY());
+  vst->dispatch(effSetProgram, 0, 6);
+  EXPECT_EQ(waitForWindows(display, "ZVX - 006 " + vst->programName(), 1).size(), 1u) << "the title stayed";
+
+  XEvent close{};
+  close.xclient.type = ClientMessage;
+  close.xclient.window = windows[0].window;
+  close.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  close.xclient.format = 32;
+  close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  XSendEvent(display, windows[0].window, False, NoEventMask, &close);
+  XFlush(display);
+  const ProgramRun run = zvx->wait();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("saved the bank and program 6"), std::string::npos) << run.out;
+  XCloseDisplay(display);
+}
+
+}  // namespace
+}  // namespace zvx::test
