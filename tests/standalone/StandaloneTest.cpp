@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "plugin/BankImage.h"
+#include "plugin/Instrument.h"
 #include "storage/FxbFile.h"
 #include "tests/support/TestSupport.h"
 #include "vsthost/HeadlessEditor.h"
@@ -287,10 +288,20 @@ TEST_F(StandaloneTest, KeepsTheBankAndProgramBetweenRuns) {
   ASSERT_EQ(zvx->wait().exitCode, 0);
   EXPECT_EQ(readBytes(sessionFile()), saved) << "the next start did not play from the saved bank";
 
-  zvx = startZvxStandalone({"--no-gui", "--program", "9"});
-  zvx->signal(SIGTERM);
+  // A bank a host saved, and a program, given on the command line; Ctrl+C saves too.
+  vst->dispatch(effSetProgram, 0, 3);
+  vst->setParameter(param::kHHDecay, 0.77f);
+  const std::vector<unsigned char> hostBank =
+      FxbFile::chunkBank(Instrument::kUniqueId, 1, Instrument::kNumPrograms, 3, chunkOf(*vst, 0));
+  const std::filesystem::path given = work_.path() / "given.fxb";
+  writeBytes(given, hostBank);
+  zvx = startZvxStandalone({"--no-gui", "--bank", given.string(), "--program", "9"});
+  zvx->signal(SIGINT);
   run = zvx->wait();
   EXPECT_NE(run.out.find("saved the bank and program 9"), std::string::npos) << run.out;
+  const auto kept = FxbFile::parse(readBytes(sessionFile()));
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->chunk, chunkOf(*vst, 0));
 
   // A folder where the file should go: the save fails, says so, and leaves the folder as it was.
   std::filesystem::remove(sessionFile());
