@@ -13,7 +13,9 @@
 #include "plugin/BankImage.h"
 #include "plugin/Instrument.h"
 #include "storage/FxbFile.h"
+#include "standalone/StandaloneInstrument.h"
 #include "tests/support/TestSupport.h"
+#include "vsthost/AudioThreadProbe.h"
 #include "vsthost/HeadlessEditor.h"
 
 // Last: Xlib defines None, Status and friends as macros.
@@ -25,6 +27,7 @@ namespace {
 constexpr int kRate = 48000;
 constexpr int kPeriod = 256;
 constexpr int kLearnedController = 20;  // bound to BDTone
+constexpr int kLearnedMenu = 21;        // bound to BDMenu
 constexpr long kNextProgramTag = 98;
 const std::vector<std::string> kOutputs = {"mix_left", "mix_right", "bd", "sd", "hh", "cp"};
 
@@ -188,7 +191,7 @@ class StandaloneTest : public testing::Test {
     // The probes for a server that is not up yet are expected to fail.
     jack_set_error_function([](const char*) {});
     documents_.installDefaultData(ZVX_BUILT_DATA);
-    documents_.writeFile("Pluginccmap.bin", learnMapFile({{param::kBDTone, kLearnedController}}));
+    documents_.writeFile("Pluginccmap.bin", learnMapFile({{param::kBDTone, kLearnedController}, {param::kBDMenu, kLearnedMenu}}));
     server_ = std::make_unique<JackServer>(folder("jackd"));
     ASSERT_TRUE(server_->ready()) << server_->log();
   }
@@ -314,6 +317,41 @@ TEST_F(StandaloneTest, KeepsTheBankAndProgramBetweenRuns) {
   EXPECT_TRUE(std::filesystem::is_directory(sessionFile() / "kept"));
   for (const auto& entry : std::filesystem::directory_iterator(documents_.dataFolder()))
     EXPECT_EQ(entry.path().filename().string().find(".saving-"), std::string::npos) << entry.path();
+}
+
+// The instrument zvx plays, on JACK's process thread of this process: notes, a learned controller and a
+// sample chosen by one are played with no allocation, lock, sleep or file call there.
+TEST_F(StandaloneTest, PlaysWithoutBlockingJacksThread) {
+  standalone::StandaloneInstrument instrument;
+  struct Counted final : standalone::JackClient::Player {
+    explicit Counted(standalone::StandaloneInstrument& instrument) : instrument(instrument) {}
+    void play(void* midi, float* const* outputs, int frames) override {
+      testhost::AudioThreadScope audioThread;
+      instrument.play(midi, outputs, frames);
+    }
+    void rateChanged(double rate) override { instrument.rateChanged(rate); }
+    standalone::StandaloneInstrument& instrument;
+  } counted(instrument);
+  std::string error;
+  auto client = standalone::JackClient::open("zvx", standalone::StandaloneInstrument::outputNames(), counted, error);
+  ASSERT_TRUE(client && client->activate(error)) << error;
+
+  const testhost::AudioThreadCounts before = testhost::audioThreadCounts();
+  PlayAndRecord player({noteOn(0, 36), controller(300, kLearnedController, 90), controller(600, kLearnedMenu, 127),
+                        noteOn(900, 36), noteOn(1200, 38), noteOn(1500, 42)},
+                       kPeriod * 12);
+  ASSERT_TRUE(player.open());
+  player.start();
+  ASSERT_TRUE(player.finished(10000ms));
+  const testhost::AudioThreadCounts after = testhost::audioThreadCounts();
+  if (testhost::countsAllocations()) {
+    EXPECT_EQ(after.allocations, before.allocations);
+  }
+  EXPECT_EQ(after.fileOpens + after.fileIo, before.fileOpens + before.fileIo);
+  EXPECT_EQ(after.locks, before.locks);
+  EXPECT_EQ(after.sleeps, before.sleeps);
+  EXPECT_EQ(instrument.control().parameter(param::kBDMenu), 1.0f);
+  EXPECT_GT(peak(player.recorded()[2]), 0.01f);
 }
 
 // Each thing that can stop it is named, with what to do about it.
