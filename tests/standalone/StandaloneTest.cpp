@@ -95,7 +95,17 @@ class PlayAndRecord {
       connected = connected && jack_connect(recorder_, ("zvx:" + kOutputs[o]).c_str(), jack_port_name(inputs_[o])) == 0;
     return connected;
   }
-  void start() { armed_.store(true); }
+  // Arms the sender once the connections are made and the server's graph has taken them (a few periods
+  // on), so that no event goes out before zvx and the recorder are wired.
+  void start() {
+    EXPECT_TRUE(poll([&] {
+      bool all = jack_port_connected(midiOut_) > 0;
+      for (jack_port_t* input : inputs_) all = all && jack_port_connected(input) > 0;
+      return all;
+    }));
+    std::this_thread::sleep_for(100ms);
+    armed_.store(true);
+  }
   // Asks the server for another period, as a user may while zvx plays.
   bool changePeriod(int frames) { return jack_set_buffer_size(sender_, static_cast<jack_nframes_t>(frames)) == 0; }
   bool finished(std::chrono::milliseconds timeout) { return poll([&] { return done_.load(); }, timeout); }
