@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   using namespace zvx::lv2;
-  if (!write(folder + "manifest.ttl", manifestTtl(argv[2], argv[3], presets)) || !write(folder + kPluginFile, pluginTtl()) ||
+  if (!write(folder + "manifest.ttl", manifestTtl(argv[2], argv[3], presets)) || !write(folder + kPluginFile, pluginTtl(presets.empty() ? tableDefaults() : presets.front().values)) ||
       !write(folder + kPresetsFile, presetsTtl(presets))) {
     std::fprintf(stderr, "zvx-lv2-ttl: cannot write into %s\n", folder.c_str());
     return 1;

@@ -80,7 +80,13 @@ std::string manifestTtl(const std::string& binary, const std::string& uiBinary, 
   return ttl;
 }
 
-std::string pluginTtl() {
+std::array<float, kNumParameters> tableDefaults() {
+  std::array<float, kNumParameters> values{};
+  for (int p = 0; p < kNumParameters; ++p) values[static_cast<std::size_t>(p)] = kParameterTable[static_cast<std::size_t>(p)].defaultValue;
+  return values;
+}
+
+std::string pluginTtl(const std::array<float, kNumParameters>& defaults) {
   const std::string mix = std::string(kPluginUri) + "#mix";
   std::string ttl = kPrefixes;
   ttl += uri(mix) + "\n    a pg:OutputGroup, pg:StereoGroup ;\n    lv2:symbol \"mix\" ;\n    rdfs:label \"Mix\" .\n\n";
@@ -111,7 +117,7 @@ std::string pluginTtl() {
     ttl += " , [\n        a lv2:InputPort, lv2:ControlPort ;\n        lv2:index " +
            std::to_string(kFirstParameterPort + p) + " ;\n        lv2:symbol \"" + parameterSymbol(p) +
            "\" ;\n        lv2:name " + quoted(std::string(trimmedName(p))) + " ;\n        lv2:default " +
-           decimal(kParameterTable[static_cast<std::size_t>(p)].defaultValue) +
+           decimal(defaults[static_cast<std::size_t>(p)]) +
            " ;\n        lv2:minimum 0.0 ;\n        lv2:maximum 1.0\n    ]";
   }
   return ttl + " .\n";

@@ -21,7 +21,11 @@ inline constexpr const char* kPresetsFile = "presets.ttl";
 
 // `binary` and `uiBinary` are the shared objects' file names in the bundle.
 std::string manifestTtl(const std::string& binary, const std::string& uiBinary, const std::vector<Preset>& presets);
-std::string pluginTtl();
+// `defaults` are the ports' default values: the first program's when the
+// bundle has presets (a fresh instance plays it), else the table's.
+std::string pluginTtl(const std::array<float, kNumParameters>& defaults);
+// The parameter table's defaults.
+std::array<float, kNumParameters> tableDefaults();
 std::string presetsTtl(const std::vector<Preset>& presets);
 // The URI of preset `index`.
 std::string presetUri(int index);

@@ -21,10 +21,13 @@ Lv2Plugin::Lv2Plugin(double sampleRate, LV2_URID_Map& map)
       chunkType_(map.map(map.handle, LV2_ATOM__Chunk)),
       bankKey_(map.map(map.handle, kBankStateUri)),
       instrument_(*this) {
-  // The host's port values start as the description's defaults: only a move away from them is news.
-  for (int p = 0; p < kNumParameters; ++p) lastSeen_[p] = kParameterTable[p].defaultValue;
   instrument_.start();
   instrument_.setSampleRate(static_cast<float>(sampleRate));
+  // A port is news when it moves away from what the instrument plays: the
+  // description's defaults are the first program's, which a fresh instance
+  // plays, so a preset's value equal to it is no change either.
+  for (int p = 0; p < kNumParameters; ++p) lastSeen_[p] = instrument_.parameter(p);
+  for (auto& changed : changed_) changed.store(false, std::memory_order_relaxed);
 }
 
 void Lv2Plugin::connectPort(uint32_t port, void* data) {

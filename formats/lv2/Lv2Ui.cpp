@@ -51,15 +51,15 @@ int Lv2Ui::idle() {
   return editor_->isOpen() ? 0 : 1;
 }
 
+// Only what changed inside the instrument: a port the host set that the
+// instrument has not applied yet is not overwritten with the value before it.
 void Lv2Ui::writeChanges() {
   for (int p = 0; p < kNumParameters; ++p) {
-    const bool changed = host_.access->takeChange(host_.instance, p);
-    if (!changed && synced_) continue;
+    if (!host_.access->takeChange(host_.instance, p)) continue;
     const float value = control_.parameter(p);
-    if (changed) editor_->setParameter(p, value);
+    editor_->setParameter(p, value);
     if (!sameBits(value, hostValues_[static_cast<std::size_t>(p)])) writePort(p, value);
   }
-  synced_ = true;
 }
 
 void Lv2Ui::writePort(int index, float value) {

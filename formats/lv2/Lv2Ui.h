@@ -81,7 +81,7 @@ class Lv2Ui {
   void writePort(int index, float value);
   void touch(int index, bool grabbed);
   // Parameters changed inside the instrument: shown, and written to the host
-  // where its port holds another value. All of them the first time.
+  // where its port holds another value.
   void writeChanges();
 
   Host host_;
@@ -89,7 +89,6 @@ class Lv2Ui {
   std::unique_ptr<FrameEditor> editor_;
   // What the host's port holds, as far as it told us or we wrote; NaN for unknown.
   std::array<float, kNumParameters> hostValues_;
-  bool synced_ = false;
 };
 
 }  // namespace zvx::lv2

@@ -101,7 +101,10 @@ class Instance {
     const LV2_Feature* features[] = {map.feature(), &optionsFeature_, nullptr};
     instance_ = lilv_plugin_instantiate(world.plugin(), rate, features);
     if (!instance_) return;
-    for (int p = 0; p < kNumParameters; ++p) controls_[p] = kParameterTable[p].defaultValue;
+    // The ports start at the description's defaults, as hosts start them.
+    std::vector<float> defaults(lilv_plugin_get_num_ports(world.plugin()));
+    lilv_plugin_get_port_ranges_float(world.plugin(), nullptr, nullptr, defaults.data());
+    for (int p = 0; p < kNumParameters; ++p) controls_[p] = defaults[kFirstParameterPort + p];
     lilv_instance_connect_port(instance_, kMidiInPort, sequence());
     for (int p = 0; p < kNumParameters; ++p)
       lilv_instance_connect_port(instance_, kFirstParameterPort + p, &controls_[p]);
@@ -116,6 +119,12 @@ class Instance {
   Instance& operator=(const Instance&) = delete;
 
   bool valid() const { return instance_ != nullptr; }
+  // lilv's port setter for states and presets: the control port by symbol.
+  static void setPortValue(const char* symbol, void* self, const void* value, uint32_t size, uint32_t /*type*/) {
+    auto& instance = *static_cast<Instance*>(self);
+    for (int p = 0; p < kNumParameters; ++p)
+      if (size == sizeof(float) && lv2::parameterSymbol(p) == symbol) std::memcpy(&instance.control(p), value, size);
+  }
   float& control(int parameter) { return controls_[parameter]; }
 
   // As testhost::Plugin::play: events (deltaFrames from the start) sent with the block holding them;

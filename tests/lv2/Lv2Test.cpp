@@ -3,6 +3,8 @@
 // against the VST module's, bit for bit.
 #include <lv2/presets/presets.h>
 
+#include "formats/lv2/Lv2Access.h"
+#include "formats/lv2/Lv2Description.h"
 #include "plugin/BankImage.h"
 #include "tests/lv2/Lv2Host.h"
 
@@ -44,7 +46,7 @@ TEST_F(Lv2Test, DescribesAnInstrumentWithTheTablesPorts) {
   EXPECT_TRUE(lilv_port_supports_event(plugin, midiIn, midi.get()));
   EXPECT_EQ(lilv_plugin_get_port_by_designation(plugin, input.get(), Uri(world_, LV2_CORE__control).get()), midiIn);
 
-  // The outputs by name, the mix a stereo group; the controls as the table has them.
+  // The outputs by name, the mix a stereo group.
   const char* outputs[] = {"Mix Left", "Mix Right", "BD", "SD", "HH", "CP"};
   const auto nameOf = [&](int index) {
     LilvNode* name = lilv_port_get_name(plugin, lilv_plugin_get_port_by_index(plugin, index));
@@ -61,6 +63,9 @@ TEST_F(Lv2Test, DescribesAnInstrumentWithTheTablesPorts) {
               lilv_node_equals(lilv_nodes_get_first(groups[0]), lilv_nodes_get_first(groups[1])));
   for (LilvNodes* nodes : groups) lilv_nodes_free(nodes);
 
+  // The controls as the table has them, their defaults the first program's values (a fresh instance plays it).
+  auto firstProgram = startZvx();
+  ASSERT_TRUE(firstProgram);
   for (int p = 0; p < kNumParameters; ++p) {
     const LilvPort* port = lilv_plugin_get_port_by_index(plugin, kFirstParameterPort + p);
     EXPECT_EQ(nameOf(kFirstParameterPort + p), trimmedName(p)) << p;
@@ -68,7 +73,7 @@ TEST_F(Lv2Test, DescribesAnInstrumentWithTheTablesPorts) {
     LilvNode *fallback = nullptr, *lowest = nullptr, *highest = nullptr;
     lilv_port_get_range(plugin, port, &fallback, &lowest, &highest);
     ASSERT_TRUE(fallback && lowest && highest) << p;
-    EXPECT_TRUE(lilv_node_as_float(fallback) == kParameterTable[p].defaultValue && lilv_node_as_float(lowest) == 0.0f &&
+    EXPECT_TRUE(lilv_node_as_float(fallback) == firstProgram->getParameter(p) && lilv_node_as_float(lowest) == 0.0f &&
                 lilv_node_as_float(highest) == 1.0f)
         << p;
     for (LilvNode* node : {fallback, lowest, highest}) lilv_node_free(node);
@@ -106,6 +111,31 @@ TEST_F(Lv2Test, PresetsAreTheDefaultBanksPrograms) {
     ASSERT_EQ(values.size(), static_cast<std::size_t>(kNumParameters)) << program;
     for (int p = 0; p < kNumParameters; ++p)
       EXPECT_EQ(values[lv2::parameterSymbol(p)], vst->getParameter(p)) << program << " " << p;
+  }
+}
+
+// Every preset applied as hosts apply them (lilv sets the ports), one after the other on one instance: the
+// instrument then holds that program's values, those equal to the ports' last ones included.
+TEST_F(Lv2Test, EveryPresetAppliedGivesItsProgramsValues) {
+  Instance lv2(world_, map_);
+  ASSERT_TRUE(lv2.valid());
+  auto vst = startZvx();
+  ASSERT_TRUE(vst);
+  auto* access = static_cast<const lv2::InstanceAccess*>(
+      lilv_instance_get_extension_data(lv2.lilv(), lv2::kInstanceAccessUri));
+  ASSERT_NE(access, nullptr);
+  InstrumentControl& instrument = *access->control(lv2.handle());
+  for (int program : {3, 0, 9, 1, 9, 127}) {
+    Uri preset(world_, lv2::presetUri(program).c_str());
+    lilv_world_load_resource(world_.get(), preset.get());
+    LilvState* state = lilv_state_new_from_world(world_.get(), map_.lv2(), preset.get());
+    ASSERT_NE(state, nullptr);
+    lilv_state_restore(state, lv2.lilv(), &Instance::setPortValue, &lv2, 0, nullptr);
+    lilv_state_free(state);
+    lv2.run(64, {});
+    vst->dispatch(effSetProgram, 0, program);
+    for (int p = 0; p < kNumParameters; ++p)
+      EXPECT_EQ(instrument.parameter(p), vst->getParameter(p)) << "preset " << program << ", parameter " << p;
   }
 }
 
