@@ -1,0 +1,64 @@
+// The editor's scale as a user gets it: the desktop's word the first time,
+// the user's own choice from then on, whatever the file or the environment
+// holds.
+#include "editor/EditorScale.h"
+#include "tests/support/TestSupport.h"
+
+namespace zvx::test {
+namespace {
+
+// No desktop saying anything: the variables unset and no display to ask for its dpi.
+struct QuietDesktop {
+  ScopedEnv gdk{"GDK_SCALE", nullptr};
+  ScopedEnv qt{"QT_SCALE_FACTOR", nullptr};
+  ScopedEnv display{"DISPLAY", nullptr};
+};
+
+TEST(EditorScaleTest, TheDesktopsWordComesToTheNearestAllowedScale) {
+  QuietDesktop quiet;
+  EXPECT_EQ(EditorScale::nearest(1.0), 100);
+  EXPECT_EQ(EditorScale::nearest(1.12), 100);
+  EXPECT_EQ(EditorScale::nearest(1.13), 125);
+  EXPECT_EQ(EditorScale::nearest(1.375), 125);  // halfway: the smaller
+  EXPECT_EQ(EditorScale::nearest(0.5), 100);
+  EXPECT_EQ(EditorScale::nearest(3.0), 200);
+
+  EXPECT_EQ(EditorScale::fromDesktop(std::nullopt), std::nullopt);
+  EXPECT_EQ(EditorScale::fromDesktop(96.0), 100);
+  EXPECT_EQ(EditorScale::fromDesktop(144.0), 150);
+  {
+    ScopedEnv qt("QT_SCALE_FACTOR", "1.75");
+    EXPECT_EQ(EditorScale::fromDesktop(96.0), 175);  // before the dpi
+    ScopedEnv gdk("GDK_SCALE", "2");
+    EXPECT_EQ(EditorScale::fromDesktop(96.0), 200);  // before Qt's
+  }
+  for (const char* nonsense : {"", "abc", "2x", "-1", "0", "nan", "inf"}) {
+    ScopedEnv gdk("GDK_SCALE", nonsense);
+    EXPECT_EQ(EditorScale::fromDesktop(120.0), 125) << '"' << nonsense << '"';
+  }
+}
+
+TEST(EditorScaleTest, TheUsersChoiceIsKeptAndAnythingElseInItsFileIsPassedOver) {
+  QuietDesktop quiet;
+  TempDocuments documents;
+  EXPECT_EQ(EditorScale::load(), 100);
+  {
+    ScopedEnv gdk("GDK_SCALE", "2");
+    EXPECT_EQ(EditorScale::load(), 200);
+  }
+  ASSERT_TRUE(EditorScale::save(175));
+  EXPECT_EQ(readText(documents.dataFolder() / EditorScale::kFileName), "175\n");
+  {
+    ScopedEnv gdk("GDK_SCALE", "2");
+    EXPECT_EQ(EditorScale::load(), 175);  // the user's choice before the desktop's
+  }
+  for (const char* written : {"133\n", "150abc", "", "99999999999999999999", "\xff\xfe"}) {
+    documents.writeFile(EditorScale::kFileName, std::vector<unsigned char>(written, written + std::strlen(written)));
+    EXPECT_EQ(EditorScale::load(), 100) << '"' << written << '"';
+  }
+  documents.writeFile(EditorScale::kFileName, {'1', '2', '5', ' ', '\n'});
+  EXPECT_EQ(EditorScale::load(), 125);
+}
+
+}  // namespace
+}  // namespace zvx::test
