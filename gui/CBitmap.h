@@ -1,10 +1,13 @@
 // An image held in memory and drawn into a context. Loaded from a file by the
 // platform's means; one that cannot be loaded is empty (0 x 0) and draws
 // nothing. A transparent colour, once set, is not drawn; images with an alpha
-// channel blend.
+// channel blend. Drawn at another scale, the art is the file's twice-as-large
+// companion ("name@2x.bmp") where there is one, else the image itself,
+// resampled to the size needed, once per scale.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "gui/CReferenceCounter.h"
 #include "image/Surface.h"
@@ -17,9 +20,12 @@ class CBitmap : public CReferenceCounter {
   CBitmap() = default;
   explicit CBitmap(zvx::gui::Surface pixels) : pixels_(std::move(pixels)) {}
 
-  // Replaces the image with the file's; false (and an empty image) when it
-  // cannot be read.
+  // Replaces the image with the file's, and its companion at twice the size
+  // when one lies beside it; false (and an empty image) when it cannot be read.
   bool loadFromFile(const std::string& path);
+  // The art at twice the size, when there is some.
+  void setDoubleSize(zvx::gui::Surface pixels);
+  bool hasDoubleSize() const { return !double_.empty(); }
 
   CCoord getWidth() const { return pixels_.width(); }
   CCoord getHeight() const { return pixels_.height(); }
@@ -43,9 +49,20 @@ class CBitmap : public CReferenceCounter {
   const std::string& getName() const { return name_; }
 
  private:
+  struct Scaled {
+    int percent;
+    bool keyed;
+    bool noAlpha;
+    zvx::gui::Surface pixels;
+  };
   void blit(CDrawContext* context, const CRect& rect, const CPoint& offset, unsigned opacity, bool keyed);
+  void blitScaled(CDrawContext* context, const CRect& rect, const CPoint& offset, unsigned opacity, bool keyed);
+  // The art at `percent`, the transparent colour made transparent when `keyed`.
+  const zvx::gui::Surface& scaledArt(int percent, bool keyed);
 
   zvx::gui::Surface pixels_;
+  zvx::gui::Surface double_;
+  std::vector<Scaled> scaled_;  // made as drawing asks for them
   CColor transparentColor_ = kTransparentCColor;
   bool transparencyEnabled_ = false;
   bool noAlpha_ = false;

@@ -14,16 +14,34 @@ using zvx::gui::Pixel;
 
 Pixel toPixel(const CColor& color) { return zvx::gui::makePixel(color.red, color.green, color.blue); }
 
-CDrawContext::CDrawContext(CFrame* frame, zvx::gui::Surface& surface) : frame_(frame), surface_(surface) {
+CDrawContext::CDrawContext(CFrame* frame, zvx::gui::Surface& surface, int percent)
+    : frame_(frame), surface_(surface), percent_(std::clamp(percent, 25, 400)) {
   resetClipRect();
 }
 
-void CDrawContext::setClipRect(const CRect& clip) {
-  clip_ = clip;
-  clip_.bound(CRect(0, 0, surface_.width(), surface_.height()));
+// Floor division, so that negative coordinates map as positive ones do.
+int CDrawContext::toDevice(CCoord x) const {
+  const long long scaled = static_cast<long long>(x) * percent_;
+  return static_cast<int>(scaled >= 0 ? scaled / 100 : -((-scaled + 99) / 100));
 }
 
-void CDrawContext::resetClipRect() { clip_ = CRect(0, 0, surface_.width(), surface_.height()); }
+CRect CDrawContext::toDevice(const CRect& rect) const {
+  return CRect(toDevice(rect.left), toDevice(rect.top), toDevice(rect.right), toDevice(rect.bottom));
+}
+
+int CDrawContext::scaled(int size) const { return std::max(1, (size * percent_ + 50) / 100); }
+
+void CDrawContext::setClipRect(const CRect& clip) {
+  // The frame's extent: every surface pixel belongs to a frame pixel.
+  const CRect frameArea(0, 0, (surface_.width() * 100 + percent_ - 1) / percent_,
+                        (surface_.height() * 100 + percent_ - 1) / percent_);
+  clip_ = clip;
+  clip_.bound(frameArea);
+  deviceClip_ = toDevice(clip_);
+  deviceClip_.bound(CRect(0, 0, surface_.width(), surface_.height()));
+}
+
+void CDrawContext::resetClipRect() { setClipRect(CRect(0, 0, 1 << 24, 1 << 24)); }
 
 void CDrawContext::setFont(CFont font, int size, long style) {
   font_ = (font >= 0 && font < kNumStandardFonts) ? font : kNormalFont;
@@ -31,8 +49,14 @@ void CDrawContext::setFont(CFont font, int size, long style) {
   fontStyle_ = style;
 }
 
+void CDrawContext::plotDevice(int x, int y, Pixel pixel, unsigned opacity) {
+  if (deviceClip_.pointInside(CPoint(x, y))) surface_.blendAt(x, y, pixel, opacity);
+}
+
 void CDrawContext::plot(int x, int y, Pixel pixel, unsigned opacity) {
-  if (clip_.pointInside(CPoint(x, y))) surface_.blendAt(x, y, pixel, opacity);
+  if (!clip_.pointInside(CPoint(x, y))) return;
+  for (int dy = toDevice(y); dy < toDevice(y + 1); ++dy)
+    for (int dx = toDevice(x); dx < toDevice(x + 1); ++dx) plotDevice(dx, dy, pixel, opacity);
 }
 
 namespace {
@@ -66,13 +90,16 @@ bool clipSegment(const CRect& area, CPoint& a, CPoint& b) {
 // Bresenham's line, thickened into a square pen of the line width. Only the
 // part that can touch the clip area is walked (in 64-bit steps), so a line
 // two billion pixels long costs no more than one across the window.
+// At another scale the line is walked in surface pixels, its pen as wide as
+// the line width scaled.
 void CDrawContext::drawLine(const CPoint& fromPoint, const CPoint& toPoint) {
   const Pixel pixel = toPixel(frameColor_);
-  CRect reach = clip_;
-  reach.left -= lineWidth_, reach.top -= lineWidth_, reach.right += lineWidth_, reach.bottom += lineWidth_;
-  CPoint from = fromPoint, to = toPoint;
+  const int width = scaled(lineWidth_);
+  CRect reach = deviceClip_;
+  reach.left -= width, reach.top -= width, reach.right += width, reach.bottom += width;
+  CPoint from(toDevice(fromPoint.h), toDevice(fromPoint.v)), to(toDevice(toPoint.h), toDevice(toPoint.v));
   if (!(reach.pointInside(from) && reach.pointInside(to)) && !clipSegment(reach, from, to)) return;
-  zvx::gui::walkPenLine(from.h, from.v, to.h, to.v, lineWidth_, [&](int x, int y) { plot(x, y, pixel); });
+  zvx::gui::walkPenLine(from.h, from.v, to.h, to.v, width, [&](int x, int y) { plotDevice(x, y, pixel); });
 }
 
 void CDrawContext::lineTo(const CPoint& point) {
@@ -91,8 +118,8 @@ void CDrawContext::drawRect(const CRect& rect) {
 }
 
 void CDrawContext::fillRect(const CRect& rect) {
-  CRect area = rect;
-  area.bound(clip_);
+  CRect area = toDevice(rect);
+  area.bound(deviceClip_);
   const Pixel pixel = toPixel(fillColor_);
   for (int y = area.top; y < area.bottom; ++y)
     for (int x = area.left; x < area.right; ++x) surface_.at(x, y) = pixel;
@@ -106,41 +133,48 @@ zvx::platform::FontSpec fontSpec(int size, long style) {
 
 }  // namespace
 
+// In frame units: the width at the scaled size, scaled back and rounded up.
 int CDrawContext::getStringWidth(const char* text) const {
-  return text ? zvx::platform::textWidth(text, fontSpec(fontSize_, fontStyle_)) : 0;
+  if (!text) return 0;
+  const int width = zvx::platform::textWidth(text, fontSpec(scaled(fontSize_), fontStyle_));
+  return (width * 100 + percent_ - 1) / percent_;
 }
 
 // Only what can show is rendered: no glyph is narrower than a pixel, so a
 // text with more characters than its box has pixels shows its start, from
-// the box's left edge; the rest is never laid out.
+// the box's left edge; the rest is never laid out. The text is rendered at
+// the scaled size, not scaled as pixels.
 void CDrawContext::drawString(const char* text, const CRect& rect, bool opaque, CHoriTxtAlign align) {
   if (opaque) fillRect(rect);
   if (!text || !*text) return;
   CRect visible = rect;
   if (visible.bound(clip_).isEmpty()) return;
-  const std::size_t room = static_cast<std::size_t>(std::max(rect.width(), 1));
+  const CRect box = toDevice(rect);
+  const std::size_t room = static_cast<std::size_t>(std::max(box.width(), 1));
   const std::size_t length = strnlen(text, room + 1);
   if (length > room) align = kLeftText;
-  const zvx::platform::TextImage image =
-      zvx::platform::renderText(std::string(text, std::min(length, room)), fontSpec(fontSize_, fontStyle_));
+  const zvx::platform::TextImage image = zvx::platform::renderText(
+      std::string(text, std::min(length, room)), fontSpec(scaled(fontSize_), fontStyle_));
   if (image.width == 0) return;
-  int x = rect.left;
-  if (align == kCenterText) x = rect.left + (rect.width() - image.width) / 2;
-  if (align == kRightText) x = rect.right - image.width;
-  const int y = rect.top + (rect.height() - image.height) / 2;
-  const CRect saved = clip_;
-  CRect clip = rect;
-  setClipRect(clip.bound(saved));
+  int x = box.left;
+  if (align == kCenterText) x = box.left + (box.width() - image.width) / 2;
+  if (align == kRightText) x = box.right - image.width;
+  const int y = box.top + (box.height() - image.height) / 2;
+  const CRect saved = deviceClip_;
+  CRect clip = box;
+  deviceClip_ = clip.bound(saved);
   const Pixel pixel = toPixel(fontColor_);
   for (int row = 0; row < image.height; ++row)
     for (int column = 0; column < image.width; ++column) {
       const unsigned coverage =
           image.coverage[static_cast<std::size_t>(row) * static_cast<std::size_t>(image.width) + column];
-      if (coverage) plot(x + column, y + row, pixel, coverage);
+      if (coverage) plotDevice(x + column, y + row, pixel, coverage);
     }
   if (fontStyle_ & kUnderlineFace)
-    for (int column = 0; column < image.width; ++column) plot(x + column, y + image.ascent + 1, pixel);
-  clip_ = saved;
+    for (int thickness = 0; thickness < scaled(1); ++thickness)
+      for (int column = 0; column < image.width; ++column)
+        plotDevice(x + column, y + image.ascent + scaled(1) + thickness, pixel);
+  deviceClip_ = saved;
 }
 
 long CDrawContext::getMouseButtons() { return frame_ ? frame_->trackMouse() : 0; }

@@ -12,13 +12,23 @@ class CFrame;
 
 class CDrawContext {
  public:
-  CDrawContext(CFrame* frame, zvx::gui::Surface& surface);
+  // The surface holds the frame drawn at `percent` of its size: views draw
+  // in frame coordinates, which map to the surface's pixels (at 100 one to one).
+  CDrawContext(CFrame* frame, zvx::gui::Surface& surface, int percent = 100);
 
   CFrame* getFrame() const { return frame_; }
   zvx::gui::Surface& surface() { return surface_; }
+  int scalePercent() const { return percent_; }
+  // The surface pixel where frame coordinate `x` begins, and a frame
+  // rectangle's pixels.
+  int toDevice(CCoord x) const;
+  CRect toDevice(const CRect& rect) const;
+  // Blends a pixel of the surface itself, clipped.
+  void plotDevice(int x, int y, zvx::gui::Pixel pixel, unsigned opacity = 255);
 
   void setClipRect(const CRect& clip);
   const CRect& getClipRect() const { return clip_; }
+  const CRect& deviceClipRect() const { return deviceClip_; }
   // Drawing of the whole surface again.
   void resetClipRect();
 
@@ -47,7 +57,7 @@ class CDrawContext {
   void drawString(const char* text, const CRect& rect, bool opaque = false, CHoriTxtAlign align = kCenterText);
   int getStringWidth(const char* text) const;
 
-  // Blends a pixel, clipped.
+  // Blends a frame pixel (all the surface pixels it covers), clipped.
   void plot(int x, int y, zvx::gui::Pixel pixel, unsigned opacity = 255);
 
   // Mouse state while a control tracks a drag: each call takes the next input
@@ -56,9 +66,13 @@ class CDrawContext {
   void getMouseLocation(CPoint& point);
 
  private:
+  int scaled(int size) const;  // a length in surface pixels, at least 1
+
   CFrame* frame_;
   zvx::gui::Surface& surface_;
-  CRect clip_;
+  int percent_;
+  CRect clip_;        // frame coordinates
+  CRect deviceClip_;  // the same, in surface pixels
   CColor fillColor_ = kWhiteCColor;
   CColor frameColor_ = kBlackCColor;
   CColor fontColor_ = kWhiteCColor;

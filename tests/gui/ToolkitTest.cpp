@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "gui/CBitmap.h"
 #include "gui/CDrawContext.h"
 #include "gui/CFrame.h"
 #include "gui/CKickButton.h"
@@ -312,6 +313,59 @@ TEST(ToolkitTest, HugeLinesAndTextsDrawOnlyWhatShows) {
   for (int x = 5; x < 12; ++x)
     for (int y = 70; y < 95; ++y) lit += surface.at(x, y) != kBackground;
   EXPECT_GT(lit, 0);
+}
+
+// At 200 % every frame pixel is two surface pixels square: fills, plots and lines cover them, text is
+// rendered twice as tall (not stretched), and a bitmap draws its twice-as-large art where it has some,
+// else itself resampled.
+TEST(ToolkitTest, DrawingAtTwiceTheSizeCoversTwiceThePixels) {
+  zvx::gui::Surface surface(200, 100, kBackground), plain(100, 50, kBackground);
+  CDrawContext context(nullptr, surface, 200), once(nullptr, plain);
+  context.setFillColor(CColor{255, 0, 0, 255});
+  context.fillRect(CRect(1, 1, 3, 2));
+  int red = 0;
+  for (zvx::gui::Pixel p : surface.pixels()) red += p == kRed;
+  EXPECT_EQ(red, 8);
+  EXPECT_TRUE(surface.at(2, 2) == kRed && surface.at(5, 3) == kRed && surface.at(6, 2) == kBackground);
+  context.plot(10, 10, kRed);
+  EXPECT_TRUE(surface.at(20, 20) == kRed && surface.at(21, 21) == kRed && surface.at(22, 22) == kBackground);
+  context.setFrameColor(CColor{255, 0, 0, 255});
+  context.drawLine(CPoint(0, 40), CPoint(99, 40));
+  EXPECT_TRUE(surface.at(150, 80) == kRed && surface.at(150, 81) == kRed && surface.at(150, 82) == kBackground);
+
+  const auto inkRows = [](const zvx::gui::Surface& s, int top, int bottom) {
+    int rows = 0;
+    for (int y = top; y < bottom; ++y) {
+      bool ink = false;
+      for (int x = 0; x < s.width(); ++x) ink = ink || s.at(x, y) != kBackground;
+      rows += ink;
+    }
+    return rows;
+  };
+  context.setFontColor(CColor{255, 255, 255, 255});
+  once.setFontColor(CColor{255, 255, 255, 255});
+  context.drawString("Hg", CRect(0, 0, 100, 20));
+  once.drawString("Hg", CRect(0, 0, 100, 20));
+  const int tall = inkRows(surface, 0, 40), short_ = inkRows(plain, 0, 20);
+  EXPECT_GE(tall, 2 * short_ - 2);
+  EXPECT_LE(tall, 2 * short_ + 2);
+  EXPECT_NEAR(context.getStringWidth("Hg"), once.getStringWidth("Hg"), 1);  // in frame units either way
+
+  // A 2 x 1 bitmap, green then blue; its double art is yellow.
+  zvx::gui::Surface art(2, 1);
+  art.at(0, 0) = zvx::gui::makePixel(0, 255, 0);
+  art.at(1, 0) = zvx::gui::makePixel(0, 0, 255);
+  CBitmap bitmap(art);
+  zvx::gui::Surface canvas(20, 20, kBackground);
+  CDrawContext large(nullptr, canvas, 200);
+  bitmap.draw(&large, CRect(1, 1, 3, 2));
+  EXPECT_EQ(canvas.at(2, 2), zvx::gui::makePixel(0, 255, 0));  // the ends of a grown image keep their colour
+  EXPECT_EQ(canvas.at(5, 3), zvx::gui::makePixel(0, 0, 255));
+  EXPECT_EQ(canvas.at(6, 2), kBackground);
+  bitmap.setDoubleSize(zvx::gui::Surface(4, 2, zvx::gui::makePixel(255, 255, 0)));
+  bitmap.draw(&large, CRect(1, 1, 3, 2));
+  for (int y = 2; y < 4; ++y)
+    for (int x = 2; x < 6; ++x) EXPECT_EQ(canvas.at(x, y), zvx::gui::makePixel(255, 255, 0));
 }
 
 TEST(ToolkitTest, OnlyWhatIsDirtyIsRedrawnAndShown) {
