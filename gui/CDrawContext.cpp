@@ -19,11 +19,20 @@ CDrawContext::CDrawContext(CFrame* frame, zvx::gui::Surface& surface, int percen
   resetClipRect();
 }
 
+namespace {
+
 // Floor division, so that negative coordinates map as positive ones do.
-int CDrawContext::toDevice(CCoord x) const {
-  const long long scaled = static_cast<long long>(x) * percent_;
-  return static_cast<int>(scaled >= 0 ? scaled / 100 : -((-scaled + 99) / 100));
+long long floorDivide(long long value, long long by) { return value >= 0 ? value / by : -((-value + by - 1) / by); }
+
+}  // namespace
+
+int toDeviceCoordinate(CCoord x, int percent) { return static_cast<int>(floorDivide(static_cast<long long>(x) * percent, 100)); }
+
+CCoord toFrameCoordinate(int x, int percent) {
+  return static_cast<CCoord>(floorDivide(static_cast<long long>(x) * 100, percent));
 }
+
+int CDrawContext::toDevice(CCoord x) const { return toDeviceCoordinate(x, percent_); }
 
 CRect CDrawContext::toDevice(const CRect& rect) const {
   return CRect(toDevice(rect.left), toDevice(rect.top), toDevice(rect.right), toDevice(rect.bottom));

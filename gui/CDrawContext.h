@@ -83,5 +83,10 @@ class CDrawContext {
   CPoint pen_;
 };
 
+// The surface pixel where frame coordinate `x` begins at `percent` (floor,
+// negative coordinates too), and the frame coordinate of surface pixel `x`.
+int toDeviceCoordinate(CCoord x, int percent);
+CCoord toFrameCoordinate(int x, int percent);
+
 // The pixel of an opaque colour.
 zvx::gui::Pixel toPixel(const CColor& color);

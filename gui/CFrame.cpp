@@ -22,13 +22,23 @@ unsigned char keyModifiers(long buttons) {
 
 }  // namespace
 
-CFrame::CFrame(const CRect& size, void* systemWindow, CFrameOwner* owner)
-    : CFrame(size, zvx::platform::createEditorWindow(systemWindow, size.width(), size.height()), owner) {
+CPoint CFrame::scaledSize(const CRect& size, int percent) {
+  return CPoint(toDeviceCoordinate(size.width(), percent), toDeviceCoordinate(size.height(), percent));
+}
+
+CFrame::CFrame(const CRect& size, void* systemWindow, CFrameOwner* owner, int percent)
+    : CFrame(size,
+             zvx::platform::createEditorWindow(systemWindow, scaledSize(size, percent).h, scaledSize(size, percent).v),
+             owner, percent) {
   windowMissing_ = systemWindow != nullptr && dynamic_cast<zvx::gui::HeadlessWindow*>(window_.get()) != nullptr;
 }
 
-CFrame::CFrame(const CRect& size, std::unique_ptr<zvx::gui::PlatformWindow> window, CFrameOwner* owner)
-    : CView(size), surface_(size.width(), size.height()), window_(std::move(window)), owner_(owner) {
+CFrame::CFrame(const CRect& size, std::unique_ptr<zvx::gui::PlatformWindow> window, CFrameOwner* owner, int percent)
+    : CView(size),
+      percent_(percent),
+      surface_(scaledSize(size, percent).h, scaledSize(size, percent).v),
+      window_(std::move(window)),
+      owner_(owner) {
   if (!window_) window_ = std::make_unique<zvx::gui::HeadlessWindow>();
   attached(this);
   invalidate(size);
@@ -84,7 +94,7 @@ bool CFrame::isChild(const CView* view) const { return members_.count(view) != 0
 
 void CFrame::setFocusView(CView* view) {
   if (view == focusView_) return;
-  CDrawContext context(this, surface_);
+  CDrawContext context(this, surface_, percent_);
   if (focusView_) focusView_->looseFocus(&context);
   focusView_ = view;
   if (focusView_) focusView_->takeFocus(&context);
@@ -107,22 +117,22 @@ void CFrame::draw(CDrawContext* /*context*/) { redraw(); }
 
 void CFrame::invalidate(const CRect& area) {
   CRect bounded = area;
-  bounded.bound(CRect(0, 0, surface_.width(), surface_.height()));
+  bounded.bound(frameArea());
   invalid_.unite(bounded);
 }
 
 void CFrame::redraw() {
-  invalidate(CRect(0, 0, surface_.width(), surface_.height()));
+  invalidate(frameArea());
   idle();
 }
 
 // The background, then every view that meets the area, clipped to it: what
 // lies behind a transparent view is drawn before it.
 void CFrame::drawArea(const CRect& area) {
-  CDrawContext context(this, surface_);
+  CDrawContext context(this, surface_, percent_);
   context.setClipRect(area);
   if (CBitmap* background = getBackground()) {
-    background->draw(&context, CRect(0, 0, surface_.width(), surface_.height()));
+    background->draw(&context, frameArea());
   } else {
     context.setFillColor(kBlackCColor);
     context.fillRect(area);
@@ -138,7 +148,10 @@ void CFrame::idle() {
   const CRect area = invalid_;
   invalid_ = CRect();
   drawArea(area);
-  if (window_) window_->present(surface_, area);
+  // The window shows surface pixels: the area's, to the edge of the next frame pixel.
+  const CRect shown(toDeviceCoordinate(area.left, percent_), toDeviceCoordinate(area.top, percent_),
+                    toDeviceCoordinate(area.right, percent_), toDeviceCoordinate(area.bottom, percent_));
+  if (window_) window_->present(surface_, shown);
 }
 
 void CFrame::processEvents() {
@@ -147,18 +160,22 @@ void CFrame::processEvents() {
   idle();
 }
 
+CPoint CFrame::framePoint(const CPoint& where) const {
+  return CPoint(toFrameCoordinate(where.h, percent_), toFrameCoordinate(where.v, percent_));
+}
+
 void CFrame::dispatch(const InputEvent& event) {
-  mouseLocation_ = event.where;
+  mouseLocation_ = framePoint(event.where);
   mouseButtons_ = event.buttons;
-  CDrawContext context(this, surface_);
+  CDrawContext context(this, surface_, percent_);
   switch (event.type) {
     case InputEvent::MouseDown: {
-      CPoint where = event.where;
+      CPoint where = mouseLocation_;
       mouse(&context, where, event.buttons);
       break;
     }
     case InputEvent::Wheel:
-      onWheel(&context, event.where, event.wheel);
+      onWheel(&context, mouseLocation_, event.wheel);
       break;
     case InputEvent::KeyDown: {
       ViewKey key{event.key < 256 ? event.key : 0, static_cast<unsigned char>(event.key >= 256 ? event.key - 256 : 0),
@@ -193,7 +210,7 @@ bool CFrame::onWheel(CDrawContext* context, const CPoint& where, float distance)
 }
 
 bool CFrame::onWheel(float distance) {
-  CDrawContext context(this, surface_);
+  CDrawContext context(this, surface_, percent_);
   const bool taken = onWheel(&context, mouseLocation_, distance);
   idle();
   return taken;
@@ -220,7 +237,7 @@ long CFrame::trackMouse() {
     mouseButtons_ = 0;
     return 0;
   }
-  mouseLocation_ = event.where;
+  mouseLocation_ = framePoint(event.where);
   mouseButtons_ = event.buttons;
   if (owner_)
     owner_->doIdleStuff();

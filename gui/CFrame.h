@@ -32,9 +32,11 @@ class CFrame : public CView {
  public:
   // A frame in the platform window made inside `systemWindow` (the host's
   // window); with no system window, or when none can be made, a headless one.
-  CFrame(const CRect& size, void* systemWindow, CFrameOwner* owner);
-  // Takes a window made elsewhere (tests, offscreen hosts).
-  CFrame(const CRect& size, std::unique_ptr<zvx::gui::PlatformWindow> window, CFrameOwner* owner);
+  // At `percent` the window and the surface are that much of `size`; views
+  // keep their frame coordinates.
+  CFrame(const CRect& size, void* systemWindow, CFrameOwner* owner, int percent = 100);
+  // Takes a window made elsewhere (tests, offscreen hosts), of the scaled size.
+  CFrame(const CRect& size, std::unique_ptr<zvx::gui::PlatformWindow> window, CFrameOwner* owner, int percent = 100);
   ~CFrame() override;
 
   bool addView(CView* view);
@@ -81,6 +83,9 @@ class CFrame : public CView {
   long mouseButtons() const { return mouseButtons_; }
 
   zvx::gui::Surface& surface() { return surface_; }
+  int scalePercent() const { return percent_; }
+  // The window's size in pixels: the frame's at the scale.
+  static CPoint scaledSize(const CRect& size, int percent);
   zvx::gui::PlatformWindow* window() const { return window_.get(); }
   // False when a parent window was given but no window could be made in it;
   // the frame then runs headless and the editor should report failure.
@@ -90,9 +95,13 @@ class CFrame : public CView {
 
  private:
   void dispatch(const zvx::gui::InputEvent& event);
+  // A window position in frame coordinates.
+  CPoint framePoint(const CPoint& where) const;
+  CRect frameArea() const { return CRect(0, 0, size.width(), size.height()); }
   void drawArea(const CRect& area);
   CView* viewAt(const CPoint& where) const;
 
+  int percent_;
   std::vector<CView*> views_;
   std::unordered_set<const CView*> members_;  // the same views, for a quick isChild
   zvx::gui::Surface surface_;

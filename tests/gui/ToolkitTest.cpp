@@ -59,10 +59,10 @@ using Log = std::vector<Entry>;
 // Records edits and value changes the way an editor and a host would see them.
 class Harness : public CFrameOwner, public CControlListener {
  public:
-  Harness() {
+  explicit Harness(int percent = 100) {
     auto window = std::make_unique<HeadlessWindow>();
     window_ = window.get();
-    frame_ = new CFrame(CRect(0, 0, 200, 150), std::move(window), this);
+    frame_ = new CFrame(CRect(0, 0, 200, 150), std::move(window), this, percent);
     frame_->setBackground(new CBitmap(Surface(200, 150, kBackground)));
     frame_->getBackground()->forget();
   }
@@ -366,6 +366,28 @@ TEST(ToolkitTest, DrawingAtTwiceTheSizeCoversTwiceThePixels) {
   bitmap.draw(&large, CRect(1, 1, 3, 2));
   for (int y = 2; y < 4; ++y)
     for (int x = 2; x < 6; ++x) EXPECT_EQ(canvas.at(x, y), zvx::gui::makePixel(255, 255, 0));
+}
+
+// A frame at 150 %: its surface and what it shows are the scaled size, and the window's pixels map back
+// to frame coordinates, so a drag of N window pixels moves a knob as N / 1.5 did at 100 %.
+TEST(ToolkitTest, AScaledFrameShowsItsSizeAndMapsTheMouseBack) {
+  Harness large(150), plain;
+  EXPECT_EQ(large.frame().surface().width(), 300);
+  EXPECT_EQ(large.frame().surface().height(), 225);
+  auto* knob = large.add(new CKnob(CRect(20, 20, 60, 60), &large, 1, nullptr, nullptr));
+  auto* same = plain.add(new CKnob(CRect(20, 20, 60, 60), &plain, 1, nullptr, nullptr));
+  knob->setValue(0.5f);
+  same->setValue(0.5f);
+  large.frame().idle();
+  EXPECT_EQ(large.window().takePresented(), CRect(0, 0, 300, 225));
+  large.drag(CPoint(60, 60), CPoint(60, 15));  // 45 window pixels up, inside the knob at 40, 40
+  plain.drag(CPoint(40, 40), CPoint(40, 10));  // the 30 frame pixels they are
+  EXPECT_FLOAT_EQ(knob->getValue(), same->getValue());
+  EXPECT_GT(knob->getValue(), 0.5f);
+  // A click outside the knob in frame coordinates, though inside its scaled place, misses it.
+  large.log.clear();
+  large.click(CPoint(95, 95));  // 63, 63 in the frame
+  EXPECT_TRUE(large.log.empty());
 }
 
 TEST(ToolkitTest, OnlyWhatIsDirtyIsRedrawnAndShown) {
