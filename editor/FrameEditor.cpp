@@ -2,10 +2,42 @@
 
 #include <cstdio>
 
+#include "editor/EditorScale.h"
 #include "gui/CControl.h"
 #include "gui/FixedText.h"
 
 namespace zvx {
+
+FrameEditor::FrameEditor(InstrumentControl& instrument) : instrument(instrument), scale_(EditorScale::load()) {}
+
+int FrameEditor::width() const { return CFrame::scaledSize(CRect(0, 0, width_, height_), scale_).h; }
+int FrameEditor::height() const { return CFrame::scaledSize(CRect(0, 0, width_, height_), scale_).v; }
+
+void FrameEditor::setScale(int percent) {
+  if (percent == scale_) return;
+  scale_ = percent;
+  if (!frame) return;
+  void* parent = systemWindow;
+  open(parent);
+  if (resizeRequest_) resizeRequest_(width(), height());
+}
+
+void FrameEditor::backgroundClicked(const CPoint& where, long buttons) {
+  if (!(buttons & kRButton) || !frame) return;
+  gui::MenuModel sizes;
+  for (int percent : EditorScale::kPercents)
+    sizes.entries.push_back({std::to_string(percent) + " %", percent == scale_, true, nullptr});
+  gui::MenuModel menu;
+  menu.entries.push_back({"Size", false, true, &sizes});
+  const gui::MenuChoice choice = frame->popupMenu(menu, CRect(where.h, where.v, where.h, where.v));
+  if (choice.size() != 2 || choice[0] != 0 || choice[1] < 0 ||
+      choice[1] >= static_cast<int>(EditorScale::kPercents.size()))
+    return;
+  const int percent = EditorScale::kPercents[static_cast<std::size_t>(choice[1])];
+  EditorScale::save(percent);
+  // The frame that called is still handling its event: it is replaced after.
+  pendingScale_ = percent;
+}
 
 FrameEditor::~FrameEditor() { FrameEditor::close(); }
 
@@ -31,6 +63,10 @@ void FrameEditor::idle() {
   inIdle_ = true;
   frame->processEvents();
   inIdle_ = false;
+  if (const int percent = pendingScale_) {
+    pendingScale_ = 0;
+    setScale(percent);
+  }
 }
 
 bool FrameEditor::onWheel(float distance) { return frame && frame->onWheel(distance); }

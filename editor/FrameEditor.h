@@ -4,6 +4,7 @@
 // gestures on to the instrument as the start and end of edits.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "gui/CFrame.h"
@@ -13,14 +14,23 @@ namespace zvx {
 
 class FrameEditor : public CFrameOwner {
  public:
-  explicit FrameEditor(InstrumentControl& instrument) : instrument(instrument) {}
+  // At the user's scale (EditorScale).
+  explicit FrameEditor(InstrumentControl& instrument);
   virtual ~FrameEditor();
   FrameEditor(const FrameEditor&) = delete;
   FrameEditor& operator=(const FrameEditor&) = delete;
 
-  // The window's size, known before the first open.
-  int width() const { return width_; }
-  int height() const { return height_; }
+  // The window's size, known before the first open: the frame's at the scale.
+  int width() const;
+  int height() const;
+  // Percent of the skin's size; one of EditorScale::kPercents.
+  int scale() const { return scale_; }
+  // Changes the scale. An open editor is made again at the new size in the
+  // same window, and the front door is asked to fit its window to it.
+  void setScale(int percent);
+  // How the front door fits its window (the host's) to a new size; false
+  // when it cannot, and the editor keeps its new size for the next opening.
+  void setResizeRequest(std::function<bool(int width, int height)> request) { resizeRequest_ = std::move(request); }
   // Subclasses build the frame in `parent` (the host's native window, or
   // null for a headless frame); this keeps the parent.
   virtual bool open(void* parent);
@@ -44,6 +54,8 @@ class FrameEditor : public CFrameOwner {
   void endEdit(long index) override;
   void doIdleStuff() override;
   long getKnobMode() const override { return knobMode_; }
+  // A right click on the background: the menu with "Size".
+  void backgroundClicked(const CPoint& where, long buttons) override;
 
   CFrame* getFrame() const { return frame; }
   // The platform's window the frame shows in, null when headless or closed.
@@ -64,8 +76,11 @@ class FrameEditor : public CFrameOwner {
  private:
   bool isParameter(long index) const;
 
-  int width_ = 0;
+  int width_ = 0;   // the skin's
   int height_ = 0;
+  int scale_;
+  int pendingScale_ = 0;  // chosen in the menu, applied after the event
+  std::function<bool(int, int)> resizeRequest_;
   long knobMode_ = kCircularMode;
   bool inIdle_ = false;
 };

@@ -54,7 +54,7 @@ void ProgramMenu::mouse(CDrawContext* context, CPoint& /*where*/, long buttons) 
     std::snprintf(title, sizeof title, "%03ld - %03ld", first, last);
     top.entries.push_back({title, getCurrent() >= first && getCurrent() <= last, true, &groups.back()});
   }
-  const gui::MenuChoice choice = getFrame()->window()->popupMenu(top, size);
+  const gui::MenuChoice choice = getFrame()->popupMenu(top, size);
   if (choice.size() == 2) choose(context, choice[0] * kGroup + choice[1]);
 }
 

@@ -46,6 +46,7 @@ class SkinEditor : public FrameEditor, public CControlListener, public SkinHost 
   CFrame* skinFrame() override { return frame; }
   void adoptFrame(CFrame* newFrame) override { frame = newFrame; }
   void setWindowSize(int width, int height) override;
+  int skinScale() const override { return scale(); }
 
   // The skin as built: one line per view, then the editor's tables.
   std::string describe() override;

@@ -193,6 +193,7 @@ void CFrame::mouse(CDrawContext* context, CPoint& where, long buttons) {
   CView* target = modalView_ ? modalView_ : viewAt(where);
   if (!target) {
     setFocusView(nullptr);
+    if (owner_) owner_->backgroundClicked(where, buttons);
     return;
   }
   if (target != modalView_) setFocusView(target);
@@ -222,6 +223,13 @@ long CFrame::onKeyDown(ViewKey& key) {
 }
 
 void CFrame::looseFocus(CDrawContext* /*context*/) { setFocusView(nullptr); }
+
+zvx::gui::MenuChoice CFrame::popupMenu(const zvx::gui::MenuModel& menu, const CRect& anchor) {
+  if (!window_) return {};
+  const CRect shown(toDeviceCoordinate(anchor.left, percent_), toDeviceCoordinate(anchor.top, percent_),
+                    toDeviceCoordinate(anchor.right, percent_), toDeviceCoordinate(anchor.bottom, percent_));
+  return window_->popupMenu(menu, shown);
+}
 
 void CFrame::beginEdit(long index) {
   if (owner_) owner_->beginEdit(index);

@@ -23,6 +23,8 @@ class CFrameOwner {
   virtual void doIdleStuff() = 0;
   // How knobs follow the mouse: kCircularMode, kRelativCircularMode or kLinearMode.
   virtual long getKnobMode() const = 0;
+  // A click where no view is (frame coordinates).
+  virtual void backgroundClicked(const CPoint& /*where*/, long /*buttons*/) {}
 
  protected:
   ~CFrameOwner() = default;
@@ -74,6 +76,8 @@ class CFrame : public CView {
   void beginEdit(long index);
   void endEdit(long index);
   CFrameOwner* getOwner() const { return owner_; }
+  // Runs a pop-up menu at `anchor` (frame coordinates), as the window places menus.
+  zvx::gui::MenuChoice popupMenu(const zvx::gui::MenuModel& menu, const CRect& anchor);
 
   // Mouse tracking for controls (through CDrawContext): takes the next input
   // event, redraws, and answers the buttons then held.

@@ -146,7 +146,7 @@ void COptionMenu::mouse(CDrawContext* context, CPoint& where, long buttons) {
   getFrame()->idle();
   // A pop-up style menu opens over the control, the others below (or above) it.
   const CRect anchor = (style_ & kPopupStyle) ? CRect(size.left, size.top, size.right, size.top) : size;
-  const zvx::gui::MenuChoice choice = getFrame()->window()->popupMenu(*top, anchor);
+  const zvx::gui::MenuChoice choice = getFrame()->popupMenu(*top, anchor);
   open_ = false;
   setDirty();
   if (!choice.empty()) choose(context, choice, 0);

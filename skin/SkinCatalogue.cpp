@@ -73,7 +73,7 @@ int buildBackground(SkinHost& host, ElementReader& read) {
     return 1;
   }
   auto* frame = new CFrame(CRect(0, 0, bitmap->getWidth(), bitmap->getHeight()), context.parentWindow,
-                           host.skinFrameOwner());
+                           host.skinFrameOwner(), context.scalePercent);
   frame->setBackground(bitmap);
   host.adoptFrame(frame);
   return 1;

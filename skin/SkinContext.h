@@ -19,6 +19,7 @@ struct SkinContext {
   std::string skinFile;    // data folder + "skin/skin.xml"
   std::string skinFolder;  // data folder + "skin/"
   bool sizeOnly = false;
+  int scalePercent = 100;  // the frame's
   ConstantTable constants;
 };
 

@@ -133,6 +133,7 @@ bool LoadSkin(SkinHost& host, void* parentWindow, bool sizeOnly) {
   context.skinFile = context.skinFolder + "skin.xml";
   context.parentWindow = parentWindow;
   context.sizeOnly = sizeOnly;
+  context.scalePercent = host.skinScale();
 
   xmltag* root = LoadXmlFile(context.skinFile);
   if (!root) {

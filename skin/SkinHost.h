@@ -62,6 +62,8 @@ class SkinHost {
   virtual void adoptFrame(CFrame* frame) = 0;
   // The editor's window size, set by the background element in the size pass.
   virtual void setWindowSize(int width, int height) = 0;
+  // The scale the frame is made at (percent of the skin's size).
+  virtual int skinScale() const { return 100; }
 
   // The window's background bitmap; the host keeps a hold on it.
   CBitmap* background() const { return background_; }

@@ -172,6 +172,10 @@ int run(const Options& options) {
     window = zvx::platform::createAppWindow(editor->width(), editor->height(), titleOf(zvx.control()), "zvx", error);
     if (!window) return fail(error + "; run `zvx --no-gui` to play without the editor");
     editor->setKnobMode(kLinearMode);
+    editor->setResizeRequest([&window](int width, int height) {
+      window->resize(width, height);
+      return true;
+    });
     zvx.setEditor(editor.get());
     if (!editor->open(window->nativeHandle())) return fail("the editor did not open");
   }

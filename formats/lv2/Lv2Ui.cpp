@@ -24,7 +24,13 @@ std::unique_ptr<Lv2Ui> Lv2Ui::open(const Host& host) {
   platform::useMessageBoxes();
   std::unique_ptr<Lv2Ui> ui(new Lv2Ui(host, *instrument));
   if (!ui->editor_->open(host.parent) || !ui->widget()) return nullptr;
-  if (host.resize) host.resize->ui_resize(host.resize->handle, ui->editor_->width(), ui->editor_->height());
+  if (host.resize) {
+    const LV2UI_Resize* resize = host.resize;
+    resize->ui_resize(resize->handle, ui->editor_->width(), ui->editor_->height());
+    // A new scale chosen in the editor: the host is asked for the new size.
+    ui->editor_->setResizeRequest(
+        [resize](int width, int height) { return resize->ui_resize(resize->handle, width, height) == 0; });
+  }
   return ui;
 }
 

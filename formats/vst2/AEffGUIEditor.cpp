@@ -1,7 +1,15 @@
 #include "formats/vst2/AEffGUIEditor.h"
 
+#include "formats/vst2/AudioEffectX.h"
+
 AEffGUIEditor::AEffGUIEditor(AudioEffect* effect, std::unique_ptr<zvx::FrameEditor> editor)
-    : AEffEditor(effect), editor_(std::move(editor)) {}
+    : AEffEditor(effect), editor_(std::move(editor)) {
+  // A host that refuses keeps its window; the editor has its new size at the next opening.
+  editor_->setResizeRequest([effect](int width, int height) {
+    auto* effectX = dynamic_cast<AudioEffectX*>(effect);
+    return effectX && effectX->sizeWindow(width, height);
+  });
+}
 
 AEffGUIEditor::~AEffGUIEditor() { AEffGUIEditor::close(); }
 

@@ -28,6 +28,10 @@ VstInt32 AudioEffectX::updateBlockSize() {
 
 bool AudioEffectX::updateDisplay() { return callHost(audioMasterUpdateDisplay) != 0; }
 
+bool AudioEffectX::sizeWindow(VstInt32 width, VstInt32 height) {
+  return callHost(audioMasterSizeWindow, width, height) != 0;
+}
+
 bool AudioEffectX::wantEvents(VstInt32 filter) { return callHost(audioMasterWantMidi, 0, filter) != 0; }
 
 VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {

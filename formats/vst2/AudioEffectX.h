@@ -48,5 +48,7 @@ class AudioEffectX : public AudioEffect {
   virtual double updateSampleRate();
   virtual VstInt32 updateBlockSize();
   virtual bool updateDisplay();
+  // Asks the host to fit the editor's window to this size; false when it will not.
+  virtual bool sizeWindow(VstInt32 width, VstInt32 height);
   virtual bool wantEvents(VstInt32 filter = 1);
 };

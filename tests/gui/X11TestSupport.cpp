@@ -24,7 +24,8 @@ class XvfbEnvironment : public testing::Environment {
   void SetUp() override {
     XSetErrorHandler(&tolerateErrors);
     if (!XvfbServer::installed()) return;
-    server_ = std::make_unique<XvfbServer>();
+    // Room for the editor at twice its size.
+    server_ = std::make_unique<XvfbServer>("1920x1200x24");
     if (server_->running()) setenv("DISPLAY", server_->display().c_str(), 1);
     server = server_.get();
   }

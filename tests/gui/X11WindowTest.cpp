@@ -359,9 +359,10 @@ void runMessageBox(Display* display, const std::string& caption, const std::stri
   if (shown.empty()) {
     ADD_FAILURE() << "no message box appeared";
   } else {
-    // Centred on the 1024x768 screen.
-    EXPECT_NEAR(shown[0].x + shown[0].width / 2, 512, 2);
-    EXPECT_NEAR(shown[0].y + shown[0].height / 2, 384, 2);
+    // Centred on the screen.
+    const Screen* screen = DefaultScreenOfDisplay(display);
+    EXPECT_NEAR(shown[0].x + shown[0].width / 2, WidthOfScreen(screen) / 2, 2);
+    EXPECT_NEAR(shown[0].y + shown[0].height / 2, HeightOfScreen(screen) / 2, 2);
     dismiss(shown[0]);
   }
   EXPECT_TRUE(poll([&] { return returned.load(); }, 5000ms)) << "the message box did not return";
