@@ -228,7 +228,10 @@ zvx::gui::MenuChoice CFrame::popupMenu(const zvx::gui::MenuModel& menu, const CR
   if (!window_) return {};
   const CRect shown(toDeviceCoordinate(anchor.left, percent_), toDeviceCoordinate(anchor.top, percent_),
                     toDeviceCoordinate(anchor.right, percent_), toDeviceCoordinate(anchor.bottom, percent_));
-  return window_->popupMenu(menu, shown);
+  if (menu.scalePercent == percent_) return window_->popupMenu(menu, shown);
+  zvx::gui::MenuModel scaled = menu;
+  scaled.scalePercent = percent_;
+  return window_->popupMenu(scaled, shown);
 }
 
 void CFrame::beginEdit(long index) {

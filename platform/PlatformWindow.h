@@ -34,6 +34,9 @@ struct MenuModel {
   bool coloured = false;
   Pixel background = 0;
   Pixel text = 0;
+  // The editor's scale: where the platform draws menus itself, its text and
+  // rows are that much larger (the outermost menu's scale holds for all).
+  int scalePercent = 100;
 };
 
 // The entries chosen from the outermost menu inwards; empty when dismissed.

@@ -21,7 +21,8 @@ using gui::MenuChoice;
 using gui::MenuModel;
 using gui::Pixel;
 
-const FontSpec kFont{12, false, false};
+// At 100 %; every length but the border's scales with the editor.
+constexpr int kFontSize = 12;
 constexpr int kBorder = 1;
 constexpr int kLeftMargin = 22;   // room for the check mark
 constexpr int kRightMargin = 22;  // room for the sub-menu arrow
@@ -87,8 +88,7 @@ class PopupMenu {
       : display_(display),
         screen_(screen),
         foreign_(foreign),
-        root_(RootWindow(display, screen)),
-        rowHeight_(std::max(20, lineHeight(kFont) + 6)) {}
+        root_(RootWindow(display, screen)) {}
 
   ~PopupMenu() {
     ErrorTrap trap(display_);
@@ -101,6 +101,9 @@ class PopupMenu {
   // menu would pass `roomBelow` (root y) and fits above.
   MenuChoice run(const MenuModel& menu, int x, int below, int above, int roomBelow) {
     if (menu.entries.empty()) return {};
+    percent_ = std::clamp(menu.scalePercent, 25, 400);
+    font_ = FontSpec{px(kFontSize), false, false};
+    rowHeight_ = std::max(px(20), lineHeight(font_) + px(6));
     {
       ErrorTrap trap(display_);
       const int height = heightOf(menu);
@@ -127,9 +130,12 @@ class PopupMenu {
   }
 
  private:
+  // A length at the menu's scale.
+  int px(int length) const { return std::max(1, (length * percent_ + 50) / 100); }
+
   int heightOf(const MenuModel& model) const {
     int height = kBorder + 1 + 1 + kBorder;
-    for (const MenuModel::Entry& entry : model.entries) height += isSeparator(entry) ? kSeparatorHeight : rowHeight_;
+    for (const MenuModel::Entry& entry : model.entries) height += isSeparator(entry) ? px(kSeparatorHeight) : rowHeight_;
     return height;
   }
 
@@ -137,12 +143,12 @@ class PopupMenu {
     Level level;
     level.model = &model;
     level.openedFrom = openedFrom;
-    int width = kMinWidth, top = kBorder + 1;
+    int width = px(kMinWidth), top = kBorder + 1;
     for (const MenuModel::Entry& entry : model.entries) {
-      const int rowHeight = isSeparator(entry) ? kSeparatorHeight : rowHeight_;
+      const int rowHeight = isSeparator(entry) ? px(kSeparatorHeight) : rowHeight_;
       level.rows.emplace_back(kBorder, top, 0, top + rowHeight);
       top += rowHeight;
-      if (!isSeparator(entry)) width = std::max(width, textWidth(entry.title, kFont) + kLeftMargin + kRightMargin);
+      if (!isSeparator(entry)) width = std::max(width, textWidth(entry.title, font_) + px(kLeftMargin) + px(kRightMargin));
     }
     const int height = top + 1 + kBorder;
     for (CRect& row : level.rows) row.right = width - kBorder;
@@ -190,27 +196,27 @@ class PopupMenu {
     const Palette palette = paletteOf(*level.model);
     fillRect(s, CRect(0, 0, s.width(), s.height()), palette.background);
     frameRect(s, CRect(0, 0, s.width(), s.height()), palette.border);
-    const int textHeight = lineHeight(kFont);
+    const int textHeight = lineHeight(font_);
     for (std::size_t i = 0; i < level.rows.size(); ++i) {
       const MenuModel::Entry& entry = level.model->entries[i];
       const CRect& row = level.rows[i];
       if (isSeparator(entry)) {
         const int middle = (row.top + row.bottom) / 2;
-        fillRect(s, CRect(row.left + 4, middle, row.right - 4, middle + 1), palette.separator);
+        fillRect(s, CRect(row.left + px(4), middle, row.right - px(4), middle + px(1)), palette.separator);
         continue;
       }
       const bool lit = static_cast<int>(i) == level.highlighted && entry.enabled;
       if (lit) fillRect(s, row, palette.highlight);
       const Pixel ink = lit ? palette.highlightText : entry.enabled ? palette.text : palette.disabledText;
-      drawText(s, row.left + kLeftMargin, row.top + (row.height() - textHeight) / 2, entry.title, kFont, ink);
+      drawText(s, row.left + px(kLeftMargin), row.top + (row.height() - textHeight) / 2, entry.title, font_, ink);
       const int middle = (row.top + row.bottom) / 2;
       if (entry.checked) {
-        drawLine(s, CPoint(row.left + 6, middle), CPoint(row.left + 9, middle + 3), ink, 2);
-        drawLine(s, CPoint(row.left + 9, middle + 3), CPoint(row.left + 15, middle - 4), ink, 2);
+        drawLine(s, CPoint(row.left + px(6), middle), CPoint(row.left + px(9), middle + px(3)), ink, px(2));
+        drawLine(s, CPoint(row.left + px(9), middle + px(3)), CPoint(row.left + px(15), middle - px(4)), ink, px(2));
       }
       if (entry.submenu)
-        for (int d = 0; d <= 4; ++d)
-          fillRect(s, CRect(row.right - 14 + d, middle - 4 + d, row.right - 13 + d, middle + 5 - d), ink);
+        for (int d = 0; d <= px(4); ++d)
+          fillRect(s, CRect(row.right - px(14) + d, middle - px(4) + d, row.right - px(13) + d, middle + px(5) - d), ink);
     }
     level.writer->copy(s, CRect(0, 0, s.width(), s.height()));
     level.writer->put(level.window, level.gc, CRect(0, 0, s.width(), s.height()));
@@ -413,7 +419,9 @@ class PopupMenu {
   int screen_;
   const ForeignEventHandler& foreign_;
   Window root_;
-  int rowHeight_;
+  int percent_ = 100;
+  FontSpec font_{kFontSize, false, false};
+  int rowHeight_ = 20;
   std::vector<Level> levels_;
   MenuChoice choice_;
   bool done_ = false;

@@ -117,14 +117,17 @@ TEST_F(ScaledEditorTest, SizeDragAndTextFollowTheScale) {
 }
 
 // The background's menu: "Size", then 150 %. The host is asked for the new size, the window is made again
-// at it, and the choice holds for the editor opened again and for the next plug-in.
+// at it, and the choice holds for the editor opened again and for the next plug-in, whose menus are drawn
+// at the same scale.
 TEST_F(ScaledEditorTest, TheSizeChosenInTheMenuIsAskedOfTheHostAndKept) {
   Opened opened = open(100);
   ASSERT_NE(opened.window, 0u);
   HostCallLog calls(*opened.zvx);
   // A point of the background no view covers: the top right corner.
+  int menuHeight = 0;
   answerMenu([&] { input_->click(kLeft + 795, kTop + 3, Button3); }, [&] { opened.zvx->dispatch(effEditIdle); },
-             [](Display*, Input& keys) {
+             [&](Display* display, Input& keys) {
+               menuHeight = windowsNamed(display, "ZVX menu").at(0).height;
                for (KeySym key : {XK_Down, XK_Right, XK_Down, XK_Down, XK_Return}) keys.type(key);
              });
   opened.zvx->dispatch(effEditIdle);
@@ -146,6 +149,18 @@ TEST_F(ScaledEditorTest, TheSizeChosenInTheMenuIsAskedOfTheHostAndKept) {
   auto next = startZvx();
   next->dispatch(effEditGetRect, 0, 0, &rect);
   EXPECT_EQ(rect->right - rect->left, 1200) << "the next plug-in forgot the size";
+
+  // The menu at the new scale: its rows, and so the menu, half as tall again.
+  Opened larger = open(150);
+  ASSERT_NE(larger.window, 0u);
+  int largerHeight = 0;
+  answerMenu([&] { input_->click(kLeft + 1195, kTop + 4, Button3); }, [&] { larger.zvx->dispatch(effEditIdle); },
+             [&](Display* display, Input& keys) {
+               largerHeight = windowsNamed(display, "ZVX menu").at(0).height;
+               keys.type(XK_Escape);
+             });
+  EXPECT_NEAR(largerHeight, menuHeight * 3 / 2, 3);
+  larger.zvx->dispatch(effEditClose);
 }
 
 }  // namespace
