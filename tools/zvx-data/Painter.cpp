@@ -20,15 +20,18 @@ platform::FontSpec specOf(const Painter::Font& font) { return platform::FontSpec
 
 }  // namespace
 
+std::pair<int, int> Painter::span(double from, double to, int size) const {
+  return {std::max(0, static_cast<int>(std::floor(from * scale_))), std::min(size, static_cast<int>(std::ceil(to * scale_)))};
+}
+
+// Coverage from the shape's distance in target pixels: the edge is smoothed over one of them.
 void Painter::fill(int x0, int y0, int x1, int y1, const Field& shape, const Shader& shade, double opacity) {
-  x0 = std::max(x0, 0);
-  y0 = std::max(y0, 0);
-  x1 = std::min(x1, target_.width());
-  y1 = std::min(y1, target_.height());
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x) {
-      const double px = x + 0.5, py = y + 0.5;
-      const double coverage = clamp01(0.5 - shape(px, py)) * opacity;
+  const auto [left, right] = span(x0, x1, target_.width());
+  const auto [top, bottom] = span(y0, y1, target_.height());
+  for (int y = top; y < bottom; ++y)
+    for (int x = left; x < right; ++x) {
+      const double px = (x + 0.5) / scale_, py = (y + 0.5) / scale_;
+      const double coverage = clamp01(0.5 - shape(px, py) * scale_) * opacity;
       if (coverage <= 0) continue;
       const Colour base = Colour::of(target_.at(x, y));
       target_.at(x, y) = Colour::mix(base, shade(px, py), coverage).pixel();
@@ -41,13 +44,12 @@ void Painter::fill(int x0, int y0, int x1, int y1, const Field& shape, const Col
 
 void Painter::soft(int x0, int y0, int x1, int y1, const Field& shape, const Colour& colour, double opacity,
                    double softness) {
-  x0 = std::max(x0, 0);
-  y0 = std::max(y0, 0);
-  x1 = std::min(x1, target_.width());
-  y1 = std::min(y1, target_.height());
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x) {
-      const double alpha = (1.0 - smoothstep(-softness, softness, shape(x + 0.5, y + 0.5))) * opacity;
+  const auto [left, right] = span(x0, x1, target_.width());
+  const auto [top, bottom] = span(y0, y1, target_.height());
+  for (int y = top; y < bottom; ++y)
+    for (int x = left; x < right; ++x) {
+      const double alpha =
+          (1.0 - smoothstep(-softness, softness, shape((x + 0.5) / scale_, (y + 0.5) / scale_))) * opacity;
       if (alpha <= 0) continue;
       target_.at(x, y) = Colour::mix(Colour::of(target_.at(x, y)), colour, alpha).pixel();
     }
@@ -56,34 +58,39 @@ void Painter::soft(int x0, int y0, int x1, int y1, const Field& shape, const Col
 void Painter::keyOutside(const Field& shape, gui::Pixel key) {
   for (int y = 0; y < target_.height(); ++y)
     for (int x = 0; x < target_.width(); ++x)
-      if (shape(x + 0.5, y + 0.5) >= 0.5) target_.at(x, y) = key;
+      if (shape((x + 0.5) / scale_, (y + 0.5) / scale_) * scale_ >= 0.5) target_.at(x, y) = key;
 }
 
+// Letters are rendered at the target's size, not scaled as pixels.
 void Painter::text(const std::string& text, double x, int baseline, const Font& font, const Shader& shade, Align align,
                    double opacity) {
-  const int width = textWidth(text, font);
-  double left = x;
-  if (align == Align::Centre) left = x - width / 2.0;
-  if (align == Align::Right) left = x - width;
+  const Font drawn{std::max(1, static_cast<int>(std::lround(font.size * scale_))), font.bold,
+                   static_cast<int>(std::lround(font.tracking * scale_))};
+  const int width = textWidth(text, drawn);
+  double left = x * scale_;
+  if (align == Align::Centre) left -= width / 2.0;
+  if (align == Align::Right) left -= width;
   int pen = static_cast<int>(std::lround(left));
+  const int line = static_cast<int>(std::lround(baseline * scale_));
   // Letter by letter when spaced out, else the whole line with its kerning.
   std::vector<std::string> pieces;
-  if (font.tracking == 0)
+  if (drawn.tracking == 0)
     pieces.push_back(text);
   else
     for (char c : text) pieces.emplace_back(1, c);
   for (const std::string& piece : pieces) {
-    const platform::TextImage image = platform::renderText(piece, specOf(font));
-    const int top = baseline - image.ascent;
+    const platform::TextImage image = platform::renderText(piece, specOf(drawn));
+    const int top = line - image.ascent;
     for (int row = 0; row < image.height; ++row)
       for (int column = 0; column < image.width; ++column) {
         const unsigned coverage = image.coverage[static_cast<std::size_t>(row * image.width + column)];
         const int px = pen + column, py = top + row;
         if (!coverage || !target_.contains(px, py)) continue;
         const Colour base = Colour::of(target_.at(px, py));
-        target_.at(px, py) = Colour::mix(base, shade(px + 0.5, py + 0.5), coverage / 255.0 * opacity).pixel();
+        const Colour ink = shade((px + 0.5) / scale_, (py + 0.5) / scale_);
+        target_.at(px, py) = Colour::mix(base, ink, coverage / 255.0 * opacity).pixel();
       }
-    pen += platform::textWidth(piece, specOf(font)) + font.tracking;
+    pen += platform::textWidth(piece, specOf(drawn)) + drawn.tracking;
   }
 }
 

@@ -26,8 +26,12 @@ class Painter {
   };
   enum class Align { Left, Centre, Right };
 
-  explicit Painter(gui::Surface& target) : target_(target) {}
+  // Shapes, text and coordinates are given in picture pixels; the target
+  // holds the picture `scale` times as large (2 for the "@2x" art), each of
+  // its pixels sampled where it lies in the picture.
+  explicit Painter(gui::Surface& target, double scale = 1.0) : target_(target), scale_(scale) {}
   gui::Surface& surface() { return target_; }
+  double scale() const { return scale_; }
 
   // The shape over the pixels of [x0, x1) x [y0, y1), its edge smoothed over one pixel.
   void fill(int x0, int y0, int x1, int y1, const Field& shape, const Shader& shade, double opacity = 1.0);
@@ -63,7 +67,11 @@ class Painter {
   static Shader flat(const Colour& colour);
 
  private:
+  // The target's pixels that [from, to) of the picture covers along one axis, within `size`.
+  std::pair<int, int> span(double from, double to, int size) const;
+
   gui::Surface& target_;
+  double scale_;
 };
 
 }  // namespace zvx::data
