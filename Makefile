@@ -66,9 +66,12 @@ windows-if-tools:
 
 # The README's picture of the editor, drawn headless from a fresh default data
 # folder; editor_tests compares the editor with it.
+# The reviewed pictures of the editor, at 100 % and at 200 %.
 picture: build-all
-	docs=$$(mktemp -d) && ZVX_DOCUMENTS=$$docs $(BUILD)/tools/zvx-data install $(BUILD)/data >/dev/null && \
-	  ZVX_DOCUMENTS=$$docs $(BUILD)/tools/zvx-view --headless --plugin $(BUILD)/ZVX.so --screenshot docs/editor.png; \
+	docs=$$(mktemp -d) && folder=$$(ZVX_DOCUMENTS=$$docs $(BUILD)/tools/zvx-data install $(BUILD)/data | head -n1) && \
+	  ZVX_DOCUMENTS=$$docs $(BUILD)/tools/zvx-view --headless --plugin $(BUILD)/ZVX.so --screenshot docs/editor.png && \
+	  printf '200\n' > "$$folder/editor scale.txt" && \
+	  ZVX_DOCUMENTS=$$docs $(BUILD)/tools/zvx-view --headless --plugin $(BUILD)/ZVX.so --screenshot docs/editor@2x.png; \
 	  status=$$?; rm -rf $$docs; exit $$status
 
 bench: build-all

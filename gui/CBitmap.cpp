@@ -6,15 +6,8 @@
 
 bool CBitmap::loadFromFile(const std::string& path) {
   pixels_ = zvx::platform::loadBitmapFile(path).image;
-  scaled_.clear();
   double_ = {};
-  const std::size_t dot = path.find_last_of('.');
-  const std::size_t slash = path.find_last_of("/\\");
-  if (isLoaded() && dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-    zvx::gui::Surface larger = zvx::platform::loadBitmapFile(path.substr(0, dot) + "@2x" + path.substr(dot)).image;
-    // A companion of another size than twice the image's is not one.
-    if (larger.width() == 2 * pixels_.width() && larger.height() == 2 * pixels_.height()) double_ = std::move(larger);
-  }
+  scaled_.clear();
   return isLoaded();
 }
 

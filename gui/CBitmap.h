@@ -1,9 +1,9 @@
 // An image held in memory and drawn into a context. Loaded from a file by the
 // platform's means; one that cannot be loaded is empty (0 x 0) and draws
 // nothing. A transparent colour, once set, is not drawn; images with an alpha
-// channel blend. Drawn at another scale, the art is the file's twice-as-large
-// companion ("name@2x.bmp") where there is one, else the image itself,
-// resampled to the size needed, once per scale.
+// channel blend. Drawn at another scale, the art is its twice-as-large
+// companion where one was given (a skin's "name@2x.bmp"), else the image
+// itself, resampled to the size needed, once per scale.
 #pragma once
 
 #include <string>
@@ -20,8 +20,8 @@ class CBitmap : public CReferenceCounter {
   CBitmap() = default;
   explicit CBitmap(zvx::gui::Surface pixels) : pixels_(std::move(pixels)) {}
 
-  // Replaces the image with the file's, and its companion at twice the size
-  // when one lies beside it; false (and an empty image) when it cannot be read.
+  // Replaces the image with the file's; false (and an empty image) when it
+  // cannot be read.
   bool loadFromFile(const std::string& path);
   // The art at twice the size, when there is some.
   void setDoubleSize(zvx::gui::Surface pixels);

@@ -29,8 +29,20 @@ CBitmap* BitmapCache::find(const std::string& name) const {
 
 std::size_t BitmapCache::budget() const {
   if (windowPixels_ == 0) return kSkinPixelsAtMost;
-  const std::size_t scaled = windowPixels_ > kSkinPixelsAtMost ? kSkinPixelsAtMost : windowPixels_ * kSkinPixelsPerWindowPixel;
+  const std::size_t perPixel = kSkinPixelsPerWindowPixel * (doubleSizeWanted_ ? 5 : 1);
+  const std::size_t scaled = windowPixels_ > kSkinPixelsAtMost ? kSkinPixelsAtMost : windowPixels_ * perPixel;
   return std::clamp(scaled, kSkinPixelsAtLeast, kSkinPixelsAtMost);
+}
+
+void BitmapCache::loadDoubleSize(CBitmap& bitmap, const std::string& path) {
+  const std::size_t dot = path.find_last_of('.');
+  const std::size_t slash = path.find_last_of("/\\");
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return;
+  const std::size_t left = budget() > decodedPixels_ ? budget() - decodedPixels_ : 0;
+  platform::BitmapFile read = platform::loadBitmapFile(path.substr(0, dot) + "@2x" + path.substr(dot), left);
+  if (read.image.width() != 2 * bitmap.getWidth() || read.image.height() != 2 * bitmap.getHeight()) return;
+  decodedPixels_ += read.image.pixels().size();
+  bitmap.setDoubleSize(std::move(read.image));
 }
 
 CBitmap* BitmapCache::load(const std::string& name, const std::string& path) {
@@ -55,6 +67,7 @@ CBitmap* BitmapCache::load(const std::string& name, const std::string& path) {
   decodedPixels_ += read.image.pixels().size();
   auto* bitmap = new CBitmap(std::move(read.image));
   bitmap->setName(name);
+  if (doubleSizeWanted_ && bitmap->isLoaded()) loadDoubleSize(*bitmap, path);
   made_.push_back(bitmap);
   if (file) byFile_[*file] = bitmap;
   return keep(name, bitmap);

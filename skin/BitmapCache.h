@@ -47,6 +47,10 @@ class BitmapCache {
 
   // The window's size sets the budget; until it is known, the most a skin may have.
   void setWindowPixels(std::size_t pixels) { windowPixels_ = pixels; }
+  // For an editor shown larger: each bitmap's companion at twice its size
+  // ("name@2x.bmp") is read too where there is one, within a budget five
+  // times as large (the picture and its companion).
+  void setDoubleSizeWanted(bool wanted) { doubleSizeWanted_ = wanted; }
   std::size_t budget() const;
   std::size_t decodedPixels() const { return decodedPixels_; }
   const std::vector<EmptyBitmap>& emptyBitmaps() const { return empty_; }
@@ -54,6 +58,10 @@ class BitmapCache {
  private:
   CBitmap* keep(const std::string& name, CBitmap* bitmap);
 
+  // The file's companion at twice the size, when wanted, exactly that size and within the budget.
+  void loadDoubleSize(CBitmap& bitmap, const std::string& path);
+
+  bool doubleSizeWanted_ = false;
   std::vector<CBitmap*> made_;  // one hold each
   std::unordered_map<std::string, CBitmap*> byName_;
   std::map<platform::FileIdentity, CBitmap*> byFile_;

@@ -134,6 +134,7 @@ bool LoadSkin(SkinHost& host, void* parentWindow, bool sizeOnly) {
   context.parentWindow = parentWindow;
   context.sizeOnly = sizeOnly;
   context.scalePercent = host.skinScale();
+  context.bitmaps.setDoubleSizeWanted(context.scalePercent > 100);
 
   xmltag* root = LoadXmlFile(context.skinFile);
   if (!root) {

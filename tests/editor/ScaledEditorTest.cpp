@@ -2,7 +2,10 @@
 // Xvfb, through the module as a host opens it: the size it reports and the
 // window it makes, a knob dragged, the read-out's text, and the scale chosen
 // in the background menu, asked of the host and kept for the next editor.
+#include <filesystem>
+
 #include "engine/Parameters.h"
+#include "image/ImageFile.h"
 #include "tests/gui/X11TestSupport.h"
 #include "tests/support/HostCallLog.h"
 #include "vsthost/HeadlessEditor.h"
@@ -89,7 +92,8 @@ class ScaledEditorTest : public X11Test {
 };
 
 // At each scale: the size reported and made, a drag of N pixels acting as N / scale did at 100 %, and the
-// read-out's text drawn at the scaled size (as tall again at 200 %), not stretched.
+// read-out's text drawn at the scaled size (as tall again at 200 %), not stretched; at 200 % the window
+// holds the reviewed picture.
 TEST_F(ScaledEditorTest, SizeDragAndTextFollowTheScale) {
   float at100 = 0;
   int rows100 = 0;
@@ -101,6 +105,27 @@ TEST_F(ScaledEditorTest, SizeDragAndTextFollowTheScale) {
     const Surface picture = read(opened.window);
     EXPECT_EQ(picture.width(), opened.width);
     EXPECT_EQ(picture.height(), opened.height);
+    if (percent == 200) {
+      // The skin's art drawn at twice the size and the text at twice the size: the reviewed picture.
+      const Surface reference = gui::ImageFile::load(ZVX_EDITOR_REFERENCE_2X);
+      ASSERT_EQ(reference.width(), 1600) << ZVX_EDITOR_REFERENCE_2X;
+      EXPECT_TRUE(samePicture(picture, reference)) << "the editor at 200 % is not " << ZVX_EDITOR_REFERENCE_2X;
+      // A skin without the larger art: its pictures grown smoothly, a softer picture than the reviewed one.
+      const TempDocuments plainSkin;
+      plainSkin.installDefaultData(ZVX_BUILT_DATA);
+      for (const auto& entry : std::filesystem::directory_iterator(plainSkin.dataFolder() / "skin"))
+        if (entry.path().filename().string().find("@2x") != std::string::npos) std::filesystem::remove(entry.path());
+      plainSkin.writeFile("editor scale.txt", {'2', '0', '0'});
+      auto grown = startZvx();
+      const Window parent = makeParent(kLeft, kTop, 1600, 1000);
+      ASSERT_EQ(grown->dispatch(effEditOpen, 0, 0, xid(parent)), 1);
+      for (int i = 0; i < 3; ++i) grown->dispatch(effEditIdle);
+      const Surface soft = read(children(parent).at(0));
+      EXPECT_EQ(soft.width(), 1600);
+      EXPECT_FALSE(samePicture(soft, reference));
+      grown->dispatch(effEditClose);
+      destroy(parent);
+    }
     const float value = dragKnob(opened, percent, 30 * percent / 100);
     const int rows = inkRows(read(opened.window), percent);
     if (percent == 100) {

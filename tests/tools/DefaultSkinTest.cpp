@@ -49,7 +49,7 @@ std::uint32_t little32(const Bytes& bytes, std::size_t at) {
 // ---------------------------------------------------------------------------
 // The files.
 
-TEST(DefaultSkin, TheLayoutIsCopiedAsWrittenAndEveryPictureItNamesIsA24BitBmp) {
+TEST(DefaultSkin, TheLayoutIsCopiedAsWrittenAndEveryPictureItNamesIsA24BitBmpWithItsDoubleSize) {
   const std::string written = readText(kSource / "skin" / "skin.xml");
   const Bytes& copied = fileOf("skin.xml");
   EXPECT_EQ(std::string(copied.begin(), copied.end()), written);
@@ -65,6 +65,14 @@ TEST(DefaultSkin, TheLayoutIsCopiedAsWrittenAndEveryPictureItNamesIsA24BitBmp) {
     EXPECT_EQ(std::vector<std::uint32_t>({bytes[0], bytes[1], little32(bytes, 2), little32(bytes, 14),
                                           little32(bytes, 28) & 0xFFFF, little32(bytes, 30)}),
               std::vector<std::uint32_t>({'B', 'M', static_cast<std::uint32_t>(bytes.size()), 40, 24, 0}));
+    // Its companion for editors shown larger: "name@2x.bmp", twice as wide and as tall.
+    const std::string larger = name.substr(0, name.rfind('.')) + "@2x" + name.substr(name.rfind('.'));
+    const Bytes& twice = fileOf(larger);
+    ASSERT_GE(twice.size(), 54u) << larger;
+    EXPECT_EQ(little32(twice, 18), 2 * little32(bytes, 18)) << larger;
+    EXPECT_EQ(std::abs(static_cast<std::int32_t>(little32(twice, 22))),
+              2 * std::abs(static_cast<std::int32_t>(little32(bytes, 22))))
+        << larger;
   }
   // How the pictures decode shows in the window the skin system builds from
   // them (below, and DrumEditorTest); art.txt may draw nothing unused (SkinSources).

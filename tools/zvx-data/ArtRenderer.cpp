@@ -136,7 +136,7 @@ void ArtRenderer::addPicture(gui::Surface picture) {
 // from the palette at its first drawing.
 PanelArt& ArtRenderer::canvas() {
   if (canvasKey_.empty()) fail("'" + line_->command + "' draws on a background or about picture; none is started");
-  if (!canvas_) canvas_ = std::make_unique<PanelArt>(pictures_[canvasKey_], panelLook());
+  if (!canvas_) canvas_ = std::make_unique<PanelArt>(pictures_[canvasKey_], panelLook(), scale_);
   return *canvas_;
 }
 
@@ -150,7 +150,8 @@ void ArtRenderer::startCanvas() {
   const int width = integer("width"), height = integer("height");
   if (width <= 0 || height <= 0 || width > 4000 || height > 4000) fail("the picture's size is out of range");
   endCanvas();
-  addPicture(gui::Surface(width, height, gui::makePixel(0, 0, 0)));
+  addPicture(gui::Surface(static_cast<int>(std::lround(width * scale_)), static_cast<int>(std::lround(height * scale_)),
+                          gui::makePixel(0, 0, 0)));
   canvasKey_ = lower(line_->words[0]);
 }
 
@@ -173,19 +174,20 @@ void ArtRenderer::command(const Line& line) {
     const int size = integer("size"), frames = integer("frames", 101);
     if (size < 8 || size > 200 || frames < 2 || frames > 256) fail("the knob's size or frames are out of range");
     endCanvas();
-    addPicture(ControlArt::knob(controlLook(), size, frames, colour("accent"), sweep == "centre"));
+    addPicture(ControlArt::knob(controlLook(), size, frames, colour("accent"), sweep == "centre", scale_));
   } else if (c == "button") {
     expectOptions({"width", "height", "accent", "text"}, 1);
     endCanvas();
-    addPicture(ControlArt::button(controlLook(), integer("width"), integer("height"), colour("accent"), option("text")));
+    addPicture(
+        ControlArt::button(controlLook(), integer("width"), integer("height"), colour("accent"), option("text"), scale_));
   } else if (c == "lamp") {
     expectOptions({"size", "accent"}, 1);
     endCanvas();
-    addPicture(ControlArt::lamp(controlLook(), integer("size"), colour("accent")));
+    addPicture(ControlArt::lamp(controlLook(), integer("size"), colour("accent"), scale_));
   } else if (c == "pad") {
     expectOptions({"width", "height", "accent"}, 1);
     endCanvas();
-    addPicture(ControlArt::pad(controlLook(), integer("width"), integer("height"), colour("accent")));
+    addPicture(ControlArt::pad(controlLook(), integer("width"), integer("height"), colour("accent"), scale_));
   } else if (c == "background" || c == "about") {
     startCanvas();
   } else if (c == "gradient") {

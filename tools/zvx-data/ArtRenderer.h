@@ -17,7 +17,9 @@ namespace zvx::data {
 
 class ArtRenderer {
  public:
-  ArtRenderer(const SkinLayout& layout, const ArtScript& script) : layout_(layout), script_(script) {}
+  // Each picture is drawn `scale` times its size (2 for the "@2x" art).
+  ArtRenderer(const SkinLayout& layout, const ArtScript& script, double scale = 1.0)
+      : layout_(layout), script_(script), scale_(scale) {}
 
   // Every picture, by lower-case name. Throws SkinError naming the line.
   std::map<std::string, gui::Surface> run();
@@ -56,6 +58,7 @@ class ArtRenderer {
 
   const SkinLayout& layout_;
   const ArtScript& script_;
+  double scale_;
   const Line* line_ = nullptr;
   std::map<std::string, Colour> palette_;
   std::map<std::string, gui::Surface> pictures_;  // by lower-case name

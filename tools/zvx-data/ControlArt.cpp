@@ -11,6 +11,9 @@ constexpr double kSweep = 2.356194490192345;  // 135 degrees either side of twel
 const Colour kBlack{0, 0, 0};
 const Colour kWhite{255, 255, 255};
 
+// A length of the picture in pixels of its drawing at `scale`.
+int scaled(int length, double scale) { return static_cast<int>(std::lround(length * scale)); }
+
 // A drawing never leaves the transparent colour where it meant a pixel.
 void avoidKeyColour(gui::Surface& surface, int y0, int y1) {
   for (int y = y0; y < y1; ++y)
@@ -33,15 +36,16 @@ Painter::Shader radial(double cx, double cy, double radius, const Colour& inner,
 
 }  // namespace
 
-gui::Surface ControlArt::knob(const Look& look, int size, int frames, const Colour& accent, bool fromCentre) {
-  gui::Surface strip(size, size * frames);
+gui::Surface ControlArt::knob(const Look& look, int size, int frames, const Colour& accent, bool fromCentre,
+                              double scale) {
+  gui::Surface strip(scaled(size, scale), scaled(size, scale) * frames);
   const double c = size / 2.0;
   const double trackRadius = c - 2.5;
   const double trackHalf = 1.5;
   const double body = c - 6.0;
   for (int i = 0; i < frames; ++i) {
-    gui::Surface frame(size, size, look.panel.pixel());
-    Painter p(frame);
+    gui::Surface frame(scaled(size, scale), scaled(size, scale), look.panel.pixel());
+    Painter p(frame, scale);
     const double value = frames > 1 ? static_cast<double>(i) / (frames - 1) : 0.0;
     const double angle = -kSweep + 2 * kSweep * value;
 
@@ -74,18 +78,19 @@ gui::Surface ControlArt::knob(const Look& look, int size, int frames, const Colo
     p.fill(0, 0, size, size, Painter::segment(c + sx * inner, c + sy * inner, c + sx * outer, c + sy * outer, 1.0),
            look.indicator);
 
-    avoidKeyColour(frame, 0, size);
+    avoidKeyColour(frame, 0, frame.height());
     p.keyOutside(Painter::circle(c, c, c - 0.2), kTransparent);
     place(strip, frame, i);
   }
   return strip;
 }
 
-gui::Surface ControlArt::button(const Look& look, int width, int height, const Colour& accent, const std::string& text) {
-  gui::Surface strip(width, height * 2);
+gui::Surface ControlArt::button(const Look& look, int width, int height, const Colour& accent, const std::string& text,
+                                double scale) {
+  gui::Surface strip(scaled(width, scale), scaled(height, scale) * 2);
   for (int on = 0; on < 2; ++on) {
-    gui::Surface frame(width, height, look.panel.pixel());
-    Painter p(frame);
+    gui::Surface frame(scaled(width, scale), scaled(height, scale), look.panel.pixel());
+    Painter p(frame, scale);
     const double w = width, h = height;
     const Painter::Field outline = Painter::box(0.5, 0.5, w - 0.5, h - 0.5, 3.5);
     const Painter::Field face = Painter::box(1.5, 1.5, w - 1.5, h - 1.5, 2.5);
@@ -109,38 +114,38 @@ gui::Surface ControlArt::button(const Look& look, int width, int height, const C
     const int baseline = static_cast<int>(std::lround(h / 2 + Painter::ascent(font) / 2.0));
     p.text(text, (14.0 + w - 3.0) / 2, baseline, font, on ? look.ink : look.label, Painter::Align::Centre);
 
-    avoidKeyColour(frame, 0, height);
+    avoidKeyColour(frame, 0, frame.height());
     p.keyOutside(outline, kTransparent);
     place(strip, frame, on);
   }
   return strip;
 }
 
-gui::Surface ControlArt::lamp(const Look& look, int size, const Colour& accent) {
-  gui::Surface strip(size, size * 2);
+gui::Surface ControlArt::lamp(const Look& look, int size, const Colour& accent, double scale) {
+  gui::Surface strip(scaled(size, scale), scaled(size, scale) * 2);
   const double c = size / 2.0;
   const double lens = c - 2.5;
   for (int on = 0; on < 2; ++on) {
-    gui::Surface frame(size, size, look.panel.pixel());
-    Painter p(frame);
+    gui::Surface frame(scaled(size, scale), scaled(size, scale), look.panel.pixel());
+    Painter p(frame, scale);
     if (on) p.soft(0, 0, size, size, Painter::circle(c, c, lens), accent, 0.6, 2.4);
     p.fill(0, 0, size, size, Painter::circle(c, c, lens + 1.0), Colour::mix(look.panel, kBlack, 0.75));
     p.fill(0, 0, size, size, Painter::circle(c, c, lens),
            on ? radial(c - 0.6, c - 0.8, lens * 1.2, Colour::mix(accent, kWhite, 0.65), accent)
               : radial(c - 0.6, c - 0.8, lens * 1.2, Colour::mix(accent, kBlack, 0.55), Colour::mix(accent, kBlack, 0.82)));
     p.fill(0, 0, size, size, Painter::circle(c - lens * 0.35, c - lens * 0.4, lens * 0.28), kWhite, on ? 0.7 : 0.18);
-    avoidKeyColour(frame, 0, size);
+    avoidKeyColour(frame, 0, frame.height());
     p.keyOutside(Painter::circle(c, c, c - 0.2), kTransparent);
     place(strip, frame, on);
   }
   return strip;
 }
 
-gui::Surface ControlArt::pad(const Look& look, int width, int height, const Colour& accent) {
-  gui::Surface strip(width, height * 2);
+gui::Surface ControlArt::pad(const Look& look, int width, int height, const Colour& accent, double scale) {
+  gui::Surface strip(scaled(width, scale), scaled(height, scale) * 2);
   for (int on = 0; on < 2; ++on) {
-    gui::Surface frame(width, height, look.panel.pixel());
-    Painter p(frame);
+    gui::Surface frame(scaled(width, scale), scaled(height, scale), look.panel.pixel());
+    Painter p(frame, scale);
     const double w = width, h = height;
     const Painter::Field outline = Painter::box(0.5, 0.5, w - 0.5, h - 0.5, 4.5);
     const Painter::Field face = Painter::box(1.5, 1.5, w - 1.5, h - 1.5, 3.5);
@@ -157,7 +162,7 @@ gui::Surface ControlArt::pad(const Look& look, int width, int height, const Colo
     const double cx = w / 2 + 1, cy = h / 2, s = 4.0;
     p.fill(0, 0, width, height, Painter::polygon({{cx - s * 0.8, cy - s}, {cx + s, cy}, {cx - s * 0.8, cy + s}}),
            on ? Colour::mix(accent, kBlack, 0.7) : Colour::mix(accent, look.label, 0.35));
-    avoidKeyColour(frame, 0, height);
+    avoidKeyColour(frame, 0, frame.height());
     p.keyOutside(outline, kTransparent);
     place(strip, frame, on);
   }

@@ -14,8 +14,8 @@ const Colour kWhite{255, 255, 255};
 }  // namespace
 
 void PanelArt::gradient(const Colour& top, const Colour& bottom) {
-  painter_.fill(0, 0, canvas_.width(), canvas_.height(), [](double, double) { return -1.0; },
-                Painter::vertical(0, top, canvas_.height(), bottom));
+  painter_.fill(0, 0, width(), height(), [](double, double) { return -1.0; },
+                Painter::vertical(0, top, height(), bottom));
 }
 
 void PanelArt::grain(double amount, std::uint32_t seed) {
@@ -150,20 +150,22 @@ void PanelArt::wordmark(int x, int baseline, int size, bool centred, const std::
 }
 
 void PanelArt::outline() {
-  const double w = canvas_.width(), h = canvas_.height();
+  const double w = width(), h = height();
   const Painter::Field edge = Painter::subtract(Painter::box(0, 0, w, h, 6), Painter::box(1, 1, w - 1, h - 1, 5));
-  painter_.fill(0, 0, canvas_.width(), canvas_.height(), edge, look_.edgeLight);
+  painter_.fill(0, 0, width(), height(), edge, look_.edgeLight);
   // The corners outside the rounding take the darkest shade, as the frame's shadow.
-  painter_.fill(0, 0, canvas_.width(), canvas_.height(), [&](double x, double y) { return -Painter::box(0, 0, w, h, 6)(x, y); },
+  painter_.fill(0, 0, width(), height(), [&](double x, double y) { return -Painter::box(0, 0, w, h, 6)(x, y); },
                 look_.edgeDark);
 }
 
+// Pixel by pixel of the canvas, each sampled where it lies in the picture.
 void PanelArt::glow(int x, int y, int w, int h, const Colour& colour, double opacity) {
   const double cx = x + w / 2.0, cy = y + h / 2.0, rx = w / 2.0, ry = h / 2.0;
-  for (int py = y; py < y + h; ++py)
-    for (int px = x; px < x + w; ++px) {
+  const auto scaled = [this](double v) { return static_cast<int>(std::lround(v * scale_)); };
+  for (int py = scaled(y); py < scaled(y + h); ++py)
+    for (int px = scaled(x); px < scaled(x + w); ++px) {
       if (!canvas_.contains(px, py)) continue;
-      const double dx = (px + 0.5 - cx) / rx, dy = (py + 0.5 - cy) / ry;
+      const double dx = ((px + 0.5) / scale_ - cx) / rx, dy = ((py + 0.5) / scale_ - cy) / ry;
       const double d = dx * dx + dy * dy;
       if (d >= 1) continue;
       const double alpha = opacity * (1 - d) * (1 - d);

@@ -4,6 +4,8 @@
 // has no element for static text, so every label is drawn here.
 #pragma once
 
+#include <cmath>
+
 #include <array>
 #include <string>
 #include <vector>
@@ -26,7 +28,9 @@ class PanelArt {
     Colour caption, ink;
   };
 
-  PanelArt(gui::Surface& canvas, const Look& look) : canvas_(canvas), painter_(canvas), look_(look) {}
+  // The canvas holds the picture `scale` times its size; positions are the picture's.
+  PanelArt(gui::Surface& canvas, const Look& look, double scale = 1.0)
+      : canvas_(canvas), painter_(canvas, scale), look_(look), scale_(scale) {}
 
   void gradient(const Colour& top, const Colour& bottom);
   // A fine, fixed noise of +-`amount` levels that takes the flatness off large areas.
@@ -56,9 +60,14 @@ class PanelArt {
   enum class Mark { Drop, Left, Right };
   void raisedBox(int x, int y, int w, int h, Mark mark);
 
+  // The picture's size, in its own pixels.
+  int width() const { return static_cast<int>(std::lround(canvas_.width() / scale_)); }
+  int height() const { return static_cast<int>(std::lround(canvas_.height() / scale_)); }
+
   gui::Surface& canvas_;
   Painter painter_;
   Look look_;
+  double scale_;
 };
 
 }  // namespace zvx::data

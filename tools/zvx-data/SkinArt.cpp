@@ -24,8 +24,8 @@ std::string lower(std::string text) {
 std::vector<SkinArt::File> SkinArt::render(const std::string& layoutXml, const std::string& art) {
   const SkinLayout layout = SkinLayout::parse(layoutXml, kLayoutFile);
   const ArtScript script = ArtScript::parse(art, kArtFile);
-  ArtRenderer renderer(layout, script);
-  std::map<std::string, gui::Surface> pictures = renderer.run();
+  ArtRenderer renderer(layout, script), twice(layout, script, 2.0);
+  std::map<std::string, gui::Surface> pictures = renderer.run(), larger = twice.run();
 
   // Names are compared ignoring case, as the skin loader finds its bitmaps.
   std::set<std::string> named;
@@ -39,6 +39,11 @@ std::vector<SkinArt::File> SkinArt::render(const std::string& layoutXml, const s
       throw SkinError(std::string(kArtFile) + ":" + std::to_string(renderer.lineOf(key)) + ": " + renderer.nameOf(key) +
                       " is drawn but skin.xml never uses it");
     files.push_back({renderer.nameOf(key), BmpWriter::encode(picture)});
+    // The same picture at twice the size, for editors shown larger: "name@2x.bmp".
+    const std::string& name = renderer.nameOf(key);
+    const std::size_t dot = name.find_last_of('.');
+    files.push_back({name.substr(0, dot) + "@2x" + (dot == std::string::npos ? "" : name.substr(dot)),
+                     BmpWriter::encode(larger.at(key))});
   }
   files.push_back({kLayoutFile, std::vector<std::uint8_t>(layoutXml.begin(), layoutXml.end())});
   std::sort(files.begin(), files.end(), [](const File& a, const File& b) { return a.name < b.name; });
