@@ -150,7 +150,7 @@ class Lv2UiTest : public X11Test {
 };
 
 // The description offers the UI only to hosts that share the instance; a host that does not gets no UI
-// (and shows its own controls), never a window of ours.
+// (and shows its own controls), never a window of ours. A UI at 150 % asks for its scaled size.
 TEST_F(Lv2UiTest, IsOfferedWithTheInstanceAndDeclinesWithoutIt) {
   Uri uiUri(*world_, lv2::kUiUri), required(*world_, LV2_CORE__requiredFeature);
   LilvNodes* features = lilv_world_find_nodes(world_->get(), uiUri.get(), required.get(), nullptr);
@@ -164,6 +164,13 @@ TEST_F(Lv2UiTest, IsOfferedWithTheInstanceAndDeclinesWithoutIt) {
   HostedUi without(*world_, *instance_, parent, false);
   EXPECT_FALSE(without.valid());
   EXPECT_TRUE(children(parent).empty());
+
+  // At the user's scale, the host is asked for the scaled size.
+  documents_.writeFile("editor scale.txt", {'1', '5', '0'});
+  const Window larger = makeParent(kLeft, kTop, 1200, 750);
+  HostedUi scaled(*world_, *instance_, larger);
+  ASSERT_TRUE(scaled.valid());
+  EXPECT_EQ(std::make_pair(scaled.width, scaled.height), std::make_pair(1200, 750));
 }
 
 // The same skin, state and drawing as the VST editor: the two windows hold the same pixels, and the host

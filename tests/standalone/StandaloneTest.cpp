@@ -391,20 +391,21 @@ TEST_F(StandaloneTest, SaysWhatIsWrong) {
   EXPECT_FALSE(std::filesystem::exists(sessionFile())) << "a run that never played saved a bank";
 }
 
-// With a display: the editor in a window of its own titled with the program; the title follows a
-// program change, and closing the window quits and saves.
+// With a display: the editor in a window of its own at the user's scale, titled with the program; the
+// title follows a program change, and closing the window quits and saves.
 TEST_F(StandaloneTest, ShowsTheEditorInAWindowTitledWithTheProgram) {
   if (xvfbDisplay().empty()) GTEST_SKIP() << "no Xvfb: " << xvfbError();
   Display* display = XOpenDisplay(xvfbDisplay().c_str());
   ASSERT_NE(display, nullptr);
+  documents_.writeFile("editor scale.txt", {'1', '5', '0'});
   auto zvx = startZvxStandalone({"--program", "5"});
   auto vst = startZvx();
   ASSERT_TRUE(vst);
   vst->dispatch(effSetProgram, 0, 5);
   const std::vector<Placed> windows = waitForWindows(display, "ZVX - 005 " + vst->programName(), 1);
   ASSERT_EQ(windows.size(), 1u) << zvx->err();
-  EXPECT_EQ(windows[0].width, 800);
-  EXPECT_EQ(windows[0].height, 500);
+  EXPECT_EQ(windows[0].width, 1200);  // at the user's 150 %
+  EXPECT_EQ(windows[0].height, 750);
 
   // The next program, chosen on the editor's program line.
   testhost::HeadlessEditor layout(*vst);
@@ -413,7 +414,7 @@ TEST_F(StandaloneTest, ShowsTheEditorInAWindowTitledWithTheProgram) {
   ASSERT_TRUE(next);
   layout.close();
   Input input(display);
-  input.click(windows[0].x + next->centreX(), windows[0].y + next->centreY());
+  input.click(windows[0].x + next->centreX() * 3 / 2, windows[0].y + next->centreY() * 3 / 2);
   vst->dispatch(effSetProgram, 0, 6);
   EXPECT_EQ(waitForWindows(display, "ZVX - 006 " + vst->programName(), 1).size(), 1u) << "the title stayed";
 
