@@ -52,7 +52,9 @@ int EditorScale::load() {
           if (*percent == allowed) return allowed;
     }
   }
-  return fromDesktop(platform::desktopDpi()).value_or(100);
+  // Asking opens a connection to the display: once a process, not at every plug-in a host makes.
+  static const std::optional<double> dpi = platform::desktopDpi();
+  return fromDesktop(dpi).value_or(100);
 }
 
 bool EditorScale::save(int percent) {

@@ -28,9 +28,9 @@ class FrameEditor : public CFrameOwner {
   // Changes the scale. An open editor is made again at the new size in the
   // same window, and the front door is asked to fit its window to it.
   void setScale(int percent);
-  // How the front door fits its window (the host's) to a new size; false
-  // when it cannot, and the editor keeps its new size for the next opening.
-  void setResizeRequest(std::function<bool(int width, int height)> request) { resizeRequest_ = std::move(request); }
+  // How the front door asks for its window (the host's) to fit a new size;
+  // a host that refuses shows the new size at the next opening.
+  void setResizeRequest(std::function<void(int width, int height)> request) { resizeRequest_ = std::move(request); }
   // Subclasses build the frame in `parent` (the host's native window, or
   // null for a headless frame); this keeps the parent.
   virtual bool open(void* parent);
@@ -80,7 +80,7 @@ class FrameEditor : public CFrameOwner {
   int height_ = 0;
   int scale_;
   int pendingScale_ = 0;  // chosen in the menu, applied after the event
-  std::function<bool(int, int)> resizeRequest_;
+  std::function<void(int, int)> resizeRequest_;
   long knobMode_ = kCircularMode;
   bool inIdle_ = false;
 };

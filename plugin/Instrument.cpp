@@ -13,6 +13,7 @@
 #include "plugin/ParameterTable.h"
 #include "storage/DataFolder.h"
 #include "storage/FxbFile.h"
+#include "storage/WholeFile.h"
 
 namespace zvx {
 namespace {
@@ -23,21 +24,6 @@ constexpr long kMaxDefaultBankSize = 16L << 20;
 // Instances alive in this process: the first one reads the learn map file,
 // later ones share the live table instead of overwriting it.
 std::atomic<int> liveInstances{0};
-
-// Reads a whole file; false when it cannot be opened or is unreasonably large.
-bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, long limit) {
-  std::FILE* file = platform::openRegularFile(path);
-  if (!file) return false;
-  bool ok = std::fseek(file, 0, SEEK_END) == 0;
-  const long size = ok ? std::ftell(file) : -1;
-  ok = ok && size >= 0 && size <= limit && std::fseek(file, 0, SEEK_SET) == 0;
-  if (ok) {
-    bytes.resize(static_cast<std::size_t>(size));
-    ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  }
-  std::fclose(file);
-  return ok;
-}
 
 bool isParameter(int index) { return index >= 0 && index < kNumParameters; }
 

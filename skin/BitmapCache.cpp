@@ -34,12 +34,15 @@ std::size_t BitmapCache::budget() const {
   return std::clamp(scaled, kSkinPixelsAtLeast, kSkinPixelsAtMost);
 }
 
+std::string BitmapCache::doubleSizeName(const std::string& path) {
+  const std::size_t dot = path.find_last_of('.'), slash = path.find_last_of("/\\");
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + "@2x";
+  return path.substr(0, dot) + "@2x" + path.substr(dot);
+}
+
 void BitmapCache::loadDoubleSize(CBitmap& bitmap, const std::string& path) {
-  const std::size_t dot = path.find_last_of('.');
-  const std::size_t slash = path.find_last_of("/\\");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return;
   const std::size_t left = budget() > decodedPixels_ ? budget() - decodedPixels_ : 0;
-  platform::BitmapFile read = platform::loadBitmapFile(path.substr(0, dot) + "@2x" + path.substr(dot), left);
+  platform::BitmapFile read = platform::loadBitmapFile(doubleSizeName(path), left);
   if (read.image.width() != 2 * bitmap.getWidth() || read.image.height() != 2 * bitmap.getHeight()) return;
   decodedPixels_ += read.image.pixels().size();
   bitmap.setDoubleSize(std::move(read.image));

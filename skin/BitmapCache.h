@@ -36,6 +36,10 @@ class BitmapCache {
   BitmapCache(const BitmapCache&) = delete;
   BitmapCache& operator=(const BitmapCache&) = delete;
 
+  // The file of a picture's companion at twice its size: "knob.bmp" is
+  // "knob@2x.bmp" (folders in `path` kept).
+  static std::string doubleSizeName(const std::string& path);
+
   // The bitmap asked for by `name` before (ASCII case ignored), or null.
   CBitmap* find(const std::string& name) const;
   // The bitmap of the file at `path`, asked for by `name`: the one already

@@ -3,8 +3,6 @@
 #include <jack/midiport.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "plugin/BankImage.h"
@@ -15,7 +13,7 @@ namespace zvx::standalone {
 namespace {
 
 // Far more than a bank of ours (some 50 kB); a larger file is not one.
-constexpr std::streamoff kMaxBankFile = 16 << 20;
+constexpr long kMaxBankFile = 16L << 20;
 
 }  // namespace
 
@@ -36,7 +34,7 @@ void StandaloneInstrument::rateChanged(double rate) {
 void StandaloneInstrument::play(void* midi, float* const* outputs, int frames) {
   events_.buffer = midi;
   instrument_.receiveEvents(&events_);
-  for (std::size_t o = 0; o < outputNames().size(); ++o) std::memset(outputs[o], 0, sizeof(float) * frames);
+  for (int o = 0; o < Instrument::kOutputs; ++o) std::memset(outputs[o], 0, sizeof(float) * frames);
   instrument_.render(const_cast<float**>(outputs), frames);
   events_.buffer = nullptr;
 }
@@ -62,21 +60,13 @@ bool StandaloneInstrument::Events::at(int index, MidiEvent& event) const {
 }
 
 bool StandaloneInstrument::loadBank(const std::string& path, std::string& error) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) {
-    error = "cannot read " + path;
+  std::vector<unsigned char> bytes;
+  if (!readWholeFile(path, bytes, kMaxBankFile)) {
+    error = "cannot read " + path + " (missing, not a file, or far larger than a bank)";
     return false;
   }
-  const std::streamoff size = file.tellg();
-  if (size < 0 || size > kMaxBankFile) {
-    error = path + " is no bank of ZVX";
-    return false;
-  }
-  std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
-  file.seekg(0);
-  file.read(reinterpret_cast<char*>(bytes.data()), size);
   const std::optional<FxbFile::Contents> bank = FxbFile::parse(bytes);
-  if (!file || !bank || bank->type != FxbFile::kChunkBank || bank->pluginId != Instrument::kUniqueId ||
+  if (!bank || bank->type != FxbFile::kChunkBank || bank->pluginId != Instrument::kUniqueId ||
       bank->chunk.size() != BankImage::kSize) {
     error = path + " is no bank of ZVX";
     return false;

@@ -172,10 +172,7 @@ int run(const Options& options) {
     window = zvx::platform::createAppWindow(editor->width(), editor->height(), titleOf(zvx.control()), "zvx", error);
     if (!window) return fail(error + "; run `zvx --no-gui` to play without the editor");
     editor->setKnobMode(kLinearMode);
-    editor->setResizeRequest([&window](int width, int height) {
-      window->resize(width, height);
-      return true;
-    });
+    editor->setResizeRequest([&window](int width, int height) { window->resize(width, height); });
     zvx.setEditor(editor.get());
     if (!editor->open(window->nativeHandle())) return fail("the editor did not open");
   }
@@ -194,6 +191,8 @@ int run(const Options& options) {
       status = fail("the JACK server stopped (" + reason + ")");
       break;
     }
+    // What the instrument had to say on JACK's thread, said here.
+    if (zvx.instrument().messagesWaiting()) zvx.instrument().showWaitingMessages();
     if (window) {
       if (window->closed()) break;
       editor->idle();

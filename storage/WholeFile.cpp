@@ -28,4 +28,18 @@ bool saveWholeFile(const std::string& path, const void* data, std::size_t size) 
   return ok;
 }
 
+bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, long limit) {
+  std::FILE* file = platform::openRegularFile(path);
+  if (!file) return false;
+  bool ok = std::fseek(file, 0, SEEK_END) == 0;
+  const long size = ok ? std::ftell(file) : -1;
+  ok = ok && size >= 0 && size <= limit && std::fseek(file, 0, SEEK_SET) == 0;
+  if (ok) {
+    bytes.resize(static_cast<std::size_t>(size));
+    ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  }
+  std::fclose(file);
+  return ok;
+}
+
 }  // namespace zvx

@@ -9,15 +9,16 @@
 #include "formats/lv2/Lv2Description.h"
 #include "plugin/BankImage.h"
 #include "storage/FxbFile.h"
+#include "storage/WholeFile.h"
 
 namespace {
 
 using zvx::lv2::Preset;
 
 bool readPresets(const std::string& path, std::vector<Preset>& presets) {
-  std::ifstream file(path, std::ios::binary);
-  const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  const std::optional<zvx::FxbFile::Contents> bank = zvx::FxbFile::parse(bytes);
+  std::vector<unsigned char> bytes;
+  std::optional<zvx::FxbFile::Contents> bank;
+  if (zvx::readWholeFile(path, bytes, 16L << 20)) bank = zvx::FxbFile::parse(bytes);
   if (!bank || bank->type != zvx::FxbFile::kChunkBank || bank->chunk.size() != zvx::BankImage::kSize) return false;
   zvx::BankImage image;
   image.writeBank(bank->chunk.data());

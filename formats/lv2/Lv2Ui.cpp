@@ -28,8 +28,7 @@ std::unique_ptr<Lv2Ui> Lv2Ui::open(const Host& host) {
     const LV2UI_Resize* resize = host.resize;
     resize->ui_resize(resize->handle, ui->editor_->width(), ui->editor_->height());
     // A new scale chosen in the editor: the host is asked for the new size.
-    ui->editor_->setResizeRequest(
-        [resize](int width, int height) { return resize->ui_resize(resize->handle, width, height) == 0; });
+    ui->editor_->setResizeRequest([resize](int width, int height) { resize->ui_resize(resize->handle, width, height); });
   }
   return ui;
 }

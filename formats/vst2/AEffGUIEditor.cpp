@@ -6,8 +6,7 @@ AEffGUIEditor::AEffGUIEditor(AudioEffect* effect, std::unique_ptr<zvx::FrameEdit
     : AEffEditor(effect), editor_(std::move(editor)) {
   // A host that refuses keeps its window; the editor has its new size at the next opening.
   editor_->setResizeRequest([effect](int width, int height) {
-    auto* effectX = dynamic_cast<AudioEffectX*>(effect);
-    return effectX && effectX->sizeWindow(width, height);
+    if (auto* effectX = dynamic_cast<AudioEffectX*>(effect)) effectX->sizeWindow(width, height);
   });
 }
 

@@ -7,6 +7,7 @@
 #include "formats/lv2/Lv2Description.h"
 #include "plugin/BankImage.h"
 #include "tests/lv2/Lv2Host.h"
+#include "tests/support/AudioThreadChecks.h"
 
 namespace zvx::test {
 namespace {
@@ -255,13 +256,7 @@ TEST_F(Lv2Test, AppliesMovedPortsAsTheVstSetterDoesWithoutBlocking) {
     lv2.control(param::kHHDecay) = 0.9f;
     lv2.control(param::kSDPitch) = 0.1f;
   });
-  const testhost::AudioThreadCounts after = testhost::audioThreadCounts();
-  if (testhost::countsAllocations()) {
-    EXPECT_EQ(after.allocations, before.allocations);
-  }
-  EXPECT_EQ(after.fileOpens + after.fileIo, before.fileOpens + before.fileIo);
-  EXPECT_EQ(after.locks, before.locks);
-  EXPECT_EQ(after.sleeps, before.sleeps);
+  expectNothingBlockedSince(before);
 
   auto vst = startZvx({{param::kBDMix, 0.0f}, {param::kBDDecay, 0.9f}}, {}, kBlock);
   ASSERT_TRUE(vst);

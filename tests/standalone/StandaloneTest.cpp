@@ -14,8 +14,8 @@
 #include "plugin/Instrument.h"
 #include "storage/FxbFile.h"
 #include "standalone/StandaloneInstrument.h"
+#include "tests/support/AudioThreadChecks.h"
 #include "tests/support/TestSupport.h"
-#include "vsthost/AudioThreadProbe.h"
 #include "vsthost/HeadlessEditor.h"
 
 // Last: Xlib defines None, Status and friends as macros.
@@ -353,13 +353,7 @@ TEST_F(StandaloneTest, PlaysWithoutBlockingJacksThread) {
   ASSERT_TRUE(player.open());
   player.start();
   ASSERT_TRUE(player.finished(10000ms));
-  const testhost::AudioThreadCounts after = testhost::audioThreadCounts();
-  if (testhost::countsAllocations()) {
-    EXPECT_EQ(after.allocations, before.allocations);
-  }
-  EXPECT_EQ(after.fileOpens + after.fileIo, before.fileOpens + before.fileIo);
-  EXPECT_EQ(after.locks, before.locks);
-  EXPECT_EQ(after.sleeps, before.sleeps);
+  expectNothingBlockedSince(before);
   EXPECT_EQ(instrument.control().parameter(param::kBDMenu), 1.0f);
   EXPECT_GT(peak(player.recorded()[2]), 0.01f);
 }

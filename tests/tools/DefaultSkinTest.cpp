@@ -9,6 +9,7 @@
 #include "editor/DrumEditor.h"
 #include "image/BmpDecoder.h"
 #include "plugin/ParameterTable.h"
+#include "skin/BitmapCache.h"
 #include "skin/SkinDump.h"
 #include "tests/support/TestInstrument.h"
 #include "tests/support/TestSupport.h"
@@ -66,7 +67,7 @@ TEST(DefaultSkin, TheLayoutIsCopiedAsWrittenAndEveryPictureItNamesIsA24BitBmpWit
                                           little32(bytes, 28) & 0xFFFF, little32(bytes, 30)}),
               std::vector<std::uint32_t>({'B', 'M', static_cast<std::uint32_t>(bytes.size()), 40, 24, 0}));
     // Its companion for editors shown larger: "name@2x.bmp", twice as wide and as tall.
-    const std::string larger = name.substr(0, name.rfind('.')) + "@2x" + name.substr(name.rfind('.'));
+    const std::string larger = BitmapCache::doubleSizeName(name);
     const Bytes& twice = fileOf(larger);
     ASSERT_GE(twice.size(), 54u) << larger;
     EXPECT_EQ(little32(twice, 18), 2 * little32(bytes, 18)) << larger;

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "skin/BitmapCache.h"
 #include "tools/zvx-data/ArtRenderer.h"
 #include "tools/zvx-data/ArtScript.h"
 #include "tools/zvx-data/BmpWriter.h"
@@ -39,11 +40,8 @@ std::vector<SkinArt::File> SkinArt::render(const std::string& layoutXml, const s
       throw SkinError(std::string(kArtFile) + ":" + std::to_string(renderer.lineOf(key)) + ": " + renderer.nameOf(key) +
                       " is drawn but skin.xml never uses it");
     files.push_back({renderer.nameOf(key), BmpWriter::encode(picture)});
-    // The same picture at twice the size, for editors shown larger: "name@2x.bmp".
-    const std::string& name = renderer.nameOf(key);
-    const std::size_t dot = name.find_last_of('.');
-    files.push_back({name.substr(0, dot) + "@2x" + (dot == std::string::npos ? "" : name.substr(dot)),
-                     BmpWriter::encode(larger.at(key))});
+    // The same picture at twice the size, for editors shown larger.
+    files.push_back({BitmapCache::doubleSizeName(renderer.nameOf(key)), BmpWriter::encode(larger.at(key))});
   }
   files.push_back({kLayoutFile, std::vector<std::uint8_t>(layoutXml.begin(), layoutXml.end())});
   std::sort(files.begin(), files.end(), [](const File& a, const File& b) { return a.name < b.name; });
