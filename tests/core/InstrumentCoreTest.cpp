@@ -19,14 +19,9 @@ class QuietHost : public InstrumentHost {
  public:
   bool hostSaysRealtime() override { return false; }
   double hostSampleRate() override { return 48000.0; }
-  void parameterChanged(int index, float value) override {
-    lastIndex = index;
-    lastValue = value;
-  }
+  void parameterChanged(int index, float) override { lastIndex = index; }
   bool updateDisplay() override { return false; }
-
   int lastIndex = -1;
-  float lastValue = 0.0f;
 };
 
 class Events : public MidiEventList {
@@ -39,59 +34,46 @@ class Events : public MidiEventList {
   std::vector<MidiEvent> events;
 };
 
-MidiEvent noteOn(int frame, int note) { return MidiEvent{frame, true, {char(0x90), char(note), char(127), 0}}; }
+TEST(InstrumentCoreTest, PlaysItsEventsSpeaksThroughThePlatformAndRestoresItsState) {
+  const auto folder = std::filesystem::temp_directory_path() / ("zvx-core-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  ::setenv("ZVX_DOCUMENTS", folder.c_str(), 1);
+  std::vector<std::string> messages;
+  platform::setMessageSink([&](const platform::Message& message) { messages.push_back(message.text); });
+  {
+    QuietHost host;
+    Instrument instrument(host);
+    instrument.start();
+    // No samples here: the core says so through the platform's road.
+    EXPECT_EQ(messages.empty() ? "" : messages[0], "Couldn't open file");
 
-class InstrumentCoreTest : public ::testing::Test {
- protected:
-  InstrumentCoreTest() {
-    folder_ = std::filesystem::temp_directory_path() / ("zvx-core-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder_);
-    ::setenv("ZVX_DOCUMENTS", folder_.c_str(), 1);
-    platform::setMessageSink([this](const platform::Message& message) { messages_.push_back(message.text); });
+    instrument.setSampleRate(48000.0f);
+    instrument.setParameter(param::kBDMix, 0.0f);  // the body alone: there are no samples
+    std::vector<std::vector<float>> channels(Instrument::kOutputs, std::vector<float>(512, 1.0f));
+    std::vector<float*> outputs;
+    for (auto& channel : channels) outputs.push_back(channel.data());
+    Events events;
+    events.events = {MidiEvent{100, true, {char(0x90), char(35), char(127), 0}}};
+    instrument.receiveEvents(&events);
+    instrument.render(outputs.data(), 512);
+    // Silent before the hit, sounding after it, on the mix and the kick's own output.
+    EXPECT_EQ(channels[0][50], 0.0f);
+    double energy = 0.0;
+    for (float sample : channels[2]) energy += sample * sample;
+    EXPECT_TRUE(std::isfinite(energy));
+    EXPECT_GT(energy, 0.01);
+
+    void* data = nullptr;
+    const std::size_t size = instrument.saveChunk(&data, false);
+    const std::vector<unsigned char> bank(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + size);
+    const float tone = instrument.parameter(param::kBDTone);
+    instrument.setParameter(param::kBDTone, tone < 0.5f ? 0.9f : 0.1f);
+    EXPECT_EQ(host.lastIndex, param::kBDTone);
+    instrument.loadChunk(bank.data(), bank.size(), false);
+    EXPECT_EQ(instrument.parameter(param::kBDTone), tone);
   }
-  ~InstrumentCoreTest() override {
-    platform::setMessageSink({});
-    std::filesystem::remove_all(folder_);
-  }
-
-  std::filesystem::path folder_;
-  std::vector<std::string> messages_;
-};
-
-TEST_F(InstrumentCoreTest, PlaysItsEventsSpeaksThroughThePlatformAndRestoresItsState) {
-  QuietHost host;
-  Instrument instrument(host);
-  instrument.start();
-  // No samples here: the core says so through the platform's road.
-  ASSERT_FALSE(messages_.empty());
-  EXPECT_EQ(messages_[0], "Couldn't open file");
-
-  instrument.setSampleRate(48000.0f);
-  instrument.setParameter(param::kBDMix, 0.0f);  // the body alone: there are no samples
-  std::vector<std::vector<float>> channels(Instrument::kOutputs, std::vector<float>(512, 1.0f));
-  std::vector<float*> outputs;
-  for (auto& channel : channels) outputs.push_back(channel.data());
-  Events events;
-  events.events = {noteOn(100, 35)};
-  instrument.receiveEvents(&events);
-  instrument.render(outputs.data(), 512);
-  // Silent before the hit, sounding after it, on the mix and the kick's own output.
-  EXPECT_EQ(channels[0][50], 0.0f);
-  double energy = 0.0;
-  for (float sample : channels[2]) {
-    ASSERT_TRUE(std::isfinite(sample));
-    energy += sample * sample;
-  }
-  EXPECT_GT(energy, 0.01);
-
-  void* data = nullptr;
-  const std::size_t size = instrument.saveChunk(&data, false);
-  const std::vector<unsigned char> bank(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + size);
-  const float tone = instrument.parameter(param::kBDTone);
-  instrument.setParameter(param::kBDTone, tone < 0.5f ? 0.9f : 0.1f);
-  EXPECT_EQ(host.lastIndex, param::kBDTone);
-  instrument.loadChunk(bank.data(), bank.size(), false);
-  EXPECT_EQ(instrument.parameter(param::kBDTone), tone);
+  platform::setMessageSink({});
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The instrument's editor end to end: the built module, its editor opened
 // without a window and driven through the headless protocol, on the default
-// skin (or small skins of the test's own) in a temporary data folder.
+// skin in a temporary data folder.
 
 #include "engine/Parameters.h"
 #include "image/ImageFile.h"
@@ -20,20 +20,10 @@ using param::kBDDecay, param::kBDMenu, param::kBDTone;
 constexpr int kBDPad = param::kFirstPad + kBD, kSDPad = param::kFirstPad + kSD, kHHPad = param::kFirstPad + kHH;
 constexpr int kSnareOutput = 3, kBassDrumOutput = 2;
 
-// The editor's records of the sound wizard.
-long wizardLines(const std::string& described) {
-  const std::vector<std::string> lines = linesOf(described);
-  return std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return line.rfind("wizard ", 0) == 0; });
-}
-
 class DrumEditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     documents_.installDefaultData(ZVX_BUILT_DATA);
-    start();
-  }
-  // A plug-in on whatever skin the data folder holds, and its editor.
-  void start() {
     plugin_ = startZvx();
     calls_ = std::make_unique<test::HostCallLog>(*plugin_);
     ASSERT_TRUE(plugin_);
@@ -42,7 +32,6 @@ class DrumEditorTest : public ::testing::Test {
   void TearDown() override {
     if (editor_) editor_->close();
   }
-  // Opens the editor and lets it draw once.
   void open() {
     ASSERT_TRUE(editor_->open());
     editor_->idle();
@@ -87,8 +76,7 @@ TEST_F(DrumEditorTest, DraggingAKnobAutomatesItsParameterAndHostChangesMoveTheKn
   EXPECT_NEAR(plugin_->getParameter(kBDTone), before + 0.25f, 0.01f);
   const std::vector<VstInt32> calls = calls_->edits(kBDTone);
   ASSERT_GE(calls.size(), 3u);
-  EXPECT_EQ(calls.front(), audioMasterBeginEdit);
-  EXPECT_EQ(calls.back(), audioMasterEndEdit);
+  EXPECT_TRUE(calls.front() == audioMasterBeginEdit && calls.back() == audioMasterEndEdit);
   EXPECT_TRUE(std::all_of(calls.begin() + 1, calls.end() - 1, [](VstInt32 op) { return op == audioMasterAutomate; }));
   // The right button never turns the knob: it belongs to MIDI learn.
   editor_->answerMenu({});
@@ -142,36 +130,31 @@ TEST_F(DrumEditorTest, MidiLearnBindsTheNextControllerAndForgetsOnlyThatBinding)
   editor_->close();
   plugin_->render(64, 64, {controller(0, 20, 127)});
   EXPECT_FLOAT_EQ(plugin_->getParameter(kBDTone), 0.0f);
-  // No begin/end edit reached the host for the learn menus.
-  for (const test::HostCall& call : calls_->calls())
-    EXPECT_FALSE(call.opcode == audioMasterBeginEdit && call.index == 0);
+  // The learn menus are no edits of the parameters they bind.
+  EXPECT_TRUE(calls_->edits(kBDTone).empty() && calls_->edits(kBDDecay).empty());
 }
 
 TEST_F(DrumEditorTest, WizardEntryAppliesItsSettingsAndTheMenuReturnsToItsFirstEntry) {
   open();
+  // The editor's records of the sound wizard, one a setting.
   const std::string built = editor_->describe();
-  const long records = wizardLines(built);
-  ASSERT_GT(records, 12 * 3);
   // "Long 808 tail" is entry 2: BD sample, tone, decay, pitch, gain, sync.
   const auto wizard = rectOf("COptionMenu", 1000);
   editor_->answerMenu({2});
   editor_->click(wizard.centreX(), wizard.centreY());
-  int applied = 0;
+  int records = 0, applied = 0;
   for (const std::string& line : linesOf(built)) {
     int menu, preset, parameter;
     float value;
-    if (std::sscanf(line.c_str(), "wizard %d preset %d parameter %d value %f", &menu, &preset, &parameter, &value) == 4 &&
-        preset == 2) {
-      EXPECT_NEAR(plugin_->getParameter(parameter), value, 1e-4) << line;
-      ++applied;
-    }
+    if (std::sscanf(line.c_str(), "wizard %d preset %d parameter %d value %f", &menu, &preset, &parameter, &value) != 4)
+      continue;
+    ++records;
+    if (preset != 2) continue;
+    EXPECT_NEAR(plugin_->getParameter(parameter), value, 1e-4) << line;
+    ++applied;
   }
-  EXPECT_GE(applied, 3);
+  EXPECT_TRUE(records > 12 * 3 && applied >= 3) << records << " " << applied;
   EXPECT_EQ(valueOf("COptionMenu", 1000), 0.0f);
-  // Reopening builds the records afresh, not twice.
-  editor_->close();
-  open();
-  EXPECT_EQ(wizardLines(editor_->describe()), records);
 }
 
 TEST_F(DrumEditorTest, SkinSelectorTellsHowToChangeTheSkinInPlainLines) {
@@ -180,15 +163,12 @@ TEST_F(DrumEditorTest, SkinSelectorTellsHowToChangeTheSkinInPlainLines) {
   MessageCapture capture;
   editor_->answerMenu({0});
   editor_->click(selector.centreX(), selector.centreY());
-  const std::vector<ShownMessage> shown = capture.messages();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].caption, "SKIN SELECTOR!");
-  EXPECT_EQ(shown[0].text, "How to change the skin:");  // its first line, as standard error shows it
+  // Its first line, as standard error shows it.
+  EXPECT_EQ(capture.messages(), (std::vector<ShownMessage>{{"none", "SKIN SELECTOR!", "How to change the skin:"}}));
   // The whole text names the skin folder this editor was loaded from.
   const std::string& text = capture.output();
-  std::string folderLine = "\n";
-  folderLine.append((documents_.dataFolder() / "skin").string()).append("\n");
-  EXPECT_NE(text.find(folderLine), std::string::npos) << text;
+  const std::string folderLine = (documents_.dataFolder() / "skin").string();
+  EXPECT_NE(text.find('\n' + folderLine + '\n'), std::string::npos) << text;
   EXPECT_EQ(text.find("My Documents"), std::string::npos);
   for (char c : text) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 32) << static_cast<int>(c);
 }
@@ -247,7 +227,7 @@ TEST_F(DrumEditorTest, DefaultSkinOpensWithoutAMessageAndLooksAsReviewed) {
   EXPECT_TRUE(capture.messages().empty());
   const Picture picture = editor_->picture();
   ASSERT_TRUE(picture.width == 800 && picture.height == 500);
-  gui::Surface shot(picture.width, picture.height);
+  gui::Surface shot(800, 500);
   std::copy(picture.pixels.begin(), picture.pixels.end(), shot.data());
   gui::PngCodec::writeFile(shot, ZVX_EDITOR_PICTURE);
 
@@ -264,84 +244,6 @@ TEST_F(DrumEditorTest, DefaultSkinOpensWithoutAMessageAndLooksAsReviewed) {
     }
   EXPECT_EQ(off, 0) << "pixels differ from the reviewed picture by more than 24 (worst " << worst
                     << "); the new one is " << ZVX_EDITOR_PICTURE;
-
-  // The about box: the credits in white over the about picture, gone at the next click.
-  const auto about = rectOf("AboutSplash", 1020);
-  editor_->click(about.centreX(), about.centreY());
-  const Picture shown = editor_->picture();
-  std::copy(shown.pixels.begin(), shown.pixels.end(), shot.data());
-  gui::PngCodec::writeFile(shot, ZVX_ABOUT_PICTURE);
-  int white = 0;
-  for (int y = 340; y < 480; ++y)
-    for (int x = 100; x < 420; ++x) white += (shown.at(x, y) & 0xFFFFFFu) == 0xFFFFFFu;
-  EXPECT_GT(white, 200) << "no credits drawn; see " << ZVX_ABOUT_PICTURE;
-  editor_->click(400, 250);
-  EXPECT_EQ(editor_->picture().pixels, picture.pixels);
-}
-
-// Small skins of the test's own in the data folder.
-class OwnSkinTest : public DrumEditorTest {
- protected:
-  void SetUp() override {}
-  void load(const std::string& xml) {
-    gui::PngCodec::writeFile(gui::Surface(200, 100, gui::makePixel(40, 40, 40)),
-                             (documents_.dataFolder() / "skin" / "back.png").string());
-    std::ofstream(documents_.dataFolder() / "skin" / "skin.xml", std::ios::trunc) << xml;
-    start();
-  }
-};
-
-// An option menu shows and sends its parameter as an entry of five; a control
-// sharing its tag with a menu is no menu, but a knob.
-TEST_F(OwnSkinTest, OptionMenusAreEntriesOfTheirParameterAndNoMenuSharesAKnobsTag) {
-  load(R"(<GUI><background filename="back.png"/>
-<optionmenu x="10" y="10" w="60" h="14" id="52"><list><entry>A</entry><entry>B</entry><entry>C</entry><entry>D</entry><entry>E</entry></list></optionmenu>
-<knob x="10" y="50" w="30" h="30" id="5"/>
-<optionmenu x="60" y="50" w="60" h="14" id="5"><list><entry>A</entry><entry>B</entry><entry>C</entry></list></optionmenu>
-</GUI>)");
-  open();
-  plugin_->setParameter(kBDMenu, 0.3f);
-  plugin_->setParameter(5, 0.5f);
-  editor_->idle();
-  EXPECT_EQ(valueOf("COptionMenu", kBDMenu), 1.0f);
-  EXPECT_EQ(valueOf("CKnob", 5), 0.5f);
-  calls_->clear();
-  editor_->answerMenu({3});
-  editor_->click(20, 15);
-  EXPECT_FLOAT_EQ(plugin_->getParameter(kBDMenu), 0.75f);
-  EXPECT_EQ(calls_->edits(kBDMenu),
-            (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit}));
-  editor_->drag(25, 65, 25, 45);  // linear knob mode: 20 pixels up
-  EXPECT_NEAR(plugin_->getParameter(5), 0.6f, 1e-5f);
-  EXPECT_EQ(valueOf("CKnob", 5), plugin_->getParameter(5));
-}
-
-TEST_F(OwnSkinTest, InstrumentElementsBuildTheirViewsOrFailAlone) {
-  MessageCapture capture;
-  load(R"(<GUI><background filename="back.png"/>
-<NoteDisplay x="10" y="20" w="40" h="12" id="90" fontcolor="FFFFFF" backcolor="000000"/>
-<PluckDisplay x="1" y="1" w="1" h="1"/>
-<PluckDisplay x="1" y="1" w="1" h="1" id="3" bitmap_bk="missing.bmp"/>
-<PresetsDisplay x="1" y="1" w="1" h="1" fontcolor="FFFFFF"/>
-<knob x="60" y="20" w="20" h="20" id="2"/>
-</GUI>)");
-  open();
-  EXPECT_EQ(capture.messages(),
-            (std::vector<ShownMessage>{{"error", "Skin Error", "Missing tag id for object PluckDisplay"}}));
-  // "OFF" in white on black.
-  const Picture picture = editor_->picture();
-  EXPECT_EQ(picture.at(11, 21) & 0xFFFFFFu, 0u);
-  int white = 0;
-  for (int y = 20; y < 32; ++y)
-    for (int x = 10; x < 50; ++x) white += (picture.at(x, y) & 0xFFFFFFu) == 0xFFFFFFu;
-  EXPECT_GT(white, 5);
-  EXPECT_EQ(editor_->describe(),
-            "frame 0,0,200,100 background=back.png(200x100)\n"
-            "NoteDisplay tag=90 rect=10,20,50,32 bitmap=- value=0.0000\n"
-            "ProgramMenu tag=96 rect=1,1,2,2 bitmap=- value=0.0000\n"
-            "CKnob tag=2 rect=60,20,80,40 bitmap=back.png(200x100) value=0.5000\n"
-            "MidiLearnControl tag=1048578 rect=60,20,80,40 bitmap=- value=0.0000\n"
-            "about 0\n");
 }
 
 }  // namespace

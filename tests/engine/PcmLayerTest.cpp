@@ -28,6 +28,13 @@ std::vector<std::int16_t> spikeAt(int index, int length = 30000) {
 const Settings kLongLayers = {
     {param::kBDDecay, 1.0f}, {param::kCPDecay, 1.0f}, {param::kDecayFactor, 1.0f}, {param::kVelocityAmp, 0.0f}};
 
+// The bass drum's output for one hit, long and level, with `more` settings.
+Channel bassDrum(const Settings& more, int frames) {
+  Settings settings = kLongLayers;
+  settings.insert(settings.end(), more.begin(), more.end());
+  return renderZvx(settings, {noteOn(0, 35)}, frames)[kBD];
+}
+
 TEST(PcmLayerTest, BassDrumMixOnePlaysTheSampleAloneAt2Point4) {
   // Every voice plays BDA.wav (Menu 0), here a square wave. The clap is set
   // to its layer alone too, with the same envelope: the bass drum's output is
@@ -46,38 +53,27 @@ TEST(PcmLayerTest, BassDrumMixOnePlaysTheSampleAloneAt2Point4) {
     }
   }
   // The synthesized body is not heard: other tone settings, same output.
-  Settings otherTone = both;
-  otherTone.push_back({param::kBDTone, 0.9f});
-  otherTone.push_back({param::kBDPitch, 0.1f});
-  EXPECT_EQ(renderZvx(otherTone, {noteOn(0, 35)}, 8000)[kBD], renderZvx(both, {noteOn(0, 35)}, 8000)[kBD]);
+  EXPECT_EQ(bassDrum({{param::kBDTone, 0.9f}, {param::kBDPitch, 0.1f}}, 8000), bassDrum({}, 8000));
 }
 
 TEST(PcmLayerTest, MenuValuePicksTheFileForTheVoice) {
-  // BDMenu 0.5 picks file 3, CPA.wav.
   TempDocuments docs;
   docs.writeFile("CPA.wav", monoWav(spikeAt(700)));
   docs.writeFile("BDA.wav", monoWav(spikeAt(300)));
-  auto fromA = renderZvx(kLongLayers, {noteOn(0, 35)}, 4000);
-  EXPECT_EQ(spikes(fromA[kBD]), std::vector<long>{300});
-  Settings cpa = kLongLayers;
-  cpa.push_back({param::kBDMenu, 0.5f});
-  EXPECT_EQ(spikes(renderZvx(cpa, {noteOn(0, 35)}, 4000)[kBD]), std::vector<long>{700});
-  // Just below 1/7 is still BDA.wav.
-  cpa.back() = {param::kBDMenu, 0.142f};
-  EXPECT_EQ(spikes(renderZvx(cpa, {noteOn(0, 35)}, 4000)[kBD]), std::vector<long>{300});
+  EXPECT_EQ(spikes(bassDrum({}, 4000)), std::vector<long>{300});
+  EXPECT_EQ(spikes(bassDrum({{param::kBDMenu, 0.5f}}, 4000)), std::vector<long>{700});    // file 3, CPA.wav
+  EXPECT_EQ(spikes(bassDrum({{param::kBDMenu, 0.142f}}, 4000)), std::vector<long>{300});  // just below 1/7
 }
 
 TEST(PcmLayerTest, CentredTuningsPlayAtTheRecordedSpeedSampleForSample) {
   TempDocuments docs;
   docs.writeFile("BDA.wav", monoWav(spikeAt(19000)));
-  EXPECT_EQ(spikes(renderZvx(kLongLayers, {noteOn(0, 35)}, 21000)[kBD]), std::vector<long>{19000});
+  EXPECT_EQ(spikes(bassDrum({}, 21000)), std::vector<long>{19000});
   // Twelve semitones up reads about two entries per sample.
-  Settings up = kLongLayers;
-  up.push_back({param::kBDPcmTuning, 0.5f + 12.0f / 96.0f});
   auto wide = spikeAt(8000);
   wide[8001] = 30000;  // two entries, so a step of two cannot pass it
   docs.writeFile("BDA.wav", monoWav(wide));
-  auto fast = spikes(renderZvx(up, {noteOn(0, 35)}, 21000)[kBD]);
+  auto fast = spikes(bassDrum({{param::kBDPcmTuning, 0.5f + 12.0f / 96.0f}}, 21000));
   ASSERT_EQ(fast.size(), 1u);
   EXPECT_NEAR(fast[0], 4000, 2);
 }
@@ -85,31 +81,16 @@ TEST(PcmLayerTest, CentredTuningsPlayAtTheRecordedSpeedSampleForSample) {
 TEST(PcmLayerTest, ArmedReverseTurnsAtItsSizeAndSwingsBackToTheStart) {
   TempDocuments docs;
   docs.writeFile("BDA.wav", monoWav(spikeAt(5000)));
-  Settings reverse = kLongLayers;
-  reverse.push_back({param::kPickReverse, 1.0f});
-  reverse.push_back({param::kMasterChaos, 0.5f});  // every pick passes
-  auto out = renderZvx(reverse, {noteOn(0, 35)}, 30000);
+  const Settings armed = {{param::kPickReverse, 1.0f}, {param::kMasterChaos, 0.5f}};  // every pick passes
   // Forward to 8820, which is read twice as it turns, back to 0, forward again.
-  EXPECT_EQ(spikes(out[kBD]), (std::vector<long>{5000, 2 * 8820 + 1 - 5000, 2 * 8820 + 1 + 5000}));
+  EXPECT_EQ(spikes(bassDrum(armed, 30000)), (std::vector<long>{5000, 2 * 8820 + 1 - 5000, 2 * 8820 + 1 + 5000}));
   // Without the arm the spike passes once.
-  reverse.back() = {param::kMasterChaos, 0.0f};
-  EXPECT_EQ(spikes(renderZvx(reverse, {noteOn(0, 35)}, 30000)[kBD]), std::vector<long>{5000});
+  EXPECT_EQ(spikes(bassDrum({{param::kPickReverse, 1.0f}}, 30000)), std::vector<long>{5000});
   // The turn comes at 0.09 x SizeReverse^2 of the 98000-sample play limit:
   // at SizeReverse 0.5, 2205, a quarter of where the full size turns.
   docs.writeFile("BDA.wav", monoWav(spikeAt(1000)));
-  reverse.back() = {param::kMasterChaos, 0.5f};
-  reverse.push_back({param::kSizeReverse, 0.5f});
-  EXPECT_EQ(spikes(renderZvx(reverse, {noteOn(0, 35)}, 6000)[kBD]), (std::vector<long>{1000, 2 * 2205 + 1 - 1000, 2 * 2205 + 1 + 1000}));
-}
-
-TEST(PcmLayerTest, ClapStopsAtHalfTheBuffer) {
-  TempDocuments docs;
-  docs.writeFile("BDA.wav", monoWav(spikeAt(60000, 70000)));
-  Settings clap = kLongLayers;
-  clap.push_back({param::kCPMix, 1.0f});
-  auto out = renderZvx(clap, {noteOn(0, 35), noteOn(0, 29)}, 70000);
-  EXPECT_EQ(spikes(out[kBD]), std::vector<long>{60000});
-  EXPECT_LT(peak(out[kCP]), 1e-3f);  // held at 49000, never reaching the spike
+  const Channel small = bassDrum({armed[0], armed[1], {param::kSizeReverse, 0.5f}}, 6000);
+  EXPECT_EQ(spikes(small), (std::vector<long>{1000, 2 * 2205 + 1 - 1000, 2 * 2205 + 1 + 1000}));
 }
 
 }  // namespace

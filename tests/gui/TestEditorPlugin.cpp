@@ -11,7 +11,6 @@
 #include "gui/CKnob.h"
 #include "gui/COnOffButton.h"
 #include "gui/COptionMenu.h"
-#include "gui/CParamDisplay.h"
 
 namespace zvx::test {
 namespace {
@@ -40,31 +39,18 @@ class TestEditor : public FrameEditor, public CControlListener {
     button_->setValue(instrument.parameter(1));
     frame->addView(button_);
 
-    display_ = new CParamDisplay(kDisplayRect);
-    display_->setValue(instrument.parameter(0));
-    frame->addView(display_);
-
-    menu_ = new COptionMenu(kMenuRect, this, 2, nullptr, nullptr, kCheckStyle);
-    for (const char* entry : {"Soft", "Medium", "-", "Hard"}) menu_->addEntry(entry);
-    menu_->setCurrent(0);
+    auto* menu = new COptionMenu(kMenuRect, this, 2, nullptr, nullptr, kCheckStyle);
+    for (const char* entry : {"Soft", "Medium", "-", "Hard"}) menu->addEntry(entry);
+    menu->setCurrent(0);
     auto* more = new COptionMenu(CRect(), this, 3);
-    more->addEntry("Huge");
-    more->addEntry("Tiny");
-    menu_->addEntry(more, "More");
+    for (const char* entry : {"Huge", "Tiny"}) more->addEntry(entry);
+    menu->addEntry(more, "More");
     more->forget();
-    frame->addView(menu_);
+    frame->addView(menu);
     return true;
   }
 
-  void close() override {
-    knob_ = nullptr;
-    button_ = nullptr;
-    display_ = nullptr;
-    menu_ = nullptr;
-    FrameEditor::close();
-  }
-
-  void valueChanged(CDrawContext* /*context*/, CControl* control) override {
+  void valueChanged(CDrawContext*, CControl* control) override {
     const long tag = control->getTag();
     float value = control->getValue();
     if (tag >= 2) value = static_cast<float>(static_cast<COptionMenu*>(control)->getCurrent()) / 10.0f;
@@ -73,19 +59,13 @@ class TestEditor : public FrameEditor, public CControlListener {
 
   void setParameter(int index, float value) override {
     if (!frame) return;
-    if (index == 0) {
-      knob_->setValue(value);
-      display_->setValue(value);
-    } else if (index == 1) {
-      button_->setValue(value);
-    }
+    if (index == 0) knob_->setValue(value);
+    if (index == 1) button_->setValue(value);
   }
 
  private:
   CKnob* knob_ = nullptr;
   COnOffButton* button_ = nullptr;
-  CParamDisplay* display_ = nullptr;
-  COptionMenu* menu_ = nullptr;
 };
 
 class TestEditorPlugin : public AudioEffectX {

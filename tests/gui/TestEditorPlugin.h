@@ -1,7 +1,7 @@
 // A small plug-in with an editor of our toolkit, for the window tests and for
 // trying zvx-view: four parameters, a knob over parameter 0, an on/off button
-// over parameter 1, a display of parameter 0, and an option menu (with a
-// sub-menu) over parameters 2 and 3 (entry index / 10).
+// over parameter 1, and an option menu over parameters 2 and 3 (entry index /
+// 10): "Soft", "Medium", "-", "Hard" and "More", a sub-menu of "Huge", "Tiny".
 #pragma once
 
 #include "formats/vst2/VstAbi.h"
@@ -18,12 +18,7 @@ constexpr gui::Pixel kButtonOn = gui::makePixel(240, 150, 20);
 
 inline const CRect kKnobRect{20, 20, 100, 100};
 inline const CRect kButtonRect{130, 40, 170, 80};
-inline const CRect kDisplayRect{20, 130, 140, 150};
 inline const CRect kMenuRect{180, 130, 300, 150};
-
-// The option menu's entries: "Soft", "Medium", "-", "Hard", "More" (a
-// sub-menu of "Huge", "Tiny").
-constexpr int kMenuMoreEntry = 4;
 
 AEffect* VSTCALLBACK testEditorPluginEntry(audioMasterCallback master);
 

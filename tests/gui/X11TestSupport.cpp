@@ -12,11 +12,10 @@ using testhost::XvfbServer;
 
 XvfbServer* server = nullptr;
 
-// Windows vanish while the tests list them. The module loaded here keeps its
-// own copy of the platform's error trap, which saves and restores Xlib's one
-// process-wide handler as ours does: with this tolerant handler underneath
-// from the start, no interleaving of the two ever leaves Xlib's default (which
-// ends the process on the first BadWindow) in place.
+// Windows vanish while the tests list them, and the module keeps its own copy
+// of the platform's error trap: with this tolerant handler underneath from the
+// start, no interleaving of the two restores Xlib's default, which ends the
+// process on the first BadWindow.
 int tolerateErrors(Display*, XErrorEvent*) { return 0; }
 
 class XvfbEnvironment : public testing::Environment {

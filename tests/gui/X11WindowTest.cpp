@@ -46,7 +46,6 @@ class Editor {
     for (int i = 0; i < times; ++i) plugin_->dispatch(effEditIdle);
   }
   void close() { plugin_->dispatch(effEditClose); }
-  // The toolkit's frame inside the editor, for comparing pixels.
   CFrame* frame() {
     auto* effect = static_cast<AudioEffect*>(plugin_->effect()->object);
     auto* editor = static_cast<AEffGUIEditor*>(effect->getEditor());
@@ -68,15 +67,9 @@ class X11WindowTest : public X11Test {
   }
   Pixel buttonColour(Window window) { return rgb(read(window).at(kButtonRect.left + 5, kButtonRect.top + 5)); }
 
-  // The window shows exactly the frame's surface.
   void expectShowsFrame(Window window, Editor& editor) {
     ASSERT_NE(editor.frame(), nullptr);
-    const auto colours = [](const Surface& surface) {
-      std::vector<Pixel> pixels = surface.pixels();
-      for (Pixel& p : pixels) p = rgb(p);
-      return std::pair(surface.width(), pixels);
-    };
-    EXPECT_TRUE(colours(read(window)) == colours(editor.frame()->surface()));
+    EXPECT_TRUE(samePicture(read(window), editor.frame()->surface()));
   }
 };
 
@@ -94,16 +87,13 @@ TEST_F(X11WindowTest, EditorsAreChildWindowsThatShowTheirFrameAndTakeTheirOwnInp
   other.plugin().setParameter(1, 1.0f);
   editor.idle();
   other.idle();
-  const Window otherWindow = children(otherParent).at(0);
   // Two editors at once each draw their own state.
-  EXPECT_EQ(buttonColour(otherWindow), rgb(kButtonOn));
-  expectShowsFrame(otherWindow, other);
+  EXPECT_EQ(buttonColour(children(otherParent).at(0)), rgb(kButtonOn));
+  expectShowsFrame(children(otherParent).at(0), other);
   editor.calls().clear();
   other.calls().clear();
   // Every wait idles both, so input that reached the wrong one would show.
-  const auto idleUntil = [&](const std::function<bool()>& done) {
-    return editor.idleUntil([&] { return other.idle(), done(); });
-  };
+  const auto idleUntil = [&](const std::function<bool()>& done) { return editor.idleUntil([&] { return other.idle(), done(); }); };
 
   // Circular knob mode: dragging to straight above the centre is the middle value.
   const int cx = left + (kKnobRect.left + kKnobRect.right) / 2, cy = top + (kKnobRect.top + kKnobRect.bottom) / 2;
@@ -121,9 +111,6 @@ TEST_F(X11WindowTest, EditorsAreChildWindowsThatShowTheirFrameAndTakeTheirOwnInp
   editor.idle();
   EXPECT_EQ(buttonColour(window), rgb(kButtonOn));
   expectShowsFrame(window, editor);
-  input_->click(left + kButtonRect.left + 10, top + kButtonRect.top + 10);
-  ASSERT_TRUE(idleUntil([&] { return editor.plugin().getParameter(1) == 0.0f; }));
-
   EXPECT_TRUE(other.plugin().getParameter(0) == 0.0f && other.plugin().getParameter(1) == 1.0f);
   EXPECT_TRUE(other.calls().edits(0).empty() && other.calls().edits(1).empty());
   editor.close();
@@ -187,36 +174,10 @@ TEST_F(X11WindowTest, PopupMenuAnswersKeysAndClicksAndOpensSubMenus) {
   editor.close();
 }
 
-TEST_F(X11WindowTest, DrawingIntoAWindowWhoseHostWindowWentIsSurvived) {
-  Editor editor;
-  ASSERT_TRUE(editor.valid());
-  const Window parent = makeParent(10, 10);
-  ASSERT_TRUE(editor.open(parent));
-  editor.idle();
-  destroy(parent);
-  // Drawing into the window that went with its parent, before the editor heard of it.
-  CFrame* frame = editor.frame();
-  ASSERT_NE(frame, nullptr);
-  frame->redraw();
-  editor.plugin().setParameter(1, 1.0f);
-  editor.idle(3);
-  editor.close();
-  // A parent that is gone before the window is made: none is made.
-  EXPECT_EQ(platform::createEditorWindow(xid(parent), 100, 100), nullptr);
-}
-
-// A mouse event as text, and any event: its kind and what matters for that kind.
-std::string mouse(const char* kind, int x, int y, long buttons) {
-  return std::string(kind) + " " + std::to_string(x) + "," + std::to_string(y) + " buttons " + std::to_string(buttons);
-}
-std::string describe(const InputEvent& e) {
-  const char* const kinds[] = {"down", "up", "move", "wheel", "key down", "key up"};
-  if (e.type == InputEvent::Wheel) return "wheel " + std::to_string(static_cast<int>(e.wheel));
-  if (e.type >= InputEvent::KeyDown) return std::string(kinds[e.type]) + " " + std::to_string(e.key);
-  return mouse(kinds[e.type], e.where.h, e.where.v, e.buttons);
-}
-
-TEST_F(X11WindowTest, WindowTurnsXInputIntoToolkitEventsAndRepaintsWhatWasCovered) {
+// How X input turns into the toolkit's events shows in the editors' tests,
+// which click, drag, wheel and right-click through XTest; here is what a
+// window must do of its own accord.
+TEST_F(X11WindowTest, WindowRepaintsWhatWasCoveredAndEndsOnlyDragsWhoseReleaseWasLost) {
   const int left = 600, top = 400;
   const Window parent = makeParent(left, top, 200, 100);
   auto window = platform::createEditorWindow(xid(parent), 200, 100);
@@ -225,41 +186,6 @@ TEST_F(X11WindowTest, WindowTurnsXInputIntoToolkitEventsAndRepaintsWhatWasCovere
   window->present(Surface(200, 100, red), CRect(0, 0, 200, 100));
   const Window editorWindow = children(parent).at(0);
   EXPECT_EQ(rgb(read(editorWindow).at(100, 50)), rgb(red));
-
-  input_->moveTo(left + 20, top + 30);
-  input_->key(XK_Shift_L, true);
-  input_->button(Button1, true);
-  input_->button(Button1, false);
-  input_->key(XK_Shift_L, false);
-  input_->click(left + 20, top + 30, Button4);
-  input_->click(left + 20, top + 30, Button5);
-  input_->button(Button3, true);
-  input_->moveTo(left + 40, top + 50);
-  input_->moveTo(left + 41, top + 51);
-  input_->button(Button3, false);
-  input_->type(XK_a);
-  input_->type(XK_Left);
-
-  constexpr int kShiftKey = 256 + 54, kLeftKey = 256 + 11;
-  std::vector<std::string> seen;
-  int movesWhileHeld = 0;
-  poll([&] {
-    InputEvent event;
-    while (window->nextEvent(event, false)) {
-      if (event.type == InputEvent::MouseMove)
-        movesWhileHeld += (event.buttons & kRButton) != 0;
-      else if (event.key != kShiftKey)
-        seen.push_back(describe(event));
-    }
-    return !seen.empty() && seen.back() == "key up " + std::to_string(kLeftKey);
-  });
-  const std::string leftKey = std::to_string(kLeftKey);
-  EXPECT_EQ(seen, (std::vector<std::string>{mouse("down", 20, 30, kLButton | kShift), mouse("up", 20, 30, kShift),
-                                            "wheel 1", "wheel -1", mouse("down", 20, 30, kRButton),
-                                            mouse("up", 41, 51, 0), "key down 97", "key up 97", "key down " + leftKey,
-                                            "key up " + leftKey}));
-  // Consecutive moves arrive as one: the two between press and release are a single event.
-  EXPECT_EQ(movesWhileHeld, 1);
 
   // A window laid over ours and taken away: what it covered is put back.
   const int screen = DefaultScreen(display_);
@@ -299,12 +225,12 @@ TEST_F(X11WindowTest, WindowTurnsXInputIntoToolkitEventsAndRepaintsWhatWasCovere
   });
   ASSERT_TRUE(window->nextEvent(event, true));
   later.join();
-  EXPECT_EQ(describe(event), mouse("move", 60, 55, kLButton));
+  EXPECT_TRUE(event.type == InputEvent::MouseMove && event.where == CPoint(60, 55) && event.buttons == kLButton);
   input_->button(Button1, false);
   do {
     ASSERT_TRUE(window->nextEvent(event, true));
   } while (event.type == InputEvent::MouseMove);
-  EXPECT_EQ(describe(event), mouse("up", 60, 55, 0));
+  EXPECT_TRUE(event.type == InputEvent::MouseUp && event.where == CPoint(60, 55) && event.buttons == 0);
   window.reset();
   EXPECT_TRUE(children(parent).empty());
 }
@@ -322,27 +248,21 @@ TEST_F(X11WindowTest, SixteenBitScreensGetConvertedPixels) {
   {  // the window goes before its parent
     auto window = platform::createEditorWindow(xid(parent), 60, 20);
     ASSERT_NE(window, nullptr);
-    Surface surface(60, 20);
-    const Pixel colours[3] = {makePixel(255, 0, 0), makePixel(0, 200, 100), makePixel(40, 80, 160)};
-    for (int y = 0; y < 20; ++y)
-      for (int x = 0; x < 60; ++x) surface.at(x, y) = colours[x / 20];
-    window->present(surface, CRect(0, 0, 60, 20));
-    XSync(host, False);
-    const Surface shown = platform::x11::readWindow(host, parent);
-    ASSERT_EQ(shown.width(), 60);
-    for (int i = 0; i < 3; ++i) {
-      const Pixel p = shown.at(i * 20 + 10, 10);
-      EXPECT_NEAR(gui::redOf(p), gui::redOf(colours[i]), 8) << i;
-      EXPECT_NEAR(gui::greenOf(p), gui::greenOf(colours[i]), 4) << i;
-      EXPECT_NEAR(gui::blueOf(p), gui::blueOf(colours[i]), 8) << i;
+    for (const Pixel colour : {makePixel(255, 0, 0), makePixel(0, 200, 100), makePixel(40, 80, 160)}) {
+      window->present(Surface(60, 20, colour), CRect(0, 0, 60, 20));
+      XSync(host, False);
+      const Surface shown = platform::x11::readWindow(host, parent);
+      ASSERT_EQ(shown.width(), 60);
+      const Pixel p = shown.at(30, 10);
+      // Five bits of red and blue, six of green.
+      EXPECT_TRUE(std::abs(gui::redOf(p) - gui::redOf(colour)) <= 8 && std::abs(gui::greenOf(p) - gui::greenOf(colour)) <= 4 &&
+                  std::abs(gui::blueOf(p) - gui::blueOf(colour)) <= 8)
+          << std::hex << p << " for " << colour;
     }
   }
   XDestroyWindow(host, parent);
   XCloseDisplay(host);
 }
-
-// ---------------------------------------------------------------------------
-// Message boxes
 
 // Shows a message from a thread of its own; `dismiss` gets the box on screen.
 void runMessageBox(Display* display, const std::string& caption, const std::string& text,
@@ -418,14 +338,9 @@ TEST_F(X11WindowTest, MessageBoxIsDismissedByReturnOkOrCloseAndWithoutDisplayIsA
   EXPECT_EQ(capture.messages(), (std::vector<ShownMessage>{{"error", "Error!", "ZVX is not installed correctly"}}));
 }
 
-// ---------------------------------------------------------------------------
-// zvx-view
-
 #if defined(ZVX_VIEW_PATH) && defined(ZVX_TEST_EDITOR_MODULE)
 TEST_F(X11WindowTest, ZvxViewShowsAnEditorAndSavesAScreenshot) {
   const TempFolder folder;
-  const ProgramRun help = runProgram(ZVX_VIEW_PATH, {"--help"}, folder.path());
-  EXPECT_TRUE(help.exitCode == 0 && help.out.find("--screenshot") != std::string::npos) << help.out;
   const fs::path shot = folder.path() / "view.png";
   const ProgramRun run = runProgram(ZVX_VIEW_PATH, {"--plugin", ZVX_TEST_EDITOR_MODULE, "--screenshot", shot.string(),
                                                     "--frames", "3"},
@@ -435,14 +350,6 @@ TEST_F(X11WindowTest, ZvxViewShowsAnEditorAndSavesAScreenshot) {
   ASSERT_TRUE(decoded.width() == kEditorWidth && decoded.height() == kEditorHeight);
   EXPECT_EQ(rgb(decoded.at(5, 5)), rgb(kEditorBackground));
   EXPECT_EQ(rgb(decoded.at(kButtonRect.left + 5, kButtonRect.top + 5)), rgb(kButtonOff));
-
-  {
-    ScopedEnv noDisplay("DISPLAY", nullptr);
-    const ProgramRun headless = runProgram(ZVX_VIEW_PATH, {"--plugin", ZVX_TEST_EDITOR_MODULE}, folder.path());
-    EXPECT_EQ(headless.exitCode, 1);
-    EXPECT_NE(headless.err.find("cannot open the X display"), std::string::npos) << headless.err;
-  }
-  EXPECT_EQ(runProgram(ZVX_VIEW_PATH, {"--frames", "none"}, folder.path()).exitCode, 2);
 }
 #endif
 

@@ -16,6 +16,7 @@
 #include <limits>
 #include <map>
 
+#include "formats/lv2/Lv2Access.h"
 #include "formats/lv2/Lv2Ports.h"
 #include "plugin/ParameterTable.h"
 #include "tests/support/TestSupport.h"
@@ -26,15 +27,13 @@ namespace zvx::test {
 using lv2::kFirstOutputPort;
 using lv2::kFirstParameterPort;
 using lv2::kMidiInPort;
-using lv2::kPortCount;
 
 // The host's URI map: indexes into a list, 1 onwards.
 class UridMap {
  public:
-  UridMap() : feature_{LV2_URID__map, &map_} {}
   LV2_URID map(const char* uri) {
-    for (std::size_t i = 0; i < uris_.size(); ++i)
-      if (uris_[i] == uri) return static_cast<LV2_URID>(i + 1);
+    const auto found = std::find(uris_.begin(), uris_.end(), uri);
+    if (found != uris_.end()) return static_cast<LV2_URID>(found - uris_.begin() + 1);
     uris_.emplace_back(uri);
     return static_cast<LV2_URID>(uris_.size());
   }
@@ -42,12 +41,9 @@ class UridMap {
   const LV2_Feature* feature() const { return &feature_; }
 
  private:
-  static LV2_URID callback(LV2_URID_Map_Handle handle, const char* uri) {
-    return static_cast<UridMap*>(handle)->map(uri);
-  }
   std::vector<std::string> uris_;
-  LV2_URID_Map map_{this, &UridMap::callback};
-  LV2_Feature feature_;
+  LV2_URID_Map map_{this, [](LV2_URID_Map_Handle self, const char* uri) { return static_cast<UridMap*>(self)->map(uri); }};
+  LV2_Feature feature_{LV2_URID__map, &map_};
 };
 
 // A lilv world holding the system's LV2 vocabularies and the built bundle.
@@ -55,14 +51,11 @@ class World {
  public:
   World() {
     ScopedEnv path("LV2_PATH", "/usr/lib/lv2");
-    world_ = lilv_world_new();
     lilv_world_load_all(world_);
     LilvNode* bundle = lilv_new_file_uri(world_, nullptr, ZVX_LV2_BUNDLE "/");
     lilv_world_load_bundle(world_, bundle);
     lilv_node_free(bundle);
-    LilvNode* uri = lilv_new_uri(world_, lv2::kPluginUri);
-    plugin_ = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), uri);
-    lilv_node_free(uri);
+    plugin_ = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), uri(lv2::kPluginUri).get());
   }
   ~World() { lilv_world_free(world_); }
   World(const World&) = delete;
@@ -70,23 +63,12 @@ class World {
 
   LilvWorld* get() const { return world_; }
   const LilvPlugin* plugin() const { return plugin_; }
+  using Node = std::unique_ptr<LilvNode, void (*)(LilvNode*)>;
+  Node uri(const std::string& uri) const { return {lilv_new_uri(world_, uri.c_str()), &lilv_node_free}; }
 
  private:
-  LilvWorld* world_ = nullptr;
+  LilvWorld* world_ = lilv_world_new();
   const LilvPlugin* plugin_ = nullptr;
-};
-
-// A URI node freed with the object.
-class Uri {
- public:
-  Uri(const World& world, const char* uri) : node_(lilv_new_uri(world.get(), uri)) {}
-  ~Uri() { lilv_node_free(node_); }
-  Uri(const Uri&) = delete;
-  Uri& operator=(const Uri&) = delete;
-  const LilvNode* get() const { return node_; }
-
- private:
-  LilvNode* node_;
 };
 
 inline std::string text(const LilvNode* node) { return node && lilv_node_as_string(node) ? lilv_node_as_string(node) : ""; }
@@ -97,17 +79,17 @@ class Instance {
   explicit Instance(const World& world, UridMap& map, float rate = 44100.0f) : map_(map), rate_(rate) {
     options_[0] = {LV2_OPTIONS_INSTANCE, 0, map.map(LV2_PARAMETERS__sampleRate), sizeof rate_,
                    map.map(LV2_ATOM__Float), &rate_};
-    optionsFeature_ = {LV2_OPTIONS__options, options_};
     const LV2_Feature* features[] = {map.feature(), &optionsFeature_, nullptr};
     instance_ = lilv_plugin_instantiate(world.plugin(), rate, features);
     if (!instance_) return;
     // The ports start at the description's defaults, as hosts start them.
     std::vector<float> defaults(lilv_plugin_get_num_ports(world.plugin()));
     lilv_plugin_get_port_ranges_float(world.plugin(), nullptr, nullptr, defaults.data());
-    for (int p = 0; p < kNumParameters; ++p) controls_[p] = defaults[kFirstParameterPort + p];
     lilv_instance_connect_port(instance_, kMidiInPort, sequence());
-    for (int p = 0; p < kNumParameters; ++p)
+    for (int p = 0; p < kNumParameters; ++p) {
+      controls_[p] = defaults[kFirstParameterPort + p];
       lilv_instance_connect_port(instance_, kFirstParameterPort + p, &controls_[p]);
+    }
     lilv_instance_activate(instance_);
   }
   ~Instance() {
@@ -119,29 +101,25 @@ class Instance {
   Instance& operator=(const Instance&) = delete;
 
   bool valid() const { return instance_ != nullptr; }
-  // lilv's port setter for states and presets: the control port by symbol.
-  static void setPortValue(const char* symbol, void* self, const void* value, uint32_t size, uint32_t /*type*/) {
-    auto& instance = *static_cast<Instance*>(self);
-    for (int p = 0; p < kNumParameters; ++p)
-      if (size == sizeof(float) && lv2::parameterSymbol(p) == symbol) std::memcpy(&instance.control(p), value, size);
-  }
   float& control(int parameter) { return controls_[parameter]; }
+  // The instrument as the plug-in's own code shows it to its UI.
+  InstrumentControl& instrument() const {
+    return *static_cast<const lv2::InstanceAccess*>(lilv_instance_get_extension_data(instance_, lv2::kInstanceAccessUri))
+                ->control(handle());
+  }
 
-  // As testhost::Plugin::play: events (deltaFrames from the start) sent with the block holding them;
-  // `between(start)` runs before the block at `start`.
+  // As testhost::Plugin::play: events (in order, deltaFrames from the start) sent with the block holding
+  // them; `between(start)` runs before the block at `start`.
   std::vector<Channel> render(int frames, int blockSize, const std::vector<VstMidiEvent>& events,
                               const std::function<void(int)>& between = {}) {
     std::vector<Channel> out(Instrument::kOutputs, Channel(static_cast<std::size_t>(frames)));
-    std::vector<VstMidiEvent> ordered = events;
-    std::stable_sort(ordered.begin(), ordered.end(),
-                     [](const VstMidiEvent& a, const VstMidiEvent& b) { return a.deltaFrames < b.deltaFrames; });
     std::size_t next = 0;
     for (int start = 0; start < frames; start += blockSize) {
       if (between) between(start);
       const int length = std::min(blockSize, frames - start);
       std::vector<VstMidiEvent> block;
-      for (; next < ordered.size() && ordered[next].deltaFrames < start + length; ++next) {
-        block.push_back(ordered[next]);
+      for (; next < events.size() && events[next].deltaFrames < start + length; ++next) {
+        block.push_back(events[next]);
         block.back().deltaFrames -= start;
       }
       const std::vector<const float*> heard = run(length, block);
@@ -153,10 +131,11 @@ class Instance {
   // One block, its events in the sequence in the order given; the outputs, each
   // filled with NaN beforehand so that samples left unwritten show.
   std::vector<const float*> run(int length, const std::vector<VstMidiEvent>& events) {
+    std::vector<const float*> heard;
     for (auto& buffer : outputs_) {
       buffer.assign(static_cast<std::size_t>(length), std::numeric_limits<float>::quiet_NaN());
-      lilv_instance_connect_port(instance_, kFirstOutputPort + static_cast<uint32_t>(&buffer - outputs_.data()),
-                                 buffer.data());
+      lilv_instance_connect_port(instance_, kFirstOutputPort + static_cast<uint32_t>(heard.size()), buffer.data());
+      heard.push_back(buffer.data());
     }
     LV2_Atom_Sequence* seq = sequence();
     seq->atom.type = map_.map(LV2_ATOM__Sequence);
@@ -165,18 +144,12 @@ class Instance {
       struct {
         LV2_Atom_Event event;
         char data[4];
-      } midiEvent{};
-      midiEvent.event.time.frames = event.deltaFrames;
-      midiEvent.event.body = {3, map_.map(LV2_MIDI__MidiEvent)};
-      std::memcpy(midiEvent.data, event.midiData, 3);
-      EXPECT_NE(lv2_atom_sequence_append_event(seq, kSequenceBytes, &midiEvent.event), nullptr);
+      } midi{{{event.deltaFrames}, {3, map_.map(LV2_MIDI__MidiEvent)}}, {}};
+      std::memcpy(midi.data, event.midiData, 3);
+      EXPECT_NE(lv2_atom_sequence_append_event(seq, kSequenceBytes, &midi.event), nullptr);
     }
-    {
-      testhost::AudioThreadScope audioThread;
-      lilv_instance_run(instance_, static_cast<uint32_t>(length));
-    }
-    std::vector<const float*> heard;
-    for (const auto& buffer : outputs_) heard.push_back(buffer.data());
+    testhost::AudioThreadScope audioThread;
+    lilv_instance_run(instance_, static_cast<uint32_t>(length));
     return heard;
   }
 
@@ -193,7 +166,7 @@ class Instance {
   UridMap& map_;
   float rate_;
   LV2_Options_Option options_[2] = {};
-  LV2_Feature optionsFeature_{};
+  LV2_Feature optionsFeature_{LV2_OPTIONS__options, options_};
   LilvInstance* instance_ = nullptr;
   std::vector<std::uint64_t> sequenceBuffer_ = std::vector<std::uint64_t>(kSequenceBytes / 8);
   std::array<std::vector<float>, Instrument::kOutputs> outputs_;
@@ -225,13 +198,6 @@ struct StoredState {
     return found->second.value.data();
   }
 };
-
-inline StoredState saveState(const Instance& instance) {
-  StoredState state;
-  EXPECT_EQ(instance.state()->save(instance.handle(), &StoredState::store, &state, LV2_STATE_IS_POD, nullptr),
-            LV2_STATE_SUCCESS);
-  return state;
-}
 
 inline LV2_State_Status restoreState(const Instance& instance, StoredState& state) {
   return instance.state()->restore(instance.handle(), &StoredState::retrieve, &state, LV2_STATE_IS_POD, nullptr);

@@ -1,14 +1,12 @@
 // The bundle's X11 UI as an LV2 host embeds it, in a real window on the
-// private Xvfb: the UI binary loaded from the description, given the host's
-// window, the plug-in instance and its extension data. It must look as the
-// VST editor does, pixel for pixel, and the host's ports must follow
-// whatever changes the instrument's parameters.
+// private Xvfb, given the host's window, the plug-in instance and its
+// extension data: it looks as the VST editor does, pixel for pixel, and the
+// host's ports follow whatever changes the instrument's parameters.
 #include <dlfcn.h>
 #include <lv2/data-access/data-access.h>
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/ui/ui.h>
 
-#include "formats/lv2/Lv2Access.h"
 #include "tests/lv2/Lv2Host.h"
 #include "vsthost/HeadlessEditor.h"
 
@@ -28,9 +26,7 @@ class HostedUi {
  public:
   HostedUi(const World& world, Instance& instance, Window parent, bool shareInstance = true) : instance_(instance) {
     LilvUIs* uis = lilv_plugin_get_uis(world.plugin());
-    LILV_FOREACH(uis, i, uis) {
-      const LilvUI* ui = lilv_uis_get(uis, i);
-      if (text(lilv_ui_get_uri(ui)) != lv2::kUiUri) continue;
+    if (const LilvUI* ui = lilv_uis_get_by_uri(uis, world.uri(lv2::kUiUri).get())) {
       char* path = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
       library_ = dlopen(path, RTLD_NOW | RTLD_LOCAL);
       lilv_free(path);
@@ -41,12 +37,9 @@ class HostedUi {
     descriptor_ = entry ? entry(0) : nullptr;
     if (!descriptor_) return;
     dataAccess_.data_access = lilv_instance_get_descriptor(instance.lilv())->extension_data;
-    features_ = {&parentFeature_, &resizeFeature_, &touchFeature_, nullptr};
     parentFeature_.data = xid(parent);
-    if (shareInstance) {
-      instanceFeature_.data = instance.handle();
-      features_.insert(features_.begin(), {&instanceFeature_, &dataFeature_});
-    }
+    instanceFeature_.data = instance.handle();
+    if (!shareInstance) features_.erase(features_.begin(), features_.begin() + 2);
     handle_ = descriptor_->instantiate(descriptor_, lv2::kPluginUri, ZVX_LV2_BUNDLE "/", &HostedUi::write, this,
                                        &widget_, features_.data());
     if (!handle_) return;
@@ -72,7 +65,7 @@ class HostedUi {
 
   std::vector<std::pair<int, float>> writes;     // parameter, value
   std::vector<std::pair<int, bool>> touches;     // parameter, grabbed
-  int width = 0, height = 0;                     // as the UI asked
+  std::pair<int, int> size;                      // as the UI asked
 
  private:
   static void write(LV2UI_Controller controller, uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
@@ -85,13 +78,12 @@ class HostedUi {
     self->writes.emplace_back(parameter, value);
     self->instance_.control(parameter) = value;
   }
-  static int resize(LV2UI_Feature_Handle handle, int width, int height) {
-    static_cast<HostedUi*>(handle)->width = width;
-    static_cast<HostedUi*>(handle)->height = height;
+  static int resize(LV2UI_Feature_Handle self, int width, int height) {
+    static_cast<HostedUi*>(self)->size = {width, height};
     return 0;
   }
-  static void touch(LV2UI_Feature_Handle handle, uint32_t port, bool grabbed) {
-    static_cast<HostedUi*>(handle)->touches.emplace_back(static_cast<int>(port) - kFirstParameterPort, grabbed);
+  static void touch(LV2UI_Feature_Handle self, uint32_t port, bool grabbed) {
+    static_cast<HostedUi*>(self)->touches.emplace_back(static_cast<int>(port) - kFirstParameterPort, grabbed);
   }
 
   Instance& instance_;
@@ -107,7 +99,8 @@ class HostedUi {
   LV2_Feature dataFeature_{LV2_DATA_ACCESS_URI, &dataAccess_};
   LV2_Feature resizeFeature_{LV2_UI__resize, &resizer_};
   LV2_Feature touchFeature_{LV2_UI__touch, &toucher_};
-  std::vector<const LV2_Feature*> features_;
+  std::vector<const LV2_Feature*> features_{&instanceFeature_, &dataFeature_,  &parentFeature_,
+                                             &resizeFeature_,   &touchFeature_, nullptr};
 };
 
 class Lv2UiTest : public X11Test {
@@ -126,20 +119,11 @@ class Lv2UiTest : public X11Test {
     instance_.reset();
     X11Test::TearDown();
   }
-  // The instrument as the plug-in's own code shows it to its UI.
-  InstrumentControl& instrument() {
-    auto* access = static_cast<const lv2::InstanceAccess*>(
-        lilv_instance_get_extension_data(instance_->lilv(), lv2::kInstanceAccessUri));
-    return *access->control(instance_->handle());
-  }
-  float instrumentValue(int parameter) { return instrument().parameter(parameter); }
+  float instrumentValue(int parameter) { return instance_->instrument().parameter(parameter); }
   bool portsFollowTheInstrument() {
     for (int p = 0; p < kNumParameters; ++p)
       if (instance_->control(p) != instrumentValue(p)) return false;
     return true;
-  }
-  bool wrote(const HostedUi& ui, int parameter) {
-    return std::any_of(ui.writes.begin(), ui.writes.end(), [&](const auto& w) { return w.first == parameter; });
   }
   void runBlock(const std::vector<VstMidiEvent>& events = {}) { instance_->run(256, events); }
 
@@ -152,25 +136,21 @@ class Lv2UiTest : public X11Test {
 // The description offers the UI only to hosts that share the instance; a host that does not gets no UI
 // (and shows its own controls), never a window of ours. A UI at 150 % asks for its scaled size.
 TEST_F(Lv2UiTest, IsOfferedWithTheInstanceAndDeclinesWithoutIt) {
-  Uri uiUri(*world_, lv2::kUiUri), required(*world_, LV2_CORE__requiredFeature);
-  LilvNodes* features = lilv_world_find_nodes(world_->get(), uiUri.get(), required.get(), nullptr);
-  std::vector<std::string> named;
-  LILV_FOREACH(nodes, i, features) named.push_back(text(lilv_nodes_get(features, i)));
-  lilv_nodes_free(features);
   for (const char* feature : {LV2_UI__parent, LV2_INSTANCE_ACCESS_URI, LV2_DATA_ACCESS_URI})
-    EXPECT_NE(std::find(named.begin(), named.end(), feature), named.end()) << feature;
+    EXPECT_TRUE(lilv_world_ask(world_->get(), world_->uri(lv2::kUiUri).get(),
+                               world_->uri(LV2_CORE__requiredFeature).get(), world_->uri(feature).get()))
+        << feature;
 
   const Window parent = makeParent(kLeft, kTop, 800, 500);
   HostedUi without(*world_, *instance_, parent, false);
   EXPECT_FALSE(without.valid());
   EXPECT_TRUE(children(parent).empty());
 
-  // At the user's scale, the host is asked for the scaled size.
   documents_.writeFile("editor scale.txt", {'1', '5', '0'});
   const Window larger = makeParent(kLeft, kTop, 1200, 750);
   HostedUi scaled(*world_, *instance_, larger);
   ASSERT_TRUE(scaled.valid());
-  EXPECT_EQ(std::make_pair(scaled.width, scaled.height), std::make_pair(1200, 750));
+  EXPECT_EQ(scaled.size, std::make_pair(1200, 750));
 }
 
 // The same skin, state and drawing as the VST editor: the two windows hold the same pixels, and the host
@@ -197,8 +177,7 @@ TEST_F(Lv2UiTest, ShowsWhatTheVstEditorShowsPixelForPixel) {
   const Window lv2Parent = makeParent(kLeft, kTop, 800, 500);
   HostedUi ui(*world_, *instance_, lv2Parent);
   ASSERT_TRUE(ui.valid());
-  EXPECT_EQ(ui.width, rect->right - rect->left);
-  EXPECT_EQ(ui.height, rect->bottom - rect->top);
+  EXPECT_EQ(ui.size, std::make_pair(rect->right - rect->left, rect->bottom - rect->top));
   ASSERT_EQ(children(lv2Parent), std::vector<Window>{ui.widget()});
   ui.idle(5);
   const gui::Surface lv2Picture = read(ui.widget());
@@ -259,7 +238,7 @@ TEST_F(Lv2UiTest, HostsPortsFollowEveryChangeOfTheInstrument) {
   input_->click(kLeft + next->centreX(), kTop + next->centreY());
   ui.idle(2);
   runBlock();
-  EXPECT_EQ(instrument().program(), 1);
+  EXPECT_EQ(instance_->instrument().program(), 1);
   EXPECT_TRUE(portsFollowTheInstrument()) << "the ports kept the previous program's values";
 }
 

@@ -14,6 +14,18 @@ namespace zvx::test {
 namespace {
 
 using namespace std::chrono_literals;
+using Bytes = std::vector<unsigned char>;
+
+// A seeded source of whole numbers below n.
+struct Dice {
+  explicit Dice(unsigned seed) : random(seed) {}
+  int operator()(int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); }
+  std::mt19937 random;
+};
+
+void setChunk(testhost::Plugin& zvx, Bytes chunk, bool preset) {
+  zvx.dispatch(effSetChunk, preset ? 1 : 0, static_cast<VstIntPtr>(chunk.size()), chunk.data());
+}
 
 // Parameters moved by controllers 20 to 25, a sample menu among them.
 const std::vector<std::pair<int, int>> kBindings = {{param::kBDTone, 20}, {param::kSDDecay, 21}, {param::kHHTone, 22},
@@ -26,22 +38,20 @@ TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
   auto zvx = startZvx({}, {}, 256);
   ASSERT_TRUE(zvx);
   // Chunks taken before the threads start; the automation thread loads them.
-  const std::vector<unsigned char> bank = chunkOf(*zvx, 0), preset = chunkOf(*zvx, 1);
+  const Bytes bank = chunkOf(*zvx, 0), preset = chunkOf(*zvx, 1);
   ASSERT_FALSE(bank.empty());
 
-  std::atomic<bool> stop{false};
+  std::atomic<bool> stop{false}, finite{true};
   std::atomic<int> blocks{0}, changes{0};
-  std::atomic<bool> finite{true};
   std::atomic<float> loudest{0.0f};
   std::thread audio([&] {
-    std::mt19937 random(1);
+    Dice dice(1);
     for (int block = 0; !stop; ++block) {
       std::vector<VstMidiEvent> events;
-      if (block % 4 == 0) events.push_back(noteOn(static_cast<int>(random() % 256), 29 + static_cast<int>(random() % 18), 1 + static_cast<int>(random() % 127), static_cast<int>(random() % 16)));
-      if (block % 3 == 0) events.push_back(controller(static_cast<int>(random() % 256), kBindings[random() % kBindings.size()].second, static_cast<int>(random() % 128)));
+      if (block % 4 == 0) events.push_back(noteOn(dice(256), 29 + dice(18), 1 + dice(127), dice(16)));
+      if (block % 3 == 0) events.push_back(controller(dice(256), kBindings[dice(6)].second, dice(128)));
       if (block % 97 == 0) events.push_back(controller(0, 123, 0));
-      const auto out = zvx->render(256, 256, events);
-      for (const auto& channel : out)
+      for (const auto& channel : zvx->render(256, 256, events))
         for (float sample : channel) {
           if (!std::isfinite(sample)) finite = false;
           loudest = std::max(loudest.load(), std::fabs(sample));
@@ -50,37 +60,28 @@ TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
     }
   });
   std::thread automation([&] {
-    std::mt19937 random(2);
-    while (!stop) {
-      switch (random() % 8) {
-        case 0: zvx->dispatch(effSetProgram, 0, static_cast<VstIntPtr>(random() % 128)); break;
-        case 1: {
-          std::vector<unsigned char> copy = random() % 2 ? bank : preset;
-          zvx->dispatch(effSetChunk, copy.size() == bank.size() ? 0 : 1, static_cast<VstIntPtr>(copy.size()), copy.data());
-          break;
-        }
-        case 2: chunkOf(*zvx, static_cast<int>(random() % 2)); break;
-        default:
-          zvx->setParameter(static_cast<int>(random() % kNumParameters), static_cast<float>(random() % 1001) / 1000.0f);
+    for (Dice dice(2); !stop; ++changes, std::this_thread::sleep_for(1ms)) {
+      switch (dice(8)) {
+        case 0: zvx->dispatch(effSetProgram, 0, dice(128)); break;
+        case 1: dice(2) ? setChunk(*zvx, bank, false) : setChunk(*zvx, preset, true); break;
+        case 2: chunkOf(*zvx, dice(2)); break;
+        default: zvx->setParameter(dice(kNumParameters), static_cast<float>(dice(1001)) / 1000.0f);
       }
-      ++changes;
-      std::this_thread::sleep_for(1ms);
     }
   });
   // The GUI thread: the editor opened, idled with drags on its knobs, closed.
   testhost::HeadlessEditor editor(*zvx);
   const auto end = std::chrono::steady_clock::now() + stressDuration();
-  std::mt19937 random(3);
+  Dice dice(3);
   while (std::chrono::steady_clock::now() < end) {
     ASSERT_TRUE(editor.open());
-    for (int idle = 0; idle < 20; ++idle) {
-      if (idle % 5 == 2) {
-        const int x = 30 + static_cast<int>(random() % 700), y = 60 + static_cast<int>(random() % 300);
-        editor.drag(x, y, x, y - 20 + static_cast<int>(random() % 40), 4);
-      } else {
+    for (int idle = 0; idle < 20; ++idle, std::this_thread::sleep_for(3ms)) {
+      if (idle % 5 != 2) {
         editor.idle();
+        continue;
       }
-      std::this_thread::sleep_for(3ms);
+      const int x = 30 + dice(700), y = 60 + dice(300);
+      editor.drag(x, y, x, y - 20 + dice(40), 4);
     }
     editor.close();
   }
@@ -97,20 +98,20 @@ TEST(ConcurrencyTest, ChunksAndProgramsFromTwoHostThreadsStayWhole) {
   // One thread loads two banks in turn and selects programs; another takes
   // bank and preset chunks, which must each be one of what was loaded, never
   // a mixture; the audio thread plays notes meanwhile.
+  constexpr std::size_t kPrograms = 2988, kProgramSize = 356;
   TempDocuments documents;
   documents.installDefaultData(ZVX_BUILT_DATA);
   auto zvx = startZvx({}, {}, 256);
   ASSERT_TRUE(zvx);
-  const std::vector<unsigned char> bankA = chunkOf(*zvx, 0);
-  std::vector<unsigned char> bankB = bankA;
-  for (std::size_t at = 2988 + 24; at + 4 <= bankB.size(); at += 356 * 7) {
-    const float value = 0.125f;
-    std::memcpy(bankB.data() + at, &value, 4);
-  }
-  std::set<std::vector<unsigned char>> records;
-  for (const std::vector<unsigned char>* bank : {&bankA, static_cast<const std::vector<unsigned char>*>(&bankB)})
-    for (std::size_t p = 0; p < 128; ++p)
-      records.insert(std::vector<unsigned char>(bank->begin() + 2988 + 356 * p, bank->begin() + 2988 + 356 * (p + 1)));
+  const Bytes bankA = chunkOf(*zvx, 0);
+  Bytes bankB = bankA;
+  const float value = 0.125f;
+  for (std::size_t at = kPrograms + 24; at + 4 <= bankB.size(); at += kProgramSize * 7)
+    std::memcpy(&bankB[at], &value, 4);
+  std::set<Bytes> records;
+  for (const Bytes* bank : {&bankA, const_cast<const Bytes*>(&bankB)})
+    for (std::size_t at = kPrograms; at < bank->size(); at += kProgramSize)
+      records.insert(Bytes(bank->begin() + at, bank->begin() + at + kProgramSize));
 
   std::atomic<bool> stop{false};
   std::atomic<int> loads{0}, taken{0}, mixed{0};
@@ -119,20 +120,17 @@ TEST(ConcurrencyTest, ChunksAndProgramsFromTwoHostThreadsStayWhole) {
       zvx->render(256, 256, block % 8 ? std::vector<VstMidiEvent>{} : std::vector<VstMidiEvent>{noteOn(0, 38)});
   });
   std::thread loader([&] {
-    std::mt19937 random(7);
-    for (int i = 0; !stop; ++i) {
-      std::vector<unsigned char> bank = i % 2 ? bankB : bankA;
-      zvx->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bank.size()), bank.data());
-      zvx->dispatch(effSetProgram, 0, static_cast<VstIntPtr>(random() % 128));
-      ++loads;
+    Dice dice(7);
+    for (int i = 0; !stop; ++i, ++loads) {
+      setChunk(*zvx, i % 2 ? bankB : bankA, false);
+      zvx->dispatch(effSetProgram, 0, dice(128));
     }
   });
   std::thread saver([&] {
-    while (!stop) {
-      const std::vector<unsigned char> bank = chunkOf(*zvx, 0), preset = chunkOf(*zvx, 1);
+    for (; !stop; ++taken) {
+      const Bytes bank = chunkOf(*zvx, 0);
       if (bank != bankA && bank != bankB) ++mixed;
-      if (!records.count(preset)) ++mixed;
-      ++taken;
+      if (!records.count(chunkOf(*zvx, 1))) ++mixed;
     }
   });
   std::this_thread::sleep_for(stressDuration());
@@ -161,19 +159,16 @@ TEST(ConcurrencyTest, MenuStormFromThreeThreadsLeavesValueAndLayerInAgreement) {
   while (std::chrono::steady_clock::now() < end) {
     std::atomic<bool> stop{false};
     std::thread audio([&] {
-      std::mt19937 random(static_cast<unsigned>(storms));
-      while (!stop) zvx->render(256, 256, {controller(static_cast<int>(random() % 256), kMenuController, static_cast<int>(random() % 128))});
+      for (Dice dice(static_cast<unsigned>(storms)); !stop;)
+        zvx->render(256, 256, {controller(dice(256), kMenuController, dice(128))});
     });
     auto automate = [&](unsigned seed) {
-      std::mt19937 random(seed);
-      while (!stop) zvx->setParameter(param::kBDMenu, static_cast<float>(random() % 1001) / 1000.0f);
+      for (Dice dice(seed); !stop;) zvx->setParameter(param::kBDMenu, static_cast<float>(dice(1001)) / 1000.0f);
     };
     std::thread first(automate, 2 * storms + 1), second(automate, 2 * storms + 2);
     std::this_thread::sleep_for(std::chrono::milliseconds(50 + 20 * (storms % 5)));
     stop = true;
-    audio.join();
-    first.join();
-    second.join();
+    for (std::thread* t : {&audio, &first, &second}) t->join();
     const float value = zvx->getParameter(param::kBDMenu);
     const int file = std::clamp(static_cast<int>(7.0f * value), 0, 7);
     // The learned controller leaves the engine awake: wait until it sleeps, as the calm instances did.

@@ -1,6 +1,6 @@
-// Programs, banks and host state, through the module's dispatcher.
-
-#include <random>
+// Programs, banks and host state, through the module's dispatcher. A random
+// state restored into a fresh instance byte for byte is zvx-validate's
+// G.roundtrip (ValidateTest.ZvxPassesEveryCheck).
 
 #include "engine/Parameters.h"
 #include "storage/FxbFile.h"
@@ -11,9 +11,8 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-constexpr std::size_t kBankSize = 48556;
-constexpr std::size_t kProgramSize = 356;
-constexpr std::size_t kProgramsOffset = 2988;
+constexpr std::int32_t kId = 0x39393664;
+constexpr std::size_t kBankSize = 48556, kProgramSize = 356, kProgramsOffset = 2988;
 
 void setChunk(testhost::Plugin& zvx, Bytes chunk, bool preset) {
   EXPECT_EQ(zvx.dispatch(effSetChunk, preset ? 1 : 0, static_cast<VstIntPtr>(chunk.size()), chunk.data()), 1);
@@ -40,20 +39,17 @@ Bytes regularBankOf(int programs, int parameters) {
     list.push_back({"Regular " + std::to_string(p), std::vector<float>(static_cast<std::size_t>(parameters), 0.25f)});
     list.back().values[param::kBDTone] = static_cast<float>(p) / 200.0f;
   }
-  return regularBank(0x39393664, list);
+  return regularBank(kId, list);
 }
 
 TEST(ProgramsTest, ChunkDefaultBankGivesItsProgramsAndProgramZeroSounds) {
   TempDocuments docs;
   const Bytes image = namedBank("Chunk");
-  docs.writeFile("default.fxb", FxbFile::chunkBank(0x39393664, 1, 128, 0, image));
+  docs.writeFile("default.fxb", FxbFile::chunkBank(kId, 1, 128, 0, image));
   MessageCapture capture;
   auto zvx = createZvx();
   EXPECT_TRUE(capture.messages().empty());
-  bool ok = false;
   EXPECT_EQ(zvx->programNameIndexed(127), "Chunk 127");
-  zvx->programNameIndexed(128, &ok);
-  EXPECT_FALSE(ok);
   EXPECT_EQ(zvx->programName(), "Chunk 0");
   EXPECT_EQ(chunkOf(*zvx, 0), image);
   zvx->start();
@@ -61,7 +57,7 @@ TEST(ProgramsTest, ChunkDefaultBankGivesItsProgramsAndProgramZeroSounds) {
   EXPECT_GT(peak(zvx->render(4096, 512, {noteOn(0, 35)})[0]), 0.01f);
 }
 
-TEST(ProgramsTest, RegularDefaultBankReallyLoadsItsValuesAndNames) {
+TEST(ProgramsTest, RegularDefaultBankLoadsItsValuesAndNamesAndSkipsWhatIsNoNumber) {
   TempDocuments docs;
   docs.writeFile("default.fxb", regularBankOf(130, 90));  // more than we have: the extra are ignored
   auto zvx = createZvx();
@@ -72,24 +68,20 @@ TEST(ProgramsTest, RegularDefaultBankReallyLoadsItsValuesAndNames) {
   EXPECT_EQ(zvx->getParameter(param::kVolume), 0.25f);
   // A bank with fewer parameters leaves the rest at their defaults.
   docs.writeFile("default.fxb", regularBankOf(3, param::kBDMix));  // up to BDChance
-  auto short10 = createZvx();
-  EXPECT_EQ(short10->getParameter(param::kBDChance), 0.25f);
-  EXPECT_EQ(short10->getParameter(param::kBDMix), 1.0f);  // its default
-  EXPECT_EQ(short10->programNameIndexed(3), "Init");
-}
-
-TEST(ProgramsTest, RegularDefaultBankWithValuesThatAreNoNumbersLoadsTheRest) {
-  // A chunk bank goes through setChunk, whose non-finite values HostRobustnessTest covers.
-  TempDocuments docs;
-  const float nan = std::nanf(""), inf = INFINITY;
-  // A regular bank: NaN, +infinity and -infinity in program 1.
+  zvx = createZvx();
+  EXPECT_EQ(zvx->getParameter(param::kBDChance), 0.25f);
+  EXPECT_EQ(zvx->getParameter(param::kBDMix), 1.0f);  // its default
+  EXPECT_EQ(zvx->programNameIndexed(3), "Init");
+  // NaN and infinities in program 1 are taken as the setter takes them
+  // (setChunk's own are HostRobustnessTest's).
   std::vector<HandProgram> programs(3, HandProgram{"Regular", std::vector<float>(kNumParameters, 0.25f)});
-  programs[1].values[param::kBDTone] = nan;
-  programs[1].values[param::kBDDecay] = inf;
-  programs[1].values[param::kBDPitch] = -inf;
-  docs.writeFile("default.fxb", regularBank(0x39393664, programs));
+  programs[1].values[param::kBDTone] = std::nanf("");
+  programs[1].values[param::kBDDecay] = INFINITY;
+  programs[1].values[param::kBDPitch] = -INFINITY;
+  docs.writeFile("default.fxb", regularBank(kId, programs));
+  zvx.reset();
   MessageCapture capture;
-  auto zvx = createZvx();
+  zvx = createZvx();
   EXPECT_TRUE(capture.messages().empty());
   zvx->dispatch(effSetProgram, 0, 1);
   EXPECT_EQ(zvx->getParameter(param::kBDTone), 0.0f);
@@ -100,7 +92,7 @@ TEST(ProgramsTest, RegularDefaultBankWithValuesThatAreNoNumbersLoadsTheRest) {
 
 TEST(ProgramsTest, DefaultBanksThatAreNoBankOrTooShortAreRefused) {
   TempDocuments docs;
-  const Bytes good = FxbFile::chunkBank(0x39393664, 1, 128, 0, namedBank("Good"));
+  const Bytes good = FxbFile::chunkBank(kId, 1, 128, 0, namedBank("Good"));
   const Bytes regular = regularBankOf(4, kNumParameters);
   Bytes wrongMagic = good;
   wrongMagic[0] = 'X';
@@ -109,13 +101,12 @@ TEST(ProgramsTest, DefaultBanksThatAreNoBankOrTooShortAreRefused) {
   const ShownMessage notFxb{"none", "Preset loader", "Default bank error: not an fxb file"};
   const std::vector<std::tuple<const char*, Bytes, ShownMessage>> refused = {
       {"empty", {}, notFxb},
-      {"header only", Bytes(good.begin(), good.begin() + 100), notFxb},
       {"chunk cut short", Bytes(good.begin(), good.end() - 1), notFxb},
       {"programs cut short", Bytes(regular.begin(), regular.end() - 3), notFxb},
       {"not CcnK", wrongMagic, notFxb},
-      {"a preset", FxbFile::chunkPreset(0x39393664, 1, kNumParameters, "p", Bytes(kProgramSize, 0)), notFxb},
+      {"a preset", FxbFile::chunkPreset(kId, 1, kNumParameters, "p", Bytes(kProgramSize, 0)), notFxb},
       // A chunk one byte shorter than the bank image, in a file that holds it.
-      {"image cut short", FxbFile::chunkBank(0x39393664, 1, 128, 0, shortImage),
+      {"image cut short", FxbFile::chunkBank(kId, 1, 128, 0, shortImage),
        {"none", "Error!", "Can't load bank, wrong file size!"}},
   };
   for (const auto& [what, bytes, message] : refused) {
@@ -133,10 +124,8 @@ TEST(ProgramsTest, PresetChunksReplaceAllOrPartOfTheCurrentProgram) {
   zvx->dispatch(effSetProgram, 0, 7);
   Bytes record(kProgramSize, 0);
   std::strcpy(reinterpret_cast<char*>(record.data()), "Whole record");
-  for (int i = 0; i < kNumParameters; ++i) {
-    float value = 0.125f;
-    std::memcpy(record.data() + 24 + 4 * i, &value, 4);
-  }
+  const float value = 0.125f;
+  for (int i = 0; i < kNumParameters; ++i) std::memcpy(record.data() + 24 + 4 * i, &value, 4);
   setChunk(*zvx, record, true);
   EXPECT_EQ(zvx->programName(), "Whole record");
   EXPECT_EQ(zvx->getParameter(param::kHHPan), 0.125f);
@@ -177,32 +166,6 @@ TEST(ProgramsTest, BankChunkCarriesParameterRecordsAndRefusesWrongSizes) {
 
   setChunk(*zvx, Bytes(kBankSize - 1, 0), false);
   EXPECT_EQ(zvx->parameterName(param::kBDTone), "Brightness");  // nothing copied
-}
-
-TEST(ProgramsTest, HostStateRoundTripsExactlyIntoAFreshInstance) {
-  std::mt19937 random(42);
-  std::uniform_real_distribution<float> value(0.0f, 1.0f);
-  auto first = createZvx();
-  for (int program : {0, 9, 127}) {
-    first->dispatch(effSetProgram, 0, program);
-    for (int i = 0; i < kNumParameters; ++i)
-      if (i < param::kBDMenu || i > param::kCPMenu) first->setParameter(i, value(random));  // sample menus stay
-    char name[24];
-    std::snprintf(name, sizeof name, "Random %d", program);
-    first->dispatch(effSetProgramName, 0, 0, name);
-  }
-  const Bytes bank = chunkOf(*first, 0), preset = chunkOf(*first, 1);
-  auto second = createZvx();
-  setChunk(*second, bank, false);
-  EXPECT_EQ(chunkOf(*second, 0), bank);
-  EXPECT_EQ(second->programNameIndexed(9), "Random 9");
-
-  auto third = createZvx();
-  third->dispatch(effSetProgram, 0, 4);
-  setChunk(*third, preset, true);
-  EXPECT_EQ(chunkOf(*third, 1), preset);
-  EXPECT_EQ(third->programName(), "Random 127");
-  for (int i = 0; i < kNumParameters; ++i) EXPECT_EQ(third->getParameter(i), first->getParameter(i)) << i;
 }
 
 TEST(ProgramsTest, SelectingTheCurrentProgramAgainReloadsItsSamples) {

@@ -5,9 +5,9 @@
 // BDA.wav (Menu 0) is a rising ramp, CPB.wav (Menu 1.0) a falling one.
 #include "engine/Parameters.h"
 #include "formats/vst2/DrumPlugin.h"
-#include "platform/Messages.h"
 #include "plugin/LearnMap.h"
 #include "plugin/MessageQueue.h"
+#include "tests/support/AudioThreadChecks.h"
 #include "tests/support/TestSupport.h"
 #include "vsthost/AudioThreadProbe.h"
 
@@ -15,7 +15,6 @@ namespace zvx::test {
 namespace {
 
 using testhost::audioThreadCounts;
-using testhost::AudioThreadCounts;
 using testhost::AudioThreadScope;
 using namespace std::chrono_literals;
 
@@ -33,33 +32,25 @@ std::unique_ptr<testhost::Plugin> inProcessZvx(const testhost::HostConfig& confi
 }
 
 // A host that answers the process level as real hosts do: real-time on the
-// threads marked as audio threads, `otherwise` (user, offline, unknown) elsewhere.
-testhost::HostConfig levelAnsweringHost(VstIntPtr otherwise = kVstProcessLevelUser) {
+// threads marked as audio threads, user elsewhere. (Hosts that answer nothing,
+// as the test host does, are never real-time.)
+testhost::HostConfig levelAnsweringHost() {
   testhost::HostConfig config;
-  config.intercept = [otherwise](AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*,
-                                 float) -> std::optional<VstIntPtr> {
+  config.intercept = [](AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) -> std::optional<VstIntPtr> {
     if (opcode != audioMasterGetCurrentProcessLevel) return std::nullopt;
-    return testhost::onMarkedThread() ? VstIntPtr{kVstProcessLevelRealtime} : otherwise;
+    return VstIntPtr{testhost::onMarkedThread() ? kVstProcessLevelRealtime : kVstProcessLevelUser};
   };
   return config;
 }
 
-// What the probe counted on marked threads while `work` ran.
-AudioThreadCounts countedDuring(const std::function<void()>& work) {
-  const AudioThreadCounts start = audioThreadCounts();
-  work();
-  const AudioThreadCounts end = audioThreadCounts();
-  return {end.allocations - start.allocations, end.fileOpens - start.fileOpens, end.fileIo - start.fileIo,
-          end.locks - start.locks,             end.sleeps - start.sleeps,         end.xlib - start.xlib};
-}
-
-void expectNothingBlocking(const AudioThreadCounts& counted) {
-  if (testhost::countsAllocations()) {
-    EXPECT_EQ(counted.allocations, 0u);
-  }
-  EXPECT_EQ(counted.fileOpens + counted.fileIo, 0u);
-  EXPECT_EQ(counted.locks, 0u);
-  EXPECT_EQ(counted.sleeps, 0u);
+// `work` on a thread of its own that the host calls real-time; it may not block.
+void onRealtimeThread(const std::function<void()>& work) {
+  std::thread([&] {
+    AudioThreadScope audio;
+    const auto before = audioThreadCounts();
+    work();
+    expectNothingBlockedSince(before);
+  }).join();
 }
 
 // A prepared event block: built before the audio thread sees it.
@@ -105,33 +96,14 @@ TEST(RealtimeLoadTest, LearnedControllerSwitchesTheLayerForANoteLaterInTheSameBl
   learnMap().bind(param::kBDMenu, 20);
   learnMap().bind(param::kMenu[kCP], 21);
   chosenBefore->setParameter(param::kBDMenu, 1.0f);
-  Channel heard;
-  const AudioThreadCounts counted = countedDuring([&] { heard = render(*zvx, moved, true); });
-  expectNothingBlocking(counted);
+  const auto before = audioThreadCounts();
+  const Channel heard = render(*zvx, moved, true);
+  expectNothingBlockedSince(before);
   EXPECT_EQ(zvx->getParameter(param::kBDMenu), 1.0f);
   EXPECT_LT(heard[200], 0.0f);  // the falling ramp
   EXPECT_EQ(heard, render(*chosenBefore, unmoved, true));
   learnMap().forget(param::kBDMenu);
   learnMap().forget(param::kMenu[kCP]);
-}
-
-TEST(RealtimeLoadTest, SingleThreadedHostsHearTheChosenFileAtTheNextHit) {
-  // Hosts that set parameters between blocks on their one thread and answer
-  // the process level with 0 (unknown) or 4 (offline): the next hit plays the
-  // new file, exactly as on an instance that chose it before anything played.
-  TempDocuments docs;
-  for (VstIntPtr level : {kVstProcessLevelUnknown, kVstProcessLevelOffline}) {
-    SCOPED_TRACE(level);
-    testhost::HostConfig host = levelAnsweringHost(level);
-    auto late = startZvx({}, host, 256);
-    auto early = startZvx({{param::kBDMenu, 1.0f}}, host, 256);
-    ASSERT_TRUE(late && early);
-    const std::vector<VstMidiEvent> bassDrum = {noteOn(0, 35)};
-    late->setParameter(param::kBDMenu, 1.0f);
-    const auto heard = late->render(512, 256, bassDrum);
-    EXPECT_LT(heard[kBassDrum][200], 0.0f);
-    EXPECT_EQ(heard, early->render(512, 256, bassDrum));
-  }
 }
 
 TEST(RealtimeLoadTest, RealtimeThreadChoosesAtOnceWithoutTouchingTheDisk) {
@@ -140,13 +112,8 @@ TEST(RealtimeLoadTest, RealtimeThreadChoosesAtOnceWithoutTouchingTheDisk) {
   ASSERT_TRUE(zvx);
   EventBlock hit({noteOn(0, 35)});
   ASSERT_GT(render(*zvx, hit, false)[200], 0.0f);
-  // Automation on a thread the host calls real-time, outside any process call.
-  AudioThreadCounts counted;
-  std::thread([&] {
-    AudioThreadScope audio;
-    counted = countedDuring([&] { zvx->setParameter(param::kBDMenu, 1.0f); });
-  }).join();
-  expectNothingBlocking(counted);
+  // Automation outside any process call.
+  onRealtimeThread([&] { zvx->setParameter(param::kBDMenu, 1.0f); });
   EXPECT_LT(render(*zvx, hit, false)[200], 0.0f);
 }
 
@@ -169,7 +136,8 @@ TEST(RealtimeLoadTest, ReplacedFileIsReadAgainWhenChosenOnAnyThread) {
   docs.writeFile("CPB.wav", monoWav(std::vector<std::int16_t>(20000, 16000)));
   render(*zvx, toCpb, true);
   EXPECT_TRUE(layerArrives(*zvx, [](float s) { return s > 0.0f; }));
-  // Chosen off the audio thread, a replaced file plays new from the next hit.
+  // Chosen off the audio thread (a single-threaded or offline host), a replaced
+  // file plays new from the next hit.
   docs.writeFile("CPB.wav", monoWav(std::vector<std::int16_t>(20000, -16000)));
   zvx->setParameter(param::kBDMenu, 1.0f);
   EventBlock hit({noteOn(0, 35)});
@@ -181,92 +149,49 @@ TEST(RealtimeLoadTest, ReplacedFileIsReadAgainWhenChosenOnAnyThread) {
   learnMap().forget(param::kBDMenu);
 }
 
-TEST(RealtimeLoadTest, EveryInstanceSharesOneCopyOfTheEightFiles) {
-  TempDocuments docs;
-  std::vector<std::unique_ptr<testhost::Plugin>> instances;
-  instances.push_back(inProcessZvx());
-  std::shared_ptr<SampleCache> cache = SampleCache::acquire();
-  const std::size_t one = cache->bytesHeld();
-  EXPECT_EQ(one, 8 * sizeof(PcmBuffer));
-  for (int i = 0; i < 7; ++i) instances.push_back(inProcessZvx());
-  for (auto& zvx : instances) zvx->setParameter(param::kBDMenu, 0.5f);
-  EXPECT_EQ(cache->bytesHeld(), one);
-}
-
-// Messages raised on the audio thread.
-
-struct ShownOn {
-  std::string text;
-  std::thread::id thread;
-  bool operator==(const ShownOn&) const = default;
-};
-
-class RecordedMessages {
- public:
-  RecordedMessages() {
-    platform::setMessageSink([this](const platform::Message& message) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      shown_.push_back({message.text, std::this_thread::get_id()});
-    });
-  }
-  ~RecordedMessages() { platform::setMessageSink({}); }
-  std::vector<ShownOn> shown() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return shown_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<ShownOn> shown_;
-};
-
+// Messages raised on the audio thread: a message shown there would also be
+// counted as blocking, its sink taking a lock.
 TEST(RealtimeMessagesTest, BadChunkOnARealtimeThreadIsShownLaterOnceAndNotThere) {
   TempDocuments docs;
   auto zvx = inProcessZvx(levelAnsweringHost());
   ASSERT_TRUE(zvx);
-  RecordedMessages messages;
+  MessageLog messages;
   std::vector<unsigned char> tooLong(400, 0), wrongBank(100, 0);
-  AudioThreadCounts counted;
-  std::thread([&] {
-    AudioThreadScope audio;
-    counted = countedDuring([&] {
-      zvx->dispatch(effSetChunk, 1, static_cast<VstIntPtr>(tooLong.size()), tooLong.data());
-      zvx->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(wrongBank.size()), wrongBank.data());
-    });
-  }).join();
-  expectNothingBlocking(counted);
-  EXPECT_EQ(messages.shown(), std::vector<ShownOn>{});
-  // The next idle shows both, in the order raised, on its own thread; later calls nothing more.
+  onRealtimeThread([&] {
+    zvx->dispatch(effSetChunk, 1, static_cast<VstIntPtr>(tooLong.size()), tooLong.data());
+    zvx->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(wrongBank.size()), wrongBank.data());
+  });
+  EXPECT_EQ(messages.take(), std::vector<ShownMessage>{});
+  // The next idle shows both, in the order raised; later calls nothing more.
   zvx->dispatch(effEditIdle);
-  const auto me = std::this_thread::get_id();
-  const std::vector<ShownOn> expected = {{"Can't load preset, wrong file size!", me},
-                                         {"Can't load bank, wrong file size!", me}};
-  EXPECT_EQ(messages.shown(), expected);
+  EXPECT_EQ(messages.take(), (std::vector<ShownMessage>{{"none", "Error!", "Can't load preset, wrong file size!"},
+                                                        {"none", "Error!", "Can't load bank, wrong file size!"}}));
   zvx->dispatch(effEditIdle);
-  EXPECT_EQ(messages.shown(), expected);
-  // A call from a thread that is not real-time shows them too.
+  EXPECT_EQ(messages.take(), std::vector<ShownMessage>{});
+  // Raised on the audio thread, shown by the next call from any other thread.
   std::thread([&] {
     AudioThreadScope audio;
     zvx->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(wrongBank.size()), wrongBank.data());
   }).join();
   zvx->dispatch(effGetProgram);
-  EXPECT_EQ(messages.shown().size(), 3u);
+  EXPECT_EQ(messages.take().size(), 1u);
 }
 
 TEST(RealtimeMessagesTest, QueueKeepsWhatFitsInOrderAndDropsTheRest) {
-  RecordedMessages messages;
+  MessageLog messages;
   MessageQueue queue;
   std::vector<std::string> texts;
   for (std::size_t i = 0; i < MessageQueue::kCapacity + 3; ++i) texts.push_back(std::to_string(i) + std::string(300, 'x'));
   std::vector<bool> kept(texts.size());
-  const AudioThreadCounts counted = countedDuring([&] {
+  const auto before = audioThreadCounts();
+  {
     AudioThreadScope audio;
     for (std::size_t i = 0; i < texts.size(); ++i) kept[i] = queue.keep(texts[i], "caption");
-  });
-  expectNothingBlocking(counted);
+  }
+  expectNothingBlockedSince(before);
   for (std::size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(kept[i], i < MessageQueue::kCapacity) << i;
   queue.showWaiting();
-  const std::vector<ShownOn> shown = messages.shown();
+  const std::vector<ShownMessage> shown = messages.take();
   ASSERT_EQ(shown.size(), MessageQueue::kCapacity);
   for (std::size_t i = 0; i < shown.size(); ++i)  // in order, cut to fit
     EXPECT_EQ(shown[i].text, texts[i].substr(0, MessageQueue::kTextSize - 1)) << i;

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <thread>
 
 #include "plugin/BankImage.h"
@@ -39,7 +40,7 @@ class JackServer {
       : name_("zvx-test-" + std::to_string(getpid()) + "-" + std::to_string(++servers)),
         env_("JACK_DEFAULT_SERVER", name_.c_str()),
         jackd_("/usr/bin/jackd",
-               {"--no-realtime", "-n", name_, "-d", "dummy", "-r", std::to_string(kRate), "-p",
+               {"--no-realtime", "--sync", "-n", name_, "-d", "dummy", "-r", std::to_string(kRate), "-p",
                 std::to_string(kPeriod)},
                folder) {}
   ~JackServer() {
@@ -80,40 +81,39 @@ class PlayAndRecord {
   }
 
   bool open() {
-    jack_status_t status{};
-    sender_ = jack_client_open("sender", JackNoStartServer, &status);
-    recorder_ = jack_client_open("recorder", JackNoStartServer, &status);
+    sender_ = jack_client_open("sender", JackNoStartServer, nullptr);
+    recorder_ = jack_client_open("recorder", JackNoStartServer, nullptr);
     if (!sender_ || !recorder_) return false;
     midiOut_ = jack_port_register(sender_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     for (const std::string& name : kOutputs)
       inputs_.push_back(jack_port_register(recorder_, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0));
     jack_set_process_callback(sender_, &PlayAndRecord::send, this);
     jack_set_process_callback(recorder_, &PlayAndRecord::record, this);
+    jack_set_xrun_callback(recorder_, [](void* self) { return static_cast<PlayAndRecord*>(self)->xruns_.fetch_add(1), 0; }, this);
     if (jack_activate(sender_) != 0 || jack_activate(recorder_) != 0) return false;
     bool connected = jack_connect(sender_, jack_port_name(midiOut_), "zvx:midi_in") == 0;
     for (std::size_t o = 0; o < kOutputs.size(); ++o)
       connected = connected && jack_connect(recorder_, ("zvx:" + kOutputs[o]).c_str(), jack_port_name(inputs_[o])) == 0;
     return connected;
   }
-  // Arms the sender once the connections are made and the server's graph has taken them (a few periods
-  // on), so that no event goes out before zvx and the recorder are wired.
+  // Arms the sender once the server's graph has taken the connections (a few periods on), so that no
+  // event goes out before zvx and the recorder are wired.
   void start() {
     EXPECT_TRUE(poll([&] {
-      bool all = jack_port_connected(midiOut_) > 0;
-      for (jack_port_t* input : inputs_) all = all && jack_port_connected(input) > 0;
-      return all;
+      return jack_port_connected(midiOut_) > 0 &&
+             std::all_of(inputs_.begin(), inputs_.end(), [](jack_port_t* input) { return jack_port_connected(input) > 0; });
     }));
     std::this_thread::sleep_for(100ms);
     armed_.store(true);
   }
   // Asks the server for another period, as a user may while zvx plays.
   bool changePeriod(int frames) { return jack_set_buffer_size(sender_, static_cast<jack_nframes_t>(frames)) == 0; }
-  bool finished(std::chrono::milliseconds timeout) { return poll([&] { return done_.load(); }, timeout); }
+  bool finished(std::chrono::milliseconds timeout = 10000ms) { return poll([&] { return done_.load(); }, timeout); }
   const std::vector<Channel>& recorded() const { return recorded_; }
+  // Cycles the server found late while these clients were up: in one, a client's output may be missing.
+  int xruns() const { return xruns_.load(); }
   // The periods recorded, in order: where each began (from the first) and its length.
-  std::vector<std::pair<long, int>> periods() const {
-    return {periods_.begin(), periods_.begin() + periodCount_.load()};
-  }
+  std::vector<std::pair<long, int>> periods() const { return {periods_.begin(), periods_.begin() + periodCount_.load()}; }
 
  private:
   // Frames are counted period by period from the first armed one: JACK's frame clock may jump when the
@@ -124,13 +124,10 @@ class PlayAndRecord {
     jack_midi_clear_buffer(buffer);
     if (!me.armed_.load()) return 0;
     me.sending_.store(true);
-    const long offset = me.sent_;
-    for (const VstMidiEvent& event : me.events_) {
-      const long at = event.deltaFrames - offset;
-      if (at >= 0 && at < static_cast<long>(frames))
+    for (const VstMidiEvent& event : me.events_)
+      if (const long at = event.deltaFrames - me.sent_; at >= 0 && at < static_cast<long>(frames))
         jack_midi_event_write(buffer, static_cast<jack_nframes_t>(at),
                               reinterpret_cast<const jack_midi_data_t*>(event.midiData), 3);
-    }
     me.sent_ += frames;
     return 0;
   }
@@ -138,35 +135,30 @@ class PlayAndRecord {
     auto& me = *static_cast<PlayAndRecord*>(self);
     if (!me.sending_.load() || me.done_.load()) return 0;
     const long position = me.recordedFrames_;
-    const long length = static_cast<long>(me.recorded_[0].size());
-    const long count = std::min<long>(frames, length - position);
-    for (std::size_t o = 0; o < me.inputs_.size(); ++o) {
-      const auto* input = static_cast<const float*>(jack_port_get_buffer(me.inputs_[o], frames));
-      std::copy_n(input, count, me.recorded_[o].begin() + position);
-    }
-    const int period = me.periodCount_.load();
-    if (period < static_cast<int>(me.periods_.size())) {
+    const long count = std::min<long>(frames, static_cast<long>(me.recorded_[0].size()) - position);
+    for (std::size_t o = 0; o < me.inputs_.size(); ++o)
+      std::copy_n(static_cast<const float*>(jack_port_get_buffer(me.inputs_[o], frames)), count,
+                  me.recorded_[o].begin() + position);
+    if (const int period = me.periodCount_.load(); period < static_cast<int>(me.periods_.size())) {
       me.periods_[static_cast<std::size_t>(period)] = {position, static_cast<int>(count)};
       me.periodCount_.store(period + 1);
     }
     me.recordedFrames_ += count;
-    if (position + count >= length) me.done_.store(true);
+    if (me.recordedFrames_ >= static_cast<long>(me.recorded_[0].size())) me.done_.store(true);
     return 0;
   }
 
   std::vector<VstMidiEvent> events_;
   std::vector<Channel> recorded_;
-  jack_client_t* sender_ = nullptr;
-  jack_client_t* recorder_ = nullptr;
+  jack_client_t *sender_ = nullptr, *recorder_ = nullptr;
   jack_port_t* midiOut_ = nullptr;
   std::vector<jack_port_t*> inputs_;
-  std::atomic<bool> armed_{false};
-  std::atomic<bool> sending_{false};  // from the sender's first armed period on
-  long sent_ = 0;                      // the sender's
-  long recordedFrames_ = 0;            // the recorder's
-  std::atomic<bool> done_{false};
+  std::atomic<bool> armed_{false}, sending_{false}, done_{false};
+  long sent_ = 0;            // the sender's
+  long recordedFrames_ = 0;  // the recorder's
   std::vector<std::pair<long, int>> periods_ = std::vector<std::pair<long, int>>(4096);
   std::atomic<int> periodCount_{0};
+  std::atomic<int> xruns_{0};
 };
 
 // The VST module playing the events in the periods given, one after the other.
@@ -176,9 +168,6 @@ std::vector<Channel> renderInPeriods(const std::vector<VstMidiEvent>& events,
   config.sampleRate = kRate;
   auto vst = startZvx({}, config, kPeriod);
   std::vector<Channel> out(kOutputs.size(), Channel(static_cast<std::size_t>(frames)));
-  std::vector<float> buffer(kOutputs.size() * 8192);
-  std::vector<float*> pointers;
-  for (std::size_t o = 0; o < kOutputs.size(); ++o) pointers.push_back(buffer.data() + o * 8192);
   for (const auto& [start, length] : periods) {
     std::vector<VstMidiEvent> block;
     for (VstMidiEvent event : events)
@@ -186,10 +175,8 @@ std::vector<Channel> renderInPeriods(const std::vector<VstMidiEvent>& events,
         event.deltaFrames -= static_cast<VstInt32>(start);
         block.push_back(event);
       }
-    if (!block.empty()) vst->sendEvents(block);
-    std::fill(buffer.begin(), buffer.end(), 0.0f);
-    vst->processReplacing(pointers.data(), length);
-    for (std::size_t o = 0; o < kOutputs.size(); ++o) std::copy_n(pointers[o], length, out[o].begin() + start);
+    const auto rendered = vst->render(length, length, block);
+    for (std::size_t o = 0; o < kOutputs.size(); ++o) std::copy(rendered[o].begin(), rendered[o].end(), out[o].begin() + start);
   }
   return out;
 }
@@ -234,58 +221,55 @@ TEST_F(StandaloneTest, PlaysTheVstModulesSoundBitForBit) {
                                             noteOn(1500, 39, 110), noteOn(4000, 36, 50), noteOff(4100, 36),
                                             noteOn(6000, 42),     noteOn(6001, 38, 20)};
   constexpr int kFrames = 12000;
-  auto zvx = startZvxStandalone({"--no-gui"});
-  // The groove at the server's period, then again after the period is halved while zvx plays.
-  PlayAndRecord first(events, kFrames);
-  ASSERT_TRUE(first.open());
-  first.start();
-  ASSERT_TRUE(first.finished(10000ms));
-  const auto expected = renderInPeriods(events, first.periods(), kFrames);
-  for (std::size_t o = 0; o < expected.size(); ++o) EXPECT_GT(peak(expected[o]), 0.01f) << o;
-  EXPECT_TRUE(sameBits(first.recorded(), expected));
-
-  PlayAndRecord second(events, kFrames);
-  ASSERT_TRUE(second.open() && second.changePeriod(kPeriod / 2));
-  std::this_thread::sleep_for(100ms);
-  second.start();
-  ASSERT_TRUE(second.finished(10000ms));
-  EXPECT_EQ(second.periods().front().second, kPeriod / 2);
-  // The voices' random state moved on with the first groove: the same notes, not the same samples.
-  for (std::size_t o = 0; o < kOutputs.size(); ++o) {
-    EXPECT_GT(peak(second.recorded()[o]), 0.01f) << o;
-    EXPECT_TRUE(std::all_of(second.recorded()[o].begin(), second.recorded()[o].end(),
-                            [](float x) { return std::isfinite(x); }));
+  // A loaded machine may make the dummy server late; a groove it reported late is played again afresh.
+  for (int attempt = 1;; ++attempt) {
+    std::filesystem::remove(sessionFile());
+    auto zvx = startZvxStandalone({"--no-gui"});
+    PlayAndRecord groove(events, kFrames);
+    ASSERT_TRUE(groove.open());
+    ASSERT_TRUE(groove.changePeriod(kPeriod));
+    groove.start();
+    ASSERT_TRUE(poll([&] { return groove.periods().size() >= 8; }));
+    ASSERT_TRUE(groove.changePeriod(kPeriod / 2));
+    ASSERT_TRUE(groove.finished());
+    const auto periods = groove.periods();
+    EXPECT_EQ(periods.front().second, kPeriod);
+    EXPECT_EQ(periods[periods.size() - 2].second, kPeriod / 2);
+    const auto expected = renderInPeriods(events, periods, kFrames);
+    for (std::size_t o = 0; o < expected.size(); ++o) EXPECT_GT(peak(expected[o]), 0.01f) << o;
+    zvx->signal(SIGTERM);
+    const ProgramRun run = zvx->wait();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find(" xrun"), std::string::npos) << run.out;
+    if (sameBits(groove.recorded(), expected)) break;
+    if (groove.xruns() > 0 && attempt < 3) continue;
+    for (std::size_t o = 0; o < expected.size(); ++o)
+      for (std::size_t i = 0; i < expected[o].size(); ++i)
+        if (std::memcmp(&expected[o][i], &groove.recorded()[o][i], sizeof(float)) != 0) {
+          ADD_FAILURE() << "output " << o << " differs first at frame " << i << " (" << groove.recorded()[o][i]
+                        << " for " << expected[o][i] << "), xruns " << groove.xruns() << ", zvx said: " << run.out;
+          break;
+        }
+    break;
   }
-  zvx->signal(SIGTERM);
-  const ProgramRun run = zvx->wait();
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_NE(run.out.find(" xrun"), std::string::npos) << run.out;
-
-  // Started afresh at the new period, it plays as the VST module does at that period.
-  std::filesystem::remove(sessionFile());
-  zvx = startZvxStandalone({"--no-gui"});
-  PlayAndRecord third(events, kFrames);
-  ASSERT_TRUE(third.open());
-  third.start();
-  ASSERT_TRUE(third.finished(10000ms));
-  EXPECT_EQ(third.periods().front().second, kPeriod / 2);
-  EXPECT_TRUE(sameBits(third.recorded(), renderInPeriods(events, third.periods(), kFrames)));
 }
 
 // What a user built survives: the program chosen and a learned controller's change are saved at SIGTERM
 // as a chunk bank any host loads, and the next start plays from it (its own save at once is the same
-// file). --bank and --program override it; a save that fails says so.
+// file). --bank and --program override it and Ctrl+C saves too; a save that fails says so.
 TEST_F(StandaloneTest, KeepsTheBankAndProgramBetweenRuns) {
+  const auto stopped = [](std::unique_ptr<RunningProgram> zvx, int signal = SIGTERM) {
+    zvx->signal(signal);
+    return zvx->wait();
+  };
   auto zvx = startZvxStandalone({"--no-gui", "--program", "5"});
   PlayAndRecord client({controller(0, kLearnedController, 3)}, kPeriod * 4);
   ASSERT_TRUE(client.open());
   client.start();
-  ASSERT_TRUE(client.finished(10000ms));
-  zvx->signal(SIGTERM);
-  ProgramRun run = zvx->wait();
+  ASSERT_TRUE(client.finished());
+  ProgramRun run = stopped(std::move(zvx));
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("saved the bank and program 5"), std::string::npos) << run.out;
-
   const std::vector<unsigned char> saved = readBytes(sessionFile());
   const auto bank = FxbFile::parse(saved);
   ASSERT_TRUE(bank && bank->type == FxbFile::kChunkBank);
@@ -296,21 +280,14 @@ TEST_F(StandaloneTest, KeepsTheBankAndProgramBetweenRuns) {
   vst->dispatch(effSetProgram, 0, 5);
   EXPECT_FLOAT_EQ(vst->getParameter(param::kBDTone), 3.0f / 127.0f);
 
-  zvx = startZvxStandalone({"--no-gui"});
-  zvx->signal(SIGTERM);
-  ASSERT_EQ(zvx->wait().exitCode, 0);
+  ASSERT_EQ(stopped(startZvxStandalone({"--no-gui"})).exitCode, 0);
   EXPECT_EQ(readBytes(sessionFile()), saved) << "the next start did not play from the saved bank";
 
-  // A bank a host saved, and a program, given on the command line; Ctrl+C saves too.
   vst->dispatch(effSetProgram, 0, 3);
   vst->setParameter(param::kHHDecay, 0.77f);
-  const std::vector<unsigned char> hostBank =
-      FxbFile::chunkBank(Instrument::kUniqueId, 1, Instrument::kNumPrograms, 3, chunkOf(*vst, 0));
   const std::filesystem::path given = work_.path() / "given.fxb";
-  writeBytes(given, hostBank);
-  zvx = startZvxStandalone({"--no-gui", "--bank", given.string(), "--program", "9"});
-  zvx->signal(SIGINT);
-  run = zvx->wait();
+  writeBytes(given, FxbFile::chunkBank(Instrument::kUniqueId, 1, Instrument::kNumPrograms, 3, chunkOf(*vst, 0)));
+  run = stopped(startZvxStandalone({"--no-gui", "--bank", given.string(), "--program", "9"}), SIGINT);
   EXPECT_NE(run.out.find("saved the bank and program 9"), std::string::npos) << run.out;
   const auto kept = FxbFile::parse(readBytes(sessionFile()));
   ASSERT_TRUE(kept);
@@ -319,9 +296,7 @@ TEST_F(StandaloneTest, KeepsTheBankAndProgramBetweenRuns) {
   // A folder where the file should go: the save fails, says so, and leaves the folder as it was.
   std::filesystem::remove(sessionFile());
   std::filesystem::create_directories(sessionFile() / "kept");
-  zvx = startZvxStandalone({"--no-gui"});
-  zvx->signal(SIGTERM);
-  run = zvx->wait();
+  run = stopped(startZvxStandalone({"--no-gui"}));
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("cannot save"), std::string::npos) << run.err;
   EXPECT_TRUE(std::filesystem::is_directory(sessionFile() / "kept"));
@@ -352,7 +327,7 @@ TEST_F(StandaloneTest, PlaysWithoutBlockingJacksThread) {
                        kPeriod * 12);
   ASSERT_TRUE(player.open());
   player.start();
-  ASSERT_TRUE(player.finished(10000ms));
+  ASSERT_TRUE(player.finished());
   expectNothingBlockedSince(before);
   EXPECT_EQ(instrument.control().parameter(param::kBDMenu), 1.0f);
   EXPECT_GT(peak(player.recorded()[2]), 0.01f);
@@ -360,27 +335,21 @@ TEST_F(StandaloneTest, PlaysWithoutBlockingJacksThread) {
 
 // Each thing that can stop it is named, with what to do about it.
 TEST_F(StandaloneTest, SaysWhatIsWrong) {
-  {
-    ScopedEnv noServer("JACK_DEFAULT_SERVER", "zvx-test-no-such-server");
-    const ProgramRun run = runProgram(ZVX_STANDALONE_PATH, {"--no-gui"}, folder("no-server"));
+  struct Case {
+    const char *variable, *value;  // the environment that is wrong, if any
+    std::vector<std::string> arguments, said;
+  };
+  for (const Case& wrong : std::vector<Case>{
+           {"JACK_DEFAULT_SERVER", "zvx-test-no-such-server", {"--no-gui"},
+            {"cannot connect to the JACK server \"zvx-test-no-such-server\"", "jackd"}},
+           {"DISPLAY", "", {}, {"cannot open the X display", "--no-gui"}},
+           {nullptr, nullptr, {"--no-gui", "--connect-audio", "system:playback_1", "nowhere:in"}, {"there is no JACK port \"nowhere:in\""}},
+           {nullptr, nullptr, {"--no-gui", "--connect-midi", "nowhere:out"}, {"there is no JACK port \"nowhere:out\""}}}) {
+    std::optional<ScopedEnv> environment;
+    if (wrong.variable) environment.emplace(wrong.variable, wrong.value);
+    const ProgramRun run = runProgram(ZVX_STANDALONE_PATH, wrong.arguments, folder("wrong"));
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("cannot connect to the JACK server \"zvx-test-no-such-server\""), std::string::npos)
-        << run.err;
-    EXPECT_NE(run.err.find("jackd"), std::string::npos) << run.err;
-  }
-  {
-    ScopedEnv noDisplay("DISPLAY", "");
-    const ProgramRun run = runProgram(ZVX_STANDALONE_PATH, {}, folder("no-display"));
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("cannot open the X display"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("--no-gui"), std::string::npos) << run.err;
-  }
-  for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{"--no-gui", "--connect-audio", "system:playback_1", "nowhere:in"},
-        std::vector<std::string>{"--no-gui", "--connect-midi", "nowhere:out"}}) {
-    const ProgramRun run = runProgram(ZVX_STANDALONE_PATH, arguments, folder("no-port"));
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("there is no JACK port \"nowhere:"), std::string::npos) << run.err;
+    for (const std::string& text : wrong.said) EXPECT_NE(run.err.find(text), std::string::npos) << run.err;
   }
   EXPECT_FALSE(std::filesystem::exists(sessionFile())) << "a run that never played saved a bank";
 }
@@ -398,8 +367,7 @@ TEST_F(StandaloneTest, ShowsTheEditorInAWindowTitledWithTheProgram) {
   vst->dispatch(effSetProgram, 0, 5);
   const std::vector<Placed> windows = waitForWindows(display, "ZVX - 005 " + vst->programName(), 1);
   ASSERT_EQ(windows.size(), 1u) << zvx->err();
-  EXPECT_EQ(windows[0].width, 1200);  // at the user's 150 %
-  EXPECT_EQ(windows[0].height, 750);
+  EXPECT_EQ(std::make_pair(windows[0].width, windows[0].height), std::make_pair(1200, 750));
 
   // The next program, chosen on the editor's program line.
   testhost::HeadlessEditor layout(*vst);
@@ -407,16 +375,12 @@ TEST_F(StandaloneTest, ShowsTheEditorInAWindowTitledWithTheProgram) {
   const auto next = layout.find("ProgramStepButton", kNextProgramTag);
   ASSERT_TRUE(next);
   layout.close();
-  Input input(display);
-  input.click(windows[0].x + next->centreX() * 3 / 2, windows[0].y + next->centreY() * 3 / 2);
+  Input(display).click(windows[0].x + next->centreX() * 3 / 2, windows[0].y + next->centreY() * 3 / 2);
   vst->dispatch(effSetProgram, 0, 6);
   EXPECT_EQ(waitForWindows(display, "ZVX - 006 " + vst->programName(), 1).size(), 1u) << "the title stayed";
 
   XEvent close{};
-  close.xclient.type = ClientMessage;
-  close.xclient.window = windows[0].window;
-  close.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  close.xclient.format = 32;
+  close.xclient = {ClientMessage, 0, False, display, windows[0].window, XInternAtom(display, "WM_PROTOCOLS", False), 32, {}};
   close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
   XSendEvent(display, windows[0].window, False, NoEventMask, &close);
   XFlush(display);

@@ -27,9 +27,8 @@ class PlainInstrument : public AudioEffectX {
   }
 
   void processReplacing(float**, float** outputs, VstInt32 frames) override {
-    const std::array<float, 2> faulty{1.5f, std::numeric_limits<float>::quiet_NaN()};
-    for (std::size_t c = 0; c < 2; ++c)
-      std::fill(outputs[c], outputs[c] + frames, faulty_ ? faulty[c] : program().values[c]);
+    std::fill(outputs[0], outputs[0] + frames, faulty_ ? 1.5f : program().values[0]);
+    std::fill(outputs[1], outputs[1] + frames, faulty_ ? std::numeric_limits<float>::quiet_NaN() : program().values[1]);
   }
   VstInt32 processEvents(VstEvents* events) override {
     for (VstInt32 i = 0; i < events->numEvents; ++i) {

@@ -1,6 +1,5 @@
 // zvx-render: the MIDI file reader on its own, then the built executable end
-// to end on files written here and read back with libsndfile (which also
-// shows the reader merging tracks through a tempo map).
+// to end on files written here and read back with libsndfile.
 #include <sndfile.h>
 
 #include <initializer_list>
@@ -19,17 +18,11 @@ using Bytes = std::vector<std::uint8_t>;
 using Arguments = std::vector<std::string>;
 namespace fs = std::filesystem;
 
-// ---------------------------------------------------------------------------
 // Standard MIDI Files written byte by byte, so each test decides every detail.
-
 Bytes bytes(std::initializer_list<int> values) { return Bytes(values.begin(), values.end()); }
 
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-Arguments operator+(Arguments a, const Arguments& b) {
+template <typename T>
+std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
@@ -65,14 +58,11 @@ Bytes tempoChangeSong() {
                           bytes({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}) +            // 500000 us
                           variable(960) + bytes({0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) +  // 1000000 us
                           kEndOfTrack;
-  const Bytes drums = variable(480) + bytes({0x99, 38, 100}) +             // snare on
-                      variable(60) + bytes({38, 0}) +                      // running status: off
+  const Bytes drums = variable(480) + bytes({0x99, 38, 100}) + variable(60) + bytes({38, 0}) +
                       bytes({0x00, 0xF0, 0x04, 0x7E, 0x7F, 0x09, 0xF7}) +  // sysex
                       bytes({0x00, 0xF7, 0x02, 0xF3, 0x01}) +              // escaped bytes
                       bytes({0x00, 0xFF, 0x01, 0x03, 'h', 'a', 't'}) +     // text
-                      variable(900) + bytes({0x99, 42, 90}) +              // hi-hat on
-                      variable(60) + bytes({42, 0}) +                      // running status: off
-                      kEndOfTrack;
+                      variable(900) + bytes({0x99, 42, 90}) + variable(60) + bytes({42, 0}) + kEndOfTrack;
   return header(1, 2, 480) + chunk("MTrk", conductor) + chunk("MTrk", drums);
 }
 
@@ -83,7 +73,6 @@ std::optional<MidiFile> parsed(const Bytes& file) {
   return song;
 }
 
-// ---------------------------------------------------------------------------
 // The executable, run without a shell, and the sound files it writes.
 
 std::size_t lineCount(const std::string& text) {
@@ -105,8 +94,7 @@ Sound readSound(const fs::path& path) {
   std::vector<float> interleaved(static_cast<std::size_t>(sound.info.frames * sound.info.channels));
   sf_readf_float(file, interleaved.data(), sound.info.frames);
   sf_close(file);
-  sound.channels.assign(static_cast<std::size_t>(sound.info.channels),
-                        Channel(static_cast<std::size_t>(sound.info.frames)));
+  sound.channels.assign(static_cast<std::size_t>(sound.info.channels), Channel(static_cast<std::size_t>(sound.info.frames)));
   for (std::size_t i = 0; i < interleaved.size(); ++i)
     sound.channels[i % sound.channels.size()][i / sound.channels.size()] = interleaved[i];
   return sound;
@@ -118,7 +106,6 @@ class RenderFolder {
   RenderFolder() : folder_(documents_.documents() / "render") { fs::create_directories(folder_); }
   fs::path operator/(const std::string& name) const { return folder_ / name; }
   ProgramRun run(const Arguments& arguments) const { return runProgram(ZVX_RENDER_PATH, arguments, folder_); }
-  // A run that must succeed.
   ProgramRun ok(const Arguments& arguments) const {
     const ProgramRun result = run(arguments);
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -146,50 +133,30 @@ int parameterNamed(testhost::Plugin& plugin, const std::string& name) {
   return 0;
 }
 
-// ---------------------------------------------------------------------------
-// The reader
-
-TEST(MidiFileTest, KeepsFileOrderAtEqualTimesSizesShortMessagesAndTimesSmpteFiles) {
+TEST(MidiFileTest, KeepsFileOrderAtEqualTimesAndSizesShortMessages) {
   const Bytes first = bytes({0x00, 0x99, 36, 100, 0x00, 0xC9, 5, 0x00, 0xD9, 0x40, 0x00, 0x41}) + kEndOfTrack;
   const Bytes second = bytes({0x00, 0x99, 38, 100, 0x00, 40, 100}) + kEndOfTrack;
   // An unknown chunk between the tracks is stepped over.
-  const auto song =
-      parsed(header(1, 2, 96) + chunk("MTrk", first) + chunk("XYZW", bytes({1, 2, 3})) + chunk("MTrk", second));
+  const auto song = parsed(header(1, 2, 96) + chunk("MTrk", first) + chunk("XYZW", bytes({1, 2, 3})) + chunk("MTrk", second));
   ASSERT_TRUE(song);
   using Seen = std::tuple<int, int, int, int, std::int64_t>;  // status, first data byte, size, track, tick
   std::vector<Seen> seen;
   for (const auto& m : song->messages()) seen.emplace_back(m.data[0], m.data[1], m.size, m.track, m.tick);
   EXPECT_EQ(seen, (std::vector<Seen>{{0x99, 36, 3, 0, 0}, {0xC9, 5, 2, 0, 0}, {0xD9, 0x40, 2, 0, 0},
                                      {0xD9, 0x41, 2, 0, 0}, {0x99, 38, 3, 1, 0}, {0x99, 40, 3, 1, 0}}));
-
-  // SMPTE timing ignores tempo: 25 frames a second, 40 ticks a frame, a thousand ticks a second.
-  const Bytes track =
-      bytes({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) + variable(500) + bytes({0x90, 38, 64}) + kEndOfTrack;
-  const auto smpte = parsed(header(0, 1, 0xE728) + chunk("MTrk", track));
-  ASSERT_TRUE(smpte && smpte->smpteTiming());
-  ASSERT_EQ(smpte->messages().size(), 1u);
-  EXPECT_DOUBLE_EQ(smpte->messages()[0].seconds, 0.5);
-  EXPECT_EQ(smpte->messagesAt(44100.0)[0].sample, 22050);
 }
 
 TEST(MidiFileTest, RejectsBrokenFilesNamingTheProblem) {
   const Bytes good = bytes({0x00, 0x90, 38, 100}) + kEndOfTrack;
+  const auto track = [](const Bytes& body) { return header(0, 1, 96) + chunk("MTrk", body); };
   const std::vector<std::pair<Bytes, const char*>> cases = {
       {Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96}, "not a MIDI file"},
       {chunk("MThd", bytes({0, 0, 0, 1})) + chunk("MTrk", good), "bad header chunk size 4"},
       {header(1, 2, 96) + chunk("MTrk", good), "1 of 2 track chunks"},
-      {header(1, 2, 96) + chunk("MTrk", good) + bytes({0, 1, 2, 3, 0, 0, 0, 0}), "bad chunk type"},
-      {header(0, 1, 96) + chunk("MTrk", bytes({0x00, 0xFF, 0x01, 0x40, 'a'})), "past the end"},  // meta
-      {header(0, 1, 96) + chunk("MTrk", bytes({0x00, 0xF0, 0x10, 0x7E})), "past the end"},       // sysex
-      {header(0, 1, 96) + chunk("MTrk", bytes({0x00, 0x90, 38})), "past the end"},               // note
-      {header(0, 1, 96) + chunk("MTrk", bytes({0x81, 0x80})), "past the end"},                   // delta
-      {header(0, 1, 96) + chunk("MTrk", bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x90, 38, 1})), "longer than 4 bytes"},
-      {header(0, 1, 96) + chunk("MTrk", bytes({0x00, 38, 100}) + kEndOfTrack), "without a status byte"},
-      {header(0, 1, 96) + chunk("MTrk", bytes({0x00, 0x90, 38, 0x80}) + kEndOfTrack), "where a data byte belongs"},
-      {header(0, 1, 96) + chunk("MTrk", bytes({0x00, 0xF8}) + kEndOfTrack), "unexpected status byte 0xF8"},
+      {track(bytes({0x00, 0xFF, 0x01, 0x40, 'a'})), "past the end"},
+      {track(bytes({0x00, 38, 100}) + kEndOfTrack), "without a status byte"},
+      {track(bytes({0x00, 0xF8}) + kEndOfTrack), "unexpected status byte 0xF8"},
       {header(2, 1, 96) + chunk("MTrk", good), "format 2"},
-      {header(1, 0, 96), "no tracks"},
-      {header(0, 1, 0) + chunk("MTrk", good), "time division"},
   };
   for (const auto& [file, message] : cases) {
     std::string error;
@@ -197,19 +164,15 @@ TEST(MidiFileTest, RejectsBrokenFilesNamingTheProblem) {
     EXPECT_NE(error.find(message), std::string::npos) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos) << error;
   }
-  // And every cut of a good file.
+  // Every cut of a good file, each a copy of exactly its size so that a read
+  // past its end is a read past the allocation.
   const Bytes file = tempoChangeSong();
   for (std::size_t size = 0; size < file.size(); ++size) {
-    // A copy of exactly `size` bytes, so a read past its end is a read past the allocation.
-    const Bytes cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
     std::string error;
-    EXPECT_FALSE(MidiFile::parse(cut, error)) << size;
+    EXPECT_FALSE(MidiFile::parse(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size)), error)) << size;
     EXPECT_FALSE(error.empty()) << size;
   }
 }
-
-// ---------------------------------------------------------------------------
-// The executable
 
 TEST(ZvxRenderTest, RendersAMidiFileSampleAccurately) {
   RenderFolder folder;
@@ -244,11 +207,9 @@ TEST(ZvxRenderTest, RendersAMidiFileSampleAccurately) {
 
 TEST(ZvxRenderTest, PlaysTheDemoWithDefaultsReportsProgressAndWritesEachFormat) {
   RenderFolder folder;
-  // No arguments at all: the demo, out.wav, wav24, 44100 Hz, stereo.
+  // No arguments at all: the demo, out.wav, wav24, 44100 Hz, stereo, progress on standard error.
   const ProgramRun run = folder.ok({});
-  // Over ten seconds of audio: progress on standard error.
   EXPECT_NE(run.err.find("100%"), std::string::npos) << run.err;
-
   const Sound sound = readSound(folder / "out.wav");
   ASSERT_EQ(sound.info.channels, 2);
   EXPECT_EQ(sound.info.samplerate, 44100);
@@ -266,34 +227,45 @@ TEST(ZvxRenderTest, PlaysTheDemoWithDefaultsReportsProgressAndWritesEachFormat) 
   EXPECT_EQ(readBytes(folder / "demo.mid"), render::DemoPattern::midiFile());
 
   // The other formats (wav32f is the other tests'), the length and the rate.
-  for (const auto& [name, format] : std::vector<std::pair<std::string, int>>{
-           {"wav16", SF_FORMAT_WAV | SF_FORMAT_PCM_16}, {"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24}}) {
-    SCOPED_TRACE(name);
-    folder.ok({"--format", name, "--length", "1.5", "--rate", "22050", "-o", "demo-" + name});
-    const Sound sound = readSound(folder / ("demo-" + name));
-    EXPECT_EQ(sound.info.format, format);
-    EXPECT_EQ(sound.info.samplerate, 22050);
-    EXPECT_EQ(sound.info.frames, 33075);
-    EXPECT_GT(peak(sound.channels[0]), 0.01f);
+  for (const auto& [name, format] :
+       {std::pair{"wav16", SF_FORMAT_WAV | SF_FORMAT_PCM_16}, {"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24}}) {
+    folder.ok({"--format", name, "--length", "1.5", "--rate", "22050", "-o", std::string("demo-") + name});
+    const Sound other = readSound(folder / (std::string("demo-") + name));
+    EXPECT_EQ(std::make_tuple(other.info.format, other.info.samplerate, other.info.frames),
+              std::make_tuple(format, 22050, sf_count_t{33075})) << name;
+    EXPECT_GT(peak(other.channels[0]), 0.01f) << name;
   }
 }
 
-TEST(ZvxRenderTest, FailuresSayWhatWentWrongInOneLine) {
+TEST(ZvxRenderTest, FailuresSayWhatWentWrongInOneLineAndWriteNothing) {
   RenderFolder folder;
-  const Bytes song = tempoChangeSong();
+  // --save-bank alone renders nothing.
+  EXPECT_EQ(lineCount(folder.ok({"--save-bank", "good.fxb"}).out), 1u);
+  EXPECT_FALSE(fs::exists(folder / "out.wav"));
+  const Bytes good = readBytes(folder / "good.fxb"), song = tempoChangeSong();
+  const auto contents = FxbFile::parse(good);
+  ASSERT_TRUE(contents && good.size() > 200u);
   writeBytes(folder / "cut.mid", Bytes(song.begin(), song.end() - 10));
   writeBytes(folder / "song.mid", song);
   writeBytes(folder / "text.so", bytes({'n', 'o', 't', ' ', 'E', 'L', 'F', '\n'}));
+  writeBytes(folder / "cut.fxb", Bytes(good.begin(), good.end() - 100));
+  writeBytes(folder / "text.fxb", bytes({'n', 'o', 't', ' ', 'a', ' ', 'b', 'a', 'n', 'k', '!', '\n', '\n'}));
+  writeBytes(folder / "other.fxb", FxbFile::chunkBank(fourCharCode("Othr"), 1, 128, 0, contents->chunk));
+  writeBytes(folder / "preset.fxp", FxbFile::chunkPreset(contents->pluginId, 1, kNumParameters, "One", {}));
   // Exit code 2 for a command line that makes no sense, 1 for what fails in the doing.
   const std::vector<std::tuple<Arguments, int, const char*>> cases = {
       {{"--midi", "cut.mid"}, 1, "cut.mid: truncated track chunk"},
-      {{"--midi", "song.mid", "--plugin", "nothing.so"}, 1, "nothing.so"},
       {{"--midi", "song.mid", "--plugin", "text.so"}, 1, "text.so"},
       {{"--midi", "song.mid", "-o", "no-such-folder/x.wav"}, 1, "no-such-folder/x.wav"},
       {{"--midi", "song.mid", "--set", "NoSuchKnob=0.5"}, 1, "NoSuchKnob"},
       {{"--rate", "fast"}, 2, "--rate"},
       {{"--program", "128"}, 2, "--program"},
-      {{"--program", "three"}, 2, "--program"},
+      {{"--bank", "cut.fxb", "--save-bank", "x.fxb"}, 1, "cannot load bank cut.fxb: truncated or damaged bank"},
+      {{"--bank", "text.fxb", "--save-bank", "x.fxb"}, 1, "cannot load bank text.fxb: not a VST bank"},
+      {{"--bank", "missing.fxb", "--save-bank", "x.fxb"}, 1, "cannot load bank missing.fxb"},
+      {{"--bank", "preset.fxp", "--save-bank", "x.fxb"}, 1, "preset.fxp: a preset, not a bank"},
+      {{"--preset", "good.fxb", "--save-bank", "x.fxb"}, 1, "cannot load preset good.fxb: a bank, not a preset"},
+      {{"--bank", "other.fxb", "--save-bank", "x.fxb"}, 1, "plug-in ID 'Othr'"},
   };
   for (const auto& [arguments, code, mentions] : cases) {
     SCOPED_TRACE(mentions);
@@ -303,12 +275,9 @@ TEST(ZvxRenderTest, FailuresSayWhatWentWrongInOneLine) {
     EXPECT_EQ(run.err.rfind("zvx-render: ", 0), 0u) << run.err;
     EXPECT_NE(run.err.find(mentions), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
-    EXPECT_FALSE(fs::exists(folder / "x.wav"));
+    EXPECT_FALSE(fs::exists(folder / "x.wav") || fs::exists(folder / "x.fxb"));
   }
 }
-
-// ---------------------------------------------------------------------------
-// Banks, presets and programs
 
 // A fresh ZVX in this process's documents folder: the values a render starts from.
 struct Fresh {
@@ -367,77 +336,32 @@ TEST(ZvxRenderBanks, PlaysTheProgramAndValuesItIsGivenAndSavesABankThatPlaysBack
   EXPECT_FALSE(bank->chunk.empty());
 }
 
-TEST(ZvxRenderBanks, TwoProcessesSharingTheDataFolderKeepTheLearnMap) {
-  // Each run reads the map when its instance starts and saves it when it goes.
-  RenderFolder folder;
-  const std::vector<unsigned char> map = learnMapFile({{param::kBDTone, 74}, {param::kCPDecay, 21}});
-  folder.documents().writeFile("Pluginccmap.bin", map);
-  auto runs = [&](const std::string& bank) {
-    for (int i = 0; i < 60; ++i) folder.run({"--save-bank", bank});
-  };
-  std::thread first(runs, "first.fxb"), second(runs, "second.fxb");
-  first.join();
-  second.join();
-  EXPECT_EQ(readBytes(folder.documents().dataFolder() / "Pluginccmap.bin"), map);
-  // Nothing half-saved is left beside it.
-  for (const auto& entry : fs::directory_iterator(folder.documents().dataFolder()))
-    EXPECT_EQ(entry.path().filename().string().find(".saving-"), std::string::npos) << entry.path();
-}
-
-TEST(ZvxRenderBanks, RefusesBrokenBanksAndPresetsInOneLine) {
-  RenderFolder folder;
-  // --save-bank alone renders nothing.
-  EXPECT_EQ(lineCount(folder.ok({"--save-bank", "good.fxb"}).out), 1u);
-  EXPECT_FALSE(fs::exists(folder / "out.wav"));
-
-  const std::vector<unsigned char> good = readBytes(folder / "good.fxb");
-  ASSERT_GT(good.size(), 200u);
-  writeBytes(folder / "cut.fxb", std::vector<unsigned char>(good.begin(), good.end() - 100));
-  writeBytes(folder / "header.fxb", std::vector<unsigned char>(good.begin(), good.begin() + 40));
-  writeBytes(folder / "text.fxb", {'n', 'o', 't', ' ', 'a', ' ', 'b', 'a', 'n', 'k', '!', '\n', '\n'});
-  const auto contents = FxbFile::parse(good);
-  ASSERT_TRUE(contents);
-  writeBytes(folder / "other.fxb", FxbFile::chunkBank(fourCharCode("Othr"), 1, 128, 0, contents->chunk));
-  writeBytes(folder / "preset.fxp", FxbFile::chunkPreset(contents->pluginId, 1, kNumParameters, "One", {}));
-
-  const std::vector<std::pair<Arguments, const char*>> cases = {
-      {{"--bank", "cut.fxb"}, "cut.fxb: truncated or damaged bank"},
-      {{"--bank", "header.fxb"}, "header.fxb: truncated or damaged bank"},
-      {{"--bank", "text.fxb"}, "text.fxb: not a VST bank"},
-      {{"--bank", "missing.fxb"}, "missing.fxb"},
-      {{"--bank", "preset.fxp"}, "a preset, not a bank"},
-      {{"--preset", "good.fxb"}, "a bank, not a preset"},
-      {{"--bank", "other.fxb"}, "plug-in ID 'Othr'"},
-  };
-  for (const auto& [arguments, mentions] : cases) {
-    SCOPED_TRACE(mentions);
-    const ProgramRun run = folder.run(arguments + Arguments{"-o", "x.wav", "--save-bank", "x.fxb"});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(lineCount(run.err), 1u) << run.err;
-    EXPECT_EQ(run.err.rfind("zvx-render: cannot load ", 0), 0u) << run.err;
-    EXPECT_NE(run.err.find(mentions), std::string::npos) << run.err;
-    EXPECT_EQ(run.out, "");
-    EXPECT_FALSE(fs::exists(folder / "x.wav") || fs::exists(folder / "x.fxb"));
-  }
-}
-
 // Banks and presets written by hand, with and without chunks.
 TEST(ZvxRenderBanks, LoadsRegularBanksAndPresetsIntoTheSelectedProgram) {
   RenderFolder folder;
   Fresh fresh;
-  HandProgram one{"Hand Made One", fresh.values()};
-  one.values[static_cast<std::size_t>(parameterNamed(*fresh.zvx, "BDMix"))] = 0.0f;
-  HandProgram two{"Hand Made Two", fresh.values()};
-  two.values[static_cast<std::size_t>(parameterNamed(*fresh.zvx, "HHPan"))] = 1.0f;
-  two.values[static_cast<std::size_t>(parameterNamed(*fresh.zvx, "SDDecay"))] = 0.9f;
+  const auto at = [&](const char* name) { return static_cast<std::size_t>(parameterNamed(*fresh.zvx, name)); };
+  HandProgram one{"Hand Made One", fresh.values()}, two{"Hand Made Two", fresh.values()};
+  HandProgram preset{"Hand Preset", fresh.values()};
+  one.values[at("BDMix")] = 0.0f;
+  two.values[at("HHPan")] = 1.0f;
+  two.values[at("SDDecay")] = preset.values[at("SDDecay")] = 0.9f;
   writeBytes(folder / "hand.fxb", regularBank(fresh.id(), {one, two}, 1));
+  writeBytes(folder / "regular.fxp", regularPreset(fresh.id(), preset));
+  // A chunk preset as a host would save it from the plug-in.
+  fresh.zvx->setParameter(static_cast<int>(at("BDMix")), 0.0f);
+  writeBytes(folder / "chunk.fxp",
+             FxbFile::chunkPreset(fresh.id(), 1, fresh.zvx->effect()->numParams, "Chunk Preset", chunkOf(*fresh.zvx, 1)));
 
   // The bank's current program plays unless --program picks another.
   const std::vector<Channel> current = folder.demo("current.wav", {"--bank", "hand.fxb"});
   const std::vector<Channel> first = folder.demo("first.wav", {"--bank", "hand.fxb", "--program", "0"});
+  const std::vector<Channel> noKick = folder.demo("one.wav", {"--set", "BDMix=0"});
   EXPECT_EQ(current, folder.demo("two.wav", {"--program", "1", "--set", "HHPan=1", "--set", "SDDecay=0.9"}));
-  EXPECT_EQ(first, folder.demo("one.wav", {"--set", "BDMix=0"}));
+  EXPECT_EQ(first, noKick);
   EXPECT_NE(first, current);
+  EXPECT_EQ(folder.demo("chunk.wav", {"--preset", "chunk.fxp"}), noKick);
+  EXPECT_EQ(folder.demo("hand.wav", {"--preset", "regular.fxp"}), folder.demo("decay.wav", {"--set", "SDDecay=0.9"}));
 
   // The names came along: saved again as a chunk bank, they are still there.
   folder.ok({"--bank", "hand.fxb", "--save-bank", "resaved.fxb"});
@@ -447,20 +371,6 @@ TEST(ZvxRenderBanks, LoadsRegularBanksAndPresetsIntoTheSelectedProgram) {
   fresh.setChunk(bank->chunk);
   EXPECT_EQ(fresh.zvx->programNameIndexed(0), "Hand Made One");
   EXPECT_EQ(fresh.zvx->programNameIndexed(1), "Hand Made Two");
-  Fresh preset;  // the values a render starts from
-  const int bdMix = parameterNamed(*preset.zvx, "BDMix");
-  const int sdDecay = parameterNamed(*preset.zvx, "SDDecay");
-  // A chunk preset as a host would save it from the plug-in.
-  preset.zvx->setParameter(bdMix, 0.0f);
-  writeBytes(folder / "chunk.fxp",
-             FxbFile::chunkPreset(preset.id(), 1, preset.zvx->effect()->numParams, "Chunk Preset", chunkOf(*preset.zvx, 1)));
-  preset.zvx->setParameter(bdMix, 1.0f);
-  HandProgram regular{"Hand Preset", preset.values()};
-  regular.values[static_cast<std::size_t>(sdDecay)] = 0.9f;
-  writeBytes(folder / "regular.fxp", regularPreset(preset.id(), regular));
-
-  EXPECT_EQ(folder.demo("chunk.wav", {"--preset", "chunk.fxp"}), folder.demo("mix.wav", {"--set", "BDMix=0"}));
-  EXPECT_EQ(folder.demo("hand.wav", {"--preset", "regular.fxp"}), folder.demo("decay.wav", {"--set", "SDDecay=0.9"}));
 
   // Whatever the order on the command line: bank, program, preset, values.
   const ProgramRun ordered =
@@ -468,11 +378,11 @@ TEST(ZvxRenderBanks, LoadsRegularBanksAndPresetsIntoTheSelectedProgram) {
   EXPECT_NE(ordered.out.find("program 5 selected"), std::string::npos) << ordered.out;
   const auto five = bankIn(folder / "five.fxb");
   ASSERT_TRUE(five);
-  preset.setChunk(five->chunk);
-  EXPECT_EQ(preset.zvx->programNameIndexed(5), "Hand Preset");
-  EXPECT_NE(preset.zvx->programNameIndexed(0), "Hand Preset");
-  preset.zvx->dispatch(effSetProgram, 0, 5);
-  EXPECT_FLOAT_EQ(preset.zvx->getParameter(sdDecay), 0.4f);
+  fresh.setChunk(five->chunk);
+  EXPECT_EQ(fresh.zvx->programNameIndexed(5), "Hand Preset");
+  EXPECT_NE(fresh.zvx->programNameIndexed(0), "Hand Preset");
+  fresh.zvx->dispatch(effSetProgram, 0, 5);
+  EXPECT_FLOAT_EQ(fresh.zvx->getParameter(static_cast<int>(at("SDDecay"))), 0.4f);
 }
 
 TEST(ZvxRenderBanks, SavesParameterValuesForAnInstrumentWithoutChunksAndCountsFaultySamples) {
@@ -499,31 +409,25 @@ TEST(ZvxRenderBanks, SavesParameterValuesForAnInstrumentWithoutChunksAndCountsFa
 
   // Clipped samples and samples that are no numbers are counted.
   writeBytes(folder / "fault.mid", header(0, 1, 480) + chunk("MTrk", bytes({0x00, 0x90, 127, 100}) + kEndOfTrack));
-  const ProgramRun run = folder.ok({"--plugin", ZVX_PLAIN_INSTRUMENT, "--midi", "fault.mid", "--tail", "0.1", "--block",
-                                    "441", "--rate", "44100", "-o", "faulty.wav"});
+  const ProgramRun run = folder.ok(
+      {"--plugin", ZVX_PLAIN_INSTRUMENT, "--midi", "fault.mid", "--tail", "0.1", "--block", "441", "-o", "faulty.wav"});
   EXPECT_NE(run.out.find("peak 3.5 / -inf dBFS (clipped: 4410 samples) (4410 samples not numbers)"), std::string::npos)
       << run.out;
 }
 
-// ---------------------------------------------------------------------------
-// Listings
-
 // "N  NAME" as the listing prints a program.
-std::string programLine(int number, const std::string& name) {
-  char prefix[8];
-  std::snprintf(prefix, sizeof prefix, "%3d  ", number);
-  return prefix + name;
+std::string programLine(int p, const std::string& name) {
+  return std::string(p < 10 ? 2 : p < 100 ? 1 : 0, ' ') + std::to_string(p) + "  " + name;
 }
 
-TEST(ZvxRenderLists, ProgramsOfTheBankInUseAsThePlugInNamesThemAndSafeToPrint) {
+TEST(ZvxRenderLists, ProgramsAndParametersOfWhatWouldPlayAsThePlugInShowsThemAndSafeToPrint) {
   RenderFolder folder;
   folder.documents().writeFile("default.fxb", readBytes(ZVX_BUILT_BANK));
   // The default bank of the data folder, as an instance reading the same folder names it.
   Fresh fresh;
   std::vector<std::string> expected;
   for (int p = 0; p < 128; ++p) expected.push_back(programLine(p, fresh.zvx->programNameIndexed(p)));
-  const ProgramRun defaults = folder.ok({"--list-programs"});
-  EXPECT_EQ(linesOf(defaults.out), expected);
+  EXPECT_EQ(linesOf(folder.ok({"--list-programs"}).out), expected);
   EXPECT_NE(fresh.zvx->programNameIndexed(0), fresh.zvx->programNameIndexed(1));
   EXPECT_FALSE(fs::exists(folder / "out.wav"));
 
@@ -531,13 +435,10 @@ TEST(ZvxRenderLists, ProgramsOfTheBankInUseAsThePlugInNamesThemAndSafeToPrint) {
   // text at all, come out escaped; printable UTF-8 stays as it is.
   const std::vector<std::pair<std::string, std::string>> names = {
       {"Clear\x1b[2J", "Clear\\x1B[2J"},
-      {"Tab\tBell\a", "Tab\\x09Bell\\x07"},
       {"Caf\xc3\xa9 Kit", "Caf\xc3\xa9 Kit"},
       {"Caf\xe9 Latin", "Caf\\xE9 Latin"},
       {"C1 \xc2\x9b" "2J", "C1 \\xC2\\x9B2J"},
       {"\xe2\x80\xaeReversed", "\\xE2\\x80\\xAEReversed"},
-      {"Over\xc0\xaflong", "Over\\xC0\\xAFlong"},
-      {"Cut \xe2\x82", "Cut \\xE2\\x82"},
       {"Back\\slash", "Back\\\\slash"},
   };
   std::vector<HandProgram> programs;
@@ -545,27 +446,21 @@ TEST(ZvxRenderLists, ProgramsOfTheBankInUseAsThePlugInNamesThemAndSafeToPrint) {
   writeBytes(folder / "names.fxb", regularBank(fresh.id(), programs, 0));
   const std::vector<std::string> listed = linesOf(folder.ok({"--bank", "names.fxb", "--list-programs"}).out);
   ASSERT_EQ(listed.size(), 128u);
-  for (std::size_t p = 0; p < names.size(); ++p)
-    EXPECT_EQ(listed[p], programLine(static_cast<int>(p), names[p].second)) << p;
+  for (std::size_t p = 0; p < names.size(); ++p) EXPECT_EQ(listed[p], programLine(static_cast<int>(p), names[p].second)) << p;
   // Past the bank's own programs, the default bank's stay.
-  EXPECT_EQ(std::vector<std::string>(listed.begin() + static_cast<std::ptrdiff_t>(names.size()), listed.end()),
-            std::vector<std::string>(expected.begin() + static_cast<std::ptrdiff_t>(names.size()), expected.end()));
-}
+  for (std::size_t p = names.size(); p < listed.size(); ++p) EXPECT_EQ(listed[p], expected[p]);
 
-TEST(ZvxRenderLists, ParametersOfTheProgramThatWouldPlayWithValueAndDisplay) {
-  RenderFolder folder;
-  folder.documents().writeFile("default.fxb", readBytes(ZVX_BUILT_BANK));
-  Fresh fresh;
+  // The parameters of the program that would play, with the value and as the plug-in displays it.
   const int bdMix = parameterNamed(*fresh.zvx, "BDMix");
   fresh.zvx->dispatch(effSetProgram, 0, 3);
   fresh.zvx->setParameter(bdMix, 0.25f);
-  const std::vector<std::string> listed = linesOf(folder.ok({"--program", "3", "--set", "BDMix=0.25", "--list-params"}).out);
-  ASSERT_EQ(listed.size(), static_cast<std::size_t>(fresh.zvx->effect()->numParams));
-  for (std::size_t p = 0; p < listed.size(); ++p)
-    EXPECT_TRUE(listed[p].ends_with(fresh.zvx->parameterDisplay(static_cast<int>(p)))) << listed[p];
-  EXPECT_NE(listed[static_cast<std::size_t>(bdMix)].find("BDMix            0.2500"), std::string::npos);
+  const std::vector<std::string> params = linesOf(folder.ok({"--program", "3", "--set", "BDMix=0.25", "--list-params"}).out);
+  ASSERT_EQ(params.size(), static_cast<std::size_t>(fresh.zvx->effect()->numParams));
+  for (std::size_t p = 0; p < params.size(); ++p)
+    EXPECT_TRUE(params[p].ends_with(fresh.zvx->parameterDisplay(static_cast<int>(p)))) << params[p];
+  EXPECT_NE(params[static_cast<std::size_t>(bdMix)].find("BDMix            0.2500"), std::string::npos);
   // Program 3 is not the defaults everywhere.
-  EXPECT_NE(linesOf(folder.ok({"--list-params"}).out), listed);
+  EXPECT_NE(linesOf(folder.ok({"--list-params"}).out), params);
 
   // An instrument that names its current program only, and shows its values
   // in percent: each program visited for its name, then the chosen one again.
