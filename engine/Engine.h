@@ -94,6 +94,13 @@ class Engine {
   bool asleep() const { return asleep_; }
   float value(int index) const { return values_[index].load(std::memory_order_relaxed); }
 
+  // Whether the engines of this process render the four voices side by side
+  // (the default). Off, every sample takes the one-voice-at-a-time path, whose
+  // output the side-by-side one matches bit for bit; test builds turn it off
+  // before any engine renders, to check and time one against the other.
+  static void setLanes(bool on) { lanes.store(on, std::memory_order_relaxed); }
+  static bool lanesOn() { return lanes.load(std::memory_order_relaxed); }
+
  private:
   // The tone oscillator of each voice (the one Sync restarts), and the snare's second.
   static constexpr int kMainOscillator[kNumVoices] = {0, 1, 2, 3};
@@ -220,6 +227,8 @@ class Engine {
   std::atomic<std::uint32_t> pcmChanges_{0};  // counts choices and publications
   std::atomic<bool> restRequested_{false};
   std::array<std::atomic<bool>, kNumVoices> triggerIndicator_{};
+
+  static inline std::atomic<bool> lanes{true};
 };
 
 }  // namespace zvx
