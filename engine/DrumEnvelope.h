@@ -74,6 +74,7 @@ class DrumEnvelope {
   }
 
  private:
+  friend class VoiceLanes;  // loads and stores the state of four at once
   void recompute();
 
   float attackTime_ = 0.001f;

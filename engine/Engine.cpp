@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "engine/Audible.h"
 #include "engine/FloatMath.h"
 
 namespace zvx {
@@ -13,17 +14,6 @@ namespace {
 constexpr std::memory_order relaxed = std::memory_order_relaxed;
 constexpr int kPadNotes[kNumVoices] = {35, 38, 44, 33};
 constexpr std::int16_t kPadIdleCountdown = 16000;
-
-// Subnormal output, which tiny settings or a long tail can reach, is no sound
-// and costs hosts dearly; an infinity or NaN, which extreme values of
-// unclamped parameters can reach, would poison the host's mix for good. Both
-// leave as 0. Only the written sample changes, never the engine's own state.
-inline float audible(float x) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &x, sizeof bits);
-  // Normal numbers only: an exponent field neither all zeros nor all ones.
-  return (bits & 0x7F800000u) - 0x00800000u < 0x7F000000u ? x : 0.0f;
-}
 
 }  // namespace
 
@@ -315,6 +305,13 @@ void Engine::render(float* const* outputs, int frames) {
           n = due;
           continue;
         }
+      }
+    }
+    if (lanesOn()) {
+      const int next = renderPlainSamples(n, frames, outputs);
+      if (next > n) {
+        n = next;
+        continue;
       }
     }
     renderSample(n, outputs);

@@ -132,6 +132,13 @@ class Engine {
   };
 
   void renderSample(int n, float* const* outputs);
+  // Whether sample n brings no pad, event, setting or sample choice to take
+  // up, and no pad countdown or overlapped voice to watch.
+  bool nothingToTakeUp(int n) const;
+  // Renders the plain samples from n on (nothing to take up, some voice
+  // sounding) with the voices side by side, as renderSample would; the first
+  // sample not rendered.
+  int renderPlainSamples(int n, int frames, float* const* outputs);
   void dispatchDueEvents(int n);
   void startBlock();
   void wakeInsideBlock();

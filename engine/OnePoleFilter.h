@@ -43,6 +43,7 @@ class OnePoleFilter {
   float state() const { return state_; }
 
  private:
+  friend class VoiceLanes;  // loads and stores the state of four at once
   static float stable(float c) { return c > 0.0f ? (c < 1.99f ? c : 1.99f) : 0.0f; }
 
   float state_ = 0.0f;

@@ -45,6 +45,7 @@ class PcmLayer {
   bool finite() const { return std::isfinite(position_); }
 
  private:
+  friend class VoiceLanes;  // loads and stores the state of four at once
   const float playLimit_;
   float position_ = 0.0f;
   bool reversing_ = false;

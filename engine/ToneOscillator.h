@@ -19,12 +19,12 @@ class ToneOscillator {
     samplePeriod_ = 1.0f / rate;
   }
   // Sync: restart the cycle from a fixed phase.
-  void setPhase(float phase) { phase_ = previousPhase_ = phase; }
+  void setPhase(float phase) { phase_ = phase; }
 
   float phase() const { return phase_; }
   float frequency() const { return frequency_; }
   // Back to the start of a cycle with nothing modulating it.
-  void rest() { phase_ = previousPhase_ = phaseModulation_ = 0.0f; }
+  void rest() { phase_ = phaseModulation_ = 0.0f; }
   bool finite() const { return std::isfinite(phase_) && std::isfinite(phaseModulation_); }
   float tuningFactor() const { return tuningFactor_; }
 
@@ -32,8 +32,7 @@ class ToneOscillator {
   // sine approximation of the modulated phase: 0 at 0 and +-0.5, +-1 at +-0.25.
   float tick() {
     float step = tuningFactor_ * pitchFactor_ * frequency_ * samplePeriod_;
-    previousPhase_ = phase_;
-    phase_ = wrap(previousPhase_ + step);
+    phase_ = wrap(phase_ + step);
     const float m = wrap(phaseModulation_ * 0.15915507f + phase_);
     const float a = std::fabs(m);
     return 68.5949f * m * (a + 0.232963f) * (a - 0.5f) * (a - 0.732963f);
@@ -43,10 +42,10 @@ class ToneOscillator {
   static float wrap(float x) { return x - math::truncate(x + 0.5f); }
 
  private:
+  friend class VoiceLanes;  // loads and stores the state of four at once
   float phase_ = 0.0f;
   float frequency_ = 0.0f;
   float phaseModulation_ = 0.0f;
-  float previousPhase_ = 0.0f;
   float sampleRate_ = 44100.0f;
   float samplePeriod_ = 1.0f / 44100.0f;
   float pitchFactor_ = 1.0f;

@@ -1,0 +1,86 @@
+// Four single-precision lanes, one per voice, on SSE2 (the x86-64 baseline,
+// all a Windows build may assume). Every operation is the IEEE operation the
+// one-voice code performs, lane by lane, so a lane gives the bits a voice
+// would; nothing here contracts, reorders or approximates.
+#pragma once
+
+#include <emmintrin.h>
+
+#include <cstdint>
+
+namespace zvx::lanes {
+
+// Four floats; a comparison gives a mask (all ones or all zeros per lane).
+struct F4 {
+  __m128 v;
+
+  F4() : v(_mm_setzero_ps()) {}
+  explicit F4(__m128 value) : v(value) {}
+  explicit F4(float all) : v(_mm_set1_ps(all)) {}
+  F4(float lane0, float lane1, float lane2, float lane3) : v(_mm_setr_ps(lane0, lane1, lane2, lane3)) {}
+
+  static F4 load(const float* from) { return F4(_mm_load_ps(from)); }
+  void store(float* to) const { _mm_store_ps(to, v); }
+  float lane0() const { return _mm_cvtss_f32(v); }
+};
+
+inline F4 operator+(F4 a, F4 b) { return F4(_mm_add_ps(a.v, b.v)); }
+inline F4 operator-(F4 a, F4 b) { return F4(_mm_sub_ps(a.v, b.v)); }
+inline F4 operator*(F4 a, F4 b) { return F4(_mm_mul_ps(a.v, b.v)); }
+inline F4 operator&(F4 a, F4 b) { return F4(_mm_and_ps(a.v, b.v)); }
+inline F4 operator|(F4 a, F4 b) { return F4(_mm_or_ps(a.v, b.v)); }
+inline F4 operator==(F4 a, F4 b) { return F4(_mm_cmpeq_ps(a.v, b.v)); }
+inline F4 operator<(F4 a, F4 b) { return F4(_mm_cmplt_ps(a.v, b.v)); }
+inline F4 operator<=(F4 a, F4 b) { return F4(_mm_cmple_ps(a.v, b.v)); }
+inline F4 operator>(F4 a, F4 b) { return F4(_mm_cmpgt_ps(a.v, b.v)); }
+inline F4 operator>=(F4 a, F4 b) { return F4(_mm_cmpge_ps(a.v, b.v)); }
+inline F4 allLanes() { return F4(_mm_castsi128_ps(_mm_set1_epi32(-1))); }
+inline F4 operator~(F4 mask) { return F4(_mm_xor_ps(mask.v, allLanes().v)); }
+// a and not b.
+inline F4 andNot(F4 a, F4 b) { return F4(_mm_andnot_ps(b.v, a.v)); }
+// mask ? a : b, lane by lane.
+inline F4 select(F4 mask, F4 a, F4 b) { return F4(_mm_or_ps(_mm_and_ps(mask.v, a.v), _mm_andnot_ps(mask.v, b.v))); }
+inline F4 sqrt(F4 a) { return F4(_mm_sqrt_ps(a.v)); }
+// The sign cleared, as fabs does.
+inline F4 abs(F4 a) { return F4(_mm_and_ps(a.v, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)))); }
+// One bit per lane: whether its mask is set.
+inline int bits(F4 mask) { return _mm_movemask_ps(mask.v); }
+// Lane i as a float.
+template <int i>
+inline float lane(F4 a) {
+  return _mm_cvtss_f32(_mm_shuffle_ps(a.v, a.v, _MM_SHUFFLE(i, i, i, i)));
+}
+
+// Four 32-bit integers.
+struct I4 {
+  __m128i v;
+
+  I4() : v(_mm_setzero_si128()) {}
+  explicit I4(__m128i value) : v(value) {}
+  explicit I4(int all) : v(_mm_set1_epi32(all)) {}
+
+  static I4 load(const std::int32_t* from) { return I4(_mm_load_si128(reinterpret_cast<const __m128i*>(from))); }
+  void store(std::int32_t* to) const { _mm_store_si128(reinterpret_cast<__m128i*>(to), v); }
+};
+
+inline I4 operator+(I4 a, I4 b) { return I4(_mm_add_epi32(a.v, b.v)); }
+inline F4 operator==(I4 a, I4 b) { return F4(_mm_castsi128_ps(_mm_cmpeq_epi32(a.v, b.v))); }
+inline F4 operator>(I4 a, I4 b) { return F4(_mm_castsi128_ps(_mm_cmpgt_epi32(a.v, b.v))); }
+inline I4 select(F4 mask, I4 a, I4 b) {
+  const __m128i m = _mm_castps_si128(mask.v);
+  return I4(_mm_or_si128(_mm_and_si128(m, a.v), _mm_andnot_si128(m, b.v)));
+}
+// The integer's value as a float, exactly as a conversion of one int rounds it.
+inline F4 toFloat(I4 a) { return F4(_mm_cvtepi32_ps(a.v)); }
+// Truncated toward zero; lanes outside the int range (and NaN) give INT_MIN.
+inline I4 truncateToInt(F4 a) { return I4(_mm_cvttps_epi32(a.v)); }
+
+// math::truncate lane by lane: through the int conversion below 2^31 in
+// magnitude, where it is exact; at and above, the value is whole already
+// (or infinite or NaN) and stays as it is.
+inline F4 truncate(F4 a) {
+  const F4 small = abs(a) < F4(2147483648.0f);
+  return select(small, toFloat(truncateToInt(a)), a);
+}
+
+}  // namespace zvx::lanes
