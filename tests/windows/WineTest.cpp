@@ -1,7 +1,8 @@
 // wine_tests: the Windows tree (make windows) run under wine in a scratch
 // prefix and held against this Linux build. zvx-render.exe plays a MIDI file
-// through ZVX.dll, which finds the default data through the registry, and
-// must give the six channels the Linux build gives; zvx_windows_tests.exe
+// through ZVX.dll and through ZVX_scalar.dll (the engine one voice at a
+// time), which find the default data through the registry, and each must
+// give the six channels the Linux build gives; zvx_windows_tests.exe
 // checks the Win32 layer and captures the editor window, which must show the
 // Linux editor's picture everywhere but where text is drawn. Exits with 77
 // (skipped) when the cross compiler, wine or the Windows tree is missing.
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -145,36 +147,66 @@ std::vector<std::vector<float>> channelsOf(const fs::path& path) {
   return channels;
 }
 
-TEST(WineTest, ZvxRenderExeGivesTheLinuxChannelsBitForBit) {
+// Programs that reach the per-sample paths: the studio kit; the glitch kit
+// with chance and chaos on every voice and reversed layers; a kit whose notes
+// are remapped and whose mix is ring-modulated; the cricket lab; total chaos.
+constexpr int kPrograms[] = {0, 21, 23, 25, 28};
+constexpr int kBlockSizes[] = {1, 64, 512};
+
+// The first frame whose bits differ, or the length when none does.
+std::ptrdiff_t firstDifference(const std::vector<float>& a, const std::vector<float>& b) {
+  const auto same = [](float x, float y) { return std::memcmp(&x, &y, sizeof x) == 0; };
+  return std::mismatch(a.begin(), a.end(), b.begin(), b.end(), same).first - a.begin();
+}
+
+// The demo groove through ZVX.dll (the side-by-side voices) and ZVX_scalar.dll
+// (one voice at a time) under wine must give the six channels ZVX.so gives on
+// Linux, in any block size.
+TEST(WineTest, ZvxRenderExeGivesTheLinuxChannelsBitForBitOnEitherEngine) {
   const auto midi = render::DemoPattern::midiFile();
   std::ofstream(prefix.root / "groove.mid", std::ios::binary)
       .write(reinterpret_cast<const char*>(midi.data()), static_cast<std::streamsize>(midi.size()));
-  // The studio kit, and the glitch kit with chance and chaos on every voice.
-  for (const int program : {0, 21}) {
-    SCOPED_TRACE("program " + std::to_string(program));
-    const std::string options = " --program " + std::to_string(program) + " --all-outputs --format wav32f -o ";
-    const Outcome onLinux = run("ZVX_DOCUMENTS=" + shellWord(prefix.documents) + " " + shellWord(ZVX_RENDER_PATH) + " --plugin " +
-                                shellWord(ZVX_MODULE_PATH) + " --midi " + shellWord(prefix.root / "groove.mid") + options +
-                                shellWord(prefix.root / "linux.wav"));
-    ASSERT_EQ(onLinux.status, 0) << onLinux.output;
-    // ZVX.dll beside zvx-render.exe is its default instrument.
-    const Outcome onWindows = wine("", "zvx-render.exe", "--midi " + shellWord(windowsPath(prefix.root / "groove.mid")) +
-                                                              options + shellWord(windowsPath(prefix.root / "windows.wav")));
-    ASSERT_EQ(onWindows.status, 0) << onWindows.output;
-    // A sample, the bank or the data folder not found would each have said so.
-    EXPECT_EQ(onWindows.output.find("ZVX message"), std::string::npos) << onWindows.output;
+  const fs::path onWindowsWav = prefix.root / "windows.wav", onLinuxWav = prefix.root / "linux.wav";
+  for (const int program : kPrograms)
+    for (const int blockSize : kBlockSizes) {
+      SCOPED_TRACE("program " + std::to_string(program) + ", blocks of " + std::to_string(blockSize));
+      const std::string options = " --program " + std::to_string(program) + " --block " + std::to_string(blockSize) +
+                                  " --all-outputs --format wav32f -o ";
+      const Outcome onLinux =
+          run("ZVX_DOCUMENTS=" + shellWord(prefix.documents) + " " + shellWord(ZVX_RENDER_PATH) + " --plugin " +
+              shellWord(ZVX_MODULE_PATH) + " --midi " + shellWord(prefix.root / "groove.mid") + options +
+              shellWord(onLinuxWav));
+      ASSERT_EQ(onLinux.status, 0) << onLinux.output;
+      const auto linux = channelsOf(onLinuxWav);
+      ASSERT_EQ(linux.size(), 6u);
+      for (std::size_t c = 0; c < 6; ++c) {
+        const auto [low, high] = std::minmax_element(linux[c].begin(), linux[c].end());
+        EXPECT_GT(*high - *low, 0.02f) << "channel " << c << " is silent";
+      }
 
-    const auto linux = channelsOf(prefix.root / "linux.wav"), windows = channelsOf(prefix.root / "windows.wav");
-    ASSERT_EQ(linux.size(), 6u);
-    ASSERT_EQ(windows.size(), 6u);
-    for (std::size_t c = 0; c < 6; ++c) {
-      const auto [low, high] = std::minmax_element(linux[c].begin(), linux[c].end());
-      EXPECT_GT(*high - *low, 0.02f) << "channel " << c << " is silent";
-      ASSERT_EQ(windows[c].size(), linux[c].size());
-      const auto first = std::mismatch(linux[c].begin(), linux[c].end(), windows[c].begin()).first - linux[c].begin();
-      EXPECT_EQ(first, std::ssize(linux[c])) << "channel " << c << " differs from frame " << first;
+      for (const std::string module : {"ZVX.dll", "ZVX_scalar.dll"}) {
+        SCOPED_TRACE(module);
+        // ZVX.dll beside zvx-render.exe is its default instrument.
+        const std::string plugin =
+            module == "ZVX.dll" ? "" : " --plugin " + shellWord(windowsPath(kWindowsBuild / module));
+        fs::remove(onWindowsWav);
+        const Outcome onWindows =
+            wine("", "zvx-render.exe",
+                 "--midi " + shellWord(windowsPath(prefix.root / "groove.mid")) + plugin + options +
+                     shellWord(windowsPath(onWindowsWav)));
+        ASSERT_EQ(onWindows.status, 0) << onWindows.output;
+        // A sample, the bank or the data folder not found would each have said so.
+        EXPECT_EQ(onWindows.output.find("ZVX message"), std::string::npos) << onWindows.output;
+
+        const auto windows = channelsOf(onWindowsWav);
+        ASSERT_EQ(windows.size(), 6u);
+        for (std::size_t c = 0; c < 6; ++c) {
+          const std::ptrdiff_t first = firstDifference(linux[c], windows[c]);
+          EXPECT_TRUE(first == std::ssize(linux[c]) && windows[c].size() == linux[c].size())
+              << "channel " << c << " differs from frame " << first;
+        }
+      }
     }
-  }
 }
 
 struct Rect {
@@ -269,7 +301,7 @@ int main(int argc, char** argv) {
   std::string missing;
   for (const char* program : {"x86_64-w64-mingw32-g++-posix", "wine", "wineboot", "wineserver", "Xvfb"})
     if (missing.empty() && !onPath(program)) missing = program;
-  for (const char* file : {"ZVX.dll", "zvx-render.exe", "zvx_windows_tests.exe"})
+  for (const char* file : {"ZVX.dll", "ZVX_scalar.dll", "zvx-render.exe", "zvx_windows_tests.exe"})
     if (missing.empty() && !fs::exists(kWindowsBuild / file)) missing = (kWindowsBuild / file).string() + " (make windows)";
   if (!missing.empty()) {
     std::printf("wine_tests skipped: %s is missing\n", missing.c_str());
