@@ -11,6 +11,7 @@
 #include "engine/Lanes.h"
 
 namespace zvx {
+inline namespace ZVX_LANE_UNIT {
 
 inline float audible(float x) {
   std::uint32_t bits;
@@ -26,4 +27,5 @@ inline lanes::F4 audible(lanes::F4 x) {
   return andNot(x, lanes::F4(_mm_castsi128_ps(_mm_or_si128(zero, full))));
 }
 
+}  // namespace ZVX_LANE_UNIT
 }  // namespace zvx

@@ -32,6 +32,25 @@ class DrumEnvelope {
   }
   bool finite() const { return std::isfinite(level_); }
 
+  // What ticks change, to step four envelopes at once: the level, the state
+  // and the decay's counters.
+  struct Progress {
+    float level;
+    int state, decayCounter, decaySubCounter;
+  };
+  Progress progress() const { return {level_, state_, decayCounter_, decaySubCounter_}; }
+  void resume(const Progress& p) {
+    level_ = p.level;
+    state_ = p.state;
+    decayCounter_ = p.decayCounter;
+    decaySubCounter_ = p.decaySubCounter;
+  }
+  // What ticks read and only triggers and settings change.
+  struct Course {
+    float attackRate, releaseRate, decayStart, decaySlope, sustainLevel;
+  };
+  Course course() const { return {attackRate_, releaseRate_, decayStart_, decaySlope_, sustainLevel_}; }
+
   // The decay follows decayStart - sqrt(n * slope), recomputed every 24 samples.
   float tick() {
     switch (state_) {
@@ -74,7 +93,6 @@ class DrumEnvelope {
   }
 
  private:
-  friend class VoiceLanes;  // loads and stores the state of four at once
   void recompute();
 
   float attackTime_ = 0.001f;

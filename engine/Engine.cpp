@@ -307,7 +307,7 @@ void Engine::render(float* const* outputs, int frames) {
         }
       }
     }
-    if (lanesOn()) {
+    if (lanes() != Lanes::Off) {
       const int next = renderPlainSamples(n, frames, outputs);
       if (next > n) {
         n = next;

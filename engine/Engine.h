@@ -94,12 +94,13 @@ class Engine {
   bool asleep() const { return asleep_; }
   float value(int index) const { return values_[index].load(std::memory_order_relaxed); }
 
-  // Whether the engines of this process render the four voices side by side
-  // (the default). Off, every sample takes the one-voice-at-a-time path, whose
-  // output the side-by-side one matches bit for bit; test builds turn it off
-  // before any engine renders, to check and time one against the other.
-  static void setLanes(bool on) { lanes.store(on, std::memory_order_relaxed); }
-  static bool lanesOn() { return lanes.load(std::memory_order_relaxed); }
+  // How the engines of this process render the voices: side by side in the
+  // widest lanes the processor offers (the default), side by side in SSE2
+  // lanes, or one voice at a time. All three give the same bits; test builds
+  // choose before any engine renders, to check and time one against another.
+  enum class Lanes { Off, Sse2, Widest };
+  static void setLanes(Lanes choice) { laneChoice_.store(choice, std::memory_order_relaxed); }
+  static Lanes lanes() { return laneChoice_.load(std::memory_order_relaxed); }
 
  private:
   // The tone oscillator of each voice (the one Sync restarts), and the snare's second.
@@ -132,13 +133,17 @@ class Engine {
   };
 
   void renderSample(int n, float* const* outputs);
-  // Whether sample n brings no pad, event, setting or sample choice to take
-  // up, and no pad countdown or overlapped voice to watch.
-  bool nothingToTakeUp(int n) const;
-  // Renders the plain samples from n on (nothing to take up, some voice
-  // sounding) with the voices side by side, as renderSample would; the first
-  // sample not rendered.
+  // Whether no pad, setting or sample choice waits to be taken up.
+  bool nothingFromElsewhere() const;
+  // Renders the plain samples from n on with the voices side by side, as
+  // renderSample would: some voice sounding, no event due, nothing from
+  // elsewhere to take up, no pad countdown or overlapped voice to watch. The
+  // first sample not rendered.
   int renderPlainSamples(int n, int frames, float* const* outputs);
+  int renderPlainSamplesSse2(int n, int frames, float* const* outputs);
+  int renderPlainSamplesAvx(int n, int frames, float* const* outputs);
+  // Whether the processor and the system run AVX code.
+  static bool hasAvx();
   void dispatchDueEvents(int n);
   void startBlock();
   void wakeInsideBlock();
@@ -235,7 +240,7 @@ class Engine {
   std::atomic<bool> restRequested_{false};
   std::array<std::atomic<bool>, kNumVoices> triggerIndicator_{};
 
-  static inline std::atomic<bool> lanes{true};
+  static inline std::atomic<Lanes> laneChoice_{Lanes::Widest};
 };
 
 }  // namespace zvx

@@ -5,10 +5,25 @@
 #pragma once
 
 #include <emmintrin.h>
+#include <smmintrin.h>
 
 #include <cstdint>
 
-namespace zvx::lanes {
+#include "engine/FloatMath.h"
+
+// The file that compiles for AVX includes the lanes' headers under its target
+// pragma, with ZVX_LANE_UNIT defined as avx: their inline functions there are
+// other functions, in a namespace of their own, never shared with the SSE2
+// code; and the operations SSE4.1 brings are used.
+#ifndef ZVX_LANE_UNIT
+#define ZVX_LANE_UNIT sse2
+#else
+#define ZVX_LANES_SSE41
+#endif
+
+namespace zvx {
+inline namespace ZVX_LANE_UNIT {
+namespace lanes {
 
 // Four floats; a comparison gives a mask (all ones or all zeros per lane).
 struct F4 {
@@ -39,12 +54,27 @@ inline F4 operator~(F4 mask) { return F4(_mm_xor_ps(mask.v, allLanes().v)); }
 // a and not b.
 inline F4 andNot(F4 a, F4 b) { return F4(_mm_andnot_ps(b.v, a.v)); }
 // mask ? a : b, lane by lane.
-inline F4 select(F4 mask, F4 a, F4 b) { return F4(_mm_or_ps(_mm_and_ps(mask.v, a.v), _mm_andnot_ps(mask.v, b.v))); }
+inline F4 select(F4 mask, F4 a, F4 b) {
+#ifdef ZVX_LANES_SSE41
+  return F4(_mm_blendv_ps(b.v, a.v, mask.v));
+#else
+  return F4(_mm_or_ps(_mm_and_ps(mask.v, a.v), _mm_andnot_ps(mask.v, b.v)));
+#endif
+}
 inline F4 sqrt(F4 a) { return F4(_mm_sqrt_ps(a.v)); }
 // The sign cleared, as fabs does.
 inline F4 abs(F4 a) { return F4(_mm_and_ps(a.v, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)))); }
 // One bit per lane: whether its mask is set.
 inline int bits(F4 mask) { return _mm_movemask_ps(mask.v); }
+// Whether every lane holds the same bits in both.
+inline bool sameBits(F4 a, F4 b) {
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_castps_si128(a.v), _mm_castps_si128(b.v))) == 0xFFFF;
+}
+// Lane i in every lane.
+template <int i>
+inline F4 broadcast(F4 a) {
+  return F4(_mm_shuffle_ps(a.v, a.v, _MM_SHUFFLE(i, i, i, i)));
+}
 // Lane i as a float.
 template <int i>
 inline float lane(F4 a) {
@@ -79,8 +109,35 @@ inline I4 truncateToInt(F4 a) { return I4(_mm_cvttps_epi32(a.v)); }
 // magnitude, where it is exact; at and above, the value is whole already
 // (or infinite or NaN) and stays as it is.
 inline F4 truncate(F4 a) {
+#ifdef ZVX_LANES_SSE41
+  // Rounding toward zero is the same value; where the int conversion would
+  // give +0 for a negative fraction, it gives -0, which only the sign of a
+  // zero difference could tell, and x - trunc(x + 0.5) is never such a one.
+  return F4(_mm_round_ps(a.v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+#else
   const F4 small = abs(a) < F4(2147483648.0f);
   return select(small, toFloat(truncateToInt(a)), a);
+#endif
 }
 
-}  // namespace zvx::lanes
+// math::sin, with the two halves of its series side by side in doubles.
+inline double sin(double x) {
+  using namespace math::detail;
+  if (!(x >= -kPi / 2 && x <= kPi / 2)) return math::sinReduced(x);
+  constexpr double c0 = -inverseFactorial(3), c1 = inverseFactorial(5), c2 = -inverseFactorial(7),
+                   c3 = inverseFactorial(9), c4 = -inverseFactorial(11), c5 = inverseFactorial(13),
+                   c6 = -inverseFactorial(15), c7 = inverseFactorial(17);
+  const double r2 = x * x;
+  const double r4 = r2 * r2;
+  const double r8 = r4 * r4;
+  const __m128d squares = _mm_set1_pd(r2);
+  const __m128d near = _mm_add_pd(_mm_setr_pd(c0, c4), _mm_mul_pd(_mm_setr_pd(c1, c5), squares));
+  const __m128d far = _mm_add_pd(_mm_setr_pd(c2, c6), _mm_mul_pd(_mm_setr_pd(c3, c7), squares));
+  const __m128d halves = _mm_add_pd(near, _mm_mul_pd(_mm_set1_pd(r4), far));  // low, high
+  const double low = _mm_cvtsd_f64(halves), high = _mm_cvtsd_f64(_mm_unpackhi_pd(halves, halves));
+  return x + x * r2 * (low + r8 * high);
+}
+
+}  // namespace lanes
+}  // namespace ZVX_LANE_UNIT
+}  // namespace zvx

@@ -24,6 +24,7 @@ class Lfo {
   }
 
   float output() const { return output_; }
+  float frequency() const { return frequency_; }
   float phase() const { return phase_; }
   // The phase and output it starts with.
   void rest() {
@@ -35,21 +36,7 @@ class Lfo {
 
   float tick(Random& random) {
     if (waveform_ == RoundedTriangle) {
-      // The phase turns one step short of +-1; the output is sin(phase radians).
-      if (rising_) {
-        phase_ += increment_;
-        if (phase_ >= 1.0f) {
-          phase_ -= increment_;
-          rising_ = false;
-        }
-      } else {
-        phase_ -= increment_;
-        if (phase_ <= -1.0f) {
-          phase_ += increment_;
-          rising_ = true;
-        }
-      }
-      output_ = static_cast<float>(math::sin(phase_));
+      output_ = static_cast<float>(math::sin(stepTriangle()));
     } else if (waveform_ == SampleAndHold) {
       phase_ += increment_;
       if (phase_ >= 2.0f) {
@@ -60,6 +47,26 @@ class Lfo {
     }
     return output_;
   }
+
+  // The rounded triangle's step without its output: the phase turns one step
+  // short of +-1, and the output is sin(phase radians), set by the caller.
+  float stepTriangle() {
+    if (rising_) {
+      phase_ += increment_;
+      if (phase_ >= 1.0f) {
+        phase_ -= increment_;
+        rising_ = false;
+      }
+    } else {
+      phase_ -= increment_;
+      if (phase_ <= -1.0f) {
+        phase_ += increment_;
+        rising_ = true;
+      }
+    }
+    return phase_;
+  }
+  void setOutput(float output) { output_ = output; }
 
  private:
   float phase_ = -1.0f;

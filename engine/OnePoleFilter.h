@@ -41,9 +41,10 @@ class OnePoleFilter {
   }
 
   float state() const { return state_; }
+  void setState(float state) { state_ = state; }
+  float coefficient() const { return coefficient_; }
 
  private:
-  friend class VoiceLanes;  // loads and stores the state of four at once
   static float stable(float c) { return c > 0.0f ? (c < 1.99f ? c : 1.99f) : 0.0f; }
 
   float state_ = 0.0f;

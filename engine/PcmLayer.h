@@ -38,6 +38,12 @@ class PcmLayer {
   }
 
   float position() const { return position_; }
+  bool reversing() const { return reversing_; }
+  float playLimit() const { return playLimit_; }
+  void resume(float position, bool reversing) {
+    position_ = position;
+    reversing_ = reversing;
+  }
   void rest() {
     position_ = 0.0f;
     reversing_ = false;
@@ -45,7 +51,6 @@ class PcmLayer {
   bool finite() const { return std::isfinite(position_); }
 
  private:
-  friend class VoiceLanes;  // loads and stores the state of four at once
   const float playLimit_;
   float position_ = 0.0f;
   bool reversing_ = false;

@@ -27,6 +27,9 @@ class ToneOscillator {
   void rest() { phase_ = phaseModulation_ = 0.0f; }
   bool finite() const { return std::isfinite(phase_) && std::isfinite(phaseModulation_); }
   float tuningFactor() const { return tuningFactor_; }
+  float phaseModulation() const { return phaseModulation_; }
+  float pitchFactor() const { return pitchFactor_; }
+  float samplePeriod() const { return samplePeriod_; }
 
   // Phase in cycles advances by the scaled frequency; the output is a cubic
   // sine approximation of the modulated phase: 0 at 0 and +-0.5, +-1 at +-0.25.
@@ -42,7 +45,6 @@ class ToneOscillator {
   static float wrap(float x) { return x - math::truncate(x + 0.5f); }
 
  private:
-  friend class VoiceLanes;  // loads and stores the state of four at once
   float phase_ = 0.0f;
   float frequency_ = 0.0f;
   float phaseModulation_ = 0.0f;

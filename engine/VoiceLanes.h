@@ -6,6 +6,7 @@
 // the same order, so the two give the same bits.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -17,45 +18,69 @@
 #include "engine/ToneOscillator.h"
 
 namespace zvx {
+inline namespace ZVX_LANE_UNIT {
 
-class VoiceLanes {
- public:
+// Tone oscillators in lanes: ToneOscillator::tick in each.
+struct ToneLanes {
   using F4 = lanes::F4;
-  using I4 = lanes::I4;
 
-  void load(const ToneOscillator* tones, const DrumEnvelope* envelopes, const OnePoleFilter* dcBlockers,
-            const PcmLayer* layers);
-  // The oscillators and layers of the voices in `sounding` (one bit per
-  // voice) only: the lanes of silent voices moved without them.
-  void store(ToneOscillator* tones, DrumEnvelope* envelopes, OnePoleFilter* dcBlockers, PcmLayer* layers,
-             int sounding) const;
-
-  // Which voices sound: their envelopes are not idle.
-  F4 active() const { return ~(envelopeState == I4(DrumEnvelope::Idle)); }
-
-  // ToneOscillator::tick in every lane; a silent voice's lane is not stored.
-  F4 tickTones() {
+  F4 tick() {
     const F4 step = tuningFactor * pitchFactor * frequency * samplePeriod;
     phase = wrap(phase + step);
     const F4 m = wrap(phaseModulation * F4(0.15915507f) + phase);
     const F4 a = lanes::abs(m);
     return F4(68.5949f) * m * (a + F4(0.232963f)) * (a - F4(0.5f)) * (a - F4(0.732963f));
   }
+  static F4 wrap(F4 x) { return x - lanes::truncate(x + F4(0.5f)); }
+
+  F4 phase, phaseModulation, pitchFactor, frequency, tuningFactor, samplePeriod;
+};
+
+class VoiceLanes {
+ public:
+  using F4 = lanes::F4;
+  using I4 = lanes::I4;
+
+  // `tones`: the voices' four, then the snare's second, which takes all
+  // four lanes of its own set.
+  void load(const ToneOscillator* tones, const DrumEnvelope* envelopes, const OnePoleFilter* dcBlockers,
+            const PcmLayer* layers);
+  // The oscillators and layers of the voices in `sounding` (one bit per
+  // voice) only: the lanes of silent voices moved without them.
+  void store(ToneOscillator* tones, DrumEnvelope* envelopes, OnePoleFilter* dcBlockers, PcmLayer* layers,
+             int sounding);
+
+  // The voices' tone oscillators, and the snare's second.
+  ToneLanes tones, second;
+
+  // Which voices sound: their envelopes are not idle.
+  F4 active() const { return ~(envelopeState == I4(DrumEnvelope::Idle)); }
 
   // DrumEnvelope::tick in every lane (an idle envelope stays idle at 0).
   // Each lane takes its own state's branch, from the state it was in.
   F4 tickEnvelopes() {
+    if (quiet_ > 0) {
+      --quiet_;
+      ++settled_;
+      return level;
+    }
+    settle();
     const F4 decay = envelopeState == I4(DrumEnvelope::Decay);
     // Mostly every envelope holds (sustain, idle) or decays between two points
     // of its curve, where only the counters move: the level stays, and so
     // does its comparison with the sustain level, made on the same values.
+    // Such a stretch lasts until the first decay's next point; its ticks are
+    // counted into the counters at its end.
     const F4 holding = (envelopeState == I4(DrumEnvelope::Sustain)) | (envelopeState == I4(DrumEnvelope::Idle));
     if (lanes::bits(holding | decay) == 15 && lanes::bits(decay & (decaySubCounter == I4(0))) == 0) {
-      // A mask is -1 where it holds: subtracting it counts.
-      const I4 step(_mm_castps_si128(decay.v));
-      decayCounter = I4(_mm_sub_epi32(decayCounter.v, step.v));
-      const I4 nextSub(_mm_sub_epi32(decaySubCounter.v, step.v));
-      decaySubCounter = I4(_mm_andnot_si128(_mm_cmpgt_epi32(nextSub.v, _mm_set1_epi32(23)), nextSub.v));
+      alignas(16) std::int32_t sub[4];
+      decaySubCounter.store(sub);
+      const int decaying = lanes::bits(decay);
+      int stretch = 1 << 30;
+      for (int i = 0; i < 4; ++i)
+        if (decaying & (1 << i)) stretch = std::min(stretch, 24 - sub[i]);
+      quiet_ = stretch - 1;
+      settled_ = 1;
       return level;
     }
     const F4 attack = envelopeState == I4(DrumEnvelope::Attack);
@@ -122,6 +147,13 @@ class VoiceLanes {
     return inside & F4(samples_[0][at[0]], samples_[1][at[1]], samples_[2][at[2]], samples_[3][at[3]]);
   }
 
+  // Whether the envelopes that sounded at the run's start still do.
+  bool stillSounding(int sounding) const { return quiet_ > 0 || lanes::bits(active()) == sounding; }
+
+  // Whether every layer is past its play limit and not reversing: without
+  // reverse armed, advancing moves none of them.
+  bool layersAtTheirEnd() const { return lanes::bits(andNot(position >= playLimit, reversing)) == 15; }
+
   // Where each layer turns back when reverse is armed: its limit times the size.
   F4 turningPoints(float reverseSize) const { return playLimit * F4(reverseSize); }
   // PcmLayer::advance in every lane; `turn` from turningPoints. A position
@@ -144,15 +176,8 @@ class VoiceLanes {
     return out;
   }
 
-  // Written by the engine between ticks, as the voices set their oscillators.
-  F4 phaseModulation;
-  F4 pitchFactor;
 
  private:
-  static F4 wrap(F4 x) { return x - lanes::truncate(x + F4(0.5f)); }
-
-  // Tone oscillators.
-  F4 phase, frequency, tuningFactor, samplePeriod;
   // Envelopes.
   F4 level, attackRate, releaseRate, decayStart, decaySlope, sustainLevel;
   I4 envelopeState, decayCounter, decaySubCounter;
@@ -160,6 +185,17 @@ class VoiceLanes {
   F4 position, playLimit, reversing;
   // DC blockers.
   F4 dcState, dcCoefficient;
+  // Ticks of a quiet stretch of the envelopes to come, and taken but not yet
+  // counted into the decay counters (where a counter at 24 is one at 0).
+  int quiet_ = 0, settled_ = 0;
+  void settle() {
+    if (settled_ == 0) return;
+    const I4 step(_mm_and_si128(_mm_castps_si128((envelopeState == I4(DrumEnvelope::Decay)).v), _mm_set1_epi32(settled_)));
+    decayCounter = decayCounter + step;
+    const I4 sub = decaySubCounter + step;
+    decaySubCounter = I4(_mm_andnot_si128(_mm_cmpgt_epi32(sub.v, _mm_set1_epi32(23)), sub.v));
+    settled_ = 0;
+  }
   // The layers' buffers.
   const float* samples_[4] = {};
   F4 bufferRate_;
@@ -168,86 +204,79 @@ class VoiceLanes {
 
 // Loading and storing the blocks' state, inline so that a run's lanes can
 // live in registers.
-
-namespace lanesio {
-
-using F4 = lanes::F4;
-using I4 = lanes::I4;
-
-// The same field of four blocks, as lanes and back.
-template <typename Block, typename Field>
-F4 gather(const Block* blocks, Field Block::*field) {
-  return F4(static_cast<float>(blocks[0].*field), static_cast<float>(blocks[1].*field),
-            static_cast<float>(blocks[2].*field), static_cast<float>(blocks[3].*field));
+template <typename Block, typename Read>
+lanes::F4 gatherLanes(const Block* blocks, Read read) {
+  return lanes::F4(read(blocks[0]), read(blocks[1]), read(blocks[2]), read(blocks[3]));
 }
 
-template <typename Block>
-I4 gatherInt(const Block* blocks, int Block::*field) {
-  return I4(_mm_setr_epi32(blocks[0].*field, blocks[1].*field, blocks[2].*field, blocks[3].*field));
+inline void VoiceLanes::load(const ToneOscillator* tones, const DrumEnvelope* envelopes,
+                             const OnePoleFilter* dcBlockers, const PcmLayer* layers) {
+  auto loadTones = [](ToneLanes& lanes, const ToneOscillator* four) {
+    lanes.phase = gatherLanes(four, [](const ToneOscillator& o) { return o.phase(); });
+    lanes.phaseModulation = gatherLanes(four, [](const ToneOscillator& o) { return o.phaseModulation(); });
+    lanes.pitchFactor = gatherLanes(four, [](const ToneOscillator& o) { return o.pitchFactor(); });
+    lanes.frequency = gatherLanes(four, [](const ToneOscillator& o) { return o.frequency(); });
+    lanes.tuningFactor = gatherLanes(four, [](const ToneOscillator& o) { return o.tuningFactor(); });
+    lanes.samplePeriod = gatherLanes(four, [](const ToneOscillator& o) { return o.samplePeriod(); });
+  };
+  loadTones(this->tones, tones);
+  const ToneOscillator secondFour[4] = {tones[4], tones[4], tones[4], tones[4]};
+  loadTones(second, secondFour);
+
+  alignas(16) std::int32_t state[4], counter[4], subCounter[4];
+  alignas(16) float levels[4];
+  for (int i = 0; i < 4; ++i) {
+    const DrumEnvelope::Progress p = envelopes[i].progress();
+    levels[i] = p.level, state[i] = p.state, counter[i] = p.decayCounter, subCounter[i] = p.decaySubCounter;
+  }
+  level = F4::load(levels);
+  envelopeState = I4::load(state);
+  decayCounter = I4::load(counter);
+  decaySubCounter = I4::load(subCounter);
+  attackRate = gatherLanes(envelopes, [](const DrumEnvelope& e) { return e.course().attackRate; });
+  releaseRate = gatherLanes(envelopes, [](const DrumEnvelope& e) { return e.course().releaseRate; });
+  decayStart = gatherLanes(envelopes, [](const DrumEnvelope& e) { return e.course().decayStart; });
+  decaySlope = gatherLanes(envelopes, [](const DrumEnvelope& e) { return e.course().decaySlope; });
+  sustainLevel = gatherLanes(envelopes, [](const DrumEnvelope& e) { return e.course().sustainLevel; });
+
+  position = gatherLanes(layers, [](const PcmLayer& l) { return l.position(); });
+  playLimit = gatherLanes(layers, [](const PcmLayer& l) { return l.playLimit(); });
+  reversing = gatherLanes(layers, [](const PcmLayer& l) { return l.reversing() ? 1.0f : 0.0f; }) > F4(0.0f);
+
+  dcState = gatherLanes(dcBlockers, [](const OnePoleFilter& f) { return f.state(); });
+  dcCoefficient = gatherLanes(dcBlockers, [](const OnePoleFilter& f) { return f.coefficient(); });
 }
 
-template <typename Block>
-void scatter(F4 value, Block* blocks, float Block::*field, int only = 15) {
-  alignas(16) float lanes[4];
-  value.store(lanes);
-  for (int i = 0; i < 4; ++i)
-    if (only & (1 << i)) blocks[i].*field = lanes[i];
-}
-
-template <typename Block>
-void scatterInt(I4 value, Block* blocks, int Block::*field) {
-  alignas(16) std::int32_t lanes[4];
-  value.store(lanes);
-  for (int i = 0; i < 4; ++i) blocks[i].*field = lanes[i];
-}
-
-}  // namespace lanesio
-
-inline void VoiceLanes::load(const ToneOscillator* tones, const DrumEnvelope* envelopes, const OnePoleFilter* dcBlockers,
-                      const PcmLayer* layers) {
-  phase = lanesio::gather(tones, &ToneOscillator::phase_);
-  phaseModulation = lanesio::gather(tones, &ToneOscillator::phaseModulation_);
-  pitchFactor = lanesio::gather(tones, &ToneOscillator::pitchFactor_);
-  frequency = lanesio::gather(tones, &ToneOscillator::frequency_);
-  tuningFactor = lanesio::gather(tones, &ToneOscillator::tuningFactor_);
-  samplePeriod = lanesio::gather(tones, &ToneOscillator::samplePeriod_);
-
-  level = lanesio::gather(envelopes, &DrumEnvelope::level_);
-  attackRate = lanesio::gather(envelopes, &DrumEnvelope::attackRate_);
-  releaseRate = lanesio::gather(envelopes, &DrumEnvelope::releaseRate_);
-  decayStart = lanesio::gather(envelopes, &DrumEnvelope::decayStart_);
-  decaySlope = lanesio::gather(envelopes, &DrumEnvelope::decaySlope_);
-  sustainLevel = lanesio::gather(envelopes, &DrumEnvelope::sustainLevel_);
-  envelopeState = lanesio::gatherInt(envelopes, &DrumEnvelope::state_);
-  decayCounter = lanesio::gatherInt(envelopes, &DrumEnvelope::decayCounter_);
-  decaySubCounter = lanesio::gatherInt(envelopes, &DrumEnvelope::decaySubCounter_);
-
-  position = lanesio::gather(layers, &PcmLayer::position_);
-  playLimit = F4(layers[0].playLimit_, layers[1].playLimit_, layers[2].playLimit_, layers[3].playLimit_);
-  reversing = I4(_mm_setr_epi32(-layers[0].reversing_, -layers[1].reversing_, -layers[2].reversing_,
-                                -layers[3].reversing_)) == I4(-1);
-
-  dcState = lanesio::gather(dcBlockers, &OnePoleFilter::state_);
-  dcCoefficient = lanesio::gather(dcBlockers, &OnePoleFilter::coefficient_);
-}
-
-inline void VoiceLanes::store(ToneOscillator* tones, DrumEnvelope* envelopes, OnePoleFilter* dcBlockers, PcmLayer* layers,
-                       int sounding) const {
-  lanesio::scatter(phase, tones, &ToneOscillator::phase_, sounding);
-  lanesio::scatter(phaseModulation, tones, &ToneOscillator::phaseModulation_, sounding);
-  lanesio::scatter(pitchFactor, tones, &ToneOscillator::pitchFactor_, sounding);
-
-  lanesio::scatter(level, envelopes, &DrumEnvelope::level_);
-  lanesio::scatterInt(envelopeState, envelopes, &DrumEnvelope::state_);
-  lanesio::scatterInt(decayCounter, envelopes, &DrumEnvelope::decayCounter_);
-  lanesio::scatterInt(decaySubCounter, envelopes, &DrumEnvelope::decaySubCounter_);
-
-  lanesio::scatter(position, layers, &PcmLayer::position_, sounding);
+inline void VoiceLanes::store(ToneOscillator* tones, DrumEnvelope* envelopes, OnePoleFilter* dcBlockers,
+                              PcmLayer* layers, int sounding) {
+  settle();
+  alignas(16) float phases[4], modulations[4], pitches[4], positions[4], levels[4], dc[4];
+  alignas(16) std::int32_t state[4], counter[4], subCounter[4];
+  this->tones.phase.store(phases);
+  this->tones.phaseModulation.store(modulations);
+  this->tones.pitchFactor.store(pitches);
+  position.store(positions);
+  level.store(levels);
+  dcState.store(dc);
+  envelopeState.store(state);
+  decayCounter.store(counter);
+  decaySubCounter.store(subCounter);
   const int reversed = lanes::bits(reversing);
-  for (int i = 0; i < 4; ++i)
-    if (sounding & (1 << i)) layers[i].reversing_ = (reversed >> i) & 1;
-
-  lanesio::scatter(dcState, dcBlockers, &OnePoleFilter::state_);
+  for (int i = 0; i < 4; ++i) {
+    envelopes[i].resume({levels[i], state[i], counter[i], subCounter[i]});
+    dcBlockers[i].setState(dc[i]);
+    if (!(sounding & (1 << i))) continue;
+    tones[i].setPhase(phases[i]);
+    tones[i].setPhaseModulation(modulations[i]);
+    tones[i].setPitchFactor(pitches[i]);
+    layers[i].resume(positions[i], (reversed >> i) & 1);
+  }
+  if (sounding & (1 << kSD)) {
+    tones[4].setPhase(second.phase.lane0());
+    tones[4].setPhaseModulation(second.phaseModulation.lane0());
+    tones[4].setPitchFactor(second.pitchFactor.lane0());
+  }
 }
 
+}  // namespace ZVX_LANE_UNIT
 }  // namespace zvx

@@ -1,5 +1,6 @@
-// The four voices computed side by side (ZVX) against the same engine taking
-// one voice at a time (ZVX_scalar), both modules loaded in this process with
+// The four voices computed side by side (ZVX, and ZVX_sse2 in SSE2 lanes only)
+// against the same engine taking one voice at a time (ZVX_scalar), the modules
+// loaded in this process with
 // statics of their own: every output of every render must be the same bit for
 // bit, in blocks of 1, 64 and 512 samples. The data folder holds the default
 // samples and bank, as users' folders do.
@@ -25,16 +26,25 @@ const std::vector<std::pair<int, int>> kLearned = {{param::kBDTone, 20},      {p
                                                    {param::kMasterChaos, 22}, {param::kCPCricket, 23},
                                                    {param::kSDDecay, 24},     {param::kBDPan, 25}};
 
+std::unique_ptr<testhost::Module> loadModule(const char* path) {
+  std::string error;
+  auto loaded = testhost::Module::load(path, error);
+  if (!loaded) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::abort();
+  }
+  return loaded;
+}
+
 const testhost::Module& scalarModule() {
-  static std::unique_ptr<testhost::Module> module = [] {
-    std::string error;
-    auto loaded = testhost::Module::load(ZVX_SCALAR_MODULE_PATH, error);
-    if (!loaded) {
-      std::fprintf(stderr, "%s\n", error.c_str());
-      std::abort();
-    }
-    return loaded;
-  }();
+  static std::unique_ptr<testhost::Module> module = loadModule(ZVX_SCALAR_MODULE_PATH);
+  return *module;
+}
+
+// ZVX takes the widest lanes the processor offers; ZVX_sse2 the lanes every
+// x86-64 processor has.
+const testhost::Module& sse2Module() {
+  static std::unique_ptr<testhost::Module> module = loadModule(ZVX_SSE2_MODULE_PATH);
   return *module;
 }
 
@@ -124,21 +134,25 @@ std::vector<std::vector<Channel>> expectOneVoiceAtATimeSound(const Take& take) {
   std::vector<std::vector<Channel>> renders;
   for (const int blockSize : kBlockSizes) {
     SCOPED_TRACE(take.name + ", blocks of " + std::to_string(blockSize));
-    std::vector<Channel> sideBySide = play(zvxModule(), take, blockSize);
     const std::vector<Channel> oneAtATime = play(scalarModule(), take, blockSize);
-    EXPECT_EQ(sideBySide.size(), 6u);
     EXPECT_EQ(oneAtATime.size(), 6u);
-    if (sideBySide.size() != 6u || oneAtATime.size() != 6u) return renders;
-    EXPECT_GT(std::max(peak(sideBySide[kMixLeft]), peak(sideBySide[kMixRight])), kAudible) << "the mix is silent";
-    for (std::size_t c = 0; c < 6; ++c) {
-      EXPECT_EQ(sideBySide[c].size(), static_cast<std::size_t>(take.frames));
-      const bool same =
-          sideBySide[c].size() == oneAtATime[c].size() &&
-          std::memcmp(sideBySide[c].data(), oneAtATime[c].data(), sideBySide[c].size() * sizeof(float)) == 0;
-      if (same) continue;
-      const std::size_t first = firstDifference(sideBySide[c], oneAtATime[c]);
-      ADD_FAILURE() << "output " << c << " differs from sample " << first
-                    << (take.where ? " in " + take.where(first) : "");
+    std::vector<Channel> sideBySide;
+    for (const testhost::Module* module : {&sse2Module(), &zvxModule()}) {
+      SCOPED_TRACE(module == &zvxModule() ? "ZVX" : "ZVX_sse2");
+      sideBySide = play(*module, take, blockSize);
+      EXPECT_EQ(sideBySide.size(), 6u);
+      if (sideBySide.size() != 6u || oneAtATime.size() != 6u) return renders;
+      EXPECT_GT(std::max(peak(sideBySide[kMixLeft]), peak(sideBySide[kMixRight])), kAudible) << "the mix is silent";
+      for (std::size_t c = 0; c < 6; ++c) {
+        EXPECT_EQ(sideBySide[c].size(), static_cast<std::size_t>(take.frames));
+        const bool same =
+            sideBySide[c].size() == oneAtATime[c].size() &&
+            std::memcmp(sideBySide[c].data(), oneAtATime[c].data(), sideBySide[c].size() * sizeof(float)) == 0;
+        if (same) continue;
+        const std::size_t first = firstDifference(sideBySide[c], oneAtATime[c]);
+        ADD_FAILURE() << "output " << c << " differs from sample " << first
+                      << (take.where ? " in " + take.where(first) : "");
+      }
     }
     renders.push_back(std::move(sideBySide));
   }
@@ -240,7 +254,7 @@ class SideBySideVoices : public ::testing::Test {
     ASSERT_EQ(samples, 8) << "the default samples in " << built;
     documents_->writeFile("default.fxb", readBytes(built / "default.fxb"));
     documents_->writeFile("Pluginccmap.bin", learnMapFile(kLearned));
-    for (const testhost::Module* module : {&zvxModule(), &scalarModule()}) {
+    for (const testhost::Module* module : {&zvxModule(), &scalarModule(), &sse2Module()}) {
       std::string failure;
       keepers_.push_back(testhost::Plugin::create(*module, {}, failure));
       ASSERT_TRUE(keepers_.back()) << failure;
@@ -253,7 +267,7 @@ class SideBySideVoices : public ::testing::Test {
   }
 
   void SetUp() override {
-    ASSERT_EQ(keepers_.size(), 2u);
+    ASSERT_EQ(keepers_.size(), 3u);
     // The default bank was found: without it every program is "Init".
     ASSERT_NE(keepers_.front()->programNameIndexed(0), keepers_.front()->programNameIndexed(1));
   }

@@ -1,7 +1,7 @@
 // wine_tests: the Windows tree (make windows) run under wine in a scratch
 // prefix and held against this Linux build. zvx-render.exe plays a MIDI file
-// through ZVX.dll and through ZVX_scalar.dll (the engine one voice at a
-// time), which find the default data through the registry, and each must
+// through ZVX.dll, ZVX_sse2.dll (the voices side by side in SSE2 lanes only)
+// and ZVX_scalar.dll (the engine one voice at a time), which find the default data through the registry, and each must
 // give the six channels the Linux build gives; zvx_windows_tests.exe
 // checks the Win32 layer and captures the editor window, which must show the
 // Linux editor's picture everywhere but where text is drawn. Exits with 77
@@ -159,10 +159,11 @@ std::ptrdiff_t firstDifference(const std::vector<float>& a, const std::vector<fl
   return std::mismatch(a.begin(), a.end(), b.begin(), b.end(), same).first - a.begin();
 }
 
-// The demo groove through ZVX.dll (the side-by-side voices) and ZVX_scalar.dll
-// (one voice at a time) under wine must give the six channels ZVX.so gives on
+// The demo groove through ZVX.dll (the side-by-side voices in the widest lanes
+// the processor offers), ZVX_sse2.dll (in SSE2 lanes) and ZVX_scalar.dll (one
+// voice at a time) under wine must give the six channels ZVX.so gives on
 // Linux, in any block size.
-TEST(WineTest, ZvxRenderExeGivesTheLinuxChannelsBitForBitOnEitherEngine) {
+TEST(WineTest, ZvxRenderExeGivesTheLinuxChannelsBitForBitOnEveryEngine) {
   const auto midi = render::DemoPattern::midiFile();
   std::ofstream(prefix.root / "groove.mid", std::ios::binary)
       .write(reinterpret_cast<const char*>(midi.data()), static_cast<std::streamsize>(midi.size()));
@@ -184,7 +185,7 @@ TEST(WineTest, ZvxRenderExeGivesTheLinuxChannelsBitForBitOnEitherEngine) {
         EXPECT_GT(*high - *low, 0.02f) << "channel " << c << " is silent";
       }
 
-      for (const std::string module : {"ZVX.dll", "ZVX_scalar.dll"}) {
+      for (const std::string module : {"ZVX.dll", "ZVX_sse2.dll", "ZVX_scalar.dll"}) {
         SCOPED_TRACE(module);
         // ZVX.dll beside zvx-render.exe is its default instrument.
         const std::string plugin =
@@ -301,7 +302,7 @@ int main(int argc, char** argv) {
   std::string missing;
   for (const char* program : {"x86_64-w64-mingw32-g++-posix", "wine", "wineboot", "wineserver", "Xvfb"})
     if (missing.empty() && !onPath(program)) missing = program;
-  for (const char* file : {"ZVX.dll", "ZVX_scalar.dll", "zvx-render.exe", "zvx_windows_tests.exe"})
+  for (const char* file : {"ZVX.dll", "ZVX_sse2.dll", "ZVX_scalar.dll", "zvx-render.exe", "zvx_windows_tests.exe"})
     if (missing.empty() && !fs::exists(kWindowsBuild / file)) missing = (kWindowsBuild / file).string() + " (make windows)";
   if (!missing.empty()) {
     std::printf("wine_tests skipped: %s is missing\n", missing.c_str());
