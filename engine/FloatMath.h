@@ -56,15 +56,19 @@ constexpr double inverseFactorial(int n) {
 
 // Taylor series of sin to r^17 for |r| <= pi/2 (error below 5e-14), evaluated
 // in pairs so the dependent chain stays short.
+struct SinSeries {
+  static constexpr double c0 = -inverseFactorial(3), c1 = inverseFactorial(5), c2 = -inverseFactorial(7),
+                          c3 = inverseFactorial(9), c4 = -inverseFactorial(11), c5 = inverseFactorial(13),
+                          c6 = -inverseFactorial(15), c7 = inverseFactorial(17);
+};
+
 inline double sinSeries(double r) {
-  constexpr double c0 = -inverseFactorial(3), c1 = inverseFactorial(5), c2 = -inverseFactorial(7),
-                   c3 = inverseFactorial(9), c4 = -inverseFactorial(11), c5 = inverseFactorial(13),
-                   c6 = -inverseFactorial(15), c7 = inverseFactorial(17);
+  using c = SinSeries;
   const double r2 = r * r;
   const double r4 = r2 * r2;
   const double r8 = r4 * r4;
-  const double low = (c0 + c1 * r2) + r4 * (c2 + c3 * r2);
-  const double high = (c4 + c5 * r2) + r4 * (c6 + c7 * r2);
+  const double low = (c::c0 + c::c1 * r2) + r4 * (c::c2 + c::c3 * r2);
+  const double high = (c::c4 + c::c5 * r2) + r4 * (c::c6 + c::c7 * r2);
   return r + r * r2 * (low + r8 * high);
 }
 

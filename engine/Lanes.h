@@ -122,17 +122,15 @@ inline F4 truncate(F4 a) {
 
 // math::sin, with the two halves of its series side by side in doubles.
 inline double sin(double x) {
-  using namespace math::detail;
+  using math::detail::kPi;
+  using c = math::detail::SinSeries;
   if (!(x >= -kPi / 2 && x <= kPi / 2)) return math::sinReduced(x);
-  constexpr double c0 = -inverseFactorial(3), c1 = inverseFactorial(5), c2 = -inverseFactorial(7),
-                   c3 = inverseFactorial(9), c4 = -inverseFactorial(11), c5 = inverseFactorial(13),
-                   c6 = -inverseFactorial(15), c7 = inverseFactorial(17);
   const double r2 = x * x;
   const double r4 = r2 * r2;
   const double r8 = r4 * r4;
   const __m128d squares = _mm_set1_pd(r2);
-  const __m128d near = _mm_add_pd(_mm_setr_pd(c0, c4), _mm_mul_pd(_mm_setr_pd(c1, c5), squares));
-  const __m128d far = _mm_add_pd(_mm_setr_pd(c2, c6), _mm_mul_pd(_mm_setr_pd(c3, c7), squares));
+  const __m128d near = _mm_add_pd(_mm_setr_pd(c::c0, c::c4), _mm_mul_pd(_mm_setr_pd(c::c1, c::c5), squares));
+  const __m128d far = _mm_add_pd(_mm_setr_pd(c::c2, c::c6), _mm_mul_pd(_mm_setr_pd(c::c3, c::c7), squares));
   const __m128d halves = _mm_add_pd(near, _mm_mul_pd(_mm_set1_pd(r4), far));  // low, high
   const double low = _mm_cvtsd_f64(halves), high = _mm_cvtsd_f64(_mm_unpackhi_pd(halves, halves));
   return x + x * r2 * (low + r8 * high);

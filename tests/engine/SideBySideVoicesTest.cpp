@@ -26,25 +26,15 @@ const std::vector<std::pair<int, int>> kLearned = {{param::kBDTone, 20},      {p
                                                    {param::kMasterChaos, 22}, {param::kCPCricket, 23},
                                                    {param::kSDDecay, 24},     {param::kBDPan, 25}};
 
-std::unique_ptr<testhost::Module> loadModule(const char* path) {
-  std::string error;
-  auto loaded = testhost::Module::load(path, error);
-  if (!loaded) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    std::abort();
-  }
-  return loaded;
-}
-
 const testhost::Module& scalarModule() {
-  static std::unique_ptr<testhost::Module> module = loadModule(ZVX_SCALAR_MODULE_PATH);
+  static std::unique_ptr<testhost::Module> module = loadModuleOrAbort(ZVX_SCALAR_MODULE_PATH);
   return *module;
 }
 
 // ZVX takes the widest lanes the processor offers; ZVX_sse2 the lanes every
 // x86-64 processor has.
 const testhost::Module& sse2Module() {
-  static std::unique_ptr<testhost::Module> module = loadModule(ZVX_SSE2_MODULE_PATH);
+  static std::unique_ptr<testhost::Module> module = loadModuleOrAbort(ZVX_SSE2_MODULE_PATH);
   return *module;
 }
 

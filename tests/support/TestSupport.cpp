@@ -14,16 +14,18 @@
 
 namespace zvx::test {
 
+std::unique_ptr<testhost::Module> loadModuleOrAbort(const char* path) {
+  std::string error;
+  auto loaded = testhost::Module::load(path, error);
+  if (!loaded) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::abort();
+  }
+  return loaded;
+}
+
 const testhost::Module& zvxModule() {
-  static std::unique_ptr<testhost::Module> module = [] {
-    std::string error;
-    auto loaded = testhost::Module::load(ZVX_MODULE_PATH, error);
-    if (!loaded) {
-      std::fprintf(stderr, "%s\n", error.c_str());
-      std::abort();
-    }
-    return loaded;
-  }();
+  static std::unique_ptr<testhost::Module> module = loadModuleOrAbort(ZVX_MODULE_PATH);
   return *module;
 }
 

@@ -35,6 +35,8 @@
 namespace zvx::test {
 
 // The ZVX module built by this tree, loaded once per test program.
+// A module of the build, loaded for the whole process; the test run ends when it cannot be.
+std::unique_ptr<testhost::Module> loadModuleOrAbort(const char* path);
 const testhost::Module& zvxModule();
 
 // A fresh plug-in from the ZVX module; fails the test when none is created.
