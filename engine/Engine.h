@@ -141,6 +141,7 @@ class Engine {
   // first sample not rendered.
   int renderPlainSamples(int n, int frames, float* const* outputs);
   int renderPlainSamplesSse2(int n, int frames, float* const* outputs);
+  int renderQuietSamples(int n, int frames, float* const* outputs);
   int renderPlainSamplesAvx(int n, int frames, float* const* outputs);
   // Whether the processor and the system run AVX code.
   static bool hasAvx();

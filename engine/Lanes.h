@@ -115,8 +115,12 @@ inline F4 truncate(F4 a) {
   // zero difference could tell, and x - trunc(x + 0.5) is never such a one.
   return F4(_mm_round_ps(a.v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
 #else
-  const F4 small = abs(a) < F4(2147483648.0f);
-  return select(small, toFloat(truncateToInt(a)), a);
+  // The int conversion gives INT_MIN for the lanes beyond its range (and
+  // NaN), which keep their value; a lane at exactly -2^31 gives the same either way.
+  const I4 whole = truncateToInt(a);
+  const F4 converted = toFloat(whole);
+  if (bits(whole == I4(-2147483647 - 1)) == 0) return converted;
+  return select(abs(a) < F4(2147483648.0f), converted, a);
 #endif
 }
 
