@@ -1,6 +1,7 @@
 // The instrument core on its own, as any front door drives it: linked with
 // nothing but the core (no plug-in format, no window system), played through
-// its own event list, its state taken and given back.
+// its own event list. Its state taken and given back is the front doors'
+// (zvx-validate's G.roundtrip on the module, the LV2 and standalone tests).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,9 +20,8 @@ class QuietHost : public InstrumentHost {
  public:
   bool hostSaysRealtime() override { return false; }
   double hostSampleRate() override { return 48000.0; }
-  void parameterChanged(int index, float) override { lastIndex = index; }
+  void parameterChanged(int, float) override {}
   bool updateDisplay() override { return false; }
-  int lastIndex = -1;
 };
 
 class Events : public MidiEventList {
@@ -34,7 +34,7 @@ class Events : public MidiEventList {
   std::vector<MidiEvent> events;
 };
 
-TEST(InstrumentCoreTest, PlaysItsEventsSpeaksThroughThePlatformAndRestoresItsState) {
+TEST(InstrumentCoreTest, PlaysItsEventsAndSpeaksThroughThePlatform) {
   const auto folder = std::filesystem::temp_directory_path() / ("zvx-core-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder);
   ::setenv("ZVX_DOCUMENTS", folder.c_str(), 1);
@@ -62,15 +62,6 @@ TEST(InstrumentCoreTest, PlaysItsEventsSpeaksThroughThePlatformAndRestoresItsSta
     for (float sample : channels[2]) energy += sample * sample;
     EXPECT_TRUE(std::isfinite(energy));
     EXPECT_GT(energy, 0.01);
-
-    void* data = nullptr;
-    const std::size_t size = instrument.saveChunk(&data, false);
-    const std::vector<unsigned char> bank(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + size);
-    const float tone = instrument.parameter(param::kBDTone);
-    instrument.setParameter(param::kBDTone, tone < 0.5f ? 0.9f : 0.1f);
-    EXPECT_EQ(host.lastIndex, param::kBDTone);
-    instrument.loadChunk(bank.data(), bank.size(), false);
-    EXPECT_EQ(instrument.parameter(param::kBDTone), tone);
   }
   platform::setMessageSink({});
   std::filesystem::remove_all(folder);

@@ -12,8 +12,7 @@
 namespace zvx::test {
 namespace {
 
-using testhost::HeadlessEditor;
-using testhost::Picture;
+using testhost::HeadlessEditor, testhost::Picture;
 
 using param::kBDDecay, param::kBDMenu, param::kBDTone;
 // The pads, whose buttons share their tags with the voices' trigger lights.
@@ -26,8 +25,10 @@ class DrumEditorTest : public ::testing::Test {
     documents_.installDefaultData(ZVX_BUILT_DATA);
     plugin_ = startZvx();
     calls_ = std::make_unique<test::HostCallLog>(*plugin_);
-    ASSERT_TRUE(plugin_);
     editor_ = std::make_unique<HeadlessEditor>(*plugin_);
+    MessageCapture capture;
+    open();
+    openedWith_ = capture.messages();
   }
   void TearDown() override {
     if (editor_) editor_->close();
@@ -60,13 +61,13 @@ class DrumEditorTest : public ::testing::Test {
   }
 
   TempDocuments documents_;
+  std::vector<ShownMessage> openedWith_;  // what opening the editor showed
   std::unique_ptr<testhost::Plugin> plugin_;
   std::unique_ptr<test::HostCallLog> calls_;
   std::unique_ptr<HeadlessEditor> editor_;
 };
 
 TEST_F(DrumEditorTest, DraggingAKnobAutomatesItsParameterAndHostChangesMoveTheKnob) {
-  open();
   EXPECT_EQ(readOut(), "Parameter Value");
   const auto knob = rectOf("CAnimKnob", kBDTone);
   const float before = plugin_->getParameter(kBDTone);
@@ -100,7 +101,6 @@ TEST_F(DrumEditorTest, DraggingAKnobAutomatesItsParameterAndHostChangesMoveTheKn
 }
 
 TEST_F(DrumEditorTest, MidiLearnBindsTheNextControllerAndForgetsOnlyThatBinding) {
-  open();
   const auto tone = rectOf("CAnimKnob", kBDTone);
   const auto decay = rectOf("CAnimKnob", kBDDecay);
 
@@ -135,7 +135,6 @@ TEST_F(DrumEditorTest, MidiLearnBindsTheNextControllerAndForgetsOnlyThatBinding)
 }
 
 TEST_F(DrumEditorTest, WizardEntryAppliesItsSettingsAndTheMenuReturnsToItsFirstEntry) {
-  open();
   // The editor's records of the sound wizard, one a setting.
   const std::string built = editor_->describe();
   // "Long 808 tail" is entry 2: BD sample, tone, decay, pitch, gain, sync.
@@ -158,7 +157,6 @@ TEST_F(DrumEditorTest, WizardEntryAppliesItsSettingsAndTheMenuReturnsToItsFirstE
 }
 
 TEST_F(DrumEditorTest, SkinSelectorTellsHowToChangeTheSkinInPlainLines) {
-  open();
   const auto selector = rectOf("COptionMenu", 999);
   MessageCapture capture;
   editor_->answerMenu({0});
@@ -175,7 +173,6 @@ TEST_F(DrumEditorTest, SkinSelectorTellsHowToChangeTheSkinInPlainLines) {
 
 TEST_F(DrumEditorTest, SampleMenusShowTheFileTheValuePlaysAndChoosingAgainReloadsIt) {
   // The host's 0.5 plays file 3 (CPA): the menu says so, opened before or after.
-  open();
   plugin_->setParameter(kBDMenu, 0.5f);
   editor_->idle();
   EXPECT_EQ(static_cast<int>(valueOf("COptionMenu", kBDMenu)), 3);
@@ -198,7 +195,6 @@ TEST_F(DrumEditorTest, SampleMenusShowTheFileTheValuePlaysAndChoosingAgainReload
 }
 
 TEST_F(DrumEditorTest, NotesLightTheirVoiceForItsNumberOfIdleCallsAndPadsPlayTheirVoice) {
-  open();
   // How many idle calls in a row show the light of `tag` on.
   const auto idlesLit = [&](long tag) {
     int calls = 0;
@@ -222,9 +218,7 @@ TEST_F(DrumEditorTest, NotesLightTheirVoiceForItsNumberOfIdleCallsAndPadsPlayThe
 }
 
 TEST_F(DrumEditorTest, DefaultSkinOpensWithoutAMessageAndLooksAsReviewed) {
-  MessageCapture capture;
-  open();
-  EXPECT_TRUE(capture.messages().empty());
+  EXPECT_EQ(openedWith_, std::vector<ShownMessage>{});
   const Picture picture = editor_->picture();
   ASSERT_TRUE(picture.width == 800 && picture.height == 500);
   gui::Surface shot(800, 500);

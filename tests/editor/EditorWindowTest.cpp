@@ -41,7 +41,6 @@ class ZvxWindowTest : public X11Test {
     documents_.writeFile("Pluginccmap.bin", learnMapFile({{kBDTone, kLearnedController}}));
     // Where the views are: the same skin, opened headless in a second instance.
     layout_ = createZvx();
-    ASSERT_TRUE(layout_);
     layoutEditor_ = std::make_unique<testhost::HeadlessEditor>(*layout_);
     ASSERT_TRUE(layoutEditor_->open());
     openAt(100);
@@ -69,6 +68,11 @@ class ZvxWindowTest : public X11Test {
   }
   int screenX(const testhost::ViewRect& rect) { return kLeft + rect.centreX() * percent_ / 100; }
   int screenY(const testhost::ViewRect& rect) { return kTop + rect.centreY() * percent_ / 100; }
+  // A click on the view, and the idle call that handles it.
+  void click(const testhost::ViewRect& rect) {
+    input_->click(screenX(rect), screenY(rect));
+    idle();
+  }
   // A new ZVX whose editor opens at `percent`, as the data folder names it, in
   // a host's window of the size that scale makes.
   void openAt(int percent) {
@@ -77,7 +81,6 @@ class ZvxWindowTest : public X11Test {
     documents_.writeFile("editor scale.txt", {scale.begin(), scale.end()});
     calls_.reset();
     zvx_ = startZvx();
-    ASSERT_TRUE(zvx_);
     calls_ = std::make_unique<test::HostCallLog>(*zvx_);
     percent_ = percent;
     parent_ = makeParent(kLeft, kTop, 8 * percent, 5 * percent);
@@ -144,8 +147,7 @@ TEST_F(ZvxWindowTest, EveryKindOfControlShowsWhatTheUserDidToIt) {
     const auto button = rectOf("COnOffButton", parameter);
     const float before = zvx_->getParameter(parameter);
     const Surface was = shown();
-    input_->click(screenX(button), screenY(button));
-    idle();
+    click(button);
     EXPECT_NE(zvx_->getParameter(parameter), before) << parameter;
     EXPECT_GT(changedIn(was, shown(), button), 50) << parameter;
     expectShowsTheState("a click on button " + std::to_string(parameter));
@@ -160,8 +162,7 @@ TEST_F(ZvxWindowTest, EveryKindOfControlShowsWhatTheUserDidToIt) {
   // The pad: it sounds the drum, its light flashes and goes out, the pad is drawn up again.
   const auto pad = rectOf("CKickButton", kBDPadTag), lamp = rectOf("COnOffButton", kBDPadTag);
   const Surface dark = shown();
-  input_->click(screenX(pad), screenY(pad));
-  idle();
+  click(pad);
   zvx_->render(512, 512);  // the pad's note is played in the next block
   idle();
   EXPECT_GT(changedIn(dark, read(window_), lamp), 20) << "the light did not come on";
@@ -281,16 +282,14 @@ TEST_F(ZvxWindowTest, ProgramsAreChosenOnTheProgramLine) {
   // The next program, as a host would see it chosen.
   calls_->clear();
   Surface before = shown();
-  input_->click(screenX(next), screenY(next));
-  idle();
+  click(next);
   EXPECT_EQ(zvx_->dispatch(effGetProgram), 1);
   EXPECT_GE(calls_->count(audioMasterUpdateDisplay), 1u);
   EXPECT_GT(changedIn(before, shown(), line), 20);
   expectShowsTheState("the next program");
   // From the first program back to the last.
   zvx_->dispatch(effSetProgram, 0, 0);
-  input_->click(screenX(previous), screenY(previous));
-  idle();
+  click(previous);
   EXPECT_EQ(zvx_->dispatch(effGetProgram), 127);
   // The menu: the third group of sixteen, its fourth program.
   answerMenu([&] { input_->click(screenX(line), screenY(line)); }, [&] { idle(); },

@@ -95,7 +95,7 @@ TEST(DrumVoicesTest, PanPowerAndVolumeShapeOnlyTheMix) {
   EXPECT_EQ(unpowered[kBD], centre[kBD]);
 }
 
-TEST(DrumVoicesTest, FullMasterChaosReplacesTheMixByItsRingModulatedForm) {
+TEST(DrumVoicesTest, FullMasterChaosRingModulatesTheMixAndChanceArmsChaosOnlyWhenMasterChaosAllows) {
   // Note 46 lies above the remapped range, so the open hi-hat plays as asked.
   auto plain = renderZvx({}, {noteOn(0, 46)}, 20000);
   auto ringed = renderZvx({{param::kMasterChaos, 1.0f}}, {noteOn(0, 46)}, 20000);
@@ -107,9 +107,8 @@ TEST(DrumVoicesTest, FullMasterChaosReplacesTheMixByItsRingModulatedForm) {
   }
   EXPECT_LE(std::max(-*ratios.begin(), *ratios.rbegin()), 850.0f);
   EXPECT_GT(ratios.size(), 2u);
-}
 
-TEST(DrumVoicesTest, ChanceArmsChaosOnlyWhenMasterChaosAllows) {
+  // Chance arms a voice's chaos only when Master_Chaos allows it.
   // Chaos 0.5 multiplies the samples louder than 0.5 of an armed voice by the
   // chaos value; it does not touch the oscillator, so the rest stays equal.
   auto bassDrum = [](float chance, float masterChaos) {
@@ -148,12 +147,11 @@ int loudestVoice(const std::vector<Channel>& out) {
   return loudest;
 }
 
-TEST(DrumVoicesTest, FullMasterChaosRemapsEveryHitOfANoteThatIsStillHeld) {
+TEST(DrumVoicesTest, FullMasterChaosRemapsEveryHitOfAHeldNoteAndEveryNoteEndsSoTheEngineSleeps) {
   // A source of note-ons only, as many pads and sequencers send. Held before
   // Master_Chaos rises, the note is remapped at each next hit; with
   // Master_Chaos back at 0.5 or below (nothing remapped) it is the bass drum again.
   auto zvx = startZvx(kShortHits);
-  ASSERT_TRUE(zvx);
   auto hit = [&] { return loudestVoice(zvx->render(kGap, 512, {noteOn(0, 36)})); };
   EXPECT_EQ(hit(), kBD);
   zvx->setParameter(param::kMasterChaos, 1.0f);
@@ -164,9 +162,7 @@ TEST(DrumVoicesTest, FullMasterChaosRemapsEveryHitOfANoteThatIsStillHeld) {
     zvx->setParameter(param::kMasterChaos, lower);
     EXPECT_EQ(hit(), kBD) << lower;
   }
-}
 
-TEST(DrumVoicesTest, OverlappingAndRemappedNotesAllEndAndTheEngineSleeps) {
   // Overlapping notes of every voice, each with its note-off, then hits of two
   // numbers without note-offs between and one note-off each (with
   // Master_Chaos 1.0 most are remapped at their note-on): every voice ends, so
@@ -203,7 +199,7 @@ TEST(DrumVoicesTest, SecondNoteOnOfAHeldNoteRetriggersWithTheFirstVelocity) {
 }
 
 // Chaos everywhere, yet the same input gives the same output.
-TEST(DrumVoicesTest, BlockSizeDoesNotMatterForEventsOnCommonBlockStarts) {
+TEST(DrumVoicesTest, NeitherTheBlockSizeNorWhenTheRateIsToldMatters) {
   // Positions are multiples of 3584 = 7 x 512, a block start in every size.
   std::vector<VstMidiEvent> events;
   const int notes[] = {35, 38, 42, 39, 46, 36, 40, 44};
@@ -213,9 +209,8 @@ TEST(DrumVoicesTest, BlockSizeDoesNotMatterForEventsOnCommonBlockStarts) {
                              {param::kSDChance, 0.5f}, {param::kMasterChaos, 0.6f}, {param::kPickReverse, 0.5f}};
   auto reference = renderZvx(settings, events, 12 * 3584, 512);
   for (int blockSize : {1, 7, 64}) EXPECT_EQ(renderZvx(settings, events, 12 * 3584, blockSize), reference) << blockSize;
-}
 
-TEST(DrumVoicesTest, RateToldAfterConstructionMatchesRateKnownAtConstruction) {
+  // A rate told after construction plays as one known at construction.
   auto built = [](int hostAnswers) {  // 0: the host answers nothing to the rate query
     testhost::HostConfig config;
     config.sampleRate = hostAnswers;

@@ -1,12 +1,8 @@
 // The facts the building blocks promise, checked on the blocks themselves.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <vector>
-
 #include "engine/DrumEnvelope.h"
 #include "engine/NoteTable.h"
 #include "engine/OnePoleFilter.h"
+#include "tests/support/TestSupport.h"
 
 namespace zvx {
 namespace {

@@ -56,17 +56,15 @@ TEST(PcmLayerTest, BassDrumMixOnePlaysTheSampleAloneAt2Point4) {
   EXPECT_EQ(bassDrum({{param::kBDTone, 0.9f}, {param::kBDPitch, 0.1f}}, 8000), bassDrum({}, 8000));
 }
 
-TEST(PcmLayerTest, MenuValuePicksTheFileForTheVoice) {
+TEST(PcmLayerTest, MenuValuePicksTheFileWhichCentredTuningsPlaySampleForSample) {
   TempDocuments docs;
   docs.writeFile("CPA.wav", monoWav(spikeAt(700)));
   docs.writeFile("BDA.wav", monoWav(spikeAt(300)));
   EXPECT_EQ(spikes(bassDrum({}, 4000)), std::vector<long>{300});
   EXPECT_EQ(spikes(bassDrum({{param::kBDMenu, 0.5f}}, 4000)), std::vector<long>{700});    // file 3, CPA.wav
   EXPECT_EQ(spikes(bassDrum({{param::kBDMenu, 0.142f}}, 4000)), std::vector<long>{300});  // just below 1/7
-}
 
-TEST(PcmLayerTest, CentredTuningsPlayAtTheRecordedSpeedSampleForSample) {
-  TempDocuments docs;
+  // Centred tunings play at the recorded speed, sample for sample.
   docs.writeFile("BDA.wav", monoWav(spikeAt(19000)));
   EXPECT_EQ(spikes(bassDrum({}, 21000)), std::vector<long>{19000});
   // Twelve semitones up reads about two entries per sample.

@@ -2,11 +2,8 @@
 // stays flat, edges keep their colour next to transparency) and what the
 // filters promise (a shrunk pixel is the mean of its area, a grown one lies
 // between its neighbours).
-#include <gtest/gtest.h>
-
-#include <array>
-
 #include "image/Resample.h"
+#include "tests/support/TestSupport.h"
 
 namespace zvx::gui {
 namespace {
@@ -18,26 +15,23 @@ Surface greys(std::initializer_list<std::uint8_t> values) {
   return row;
 }
 
-TEST(ResampleTest, FlatColourStaysFlatAtEveryScale) {
+TEST(ResampleTest, FlatColourStaysFlatShrinkingAveragesEachPixelsAreaAndGrowingInterpolates) {
   const Pixel teal = makePixel(0x20, 0xB0, 0xA0);
   for (const auto& [w, h] : {std::pair{60, 40}, {45, 30}, {7, 3}, {30, 20}, {1, 1}}) {
     const Surface scaled = resample(Surface(30, 20, teal), w, h);
     ASSERT_TRUE(scaled.width() == w && scaled.height() == h) << w << "x" << h;
     for (Pixel p : scaled.pixels()) ASSERT_EQ(p, teal) << w << "x" << h;
   }
-}
-
-TEST(ResampleTest, ShrinkingAveragesEachPixelsAreaAndGrowingInterpolatesBetweenNeighbours) {
-  const Surface half = resample(greys({0, 90, 180, 255}), 2, 1);
-  EXPECT_EQ(redOf(half.at(0, 0)), 45);
-  EXPECT_EQ(redOf(half.at(1, 0)), 218);  // (180 + 255) / 2, rounded
-  // Three columns into two: the middle one is shared half and half.
-  const Surface two = resample(greys({0, 150, 255}), 2, 1);
-  EXPECT_EQ(redOf(two.at(0, 0)), 50);   // (0 + 150 / 2) / 1.5
-  EXPECT_EQ(redOf(two.at(1, 0)), 220);  // (75 + 255) / 1.5
-  // Centres at -0.25, 0.25, 0.75, 1.25 source pixels: the ends stay, the middle ones mix 3:1.
-  const Surface four = resample(greys({0, 200}), 4, 1);
-  for (int x = 0; x < 4; ++x) EXPECT_EQ(redOf(four.at(x, 0)), (std::array{0, 50, 150, 200}[x])) << x;
+  // Four columns into two: the mean of each pair, rounded. Three into two: the
+  // middle one shared half and half, (0 + 150 / 2) / 1.5 and (75 + 255) / 1.5.
+  // Two into four: centres at -0.25, 0.25, 0.75, 1.25 source pixels, so the
+  // ends stay and the middle ones mix 3:1.
+  for (const auto& [row, expected] : std::vector<std::pair<Surface, std::vector<int>>>{
+           {greys({0, 90, 180, 255}), {45, 218}}, {greys({0, 150, 255}), {50, 220}}, {greys({0, 200}), {0, 50, 150, 200}}}) {
+    const Surface scaled = resample(row, static_cast<int>(expected.size()), 1);
+    ASSERT_EQ(static_cast<std::size_t>(scaled.width()), expected.size());
+    for (int x = 0; x < scaled.width(); ++x) EXPECT_EQ(redOf(scaled.at(x, 0)), expected[static_cast<std::size_t>(x)]) << x;
+  }
 }
 
 TEST(ResampleTest, TransparencyLendsNoColourToTheEdgeAndEmptyOrHugeSizesAreRefused) {

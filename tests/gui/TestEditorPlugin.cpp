@@ -94,11 +94,6 @@ class TestEditorPlugin : public AudioEffectX {
     return index >= 0 && index < 4 ? parameters_[static_cast<std::size_t>(index)] : 0.0f;
   }
 
-  bool getEffectName(char* name) override {
-    std::strcpy(name, "ZVX editor test");
-    return true;
-  }
-
  private:
   EffectControl control_{*this, nullptr};
   std::array<float, 4> parameters_{};

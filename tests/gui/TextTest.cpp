@@ -97,7 +97,7 @@ TEST(TextTest, LinesFollowSizeAndStyleOnly) {
   EXPECT_GT(lean(renderText("l", FontSpec{18, false, true})), 1.0);
 }
 
-TEST(TextTest, WidthCoversAdvancesKerningAndOverhangingInk) {
+TEST(TextTest, WidthCoversAdvancesKerningAndOverhangingInkAndNothingElse) {
   EXPECT_GT(textWidth("a  ", kRegular12), textWidth("a", kRegular12));  // spaces have no ink but take room
   // A slanted f reaches past its advance (what a following space adds to the
   // width of a lone space); the image is widened so that none of it is cut.
@@ -110,9 +110,8 @@ TEST(TextTest, WidthCoversAdvancesKerningAndOverhangingInk) {
   const int advanceA = textWidth("AA", font) - textWidth("A", font);
   EXPECT_LT(textWidth("AV", font), advanceA + textWidth("V", font));
   EXPECT_EQ(textWidth("AH", font), advanceA + textWidth("H", font));
-}
 
-TEST(TextTest, EmptyTextAndControlCharactersHaveTheLineHeightAndSizesOutOfRangeNothing) {
+  // Empty text and control characters have the line's height and no width; sizes out of range, nothing.
   const TextImage a = renderText("a", kRegular12);
   EXPECT_EQ(look(renderText("", kRegular12)), (Look{0, a.height, a.ascent, {}}));
   EXPECT_EQ(textWidth("", kRegular12), 0);

@@ -1,11 +1,7 @@
 // The view toolkit on the headless window: controls driven by input events,
-// checked by value, listener, edit gestures and pixels drawn.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <utility>
-#include <vector>
-
+// checked by value, listener, edit gestures and pixels drawn. A frame at
+// another scale, its size and the mouse mapped back, is the instrument's
+// editor's in a real window (ZvxWindowTest.SizeDragAndTextFollowTheScale).
 #include "gui/CBitmap.h"
 #include "gui/CDrawContext.h"
 #include "gui/CFrame.h"
@@ -15,13 +11,11 @@
 #include "gui/CVerticalSwitch.h"
 #include "gui/CVuMeter.h"
 #include "gui/HeadlessWindow.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
-using zvx::gui::HeadlessWindow;
-using zvx::gui::makePixel;
-using zvx::gui::Pixel;
-using zvx::gui::Surface;
+using zvx::gui::HeadlessWindow, zvx::gui::makePixel, zvx::gui::Pixel, zvx::gui::Surface;
 
 constexpr Pixel kBackground = makePixel(20, 30, 40);
 constexpr Pixel kRed = makePixel(255, 0, 0);
@@ -53,10 +47,10 @@ using Log = std::vector<Entry>;
 // Records edits and value changes the way an editor and a host would see them.
 class Harness : public CFrameOwner, public CControlListener {
  public:
-  explicit Harness(int percent = 100) {
+  Harness() {
     auto window = std::make_unique<HeadlessWindow>();
     window_ = window.get();
-    frame_ = new CFrame(CRect(0, 0, 200, 150), std::move(window), this, percent);
+    frame_ = new CFrame(CRect(0, 0, 200, 150), std::move(window), this, 100);
     frame_->setBackground(new CBitmap(Surface(200, 150, kBackground)));
     frame_->getBackground()->forget();
   }
@@ -96,7 +90,6 @@ class Harness : public CFrameOwner, public CControlListener {
   }
   Pixel pixel(int x, int y) { return frame_->surface().at(x, y); }
   CFrame& frame() { return *frame_; }
-  HeadlessWindow& window() { return *window_; }
 
   Log log;
   std::vector<float> values;
@@ -112,12 +105,9 @@ TEST(ToolkitTest, KnobDragsWheelsAndResetsInEditGesturesAndDrawsItsHandle) {
   auto* knob = h.add(new CKnob(CRect(10, 10, 50, 50), &h, 7, nullptr, nullptr));
   knob->setValue(0.5f);
   knob->setDefaultValue(0.25f);
-  h.drag(CPoint(30, 30), CPoint(30, 10));  // up 20 pixels of 200
+  // Linear: up 20 pixels of 200 (a drag's edit gesture is DrumEditorTest's, on the instrument).
+  h.drag(CPoint(30, 30), CPoint(30, 10));
   EXPECT_NEAR(knob->getValue(), 0.6f, 1e-5f);
-  ASSERT_GE(h.log.size(), 3u);
-  EXPECT_EQ(h.log.front(), (Entry{"begin", 7}));
-  EXPECT_EQ(h.log.back(), (Entry{"end", 7}));
-
   h.drag(CPoint(30, 30), CPoint(30, 10), 8, kShift);  // fine: a tenth as far
   EXPECT_NEAR(knob->getValue(), 0.61f, 1e-5f);
   h.drag(CPoint(30, 30), CPoint(30, -400));
@@ -150,7 +140,8 @@ TEST(ToolkitTest, KnobDragsWheelsAndResetsInEditGesturesAndDrawsItsHandle) {
   }
 }
 
-TEST(ToolkitTest, SliderMovesItsHandleAlongItsLineAndSwitchesAndKicksSendWhatTheyShould) {
+// The instrument's own knobs, pads and displays show in DrumEditorTest's picture.
+TEST(ToolkitTest, SliderSwitchesKicksAndMeterMoveDrawAndSendWhatTheyShould) {
   Harness h;
   auto* slider = h.add(new CSlider(CRect(10, 100, 110, 110), &h, 4, 10, 100, h.keep(solidBitmap(10, 10, kRed)), nullptr));
   slider->setValue(0.0f);
@@ -182,15 +173,11 @@ TEST(ToolkitTest, SliderMovesItsHandleAlongItsLineAndSwitchesAndKicksSendWhatThe
   EXPECT_EQ(hswitch->getValue(), 0.5f);
   EXPECT_EQ(h.pixel(45, 5), kBlue);
   EXPECT_EQ(h.pixel(75, 5), kGreen);
-}
-
-// The instrument's own knobs, pads and displays show in DrumEditorTest's picture.
-TEST(ToolkitTest, VuMeterLightsFromTheBottom) {
-  Harness h;
-  auto* meter = h.add(new CVuMeter(CRect(20, 0, 30, 40), h.keep(solidBitmap(10, 40, kRed)), h.keep(solidBitmap(10, 40, kBlue)), 4));
+  // A VU meter lights from the bottom.
+  auto* meter = h.add(new CVuMeter(CRect(120, 0, 130, 40), h.keep(solidBitmap(10, 40, kRed)), h.keep(solidBitmap(10, 40, kBlue)), 4));
   meter->setValue(0.5f);
   h.frame().idle();
-  EXPECT_TRUE(h.pixel(25, 35) == kRed && h.pixel(25, 5) == kBlue);
+  EXPECT_TRUE(h.pixel(125, 35) == kRed && h.pixel(125, 5) == kBlue);
 }
 
 // At 200 % a bitmap draws its twice-as-large art where it has some, else
@@ -209,19 +196,6 @@ TEST(ToolkitTest, BitmapsAtTwiceTheSizeDrawTheirLargerArtOrThemselvesGrown) {
   bitmap.draw(&large, CRect(1, 1, 3, 2));
   for (int y = 2; y < 4; ++y)
     for (int x = 2; x < 6; ++x) EXPECT_EQ(canvas.at(x, y), makePixel(255, 255, 0));
-}
-
-// A frame at 150 % shows its scaled size and maps the window's pixels back to
-// frame coordinates: a click outside a knob there, though inside its scaled place, misses it.
-TEST(ToolkitTest, AScaledFrameShowsItsSizeAndMapsTheMouseBack) {
-  Harness large(150);
-  large.add(new CKnob(CRect(20, 20, 60, 60), &large, 1, nullptr, nullptr));
-  large.frame().idle();
-  EXPECT_EQ(large.window().takePresented(), CRect(0, 0, 300, 225));
-  large.click(CPoint(95, 95));  // 63, 63 in the frame
-  EXPECT_TRUE(large.log.empty());
-  large.click(CPoint(85, 85));
-  EXPECT_FALSE(large.log.empty());
 }
 
 }  // namespace

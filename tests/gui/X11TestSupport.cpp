@@ -1,7 +1,5 @@
 #include "tests/gui/X11TestSupport.h"
 
-#include <thread>
-
 #include "platform/linux/X11Support.h"
 #include "vsthost/XvfbServer.h"
 

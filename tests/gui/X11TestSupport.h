@@ -4,11 +4,6 @@
 // and a fixture that makes host windows and cleans up after them.
 #pragma once
 
-#include <chrono>
-#include <functional>
-#include <string>
-#include <vector>
-
 #include "image/Surface.h"
 #include "tests/support/TestSupport.h"
 

@@ -21,11 +21,7 @@
 namespace zvx::test {
 namespace {
 
-namespace fs = std::filesystem;
-using gui::InputEvent;
-using gui::makePixel;
-using gui::Pixel;
-using gui::Surface;
+using gui::InputEvent, gui::makePixel, gui::Pixel, gui::Surface;
 
 // A plug-in instance of the test plug-in, driven only through its dispatcher.
 class Editor {
@@ -188,13 +184,7 @@ TEST_F(X11WindowTest, WindowRepaintsWhatWasCoveredAndEndsOnlyDragsWhoseReleaseWa
   EXPECT_EQ(rgb(read(editorWindow).at(100, 50)), rgb(red));
 
   // A window laid over ours and taken away: what it covered is put back.
-  const int screen = DefaultScreen(display_);
-  Window cover = XCreateSimpleWindow(display_, RootWindow(display_, screen), left + 50, top + 20, 60, 40, 0,
-                                     BlackPixel(display_, screen), makePixel(0, 0, 255) & 0xFFFFFF);
-  XMapWindow(display_, cover);
-  XSync(display_, False);
-  XDestroyWindow(display_, cover);
-  XSync(display_, False);
+  destroy(makeParent(left + 50, top + 20, 60, 40));
   EXPECT_TRUE(poll([&] {
     for (InputEvent ignored; window->nextEvent(ignored, false);) {
     }
@@ -256,8 +246,7 @@ TEST_F(X11WindowTest, SixteenBitScreensGetConvertedPixels) {
       const Pixel p = shown.at(30, 10);
       // Five bits of red and blue, six of green.
       EXPECT_TRUE(std::abs(gui::redOf(p) - gui::redOf(colour)) <= 8 && std::abs(gui::greenOf(p) - gui::greenOf(colour)) <= 4 &&
-                  std::abs(gui::blueOf(p) - gui::blueOf(colour)) <= 8)
-          << std::hex << p << " for " << colour;
+                  std::abs(gui::blueOf(p) - gui::blueOf(colour)) <= 8) << std::hex << p << " for " << colour;
     }
   }
   XDestroyWindow(host, parent);

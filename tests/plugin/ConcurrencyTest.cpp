@@ -14,7 +14,6 @@ namespace zvx::test {
 namespace {
 
 using namespace std::chrono_literals;
-using Bytes = std::vector<unsigned char>;
 
 // A seeded source of whole numbers below n.
 struct Dice {
@@ -22,10 +21,6 @@ struct Dice {
   int operator()(int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); }
   std::mt19937 random;
 };
-
-void setChunk(testhost::Plugin& zvx, Bytes chunk, bool preset) {
-  zvx.dispatch(effSetChunk, preset ? 1 : 0, static_cast<VstIntPtr>(chunk.size()), chunk.data());
-}
 
 // Parameters moved by controllers 20 to 25, a sample menu among them.
 const std::vector<std::pair<int, int>> kBindings = {{param::kBDTone, 20}, {param::kSDDecay, 21}, {param::kHHTone, 22},
@@ -36,7 +31,6 @@ TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
   documents.installDefaultData(ZVX_BUILT_DATA);
   documents.writeFile("Pluginccmap.bin", learnMapFile(kBindings));
   auto zvx = startZvx({}, {}, 256);
-  ASSERT_TRUE(zvx);
   // Chunks taken before the threads start; the automation thread loads them.
   const Bytes bank = chunkOf(*zvx, 0), preset = chunkOf(*zvx, 1);
   ASSERT_FALSE(bank.empty());
@@ -63,7 +57,7 @@ TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
     for (Dice dice(2); !stop; ++changes, std::this_thread::sleep_for(1ms)) {
       switch (dice(8)) {
         case 0: zvx->dispatch(effSetProgram, 0, dice(128)); break;
-        case 1: dice(2) ? setChunk(*zvx, bank, false) : setChunk(*zvx, preset, true); break;
+        case 1: dice(2) ? setChunk(*zvx, bank, 0) : setChunk(*zvx, preset, 1); break;
         case 2: chunkOf(*zvx, dice(2)); break;
         default: zvx->setParameter(dice(kNumParameters), static_cast<float>(dice(1001)) / 1000.0f);
       }
@@ -102,7 +96,6 @@ TEST(ConcurrencyTest, ChunksAndProgramsFromTwoHostThreadsStayWhole) {
   TempDocuments documents;
   documents.installDefaultData(ZVX_BUILT_DATA);
   auto zvx = startZvx({}, {}, 256);
-  ASSERT_TRUE(zvx);
   const Bytes bankA = chunkOf(*zvx, 0);
   Bytes bankB = bankA;
   const float value = 0.125f;
@@ -122,7 +115,7 @@ TEST(ConcurrencyTest, ChunksAndProgramsFromTwoHostThreadsStayWhole) {
   std::thread loader([&] {
     Dice dice(7);
     for (int i = 0; !stop; ++i, ++loads) {
-      setChunk(*zvx, i % 2 ? bankB : bankA, false);
+      setChunk(*zvx, i % 2 ? bankB : bankA, 0);
       zvx->dispatch(effSetProgram, 0, dice(128));
     }
   });
@@ -153,7 +146,6 @@ TEST(ConcurrencyTest, MenuStormFromThreeThreadsLeavesValueAndLayerInAgreement) {
   for (int file = 0; file < 8; ++file)
     calm.push_back(renderZvx({{param::kBDMenu, static_cast<float>(file) / 7.0f}}, {noteOn(0, 35)}, 2048, 256)[2]);
   auto zvx = startZvx({}, {}, 256);
-  ASSERT_TRUE(zvx);
   const auto end = std::chrono::steady_clock::now() + stressDuration();
   int storms = 0;
   while (std::chrono::steady_clock::now() < end) {

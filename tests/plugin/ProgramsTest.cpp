@@ -9,14 +9,8 @@
 namespace zvx::test {
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
 constexpr std::int32_t kId = 0x39393664;
 constexpr std::size_t kBankSize = 48556, kProgramSize = 356, kProgramsOffset = 2988;
-
-void setChunk(testhost::Plugin& zvx, Bytes chunk, bool preset) {
-  EXPECT_EQ(zvx.dispatch(effSetChunk, preset ? 1 : 0, static_cast<VstIntPtr>(chunk.size()), chunk.data()), 1);
-}
 
 // A bank image as the plug-in would hold it: its own chunk, renamed.
 Bytes namedBank(const std::string& prefix) {
@@ -42,7 +36,7 @@ Bytes regularBankOf(int programs, int parameters) {
   return regularBank(kId, list);
 }
 
-TEST(ProgramsTest, ChunkDefaultBankGivesItsProgramsAndProgramZeroSounds) {
+TEST(ProgramsTest, DefaultBanksOfChunksOrValuesGiveTheirProgramsAndSkipWhatIsNoNumber) {
   TempDocuments docs;
   const Bytes image = namedBank("Chunk");
   docs.writeFile("default.fxb", FxbFile::chunkBank(kId, 1, 128, 0, image));
@@ -55,12 +49,10 @@ TEST(ProgramsTest, ChunkDefaultBankGivesItsProgramsAndProgramZeroSounds) {
   zvx->start();
   zvx->setParameter(param::kBDMix, 0.0f);
   EXPECT_GT(peak(zvx->render(4096, 512, {noteOn(0, 35)})[0]), 0.01f);
-}
 
-TEST(ProgramsTest, RegularDefaultBankLoadsItsValuesAndNamesAndSkipsWhatIsNoNumber) {
-  TempDocuments docs;
-  docs.writeFile("default.fxb", regularBankOf(130, 90));  // more than we have: the extra are ignored
-  auto zvx = createZvx();
+  // A regular bank: its values and names; more than we have are ignored.
+  docs.writeFile("default.fxb", regularBankOf(130, 90));
+  zvx = createZvx();
   EXPECT_EQ(zvx->programNameIndexed(5), "Regular 5");
   EXPECT_EQ(zvx->getParameter(param::kBDTone), 0.0f);  // program 0's BDTone
   zvx->dispatch(effSetProgram, 0, 100);
@@ -80,14 +72,13 @@ TEST(ProgramsTest, RegularDefaultBankLoadsItsValuesAndNamesAndSkipsWhatIsNoNumbe
   programs[1].values[param::kBDPitch] = -INFINITY;
   docs.writeFile("default.fxb", regularBank(kId, programs));
   zvx.reset();
-  MessageCapture capture;
+  MessageCapture quiet;
   zvx = createZvx();
-  EXPECT_TRUE(capture.messages().empty());
+  EXPECT_TRUE(quiet.messages().empty());
   zvx->dispatch(effSetProgram, 0, 1);
-  EXPECT_EQ(zvx->getParameter(param::kBDTone), 0.0f);
-  EXPECT_EQ(zvx->getParameter(param::kBDDecay), 1.0f);
-  EXPECT_EQ(zvx->getParameter(param::kBDPitch), 0.0f);
-  EXPECT_EQ(zvx->getParameter(param::kBDPan), 0.25f);
+  EXPECT_EQ(std::make_tuple(zvx->getParameter(param::kBDTone), zvx->getParameter(param::kBDDecay),
+                            zvx->getParameter(param::kBDPitch), zvx->getParameter(param::kBDPan)),
+            std::make_tuple(0.0f, 1.0f, 0.0f, 0.25f));
 }
 
 TEST(ProgramsTest, DefaultBanksThatAreNoBankOrTooShortAreRefused) {
@@ -119,27 +110,26 @@ TEST(ProgramsTest, DefaultBanksThatAreNoBankOrTooShortAreRefused) {
   }
 }
 
-TEST(ProgramsTest, PresetChunksReplaceAllOrPartOfTheCurrentProgram) {
+// (Chunks of wrong sizes and indexes past the end are zvx-validate's G.corrupt and B.indexes.)
+TEST(ProgramsTest, PresetChunksNamesCopiesAndBankRecordsThroughTheDispatcher) {
   auto zvx = createZvx();
   zvx->dispatch(effSetProgram, 0, 7);
+  // A preset chunk replaces the whole current program, or only its name.
   Bytes record(kProgramSize, 0);
   std::strcpy(reinterpret_cast<char*>(record.data()), "Whole record");
   const float value = 0.125f;
   for (int i = 0; i < kNumParameters; ++i) std::memcpy(record.data() + 24 + 4 * i, &value, 4);
-  setChunk(*zvx, record, true);
+  EXPECT_EQ(setChunk(*zvx, record, 1), 1);
   EXPECT_EQ(zvx->programName(), "Whole record");
   EXPECT_EQ(zvx->getParameter(param::kHHPan), 0.125f);
-
   Bytes nameOnly(24, 0);
   std::strcpy(reinterpret_cast<char*>(nameOnly.data()), "Renamed");
-  setChunk(*zvx, nameOnly, true);
+  EXPECT_EQ(setChunk(*zvx, nameOnly, 1), 1);
   EXPECT_EQ(zvx->programName(), "Renamed");
   EXPECT_EQ(zvx->getParameter(param::kHHPan), 0.125f);
   EXPECT_EQ(zvx->dispatch(effGetProgram), 7);
-}
 
-TEST(ProgramsTest, CopyAndNameProgramsWithinTheirLimits) {
-  auto zvx = createZvx();
+  // Names are cut to 23 characters; a copy takes the name and the values.
   zvx->dispatch(effSetProgram, 0, 2);
   char longName[] = "A name far longer than twenty-three characters";
   zvx->dispatch(effSetProgramName, 0, 0, longName);
@@ -150,22 +140,16 @@ TEST(ProgramsTest, CopyAndNameProgramsWithinTheirLimits) {
   EXPECT_EQ(zvx->programNameIndexed(5), "A name far longer than ");
   zvx->dispatch(effSetProgram, 0, 5);
   EXPECT_FLOAT_EQ(zvx->getParameter(param::kBDDecay), 0.9f);
-  EXPECT_EQ(zvx->dispatch(effCopyProgram, 128), 0);
-}
 
-TEST(ProgramsTest, BankChunkCarriesParameterRecordsAndRefusesWrongSizes) {
-  auto zvx = createZvx();
+  // The bank chunk carries the parameter records: their names and clamping.
   Bytes bank = chunkOf(*zvx, 0);
   ASSERT_EQ(bank.size(), kBankSize);
   std::memcpy(bank.data() + 36 * param::kBDTone + 12, "Brightness\0", 11);  // the record's name
   bank[36 * param::kBDPan + 1] = 1;                                         // its record unclamped
-  setChunk(*zvx, bank, false);
+  EXPECT_EQ(setChunk(*zvx, bank, 0), 1);
   EXPECT_EQ(zvx->parameterName(param::kBDTone), "Brightness");
   zvx->setParameter(param::kBDPan, 1.5f);
   EXPECT_EQ(zvx->getParameter(param::kBDPan), 1.5f);
-
-  setChunk(*zvx, Bytes(kBankSize - 1, 0), false);
-  EXPECT_EQ(zvx->parameterName(param::kBDTone), "Brightness");  // nothing copied
 }
 
 TEST(ProgramsTest, SelectingTheCurrentProgramAgainReloadsItsSamples) {

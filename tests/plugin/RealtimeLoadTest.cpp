@@ -14,8 +14,7 @@
 namespace zvx::test {
 namespace {
 
-using testhost::audioThreadCounts;
-using testhost::AudioThreadScope;
+using testhost::audioThreadCounts, testhost::AudioThreadScope;
 using namespace std::chrono_literals;
 
 constexpr int kBassDrum = 2;

@@ -1,10 +1,6 @@
 // The expression evaluator, table-driven: text against value or failure.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <optional>
-
 #include "skin/Evaluator.h"
+#include "tests/support/TestSupport.h"
 
 namespace zvx {
 namespace {
@@ -32,18 +28,14 @@ TEST(EvaluatorTest, PrecedenceOperatorsAndOperands) {
 }
 
 TEST(EvaluatorTest, AssignmentsDefineCaseBlindConstantsAndDeepNestingFails) {
+  // In turn: "w" is W replaced, a failed assignment defines nothing, names
+  // fit 62 characters, and deep nesting fails instead of overflowing the stack.
   ConstantTable constants;
-  EXPECT_EQ(evaluate(constants, "W = 5"), 5);
-  EXPECT_EQ(evaluate(constants, "w*2"), 10);
-  EXPECT_EQ(evaluate(constants, "w = W + 1"), 6);  // the same constant, replaced
-  EXPECT_EQ(constants.count(), 1u);
-  EXPECT_EQ(evaluate(constants, "Bad = 1.2.3"), std::nullopt);
-  EXPECT_EQ(evaluate(constants, "bad"), std::nullopt);  // a failed assignment defines nothing
-  EXPECT_EQ(evaluate(constants, (std::string(63, 'a') + " = 1").c_str()), std::nullopt);  // names fit 62
-  EXPECT_EQ(evaluate(constants, (std::string(62, 'b') + " = 7").c_str()), 7);
-  // Deep nesting fails instead of overflowing the stack.
-  EXPECT_EQ(evaluate(constants, std::string(100000, '(').c_str()), std::nullopt);
-  EXPECT_EQ(evaluate(constants, (std::string(100000, '-') + "1").c_str()), std::nullopt);
+  for (const auto& [text, expected] : std::vector<std::pair<std::string, std::optional<double>>>{
+           {"W = 5", 5}, {"w*2", 10}, {"w = W + 1", 6}, {"Bad = 1.2.3", {}}, {"bad", {}}, {std::string(63, 'a') + " = 1", {}},
+           {std::string(62, 'b') + " = 7", 7}, {std::string(100000, '('), {}}, {std::string(100000, '-') + "1", {}}})
+    EXPECT_EQ(evaluate(constants, text.c_str()), expected) << text.substr(0, 70);
+  EXPECT_EQ(constants.count(), 2u);  // W and the 62 b's
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The data folder: found and created below the documents folder, refused when
 // that cannot be done, and the user told from the plug-in's constructor and
-// destructor.
+// destructor. (Found again once made: every test whose folder holds files.)
 
 #include "platform/Platform.h"
 #include "storage/DataFolder.h"
@@ -11,7 +11,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(DataFolderTest, CreatesBothFoldersOnceAndRefusesMissingAbsentAndOverlongDocumentsFolders) {
+TEST(DataFolderTest, CreatesBothFoldersAndRefusesMissingAbsentAndOverlongDocumentsFolders) {
   test::TempDocuments docs(false);
   std::string path = "untouched";
 
@@ -38,10 +38,6 @@ TEST(DataFolderTest, CreatesBothFoldersOnceAndRefusesMissingAbsentAndOverlongDoc
   EXPECT_EQ(path, (longest / "Tonewerk Data" / "ZVX").string() + "/");
   EXPECT_EQ(path.size(), 255u);
   EXPECT_TRUE(fs::is_directory(path));
-  // A second call finds what the first created.
-  std::string again;
-  ASSERT_TRUE(findDataFolder("ZVX", again));
-  EXPECT_EQ(again, path);
 }
 
 TEST(DataFolderTest, PluginTellsTheUserOnlyWhenItIsNotInstalledCorrectly) {

@@ -12,8 +12,6 @@
 namespace zvx::test {
 namespace {
 
-namespace fs = std::filesystem;
-using Bytes = std::vector<unsigned char>;
 
 std::vector<std::string> namesIn(const fs::path& folder) {
   std::vector<std::string> names;

@@ -2,6 +2,7 @@
 // by the fuzzers' seed corpus.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -22,7 +23,9 @@ class BmpBuilder {
   BmpBuilder& compression(std::uint32_t value) { return set(compression_, value); }
   // In the header when it has room for them, else after a 40-byte header when
   // the compression is one of the bit-field ones (alpha only for kAlphaBitFields).
-  BmpBuilder& masks(std::uint32_t red, std::uint32_t green, std::uint32_t blue, std::uint32_t alpha = 0);
+  BmpBuilder& masks(std::uint32_t red, std::uint32_t green, std::uint32_t blue, std::uint32_t alpha = 0) {
+    return set(masks_, std::array<std::uint32_t, 4>{red, green, blue, alpha});
+  }
   // Entries as 0xRRGGBB; colorsUsed defaults to their number.
   BmpBuilder& palette(const std::vector<std::uint32_t>& colors) { return set(palette_, colors); }
   BmpBuilder& colorsUsed(std::uint32_t count) { return set(colorsUsed_, count); }
@@ -50,7 +53,7 @@ class BmpBuilder {
   int bits_;
   std::uint32_t headerSize_;
   std::uint32_t compression_ = kRgb;
-  std::uint32_t masks_[4] = {0, 0, 0, 0};
+  std::array<std::uint32_t, 4> masks_{};
   std::vector<std::uint32_t> palette_;
   long colorsUsed_ = -1;
   std::vector<unsigned char> pixels_;

@@ -5,16 +5,6 @@
 namespace zvx::test {
 namespace {
 
-void put16(std::vector<unsigned char>& out, unsigned value) {
-  out.push_back(static_cast<unsigned char>(value & 0xFF));
-  out.push_back(static_cast<unsigned char>((value >> 8) & 0xFF));
-}
-
-void put32(std::vector<unsigned char>& out, unsigned long value) {
-  put16(out, static_cast<unsigned>(value & 0xFFFF));
-  put16(out, static_cast<unsigned>((value >> 16) & 0xFFFF));
-}
-
 // The 16 bytes every format chunk starts with.
 std::vector<unsigned char> basicFormat(int tag, int channels, int rate, int bits) {
   std::vector<unsigned char> content;
@@ -75,9 +65,7 @@ std::vector<unsigned char> monoWav(const std::vector<std::int16_t>& samples) {
 
 std::vector<unsigned char> integerSamples(const std::vector<std::int32_t>& values, int bytes) {
   std::vector<unsigned char> out;
-  for (std::int32_t value : values)
-    for (int i = 0; i < bytes; ++i)
-      out.push_back(static_cast<unsigned char>(static_cast<std::uint32_t>(value) >> (8 * i)));
+  for (std::int32_t value : values) putLittle(out, static_cast<std::uint32_t>(value), bytes);
   return out;
 }
 

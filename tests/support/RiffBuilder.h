@@ -7,6 +7,13 @@
 
 namespace zvx::test {
 
+// Integers as RIFF and BMP files hold them, least significant byte first.
+inline void putLittle(std::vector<unsigned char>& out, std::uint64_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
+}
+inline void put16(std::vector<unsigned char>& out, std::uint64_t value) { putLittle(out, value, 2); }
+inline void put32(std::vector<unsigned char>& out, std::uint64_t value) { putLittle(out, value, 4); }
+
 // Bytes of a RIFF file built chunk by chunk, for WAV files good and bad.
 class RiffBuilder {
  public:

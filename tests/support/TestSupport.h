@@ -34,12 +34,16 @@
 
 namespace zvx::test {
 
-// The ZVX module built by this tree, loaded once per test program.
+namespace fs = std::filesystem;
+using Bytes = std::vector<unsigned char>;
+using testhost::midiEvent;
+
 // A module of the build, loaded for the whole process; the test run ends when it cannot be.
 std::unique_ptr<testhost::Module> loadModuleOrAbort(const char* path);
+// The ZVX module built by this tree.
 const testhost::Module& zvxModule();
 
-// A fresh plug-in from the ZVX module; fails the test when none is created.
+// A fresh plug-in from the ZVX module; the test run ends when none is created.
 std::unique_ptr<testhost::Plugin> createZvx(const testhost::HostConfig& config = {});
 
 // Whole files read (empty when unreadable) and written.
@@ -138,14 +142,12 @@ class MessageLog {
   std::vector<ShownMessage> messages_;
 };
 
-// A program run to its end without a shell, in `folder`, with what it wrote.
+// What a program wrote, and its exit code (128 + the signal when killed).
 struct ProgramRun {
   int exitCode = -1;
   std::string out;
   std::string err;
 };
-ProgramRun runProgram(const std::string& path, const std::vector<std::string>& arguments,
-                      const std::filesystem::path& folder);
 
 // A program started in `folder` and left running, its output kept in files
 // there; killed on destruction if it still runs.
@@ -164,7 +166,7 @@ class RunningProgram {
   // Waits until its standard output holds `text` (true), or it ends or the time passes (false).
   bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout);
   void signal(int number);
-  // Waits for its end: the exit code (128 + the signal when killed) and what it wrote.
+  // Waits for its end.
   ProgramRun wait();
 
  private:
@@ -176,6 +178,10 @@ class RunningProgram {
   bool ended_ = false;
   int exitCode_ = -1;
 };
+// A program run to its end without a shell, in `folder`.
+inline ProgramRun runProgram(const std::string& path, const std::vector<std::string>& arguments, const fs::path& folder) {
+  return RunningProgram(path, arguments, folder).wait();
+}
 std::vector<std::string> linesOf(const std::string& text);
 
 // Presets and banks of parameter values ('FxCk', 'FxBk') written word by word
@@ -192,9 +198,9 @@ std::vector<unsigned char> regularBank(std::int32_t id, const std::vector<HandPr
 using Channel = std::vector<float>;
 
 // MIDI events at absolute sample positions (the render splits them into blocks).
-VstMidiEvent noteOn(int position, int note, int velocity = 127, int channel = 0);
-VstMidiEvent noteOff(int position, int note, int velocity = 0, int channel = 0);
-VstMidiEvent controller(int position, int number, int value, int channel = 0);
+inline VstMidiEvent noteOn(int at, int note, int velocity = 127, int ch = 0) { return midiEvent(at, 0x90 | ch, note, velocity); }
+inline VstMidiEvent noteOff(int at, int note, int velocity = 0, int ch = 0) { return midiEvent(at, 0x80 | ch, note, velocity); }
+inline VstMidiEvent controller(int at, int number, int value, int ch = 0) { return midiEvent(at, 0xB0 | ch, number, value); }
 
 // Parameter settings applied right after construction, by index.
 using Settings = std::vector<std::pair<int, float>>;
@@ -204,15 +210,20 @@ std::unique_ptr<testhost::Plugin> startZvx(const Settings& settings = {}, const 
                                            int blockSize = 512);
 
 // Renders a fresh ZVX instance: settings, then `frames` samples with `events`.
-std::vector<Channel> renderZvx(const Settings& settings, const std::vector<VstMidiEvent>& events, int frames,
-                               int blockSize = 512, const testhost::HostConfig& config = {});
+inline std::vector<Channel> renderZvx(const Settings& settings, const std::vector<VstMidiEvent>& events, int frames,
+                                      int blockSize = 512, const testhost::HostConfig& config = {}) {
+  return startZvx(settings, config, blockSize)->render(frames, blockSize, events);
+}
 
 // Frequency in Hz of a periodic signal between two samples, from the span of
 // its rising zero crossings.
 double frequencyOf(const Channel& channel, std::size_t from, std::size_t to, double sampleRate = 44100.0);
 
-// The plug-in's bank (index 0) or program (index 1) chunk.
+// The plug-in's bank (index 0) or program (index 1) chunk, taken and given (a copy, as hosts keep their own).
 std::vector<unsigned char> chunkOf(testhost::Plugin& plugin, int index);
+inline VstIntPtr setChunk(testhost::Plugin& plugin, std::vector<unsigned char> chunk, int index) {
+  return plugin.dispatch(effSetChunk, index, static_cast<VstIntPtr>(chunk.size()), chunk.data());
+}
 // A MIDI-learn map file: (parameter, controller) bindings, -1 elsewhere, cut to `size` bytes.
 std::vector<unsigned char> learnMapFile(const std::vector<std::pair<int, int>>& bindings, std::size_t size = 332);
 // How long stress tests run: ZVX_STRESS_SECONDS (the sanitizer job's), else 2 s.

@@ -17,8 +17,6 @@
 namespace zvx::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 const fs::path kBuiltBank = ZVX_BUILT_BANK;
 
 constexpr int kPrograms = 128;

@@ -12,8 +12,6 @@
 namespace zvx::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 std::set<fs::path> filesIn(const fs::path& folder) {
   std::set<fs::path> files;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) files.insert(entry.path());

@@ -9,8 +9,6 @@
 namespace zvx::test {
 namespace {
 
-namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
 using Lines = std::vector<std::string>;
 using data::SampleSet;
 
@@ -73,17 +71,6 @@ std::size_t audibleLength(const std::vector<std::int16_t>& samples, double decib
   for (std::size_t i = 0; i < samples.size(); ++i)
     if (std::abs(samples[i]) >= threshold) last = i;
   return last;
-}
-
-// A run of zvx-data, what it wrote as lines.
-struct RunResult {
-  int exitCode;
-  Lines out, err;
-};
-
-RunResult runData(const std::vector<std::string>& arguments, const fs::path& scratch) {
-  const ProgramRun run = runProgram(ZVX_DATA_PATH, arguments, scratch);
-  return {run.exitCode, linesOf(run.out), linesOf(run.err)};
 }
 
 TEST(DefaultSamples, EveryRecipeRendersAFileThePlugInReadsAtFullLevelWithoutClicks) {
@@ -179,23 +166,26 @@ Lines installLines(const fs::path& folder, const std::set<std::string>& installe
 
 const std::set<std::string> kAllSamples(kNames.begin(), kNames.end());
 
-// A data folder with this release installed, to be edited and installed into again.
+// A data folder with this release installed (as the build lays it out, or from
+// the source tree, which makes the samples, bank and skin from their sources),
+// to be edited and installed into again.
 class DataFolder {
  public:
-  DataFolder() : documents_(false) {
-    const RunResult run = install(writeSource(scratch() / "first", thisRelease()));
-    EXPECT_EQ(run.exitCode, 0) << ::testing::PrintToString(run.err);
-    EXPECT_EQ(run.out, installLines(folder(), kAllSamples, "installed"));
+  explicit DataFolder(bool fromSourceTree = false) : documents_(false) {
+    const ProgramRun run = install(fromSourceTree ? kSource : writeSource(scratch() / "first", thisRelease()));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(linesOf(run.out), installLines(folder(), kAllSamples, "installed"));
   }
   fs::path scratch() const { return documents_.documents(); }
   fs::path folder() const { return documents_.dataFolder(); }
   fs::path operator/(const std::string& name) const { return folder() / name; }
-  RunResult install(const fs::path& source) const { return runData({"install", source.string()}, scratch()); }
-  RunResult installLater() const {
+  ProgramRun install(const fs::path& source) const { return runProgram(ZVX_DATA_PATH, {"install", source.string()}, scratch()); }
+  // What installing the later release printed.
+  Lines installLater() const {
     if (!fs::exists(scratch() / "later")) writeSource(scratch() / "later", laterRelease());
-    const RunResult run = install(scratch() / "later");
-    EXPECT_EQ(run.exitCode, 0) << ::testing::PrintToString(run.err);
-    return run;
+    const ProgramRun run = install(scratch() / "later");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return linesOf(run.out);
   }
 
  private:
@@ -203,24 +193,19 @@ class DataFolder {
 };
 
 TEST(ZvxDataTool, InstallsSamplesBankSkinAndWizardAndNeverOverwritesTheUsersSamples) {
-  TempDocuments documents(false);
-  const fs::path scratch = documents.documents(), folder = documents.dataFolder();
-  // From the source tree: the samples, bank and skin made from their sources.
-  const RunResult first = runData({"install", kSource.string()}, scratch);
-  ASSERT_EQ(first.exitCode, 0);
-  EXPECT_EQ(first.out, installLines(folder, kAllSamples, "installed"));
-  for (const std::string& name : kNames) EXPECT_TRUE(readBytes(folder / (name + ".wav")) == defaultSamples().at(name)) << name;
-  for (const auto& [name, bytes] : thisRelease()) EXPECT_TRUE(readBytes(folder / name) == bytes) << name;
+  const DataFolder data(true);
+  for (const std::string& name : kNames) EXPECT_TRUE(readBytes(data / (name + ".wav")) == defaultSamples().at(name)) << name;
+  for (const auto& [name, bytes] : thisRelease()) EXPECT_TRUE(readBytes(data / name) == bytes) << name;
 
   // The user replaced a sample and deleted another: only the missing one comes back.
   const Bytes own = {'m', 'i', 'n', 'e'};
-  writeBytes(folder / "BDA.wav", own);
-  fs::remove(folder / "SDA.wav");
-  const RunResult second = runData({"install", kSource.string()}, scratch);
+  writeBytes(data / "BDA.wav", own);
+  fs::remove(data / "SDA.wav");
+  const ProgramRun second = data.install(kSource);
   ASSERT_EQ(second.exitCode, 0);
-  EXPECT_EQ(second.out, installLines(folder, {"SDA"}, "up-to-date"));
-  EXPECT_EQ(readBytes(folder / "BDA.wav"), own);
-  EXPECT_TRUE(readBytes(folder / "SDA.wav") == defaultSamples().at("SDA"));
+  EXPECT_EQ(linesOf(second.out), installLines(data.folder(), {"SDA"}, "up-to-date"));
+  EXPECT_EQ(readBytes(data / "BDA.wav"), own);
+  EXPECT_TRUE(readBytes(data / "SDA.wav") == defaultSamples().at("SDA"));
 }
 
 TEST(ZvxDataTool, UpdatesTheFilesItInstalledAndKeepsTheOnesTheUserChanged) {
@@ -239,7 +224,7 @@ TEST(ZvxDataTool, UpdatesTheFilesItInstalledAndKeepsTheOnesTheUserChanged) {
   fs::remove(data / "skin/background.bmp");
 
   const Release& later = laterRelease();
-  EXPECT_EQ(data.installLater().out,
+  EXPECT_EQ(data.installLater(),
             installLines(data.folder(), {}, "up-to-date",
                          {{"skin/skin.xml",
                            "kept skin/skin.xml: you changed it since it was installed; the new version is skin/skin.xml.new"},
@@ -255,7 +240,7 @@ TEST(ZvxDataTool, UpdatesTheFilesItInstalledAndKeepsTheOnesTheUserChanged) {
 
   // Put back as first installed, the layout is ours again and is updated.
   writeBytes(data / "skin/skin.xml", thisRelease().at("skin/skin.xml"));
-  EXPECT_EQ(data.installLater().out,
+  EXPECT_EQ(data.installLater(),
             installLines(data.folder(), {}, "up-to-date", {{"skin/skin.xml", "updated skin/skin.xml"}}));
   EXPECT_TRUE(readBytes(data / "skin/skin.xml") == later.at("skin/skin.xml"));
   // Nothing half-written is left behind.
@@ -280,7 +265,7 @@ TEST(ZvxDataTool, AFolderFromBeforeTheManifestKeepsWhatDiffersFromTheNewVersion)
   // Twice: what it kept, it did not record as its own.
   for (int run = 0; run < 2; ++run) {
     SCOPED_TRACE(run);
-    EXPECT_EQ(data.installLater().out, expected);
+    EXPECT_EQ(data.installLater(), expected);
     for (const std::string name : {"default.fxb", "skin/skin.xml"}) {
       EXPECT_TRUE(readBytes(data / name) == thisRelease().at(name)) << name;
       EXPECT_TRUE(readBytes(data / (name + ".new")) == laterRelease().at(name)) << name;
@@ -290,7 +275,7 @@ TEST(ZvxDataTool, AFolderFromBeforeTheManifestKeepsWhatDiffersFromTheNewVersion)
   }
   // The user takes the new bank by removing theirs.
   fs::remove(data / "default.fxb");
-  EXPECT_EQ(data.installLater().out.at(1 + kNames.size()), "installed default.fxb");
+  EXPECT_EQ(data.installLater().at(1 + kNames.size()), "installed default.fxb");
   EXPECT_TRUE(readBytes(data / "default.fxb") == laterRelease().at("default.fxb"));
 }
 
@@ -299,17 +284,17 @@ TEST(ZvxDataTool, RendersSamplesAsInProcessAndRefusesABrokenRecipe) {
   TempDocuments documents(false);
   const fs::path scratch = documents.documents();
   const fs::path rendered = scratch / "samples";
-  const RunResult samples = runData({"samples", (kSource / "samples").string(), rendered.string()}, scratch);
+  const ProgramRun samples = runProgram(ZVX_DATA_PATH, {"samples", (kSource / "samples").string(), rendered.string()}, scratch);
   ASSERT_EQ(samples.exitCode, 0);
-  EXPECT_TRUE(samples.err.empty());
+  EXPECT_EQ(samples.err, "");
   for (const std::string& name : kNames)
     EXPECT_TRUE(readBytes(rendered / (name + ".wav")) == defaultSamples().at(name)) << name;
 
   fs::create_directories(scratch / "recipes");
   std::ofstream(scratch / "recipes" / "BAD.recipe") << "length = 0.2\n[layer a]\nsource = saw\n";
-  const RunResult bad = runData({"samples", (scratch / "recipes").string(), (scratch / "out").string()}, scratch);
+  const ProgramRun bad = runProgram(ZVX_DATA_PATH, {"samples", (scratch / "recipes").string(), (scratch / "out").string()}, scratch);
   EXPECT_EQ(bad.exitCode, 1);
-  EXPECT_EQ(bad.err, Lines{"zvx-data: BAD.recipe:3: source 'saw' is not sine, triangle, square, pulse or noise"});
+  EXPECT_EQ(bad.err, "zvx-data: BAD.recipe:3: source 'saw' is not sine, triangle, square, pulse or noise\n");
 }
 
 }  // namespace
