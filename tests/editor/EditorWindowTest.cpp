@@ -5,6 +5,9 @@
 // freshly opened editor shows for the plug-in's state. At 150 and 200 % the
 // window, drags and text follow the scale.
 
+#include <atomic>
+#include <thread>
+
 #include "engine/Parameters.h"
 #include "image/ImageFile.h"
 #include "tests/gui/X11TestSupport.h"
@@ -417,6 +420,42 @@ TEST_F(ZvxWindowTest, TheSizeChosenInTheMenuIsAskedOfTheHostAndKept) {
   // The menu at the new scale: its rows, and so the menu, half as tall again.
   openAt(150);
   EXPECT_NEAR(backgroundMenu({XK_Escape}), height * 3 / 2, 3);
+}
+
+// The editor in its window while the audio thread plays: BDTone by the learned controller 20, the host
+// automating BDPan, pad clicks and knob drags, all at once (the thread sanitizer's run of this suite
+// watches it).
+TEST_F(ZvxWindowTest, ZvxEditorInAWindowWhileLearnedControllersPlay) {
+  std::atomic<bool> stop{false};
+  std::atomic<int> blocks{0};
+  std::atomic<double> loudest{0.0};
+  std::thread audio([&] {
+    for (int block = 0; !stop; blocks = ++block) {
+      std::vector<VstMidiEvent> events;
+      if (block % 8 == 0) events.push_back(noteOn(0, 36 + 2 * ((block / 8) % 4)));
+      events.push_back(controller(17, kLearnedController, block % 128));
+      const auto out = zvx_->render(256, 256, events);
+      loudest = std::max(loudest.load(), static_cast<double>(peak(out[0])));
+    }
+  });
+  const auto pad = rectOf("CKickButton", kBDPadTag);
+  const auto knob = rectOf("CAnimKnob", param::kBDDecay);
+  const auto end = std::chrono::steady_clock::now() + stressDuration();
+  for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
+    idle();
+    if (round % 25 == 5) input_->click(screenX(pad), screenY(pad));
+    if (round % 25 == 15) drag(knob, round % 2 ? 30 : -30);
+    if (round % 10 == 0) zvx_->setParameter(param::kBDPan, static_cast<float>(round % 100) / 100.0f);
+    std::this_thread::sleep_for(10ms);
+  }
+  stop = true;
+  audio.join();
+  idle();
+  EXPECT_GT(blocks.load(), 10);
+  EXPECT_GT(loudest.load(), 0.01);
+  EXPECT_EQ(children(parent_).size(), 1u);
+  zvx_->dispatch(effEditClose);
+  EXPECT_TRUE(children(parent_).empty());
 }
 
 }  // namespace
