@@ -101,6 +101,8 @@ class Engine {
   enum class Lanes { Off, Sse2, Widest };
   static void setLanes(Lanes choice) { laneChoice_.store(choice, std::memory_order_relaxed); }
   static Lanes lanes() { return laneChoice_.load(std::memory_order_relaxed); }
+  // Whether the processor and the system run AVX code.
+  static bool hasAvx();
 
  private:
   // The tone oscillator of each voice (the one Sync restarts), and the snare's second.
@@ -143,8 +145,6 @@ class Engine {
   int renderPlainSamplesSse2(int n, int frames, float* const* outputs);
   int renderQuietSamples(int n, int frames, float* const* outputs);
   int renderPlainSamplesAvx(int n, int frames, float* const* outputs);
-  // Whether the processor and the system run AVX code.
-  static bool hasAvx();
   void dispatchDueEvents(int n);
   void startBlock();
   void wakeInsideBlock();

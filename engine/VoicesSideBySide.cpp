@@ -10,6 +10,13 @@
 #include "engine/SideBySideKernel.inc"
 
 namespace zvx {
+namespace {
+
+// Asked once, as the module loads: a function's static would be set up on
+// the audio thread's first run, behind the guard's lock.
+const bool processorHasAvx = Engine::hasAvx();
+
+}  // namespace
 
 bool Engine::nothingFromElsewhere() const {
   constexpr std::memory_order relaxed = std::memory_order_relaxed;
@@ -23,8 +30,7 @@ bool Engine::nothingFromElsewhere() const {
 int Engine::renderPlainSamples(int n, int frames, float* const* outputs) {
   if (envelopes_[kBD].idle() && envelopes_[kSD].idle() && envelopes_[kHH].idle() && envelopes_[kCP].idle())
     return renderQuietSamples(n, frames, outputs);
-  static const bool avx = hasAvx();
-  return avx && lanes() == Lanes::Widest ? renderPlainSamplesAvx(n, frames, outputs)
+  return processorHasAvx && lanes() == Lanes::Widest ? renderPlainSamplesAvx(n, frames, outputs)
                                          : renderPlainSamplesSse2(n, frames, outputs);
 }
 

@@ -14,7 +14,11 @@
 
 namespace zvx {
 
-bool Engine::hasAvx() { return __builtin_cpu_supports("avx"); }
+// Before other constructors may have run the processor's probe.
+bool Engine::hasAvx() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx");
+}
 
 }  // namespace zvx
 
