@@ -35,13 +35,15 @@ void DrumEnvelope::recompute() {
   decayLength_ = length < 2147483647.0 ? static_cast<int>(length) : 2147483647;
   float drop = decayStart_ - sustainLevel_;
   decaySlope_ = (drop * drop) / static_cast<float>(decayLength_);
+  fadeStep_ = static_cast<float>(0.01 * (44100.0 / sampleRateD_));
+  slowAttackRate_ = static_cast<float>(0.1 * (44100.0 / sampleRateD_));
 }
 
 // The peak follows velocity squared, scaled by the sensitivity.
 void DrumEnvelope::trigger(int velocity) {
   sampleRateD_ = sampleRateF_;
   state_ = Attack;
-  if (level_ > 0.0f && attackRate_ < 0.1f) state_ = FadeOut;
+  if (level_ > 0.0f && attackRate_ < slowAttackRate_) state_ = FadeOut;
   float v = static_cast<float>(velocity) / 127.0f;
   velocityGain_ = velocitySensitivity_ * (v * v) + (1.0f - velocitySensitivity_);
   recompute();

@@ -47,9 +47,9 @@ class DrumEnvelope {
   }
   // What ticks read and only triggers and settings change.
   struct Course {
-    float attackRate, releaseRate, decayStart, decaySlope, sustainLevel;
+    float attackRate, releaseRate, decayStart, decaySlope, sustainLevel, fadeStep;
   };
-  Course course() const { return {attackRate_, releaseRate_, decayStart_, decaySlope_, sustainLevel_}; }
+  Course course() const { return {attackRate_, releaseRate_, decayStart_, decaySlope_, sustainLevel_, fadeStep_}; }
 
   // The decay follows decayStart - sqrt(n * slope), recomputed every 24 samples.
   float tick() {
@@ -80,7 +80,7 @@ class DrumEnvelope {
         }
         break;
       case FadeOut:
-        level_ -= 0.01f;
+        level_ -= fadeStep_;
         if (level_ <= 0.001f) {
           level_ = 0.0f;
           state_ = Attack;
@@ -114,6 +114,12 @@ class DrumEnvelope {
   float decayParameter_ = 0.0f;
   int decayCounter_ = 0;
   int decaySubCounter_ = 0;
+  // The fade before a retrigger takes 100 samples at 44.1 kHz, and an attack
+  // of more than 10 samples there counts as slow; both are times, the same
+  // at every rate (in samples, a retrigger faded for 0.5 ms at 192 kHz, and
+  // the default attack counted as slow there but not at 44.1 kHz).
+  float fadeStep_ = 0.01f;
+  float slowAttackRate_ = 0.1f;
 };
 
 }  // namespace zvx

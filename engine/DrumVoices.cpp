@@ -232,7 +232,7 @@ float Engine::renderSnare(float t, float mainTone, float env) {
   const float on = c.on.load(relaxed) ? 1.0f : 0.0f;
   const float w = c.synthWeight.load(relaxed);
   const float pcm = pcm_[kSD].sample(pcmBuffer_[kSD]);
-  const float s = mainTone + 0.5f * t + (static_cast<float>(random_.next()) / 32767.0f - 0.3f) * snapLevel_;
+  const float s = mainTone + 0.5f * t + (static_cast<float>(random_.next()) / 32767.0f - 0.3f) * snapLevel();
   float x = on * (w * s + (1.0f - w) * pcm);
   x = chaosStage(kSD, x);
   advancePcm(kSD);

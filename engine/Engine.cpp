@@ -7,13 +7,13 @@
 
 #include "engine/Audible.h"
 #include "engine/FloatMath.h"
+#include "engine/SampleRate.h"
 
 namespace zvx {
 namespace {
 
 constexpr std::memory_order relaxed = std::memory_order_relaxed;
 constexpr int kPadNotes[kNumVoices] = {35, 38, 44, 33};
-constexpr std::int16_t kPadIdleCountdown = 16000;
 
 }  // namespace
 
@@ -56,10 +56,12 @@ void Engine::initialise() {
   smoother_.setTime(3.0f);
 
   padRequests_.store(0, relaxed);
+  padsCounting_ = 0;
   padCountdownsRunning_ = false;
+  padDelay_ = padDelayAt(rate);
   for (int v = 0; v < kNumVoices; ++v) {
     padHeld_[v].store(false, relaxed);
-    padCountdown_[v] = kPadIdleCountdown;
+    padCountdown_[v] = 0;
     VoiceControls& c = voices_[v];
     c.on.store(false, relaxed);
     c.chaos.store(0.0f, relaxed);
@@ -87,13 +89,16 @@ void Engine::initialise() {
 // ---------------------------------------------------------------------------
 // Parameter setter side (any thread)
 
-// PCM rate = (44100 / host rate) x 1.05946^(96 (v - 0.5)); the power in double,
-// rounded to float before the rate ratio is applied.
+// A voice's PCM rate = 1.05946^(96 (v - 0.5)), the power in double rounded to
+// float. The host-rate factor belongs to the global rate alone: in both, it
+// applied twice, and every sample played flat at any rate but 44.1 kHz.
 void Engine::deriveVoicePcmRate(int voice, float tuning) {
-  const float power = static_cast<float>(math::pow(1.05946, 96.0 * (static_cast<double>(tuning) - 0.5)));
-  voices_[voice].pcmRate.store(static_cast<float>((44100.0 / hostRate()) * power), relaxed);
+  voices_[voice].pcmRate.store(static_cast<float>(math::pow(1.05946, 96.0 * (static_cast<double>(tuning) - 0.5))),
+                               relaxed);
 }
 
+// Global PCM rate = (44100 / host rate) x 1.05946^(36 (v - 0.5)): the layer's
+// position then counts 44.1 kHz sample periods at every host rate.
 void Engine::deriveGlobalPcmRate(float tuning) {
   const float power = static_cast<float>(math::pow(1.05946, 36.0 * (static_cast<double>(tuning) - 0.5)));
   globalPcmRate_.store(static_cast<float>((44100.0 / hostRate()) * power), relaxed);
@@ -192,7 +197,7 @@ void Engine::applySettings() {
 }
 
 // A new host rate moves every block to it, keeping running state, and derives
-// the PCM rate factors again from the current tunings.
+// the PCM rate factors, the chaos glide and the pads' note length again.
 void Engine::configureRate(double rate) {
   configuredRate_ = rate;
   const float rateF = static_cast<float>(rate);
@@ -202,17 +207,18 @@ void Engine::configureRate(double rate) {
   for (OnePoleFilter& filter : dcBlockers_) filter.setSampleRate(rateF);
   ringLfo_.setSampleRate(rateF);
   chaosLfo_.setSampleRate(rateF);
+  // The glide too, or it would take its time in the old rate's samples.
+  smoother_.computeCoefficient(rateF);
+  padDelay_ = padDelayAt(rate);
   for (int v = 0; v < kNumVoices; ++v) deriveVoicePcmRate(v, value(param::kPcmTuning[v]));
   deriveGlobalPcmRate(value(param::kTuning));
 }
 
 void Engine::startBlock() {
   const double rate = host_.querySampleRate();
-  if (rate > 0.0 && rate != hostRate()) hostRate_.store(rate, relaxed);
+  if (isUsableSampleRate(rate) && rate != hostRate()) hostRate_.store(rate, relaxed);
   const double current = hostRate();
-  if (current > 0.0 && std::isfinite(current) && current != configuredRate_) configureRate(current);
-  masterGain_ = value(param::kVolume) * 2.5f;
-  snapLevel_ = value(param::kSDSnapNoise);
+  if (isUsableSampleRate(current) && current != configuredRate_) configureRate(current);
 }
 
 // Waking inside a block takes the block-start values first, so the waking hit
@@ -228,9 +234,12 @@ void Engine::wakeForEvent() {
   silenceCounter_ = 0.0f;
 }
 
+// The latest note-on's, not the block's: read afresh at each block start, a
+// ghost note's snap came back at full level at the host's next block, and two
+// hits in one block compounded.
 void Engine::scaleSnapLevel(int velocity) {
   const float v = static_cast<float>(velocity) / 127.0f;
-  snapLevel_ = snapLevel_ * (v * v);
+  snapScale_ = v * v;
 }
 
 void Engine::allNotesOff() {
@@ -258,25 +267,29 @@ void Engine::servicePads() {
   for (int v = 0; v < kNumVoices; ++v) {
     if (!(requests & (1u << v))) continue;
     noteEvent(kPadNotes[v], 120, true);
+    snapScale_ = 1.0f;
     padCountdown_[v] = 0;
+    padsCounting_ |= 1u << v;
     padCountdownsRunning_ = true;
   }
 }
 
+int Engine::padDelayAt(double rate) {
+  return static_cast<int>(std::lround(kPadNoteOffDelay * (rate / 44100.0)));
+}
+
+// The sample of the press counts as the first. A rate changed meanwhile
+// ends the pad's note at the new rate's delay, or at once when that has passed.
 void Engine::advancePadCountdowns() {
   if (!padCountdownsRunning_) return;
-  bool running = false;
   for (int v = 0; v < kNumVoices; ++v) {
-    if (padCountdown_[v] < kPadNoteOffDelay + 1) {
-      padCountdown_[v] = static_cast<std::int16_t>(padCountdown_[v] + 1);
-      if (padCountdown_[v] == kPadNoteOffDelay) {
-        padHeld_[v].store(false, relaxed);
-        noteEvent(kPadNotes[v], 0, false);
-      }
-      running = true;
-    }
+    if (!(padsCounting_ & (1u << v))) continue;
+    if (++padCountdown_[v] < padDelay_) continue;
+    padsCounting_ &= ~(1u << v);
+    padHeld_[v].store(false, relaxed);
+    noteEvent(kPadNotes[v], 0, false);
   }
-  padCountdownsRunning_ = running;
+  padCountdownsRunning_ = padsCounting_ != 0;
 }
 
 // Events can only be due from the frame the host names; between them the
@@ -317,7 +330,6 @@ void Engine::render(float* const* outputs, int frames) {
     renderSample(n, outputs);
     ++n;
   }
-  restWhatIsNotFinite();
 }
 
 // The blocks a voice uses: its tone oscillator(s), envelope, DC blocker and
@@ -349,6 +361,7 @@ void Engine::restAll() {
   chaosLfo_.rest();
   smoother_.rest();
   ringValue_ = chaosValue_ = 0.0f;
+  snapScale_ = 1.0f;
   notes_.clear();
   latestTarget_.fill(-1);
   endAfterDecay_ = 0;
@@ -356,9 +369,18 @@ void Engine::restAll() {
   silenceCounter_ = 0.0f;
 }
 
-// Whatever extreme settings did, no infinity or NaN outlives the block: a
-// voice whose state is not finite starts again from rest, and so do the
-// modulation sources.
+// Whatever extreme settings did, no infinity or NaN lasts: a voice whose
+// state is not finite starts again from rest, and so do the modulation
+// sources. Looked at every kFiniteCheckInterval awake samples, counted from
+// the start, so that it happens at the same sample wherever the host cuts
+// its blocks.
+void Engine::countAwakeSamples(int count) {
+  untilFiniteCheck_ -= count;
+  if (untilFiniteCheck_ > 0) return;
+  untilFiniteCheck_ = kFiniteCheckInterval;
+  restWhatIsNotFinite();
+}
+
 void Engine::restWhatIsNotFinite() {
   for (int v = 0; v < kNumVoices; ++v)
     if (!voiceFinite(v)) restVoice(v);
@@ -376,7 +398,8 @@ void Engine::renderSample(int n, float* const* outputs) {
   applyPendingSettings();
   takeUpPcmChanges();
 
-  if (!asleep_) {
+  const bool awake = !asleep_;
+  if (awake) {
     voiceActive_ = false;
     noiseSample_ = static_cast<float>(random_.next()) / 32767.0f;
     advancePadCountdowns();
@@ -400,7 +423,7 @@ void Engine::renderSample(int n, float* const* outputs) {
         left = (2.0f - m) * left + 0.5f * m * left * ringValue_ * chaosValue_;
         right = (2.0f - m) * right + 0.5f * m * right * ringValue_ * chaosValue_;
       }
-      const float gain = masterGain_ * power_.load(relaxed);
+      const float gain = masterGain() * power_.load(relaxed);
       left *= gain;
       right *= gain;
     } else {
@@ -416,6 +439,7 @@ void Engine::renderSample(int n, float* const* outputs) {
   outputs[0][i] = audible(left);
   outputs[1][i] = audible(right);
   for (int v = 0; v < kNumVoices; ++v) outputs[2 + v][i] = audible(voiceSignal_[v]);
+  if (awake) countAwakeSamples(1);
 }
 
 }  // namespace zvx

@@ -25,6 +25,7 @@
 #include "engine/PcmLayer.h"
 #include "engine/PcmSlots.h"
 #include "engine/Random.h"
+#include "engine/SampleRate.h"
 #include "engine/ToneOscillator.h"
 
 namespace zvx {
@@ -33,7 +34,9 @@ class Engine {
  public:
   static constexpr int kOutputs = 6;
   static constexpr int kEnvelopes = 11;
-  static constexpr int kPadNoteOffDelay = 14000;  // awake samples from pad note-on to note-off
+  // Awake samples from a pad's note-on to its note-off at 44.1 kHz (0.32 s);
+  // the same time at other rates.
+  static constexpr int kPadNoteOffDelay = 14000;
 
   explicit Engine(EngineHost& host);
   Engine(const Engine&) = delete;
@@ -46,7 +49,9 @@ class Engine {
   void finishInitialisation() { remapEnabled_ = true; }
 
   // Any thread. The host rate as the plug-in last learned it.
-  void setHostRate(double rate) { hostRate_.store(rate, std::memory_order_relaxed); }
+  void setHostRate(double rate) {
+    if (isUsableSampleRate(rate)) hostRate_.store(rate, std::memory_order_relaxed);
+  }
   double hostRate() const { return hostRate_.load(std::memory_order_relaxed); }
   // Any thread. Stores the value the engine reads for `index` (0 to 82) and
   // derives what its role sets; every call also resets the envelopes' sustain.
@@ -80,7 +85,8 @@ class Engine {
   bool holdsNote(int note) const;
   // Audio thread. Every MIDI event wakes the engine and restarts the silence count.
   void wakeForEvent();
-  // Audio thread. Each MIDI note-on scales the snap level by (velocity / 127)^2.
+  // Audio thread. Each MIDI note-on sets the snap level to SDSnap Noise x
+  // (velocity / 127)^2 until the next note-on.
   void scaleSnapLevel(int velocity);
   // Audio thread. Controller 123: every envelope released, every note forgotten.
   void allNotesOff();
@@ -135,6 +141,10 @@ class Engine {
   };
 
   void renderSample(int n, float* const* outputs);
+  // Read at every sample, as every other setting: read once a block, they
+  // made the sound depend on where the host cuts its blocks.
+  float masterGain() const { return value(param::kVolume) * 2.5f; }
+  float snapLevel() const { return value(param::kSDSnapNoise) * snapScale_; }
   // Whether no pad, setting or sample choice waits to be taken up.
   bool nothingFromElsewhere() const;
   // Renders the plain samples from n on with the voices side by side, as
@@ -164,6 +174,7 @@ class Engine {
   void takeUpPcmChoices();
   void advancePcm(int voice);
   void advancePadCountdowns();
+  static int padDelayAt(double rate);
   void renderVoices();
   float renderBassDrum(float tone, float envelope);
   float renderSnare(float secondTone, float mainTone, float envelope);
@@ -177,6 +188,7 @@ class Engine {
   void restAll();
   void restVoice(int voice);
   bool voiceFinite(int voice) const;
+  void countAwakeSamples(int count);
   void restWhatIsNotFinite();
 
   EngineHost& host_;
@@ -203,16 +215,20 @@ class Engine {
   bool asleep_ = true;
   bool voiceActive_ = false;
   float silenceCounter_ = 0.0f;
-  float masterGain_ = 0.0f;
-  float snapLevel_ = 0.0f;
+  // The latest MIDI note-on's (velocity / 127)^2; a pad press plays the snap in full.
+  float snapScale_ = 1.0f;
   // Until the first draw the Chance tests see 1.0: only a certain chance arms.
   float noiseSample_ = 1.0f;
   float chaosValue_ = 0.0f;
   float ringValue_ = 0.0f;
   std::array<float, kNumVoices> voiceSignal_{};
-  std::array<std::int16_t, kNumVoices> padCountdown_{};
-  bool padCountdownsRunning_ = false;  // some countdown below 14001
+  std::array<int, kNumVoices> padCountdown_{};  // awake samples since the pad's note-on
+  unsigned padsCounting_ = 0;                     // one bit per pad whose note-off is to come
+  bool padCountdownsRunning_ = false;             // padsCounting_ is not 0
+  int padDelay_ = kPadNoteOffDelay;               // kPadNoteOffDelay at the configured rate
   int nextEventFrame_ = 0;  // within the current block
+  static constexpr int kFiniteCheckInterval = 256;
+  int untilFiniteCheck_ = kFiniteCheckInterval;  // awake samples to the next look for non-finite states
   double configuredRate_ = 44100.0;  // the rate the DSP blocks were set up with
   std::uint32_t appliedGeneration_ = 0;
   int clapTranspose_ = 0;

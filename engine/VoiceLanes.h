@@ -102,7 +102,7 @@ class VoiceLanes {
     // Release and the fade before a retrigger: down to silence.
     const F4 released = level - releaseRate;
     const F4 silent = release & (released <= F4(0.001f));
-    const F4 faded = level - F4(0.01f);
+    const F4 faded = level - fadeStep;
     const F4 restart = fadeOut & (faded <= F4(0.001f));
 
     F4 next = level;
@@ -179,7 +179,7 @@ class VoiceLanes {
 
  private:
   // Envelopes.
-  F4 level, attackRate, releaseRate, decayStart, decaySlope, sustainLevel;
+  F4 level, attackRate, releaseRate, decayStart, decaySlope, sustainLevel, fadeStep;
   I4 envelopeState, decayCounter, decaySubCounter;
   // Sampled layers.
   F4 position, playLimit, reversing;
@@ -238,6 +238,7 @@ inline void VoiceLanes::load(const ToneOscillator* tones, const DrumEnvelope* en
   decayStart = gatherLanes(envelopes, [](const DrumEnvelope& e) { return e.course().decayStart; });
   decaySlope = gatherLanes(envelopes, [](const DrumEnvelope& e) { return e.course().decaySlope; });
   sustainLevel = gatherLanes(envelopes, [](const DrumEnvelope& e) { return e.course().sustainLevel; });
+  fadeStep = gatherLanes(envelopes, [](const DrumEnvelope& e) { return e.course().fadeStep; });
 
   position = gatherLanes(layers, [](const PcmLayer& l) { return l.position(); });
   playLimit = gatherLanes(layers, [](const PcmLayer& l) { return l.playLimit(); });

@@ -41,7 +41,7 @@ int Engine::renderQuietSamples(int n, int frames, float* const* outputs) {
   if (asleep_ || n >= nextEventFrame_ || padCountdownsRunning_ || endAfterDecay_ != 0 || !nothingFromElsewhere())
     return n;
   const int first = n;
-  const int last = std::min(frames, nextEventFrame_ - 1);
+  const int last = std::min({frames, nextEventFrame_ - 1, n + untilFiniteCheck_ - 1});
   int noiseDraw = 0;
   for (; n <= last && nothingFromElsewhere(); ++n) {
     noiseDraw = random_.next();
@@ -61,6 +61,7 @@ int Engine::renderQuietSamples(int n, int frames, float* const* outputs) {
   ringValue_ = static_cast<float>(math::sin(ringLfo_.phase()));
   ringLfo_.setOutput(ringValue_);
   voiceActive_ = false;
+  countAwakeSamples(n - first);
   return n;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/SampleRate.h"
 #include "platform/Messages.h"
 #include "platform/Platform.h"
 #include "plugin/InstallNotice.h"
@@ -146,16 +147,20 @@ void Instrument::loadDefaultBank() {
   }
 }
 
+// A rate no audio interface gives (not positive, not finite, beyond 768 kHz)
+// is refused: the instrument plays on at the rate it had.
 void Instrument::setSampleRate(float rate) {
+  if (!isUsableSampleRate(rate)) return;
   sampleRate_ = rate;
   engine_.setChaosSmootherRate(rate);
 }
 
-// The host's rate when it tells, kept for the next time it does not.
+// The host's rate when it tells one that can be played, kept for the next
+// time it does not.
 double Instrument::querySampleRate() {
   const double rate = host_.hostSampleRate();
-  sampleRate_ = static_cast<float>(rate);
-  return rate;
+  if (isUsableSampleRate(rate)) sampleRate_ = static_cast<float>(rate);
+  return sampleRate_;
 }
 
 void Instrument::render(float** outputs, int frames) {

@@ -111,6 +111,8 @@ class Instrument : private EngineHost {
  private:
   void dispatchEvents(int frame) override;
   int nextEventFrame(int frame) const override;
+  // The sample, counted from 1, before which an event of this block acts.
+  static int actingFrame(const MidiEvent& event);
   double querySampleRate() override;
   float currentValue(int index) const { return bank_.currentValue(program_, index); }
   void loadDefaultBank();

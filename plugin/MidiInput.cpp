@@ -1,5 +1,6 @@
 // MIDI intake: the host's event list is kept (not copied) and each event is
 // handed to the engine before the sample where it falls. Audio thread only.
+#include <algorithm>
 #include <climits>
 
 #include "plugin/Instrument.h"
@@ -24,15 +25,18 @@ void Instrument::receiveEvents(const MidiEventList* events) {
   }
 }
 
-// An event acts before sample max(deltaFrames, 1); one whose time has already
-// passed (a host sending events out of order) acts at once.
+// An event acts at its own frame: before sample deltaFrames + 1, counted from
+// 1. (Acting before sample deltaFrames, one sample early unless it fell on a
+// block's first frame, moved the same MIDI by a sample depending on where the
+// host cut its blocks.) One whose time has already passed (a host sending
+// events out of order) acts at once; one stamped past the block never acts.
 void Instrument::dispatchEvents(int frame) {
   if (nextEvent_ < 0 || !pendingEvents_) return;
   const int count = pendingEvents_->count();
   while (nextEvent_ < count) {
     MidiEvent event;
     const bool present = pendingEvents_->at(nextEvent_, event);
-    if (present && event.deltaFrames != 0 && frame < event.deltaFrames) return;
+    if (present && frame < actingFrame(event)) return;
     if (present && event.isMidi) handleMidiEvent(event);
     ++nextEvent_;
   }
@@ -41,8 +45,12 @@ void Instrument::dispatchEvents(int frame) {
 int Instrument::nextEventFrame(int frame) const {
   if (nextEvent_ < 0 || !pendingEvents_ || nextEvent_ >= pendingEvents_->count()) return INT_MAX;
   MidiEvent event;
-  if (!pendingEvents_->at(nextEvent_, event) || event.deltaFrames == 0 || event.deltaFrames <= frame) return frame;
-  return event.deltaFrames;
+  if (!pendingEvents_->at(nextEvent_, event)) return frame;
+  return std::max(actingFrame(event), frame);
+}
+
+int Instrument::actingFrame(const MidiEvent& event) {
+  return event.deltaFrames > 0 ? event.deltaFrames + 1 : 1;
 }
 
 void Instrument::handleMidiEvent(const MidiEvent& event) {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/SampleRate.h"
+
 namespace zvx::standalone {
 namespace {
 
@@ -81,6 +83,11 @@ JackClient::~JackClient() {
 }
 
 bool JackClient::activate(std::string& error) {
+  if (!isUsableSampleRate(sampleRate())) {
+    error = "JACK runs at " + std::to_string(jack_get_sample_rate(client_)) +
+            " Hz, a sample rate zvx cannot play (it plays up to 768000 Hz)";
+    return false;
+  }
   player_.rateChanged(sampleRate());
   if (jack_activate(client_) != 0) {
     error = "JACK did not start the client";
@@ -103,9 +110,22 @@ int JackClient::onProcess(jack_nframes_t frames, void* self) {
   return 0;
 }
 
+// A rate ZVX cannot play is not handed on; the main loop reports it.
 int JackClient::onRate(jack_nframes_t rate, void* self) {
-  static_cast<JackClient*>(self)->player_.rateChanged(static_cast<double>(rate));
+  auto& client = *static_cast<JackClient*>(self);
+  if (!isUsableSampleRate(static_cast<double>(rate))) {
+    client.refusedRate_.store(rate);
+    return 0;
+  }
+  client.player_.rateChanged(static_cast<double>(rate));
   return 0;
+}
+
+bool JackClient::refusedRate(double& rate) const {
+  const jack_nframes_t refused = refusedRate_.load();
+  if (refused == kNoRefusedRate) return false;
+  rate = static_cast<double>(refused);
+  return true;
 }
 
 int JackClient::onXrun(void* self) {

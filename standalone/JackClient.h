@@ -56,6 +56,8 @@ class JackClient {
   long xruns() const { return xruns_.load(std::memory_order_relaxed); }
   // The server went away (shut down, or dropped us); the reason.
   bool lost(std::string& reason) const;
+  // The server moved to a rate that cannot be played; that rate.
+  bool refusedRate(double& rate) const;
 
  private:
   JackClient(jack_client_t* client, Player& player) : client_(client), player_(player) {}
@@ -72,6 +74,8 @@ class JackClient {
   std::vector<float*> buffers_;  // the process callback's, sized once
   std::atomic<long> xruns_{0};
   std::atomic<bool> lost_{false};
+  static constexpr jack_nframes_t kNoRefusedRate = 0xFFFFFFFFu;
+  std::atomic<jack_nframes_t> refusedRate_{kNoRefusedRate};
   char lostReason_[256] = {};
   bool active_ = false;
 };

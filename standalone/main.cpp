@@ -191,6 +191,11 @@ int run(const Options& options) {
       status = fail("the JACK server stopped (" + reason + ")");
       break;
     }
+    if (double rate = 0.0; client->refusedRate(rate)) {
+      status = fail("JACK changed its sample rate to " + std::to_string(static_cast<long long>(rate)) +
+                    " Hz, which zvx cannot play");
+      break;
+    }
     // What the instrument had to say on JACK's thread, said here.
     if (zvx.instrument().messagesWaiting()) zvx.instrument().showWaitingMessages();
     if (window) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "engine/SampleRate.h"
 #include "formats/lv2/Lv2Access.h"
 #include "formats/lv2/Lv2Plugin.h"
 
@@ -42,7 +43,10 @@ LV2_Handle instantiate(const LV2_Descriptor* /*descriptor*/, double rate, const 
       options = static_cast<const LV2_Options_Option*>(features[i]->data);
   }
   if (!map) return nullptr;
-  return new (std::nothrow) Lv2Plugin(sampleRateOption(options, *map, rate), *map);
+  // A host offering a rate no interface gives gets no instance rather than nonsense.
+  const double sampleRate = sampleRateOption(options, *map, rate);
+  if (!zvx::isUsableSampleRate(sampleRate)) return nullptr;
+  return new (std::nothrow) Lv2Plugin(sampleRate, *map);
 }
 
 void connectPort(LV2_Handle handle, uint32_t port, void* data) { self(handle)->connectPort(port, data); }

@@ -1,5 +1,6 @@
 #include "formats/vst2/AudioEffectX.h"
 
+#include "engine/SampleRate.h"
 #include "formats/vst2/AEffEditor.h"
 #include "formats/vst2/HeadlessProtocol.h"
 
@@ -16,7 +17,7 @@ VstPlugCategory AudioEffectX::getPlugCategory() {
 
 double AudioEffectX::updateSampleRate() {
   VstIntPtr rate = callHost(audioMasterGetSampleRate);
-  if (rate > 0) sampleRate = static_cast<float>(rate);
+  if (zvx::isUsableSampleRate(static_cast<double>(rate))) sampleRate = static_cast<float>(rate);
   return sampleRate;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "editor/FrameEditor.h"
+#include "engine/SampleRate.h"
 #include "formats/vst2/AEffGUIEditor.h"
 #include "platform/MessageBoxes.h"
 
@@ -71,7 +72,9 @@ void DrumPlugin::parameterChanged(int index, float value) {
   if (editor) editor->setParameter(index, value);
 }
 
+// A rate that cannot be played is refused: the module keeps the one it had.
 void DrumPlugin::setSampleRate(float rate) {
+  if (!zvx::isUsableSampleRate(rate)) return;
   sampleRate = rate;
   instrument_.setSampleRate(rate);
 }

@@ -39,15 +39,15 @@ TEST(MidiInputTest, EventsActAtTheirFrameEvenOutOfOrderOrPastSysexAndNotBeyondTh
   zvx->sendRawEvents({reinterpret_cast<VstEvent*>(&bd), reinterpret_cast<VstEvent*>(&sysex),
                       reinterpret_cast<VstEvent*>(&sd)});
   auto out = zvx->render(512);  // one block, the events as sent
-  EXPECT_EQ(firstAbove(out[kBDChannel]), 4);
-  EXPECT_EQ(firstAbove(out[kSDChannel]), 4);
+  EXPECT_EQ(firstAbove(out[kBDChannel]), 5);
+  EXPECT_EQ(firstAbove(out[kSDChannel]), 5);
 
   // Out of order: the late event is handled right after the one before it, never stalling the block.
   zvx = startZvx(kSynthBD);
   zvx->sendEvents({testhost::midiEvent(100, 0x90, 38, 127), testhost::midiEvent(20, 0x90, 35, 127)});
   out = zvx->render(512);
-  EXPECT_EQ(firstAbove(out[kSDChannel]), 99);
-  EXPECT_EQ(firstAbove(out[kBDChannel]), 99);
+  EXPECT_EQ(firstAbove(out[kSDChannel]), 100);
+  EXPECT_EQ(firstAbove(out[kBDChannel]), 100);
 
   // Beyond the block: dropped with it, and the next block does not see it either.
   zvx = startZvx(kSynthBD);

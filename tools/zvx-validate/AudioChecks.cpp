@@ -207,7 +207,7 @@ void checkOnsets(Session& session) {
         }
     if (!check.expect(onset >= 0, "a note at " + std::to_string(k) + " made no sound")) continue;
     if (reference == -2) reference = onset;  // k = 0
-    const int shift = session.profile().eventsActOneEarly ? std::max(k - 1, 0) : k;
+    const int shift = k;
     check.expect(onset == reference + shift, "a note at deltaFrames " + std::to_string(k) + " sounds from sample " +
                                                  std::to_string(onset) + ", not " + std::to_string(reference + shift));
   }

@@ -63,7 +63,6 @@ Profile zvxProfile() {
   p.pinFlags = {kVstPinIsActive | kVstPinIsStereo, kVstPinIsActive | kVstPinIsStereo, kVstPinIsActive,
                 kVstPinIsActive, kVstPinIsActive, kVstPinIsActive};
   p.nullForOldHost = true;
-  p.eventsActOneEarly = true;
   p.chunkSizesExact = true;
   return p;
 }

@@ -35,8 +35,6 @@ struct Profile {
   std::vector<VstInt32> pinFlags;
   // The entry point gives no plug-in to a host that answers version 0.
   bool nullForOldHost = false;
-  // Events at deltaFrames d > 1 act before sample d (offset d - 1).
-  bool eventsActOneEarly = false;
   // Chunks: a bank of any size but its own, and a preset longer than its
   // own, are refused (state unchanged).
   bool chunkSizesExact = false;
