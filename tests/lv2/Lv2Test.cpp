@@ -141,6 +141,13 @@ TEST_F(Lv2Test, PlaysAsTheVstModuleAtAnyBlockAndRate) {
   }
 }
 
+// A host offering a rate no interface gives gets no instance, rather than one whose filters run wild.
+TEST_F(Lv2Test, RefusesRatesThatCannotBePlayed) {
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  for (float rate : {0.0f, -44100.0f, nan, inf, 1.0e6f}) EXPECT_FALSE(Instance(world_, map_, rate).valid()) << rate;
+  EXPECT_TRUE(Instance(world_, map_, 768000.0f).valid());
+}
+
 // Events out of order in the sequence (which hosts must not send) act as the same events out of order in a
 // VST block, and so do events stamped past the block's end.
 TEST_F(Lv2Test, TakesEventsOutOfOrderAsTheVstModuleDoes) {

@@ -36,11 +36,11 @@ const std::vector<std::string> kOutputs = {"mix_left", "mix_right", "bd", "sd", 
 // test; the clients of this process (and the programs it starts) use it.
 class JackServer {
  public:
-  explicit JackServer(const std::filesystem::path& folder)
+  explicit JackServer(const std::filesystem::path& folder, int rate = kRate)
       : name_("zvx-test-" + std::to_string(getpid()) + "-" + std::to_string(++servers)),
         env_("JACK_DEFAULT_SERVER", name_.c_str()),
         jackd_("/usr/bin/jackd",
-               {"--no-realtime", "--sync", "-n", name_, "-d", "dummy", "-r", std::to_string(kRate), "-p",
+               {"--no-realtime", "--sync", "-n", name_, "-d", "dummy", "-r", std::to_string(rate), "-p",
                 std::to_string(kPeriod)},
                folder) {}
   ~JackServer() {
@@ -372,6 +372,14 @@ TEST_F(StandaloneTest, SaysWhatIsWrong) {
     for (const std::string& text : wrong.said) EXPECT_NE(run.err.find(text), std::string::npos) << run.err;
   }
   EXPECT_FALSE(std::filesystem::exists(sessionFile())) << "a run that never played saved a bank";
+
+  // A server at a rate no interface gives: zvx says the rate JACK reported and stops.
+  server_.reset();
+  server_ = std::make_unique<JackServer>(folder("jackd-fast"), 1000000);
+  ASSERT_TRUE(server_->ready()) << server_->log();
+  const ProgramRun run = runProgram(ZVX_STANDALONE_PATH, {"--no-gui"}, folder("fast"));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("JACK runs at 1000000 Hz"), std::string::npos) << run.err;
 }
 
 // With a display: the editor in a window of its own at the user's scale, titled with the program; the
