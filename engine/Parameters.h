@@ -1,34 +1,45 @@
-// Parameter indexes and what each parameter means to the engine. The names and
-// defaults live in the plug-in's parameter table; the engine reads values by index.
+// Parameter indexes and what each parameter means to the engine. What hosts
+// see of them (names, defaults, kinds, titles, units) lives in the
+// instrument's parameter description; the engine reads values by index.
 #pragma once
 
 namespace zvx {
 
-constexpr int kNumParameters = 83;
 constexpr int kNumVoices = 4;
 
 enum Voice { kBD = 0, kSD = 1, kHH = 2, kCP = 3 };
 
+// The parameters in index order, by the names the code gives them: each
+// becomes the index constant param::k<Name>, and the description's rows
+// name these constants in the same order.
+#define ZVX_PARAMETERS(X)                                                                                         \
+  X(Volume) X(Tuning)                                                                                           \
+  X(BDTone) X(BDDecay) X(BDPitch) X(BDPan) X(BDGain) X(BDMute) X(BDChaos) X(BDChance) X(BDMix) X(BDSync)       \
+  X(BDPcmTuning) X(BDKeyTrack)                                                                                  \
+  X(SDTone) X(SDDecay) X(SDPitch) X(SDPan) X(SDGain) X(SDMute) X(SDChaos) X(SDChance) X(SDMix) X(SDSync)       \
+  X(SDPcmTuning) X(SDKeyTrack) X(SDSnapNoise)                                                                   \
+  X(HHTone) X(HHDecay) X(HHPitch) X(HHPan) X(HHGain) X(HHMute) X(HHChaos) X(HHChance) X(HHMix) X(HHSync)       \
+  X(HHPcmTuning) X(HHKeyTrack)                                                                                  \
+  X(CPTone) X(CPDecay) X(CPPitch) X(CPPan) X(CPGain) X(CPCricket) X(CPMute) X(CPChaos) X(CPChance) X(CPMix)    \
+  X(CPSync) X(CPPcmTuning) X(CPKeyTrack)                                                                        \
+  X(BDMenu) X(SDMenu) X(HHMenu) X(CPMenu)                                                                       \
+  X(SizeReverse) X(PickReverse) X(MasterChaos) X(Power) X(VelocityAmp) X(Attack) X(DecayFactor)                \
+  X(Wrong1) X(Wrong2) X(Wrong3) X(Wrong4)                                                                       \
+  X(NonUsed1) X(NonUsed2) X(NonUsed3) X(NonUsed4) X(NonUsed5) X(NonUsed6) X(NonUsed7) X(NonUsed8)               \
+  X(NonUsed9) X(NonUsed10) X(NonUsed11) X(NonUsed12)                                                            \
+  X(Fix11) X(Fix22) X(Fix33) X(Fix44)
+
 namespace param {
-// Each index is checked against the plug-in's table (plugin/ParameterTable.cpp):
-// a row moved there, or a number changed here, fails to compile.
-constexpr int kVolume = 0;
-constexpr int kTuning = 1;
-constexpr int kBDTone = 2, kBDDecay = 3, kBDPitch = 4, kBDPan = 5, kBDGain = 6, kBDMute = 7;
-constexpr int kBDChaos = 8, kBDChance = 9, kBDMix = 10, kBDSync = 11, kBDPcmTuning = 12, kBDKeyTrack = 13;
-constexpr int kSDTone = 14, kSDDecay = 15, kSDPitch = 16, kSDPan = 17, kSDGain = 18, kSDMute = 19;
-constexpr int kSDChaos = 20, kSDChance = 21, kSDMix = 22, kSDSync = 23, kSDPcmTuning = 24, kSDKeyTrack = 25;
-constexpr int kSDSnapNoise = 26;
-constexpr int kHHTone = 27, kHHDecay = 28, kHHPitch = 29, kHHPan = 30, kHHGain = 31, kHHMute = 32;
-constexpr int kHHChaos = 33, kHHChance = 34, kHHMix = 35, kHHSync = 36, kHHPcmTuning = 37, kHHKeyTrack = 38;
-constexpr int kCPTone = 39, kCPDecay = 40, kCPPitch = 41, kCPPan = 42, kCPGain = 43;
-constexpr int kCPCricket = 44;
-constexpr int kCPMute = 45, kCPChaos = 46, kCPChance = 47, kCPMix = 48, kCPSync = 49, kCPPcmTuning = 50;
-constexpr int kCPKeyTrack = 51;
-constexpr int kBDMenu = 52, kSDMenu = 53, kHHMenu = 54, kCPMenu = 55;
-constexpr int kSizeReverse = 56, kPickReverse = 57, kMasterChaos = 58, kPower = 59;
-constexpr int kVelocityAmp = 60, kAttack = 61, kDecayFactor = 62;
-constexpr int kFix44 = 82;
+namespace numbering {
+#define ZVX_PARAMETER_NUMBER(name) k##name,
+enum : int { ZVX_PARAMETERS(ZVX_PARAMETER_NUMBER) kCount };
+#undef ZVX_PARAMETER_NUMBER
+}  // namespace numbering
+// Plain ints, as indexes are everywhere else.
+#define ZVX_PARAMETER_INDEX(name) inline constexpr int k##name = numbering::k##name;
+ZVX_PARAMETERS(ZVX_PARAMETER_INDEX)
+#undef ZVX_PARAMETER_INDEX
+inline constexpr int kCount = numbering::kCount;
 // By voice (BD, SD, HH, CP).
 constexpr int kDecay[4] = {kBDDecay, kSDDecay, kHHDecay, kCPDecay};
 constexpr int kPcmTuning[4] = {kBDPcmTuning, kSDPcmTuning, kHHPcmTuning, kCPPcmTuning};
@@ -37,6 +48,9 @@ constexpr int kMenu[4] = {kBDMenu, kSDMenu, kHHMenu, kCPMenu};
 constexpr int kFirstPad = 99;
 constexpr int kLastPad = 102;
 }  // namespace param
+
+constexpr int kNumParameters = param::kCount;
+static_assert(kNumParameters == 83, "the bank format holds 83 parameters");
 
 // What the parameter setter derives from a parameter.
 enum class ParamRole {

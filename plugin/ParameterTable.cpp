@@ -1,6 +1,12 @@
 #include "plugin/ParameterTable.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <iterator>
+
+#include "engine/NoteFrequencies.h"
 
 #include "plugin/BankImage.h"
 
@@ -9,13 +15,13 @@ namespace {
 
 using R = ParamRole;
 
-// The row at `index` is the one parameter named `name` (trailing blanks
-// aside), with this role and voice.
-constexpr bool rowIs(int index, std::string_view name, ParamRole role, int voice) {
-  if (index < 0 || index >= kNumParameters || indexNamed(name) != index) return false;
-  const ParameterInfo& info = kParameterTable[static_cast<std::size_t>(index)];
-  return info.role == role && info.voice == voice;
+// Row i describes the parameter whose index constant is i.
+constexpr bool rowsInIndexOrder() {
+  for (int p = 0; p < kNumParameters; ++p)
+    if (kParameterTable[static_cast<std::size_t>(p)].index != p) return false;
+  return true;
 }
+static_assert(rowsInIndexOrder());
 
 // Entry v of a by-voice list is voice v's row, named by the voice's prefix
 // and `suffix`, with this role.
@@ -24,90 +30,52 @@ constexpr bool voiceRowsAre(const int (&indexes)[kNumVoices], std::string_view s
   for (int v = 0; v < kNumVoices; ++v) {
     const int index = indexes[v];
     if (index < 0 || index >= kNumParameters) return false;
+    const ParameterInfo& info = kParameterTable[static_cast<std::size_t>(index)];
     const std::string_view name = trimmedName(index);
-    if (!name.starts_with(kPrefix[v]) || name.substr(2) != suffix || !rowIs(index, name, role, v)) return false;
+    if (!name.starts_with(kPrefix[v]) || name.substr(2) != suffix || info.role != role || info.voice != v) return false;
   }
   return true;
 }
-
-// The engine reads values by these indexes and hosts and skins by the names:
-// each index must name its row.
-static_assert(rowIs(param::kVolume, "Volume", R::Stored, kGlobal));
-static_assert(rowIs(param::kTuning, "Tuning", R::Tuning, kGlobal));
-
-static_assert(rowIs(param::kBDTone, "BDTone", R::Stored, kBD));
-static_assert(rowIs(param::kBDDecay, "BDDecay", R::Stored, kBD));
-static_assert(rowIs(param::kBDPitch, "BDPitch", R::Stored, kBD));
-static_assert(rowIs(param::kBDPan, "BDPan", R::Pan, kBD));
-static_assert(rowIs(param::kBDGain, "BDGain", R::Stored, kBD));
-static_assert(rowIs(param::kBDMute, "BDMute", R::Mute, kBD));
-static_assert(rowIs(param::kBDChaos, "BDChaos", R::Chaos, kBD));
-static_assert(rowIs(param::kBDChance, "BDChance", R::Chance, kBD));
-static_assert(rowIs(param::kBDMix, "BDMix", R::Mix, kBD));
-static_assert(rowIs(param::kBDSync, "BDSync", R::Sync, kBD));
-static_assert(rowIs(param::kBDPcmTuning, "BDPCMTuning", R::PcmTuning, kBD));
-static_assert(rowIs(param::kBDKeyTrack, "BDKeyTrack", R::KeyTrack, kBD));
-
-static_assert(rowIs(param::kSDTone, "SDTone", R::Stored, kSD));
-static_assert(rowIs(param::kSDDecay, "SDDecay", R::Stored, kSD));
-static_assert(rowIs(param::kSDPitch, "SDPitch", R::Stored, kSD));
-static_assert(rowIs(param::kSDPan, "SDPan", R::Pan, kSD));
-static_assert(rowIs(param::kSDGain, "SDGain", R::Stored, kSD));
-static_assert(rowIs(param::kSDMute, "SDMute", R::Mute, kSD));
-static_assert(rowIs(param::kSDChaos, "SDChaos", R::Chaos, kSD));
-static_assert(rowIs(param::kSDChance, "SDChance", R::Chance, kSD));
-static_assert(rowIs(param::kSDMix, "SDMix", R::Mix, kSD));
-static_assert(rowIs(param::kSDSync, "SDSync", R::Sync, kSD));
-static_assert(rowIs(param::kSDPcmTuning, "SDPCMTuning", R::PcmTuning, kSD));
-static_assert(rowIs(param::kSDKeyTrack, "SDKeyTrack", R::KeyTrack, kSD));
-static_assert(rowIs(param::kSDSnapNoise, "SDSnap Noise", R::Stored, kSD));
-
-static_assert(rowIs(param::kHHTone, "HHTone", R::Stored, kHH));
-static_assert(rowIs(param::kHHDecay, "HHDecay", R::Stored, kHH));
-static_assert(rowIs(param::kHHPitch, "HHPitch", R::Stored, kHH));
-static_assert(rowIs(param::kHHPan, "HHPan", R::Pan, kHH));
-static_assert(rowIs(param::kHHGain, "HHGain", R::Stored, kHH));
-static_assert(rowIs(param::kHHMute, "HHMute", R::Mute, kHH));
-static_assert(rowIs(param::kHHChaos, "HHChaos", R::Chaos, kHH));
-static_assert(rowIs(param::kHHChance, "HHChance", R::Chance, kHH));
-static_assert(rowIs(param::kHHMix, "HHMix", R::Mix, kHH));
-static_assert(rowIs(param::kHHSync, "HHSync", R::Sync, kHH));
-static_assert(rowIs(param::kHHPcmTuning, "HHPCMTuning", R::PcmTuning, kHH));
-static_assert(rowIs(param::kHHKeyTrack, "HHKeyTrack", R::KeyTrack, kHH));
-
-static_assert(rowIs(param::kCPTone, "CPTone", R::Stored, kCP));
-static_assert(rowIs(param::kCPDecay, "CPDecay", R::Stored, kCP));
-static_assert(rowIs(param::kCPPitch, "CPPitch", R::Stored, kCP));
-static_assert(rowIs(param::kCPPan, "CPPan", R::Pan, kCP));
-static_assert(rowIs(param::kCPGain, "CPGain", R::Stored, kCP));
-static_assert(rowIs(param::kCPCricket, "CPCricket", R::Stored, kCP));
-static_assert(rowIs(param::kCPMute, "CPMute", R::Mute, kCP));
-static_assert(rowIs(param::kCPChaos, "CPChaos", R::Chaos, kCP));
-static_assert(rowIs(param::kCPChance, "CPChance", R::Chance, kCP));
-static_assert(rowIs(param::kCPMix, "CPMix", R::Mix, kCP));
-static_assert(rowIs(param::kCPSync, "CPSync", R::Sync, kCP));
-static_assert(rowIs(param::kCPPcmTuning, "CPPCMTuning", R::PcmTuning, kCP));
-static_assert(rowIs(param::kCPKeyTrack, "CPKeyTrack", R::KeyTrack, kCP));
-
-static_assert(rowIs(param::kBDMenu, "BDMenu", R::Menu, kBD));
-static_assert(rowIs(param::kSDMenu, "SDMenu", R::Menu, kSD));
-static_assert(rowIs(param::kHHMenu, "HHMenu", R::Menu, kHH));
-static_assert(rowIs(param::kCPMenu, "CPMenu", R::Menu, kCP));
-static_assert(rowIs(param::kSizeReverse, "SizeReverse", R::SizeReverse, kGlobal));
-static_assert(rowIs(param::kPickReverse, "PickReverse", R::PickReverse, kGlobal));
-static_assert(rowIs(param::kMasterChaos, "Master_Chaos", R::MasterChaos, kGlobal));
-static_assert(rowIs(param::kPower, "Power", R::Power, kGlobal));
-static_assert(rowIs(param::kVelocityAmp, "VelocityAmp", R::VelocityAmp, kGlobal));
-static_assert(rowIs(param::kAttack, "4 x 1-Attack", R::Attack, kGlobal));
-static_assert(rowIs(param::kDecayFactor, "4 x 1-Decay", R::DecayFactor, kGlobal));
-static_assert(rowIs(param::kFix44, "fix44", R::Stored, kGlobal));
-
 static_assert(voiceRowsAre(param::kDecay, "Decay", R::Stored));
 static_assert(voiceRowsAre(param::kPcmTuning, "PCMTuning", R::PcmTuning));
 static_assert(voiceRowsAre(param::kMenu, "Menu", R::Menu));
 
+// Every name the engine's constants stand for is the one parameter of that name.
+static_assert(indexNamed("SDSnap Noise") == param::kSDSnapNoise && indexNamed("Master_Chaos") == param::kMasterChaos &&
+              indexNamed("4 x 1-Attack") == param::kAttack && indexNamed("4 x 1-Decay") == param::kDecayFactor &&
+              indexNamed("fix44") == param::kFix44 && indexNamed("Volume") == param::kVolume);
+
 // The pads follow the table, one per voice in voice order (voiceOf counts on it).
 static_assert(param::kFirstPad >= kNumParameters && param::kLastPad - param::kFirstPad + 1 == kNumVoices);
+
+// The sample files a menu entry plays, as the data folder names them.
+constexpr const char* kSampleNames[] = {"BDA", "SDA", "HHA", "CPA", "BDB", "SDB", "HHB", "CPB"};
+constexpr int kSampleEntries = static_cast<int>(std::size(kSampleNames));
+
+// The bass drum, snare and hi-hat tones sound at (v + 0.5) x their note's
+// frequency, the clap at (0.75 v + 0.25) x; notes 36, 42, 95 and 84.
+double pitchHz(int voice, float v) {
+  const NoteFrequencies& f = NoteFrequencies::instance();
+  switch (voice) {
+    case kBD: return (v + 0.5) * f[36];
+    case kSD: return (v + 0.5) * f[42];
+    case kHH: return (v + 0.5) * f[95];
+    default: return (v * 0.75 + 0.25) * f[84];
+  }
+}
+
+std::string decibels(double gain) {
+  if (!(gain > 0.0)) return "-inf dB";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f dB", 20.0 * std::log10(gain));
+  return text;
+}
+
+std::string formatted(const char* format, double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
 
 }  // namespace
 
@@ -146,6 +114,91 @@ int voiceOf(int index) {
   if (index >= 0 && index < kNumParameters) return kParameterTable[index].voice;
   if (index >= param::kFirstPad && index <= param::kLastPad) return index - param::kFirstPad;
   return -1;
+}
+
+}  // namespace zvx
+
+namespace zvx {
+
+int sectionOf(int index) {
+  const int voice = voiceOf(index);
+  return voice >= 0 && voice < kNumVoices ? 1 + voice : 0;
+}
+
+const char* sectionName(int section) {
+  constexpr const char* kNames[kSections] = {"Master", "Kick", "Snare", "Hi-hat", "Clap"};
+  return section >= 0 && section < kSections ? kNames[section] : "";
+}
+
+int choiceCount(int index) { return roleOf(index) == ParamRole::Menu ? kSampleEntries : 0; }
+
+const char* choiceName(int index, int entry) {
+  return entry >= 0 && entry < choiceCount(index) ? kSampleNames[entry] : "";
+}
+
+float choiceValue(int index, int entry) {
+  if (entry < 0 || entry >= choiceCount(index)) return 0.0f;
+  return std::min(1.0f, (static_cast<float>(entry) + 0.5f) / 7.0f);
+}
+
+// The setter's file choice: trunc(7 v), 7 only at 1.0.
+int choiceOf(int index, float value) {
+  if (choiceCount(index) == 0) return -1;
+  const float clamped = value >= 0.0f ? std::min(value, 1.0f) : 0.0f;
+  return static_cast<int>(7.0f * clamped);
+}
+
+const char* unitSymbol(ParamUnit unit) {
+  switch (unit) {
+    case ParamUnit::Percent: return "%";
+    case ParamUnit::Decibels: return "dB";
+    case ParamUnit::Hertz: return "Hz";
+    case ParamUnit::Semitones: return "st";
+    case ParamUnit::Milliseconds: return "ms";
+    default: return "";
+  }
+}
+
+std::string displayValue(int index, float value) {
+  if (index < 0 || index >= kNumParameters) return "";
+  const ParameterInfo& info = kParameterTable[static_cast<std::size_t>(index)];
+  const float v = std::isfinite(value) ? value : 0.0f;
+  const double d = v;
+  switch (info.role) {
+    case ParamRole::Menu: return choiceName(index, choiceOf(index, v));
+    case ParamRole::Mute:
+    case ParamRole::Sync:
+    case ParamRole::KeyTrack: return v >= 0.5f ? "On" : "Off";
+    case ParamRole::Power:
+      // The mix is multiplied by it: only 0 and 1 are plain off and on.
+      if (v == 0.0f) return "Off";
+      if (v == 1.0f) return "On";
+      return formatted("%.0f %%", 100.0 * d);
+    case ParamRole::Pan:
+      if (std::fabs(d - 0.5) < 0.005) return "C";
+      return formatted(d < 0.5 ? "L %.0f %%" : "R %.0f %%", std::fabs(d - 0.5) * 200.0);
+    case ParamRole::Chance: return formatted("%.0f %%", 100.0 * d * d);  // the chance is v^2
+    case ParamRole::Tuning: return formatted("%+.1f st", 36.0 * (d - 0.5));
+    case ParamRole::PcmTuning: return formatted("%+.1f st", 96.0 * (d - 0.5));
+    case ParamRole::SizeReverse:  // a share of the 98000-sample layer, in 44.1 kHz samples
+      return formatted("%.0f ms", 0.09 * d * d * 98000.0 / 44.1);
+    case ParamRole::VelocityAmp: return formatted("%.0f %%", 100.0 * (0.998 * d + 0.001));
+    case ParamRole::Attack: {  // 10 x^2 seconds, x = 0.4 v^2 + 0.003
+      const double x = 0.4 * d * d + 0.003;
+      const double ms = 10000.0 * x * x;
+      return formatted(ms < 10.0 ? "%.2f ms" : "%.0f ms", ms);
+    }
+    case ParamRole::DecayFactor: return formatted("x%.2f", std::pow(2.0, 4.0 * (d - 0.5)));
+    default: break;
+  }
+  if (index == param::kVolume) return decibels(2.5 * d);  // the master gain is 2.5 v
+  if (index == param::kFix44) return formatted("%.0f ms", 3.0 + 99.0 * d);
+  switch (info.unit) {
+    case ParamUnit::Decibels: return decibels(d);
+    case ParamUnit::Hertz: return formatted("%.1f Hz", pitchHz(info.voice, v));
+    case ParamUnit::Percent: return formatted("%.0f %%", 100.0 * d);
+    default: return formatted("%.3f", d);
+  }
 }
 
 }  // namespace zvx

@@ -23,15 +23,11 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
-// A Menu value that picks sample `file`: the middle of its seventh, and 1.0
-// for the last file, which only the top value reaches.
-float menuValue(int file) { return std::min(1.0f, (static_cast<float>(file) + 0.5f) / 7.0f); }
-
 float valueFor(int parameter, const std::string& text, const std::string& where) {
   const ParamRole role = kParameterTable[static_cast<std::size_t>(parameter)].role;
   if (role == ParamRole::Menu) {
     for (int file = 0; file < SampleCache::kFiles; ++file)
-      if (text + ".wav" == SampleCache::kFileNames[file] || text == SampleCache::kFileNames[file]) return menuValue(file);
+      if (text + ".wav" == SampleCache::kFileNames[file] || text == SampleCache::kFileNames[file]) return choiceValue(parameter, file);
   }
   if (role == ParamRole::Mute || role == ParamRole::Sync || role == ParamRole::KeyTrack) {
     if (text == "on") return 1.0f;
