@@ -78,6 +78,16 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
                  : 0;
     case effGetVstVersion:
       return getVstVersion();
+    case effGetMidiProgramName:
+      return ptr ? getMidiProgramName(index, static_cast<MidiProgramName*>(ptr)) : 0;
+    case effGetCurrentMidiProgram:
+      return ptr ? getCurrentMidiProgram(index, static_cast<MidiProgramName*>(ptr)) : -1;
+    case effGetMidiProgramCategory:
+      return ptr ? getMidiProgramCategory(index, static_cast<MidiProgramCategory*>(ptr)) : 0;
+    case effHasMidiProgramsChanged:
+      return hasMidiProgramsChanged(index) ? 1 : 0;
+    case effGetMidiKeyName:
+      return ptr && getMidiKeyName(index, static_cast<MidiKeyName*>(ptr)) ? 1 : 0;
     case effEditKeyDown:
     case effEditKeyUp:
       if (editor) {

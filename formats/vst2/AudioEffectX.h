@@ -32,6 +32,12 @@ class AudioEffectX : public AudioEffect {
   virtual VstInt32 canDo(char* /*text*/) { return 0; }
   virtual VstInt32 getGetTailSize() { return 0; }
   virtual bool getParameterProperties(VstInt32 /*index*/, VstParameterProperties* /*p*/) { return false; }
+  // MIDI programs and key names, per channel; 0 where there are none.
+  virtual VstInt32 getMidiProgramName(VstInt32 /*channel*/, MidiProgramName* /*name*/) { return 0; }
+  virtual VstInt32 getCurrentMidiProgram(VstInt32 /*channel*/, MidiProgramName* /*name*/) { return -1; }
+  virtual VstInt32 getMidiProgramCategory(VstInt32 /*channel*/, MidiProgramCategory* /*category*/) { return 0; }
+  virtual bool hasMidiProgramsChanged(VstInt32 /*channel*/) { return false; }
+  virtual bool getMidiKeyName(VstInt32 /*channel*/, MidiKeyName* /*key*/) { return false; }
   virtual VstInt32 getVstVersion() { return kVstVersion; }
   virtual VstInt32 getNumMidiInputChannels() { return 0; }
   virtual VstInt32 getNumMidiOutputChannels() { return 0; }

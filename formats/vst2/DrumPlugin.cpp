@@ -6,6 +6,7 @@
 #include "editor/FrameEditor.h"
 #include "engine/SampleRate.h"
 #include "formats/vst2/AEffGUIEditor.h"
+#include "formats/vst2/VstDescription.h"
 #include "platform/MessageBoxes.h"
 
 namespace zvx {
@@ -119,11 +120,29 @@ VstInt32 DrumPlugin::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
 // ---------------------------------------------------------------------------
 // Fixed answers to the host
 
+bool DrumPlugin::getParameterProperties(VstInt32 index, VstParameterProperties* properties) {
+  return vst2::describeParameter(index, *properties);
+}
+
 bool DrumPlugin::getOutputProperties(VstInt32 index, VstPinProperties* properties) {
-  if (index < 0 || index >= Instrument::kOutputs) return false;
-  properties->flags = index < 2 ? (kVstPinIsActive | kVstPinIsStereo) : kVstPinIsActive;
-  copyText(properties->label, kProductName, sizeof properties->label);
-  return true;
+  return vst2::describeOutput(index, *properties);
+}
+
+// Channels 0 to 15 alike: one MIDI program, the kit, whose keys are named.
+VstInt32 DrumPlugin::getMidiProgramName(VstInt32 channel, MidiProgramName* name) {
+  if (channel < 0 || channel > 15) return 0;
+  return static_cast<VstInt32>(vst2::nameMidiProgram(*name));
+}
+
+VstInt32 DrumPlugin::getCurrentMidiProgram(VstInt32 channel, MidiProgramName* name) {
+  if (channel < 0 || channel > 15) return -1;
+  name->thisProgramIndex = 0;
+  vst2::nameMidiProgram(*name);
+  return 0;
+}
+
+bool DrumPlugin::getMidiKeyName(VstInt32 channel, MidiKeyName* key) {
+  return channel >= 0 && channel <= 15 && vst2::nameKey(*key);
 }
 
 bool DrumPlugin::getEffectName(char* name) {
@@ -149,6 +168,8 @@ VstIntPtr DrumPlugin::vendorSpecific(VstInt32 lArg, VstIntPtr lArg2, void* /*ptr
 
 VstInt32 DrumPlugin::canDo(char* text) {
   if (std::strcmp(text, "receiveVstEvents") == 0 || std::strcmp(text, "receiveVstMidiEvent") == 0) return 1;
+  // Hosts ask key names only of plug-ins that name their MIDI programs.
+  if (std::strcmp(text, "midiProgramNames") == 0) return 1;
   return -1;
 }
 

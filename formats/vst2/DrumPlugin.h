@@ -10,6 +10,7 @@
 #include "formats/vst2/AudioEffectX.h"
 #include "formats/vst2/EffectControl.h"
 #include "plugin/Instrument.h"
+#include "plugin/ParameterTable.h"
 
 namespace zvx {
 
@@ -53,7 +54,13 @@ class DrumPlugin : public AudioEffectX, private InstrumentHost {
   VstInt32 getChunk(void** data, bool isPreset) override;
   VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
 
+  // What hosts show of parameters, outputs and keys: the instrument's description.
+  bool getParameterProperties(VstInt32 index, VstParameterProperties* properties) override;
+  bool canParameterBeAutomated(VstInt32 index) override { return isAutomatable(index); }
   bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
+  VstInt32 getMidiProgramName(VstInt32 channel, MidiProgramName* name) override;
+  VstInt32 getCurrentMidiProgram(VstInt32 channel, MidiProgramName* name) override;
+  bool getMidiKeyName(VstInt32 channel, MidiKeyName* key) override;
   VstInt32 getNumMidiInputChannels() override { return 1; }
   VstInt32 getNumMidiOutputChannels() override { return 0; }
   bool getEffectName(char* name) override;

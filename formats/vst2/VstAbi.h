@@ -328,6 +328,51 @@ struct VstParameterProperties {
   char future[16];
 };
 
+enum VstParameterFlags : VstInt32 {
+  kVstParameterIsSwitch = 1 << 0,
+  kVstParameterUsesIntegerMinMax = 1 << 1,
+  kVstParameterUsesFloatStep = 1 << 2,
+  kVstParameterUsesIntStep = 1 << 3,
+  kVstParameterSupportsDisplayIndex = 1 << 4,
+  kVstParameterSupportsDisplayCategory = 1 << 5,
+  kVstParameterCanRamp = 1 << 6,
+};
+
+// Speaker arrangements of pins that use them.
+enum VstSpeakerArrangementType : VstInt32 {
+  kSpeakerArrMono = 0,
+  kSpeakerArrStereo = 1,
+};
+
+// MIDI program and key names (effGetMidiProgramName ... effGetMidiKeyName).
+enum VstMidiProgramNameFlags : VstInt32 { kMidiIsOmni = 1 };
+
+struct MidiProgramName {
+  VstInt32 thisProgramIndex;
+  char name[kVstMaxNameLen];
+  char midiProgram;
+  char midiBankMsb;
+  char midiBankLsb;
+  char reserved;
+  VstInt32 parentCategoryIndex;
+  VstInt32 flags;
+};
+
+struct MidiProgramCategory {
+  VstInt32 thisCategoryIndex;
+  char name[kVstMaxNameLen];
+  VstInt32 parentCategoryIndex;
+  VstInt32 flags;
+};
+
+struct MidiKeyName {
+  VstInt32 thisProgramIndex;
+  VstInt32 thisKeyNumber;
+  char keyName[kVstMaxNameLen];
+  VstInt32 reserved;
+  VstInt32 flags;
+};
+
 struct VstPatchChunkInfo {
   VstInt32 version;
   VstInt32 pluginUniqueID;
@@ -353,3 +398,4 @@ static_assert(sizeof(VstPinProperties) == 128);
 static_assert(sizeof(ERect) == 8);
 static_assert(sizeof(VstParameterProperties) == 152);
 static_assert(sizeof(VstPatchChunkInfo) == 64);
+static_assert(sizeof(MidiProgramName) == 80 && sizeof(MidiKeyName) == 80 && sizeof(MidiProgramCategory) == 76);

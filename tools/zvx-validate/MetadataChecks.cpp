@@ -1,5 +1,6 @@
 // B: names and strings within their buffers, the fixed answers, and every
 // opcode with indexes and pointers a careless host passes.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -54,7 +55,7 @@ void checkStrings(Session& session) {
 }
 
 void checkFixedAnswers(Session& session) {
-  Check check("B.answers", "category, VST version, canDo and MIDI channels");
+  Check check("B.answers", "category, VST version, canDo, MIDI channels and key names");
   auto plugin = session.started();
   if (!check.expect(plugin != nullptr, "no plug-in")) return;
   const Profile& p = session.profile();
@@ -87,19 +88,41 @@ void checkFixedAnswers(Session& session) {
     check.expect(inputs == p.midiInputs, "MIDI input channels " + std::to_string(inputs));
     check.expect(outputs == p.midiOutputs, "MIDI output channels " + std::to_string(outputs));
   }
+  // Whoever says it names MIDI programs names at least one, and the keys it names fit their buffer.
+  if (plugin->canDo("midiProgramNames") == 1) {
+    MidiProgramName program{};
+    check.expect(plugin->dispatch(effGetMidiProgramName, 0, 0, &program) >= 1, "no MIDI program named");
+    check.expect(strnlen(program.name, sizeof program.name) < sizeof program.name, "MIDI program name not terminated");
+  }
+  for (int key : p.namedKeys) {
+    MidiKeyName name{};
+    name.thisKeyNumber = key;
+    const bool named = plugin->dispatch(effGetMidiKeyName, 0, 0, &name) == 1 && name.keyName[0] != 0;
+    check.expect(named && strnlen(name.keyName, sizeof name.keyName) < sizeof name.keyName,
+                 "key " + std::to_string(key) + " has no name");
+  }
+  if (p.unnamedKey >= 0) {
+    MidiKeyName name{};
+    name.thisKeyNumber = p.unnamedKey;
+    check.expect(plugin->dispatch(effGetMidiKeyName, 0, 0, &name) == 0, "key " + std::to_string(p.unnamedKey) + " named");
+  }
 }
 
 void checkParameters(Session& session) {
   Check check("B.parameters", "parameters are automatable and their properties are consistent");
   auto plugin = session.started();
   if (!check.expect(plugin != nullptr, "no plug-in")) return;
-  int automatable = 0, described = 0;
+  const Profile& p = session.profile();
+  int automatable = 0, described = 0, switches = 0, integerMenus = 0;
   for (int index = 0; index < plugin->effect()->numParams; ++index) {
     const std::string which = "parameter " + std::to_string(index);
     const VstIntPtr can = plugin->dispatch(effCanBeAutomated, index);
     check.expect(can == 0 || can == 1, which + " canBeAutomated answers " + std::to_string(can));
     automatable += can == 1;
-    if (session.profile().exact) check.expect(can == 1, which + " is not automatable (hosts hide it)");
+    const bool unused = std::find(p.unusedParameters.begin(), p.unusedParameters.end(), index) != p.unusedParameters.end();
+    if (p.exact)
+      check.expect(can == (unused ? 0 : 1), which + (unused ? " changes nothing yet hosts may automate it"
+                                                             : " is not automatable (hosts hide it)"));
     // Zeroed, as REAPER passes it, with canaries behind.
     std::vector<unsigned char> memory(sizeof(VstParameterProperties) + 16, 0);
     std::memset(memory.data() + sizeof(VstParameterProperties), 0xA5, 16);
@@ -119,8 +142,16 @@ void checkParameters(Session& session) {
     if (props.flags & (1 << 0) && props.flags & (1 << 1))
       check.expect(props.maxInteger - props.minInteger == 1, which + " switch with more than two states");
     check.expect(props.category >= 0, which + " negative category");
+    switches += (props.flags & kVstParameterIsSwitch) != 0;
+    integerMenus += (props.flags & kVstParameterIsSwitch) == 0 && (props.flags & kVstParameterUsesIntegerMinMax) != 0;
   }
-  check.detail(std::to_string(automatable) + " automatable, " + std::to_string(described) + " with properties");
+  if (p.exact) {
+    check.expect(described == plugin->effect()->numParams, std::to_string(described) + " parameters described");
+    check.expect(switches == p.switches, std::to_string(switches) + " switches");
+    check.expect(integerMenus == p.integerMenus, std::to_string(integerMenus) + " integer menus");
+  }
+  check.detail(std::to_string(automatable) + " automatable, " + std::to_string(described) + " with properties, " +
+               std::to_string(switches) + " switches, " + std::to_string(integerMenus) + " integer menus");
 }
 
 void checkPins(Session& session) {
@@ -149,7 +180,8 @@ void checkPins(Session& session) {
     }
     if (p.exact && index < static_cast<int>(p.pinFlags.size())) {
       check.expect(answer == 1, which + " not answered");
-      check.expect(std::string(props.label, strnlen(props.label, sizeof props.label)) == p.pinLabel,
+      check.expect(std::string(props.label, strnlen(props.label, sizeof props.label)) ==
+                       p.pinLabels[static_cast<std::size_t>(index)],
                    which + " label \"" + std::string(props.label, strnlen(props.label, sizeof props.label)) + "\"");
       check.expect(props.flags == p.pinFlags[static_cast<std::size_t>(index)],
                    which + " flags " + std::to_string(props.flags));

@@ -55,13 +55,19 @@ Profile zvxProfile() {
   p.vendorVersion = 1;
   p.effectName = "ZVX";
   p.productString = "ZVX";
-  p.canDo = {{"receiveVstEvents", 1}, {"receiveVstMidiEvent", 1}};
+  p.canDo = {{"receiveVstEvents", 1}, {"receiveVstMidiEvent", 1}, {"midiProgramNames", 1}};
   p.canDoOther = -1;
   p.midiInputs = 1;
   p.midiOutputs = 0;
-  p.pinLabel = "ZVX";
-  p.pinFlags = {kVstPinIsActive | kVstPinIsStereo, kVstPinIsActive | kVstPinIsStereo, kVstPinIsActive,
-                kVstPinIsActive, kVstPinIsActive, kVstPinIsActive};
+  p.pinLabels = {"Mix L", "Mix R", "Kick", "Snare", "Hi-hat", "Clap"};
+  constexpr VstInt32 kMix = kVstPinIsActive | kVstPinIsStereo | kVstPinUseSpeaker;
+  constexpr VstInt32 kVoice = kVstPinIsActive | kVstPinUseSpeaker;
+  p.pinFlags = {kMix, kMix, kVoice, kVoice, kVoice, kVoice};
+  for (int index = 63; index <= 81; ++index) p.unusedParameters.push_back(index);
+  p.switches = 13;
+  p.integerMenus = 4;
+  p.namedKeys = {29, 31, 33, 35, 36, 37, 38, 39, 40, 42, 44, 46};
+  p.unnamedKey = 60;
   p.nullForOldHost = true;
   p.chunkSizesExact = true;
   return p;

@@ -31,8 +31,15 @@ struct Profile {
   VstInt32 canDoOther = 0;
   VstInt32 midiInputs = 0, midiOutputs = 0;
   // Output pins: label and flags of each.
-  std::string pinLabel;
+  std::vector<std::string> pinLabels;
   std::vector<VstInt32> pinFlags;
+  // Parameters that change nothing: not automatable, so hosts hide them.
+  std::vector<int> unusedParameters;
+  // How many parameters are switches and integer menus, every one described.
+  int switches = 0, integerMenus = 0;
+  // MIDI keys named (effGetMidiKeyName), and one that is not.
+  std::vector<int> namedKeys;
+  int unnamedKey = -1;
   // The entry point gives no plug-in to a host that answers version 0.
   bool nullForOldHost = false;
   // Chunks: a bank of any size but its own, and a preset longer than its
