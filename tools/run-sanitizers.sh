@@ -3,7 +3,8 @@
 # (leak checking on; any report fails its test), then the concurrency tests
 # under ThreadSanitizer for 20 seconds each: headless, the audio, automation
 # and editor threads at once; in a window on a private Xvfb, ZVX's editor
-# while the audio thread plays and learned controllers move parameters.
+# while the audio thread plays and learned controllers move parameters; the
+# LV2 instance restoring state while it plays.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,10 +33,12 @@ started=$SECONDS
 
 tsan=${TSAN_BUILD:-build-tsan}
 configure "$tsan" thread
-cmake --build "$tsan" --target concurrency_tests x11_tests -j"$jobs"
+cmake --build "$tsan" --target concurrency_tests x11_tests lv2_tests -j"$jobs"
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ZVX_STRESS_SECONDS=20
 echo "tsan: audio, automation and editor threads at once"
 "$tsan/tests/concurrency_tests" --gtest_brief=1
 echo "tsan: the ZVX editor in a window while audio and learned controllers run"
 "$tsan/tests/x11_tests" --gtest_brief=1 --gtest_filter='*ZvxEditorInAWindow*'
+echo "tsan: an LV2 host restoring presets and sessions while the instance plays"
+"$tsan/tests/lv2_tests" --gtest_brief=1 --gtest_filter='*RestoresWhileRunning*'
 echo "tsan: built and run in $((SECONDS - started)) s"

@@ -5,7 +5,9 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <new>
 
 #include "engine/SampleRate.h"
@@ -65,6 +67,23 @@ LV2_State_Status restoreState(LV2_Handle handle, LV2_State_Retrieve_Function ret
   return self(handle)->restore(retrieve, state);
 }
 
+// Ardour's note-name extension: the host frees what it is handed with `free`.
+constexpr const char* kMidnamInterface = "http://ardour.org/lv2/midnam#interface";
+struct MidnamInterface {
+  char* (*midnam)(LV2_Handle instance);
+  char* (*model)(LV2_Handle instance);
+  void (*free)(char* text);
+};
+
+char* copied(const std::string& text) {
+  char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+  if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
+  return copy;
+}
+char* midnam(LV2_Handle handle) { return copied(self(handle)->noteNames()); }
+char* midnamModel(LV2_Handle handle) { return copied(self(handle)->noteModel()); }
+void midnamFree(char* text) { std::free(text); }
+
 zvx::InstrumentControl* control(LV2_Handle handle) { return &self(handle)->control(); }
 bool takeChange(LV2_Handle handle, int index) { return self(handle)->takeChange(index); }
 
@@ -73,6 +92,8 @@ const void* extensionData(const char* uri) {
   static const zvx::lv2::InstanceAccess access = {control, takeChange};
   if (std::strcmp(uri, LV2_STATE__interface) == 0) return &state;
   if (std::strcmp(uri, zvx::lv2::kInstanceAccessUri) == 0) return &access;
+  static const MidnamInterface names = {midnam, midnamModel, midnamFree};
+  if (std::strcmp(uri, kMidnamInterface) == 0) return &names;
   return nullptr;
 }
 

@@ -3,9 +3,11 @@
 #include <lv2/atom/util.h>
 #include <lv2/midi/midi.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "plugin/DrumNotes.h"
 #include "plugin/ParameterTable.h"
 
 namespace zvx::lv2 {
@@ -20,6 +22,10 @@ Lv2Plugin::Lv2Plugin(double sampleRate, LV2_URID_Map& map)
       midiEvent_(map.map(map.handle, LV2_MIDI__MidiEvent)),
       chunkType_(map.map(map.handle, LV2_ATOM__Chunk)),
       bankKey_(map.map(map.handle, kBankStateUri)),
+      programKey_(map.map(map.handle, kProgramStateUri)),
+      intType_(map.map(map.handle, LV2_ATOM__Int)),
+      longType_(map.map(map.handle, LV2_ATOM__Long)),
+      beatTime_(map.map(map.handle, LV2_ATOM__beatTime)),
       instrument_(*this) {
   instrument_.start();
   instrument_.setSampleRate(static_cast<float>(sampleRate));
@@ -58,9 +64,12 @@ void Lv2Plugin::applyChangedPorts() {
   applyingPorts_.store(std::thread::id(), std::memory_order_relaxed);
 }
 
-void Lv2Plugin::takePortsAsSeen() {
-  for (int p = 0; p < kNumParameters; ++p)
-    if (const float* port = parameterPorts_[p]) lastSeen_[p] = *port;
+void Lv2Plugin::resync(Resync how) {
+  for (int p = 0; p < kNumParameters; ++p) {
+    const float* port = parameterPorts_[p];
+    if (how == Resync::Program) lastSeen_[p] = instrument_.parameter(p);
+    else if (port) lastSeen_[p] = *port;
+  }
 }
 
 // Any thread; lock-free, for the audio thread's learned controllers.
@@ -80,20 +89,31 @@ void Lv2Plugin::run(uint32_t frames) {
     if (!output) return;
   // Ports applied here are the audio thread's, as the events and the render are.
   Instrument::Processing scope(instrument_);
-  applyChangedPorts();
-  events_.reset(midiIn_, midiEvent_);
+  // While a restore is under way the ports wait: a preset's values must not
+  // land in the program it is about to leave.
+  if (restoring_.load(std::memory_order_acquire) == 0) {
+    if (const int how = resyncPending_.exchange(static_cast<int>(Resync::None), std::memory_order_acq_rel))
+      resync(static_cast<Resync>(how));
+    applyChangedPorts();
+  }
+  events_.reset(midiIn_, midiEvent_, beatTime_);
   instrument_.receiveEvents(&events_);
   for (float* output : outputs_) std::memset(output, 0, frames * sizeof(float));
   instrument_.render(outputs_.data(), static_cast<int>(frames));
-  events_.reset(nullptr, midiEvent_);
+  events_.reset(nullptr, midiEvent_, beatTime_);
 }
 
-void Lv2Plugin::Events::reset(const LV2_Atom_Sequence* sequence, LV2_URID midiEvent) {
+void Lv2Plugin::Events::reset(const LV2_Atom_Sequence* sequence, LV2_URID midiEvent, LV2_URID beatTime) {
   sequence_ = sequence;
   midiEvent_ = midiEvent;
   count_ = 0;
   cursorIndex_ = -1;
   cursor_ = nullptr;
+  // Events stamped in beats cannot be placed without the host's tempo and
+  // position, which we do not ask for; hosts that play instruments stamp in
+  // frames (unit 0 or atom:frameTime). Such a sequence is passed over whole
+  // rather than played at the wrong frames.
+  if (sequence && beatTime != 0 && sequence->body.unit == beatTime) sequence_ = sequence = nullptr;
   if (!sequence) return;
   LV2_ATOM_SEQUENCE_FOREACH(sequence, event) {
     (void)event;
@@ -137,12 +157,20 @@ LV2_State_Status Lv2Plugin::save(LV2_State_Store_Function store, LV2_State_Handl
                LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
 }
 
+// A session's state is the bank and its program; a preset's, only the
+// program to select (as a host's program change does), every other program
+// left as it is.
 LV2_State_Status Lv2Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) {
+  struct Restoring {
+    std::atomic<int>& count;
+    explicit Restoring(std::atomic<int>& c) : count(c) { count.fetch_add(1, std::memory_order_acq_rel); }
+    ~Restoring() { count.fetch_sub(1, std::memory_order_acq_rel); }
+  } restoring(restoring_);
   std::size_t size = 0;
   uint32_t type = 0;
   uint32_t flags = 0;
   const void* data = retrieve(handle, bankKey_, &size, &type, &flags);
-  if (!data) return LV2_STATE_ERR_NO_PROPERTY;
+  if (!data) return restoreProgram(retrieve, handle) ? LV2_STATE_SUCCESS : LV2_STATE_ERR_NO_PROPERTY;
   if (type != chunkType_) return LV2_STATE_ERR_BAD_TYPE;
   if (size != kStateSize) return LV2_STATE_ERR_UNKNOWN;
   const auto* bytes = static_cast<const unsigned char*>(data);
@@ -150,9 +178,64 @@ LV2_State_Status Lv2Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_St
   for (int b = 0; b < 4; ++b) program |= static_cast<std::uint32_t>(bytes[BankImage::kSize + b]) << (8 * b);
   instrument_.loadChunk(bytes, BankImage::kSize, false);
   if (program < static_cast<std::uint32_t>(Instrument::kNumPrograms)) instrument_.setProgram(static_cast<int>(program));
-  takePortsAsSeen();
+  resyncPending_.store(static_cast<int>(Resync::Ports), std::memory_order_release);
   if (instrument_.messagesWaiting()) instrument_.showWaitingMessages();
   return LV2_STATE_SUCCESS;
+}
+
+bool Lv2Plugin::restoreProgram(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) {
+  std::size_t size = 0;
+  uint32_t type = 0;
+  uint32_t flags = 0;
+  const void* data = retrieve(handle, programKey_, &size, &type, &flags);
+  if (!data) return false;
+  long long program = -1;
+  if (type == intType_ && size == sizeof(std::int32_t)) {
+    std::int32_t value;
+    std::memcpy(&value, data, sizeof value);
+    program = value;
+  } else if (type == longType_ && size == sizeof(std::int64_t)) {
+    std::int64_t value;
+    std::memcpy(&value, data, sizeof value);
+    program = value;
+  }
+  if (program < 0 || program >= Instrument::kNumPrograms) return false;
+  instrument_.setProgram(static_cast<int>(program));
+  resyncPending_.store(static_cast<int>(Resync::Program), std::memory_order_release);
+  if (instrument_.messagesWaiting()) instrument_.showWaitingMessages();
+  return true;
+}
+
+// Ardour tells instances apart by the model's name.
+std::string Lv2Plugin::noteModel() const {
+  char model[48];
+  std::snprintf(model, sizeof model, "ZVX:%p", static_cast<const void*>(this));
+  return model;
+}
+
+std::string Lv2Plugin::noteNames() const {
+  std::string xml =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<!DOCTYPE MIDINameDocument PUBLIC \"-//MIDI Manufacturers Association//DTD MIDINameDocument 1.0//EN\" "
+      "\"http://www.midi.org/dtds/MIDINameDocument10.dtd\">\n"
+      "<MIDINameDocument>\n  <Author>zvx.audio</Author>\n  <MasterDeviceNames>\n"
+      "    <Manufacturer>zvx.audio</Manufacturer>\n    <Model>" +
+      noteModel() + "</Model>\n    <CustomDeviceMode Name=\"Default\">\n      <ChannelNameSetAssignments>\n";
+  for (int channel = 1; channel <= 16; ++channel)
+    xml += "        <ChannelNameSetAssign Channel=\"" + std::to_string(channel) + "\" NameSet=\"Kit\"/>\n";
+  xml += "      </ChannelNameSetAssignments>\n    </CustomDeviceMode>\n    <ChannelNameSet Name=\"Kit\">\n"
+         "      <AvailableForChannels>\n";
+  for (int channel = 1; channel <= 16; ++channel)
+    xml += "        <AvailableChannel Channel=\"" + std::to_string(channel) + "\" Available=\"true\"/>\n";
+  xml += "      </AvailableForChannels>\n      <UsesNoteNameList Name=\"Drums\"/>\n"
+         "      <PatchBank Name=\"ZVX\">\n        <PatchNameList>\n"
+         "          <Patch Number=\"0\" Name=\"ZVX Drum Kit\" ProgramChange=\"0\"/>\n"
+         "        </PatchNameList>\n      </PatchBank>\n    </ChannelNameSet>\n"
+         "    <NoteNameList Name=\"Drums\">\n";
+  for (const DrumNote& drum : kDrumNotes)
+    xml += "      <Note Number=\"" + std::to_string(drum.note) + "\" Name=\"" + drum.name + "\"/>\n";
+  xml += "    </NoteNameList>\n  </MasterDeviceNames>\n</MIDINameDocument>\n";
+  return xml;
 }
 
 }  // namespace zvx::lv2

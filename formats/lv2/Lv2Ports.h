@@ -13,6 +13,10 @@ inline constexpr const char* kPluginUri = "https://zvx.audio/lv2/zvx";
 inline constexpr const char* kUiUri = "https://zvx.audio/lv2/zvx#ui";
 // The bank image and the current program, saved as one chunk.
 inline constexpr const char* kBankStateUri = "https://zvx.audio/lv2/zvx#bank";
+// A preset's state: the program it selects.
+inline constexpr const char* kProgramStateUri = "https://zvx.audio/lv2/zvx#program";
+// The bank the presets are listed in.
+inline constexpr const char* kFactoryBankUri = "https://zvx.audio/lv2/zvx#factory";
 
 constexpr int kMidiInPort = 0;
 constexpr int kFirstOutputPort = 1;

@@ -128,9 +128,10 @@ class Instance {
     return out;
   }
 
-  // One block, its events in the sequence in the order given; the outputs, each
-  // filled with NaN beforehand so that samples left unwritten show.
-  std::vector<const float*> run(int length, const std::vector<VstMidiEvent>& events) {
+  // One block, its events in the sequence in the order given, stamped in
+  // `unit` (0: frames); the outputs, each filled with NaN beforehand so that
+  // samples left unwritten show.
+  std::vector<const float*> run(int length, const std::vector<VstMidiEvent>& events, LV2_URID unit = 0) {
     std::vector<const float*> heard;
     for (auto& buffer : outputs_) {
       buffer.assign(static_cast<std::size_t>(length), std::numeric_limits<float>::quiet_NaN());
@@ -140,6 +141,7 @@ class Instance {
     LV2_Atom_Sequence* seq = sequence();
     seq->atom.type = map_.map(LV2_ATOM__Sequence);
     lv2_atom_sequence_clear(seq);
+    seq->body.unit = unit;
     for (const VstMidiEvent& event : events) {
       struct {
         LV2_Atom_Event event;

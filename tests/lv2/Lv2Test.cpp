@@ -1,10 +1,14 @@
 // The LV2 bundle as an LV2 host sees it (through lilv): its description
-// against the parameter table and the default bank, and its sound and state
-// against the VST module's, bit for bit.
+// against the parameter description and the default bank, its presets, note
+// names and state, and its sound against the VST module's, bit for bit.
+#include <lv2/atom/atom.h>
+#include <lv2/port-groups/port-groups.h>
+#include <lv2/port-props/port-props.h>
 #include <lv2/presets/presets.h>
 
 #include "formats/lv2/Lv2Description.h"
 #include "plugin/BankImage.h"
+#include "plugin/SampleCache.h"
 #include "tests/lv2/Lv2Host.h"
 #include "tests/support/AudioThreadChecks.h"
 
@@ -54,22 +58,62 @@ TEST_F(Lv2Test, DescribesAnInstrumentWithTheTablesPorts) {
     lilv_node_free(name);
     return named;
   };
-  const char* outputs[] = {"Mix Left", "Mix Right", "BD", "SD", "HH", "CP"};
-  for (int o = 0; o < Instrument::kOutputs; ++o) EXPECT_EQ(nameOf(kFirstOutputPort + o), outputs[o]);
-  // The mix is a stereo group.
-  const auto group = world_.uri("http://lv2plug.in/ns/ext/port-groups#group");
-  LilvNode* left = lilv_port_get(plugin, port(kFirstOutputPort), group.get());
-  LilvNode* right = lilv_port_get(plugin, port(kFirstOutputPort + 1), group.get());
-  EXPECT_TRUE(left && right && lilv_node_equals(left, right));
-  lilv_node_free(left);
-  lilv_node_free(right);
+  // Each output in its group on its channel: the mix a stereo pair, each voice a mono group of its own.
+  const auto group = world_.uri(LV2_PORT_GROUPS__group), element = world_.uri(LV2_PORT_GROUPS__element);
+  const auto designation = world_.uri(LV2_CORE__designation);
+  const char* outputs[] = {"Mix Left", "Mix Right", "Kick", "Snare", "Hi-hat", "Clap"};
+  const char* channels[] = {LV2_PORT_GROUPS__left, LV2_PORT_GROUPS__right, LV2_PORT_GROUPS__center,
+                            LV2_PORT_GROUPS__center, LV2_PORT_GROUPS__center, LV2_PORT_GROUPS__center};
+  std::set<std::string> outputGroups;
+  for (int o = 0; o < Instrument::kOutputs; ++o) {
+    EXPECT_EQ(nameOf(kFirstOutputPort + o), outputs[o]);
+    LilvNode* in = lilv_port_get(plugin, port(kFirstOutputPort + o), group.get());
+    LilvNode* as = lilv_port_get(plugin, port(kFirstOutputPort + o), designation.get());
+    ASSERT_TRUE(in && as) << outputs[o];
+    outputGroups.insert(text(in));
+    EXPECT_EQ(text(as), channels[o]);
+    // The group lists the channel among its elements.
+    LilvNodes* elements = lilv_world_find_nodes(world_.get(), in, element.get(), nullptr);
+    bool listed = false;
+    LILV_FOREACH(nodes, e, elements) {
+      LilvNode* channel = lilv_world_get(world_.get(), lilv_nodes_get(elements, e), designation.get(), nullptr);
+      listed |= text(channel) == channels[o];
+      lilv_node_free(channel);
+    }
+    EXPECT_TRUE(listed) << outputs[o];
+    lilv_nodes_free(elements);
+    lilv_node_free(in);
+    lilv_node_free(as);
+  }
+  EXPECT_EQ(outputGroups.size(), 5u);
 
-  // The controls as the table has them, their defaults the first program's values (a fresh instance plays it).
+  // The controls: titled, the table's name as their comment, in a group per voice and the master; the
+  // switches toggles, the sample menus enumerations, the unused hidden and not automatable; defaults the
+  // first program's values (a fresh instance plays it).
   auto firstProgram = startZvx();
   ASSERT_TRUE(firstProgram);
+  const auto has = [&](int index, const char* property) {
+    return lilv_port_has_property(plugin, port(kFirstParameterPort + index), world_.uri(property).get());
+  };
+  const auto comment = world_.uri(LILV_NS_RDFS "comment");
+  std::set<std::string> controlGroups;
+  int toggles = 0, menus = 0, hidden = 0;
   for (int p = 0; p < kNumParameters; ++p) {
-    EXPECT_EQ(nameOf(kFirstParameterPort + p), trimmedName(p)) << p;
+    const ParameterInfo& info = kParameterTable[static_cast<std::size_t>(p)];
+    EXPECT_EQ(nameOf(kFirstParameterPort + p), info.title) << p;
+    LilvNode* said = lilv_port_get(plugin, port(kFirstParameterPort + p), comment.get());
+    EXPECT_EQ(text(said), trimmedName(p)) << p;
+    lilv_node_free(said);
+    LilvNode* in = lilv_port_get(plugin, port(kFirstParameterPort + p), group.get());
+    controlGroups.insert(text(in));
+    lilv_node_free(in);
     EXPECT_EQ(text(lilv_port_get_symbol(plugin, port(kFirstParameterPort + p))), lv2::parameterSymbol(p));
+    toggles += has(p, LV2_CORE__toggled);
+    menus += has(p, LV2_CORE__enumeration);
+    const bool notOnGui = has(p, LV2_PORT_PROPS__notOnGUI), notAutomatic = has(p, LV2_PORT_PROPS__notAutomatic);
+    EXPECT_EQ(notOnGui, info.kind == ParamKind::Unused) << p;
+    EXPECT_EQ(notAutomatic, info.kind == ParamKind::Unused) << p;
+    hidden += notOnGui && notAutomatic;
     LilvNode *fallback = nullptr, *lowest = nullptr, *highest = nullptr;
     lilv_port_get_range(plugin, port(kFirstParameterPort + p), &fallback, &lowest, &highest);
     ASSERT_TRUE(fallback && lowest && highest) << p;
@@ -78,12 +122,62 @@ TEST_F(Lv2Test, DescribesAnInstrumentWithTheTablesPorts) {
         << p;
     for (LilvNode* node : {fallback, lowest, highest}) lilv_node_free(node);
   }
+  EXPECT_EQ(toggles, 13);
+  EXPECT_EQ(menus, 4);
+  EXPECT_EQ(hidden, 19);
+  EXPECT_EQ(controlGroups.size(), 5u);
+  EXPECT_EQ(controlGroups.count(""), 0u);
+
+  // What a host shows of the plug-in itself: a license, a description, a released version.
+  const auto value = [&](const char* predicate) {
+    LilvNodes* values = lilv_plugin_get_value(plugin, world_.uri(predicate).get());
+    const std::string first = values && lilv_nodes_size(values) ? text(lilv_nodes_get_first(values)) : "";
+    lilv_nodes_free(values);
+    return first;
+  };
+  EXPECT_EQ(value("http://usefulinc.com/ns/doap#license"), "https://spdx.org/licenses/MIT");
+  EXPECT_NE(value(LILV_NS_RDFS "comment"), "");
+  const std::string minor = value(LV2_CORE__minorVersion);
+  EXPECT_TRUE(!minor.empty() && std::stoi(minor) > 0 && std::stoi(minor) % 2 == 0) << minor;
 }
 
-// Every program of the default bank is a preset of its name, which applied as hosts apply them (lilv sets
-// the ports), one after the other on one instance, gives the instrument that program's values, those equal
-// to the ports' last ones included.
-TEST_F(Lv2Test, EveryPresetIsAProgramAndAppliedGivesItsValues) {
+// Each scale point of a sample menu plays the file it names, as the VST module's integer entry of that
+// number does (a VST host sends entry i as i / 7): the bass drum plays its sample alone, once per file.
+TEST_F(Lv2Test, EverySampleMenuPointPlaysTheFileItNames) {
+  const LilvPlugin* plugin = world_.plugin();
+  const LilvPort* menu = lilv_plugin_get_port_by_index(plugin, kFirstParameterPort + param::kBDMenu);
+  LilvScalePoints* points = lilv_port_get_scale_points(plugin, menu);
+  ASSERT_NE(points, nullptr);
+  EXPECT_EQ(lilv_scale_points_size(points), 8u);
+  std::map<std::string, float> byName;
+  LILV_FOREACH(scale_points, i, points) {
+    const LilvScalePoint* point = lilv_scale_points_get(points, i);
+    byName[text(lilv_scale_point_get_label(point))] = lilv_node_as_float(lilv_scale_point_get_value(point));
+  }
+  lilv_scale_points_free(points);
+  std::vector<Channel> previous;
+  for (int file = 0; file < SampleCache::kFiles; ++file) {
+    const std::string stem = std::string(SampleCache::kFileNames[file]).substr(0, 3);
+    ASSERT_EQ(byName.count(stem), 1u) << stem;
+    Instance lv2(world_, map_);
+    ASSERT_TRUE(lv2.valid());
+    lv2.control(param::kBDMix) = 1.0f;
+    lv2.control(param::kBDMenu) = byName[stem];
+    const std::vector<Channel> heard = lv2.render(kFrames, kBlock, {noteOn(0, 35)});
+    const std::vector<Channel> expected =
+        renderZvx({{param::kBDMix, 1.0f}, {param::kBDMenu, static_cast<float>(file) / 7.0f}}, {noteOn(0, 35)}, kFrames);
+    EXPECT_GT(peak(expected[2]), 0.01f) << stem;
+    EXPECT_TRUE(sameBits(heard, expected)) << stem;
+    EXPECT_FALSE(sameBits(heard, previous)) << stem << " plays as the file before it";
+    previous = heard;
+  }
+}
+
+// The presets are the programs, numbered as the editor numbers them, in one bank. Applied as hosts apply
+// them (lilv restores the preset's state and sets the ports), each selects its program as a VST host's
+// program change does: the instrument plays that program, with the preset's values the host's controls
+// show, and shows its number and name; every other program is left as it was, edits included.
+TEST_F(Lv2Test, EveryPresetSelectsItsProgramAndLeavesTheOthers) {
   LilvNodes* presets = lilv_plugin_get_related(world_.plugin(), world_.uri(LV2_PRESETS__Preset).get());
   EXPECT_EQ(lilv_nodes_size(presets), static_cast<unsigned>(Instrument::kNumPrograms));
   lilv_nodes_free(presets);
@@ -91,18 +185,29 @@ TEST_F(Lv2Test, EveryPresetIsAProgramAndAppliedGivesItsValues) {
   ASSERT_TRUE(lv2.valid());
   auto vst = startZvx();
   ASSERT_TRUE(vst);
-  const auto label = world_.uri("http://www.w3.org/2000/01/rdf-schema#label");
-  for (int program = 0; program < Instrument::kNumPrograms; ++program) {
+  // An edit of program 0 before any preset, which must survive them all.
+  lv2.control(param::kHHDecay) = 0.123f;
+  lv2.run(64, {});
+  const auto label = world_.uri(LILV_NS_RDFS "label"), bank = world_.uri(LV2_PRESETS__bank);
+  for (int program : {8, 127, 8, 3, 0}) {
+    if (program == 0) {
+      // Program 0 kept its edit through the others; its own preset gives it the preset's values.
+      lv2.instrument().selectProgram(0);
+      EXPECT_EQ(lv2.instrument().parameter(param::kHHDecay), 0.123f);
+    }
     const auto preset = world_.uri(lv2::presetUri(program));
     lilv_world_load_resource(world_.get(), preset.get());
     LilvNode* name = lilv_world_get(world_.get(), preset.get(), label.get(), nullptr);
     vst->dispatch(effSetProgram, 0, program);
-    EXPECT_EQ(text(name), vst->programName()) << program;
+    char number[8];
+    std::snprintf(number, sizeof number, "%03d ", program);
+    EXPECT_EQ(text(name), number + vst->programName()) << program;
     lilv_node_free(name);
+    EXPECT_TRUE(lilv_world_ask(world_.get(), preset.get(), bank.get(), nullptr)) << program;
 
     LilvState* state = lilv_state_new_from_world(world_.get(), map_.lv2(), preset.get());
     ASSERT_NE(state, nullptr) << program;
-    EXPECT_EQ(lilv_state_get_num_properties(state), 0u);
+    EXPECT_EQ(lilv_state_get_num_properties(state), 1u);
     std::pair<Instance*, int> applied{&lv2, 0};
     lilv_state_restore(
         state, lv2.lilv(),
@@ -118,6 +223,8 @@ TEST_F(Lv2Test, EveryPresetIsAProgramAndAppliedGivesItsValues) {
     lilv_state_free(state);
     EXPECT_EQ(applied.second, kNumParameters) << program;
     lv2.run(64, {});
+    EXPECT_EQ(lv2.instrument().program(), program);
+    EXPECT_EQ(lv2.instrument().programName(program), vst->programName());
     for (int p = 0; p < kNumParameters; ++p)
       EXPECT_EQ(lv2.instrument().parameter(p), vst->getParameter(p)) << "preset " << program << ", parameter " << p;
   }
@@ -237,6 +344,95 @@ TEST_F(Lv2Test, AppliesMovedPortsAsTheVstSetterDoesWithoutBlocking) {
   EXPECT_GT(peak(expected[2], moveAt), 0.01f);
   EXPECT_TRUE(sameBits(heard, expected));
   EXPECT_FALSE(sameBits(heard, renderZvx({{param::kBDMix, 0.0f}}, events, kFrames, kBlock)));
+}
+
+// A sequence stamped in beats is not played at the frames its numbers would name: without the host's
+// tempo they cannot be placed. Stamped in frames, explicitly or by default, the same events sound.
+TEST_F(Lv2Test, PassesOverEventsStampedInBeats) {
+  const std::vector<VstMidiEvent> notes = {noteOn(0, 36), noteOn(2, 38)};
+  for (const char* unit : {LV2_ATOM__beatTime, LV2_ATOM__frameTime, ""}) {
+    Instance lv2(world_, map_);
+    ASSERT_TRUE(lv2.valid());
+    const std::vector<const float*> heard = lv2.run(kBlock, notes, *unit ? map_.map(unit) : 0);
+    const float loudest = peak(Channel(heard[2], heard[2] + kBlock));
+    if (std::string(unit) == LV2_ATOM__beatTime)
+      EXPECT_EQ(loudest, 0.0f);
+    else
+      EXPECT_GT(loudest, 0.01f) << unit;
+  }
+}
+
+// Ardour's note-name interface names the keys the kits answer, for its piano roll; each instance is a
+// model of its own, and the document names it.
+TEST_F(Lv2Test, NamesTheKitsKeys) {
+  struct Midnam {
+    char* (*midnam)(LV2_Handle);
+    char* (*model)(LV2_Handle);
+    void (*free)(char*);
+  };
+  Instance first(world_, map_), second(world_, map_);
+  ASSERT_TRUE(first.valid() && second.valid());
+  const auto* names = static_cast<const Midnam*>(
+      lilv_instance_get_extension_data(first.lilv(), "http://ardour.org/lv2/midnam#interface"));
+  ASSERT_NE(names, nullptr);
+  const auto taken = [&](char* text) {
+    const std::string copy = text ? text : "";
+    names->free(text);
+    return copy;
+  };
+  const std::string document = taken(names->midnam(first.handle()));
+  const std::string model = taken(names->model(first.handle()));
+  EXPECT_NE(model, taken(names->model(second.handle())));
+  EXPECT_NE(document.find("<Model>" + model + "</Model>"), std::string::npos);
+  EXPECT_NE(document.find("<MIDINameDocument>"), std::string::npos);
+  for (const char* key : {"<Note Number=\"35\" Name=\"Kick Long\"/>", "<Note Number=\"38\" Name=\"Snare Long\"/>",
+                          "<Note Number=\"42\" Name=\"Hi-hat Closed\"/>", "<Note Number=\"39\" Name=\"Clap -2 Oct\"/>"})
+    EXPECT_NE(document.find(key), std::string::npos) << key;
+  EXPECT_EQ(document.find("Number=\"60\""), std::string::npos);
+}
+
+// Hosts restore presets and sessions on a live instance from their own thread while run() plays (Ardour
+// does): the instance keeps playing, and whatever it plays at the end is the last state restored. The
+// thread sanitizer's run of this test finds any race between the two.
+TEST_F(Lv2Test, RestoresWhileRunning) {
+  Instance lv2(world_, map_);
+  ASSERT_TRUE(lv2.valid());
+  auto vst = startZvx();
+  ASSERT_TRUE(vst);
+  const std::vector<unsigned char> bank = chunkOf(*vst, 0);
+  const LV2_URID programKey = map_.map(lv2::kProgramStateUri), intType = map_.map(LV2_ATOM__Int);
+  std::atomic<bool> stop{false};
+  std::atomic<long> blocks{0};
+  std::thread audio([&] {
+    const std::vector<VstMidiEvent> hits = {noteOn(0, 36), noteOn(10, 38), noteOn(20, 42), noteOn(30, 39)};
+    while (!stop.load()) {
+      const std::vector<const float*> heard = lv2.run(64, blocks.load() % 50 == 0 ? hits : std::vector<VstMidiEvent>{});
+      for (int o = 0; o < Instrument::kOutputs; ++o)
+        for (int i = 0; i < 64; ++i) ASSERT_TRUE(std::isfinite(heard[o][i]));
+      blocks.fetch_add(1);
+    }
+  });
+  const auto deadline = std::chrono::steady_clock::now() + stressDuration();
+  int restores = 0, last = 0;
+  while (std::chrono::steady_clock::now() < deadline || restores < 20) {
+    last = restores % 128;
+    StoredState state;
+    if (restores % 3 == 0) {
+      state = stateOf(map_, bank, static_cast<std::uint32_t>(last));
+    } else {
+      const std::int32_t program = last;
+      const auto* bytes = reinterpret_cast<const unsigned char*>(&program);
+      state.properties[programKey] = {std::vector<unsigned char>(bytes, bytes + sizeof program), intType, LV2_STATE_IS_POD};
+    }
+    ASSERT_EQ(restoreState(lv2, state), LV2_STATE_SUCCESS);
+    ++restores;
+  }
+  const long before = blocks.load();
+  while (blocks.load() < before + 4) std::this_thread::yield();
+  stop.store(true);
+  audio.join();
+  EXPECT_GT(blocks.load(), 0);
+  EXPECT_EQ(lv2.instrument().program(), last);
 }
 
 // Hosts find the plug-in through lv2_descriptor and its UI through lv2ui_descriptor; nothing else of ours

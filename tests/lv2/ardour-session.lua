@@ -1,11 +1,16 @@
 -- ZVX in Ardour, headless, on the dummy backend.
 --   ardour7-lua ardour-session.lua create FOLDER: a MIDI track with the LV2
---     plug-in; a preset applied, a parameter set, a note heard; saved.
+--     plug-in; its controls as Ardour shows them, a preset applied, a
+--     parameter set, a note heard; saved.
 --   ardour7-lua ardour-session.lua reopen FOLDER: the session loaded in a
 --     fresh Ardour (one process cannot: its engine does not restart), the
 --     values kept, a note heard.
+--   ardour7-lua ardour-session.lua vst FOLDER: the VST 2.4 module (found
+--     through LXVST_PATH and Ardour's scan cache) on a MIDI track; its
+--     controls as Ardour shows them, a note heard.
 local mode, folder = arg and arg[1], arg and arg[2]
-assert((mode == "create" or mode == "reopen") and folder, "usage: ardour7-lua ardour-session.lua create|reopen FOLDER")
+assert((mode == "create" or mode == "reopen" or mode == "vst") and folder,
+       "usage: ardour7-lua ardour-session.lua create|reopen|vst FOLDER")
 local kUri = "https://zvx.audio/lv2/zvx"
 
 local backend = AudioEngine:set_backend("None (Dummy)", "", "")
@@ -37,31 +42,63 @@ end
 
 local kept = folder .. "/expected-values"
 
-if mode == "create" then
-  local session = assert(create_session(folder, "zvx", 48000), "no session")
+-- What Ardour makes of the controls: 83 inputs, of which 13 toggles, the 4
+-- sample menus (enumerations in LV2, integer 0 to 7 in VST), and the 19
+-- that change nothing left out of automation (and, in LV2, hidden).
+local function describe(zvx, format)
+  local plugin = zvx:to_insert():plugin(0)
+  local controls, toggles, menus = 0, 0, 0
+  for i = 0, plugin:parameter_count() - 1 do
+    if plugin:parameter_is_control(i) and plugin:parameter_is_input(i) then
+      controls = controls + 1
+      local _, refs = plugin:get_parameter_descriptor(i, ARDOUR.ParameterDescriptor())
+      local d = refs[2]
+      if d.toggled then toggles = toggles + 1 end
+      if d.enumeration or (d.integer_step and not d.toggled and d.upper == 7) then menus = menus + 1 end
+    end
+  end
+  local automatable = zvx:to_insert():to_automatable():all_automatable_params():size()
+  print(string.format("ZVX (%s) in Ardour: %d controls, %d toggles, %d sample menus, %d automatable", format,
+                      controls, toggles, menus, automatable))
+  assert(controls == 83, "controls: " .. controls)
+  assert(toggles == 13, "toggles: " .. toggles)
+  assert(menus == 4, "sample menus: " .. menus)
+  assert(automatable == 64, "automatable: " .. automatable)
+end
+
+local function drumTrack(session)
   local tracks = session:new_midi_track(ARDOUR.ChanCount(ARDOUR.DataType("midi"), 1),
                                         ARDOUR.ChanCount(ARDOUR.DataType("audio"), 2), true, ARDOUR.PluginInfo(),
                                         nil, nil, 1, "Drums", ARDOUR.PresentationInfo.max_order,
                                         ARDOUR.TrackMode.Normal, true)
-  local track = tracks:front()
+  return tracks:front()
+end
+
+if mode == "vst" then
+  local session = assert(create_session(folder, "zvx", 48000), "no session")
+  local track = drumTrack(session)
+  local zvx = ARDOUR.LuaAPI.new_plugin(session, "ZVX", ARDOUR.PluginType.LXVST, "")
+  assert(not zvx:isnil(), "Ardour does not find the VST module ZVX")
+  assert(track:add_processor_by_index(zvx, 0, nil, true) == 0, "the plug-in could not be added")
+  describe(zvx, "VST 2.4")
+  local loudest = hitAndListen(zvx, track)
+  print(string.format("ZVX (VST 2.4) in Ardour: a hit peaks at %.1f dBFS", loudest))
+  assert(loudest > -20, "the hit was not heard")
+elseif mode == "create" then
+  local session = assert(create_session(folder, "zvx", 48000), "no session")
+  local track = drumTrack(session)
   local zvx = ARDOUR.LuaAPI.new_plugin(session, kUri, ARDOUR.PluginType.LV2, "")
   assert(not zvx:isnil(), "Ardour does not find " .. kUri)
   assert(track:add_processor_by_index(zvx, 0, nil, true) == 0, "the plug-in could not be added")
   local plugin = zvx:to_insert():plugin(0)
+  describe(zvx, "LV2")
 
-  local controls = 0
-  for i = 0, plugin:parameter_count() - 1 do
-    if plugin:parameter_is_control(i) and plugin:parameter_is_input(i) then controls = controls + 1 end
-  end
-  assert(controls == 83, "controls: " .. controls)
-
-  local preset = plugin:preset_by_label("Lo-Fi Kit")
-  assert(preset and preset.uri == kUri .. "#preset9", "no preset Lo-Fi Kit")
+  local preset = plugin:preset_by_label("008 Lo-Fi Kit")
+  assert(preset and preset.uri == kUri .. "#preset9", "no preset 008 Lo-Fi Kit")
   assert(plugin:load_preset(preset), "the preset was not applied")
   ARDOUR.LuaAPI.set_processor_param(zvx, 1, 0.25)
   local loudest = hitAndListen(zvx, track)
-  print(string.format("ZVX in Ardour: %d controls, preset %q, a hit peaks at %.1f dBFS", controls, preset.label,
-                      loudest))
+  print(string.format("ZVX (LV2) in Ardour: preset %q, a hit peaks at %.1f dBFS", preset.label, loudest))
   assert(loudest > -20, "the hit was not heard")
 
   local file = assert(io.open(kept, "w"))
