@@ -21,8 +21,8 @@
 
 namespace {
 
-using zvx::testhost::Module;
-using zvx::testhost::Plugin;
+using zvx::vsthost::Module;
+using zvx::vsthost::Plugin;
 
 // The builds of the instrument, each loaded once, with statics of its own:
 // ZVX (the voices side by side in the widest lanes the processor offers),
@@ -84,7 +84,7 @@ void BM_ProcessAsleep(benchmark::State& state, Engine engine) {
 void BM_ProcessFourVoices(benchmark::State& state, Engine engine) {
   auto plugin = startedPlugin(engine);
   plugin->setParameter(zvx::param::kBDMix, 0.0f);  // synth bass drum
-  using zvx::testhost::midiEvent;
+  using zvx::vsthost::midiEvent;
   plugin->sendEvents({midiEvent(0, 0x90, 35, 120), midiEvent(0, 0x90, 38, 110), midiEvent(0, 0x90, 46, 100),
                       midiEvent(0, 0x90, 39, 100)});
   processBlocks(state, *plugin);

@@ -2,22 +2,22 @@
 #   cmake -DROOT=<source tree> -P CheckLayers.cmake
 # Each folder lists what its files may include besides their own folder;
 # folders not listed (tools, tests, fuzz, bench) may include anything.
-# Lower layers first: engine, image, platform, storage, plugin (the instrument
+# Lower layers first: engine, image, platform, storage, instrument (the instrument
 # core), gui (the toolkit), skin, editor, then the front doors and the host.
 set(platform_system "platform/Platform\\.h|platform/Messages\\.h")
 set(allowed_engine "")
 set(allowed_image "")
 set(allowed_platform "image/")
 set(allowed_storage "${platform_system}")
-set(allowed_plugin "engine/|storage/|${platform_system}")
+set(allowed_instrument "engine/|storage/|${platform_system}")
 set(allowed_gui "platform/|image/")
-set(allowed_skin "gui/|platform/|image/|storage/|plugin/InstrumentControl\\.h")
-set(allowed_editor "skin/|gui/|platform/|image/|storage/|plugin/InstrumentControl\\.h|engine/Parameters\\.h")
-set(allowed_formats/vst2 "plugin/|editor/|gui/|platform/|image/|engine/")
-set(allowed_formats/lv2 "plugin/|editor/|gui/|image/|engine/|storage/|platform/")
-set(allowed_standalone "plugin/|editor/|gui/|image/|engine/|storage/|platform/")
+set(allowed_skin "gui/|platform/|image/|storage/|instrument/InstrumentControl\\.h")
+set(allowed_editor "skin/|gui/|platform/|image/|storage/|instrument/InstrumentControl\\.h|engine/Parameters\\.h")
+set(allowed_formats/vst2 "instrument/|editor/|gui/|platform/|image/|engine/")
+set(allowed_formats/lv2 "instrument/|editor/|gui/|image/|engine/|storage/|platform/")
+set(allowed_standalone "instrument/|editor/|gui/|image/|engine/|storage/|platform/")
 set(allowed_vsthost "formats/vst2/VstAbi\\.h|formats/vst2/HeadlessProtocol\\.h")
-set(layers engine image platform storage plugin gui skin editor formats/vst2 formats/lv2 standalone vsthost)
+set(layers engine image platform storage instrument gui skin editor formats/vst2 formats/lv2 standalone vsthost)
 
 set(faults 0)
 foreach(layer IN LISTS layers)

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "editor/SkinEditor.h"
-#include "plugin/InstrumentControl.h"
+#include "instrument/InstrumentControl.h"
 #include "skin/SkinCatalogue.h"
 
 namespace zvx {

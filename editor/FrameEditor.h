@@ -8,7 +8,7 @@
 #include <string>
 
 #include "gui/CFrame.h"
-#include "plugin/InstrumentControl.h"
+#include "instrument/InstrumentControl.h"
 
 namespace zvx {
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "gui/CControl.h"
-#include "plugin/InstrumentControl.h"
+#include "instrument/InstrumentControl.h"
 
 namespace zvx {
 

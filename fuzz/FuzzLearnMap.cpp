@@ -12,7 +12,7 @@
 #include "engine/Parameters.h"
 #include "formats/vst2/DrumPlugin.h"
 #include "fuzz/FuzzSupport.h"
-#include "plugin/LearnMap.h"
+#include "instrument/LearnMap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::filesystem::path path = zvx::fuzz::dataFolder() / "Pluginccmap.bin";

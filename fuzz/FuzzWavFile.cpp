@@ -12,7 +12,7 @@
 
 #include "engine/PcmLayer.h"
 #include "platform/Messages.h"
-#include "plugin/SampleCache.h"
+#include "instrument/SampleCache.h"
 #include "storage/SampleDecoder.h"
 #include "storage/WavFile.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "gui/CParamDisplay.h"
-#include "plugin/InstrumentControl.h"
+#include "instrument/InstrumentControl.h"
 
 
 namespace zvx {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "plugin/BankImage.h"
+#include "instrument/BankImage.h"
 #include "storage/FxbFile.h"
 #include "storage/WholeFile.h"
 

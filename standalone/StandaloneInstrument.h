@@ -11,8 +11,8 @@
 #include <string>
 
 #include "editor/FrameEditor.h"
-#include "plugin/DirectControl.h"
-#include "plugin/Instrument.h"
+#include "instrument/DirectControl.h"
+#include "instrument/Instrument.h"
 #include "standalone/JackClient.h"
 
 namespace zvx::standalone {

@@ -26,7 +26,7 @@
 #define ZVX_PROBE_SANITIZED 0
 #endif
 
-namespace zvx::testhost {
+namespace zvx::vsthost {
 namespace {
 
 // Constant-initialised TLS of the program itself: reading it never allocates.
@@ -82,10 +82,10 @@ const char* firstAudioThreadCall() { return firstCall.load(); }
 
 bool countsAllocations() { return !ZVX_PROBE_SANITIZED; }
 
-}  // namespace zvx::testhost
+}  // namespace zvx::vsthost
 
-using zvx::testhost::count;
-using zvx::testhost::real;
+using zvx::vsthost::count;
+using zvx::vsthost::real;
 #define ZVX_NEXT(name) real(next_##name, #name)
 
 // ---------------------------------------------------------------------------
@@ -96,7 +96,7 @@ namespace {
 
 void* allocate(std::size_t size) {
 #if ZVX_PROBE_SANITIZED
-  count(zvx::testhost::allocations, "operator new");
+  count(zvx::vsthost::allocations, "operator new");
 #endif
   if (void* p = std::malloc(size ? size : 1)) return p;
   throw std::bad_alloc();
@@ -104,7 +104,7 @@ void* allocate(std::size_t size) {
 
 void* allocateAligned(std::size_t size, std::size_t alignment) {
 #if ZVX_PROBE_SANITIZED
-  count(zvx::testhost::allocations, "operator new");
+  count(zvx::vsthost::allocations, "operator new");
 #endif
   void* p = nullptr;
   if (posix_memalign(&p, alignment < sizeof(void*) ? sizeof(void*) : alignment, size ? size : 1) == 0) return p;
@@ -113,7 +113,7 @@ void* allocateAligned(std::size_t size, std::size_t alignment) {
 
 void release(void* p) {
 #if ZVX_PROBE_SANITIZED
-  if (p) count(zvx::testhost::allocations, "operator delete");
+  if (p) count(zvx::vsthost::allocations, "operator delete");
 #endif
   std::free(p);
 }
@@ -157,27 +157,27 @@ void* __libc_valloc(std::size_t);
 void* __libc_pvalloc(std::size_t);
 
 void* malloc(std::size_t size) {
-  count(zvx::testhost::allocations, "malloc");
+  count(zvx::vsthost::allocations, "malloc");
   return __libc_malloc(size);
 }
 void free(void* p) {
-  if (p) count(zvx::testhost::allocations, "free");
+  if (p) count(zvx::vsthost::allocations, "free");
   __libc_free(p);
 }
 void* calloc(std::size_t n, std::size_t size) {
-  count(zvx::testhost::allocations, "calloc");
+  count(zvx::vsthost::allocations, "calloc");
   return __libc_calloc(n, size);
 }
 void* realloc(void* p, std::size_t size) {
-  count(zvx::testhost::allocations, "realloc");
+  count(zvx::vsthost::allocations, "realloc");
   return __libc_realloc(p, size);
 }
 void* memalign(std::size_t alignment, std::size_t size) {
-  count(zvx::testhost::allocations, "memalign");
+  count(zvx::vsthost::allocations, "memalign");
   return __libc_memalign(alignment, size);
 }
 int posix_memalign(void** out, std::size_t alignment, std::size_t size) {
-  count(zvx::testhost::allocations, "posix_memalign");
+  count(zvx::vsthost::allocations, "posix_memalign");
   if (alignment < sizeof(void*) || (alignment & (alignment - 1)) != 0) return EINVAL;
   void* p = __libc_memalign(alignment, size);
   if (!p) return ENOMEM;
@@ -185,15 +185,15 @@ int posix_memalign(void** out, std::size_t alignment, std::size_t size) {
   return 0;
 }
 void* aligned_alloc(std::size_t alignment, std::size_t size) {
-  count(zvx::testhost::allocations, "aligned_alloc");
+  count(zvx::vsthost::allocations, "aligned_alloc");
   return __libc_memalign(alignment, size);
 }
 void* valloc(std::size_t size) {
-  count(zvx::testhost::allocations, "valloc");
+  count(zvx::vsthost::allocations, "valloc");
   return __libc_valloc(size);
 }
 void* pvalloc(std::size_t size) {
-  count(zvx::testhost::allocations, "pvalloc");
+  count(zvx::vsthost::allocations, "pvalloc");
   return __libc_pvalloc(size);
 }
 #endif
@@ -234,46 +234,46 @@ std::atomic<FcloseFn> next_fclose{nullptr};
 extern "C" {
 
 FILE* fopen(const char* path, const char* mode) {
-  count(zvx::testhost::fileOpens, "fopen");
+  count(zvx::vsthost::fileOpens, "fopen");
   return ZVX_NEXT(fopen)(path, mode);
 }
 FILE* fopen64(const char* path, const char* mode) {
-  count(zvx::testhost::fileOpens, "fopen64");
+  count(zvx::vsthost::fileOpens, "fopen64");
   return ZVX_NEXT(fopen64)(path, mode);
 }
 int open(const char* path, int flags, ...) {
-  count(zvx::testhost::fileOpens, "open");
+  count(zvx::vsthost::fileOpens, "open");
   ZVX_MODE_ARGUMENT(flags, mode)
   return ZVX_NEXT(open)(path, flags, mode);
 }
 int open64(const char* path, int flags, ...) {
-  count(zvx::testhost::fileOpens, "open64");
+  count(zvx::vsthost::fileOpens, "open64");
   ZVX_MODE_ARGUMENT(flags, mode)
   return ZVX_NEXT(open64)(path, flags, mode);
 }
 int openat(int folder, const char* path, int flags, ...) {
-  count(zvx::testhost::fileOpens, "openat");
+  count(zvx::vsthost::fileOpens, "openat");
   ZVX_MODE_ARGUMENT(flags, mode)
   return ZVX_NEXT(openat)(folder, path, flags, mode);
 }
 ssize_t read(int fd, void* data, size_t size) {
-  count(zvx::testhost::fileIo, "read");
+  count(zvx::vsthost::fileIo, "read");
   return ZVX_NEXT(read)(fd, data, size);
 }
 ssize_t write(int fd, const void* data, size_t size) {
-  count(zvx::testhost::fileIo, "write");
+  count(zvx::vsthost::fileIo, "write");
   return ZVX_NEXT(write)(fd, data, size);
 }
 size_t fread(void* data, size_t size, size_t n, FILE* file) {
-  count(zvx::testhost::fileIo, "fread");
+  count(zvx::vsthost::fileIo, "fread");
   return ZVX_NEXT(fread)(data, size, n, file);
 }
 size_t fwrite(const void* data, size_t size, size_t n, FILE* file) {
-  count(zvx::testhost::fileIo, "fwrite");
+  count(zvx::vsthost::fileIo, "fwrite");
   return ZVX_NEXT(fwrite)(data, size, n, file);
 }
 int fclose(FILE* file) {
-  count(zvx::testhost::fileIo, "fclose");
+  count(zvx::vsthost::fileIo, "fclose");
   return ZVX_NEXT(fclose)(file);
 }
 
@@ -311,59 +311,59 @@ std::atomic<ClockNanosleepFn> next_clock_nanosleep{nullptr};
 extern "C" {
 
 int pthread_mutex_lock(pthread_mutex_t* mutex) {
-  count(zvx::testhost::locks, "pthread_mutex_lock");
+  count(zvx::vsthost::locks, "pthread_mutex_lock");
   return ZVX_NEXT(pthread_mutex_lock)(mutex);
 }
 int pthread_mutex_trylock(pthread_mutex_t* mutex) {
-  count(zvx::testhost::locks, "pthread_mutex_trylock");
+  count(zvx::vsthost::locks, "pthread_mutex_trylock");
   return ZVX_NEXT(pthread_mutex_trylock)(mutex);
 }
 int pthread_mutex_unlock(pthread_mutex_t* mutex) {
-  count(zvx::testhost::locks, "pthread_mutex_unlock");
+  count(zvx::vsthost::locks, "pthread_mutex_unlock");
   return ZVX_NEXT(pthread_mutex_unlock)(mutex);
 }
 int pthread_mutex_timedlock(pthread_mutex_t* mutex, const timespec* until) {
-  count(zvx::testhost::locks, "pthread_mutex_timedlock");
+  count(zvx::vsthost::locks, "pthread_mutex_timedlock");
   return ZVX_NEXT(pthread_mutex_timedlock)(mutex, until);
 }
 int pthread_rwlock_rdlock(pthread_rwlock_t* lock) {
-  count(zvx::testhost::locks, "pthread_rwlock_rdlock");
+  count(zvx::vsthost::locks, "pthread_rwlock_rdlock");
   return ZVX_NEXT(pthread_rwlock_rdlock)(lock);
 }
 int pthread_rwlock_wrlock(pthread_rwlock_t* lock) {
-  count(zvx::testhost::locks, "pthread_rwlock_wrlock");
+  count(zvx::vsthost::locks, "pthread_rwlock_wrlock");
   return ZVX_NEXT(pthread_rwlock_wrlock)(lock);
 }
 int pthread_cond_wait(pthread_cond_t* condition, pthread_mutex_t* mutex) {
-  count(zvx::testhost::locks, "pthread_cond_wait");
+  count(zvx::vsthost::locks, "pthread_cond_wait");
   return ZVX_NEXT(pthread_cond_wait)(condition, mutex);
 }
 int pthread_cond_timedwait(pthread_cond_t* condition, pthread_mutex_t* mutex, const timespec* until) {
-  count(zvx::testhost::locks, "pthread_cond_timedwait");
+  count(zvx::vsthost::locks, "pthread_cond_timedwait");
   return ZVX_NEXT(pthread_cond_timedwait)(condition, mutex, until);
 }
 int sem_wait(sem_t* semaphore) {
-  count(zvx::testhost::locks, "sem_wait");
+  count(zvx::vsthost::locks, "sem_wait");
   return ZVX_NEXT(sem_wait)(semaphore);
 }
 int sem_timedwait(sem_t* semaphore, const timespec* until) {
-  count(zvx::testhost::locks, "sem_timedwait");
+  count(zvx::vsthost::locks, "sem_timedwait");
   return ZVX_NEXT(sem_timedwait)(semaphore, until);
 }
 unsigned sleep(unsigned seconds) {
-  count(zvx::testhost::sleeps, "sleep");
+  count(zvx::vsthost::sleeps, "sleep");
   return ZVX_NEXT(sleep)(seconds);
 }
 int usleep(useconds_t microseconds) {
-  count(zvx::testhost::sleeps, "usleep");
+  count(zvx::vsthost::sleeps, "usleep");
   return ZVX_NEXT(usleep)(microseconds);
 }
 int nanosleep(const timespec* duration, timespec* remaining) {
-  count(zvx::testhost::sleeps, "nanosleep");
+  count(zvx::vsthost::sleeps, "nanosleep");
   return ZVX_NEXT(nanosleep)(duration, remaining);
 }
 int clock_nanosleep(clockid_t clock, int flags, const timespec* duration, timespec* remaining) {
-  count(zvx::testhost::sleeps, "clock_nanosleep");
+  count(zvx::vsthost::sleeps, "clock_nanosleep");
   return ZVX_NEXT(clock_nanosleep)(clock, flags, duration, remaining);
 }
 
@@ -385,19 +385,19 @@ constexpr const char* kXlib = "libX11.so.6";
 extern "C" {
 
 int XFlush(void* display) {
-  count(zvx::testhost::xlib, "XFlush");
+  count(zvx::vsthost::xlib, "XFlush");
   return real(next_XFlush, "XFlush", kXlib)(display);
 }
 int XPending(void* display) {
-  count(zvx::testhost::xlib, "XPending");
+  count(zvx::vsthost::xlib, "XPending");
   return real(next_XPending, "XPending", kXlib)(display);
 }
 void XLockDisplay(void* display) {
-  count(zvx::testhost::xlib, "XLockDisplay");
+  count(zvx::vsthost::xlib, "XLockDisplay");
   real(next_XLockDisplay, "XLockDisplay", kXlib)(display);
 }
 int XSync(void* display, int discard) {
-  count(zvx::testhost::xlib, "XSync");
+  count(zvx::vsthost::xlib, "XSync");
   return real(next_XSync, "XSync", kXlib)(display, discard);
 }
 

@@ -10,7 +10,7 @@
 
 #include <cstddef>
 
-namespace zvx::testhost {
+namespace zvx::vsthost {
 
 struct AudioThreadCounts {
   std::size_t allocations = 0;  // malloc family, new and delete
@@ -42,4 +42,4 @@ const char* firstAudioThreadCall();
 // Whether malloc and free themselves are interposed (not under a sanitizer).
 bool countsAllocations();
 
-}  // namespace zvx::testhost
+}  // namespace zvx::vsthost

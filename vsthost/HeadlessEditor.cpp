@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <sstream>
 
-namespace zvx::testhost {
+namespace zvx::vsthost {
 
 namespace {
 
@@ -123,4 +123,4 @@ std::optional<float> HeadlessEditor::valueOf(const std::string& className, long 
   return value;
 }
 
-}  // namespace zvx::testhost
+}  // namespace zvx::vsthost

@@ -11,7 +11,7 @@
 #include "formats/vst2/HeadlessProtocol.h"
 #include "vsthost/VstHost.h"
 
-namespace zvx::testhost {
+namespace zvx::vsthost {
 
 struct Picture {
   int width = 0;
@@ -64,4 +64,4 @@ class HeadlessEditor {
   Plugin& plugin_;
 };
 
-}  // namespace zvx::testhost
+}  // namespace zvx::vsthost

@@ -12,7 +12,7 @@
 #include <windows.h>
 #endif
 
-namespace zvx::testhost {
+namespace zvx::vsthost {
 namespace {
 
 namespace fs = std::filesystem;
@@ -69,4 +69,4 @@ bool findModule(const std::string& named, const char* builtModule, std::string& 
   return false;
 }
 
-}  // namespace zvx::testhost
+}  // namespace zvx::vsthost

@@ -4,10 +4,10 @@
 
 #include <string>
 
-namespace zvx::testhost {
+namespace zvx::vsthost {
 
 // `named` may be empty; `builtModule` is the build's own module path or "".
 // On failure `error` is a one-line reason naming what was looked for.
 bool findModule(const std::string& named, const char* builtModule, std::string& path, std::string& error);
 
-}  // namespace zvx::testhost
+}  // namespace zvx::vsthost

@@ -9,7 +9,7 @@
 #include <dlfcn.h>
 #endif
 
-namespace zvx::testhost {
+namespace zvx::vsthost {
 namespace {
 
 // The plug-in calls back before its AEffect exists; the host being created on
@@ -236,4 +236,4 @@ std::vector<std::vector<float>> Plugin::render(int frames, int blockSize, const 
   return out;
 }
 
-}  // namespace zvx::testhost
+}  // namespace zvx::vsthost

@@ -12,7 +12,7 @@
 
 #include "formats/vst2/VstAbi.h"
 
-namespace zvx::testhost {
+namespace zvx::vsthost {
 
 // A loaded module (.so / .dll) and its entry point.
 class Module {
@@ -125,4 +125,4 @@ class Plugin {
   std::vector<unsigned char> eventBlock_;
 };
 
-}  // namespace zvx::testhost
+}  // namespace zvx::vsthost

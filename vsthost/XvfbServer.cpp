@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-namespace zvx::testhost {
+namespace zvx::vsthost {
 namespace {
 
 std::string findOnPath(const std::string& program) {
@@ -87,4 +87,4 @@ XvfbServer::~XvfbServer() {
   waitpid(pid_, &status, 0);
 }
 
-}  // namespace zvx::testhost
+}  // namespace zvx::vsthost

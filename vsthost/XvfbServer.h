@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace zvx::testhost {
+namespace zvx::vsthost {
 
 class XvfbServer {
  public:
@@ -29,4 +29,4 @@ class XvfbServer {
   std::string error_;
 };
 
-}  // namespace zvx::testhost
+}  // namespace zvx::vsthost

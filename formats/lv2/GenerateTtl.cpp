@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "formats/lv2/Lv2Description.h"
-#include "plugin/BankImage.h"
+#include "instrument/BankImage.h"
 #include "storage/FxbFile.h"
 #include "storage/WholeFile.h"
 

@@ -11,7 +11,7 @@
 
 #include <lv2/core/lv2.h>
 
-#include "plugin/InstrumentControl.h"
+#include "instrument/InstrumentControl.h"
 
 namespace zvx::lv2 {
 

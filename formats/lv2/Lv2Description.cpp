@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "formats/lv2/Lv2Ports.h"
-#include "plugin/Instrument.h"
-#include "plugin/ParameterTable.h"
+#include "instrument/Instrument.h"
+#include "instrument/ParameterTable.h"
 
 namespace zvx::lv2 {
 namespace {

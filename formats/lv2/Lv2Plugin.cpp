@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "plugin/DrumNotes.h"
-#include "plugin/ParameterTable.h"
+#include "instrument/DrumNotes.h"
+#include "instrument/ParameterTable.h"
 
 namespace zvx::lv2 {
 namespace {

@@ -18,8 +18,8 @@
 #include <thread>
 
 #include "formats/lv2/Lv2Ports.h"
-#include "plugin/DirectControl.h"
-#include "plugin/Instrument.h"
+#include "instrument/DirectControl.h"
+#include "instrument/Instrument.h"
 
 namespace zvx::lv2 {
 

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "plugin/ParameterTable.h"
+#include "instrument/ParameterTable.h"
 
 namespace zvx::lv2 {
 

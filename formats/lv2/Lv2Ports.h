@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/Parameters.h"
-#include "plugin/Instrument.h"
+#include "instrument/Instrument.h"
 
 namespace zvx::lv2 {
 

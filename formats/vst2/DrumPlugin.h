@@ -9,8 +9,8 @@
 
 #include "formats/vst2/AudioEffectX.h"
 #include "formats/vst2/EffectControl.h"
-#include "plugin/Instrument.h"
-#include "plugin/ParameterTable.h"
+#include "instrument/Instrument.h"
+#include "instrument/ParameterTable.h"
 
 namespace zvx {
 

@@ -1,7 +1,7 @@
 #include "formats/vst2/EffectControl.h"
 
 #include "formats/vst2/AudioEffectX.h"
-#include "plugin/Instrument.h"
+#include "instrument/Instrument.h"
 
 namespace zvx {
 namespace {

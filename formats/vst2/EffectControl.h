@@ -4,7 +4,7 @@
 #pragma once
 
 #include "formats/vst2/AudioEffect.h"
-#include "plugin/InstrumentControl.h"
+#include "instrument/InstrumentControl.h"
 
 namespace zvx {
 

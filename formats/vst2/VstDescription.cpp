@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/DrumNotes.h"
-#include "plugin/Instrument.h"
-#include "plugin/ParameterTable.h"
+#include "instrument/DrumNotes.h"
+#include "instrument/Instrument.h"
+#include "instrument/ParameterTable.h"
 
 namespace zvx::vst2 {
 namespace {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/Messages.h"
-#include "plugin/Instrument.h"
-#include "plugin/ParameterTable.h"
+#include "instrument/Instrument.h"
+#include "instrument/ParameterTable.h"
 
 namespace zvx {
 namespace {

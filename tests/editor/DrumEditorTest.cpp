@@ -12,7 +12,7 @@
 namespace zvx::test {
 namespace {
 
-using testhost::HeadlessEditor, testhost::Picture;
+using vsthost::HeadlessEditor, vsthost::Picture;
 
 using param::kBDDecay, param::kBDMenu, param::kBDTone;
 // The pads, whose buttons share their tags with the voices' trigger lights.
@@ -37,10 +37,10 @@ class DrumEditorTest : public ::testing::Test {
     ASSERT_TRUE(editor_->open());
     editor_->idle();
   }
-  testhost::ViewRect rectOf(const std::string& className, long tag) {
+  vsthost::ViewRect rectOf(const std::string& className, long tag) {
     const auto rect = editor_->find(className, tag);
     EXPECT_TRUE(rect) << className << " " << tag << " not in\n" << editor_->describe();
-    return rect.value_or(testhost::ViewRect{});
+    return rect.value_or(vsthost::ViewRect{});
   }
   float valueOf(const std::string& className, long tag) {
     const auto value = editor_->valueOf(className, tag);
@@ -55,14 +55,14 @@ class DrumEditorTest : public ::testing::Test {
     return all.substr(start, all.find('"', start) - start);
   }
   // A right click on the control in `rect`, choosing `answer` from its (learn) menu.
-  void rightClick(const testhost::ViewRect& rect, const std::vector<int>& answer) {
+  void rightClick(const vsthost::ViewRect& rect, const std::vector<int>& answer) {
     editor_->answerMenu(answer);
     editor_->click(rect.centreX(), rect.centreY(), HeadlessEditor::kRight);
   }
 
   TempDocuments documents_;
   std::vector<ShownMessage> openedWith_;  // what opening the editor showed
-  std::unique_ptr<testhost::Plugin> plugin_;
+  std::unique_ptr<vsthost::Plugin> plugin_;
   std::unique_ptr<test::HostCallLog> calls_;
   std::unique_ptr<HeadlessEditor> editor_;
 };

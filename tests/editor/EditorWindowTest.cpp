@@ -28,7 +28,7 @@ constexpr long kProgramTag = 96, kPreviousTag = 97, kNextTag = 98;
 constexpr int kLearnedController = 20;  // bound to BDTone
 
 // Pixels that differ inside `rect` (frame coordinates).
-int changedIn(const Surface& a, const Surface& b, const testhost::ViewRect& rect) {
+int changedIn(const Surface& a, const Surface& b, const vsthost::ViewRect& rect) {
   int changed = 0;
   for (int y = rect.top; y < rect.bottom; ++y)
     for (int x = rect.left; x < rect.right; ++x) changed += rgb(a.at(x, y)) != rgb(b.at(x, y));
@@ -44,7 +44,7 @@ class ZvxWindowTest : public X11Test {
     documents_.writeFile("Pluginccmap.bin", learnMapFile({{kBDTone, kLearnedController}}));
     // Where the views are: the same skin, opened headless in a second instance.
     layout_ = createZvx();
-    layoutEditor_ = std::make_unique<testhost::HeadlessEditor>(*layout_);
+    layoutEditor_ = std::make_unique<vsthost::HeadlessEditor>(*layout_);
     ASSERT_TRUE(layoutEditor_->open());
     openAt(100);
   }
@@ -64,15 +64,15 @@ class ZvxWindowTest : public X11Test {
     for (int i = 0; i < times; ++i) zvx_->dispatch(effEditIdle);
   }
   // A view of the skin, in frame coordinates.
-  testhost::ViewRect rectOf(const std::string& className, long tag) {
+  vsthost::ViewRect rectOf(const std::string& className, long tag) {
     const auto rect = layoutEditor_->find(className, tag);
     EXPECT_TRUE(rect) << className << " " << tag;
-    return rect.value_or(testhost::ViewRect{});
+    return rect.value_or(vsthost::ViewRect{});
   }
-  int screenX(const testhost::ViewRect& rect) { return kLeft + rect.centreX() * percent_ / 100; }
-  int screenY(const testhost::ViewRect& rect) { return kTop + rect.centreY() * percent_ / 100; }
+  int screenX(const vsthost::ViewRect& rect) { return kLeft + rect.centreX() * percent_ / 100; }
+  int screenY(const vsthost::ViewRect& rect) { return kTop + rect.centreY() * percent_ / 100; }
   // A click on the view, and the idle call that handles it.
-  void click(const testhost::ViewRect& rect) {
+  void click(const vsthost::ViewRect& rect) {
     input_->click(screenX(rect), screenY(rect));
     idle();
   }
@@ -113,14 +113,14 @@ class ZvxWindowTest : public X11Test {
     EXPECT_TRUE(samePicture(now, fresh())) << "the window does not show the state after " << after;
   }
   // Chooses entry `index` of the option menu at `rect` with the keys.
-  void chooseEntry(const testhost::ViewRect& rect, int index) {
+  void chooseEntry(const vsthost::ViewRect& rect, int index) {
     answerMenu([&] { input_->click(screenX(rect), screenY(rect)); }, [&] { idle(); },
                [&](Display*, Input& keys) {
                  for (int i = 0; i <= index; ++i) keys.type(XK_Down);
                  keys.type(XK_Return);
                });
   }
-  void wheel(const testhost::ViewRect& rect, int notches, bool shift = false) {
+  void wheel(const vsthost::ViewRect& rect, int notches, bool shift = false) {
     input_->moveTo(screenX(rect), screenY(rect));
     if (shift) input_->key(XK_Shift_L, true);
     for (int i = 0; i < std::abs(notches); ++i) input_->click(screenX(rect), screenY(rect), notches > 0 ? Button4 : Button5);
@@ -128,7 +128,7 @@ class ZvxWindowTest : public X11Test {
     idle(2);
   }
   // Press, move up by `rise` pixels in steps, release: a drag in the knob's linear mode.
-  void drag(const testhost::ViewRect& rect, int rise) {
+  void drag(const vsthost::ViewRect& rect, int rise) {
     input_->moveTo(screenX(rect), screenY(rect));
     input_->button(Button1, true);
     for (int step = 1; step <= 4; ++step) input_->moveTo(screenX(rect), screenY(rect) - rise * step / 4);
@@ -138,8 +138,8 @@ class ZvxWindowTest : public X11Test {
 
   TempDocuments documents_;
   std::unique_ptr<test::HostCallLog> calls_;
-  std::unique_ptr<testhost::Plugin> zvx_, layout_;
-  std::unique_ptr<testhost::HeadlessEditor> layoutEditor_;
+  std::unique_ptr<vsthost::Plugin> zvx_, layout_;
+  std::unique_ptr<vsthost::HeadlessEditor> layoutEditor_;
   Window parent_ = 0, window_ = 0;
   int percent_ = 100;
 };
@@ -339,14 +339,14 @@ TEST_F(ZvxWindowTest, MenusTakeTheSkinsColoursAndOpenUpwardWhereTheEditorEnds) {
   }
 }
 
-int editorWidth(testhost::Plugin& zvx) {
+int editorWidth(vsthost::Plugin& zvx) {
   ERect* rect = nullptr;
   zvx.dispatch(effEditGetRect, 0, 0, &rect);
   return rect ? rect->right - rect->left : 0;
 }
 
 // Rows of `box` (frame coordinates) with ink: not the colour at its left edge.
-int inkRows(const Surface& picture, const testhost::ViewRect& box, int percent) {
+int inkRows(const Surface& picture, const vsthost::ViewRect& box, int percent) {
   const auto scaled = [percent](int x) { return x * percent / 100; };
   int rows = 0;
   for (int y = scaled(box.top) + 1; y < scaled(box.bottom) - 1; ++y) {

@@ -212,7 +212,7 @@ TEST(DrumVoicesTest, NeitherTheBlockSizeNorWhenTheRateIsToldMatters) {
 
   // A rate told after construction plays as one known at construction.
   auto built = [](int hostAnswers) {  // 0: the host answers nothing to the rate query
-    testhost::HostConfig config;
+    vsthost::HostConfig config;
     config.sampleRate = hostAnswers;
     auto zvx = createZvx(config);
     zvx->start(48000.0f, 512);

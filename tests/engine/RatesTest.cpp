@@ -15,8 +15,8 @@ constexpr int kBD = 2, kSD = 3, kHH = 4, kCP = 5;  // output channels
 
 double cents(double frequency, double reference) { return 1200.0 * std::log2(frequency / reference); }
 
-testhost::HostConfig at(int rate) {
-  testhost::HostConfig config;
+vsthost::HostConfig at(int rate) {
+  vsthost::HostConfig config;
   config.sampleRate = rate;
   return config;
 }

@@ -27,31 +27,31 @@ const std::vector<std::pair<int, int>> kLearned = {{param::kBDTone, 20},      {p
                                                    {param::kMasterChaos, 22}, {param::kCPCricket, 23},
                                                    {param::kSDDecay, 24},     {param::kBDPan, 25}};
 
-const testhost::Module& scalarModule() {
-  static std::unique_ptr<testhost::Module> module = loadModuleOrAbort(ZVX_SCALAR_MODULE_PATH);
+const vsthost::Module& scalarModule() {
+  static std::unique_ptr<vsthost::Module> module = loadModuleOrAbort(ZVX_SCALAR_MODULE_PATH);
   return *module;
 }
 
 // ZVX takes the widest lanes the processor offers; ZVX_sse2 the lanes every
 // x86-64 processor has.
-const testhost::Module& sse2Module() {
-  static std::unique_ptr<testhost::Module> module = loadModuleOrAbort(ZVX_SSE2_MODULE_PATH);
+const vsthost::Module& sse2Module() {
+  static std::unique_ptr<vsthost::Module> module = loadModuleOrAbort(ZVX_SSE2_MODULE_PATH);
   return *module;
 }
 
 // Something done to the instance between two samples, as a host does between blocks.
 struct Change {
   int frame;
-  std::function<void(testhost::Plugin&)> apply;
+  std::function<void(vsthost::Plugin&)> apply;
 };
 
 Change set(int frame, int index, float value) {
-  return {frame, [=](testhost::Plugin& zvx) { zvx.setParameter(index, value); }};
+  return {frame, [=](vsthost::Plugin& zvx) { zvx.setParameter(index, value); }};
 }
 
 // The host's rate changes while the instance plays, as when a project is moved to another rate.
 Change rate(int frame, int hz) {
-  return {frame, [=](testhost::Plugin& zvx) {
+  return {frame, [=](vsthost::Plugin& zvx) {
             zvx.config().sampleRate = hz;
             zvx.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(hz));
           }};
@@ -79,11 +79,11 @@ struct Take {
   std::function<std::string(std::size_t frame)> where;
 };
 
-std::vector<Channel> play(const testhost::Module& module, const Take& take, int blockSize) {
-  testhost::HostConfig config;
+std::vector<Channel> play(const vsthost::Module& module, const Take& take, int blockSize) {
+  vsthost::HostConfig config;
   config.sampleRate = take.rate;
   std::string error;
-  auto zvx = testhost::Plugin::create(module, config, error);
+  auto zvx = vsthost::Plugin::create(module, config, error);
   if (!zvx) {
     ADD_FAILURE() << error;
     return {};
@@ -128,7 +128,7 @@ std::vector<std::vector<Channel>> expectOneVoiceAtATimeSound(const Take& take) {
     const std::vector<Channel> oneAtATime = play(scalarModule(), take, blockSize);
     EXPECT_EQ(oneAtATime.size(), 6u);
     std::vector<Channel> sideBySide;
-    for (const testhost::Module* module : {&sse2Module(), &zvxModule()}) {
+    for (const vsthost::Module* module : {&sse2Module(), &zvxModule()}) {
       SCOPED_TRACE(module == &zvxModule() ? "ZVX" : "ZVX_sse2");
       sideBySide = play(*module, take, blockSize);
       EXPECT_EQ(sideBySide.size(), 6u);
@@ -168,7 +168,7 @@ std::vector<VstMidiEvent> demoGroove(double rate, int& frames) {
   std::vector<VstMidiEvent> events;
   if (!song) return events;
   for (const auto& message : song->messagesAt(rate))
-    events.push_back(testhost::midiEvent(static_cast<int>(message.sample), message.data[0],
+    events.push_back(vsthost::midiEvent(static_cast<int>(message.sample), message.data[0],
                                          message.size > 1 ? message.data[1] : 0,
                                          message.size > 2 ? message.data[2] : 0));
   frames = events.empty() ? 0 : events.back().deltaFrames + static_cast<int>(2.0 * rate);
@@ -221,7 +221,7 @@ Take everyProgram() {
   Take take{"every program in turn", kPrograms * kProgramFrames};
   for (int program = 0; program < kPrograms; ++program) {
     const int start = program * kProgramFrames;
-    take.changes.push_back({start, [=](testhost::Plugin& zvx) { zvx.dispatch(effSetProgram, 0, program); }});
+    take.changes.push_back({start, [=](vsthost::Plugin& zvx) { zvx.dispatch(effSetProgram, 0, program); }});
     const std::vector<VstMidiEvent> hits = groove(static_cast<std::uint32_t>(program), start, 16, 900);
     take.events.insert(take.events.end(), hits.begin(), hits.end());
     Dice dice(static_cast<std::uint32_t>(program) + 1000u);
@@ -254,9 +254,9 @@ class SideBySideVoices : public ::testing::Test {
     ASSERT_EQ(samples, 8) << "the default samples in " << built;
     documents_->writeFile("default.fxb", readBytes(built / "default.fxb"));
     documents_->writeFile("Pluginccmap.bin", learnMapFile(kLearned));
-    for (const testhost::Module* module : {&zvxModule(), &scalarModule(), &sse2Module()}) {
+    for (const vsthost::Module* module : {&zvxModule(), &scalarModule(), &sse2Module()}) {
       std::string failure;
-      keepers_.push_back(testhost::Plugin::create(*module, {}, failure));
+      keepers_.push_back(vsthost::Plugin::create(*module, {}, failure));
       ASSERT_TRUE(keepers_.back()) << failure;
       keepers_.back()->start();
     }
@@ -273,7 +273,7 @@ class SideBySideVoices : public ::testing::Test {
   }
 
   static inline std::unique_ptr<TempDocuments> documents_;
-  static inline std::vector<std::unique_ptr<testhost::Plugin>> keepers_;
+  static inline std::vector<std::unique_ptr<vsthost::Plugin>> keepers_;
 };
 
 TEST_F(SideBySideVoices, TheDemoGrooveSoundsAsOneVoiceAtATime) {

@@ -6,7 +6,7 @@
 namespace zvx::test {
 namespace {
 
-using testhost::XvfbServer;
+using vsthost::XvfbServer;
 
 XvfbServer* server = nullptr;
 
@@ -135,7 +135,7 @@ void answerMenu(const std::function<void()>& open, const std::function<void()>& 
 }
 
 void X11Test::SetUp() {
-  if (!testhost::XvfbServer::installed()) GTEST_SKIP() << "Xvfb is not installed";
+  if (!vsthost::XvfbServer::installed()) GTEST_SKIP() << "Xvfb is not installed";
   ASSERT_FALSE(xvfbDisplay().empty()) << xvfbError();
   display_ = XOpenDisplay(xvfbDisplay().c_str());
   ASSERT_NE(display_, nullptr);

@@ -28,13 +28,13 @@ class Editor {
  public:
   Editor() {
     std::string error;
-    plugin_ = testhost::Plugin::create(&testEditorPluginEntry, "editor test plug-in", {}, error);
+    plugin_ = vsthost::Plugin::create(&testEditorPluginEntry, "editor test plug-in", {}, error);
     if (!plugin_) return;
     calls_ = std::make_unique<test::HostCallLog>(*plugin_);
     plugin_->start();
   }
   bool valid() const { return plugin_ != nullptr; }
-  testhost::Plugin& plugin() { return *plugin_; }
+  vsthost::Plugin& plugin() { return *plugin_; }
   test::HostCallLog& calls() { return *calls_; }
 
   bool open(Window parent) { return plugin_->dispatch(effEditOpen, 0, 0, xid(parent)) != 0; }
@@ -52,7 +52,7 @@ class Editor {
   }
 
  private:
-  std::unique_ptr<testhost::Plugin> plugin_;
+  std::unique_ptr<vsthost::Plugin> plugin_;
   std::unique_ptr<test::HostCallLog> calls_;
 };
 
@@ -226,7 +226,7 @@ TEST_F(X11WindowTest, WindowRepaintsWhatWasCoveredAndEndsOnlyDragsWhoseReleaseWa
 }
 
 TEST_F(X11WindowTest, SixteenBitScreensGetConvertedPixels) {
-  testhost::XvfbServer shallow("640x480x16");
+  vsthost::XvfbServer shallow("640x480x16");
   ASSERT_TRUE(shallow.running()) << shallow.error();
   ScopedEnv display("DISPLAY", shallow.display().c_str());
   Display* host = XOpenDisplay(shallow.display().c_str());

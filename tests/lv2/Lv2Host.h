@@ -18,7 +18,7 @@
 
 #include "formats/lv2/Lv2Access.h"
 #include "formats/lv2/Lv2Ports.h"
-#include "plugin/ParameterTable.h"
+#include "instrument/ParameterTable.h"
 #include "tests/support/TestSupport.h"
 #include "vsthost/AudioThreadProbe.h"
 
@@ -108,7 +108,7 @@ class Instance {
                 ->control(handle());
   }
 
-  // As testhost::Plugin::play: events (in order, deltaFrames from the start) sent with the block holding
+  // As vsthost::Plugin::play: events (in order, deltaFrames from the start) sent with the block holding
   // them; `between(start)` runs before the block at `start`.
   std::vector<Channel> render(int frames, int blockSize, const std::vector<VstMidiEvent>& events,
                               const std::function<void(int)>& between = {}) {
@@ -150,7 +150,7 @@ class Instance {
       std::memcpy(midi.data, event.midiData, 3);
       EXPECT_NE(lv2_atom_sequence_append_event(seq, kSequenceBytes, &midi.event), nullptr);
     }
-    testhost::AudioThreadScope audioThread;
+    vsthost::AudioThreadScope audioThread;
     lilv_instance_run(instance_, static_cast<uint32_t>(length));
     return heard;
   }

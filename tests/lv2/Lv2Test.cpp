@@ -7,8 +7,8 @@
 #include <lv2/presets/presets.h>
 
 #include "formats/lv2/Lv2Description.h"
-#include "plugin/BankImage.h"
-#include "plugin/SampleCache.h"
+#include "instrument/BankImage.h"
+#include "instrument/SampleCache.h"
 #include "tests/lv2/Lv2Host.h"
 #include "tests/support/AudioThreadChecks.h"
 
@@ -240,7 +240,7 @@ TEST_F(Lv2Test, PlaysAsTheVstModuleAtAnyBlockAndRate) {
     ASSERT_TRUE(lv2.valid());
     StoredState cut = stateOf(map_, std::vector<unsigned char>(100, 0), 0);
     EXPECT_NE(restoreState(lv2, cut), LV2_STATE_SUCCESS);
-    testhost::HostConfig config;
+    vsthost::HostConfig config;
     config.sampleRate = rate;
     const auto expected = renderZvx({}, groove(), kFrames, block, config);
     for (const Channel& channel : expected) EXPECT_GT(peak(channel), 0.01f);
@@ -323,7 +323,7 @@ TEST_F(Lv2Test, AppliesMovedPortsAsTheVstSetterDoesWithoutBlocking) {
   const Settings moved = {{param::kBDMenu, 1.0f}, {param::kHHDecay, 0.9f}, {param::kSDPitch, 0.1f}};
   lv2.control(param::kBDMix) = 0.0f;  // the bass drum plays its sample alone
   lv2.control(param::kBDDecay) = 0.9f;
-  const testhost::AudioThreadCounts before = testhost::audioThreadCounts();
+  const vsthost::AudioThreadCounts before = vsthost::audioThreadCounts();
   const std::vector<Channel> heard = lv2.render(kFrames, kBlock, events, [&](int start) {
     if (start == moveAt)
       for (const auto& [p, value] : moved) lv2.control(p) = value;
@@ -333,7 +333,7 @@ TEST_F(Lv2Test, AppliesMovedPortsAsTheVstSetterDoesWithoutBlocking) {
   auto vst = startZvx({{param::kBDMix, 0.0f}, {param::kBDDecay, 0.9f}}, {}, kBlock);
   ASSERT_TRUE(vst);
   std::vector<Channel> expected(Instrument::kOutputs, Channel(kFrames));
-  std::vector<testhost::TimedMidiEvent> timed;
+  std::vector<vsthost::TimedMidiEvent> timed;
   for (const VstMidiEvent& event : events) timed.push_back({event.deltaFrames, event});
   vst->play(kFrames, kBlock, timed, [&](const std::vector<float*>& block, std::int64_t start, int length) {
     for (std::size_t c = 0; c < expected.size(); ++c) std::copy_n(block[c], length, expected[c].begin() + start);

@@ -199,7 +199,7 @@ TEST_F(Lv2UiTest, HostsPortsFollowEveryChangeOfTheInstrument) {
   // Where the views are: the same skin in a headless VST editor.
   auto layout = startZvx();
   ASSERT_TRUE(layout);
-  testhost::HeadlessEditor layoutEditor(*layout);
+  vsthost::HeadlessEditor layoutEditor(*layout);
   ASSERT_TRUE(layoutEditor.open());
   const auto knob = layoutEditor.find("CAnimKnob", param::kBDTone);
   const auto next = layoutEditor.find("ProgramStepButton", kNextProgramTag);

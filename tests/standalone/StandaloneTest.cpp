@@ -11,8 +11,8 @@
 #include <cstring>
 #include <thread>
 
-#include "plugin/BankImage.h"
-#include "plugin/Instrument.h"
+#include "instrument/BankImage.h"
+#include "instrument/Instrument.h"
 #include "storage/FxbFile.h"
 #include "standalone/StandaloneInstrument.h"
 #include "tests/support/AudioThreadChecks.h"
@@ -164,7 +164,7 @@ class PlayAndRecord {
 // The VST module playing the events in the periods given, one after the other.
 std::vector<Channel> renderInPeriods(const std::vector<VstMidiEvent>& events,
                                      const std::vector<std::pair<long, int>>& periods, int frames) {
-  testhost::HostConfig config;
+  vsthost::HostConfig config;
   config.sampleRate = kRate;
   auto vst = startZvx({}, config, kPeriod);
   std::vector<Channel> out(kOutputs.size(), Channel(static_cast<std::size_t>(frames)));
@@ -331,7 +331,7 @@ TEST_F(StandaloneTest, PlaysWithoutBlockingJacksThread) {
   struct Counted final : standalone::JackClient::Player {
     explicit Counted(standalone::StandaloneInstrument& instrument) : instrument(instrument) {}
     void play(void* midi, float* const* outputs, int frames) override {
-      testhost::AudioThreadScope audioThread;
+      vsthost::AudioThreadScope audioThread;
       instrument.play(midi, outputs, frames);
     }
     void rateChanged(double rate) override { instrument.rateChanged(rate); }
@@ -341,7 +341,7 @@ TEST_F(StandaloneTest, PlaysWithoutBlockingJacksThread) {
   auto client = standalone::JackClient::open("zvx", standalone::StandaloneInstrument::outputNames(), counted, error);
   ASSERT_TRUE(client && client->activate(error)) << error;
 
-  const testhost::AudioThreadCounts before = testhost::audioThreadCounts();
+  const vsthost::AudioThreadCounts before = vsthost::audioThreadCounts();
   PlayAndRecord player({noteOn(0, 36), controller(300, kLearnedController, 90), controller(600, kLearnedMenu, 127),
                         noteOn(900, 36), noteOn(1200, 38), noteOn(1500, 42)},
                        kPeriod * 12);
@@ -398,7 +398,7 @@ TEST_F(StandaloneTest, ShowsTheEditorInAWindowTitledWithTheProgram) {
   EXPECT_EQ(std::make_pair(windows[0].width, windows[0].height), std::make_pair(1200, 750));
 
   // The next program, chosen on the editor's program line.
-  testhost::HeadlessEditor layout(*vst);
+  vsthost::HeadlessEditor layout(*vst);
   ASSERT_TRUE(layout.open());
   const auto next = layout.find("ProgramStepButton", kNextProgramTag);
   ASSERT_TRUE(next);

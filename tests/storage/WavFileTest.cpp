@@ -3,7 +3,7 @@
 // read when chosen again leaves the layer: RealtimeLoadTest.)
 
 #include "engine/Parameters.h"
-#include "plugin/SampleCache.h"
+#include "instrument/SampleCache.h"
 #include "storage/WavFile.h"
 #include "tests/support/TestSupport.h"
 
@@ -211,7 +211,7 @@ TEST(WavFileTest, FilesRecordedAtOtherRatesPlayAtTheirTruePitch) {
   // 441 Hz recorded at each rate sounds as the 44.1 kHz recording does, at
   // any host rate: 441 Hz at 44.1 kHz. The bass drum plays its layer alone.
   for (int host : {44100, 48000}) {
-    testhost::HostConfig config;
+    vsthost::HostConfig config;
     config.sampleRate = host;
     double heard = 0.0;
     for (int recorded : {44100, 22050, 96000}) {

@@ -10,10 +10,10 @@ namespace zvx::test {
 
 // No allocation (where the probe counts them), file call, lock or sleep on a
 // marked thread since `before`.
-inline void expectNothingBlockedSince(const testhost::AudioThreadCounts& before) {
-  const testhost::AudioThreadCounts after = testhost::audioThreadCounts();
-  if (testhost::countsAllocations()) {
-    EXPECT_EQ(after.allocations, before.allocations) << "first: " << testhost::firstAudioThreadCall();
+inline void expectNothingBlockedSince(const vsthost::AudioThreadCounts& before) {
+  const vsthost::AudioThreadCounts after = vsthost::audioThreadCounts();
+  if (vsthost::countsAllocations()) {
+    EXPECT_EQ(after.allocations, before.allocations) << "first: " << vsthost::firstAudioThreadCall();
   }
   EXPECT_EQ(after.fileOpens + after.fileIo, before.fileOpens + before.fileIo);
   EXPECT_EQ(after.locks, before.locks);

@@ -27,7 +27,7 @@ class HostCallLog {
   // Records every callback of `plugin` from now on, ahead of the host's own
   // interception. The log may go before the plug-in: what it records into
   // lives as long as either.
-  explicit HostCallLog(testhost::Plugin& plugin) : state_(std::make_shared<State>()) {
+  explicit HostCallLog(vsthost::Plugin& plugin) : state_(std::make_shared<State>()) {
     auto previous = plugin.config().intercept;
     plugin.config().intercept = [state = state_, previous](AEffect* effect, VstInt32 opcode, VstInt32 index,
                                                            VstIntPtr value, void* ptr,

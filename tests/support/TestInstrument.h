@@ -5,8 +5,8 @@
 #include <array>
 #include <cstdio>
 
-#include "plugin/InstrumentControl.h"
-#include "plugin/ParameterTable.h"
+#include "instrument/InstrumentControl.h"
+#include "instrument/ParameterTable.h"
 
 namespace zvx::test {
 

@@ -13,9 +13,9 @@
 
 namespace zvx::test {
 
-std::unique_ptr<testhost::Module> loadModuleOrAbort(const char* path) {
+std::unique_ptr<vsthost::Module> loadModuleOrAbort(const char* path) {
   std::string error;
-  auto loaded = testhost::Module::load(path, error);
+  auto loaded = vsthost::Module::load(path, error);
   if (!loaded) {
     std::fprintf(stderr, "%s\n", error.c_str());
     std::abort();
@@ -23,14 +23,14 @@ std::unique_ptr<testhost::Module> loadModuleOrAbort(const char* path) {
   return loaded;
 }
 
-const testhost::Module& zvxModule() {
-  static std::unique_ptr<testhost::Module> module = loadModuleOrAbort(ZVX_MODULE_PATH);
+const vsthost::Module& zvxModule() {
+  static std::unique_ptr<vsthost::Module> module = loadModuleOrAbort(ZVX_MODULE_PATH);
   return *module;
 }
 
-std::unique_ptr<testhost::Plugin> createZvx(const testhost::HostConfig& config) {
+std::unique_ptr<vsthost::Plugin> createZvx(const vsthost::HostConfig& config) {
   std::string error;
-  auto plugin = testhost::Plugin::create(zvxModule(), config, error);
+  auto plugin = vsthost::Plugin::create(zvxModule(), config, error);
   if (!plugin) {
     std::fprintf(stderr, "no ZVX: %s\n", error.c_str());
     std::abort();
@@ -187,14 +187,14 @@ std::vector<unsigned char> regularBank(std::int32_t id, const std::vector<HandPr
   return out;
 }
 
-std::unique_ptr<testhost::Plugin> startZvx(const Settings& settings, const testhost::HostConfig& config, int blockSize) {
+std::unique_ptr<vsthost::Plugin> startZvx(const Settings& settings, const vsthost::HostConfig& config, int blockSize) {
   auto zvx = createZvx(config);
   zvx->start(static_cast<float>(config.sampleRate > 0 ? config.sampleRate : 44100), blockSize);
   for (const auto& [index, value] : settings) zvx->setParameter(index, value);
   return zvx;
 }
 
-std::vector<unsigned char> chunkOf(testhost::Plugin& plugin, int index) {
+std::vector<unsigned char> chunkOf(vsthost::Plugin& plugin, int index) {
   void* data = nullptr;
   const VstIntPtr size = plugin.dispatch(effGetChunk, index, 0, &data);
   const auto* bytes = static_cast<const unsigned char*>(data);

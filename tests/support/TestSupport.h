@@ -36,15 +36,15 @@ namespace zvx::test {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<unsigned char>;
-using testhost::midiEvent;
+using vsthost::midiEvent;
 
 // A module of the build, loaded for the whole process; the test run ends when it cannot be.
-std::unique_ptr<testhost::Module> loadModuleOrAbort(const char* path);
+std::unique_ptr<vsthost::Module> loadModuleOrAbort(const char* path);
 // The ZVX module built by this tree.
-const testhost::Module& zvxModule();
+const vsthost::Module& zvxModule();
 
 // A fresh plug-in from the ZVX module; the test run ends when none is created.
-std::unique_ptr<testhost::Plugin> createZvx(const testhost::HostConfig& config = {});
+std::unique_ptr<vsthost::Plugin> createZvx(const vsthost::HostConfig& config = {});
 
 // Whole files read (empty when unreadable) and written.
 std::vector<unsigned char> readBytes(const std::filesystem::path& path);
@@ -206,12 +206,12 @@ inline VstMidiEvent controller(int at, int number, int value, int ch = 0) { retu
 using Settings = std::vector<std::pair<int, float>>;
 
 // A fresh ZVX, started, with `settings` applied.
-std::unique_ptr<testhost::Plugin> startZvx(const Settings& settings = {}, const testhost::HostConfig& config = {},
+std::unique_ptr<vsthost::Plugin> startZvx(const Settings& settings = {}, const vsthost::HostConfig& config = {},
                                            int blockSize = 512);
 
 // Renders a fresh ZVX instance: settings, then `frames` samples with `events`.
 inline std::vector<Channel> renderZvx(const Settings& settings, const std::vector<VstMidiEvent>& events, int frames,
-                                      int blockSize = 512, const testhost::HostConfig& config = {}) {
+                                      int blockSize = 512, const vsthost::HostConfig& config = {}) {
   return startZvx(settings, config, blockSize)->render(frames, blockSize, events);
 }
 
@@ -220,8 +220,8 @@ inline std::vector<Channel> renderZvx(const Settings& settings, const std::vecto
 double frequencyOf(const Channel& channel, std::size_t from, std::size_t to, double sampleRate = 44100.0);
 
 // The plug-in's bank (index 0) or program (index 1) chunk, taken and given (a copy, as hosts keep their own).
-std::vector<unsigned char> chunkOf(testhost::Plugin& plugin, int index);
-inline VstIntPtr setChunk(testhost::Plugin& plugin, std::vector<unsigned char> chunk, int index) {
+std::vector<unsigned char> chunkOf(vsthost::Plugin& plugin, int index);
+inline VstIntPtr setChunk(vsthost::Plugin& plugin, std::vector<unsigned char> chunk, int index) {
   return plugin.dispatch(effSetChunk, index, static_cast<VstIntPtr>(chunk.size()), chunk.data());
 }
 // A MIDI-learn map file: (parameter, controller) bindings, -1 elsewhere, cut to `size` bytes.

@@ -7,7 +7,7 @@
 #include <regex>
 
 #include "engine/Parameters.h"
-#include "plugin/ParameterTable.h"
+#include "instrument/ParameterTable.h"
 #include "tests/support/TestSupport.h"
 #include "tools/zvx-data/BankSource.h"
 #include "tools/zvx-data/SampleSet.h"
@@ -235,7 +235,7 @@ std::vector<VstMidiEvent> demoEvents() {
   std::vector<VstMidiEvent> events;
   if (!song) return events;
   for (const auto& message : song->messagesAt(kRate))
-    events.push_back(testhost::midiEvent(static_cast<int>(message.sample), message.data[0], message.data[1], message.data[2]));
+    events.push_back(vsthost::midiEvent(static_cast<int>(message.sample), message.data[0], message.data[1], message.data[2]));
   return events;
 }
 

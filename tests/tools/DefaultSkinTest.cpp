@@ -6,7 +6,7 @@
 
 #include "editor/SkinEditor.h"
 #include "image/BmpDecoder.h"
-#include "plugin/ParameterTable.h"
+#include "instrument/ParameterTable.h"
 #include "skin/BitmapCache.h"
 #include "skin/SkinDump.h"
 #include "tests/support/TestInstrument.h"

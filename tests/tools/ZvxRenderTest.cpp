@@ -115,7 +115,7 @@ class RenderFolder {
   fs::path folder_;
 };
 
-int parameterNamed(testhost::Plugin& plugin, const std::string& name) {
+int parameterNamed(vsthost::Plugin& plugin, const std::string& name) {
   for (int p = 0; p < plugin.effect()->numParams; ++p) {
     std::string shown = plugin.parameterName(p);
     while (!shown.empty() && shown.back() == ' ') shown.pop_back();
@@ -269,7 +269,7 @@ TEST(ZvxRenderTest, FailuresSayWhatWentWrongInOneLineAndWriteNothing) {
 
 // A fresh ZVX in this process's documents folder: the values a render starts from.
 struct Fresh {
-  std::unique_ptr<testhost::Plugin> zvx = createZvx();
+  std::unique_ptr<vsthost::Plugin> zvx = createZvx();
   std::int32_t id() const { return zvx->effect()->uniqueID; }
   std::vector<float> values() {
     std::vector<float> out;

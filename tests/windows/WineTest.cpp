@@ -33,7 +33,7 @@ namespace zvx::test {
 namespace {
 
 namespace fs = std::filesystem;
-using testhost::XvfbServer;
+using vsthost::XvfbServer;
 
 const fs::path kWindowsBuild = ZVX_WINDOWS_BUILD;
 // Wine's first boot of a prefix takes tens of seconds; nothing may hang CI.
@@ -256,14 +256,14 @@ TEST(WineTest, WindowsTestsPassAndTheEditorWindowShowsTheLinuxPictureOutsideText
   // The same skin drawn headless by the Linux module.
   setenv("ZVX_DOCUMENTS", prefix.documents.c_str(), 1);
   std::string error;
-  auto module = testhost::Module::load(ZVX_MODULE_PATH, error);
-  auto plugin = module ? testhost::Plugin::create(*module, {}, error) : nullptr;
+  auto module = vsthost::Module::load(ZVX_MODULE_PATH, error);
+  auto plugin = module ? vsthost::Plugin::create(*module, {}, error) : nullptr;
   ASSERT_TRUE(plugin) << error;
   plugin->start();
-  testhost::HeadlessEditor editor(*plugin);
+  vsthost::HeadlessEditor editor(*plugin);
   ASSERT_TRUE(editor.open());
   editor.idle(3);
-  const testhost::Picture drawn = editor.picture();
+  const vsthost::Picture drawn = editor.picture();
   const std::vector<Rect> text = textViews(editor.describe());
   editor.close();
   ASSERT_EQ(shown.width(), drawn.width);

@@ -28,11 +28,11 @@ using namespace std::chrono_literals;
 
 using param::kBDTone;
 
-std::unique_ptr<testhost::Plugin> createZvx() {
-  static std::unique_ptr<testhost::Module> module;
+std::unique_ptr<vsthost::Plugin> createZvx() {
+  static std::unique_ptr<vsthost::Module> module;
   std::string error;
-  if (!module) module = testhost::Module::load((programFolder() / "ZVX.dll").string(), error);
-  auto plugin = module ? testhost::Plugin::create(*module, {}, error) : nullptr;
+  if (!module) module = vsthost::Module::load((programFolder() / "ZVX.dll").string(), error);
+  auto plugin = module ? vsthost::Plugin::create(*module, {}, error) : nullptr;
   if (!plugin) ADD_FAILURE() << error;
   if (plugin) plugin->start();
   return plugin;
@@ -43,7 +43,7 @@ std::string line(const std::string& text, const std::string& caption, platform::
 }
 
 // Idles the editor as a host does until `done`, for a few seconds at most.
-bool idleUntil(testhost::Plugin& zvx, const std::function<bool()>& done) {
+bool idleUntil(vsthost::Plugin& zvx, const std::function<bool()>& done) {
   for (const auto giveUp = std::chrono::steady_clock::now() + 5s; std::chrono::steady_clock::now() < giveUp;) {
     pumpMessages();
     zvx.dispatch(effEditIdle);
@@ -67,7 +67,7 @@ class ZvxModuleTest : public testing::Test {
 
   fs::path data_;
   std::unique_ptr<test::HostCallLog> calls_;
-  std::unique_ptr<testhost::Plugin> zvx_;
+  std::unique_ptr<vsthost::Plugin> zvx_;
 };
 
 TEST_F(ZvxModuleTest, MessagesNameWhatIsMissingAsOnLinux) {
@@ -129,10 +129,10 @@ TEST_F(ZvxModuleTest, AHostWindowDestroyedBeforeTheEditorClosesIsSurvived) {
 
 TEST_F(ZvxModuleTest, DraggingAKnobAutomatesItAndItsRightClickMenuLearnsAController) {
   // Where the BD Tone knob is, from the headless editor's description of the same skin.
-  testhost::ViewRect rect;
+  vsthost::ViewRect rect;
   {
     auto probe = createZvx();
-    testhost::HeadlessEditor offscreen(*probe);
+    vsthost::HeadlessEditor offscreen(*probe);
     ASSERT_TRUE(offscreen.open());
     rect = offscreen.find("CAnimKnob", kBDTone).value_or(rect);
     offscreen.close();
@@ -172,10 +172,10 @@ TEST_F(ZvxModuleTest, DraggingAKnobAutomatesItAndItsRightClickMenuLearnsAControl
   chooser.join();
   EXPECT_EQ(first, "MidiLearn");
 
-  zvx_->sendEvents({testhost::midiEvent(0, 0xB0, 21, 0)});
+  zvx_->sendEvents({vsthost::midiEvent(0, 0xB0, 21, 0)});
   zvx_->render(64);
   idleUntil(*zvx_, [] { return true; });
-  zvx_->sendEvents({testhost::midiEvent(0, 0xB0, 21, 127)});
+  zvx_->sendEvents({vsthost::midiEvent(0, 0xB0, 21, 127)});
   zvx_->render(64);
   EXPECT_FLOAT_EQ(zvx_->getParameter(kBDTone), 1.0f);
   zvx_->dispatch(effEditClose);
@@ -188,7 +188,7 @@ AEffect* VSTCALLBACK inProcessEntry(audioMasterCallback master) {
 // ZVX linked into this program, so that its message boxes are real ones here.
 TEST_F(ZvxModuleTest, TheEditorsMessageBoxesAreOwnedByItsWindow) {
   std::string error;
-  auto zvx = testhost::Plugin::create(&inProcessEntry, "in-process ZVX", {}, error);
+  auto zvx = vsthost::Plugin::create(&inProcessEntry, "in-process ZVX", {}, error);
   ASSERT_TRUE(zvx) << error;
   HostWindow host(40, 40, 800, 500);
   ASSERT_EQ(zvx->dispatch(effEditOpen, 0, 0, host.handle()), 1);

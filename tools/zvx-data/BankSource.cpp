@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "formats/vst2/DrumPlugin.h"
-#include "plugin/BankImage.h"
-#include "plugin/ParameterTable.h"
-#include "plugin/SampleCache.h"
+#include "instrument/BankImage.h"
+#include "instrument/ParameterTable.h"
+#include "instrument/SampleCache.h"
 #include "storage/FxbFile.h"
 #include "tools/zvx-data/RecipeError.h"
 

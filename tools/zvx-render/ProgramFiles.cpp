@@ -51,32 +51,32 @@ std::string idText(std::int32_t id) {
   return "'" + text + "'";
 }
 
-bool sameInstrument(testhost::Plugin& plugin, std::int32_t fileId, const char* what, std::string& error) {
+bool sameInstrument(vsthost::Plugin& plugin, std::int32_t fileId, const char* what, std::string& error) {
   if (fileId == plugin.effect()->uniqueID) return true;
   error = std::string("the ") + what + " is for plug-in ID " + idText(fileId) + ", not " +
           idText(plugin.effect()->uniqueID);
   return false;
 }
 
-bool takesChunks(testhost::Plugin& plugin, const char* what, std::string& error) {
+bool takesChunks(vsthost::Plugin& plugin, const char* what, std::string& error) {
   if (plugin.effect()->flags & effFlagsProgramChunks) return true;
   error = std::string("a chunk ") + what + ", but the plug-in keeps no chunks";
   return false;
 }
 
-void setProgramName(testhost::Plugin& plugin, const std::string& name) {
+void setProgramName(vsthost::Plugin& plugin, const std::string& name) {
   char field[kNameCapacity] = {};
   std::memcpy(field, name.data(), std::min(name.size(), kNameCapacity - 1));
   plugin.dispatch(effSetProgramName, 0, 0, field);
 }
 
-void setValues(testhost::Plugin& plugin, const std::vector<float>& values) {
+void setValues(vsthost::Plugin& plugin, const std::vector<float>& values) {
   const std::size_t count = std::min<std::size_t>(values.size(), static_cast<std::size_t>(plugin.effect()->numParams));
   for (std::size_t p = 0; p < count; ++p) plugin.setParameter(static_cast<int>(p), values[p]);
 }
 
 // The file's words as the chunk setter wants them: a pointer it may not keep.
-void setChunk(testhost::Plugin& plugin, bool preset, const std::vector<unsigned char>& chunk) {
+void setChunk(vsthost::Plugin& plugin, bool preset, const std::vector<unsigned char>& chunk) {
   std::vector<unsigned char> copy = chunk;
   plugin.dispatch(effSetChunk, preset ? 1 : 0, static_cast<VstIntPtr>(copy.size()), copy.data());
 }
@@ -130,7 +130,7 @@ std::optional<FxbFile::Contents> readProgramFile(const std::string& path, FileKi
   return contents;
 }
 
-bool loadBank(testhost::Plugin& plugin, const FxbFile::Contents& bank, std::string& error) {
+bool loadBank(vsthost::Plugin& plugin, const FxbFile::Contents& bank, std::string& error) {
   if (!sameInstrument(plugin, bank.pluginId, "bank", error)) return false;
   const int programs = plugin.effect()->numPrograms;
   if (bank.type == FxbFile::kChunkBank) {
@@ -151,7 +151,7 @@ bool loadBank(testhost::Plugin& plugin, const FxbFile::Contents& bank, std::stri
   return true;
 }
 
-bool loadPreset(testhost::Plugin& plugin, const FxbFile::Contents& preset, std::string& error) {
+bool loadPreset(vsthost::Plugin& plugin, const FxbFile::Contents& preset, std::string& error) {
   if (!sameInstrument(plugin, preset.pluginId, "preset", error)) return false;
   if (preset.type == FxbFile::kChunkPreset) {
     if (!takesChunks(plugin, "preset", error)) return false;
@@ -165,7 +165,7 @@ bool loadPreset(testhost::Plugin& plugin, const FxbFile::Contents& preset, std::
   return true;
 }
 
-std::vector<unsigned char> saveBank(testhost::Plugin& plugin) {
+std::vector<unsigned char> saveBank(vsthost::Plugin& plugin) {
   AEffect* effect = plugin.effect();
   const auto current = static_cast<std::int32_t>(plugin.dispatch(effGetProgram));
   if (effect->flags & effFlagsProgramChunks) {

@@ -20,14 +20,14 @@ std::optional<FxbFile::Contents> readProgramFile(const std::string& path, FileKi
 
 // A bank for this instrument: a chunk bank through effSetChunk, a regular one
 // program by program. Afterwards the bank's current program is selected.
-bool loadBank(testhost::Plugin& plugin, const FxbFile::Contents& bank, std::string& error);
+bool loadBank(vsthost::Plugin& plugin, const FxbFile::Contents& bank, std::string& error);
 
 // A preset for this instrument, into the program selected now.
-bool loadPreset(testhost::Plugin& plugin, const FxbFile::Contents& preset, std::string& error);
+bool loadPreset(vsthost::Plugin& plugin, const FxbFile::Contents& preset, std::string& error);
 
 // The instrument's whole bank as file bytes: a chunk bank when it hands out a
 // chunk, otherwise a regular bank of every program's name and values.
-std::vector<unsigned char> saveBank(testhost::Plugin& plugin);
+std::vector<unsigned char> saveBank(vsthost::Plugin& plugin);
 
 // Parameter values and names as a regular bank ('FxBk', format version 2).
 struct RegularProgram {

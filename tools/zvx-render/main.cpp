@@ -67,7 +67,7 @@ std::string trimmedLower(std::string text) {
 }
 
 // The parameter index a setting names; names are compared trimmed and without case.
-bool resolveParameter(testhost::Plugin& plugin, const ParameterSetting& setting, int& index, std::string& error) {
+bool resolveParameter(vsthost::Plugin& plugin, const ParameterSetting& setting, int& index, std::string& error) {
   const int count = plugin.effect()->numParams;
   if (setting.index >= 0) {
     if (setting.index >= count) {
@@ -131,7 +131,7 @@ class Progress {
 };
 
 // "N  NAME" for every program of the bank in use, named by the plug-in.
-void listPrograms(testhost::Plugin& plugin) {
+void listPrograms(vsthost::Plugin& plugin) {
   const int count = plugin.effect()->numPrograms;
   const VstIntPtr current = plugin.dispatch(effGetProgram);
   bool visited = false;
@@ -150,7 +150,7 @@ void listPrograms(testhost::Plugin& plugin) {
 }
 
 // "INDEX  NAME  VALUE  DISPLAY LABEL" for every parameter of the current program.
-void listParameters(testhost::Plugin& plugin) {
+void listParameters(vsthost::Plugin& plugin) {
   const int count = plugin.effect()->numParams;
   for (int p = 0; p < count; ++p) {
     std::string name = plugin.parameterName(p);
@@ -179,7 +179,7 @@ bool writeBytes(const std::string& path, const std::vector<unsigned char>& bytes
 
 // Bank, program, preset, then single values: each later step refines the
 // earlier ones, so the preset lands in the program that is then played.
-bool prepare(testhost::Plugin& plugin, const RenderOptions& options, const std::optional<FxbFile::Contents>& bank,
+bool prepare(vsthost::Plugin& plugin, const RenderOptions& options, const std::optional<FxbFile::Contents>& bank,
              const std::optional<FxbFile::Contents>& preset, std::string& error) {
   if (bank && !loadBank(plugin, *bank, error)) {
     error = "cannot load bank " + options.bankPath + ": " + error;
@@ -238,7 +238,7 @@ bool renderLength(const RenderOptions& options, const std::vector<MidiFile::Time
 }
 
 // Plays the messages through the plug-in into the sound file and reports it.
-int renderToFile(testhost::Plugin& plugin, const RenderOptions& options,
+int renderToFile(vsthost::Plugin& plugin, const RenderOptions& options,
                  const std::vector<MidiFile::TimedMessage>& messages, std::int64_t frames) {
   const int outputs = plugin.effect()->numOutputs;
   const int channels = options.allOutputs ? outputs : std::min(outputs, 2);
@@ -246,9 +246,9 @@ int renderToFile(testhost::Plugin& plugin, const RenderOptions& options,
   auto writer = SoundFileWriter::open(options.outputPath, options.format, channels, options.sampleRate, error);
   if (!writer) return fail("cannot write " + options.outputPath + ": " + error);
 
-  std::vector<testhost::TimedMidiEvent> events;
+  std::vector<vsthost::TimedMidiEvent> events;
   for (const MidiFile::TimedMessage& message : messages)
-    events.push_back({message.sample, testhost::midiEvent(0, message.data[0], message.size > 1 ? message.data[1] : 0,
+    events.push_back({message.sample, vsthost::midiEvent(0, message.data[0], message.size > 1 ? message.data[1] : 0,
                                                           message.size > 2 ? message.data[2] : 0)});
   std::vector<float> interleaved(static_cast<std::size_t>(options.blockSize) * channels);
   std::vector<float> peaks(static_cast<std::size_t>(channels), 0.0f);
@@ -291,7 +291,7 @@ int renderToFile(testhost::Plugin& plugin, const RenderOptions& options,
 }
 
 // --save-bank, --list-programs, --list-params: what is asked besides rendering.
-bool reportAndSave(testhost::Plugin& plugin, const RenderOptions& options, std::string& error) {
+bool reportAndSave(vsthost::Plugin& plugin, const RenderOptions& options, std::string& error) {
   AEffect* effect = plugin.effect();
   if (!options.saveBankPath.empty()) {
     const std::vector<unsigned char> bytes = saveBank(plugin);
@@ -311,16 +311,16 @@ bool reportAndSave(testhost::Plugin& plugin, const RenderOptions& options, std::
 }
 
 // The module, loaded and started at the render's rate and block size.
-std::unique_ptr<testhost::Plugin> openPlugin(const RenderOptions& options, std::unique_ptr<testhost::Module>& module,
+std::unique_ptr<vsthost::Plugin> openPlugin(const RenderOptions& options, std::unique_ptr<vsthost::Module>& module,
                                              std::string& error) {
   std::string modulePath;
-  if (!testhost::findModule(options.pluginPath, ZVX_DEFAULT_MODULE, modulePath, error)) return nullptr;
-  module = testhost::Module::load(modulePath, error);
+  if (!vsthost::findModule(options.pluginPath, ZVX_DEFAULT_MODULE, modulePath, error)) return nullptr;
+  module = vsthost::Module::load(modulePath, error);
   if (!module) return nullptr;
-  testhost::HostConfig config;
+  vsthost::HostConfig config;
   config.sampleRate = options.sampleRate;
   config.blockSize = options.blockSize;
-  auto plugin = testhost::Plugin::create(*module, config, error);
+  auto plugin = vsthost::Plugin::create(*module, config, error);
   if (!plugin) return nullptr;
   if (!(plugin->effect()->flags & effFlagsCanReplacing)) {
     error = "the plug-in cannot process replacing: " + modulePath;
@@ -358,7 +358,7 @@ int run(const RenderOptions& options) {
   if (!renderLength(options, messages, frames, error)) return fail(error);
   if (rendering && frames <= 0) return fail("nothing to render: no events and no --tail or --length");
 
-  std::unique_ptr<testhost::Module> module;
+  std::unique_ptr<vsthost::Module> module;
   auto plugin = openPlugin(options, module, error);
   if (!plugin) return fail(error);
   int status = 0;

@@ -205,7 +205,7 @@ int main(int argc, char** argv) {
   // What the instrument shows while it starts (its samples, its bank) is not
   // the skin's; the size pass is repeated by the full pass at open.
   zvx::platform::setMessageSink([](const Message&) {});
-  auto instrument = zvx::testhost::Plugin::create(&instrumentEntry, "ZVX", {}, error);
+  auto instrument = zvx::vsthost::Plugin::create(&instrumentEntry, "ZVX", {}, error);
   if (!instrument) {
     std::fprintf(stderr, "zvx-skin-check: %s\n", error.c_str());
     return kUsage;

@@ -28,7 +28,7 @@ struct Automation {
 // Renders `total` frames in blocks of `blockSize`; events and automation at
 // absolute positions, automation set from another thread just before the
 // block that starts there (a host's GUI thread, in step with the audio).
-std::vector<std::vector<float>> renderSequence(testhost::Plugin& plugin, Check& check, int total, int blockSize,
+std::vector<std::vector<float>> renderSequence(vsthost::Plugin& plugin, Check& check, int total, int blockSize,
                                                const std::multimap<int, VstMidiEvent>& events,
                                                const std::multimap<int, Automation>& automation,
                                                const std::string& what) {
@@ -82,7 +82,7 @@ void checkRatesAndBlocks(Session& session) {
       for (int done = 0; done < frames && !failed; done += size, ++blocks) {
         list.clear();
         for (; nextHit < done + size; nextHit += hitEvery, ++note)
-          list.add(testhost::midiEvent(nextHit - done, 0x90, noteFor(session, note), 30 + note * 13 % 98));
+          list.add(vsthost::midiEvent(nextHit - done, 0x90, noteFor(session, note), 30 + note * 13 % 98));
         const std::string problem = processBlock(*plugin, out, size, &list);
         failed = !check.expect(problem.empty(), where + ": " + problem);
       }
@@ -90,7 +90,7 @@ void checkRatesAndBlocks(Session& session) {
       for (int i = 0; i < 24 && !failed; ++i, ++blocks) {
         const int n = i % 6 == 0 ? 0 : i % 11 == 5 ? 2 * size : static_cast<int>(random() % static_cast<unsigned>(size + 1));
         list.clear();
-        if (n > 0 && i % 3 == 0) list.add(testhost::midiEvent(static_cast<int>(random() % static_cast<unsigned>(n)), 0x90, noteFor(session, i), 127));
+        if (n > 0 && i % 3 == 0) list.add(vsthost::midiEvent(static_cast<int>(random() % static_cast<unsigned>(n)), 0x90, noteFor(session, i), 127));
         const std::string problem = processBlock(*plugin, out, n, &list);
         failed = !check.expect(problem.empty(), where + ", variable block of " + std::to_string(n) + ": " + problem);
       }
@@ -120,8 +120,8 @@ void checkSilence(Session& session) {
   check.expect(peakOf(quiet) < kSilence, "sounds without notes: peak " + describeFloat(peakOf(quiet)));
   std::multimap<int, VstMidiEvent> events;
   for (int i = 0; i < 12; ++i) {
-    events.emplace(i * 441, testhost::midiEvent(0, 0x90, noteFor(session, i), 127));
-    events.emplace(i * 441 + 4410, testhost::midiEvent(0, 0x80, noteFor(session, i), 0));
+    events.emplace(i * 441, vsthost::midiEvent(0, 0x90, noteFor(session, i), 127));
+    events.emplace(i * 441 + 4410, vsthost::midiEvent(0, 0x80, noteFor(session, i), 0));
   }
   // Up to 30 s for the tails; then a whole second must be silent, and stay so.
   const int second = 44100;
@@ -153,8 +153,8 @@ void checkBlockSizeInvariance(Session& session) {
   for (int point = 0; point < kPoints; ++point) {
     const int at = point * kPeriod;
     for (int n = 0; n < 1 + point % 3; ++n)
-      events.emplace(at, testhost::midiEvent(0, 0x90 | n, noteFor(session, static_cast<int>(random() % 12)), 127));
-    if (point % 4 == 3) events.emplace(at, testhost::midiEvent(0, 0x80, noteFor(session, point), 0));
+      events.emplace(at, vsthost::midiEvent(0, 0x90 | n, noteFor(session, static_cast<int>(random() % 12)), 127));
+    if (point % 4 == 3) events.emplace(at, vsthost::midiEvent(0, 0x80, noteFor(session, point), 0));
     if (params > 0 && point > 0 && point % 2 == 0)
       automation.emplace(at, Automation{static_cast<int>(random() % static_cast<unsigned>(params)),
                                         static_cast<float>(random() % 1001) / 1000.0f});
@@ -196,7 +196,7 @@ void checkOnsets(Session& session) {
     auto plugin = session.started(44100.0f, 512);
     if (!check.expect(plugin != nullptr, "no plug-in")) return;
     std::multimap<int, VstMidiEvent> events;
-    events.emplace(k, testhost::midiEvent(0, 0x90, note, 127));
+    events.emplace(k, vsthost::midiEvent(0, 0x90, note, 127));
     const auto out = renderSequence(*plugin, check, 2048, 512, events, {}, "onset " + std::to_string(k));
     long onset = -1;
     for (std::size_t i = 0; i < out[0].size() && onset < 0; ++i)
@@ -231,17 +231,17 @@ void checkEventFuzz(Session& session) {
       const int delta = any(10) == 0 ? any(4 * kFrames) - 2 * kFrames : any(kFrames);
       const int channel = any(16);
       switch (any(10)) {
-        case 0: list.add(testhost::midiEvent(delta, 0x90 | channel, any(128), any(128))); break;  // velocity 0 too
-        case 1: list.add(testhost::midiEvent(delta, 0x90 | channel, noteFor(session, any(12)), 1 + any(127))); break;
-        case 2: list.add(testhost::midiEvent(delta, 0x80 | channel, any(128), any(128))); break;
+        case 0: list.add(vsthost::midiEvent(delta, 0x90 | channel, any(128), any(128))); break;  // velocity 0 too
+        case 1: list.add(vsthost::midiEvent(delta, 0x90 | channel, noteFor(session, any(12)), 1 + any(127))); break;
+        case 2: list.add(vsthost::midiEvent(delta, 0x80 | channel, any(128), any(128))); break;
         case 3: {
           const int controllers[] = {1, 7, 10, 64, 120, 121, 123, any(128)};
-          list.add(testhost::midiEvent(delta, 0xB0 | channel, controllers[any(8)], any(128)));
+          list.add(vsthost::midiEvent(delta, 0xB0 | channel, controllers[any(8)], any(128)));
           break;
         }
-        case 4: list.add(testhost::midiEvent(delta, 0xE0 | channel, any(128), any(128))); break;
-        case 5: list.add(testhost::midiEvent(delta, 0xC0 | channel, any(128), 0)); break;
-        case 6: list.add(testhost::midiEvent(delta, 0xA0 | channel, any(128), any(128))); break;
+        case 4: list.add(vsthost::midiEvent(delta, 0xE0 | channel, any(128), any(128))); break;
+        case 5: list.add(vsthost::midiEvent(delta, 0xC0 | channel, any(128), 0)); break;
+        case 6: list.add(vsthost::midiEvent(delta, 0xA0 | channel, any(128), any(128))); break;
         case 7: list.addSysex(delta, 1 + any(64)); break;
         case 8: {
           VstEvent odd{};
@@ -253,7 +253,7 @@ void checkEventFuzz(Session& session) {
           break;
         }
         default: {
-          VstMidiEvent midi = testhost::midiEvent(delta, any(256), any(256), any(256));  // any bytes at all
+          VstMidiEvent midi = vsthost::midiEvent(delta, any(256), any(256), any(256));  // any bytes at all
           midi.byteSize = any(2) ? 7 : 33;
           list.add(midi);
           break;
@@ -268,8 +268,8 @@ void checkEventFuzz(Session& session) {
   // All notes off on every channel: nothing may keep sounding.
   list.clear();
   for (int channel = 0; channel < 16; ++channel) {
-    list.add(testhost::midiEvent(0, 0xB0 | channel, 123, 0));
-    list.add(testhost::midiEvent(0, 0xB0 | channel, 120, 0));
+    list.add(vsthost::midiEvent(0, 0xB0 | channel, 123, 0));
+    list.add(vsthost::midiEvent(0, 0xB0 | channel, 120, 0));
   }
   processBlock(*plugin, out, kFrames, &list);
   bool silent = false;
@@ -324,7 +324,7 @@ void checkParameterValues(Session& session) {
       plugin->setParameter(static_cast<int>(random() % static_cast<unsigned>(params)),
                            static_cast<float>(random() % 1001) / 1000.0f);
     list.clear();
-    if (block % 20 == 0) list.add(testhost::midiEvent(static_cast<int>(random() % 32), 0x90, noteFor(session, block / 20), 127));
+    if (block % 20 == 0) list.add(vsthost::midiEvent(static_cast<int>(random() % 32), 0x90, noteFor(session, block / 20), 127));
     const std::string problem = processBlock(*plugin, out, 32, &list);
     if (!check.expect(problem.empty(), "automated block " + std::to_string(block) + ": " + problem)) break;
   }

@@ -90,7 +90,7 @@ class HostWindows {
 
 void* xid(Window w) { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(w)); }
 
-bool rectOf(testhost::Plugin& plugin, int& width, int& height) {
+bool rectOf(vsthost::Plugin& plugin, int& width, int& height) {
   ERect* rect = nullptr;
   if (plugin.dispatch(effEditGetRect, 0, 0, &rect) != 1 || !rect) return false;
   width = rect->right - rect->left;
@@ -169,7 +169,7 @@ void checkWhileProcessing(Session& session, HostWindows& host) {
     EventList list;
     for (int block = 0; !stop; ++block) {
       list.clear();
-      if (block % 10 == 0) list.add(testhost::midiEvent(0, 0x90, 35 + block % 12, 127));
+      if (block % 10 == 0) list.add(vsthost::midiEvent(0, 0x90, 35 + block % 12, 127));
       const std::string p = processBlock(*plugin, out, 256, &list);
       if (!p.empty() && problem.empty()) problem = p;
     }
@@ -189,7 +189,7 @@ void checkWhileProcessing(Session& session, HostWindows& host) {
 
 void checkZeroRate(Session& session, HostWindows& host) {
   Check check("H.zero", "the editor opens in a plug-in told sample rate and block size 0");
-  testhost::HostConfig config;
+  vsthost::HostConfig config;
   config.sampleRate = 0;
   config.blockSize = 0;
   auto plugin = session.create(config);

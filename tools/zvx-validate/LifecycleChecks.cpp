@@ -12,7 +12,7 @@ constexpr int kMaxFrames = 4096;
 // One host's session with a plug-in: renders verify every block.
 class Driver {
  public:
-  Driver(Check& check, testhost::Plugin& plugin, std::string host)
+  Driver(Check& check, vsthost::Plugin& plugin, std::string host)
       : check_(check), plugin_(plugin), host_(std::move(host)), out_(plugin.effect()->numOutputs, 2 * kMaxFrames) {}
 
   VstIntPtr call(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0) {
@@ -74,8 +74,8 @@ class Driver {
   void process(int blocks, int frames, bool events = true) {
     for (int b = 0; b < blocks; ++b) {
       events_.clear();
-      if (events && (blocks_ % 7) == 0) events_.add(testhost::midiEvent(0, 0x90, 35 + blocks_ % 12, 110));
-      if (events && (blocks_ % 7) == 3) events_.add(testhost::midiEvent(frames / 2, 0x80, 35 + (blocks_ - 3) % 12, 0));
+      if (events && (blocks_ % 7) == 0) events_.add(vsthost::midiEvent(0, 0x90, 35 + blocks_ % 12, 110));
+      if (events && (blocks_ % 7) == 3) events_.add(vsthost::midiEvent(frames / 2, 0x80, 35 + (blocks_ - 3) % 12, 0));
       const std::string problem = processBlock(plugin_, out_, frames, &events_);
       check_.expect(problem.empty(), host_ + ": " + problem);
       ++blocks_;
@@ -85,7 +85,7 @@ class Driver {
 
  private:
   Check& check_;
-  testhost::Plugin& plugin_;
+  vsthost::Plugin& plugin_;
   std::string host_;
   Outputs out_;
   EventList events_;
@@ -94,16 +94,16 @@ class Driver {
 
 struct HostOrder {
   const char* name;
-  testhost::HostConfig config;
-  std::function<void(Driver&, testhost::Plugin&)> run;
+  vsthost::HostConfig config;
+  std::function<void(Driver&, vsthost::Plugin&)> run;
 };
 
 std::vector<HostOrder> hostOrders() {
-  testhost::HostConfig unknownRate;
+  vsthost::HostConfig unknownRate;
   unknownRate.sampleRate = 0;
   unknownRate.blockSize = 0;
   return {
-      {"REAPER", {}, [](Driver& d, testhost::Plugin&) {
+      {"REAPER", {}, [](Driver& d, vsthost::Plugin&) {
          d.call(effOpen);
          d.call(effSetSampleRate, 0, 0, nullptr, 48000.0f);
          d.call(effSetBlockSize, 0, 512);
@@ -124,7 +124,7 @@ std::vector<HostOrder> hostOrders() {
          d.call(effStopProcess);
          d.call(effMainsChanged, 0, 0);
        }},
-      {"JUCE host", {}, [](Driver& d, testhost::Plugin& p) {
+      {"JUCE host", {}, [](Driver& d, vsthost::Plugin& p) {
          d.call(effIdentify);
          d.call(effSetSampleRate, 0, 0, nullptr, 44100.0f);
          d.call(effSetBlockSize, 0, 1024);
@@ -138,7 +138,7 @@ std::vector<HostOrder> hostOrders() {
          d.call(effStopProcess);
          d.call(effMainsChanged, 0, 0);
        }},
-      {"Carla", {}, [](Driver& d, testhost::Plugin&) {
+      {"Carla", {}, [](Driver& d, vsthost::Plugin&) {
          d.call(effOpen);
          d.queries();
          d.parameters();
@@ -153,7 +153,7 @@ std::vector<HostOrder> hostOrders() {
          d.process(10, 256);
          d.call(effMainsChanged, 0, 0);
        }},
-      {"Qtractor", {}, [](Driver& d, testhost::Plugin&) {
+      {"Qtractor", {}, [](Driver& d, vsthost::Plugin&) {
          d.call(effOpen);
          d.queries();
          d.call(effSetSampleRate, 0, 0, nullptr, 96000.0f);
@@ -162,7 +162,7 @@ std::vector<HostOrder> hostOrders() {
          d.process(20, 128);
          d.call(effMainsChanged, 0, 0);
        }},
-      {"Ardour", {}, [](Driver& d, testhost::Plugin& p) {
+      {"Ardour", {}, [](Driver& d, vsthost::Plugin& p) {
          d.call(effOpen);
          d.call(effSetSampleRate, 0, 0, nullptr, 48000.0f);
          d.call(effSetBlockSize, 0, 1024);
@@ -175,7 +175,7 @@ std::vector<HostOrder> hostOrders() {
          d.process(4, 700);
          d.call(effMainsChanged, 0, 0);
        }},
-      {"Sushi", {}, [](Driver& d, testhost::Plugin& p) {
+      {"Sushi", {}, [](Driver& d, vsthost::Plugin& p) {
          // Sushi masks the flags in place and keeps its own pointer in `user`.
          AEffect* e = p.effect();
          e->flags &= effFlagsProgramChunks;
@@ -190,7 +190,7 @@ std::vector<HostOrder> hostOrders() {
          d.call(effMainsChanged, 0, 0);
          d.call(effStopProcess);
        }},
-      {"a host that knows no rate at open", unknownRate, [](Driver& d, testhost::Plugin& p) {
+      {"a host that knows no rate at open", unknownRate, [](Driver& d, vsthost::Plugin& p) {
          d.call(effSetSampleRate, 0, 0, nullptr, 0.0f);
          d.call(effSetBlockSize, 0, 0);
          d.call(effOpen);

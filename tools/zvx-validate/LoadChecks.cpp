@@ -198,7 +198,7 @@ void checkRecord(Session& session) {
 void checkManyInstances(Session& session) {
   Check check("A.instances", "16 instances processing interleaved, destroyed in random order");
   constexpr int kInstances = 16, kFrames = 256, kRounds = 40;
-  std::vector<std::unique_ptr<testhost::Plugin>> plugins;
+  std::vector<std::unique_ptr<vsthost::Plugin>> plugins;
   for (int i = 0; i < kInstances; ++i) {
     plugins.push_back(session.started(44100.0f, kFrames));
     if (!check.expect(plugins.back() != nullptr, "instance " + std::to_string(i) + " not created")) return;
@@ -208,7 +208,7 @@ void checkManyInstances(Session& session) {
   for (int round = 0; round < kRounds; ++round)
     for (int i = 0; i < kInstances; ++i) {
       events.clear();
-      if (round % 8 == 0) events.add(testhost::midiEvent(i, 0x90 | (i % 16), 35 + (i + round) % 12, 100));
+      if (round % 8 == 0) events.add(vsthost::midiEvent(i, 0x90 | (i % 16), 35 + (i + round) % 12, 100));
       const std::string problem = processBlock(*plugins[static_cast<std::size_t>(i)], out, kFrames, &events);
       check.expect(problem.empty(), "instance " + std::to_string(i) + ": " + problem);
     }
@@ -224,10 +224,10 @@ void checkUnloadCycles(Session& session) {
   const int files = entriesIn("/proc/self/fd");
   for (int cycle = 0; cycle < 20; ++cycle) {
     std::string error;
-    auto module = testhost::Module::load(session.path(), error);
+    auto module = vsthost::Module::load(session.path(), error);
     if (!check.expect(module != nullptr, "load " + std::to_string(cycle) + ": " + error)) break;
     {
-      auto plugin = testhost::Plugin::create(*module, {}, error);
+      auto plugin = vsthost::Plugin::create(*module, {}, error);
       if (!check.expect(plugin != nullptr, "cycle " + std::to_string(cycle) + ": " + error)) break;
       plugin->start();
       Outputs out(plugin->effect()->numOutputs, 128);

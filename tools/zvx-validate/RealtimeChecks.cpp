@@ -12,21 +12,21 @@
 namespace zvx::validate {
 namespace {
 
-std::string describe(const testhost::AudioThreadCounts& c) {
+std::string describe(const vsthost::AudioThreadCounts& c) {
   return std::to_string(c.allocations) + " allocations, " + std::to_string(c.fileOpens) + " file opens, " +
          std::to_string(c.fileIo) + " file reads or writes, " + std::to_string(c.locks) + " locks or waits, " +
          std::to_string(c.sleeps) + " sleeps, " + std::to_string(c.xlib) + " Xlib calls";
 }
 
-testhost::AudioThreadCounts since(const testhost::AudioThreadCounts& a, const testhost::AudioThreadCounts& b) {
+vsthost::AudioThreadCounts since(const vsthost::AudioThreadCounts& a, const vsthost::AudioThreadCounts& b) {
   return {b.allocations - a.allocations, b.fileOpens - a.fileOpens, b.fileIo - a.fileIo,
           b.locks - a.locks,             b.sleeps - a.sleeps,       b.xlib - a.xlib};
 }
 
 // The audio thread of a busy session: notes on every block, controllers,
 // bends, sysex, all notes off, and automation of every parameter.
-void busyAudio(testhost::Plugin& plugin, const Session& session, int blocks, int frames, bool editorOpen,
-               testhost::AudioThreadCounts& counted, double& worstMicros) {
+void busyAudio(vsthost::Plugin& plugin, const Session& session, int blocks, int frames, bool editorOpen,
+               vsthost::AudioThreadCounts& counted, double& worstMicros) {
   const int params = plugin.effect()->numParams;
   Outputs out(plugin.effect()->numOutputs, frames);
   EventList list;
@@ -35,28 +35,28 @@ void busyAudio(testhost::Plugin& plugin, const Session& session, int blocks, int
     list.clear();
     static const int kNotes[] = {35, 36, 38, 40, 42, 44, 46, 33, 60, 64};
     for (int n = 0; n < 4; ++n)
-      list.add(testhost::midiEvent(static_cast<int>(random() % static_cast<unsigned>(frames)), 0x90 | n,
+      list.add(vsthost::midiEvent(static_cast<int>(random() % static_cast<unsigned>(frames)), 0x90 | n,
                                    kNotes[random() % 10], 1 + static_cast<int>(random() % 127)));
-    list.add(testhost::midiEvent(frames / 2, 0xB0, static_cast<int>(random() % 128), static_cast<int>(random() % 128)));
-    if (block % 9 == 4) list.add(testhost::midiEvent(0, 0xE0, 0, 64));
+    list.add(vsthost::midiEvent(frames / 2, 0xB0, static_cast<int>(random() % 128), static_cast<int>(random() % 128)));
+    if (block % 9 == 4) list.add(vsthost::midiEvent(0, 0xE0, 0, 64));
     if (block % 11 == 5) list.addSysex(1, 16);
-    if (block % 50 == 49) list.add(testhost::midiEvent(0, 0xB0, 123, 0));
+    if (block % 50 == 49) list.add(vsthost::midiEvent(0, 0xB0, 123, 0));
     VstEvents* events = list.block();
     std::vector<std::pair<int, float>> automation;
     for (int n = 0; n < 3 && params > 0; ++n)
       automation.emplace_back(static_cast<int>(random() % static_cast<unsigned>(params)),
                               static_cast<float>(random() % 1001) / 1000.0f);
     out.arm(frames);
-    const auto before = testhost::audioThreadCounts();
+    const auto before = vsthost::audioThreadCounts();
     const auto start = std::chrono::steady_clock::now();
     {
-      testhost::AudioThreadScope audio;
+      vsthost::AudioThreadScope audio;
       for (const auto& [index, value] : automation) plugin.effect()->setParameter(plugin.effect(), index, value);
       plugin.effect()->dispatcher(plugin.effect(), effProcessEvents, 0, 0, events, 0.0f);
       plugin.effect()->processReplacing(plugin.effect(), nullptr, out.pointers(), frames);
     }
     const double micros = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-    const auto added = since(before, testhost::audioThreadCounts());
+    const auto added = since(before, vsthost::audioThreadCounts());
     counted = {counted.allocations + added.allocations, counted.fileOpens + added.fileOpens,
                counted.fileIo + added.fileIo,           counted.locks + added.locks,
                counted.sleeps + added.sleeps,           counted.xlib + added.xlib};
@@ -70,10 +70,10 @@ void checkAudioThread(Session& session, bool withEditor) {
               withEditor ? "nothing blocking on the audio thread while the editor is open and idled"
                          : "no allocation, lock, sleep, file I/O or Xlib call on the audio thread");
   // Like the hosts that answer it, the host tells which thread is real-time.
-  testhost::HostConfig config;
+  vsthost::HostConfig config;
   config.intercept = [](AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) -> std::optional<VstIntPtr> {
     if (opcode != audioMasterGetCurrentProcessLevel) return std::nullopt;
-    return testhost::onMarkedThread() ? kVstProcessLevelRealtime : kVstProcessLevelUser;
+    return vsthost::onMarkedThread() ? kVstProcessLevelRealtime : kVstProcessLevelUser;
   };
   auto plugin = session.started(44100.0f, 256, config);
   if (!check.expect(plugin != nullptr, "no plug-in")) return;
@@ -89,7 +89,7 @@ void checkAudioThread(Session& session, bool withEditor) {
     check.skip("the editor does not open without a window");
     return;
   }
-  testhost::AudioThreadCounts counted;
+  vsthost::AudioThreadCounts counted;
   double worst = 0.0;
   std::atomic<bool> done{false};
   std::thread audio([&] {
@@ -102,9 +102,9 @@ void checkAudioThread(Session& session, bool withEditor) {
   }
   audio.join();
   if (editor) plugin->dispatch(effEditClose);
-  if (!testhost::countsAllocations())
+  if (!vsthost::countsAllocations())
     note("E: the malloc family is the sanitizer's here; only operator new and delete were counted");
-  const char* first = testhost::firstAudioThreadCall();
+  const char* first = vsthost::firstAudioThreadCall();
   check.expect(counted.total() == 0,
                describe(counted) + (first ? std::string(" (first: ") + first + ")" : std::string()));
   count("blocks", withEditor ? 600 : 1500);

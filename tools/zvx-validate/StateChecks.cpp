@@ -25,13 +25,13 @@ bool sameValues(const std::vector<float>& a, const std::vector<float>& b, std::s
   return true;
 }
 
-std::vector<std::string> programNames(testhost::Plugin& plugin) {
+std::vector<std::string> programNames(vsthost::Plugin& plugin) {
   std::vector<std::string> names;
   for (int p = 0; p < plugin.effect()->numPrograms; ++p) names.push_back(plugin.programNameIndexed(p));
   return names;
 }
 
-void randomise(testhost::Plugin& plugin, std::mt19937& random) {
+void randomise(vsthost::Plugin& plugin, std::mt19937& random) {
   for (int p = 0; p < plugin.effect()->numParams; ++p)
     plugin.setParameter(p, static_cast<float>(random() % 1001) / 1000.0f);
 }
@@ -103,7 +103,7 @@ void checkRoundTrip(Session& session) {
 
 // After anything a host could hand over, the plug-in still plays and its
 // parameters are numbers.
-bool stillSane(testhost::Plugin& plugin, Check& check, const std::string& what) {
+bool stillSane(vsthost::Plugin& plugin, Check& check, const std::string& what) {
   for (int p = 0; p < plugin.effect()->numParams; ++p) {
     const float value = plugin.getParameter(p);
     if (!check.expect(std::isfinite(value), what + ": parameter " + std::to_string(p) + " is " + describeFloat(value)))
@@ -111,9 +111,9 @@ bool stillSane(testhost::Plugin& plugin, Check& check, const std::string& what) 
   }
   Outputs out(plugin.effect()->numOutputs, 128);
   EventList list;
-  list.add(testhost::midiEvent(0, 0x90, 38, 127));
-  list.add(testhost::midiEvent(0, 0x90, 36, 127));
-  list.add(testhost::midiEvent(0, 0x90, 42, 127));
+  list.add(vsthost::midiEvent(0, 0x90, 38, 127));
+  list.add(vsthost::midiEvent(0, 0x90, 36, 127));
+  list.add(vsthost::midiEvent(0, 0x90, 42, 127));
   for (int block = 0; block < 24; ++block) {
     const std::string problem = processBlock(plugin, out, 128, block == 0 ? &list : nullptr);
     if (!check.expect(problem.empty(), what + ": " + problem)) return false;

@@ -30,8 +30,8 @@ void checkStorm(Session& session) {
     std::mt19937 random(session.seed() + 7);
     while (!stop) {
       list.clear();
-      if (random() % 4 == 0) list.add(testhost::midiEvent(static_cast<int>(random() % 128), 0x90, 35 + static_cast<int>(random() % 12), 127));
-      if (random() % 8 == 0) list.add(testhost::midiEvent(static_cast<int>(random() % 128), 0xB0, static_cast<int>(random() % 128), static_cast<int>(random() % 128)));
+      if (random() % 4 == 0) list.add(vsthost::midiEvent(static_cast<int>(random() % 128), 0x90, 35 + static_cast<int>(random() % 12), 127));
+      if (random() % 8 == 0) list.add(vsthost::midiEvent(static_cast<int>(random() % 128), 0xB0, static_cast<int>(random() % 128), static_cast<int>(random() % 128)));
       // Automation from the audio thread too.
       if (params > 0) plugin->setParameter(static_cast<int>(random() % static_cast<unsigned>(params)), 0.5f);
       const std::string problem = processBlock(*plugin, out, 128, &list);
@@ -86,7 +86,7 @@ void checkStorm(Session& session) {
 void checkReentrantHost(Session& session) {
   Check check("F.reentrant", "a host that calls back into the plug-in from its callbacks: no deadlock, no recursion");
   std::atomic<int> depth{0}, deepest{0}, reentered{0};
-  testhost::HostConfig config;
+  vsthost::HostConfig config;
   config.intercept = [&](AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr, void*,
                          float opt) -> std::optional<VstIntPtr> {
     if (!effect) return std::nullopt;

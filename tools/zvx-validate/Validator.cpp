@@ -161,7 +161,7 @@ std::string Outputs::verify(int frames) const {
 
 Session::Session(std::string modulePath, std::string profile, std::uint32_t seed)
     : path_(std::move(modulePath)), seed_(seed), random_(seed) {
-  module_ = testhost::Module::load(path_, error_);
+  module_ = vsthost::Module::load(path_, error_);
   if (!module_) return;
   bool zvx = profile == "zvx";
   if (profile == "auto") {
@@ -173,18 +173,18 @@ Session::Session(std::string modulePath, std::string profile, std::uint32_t seed
 }
 
 bool Session::reload() {
-  module_ = testhost::Module::load(path_, error_);
+  module_ = vsthost::Module::load(path_, error_);
   return module_ != nullptr;
 }
 
-std::unique_ptr<testhost::Plugin> Session::create(const testhost::HostConfig& config) {
+std::unique_ptr<vsthost::Plugin> Session::create(const vsthost::HostConfig& config) {
   std::string error;
-  auto plugin = testhost::Plugin::create(*module_, config, error);
+  auto plugin = vsthost::Plugin::create(*module_, config, error);
   if (!plugin) error_ = error;
   return plugin;
 }
 
-std::unique_ptr<testhost::Plugin> Session::started(float rate, int blockSize, const testhost::HostConfig& config) {
+std::unique_ptr<vsthost::Plugin> Session::started(float rate, int blockSize, const vsthost::HostConfig& config) {
   auto plugin = create(config);
   if (plugin) plugin->start(rate, blockSize);
   return plugin;
@@ -245,7 +245,7 @@ VstEvents* EventList::block() {
   return block;
 }
 
-std::string processBlock(testhost::Plugin& plugin, Outputs& out, int frames, EventList* events) {
+std::string processBlock(vsthost::Plugin& plugin, Outputs& out, int frames, EventList* events) {
   if (events && events->size() > 0) plugin.dispatch(effProcessEvents, 0, 0, events->block());
   out.arm(frames);
   plugin.processReplacing(out.pointers(), frames);
@@ -254,7 +254,7 @@ std::string processBlock(testhost::Plugin& plugin, Outputs& out, int frames, Eve
 
 // ---------------------------------------------------------------------------
 
-StringAnswer askString(testhost::Plugin& plugin, VstInt32 opcode, VstInt32 index, std::size_t size, VstIntPtr value) {
+StringAnswer askString(vsthost::Plugin& plugin, VstInt32 opcode, VstInt32 index, std::size_t size, VstIntPtr value) {
   std::vector<unsigned char> buffer(size + kCanaryBytes, kCanary);
   // The buffer itself holds no terminator until the plug-in writes one.
   std::fill(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(size), 'Z');
@@ -285,13 +285,13 @@ bool validUtf8(const std::string& text) {
   return true;
 }
 
-std::vector<float> parameterValues(testhost::Plugin& plugin) {
+std::vector<float> parameterValues(vsthost::Plugin& plugin) {
   std::vector<float> values(static_cast<std::size_t>(std::max(plugin.effect()->numParams, 0)));
   for (std::size_t p = 0; p < values.size(); ++p) values[p] = plugin.getParameter(static_cast<int>(p));
   return values;
 }
 
-std::vector<unsigned char> chunkOf(testhost::Plugin& plugin, int index) {
+std::vector<unsigned char> chunkOf(vsthost::Plugin& plugin, int index) {
   void* data = nullptr;
   const VstIntPtr size = plugin.dispatch(effGetChunk, index, 0, &data);
   if (size <= 0 || !data) return {};

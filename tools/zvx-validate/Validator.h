@@ -105,7 +105,7 @@ class Session {
   bool ok() const { return module_ != nullptr; }
   const std::string& error() const { return error_; }
   const std::string& path() const { return path_; }
-  const testhost::Module& module() const { return *module_; }
+  const vsthost::Module& module() const { return *module_; }
   const Profile& profile() const { return profile_; }
   std::mt19937& random() { return random_; }
   // Lets the module go (for unload checks) and loads it again.
@@ -114,14 +114,14 @@ class Session {
   std::uint32_t seed() const { return seed_; }
 
   // A fresh plug-in; null (with `error`) when the entry point gives none.
-  std::unique_ptr<testhost::Plugin> create(const testhost::HostConfig& config = {});
+  std::unique_ptr<vsthost::Plugin> create(const vsthost::HostConfig& config = {});
   // Created, opened and resumed at a rate and block size.
-  std::unique_ptr<testhost::Plugin> started(float rate = 44100.0f, int blockSize = 512,
-                                            const testhost::HostConfig& config = {});
+  std::unique_ptr<vsthost::Plugin> started(float rate = 44100.0f, int blockSize = 512,
+                                            const vsthost::HostConfig& config = {});
 
  private:
   std::string path_;
-  std::unique_ptr<testhost::Module> module_;
+  std::unique_ptr<vsthost::Module> module_;
   std::string error_;
   Profile profile_;
   std::uint32_t seed_;
@@ -152,7 +152,7 @@ class EventList {
 
 // Sends the list (when not empty) and renders `frames` into `out`, armed and
 // verified; returns what was wrong, or empty.
-std::string processBlock(testhost::Plugin& plugin, Outputs& out, int frames, EventList* events = nullptr);
+std::string processBlock(vsthost::Plugin& plugin, Outputs& out, int frames, EventList* events = nullptr);
 
 // A string opcode answered into a buffer of `size` bytes followed by canary
 // bytes: empty when terminated within the buffer with canaries intact.
@@ -161,14 +161,14 @@ struct StringAnswer {
   std::string text;
   std::string problem;
 };
-StringAnswer askString(testhost::Plugin& plugin, VstInt32 opcode, VstInt32 index, std::size_t size,
+StringAnswer askString(vsthost::Plugin& plugin, VstInt32 opcode, VstInt32 index, std::size_t size,
                        VstIntPtr value = 0);
 bool validUtf8(const std::string& text);
 
 // Every parameter as the host sees it.
-std::vector<float> parameterValues(testhost::Plugin& plugin);
+std::vector<float> parameterValues(vsthost::Plugin& plugin);
 // The bank (0) or program (1) chunk, copied; empty when none is given.
-std::vector<unsigned char> chunkOf(testhost::Plugin& plugin, int index);
+std::vector<unsigned char> chunkOf(vsthost::Plugin& plugin, int index);
 
 std::string describeFloat(float value);
 

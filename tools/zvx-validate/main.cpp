@@ -362,16 +362,16 @@ int main(int argc, char** argv) {
     std::printf("[%c] %s\n", group.letter, group.title);
     std::fflush(stdout);
     std::vector<std::string> environment;
-    std::unique_ptr<zvx::testhost::XvfbServer> xvfb;
+    std::unique_ptr<zvx::vsthost::XvfbServer> xvfb;
     if (group.letter == 'G') {
       environment = decimalCommaLocale(scratch);
     } else if (group.letter == 'H') {
-      if (!zvx::testhost::XvfbServer::installed()) {
+      if (!zvx::vsthost::XvfbServer::installed()) {
         std::printf("  SKIP H.editor editor windows: Xvfb is not installed, no editor was opened\n");
         ++tally.skipped;
         continue;
       }
-      xvfb = std::make_unique<zvx::testhost::XvfbServer>("1280x1024x24");
+      xvfb = std::make_unique<zvx::vsthost::XvfbServer>("1280x1024x24");
       if (!xvfb->running()) {
         std::printf("  FAIL H.xvfb a private Xvfb starts: %s\n", xvfb->error().c_str());
         ++tally.failed;

@@ -113,7 +113,7 @@ bool parse(int argc, char** argv, Options& options, std::string& error) {
   return true;
 }
 
-bool editorSize(zvx::testhost::Plugin& plugin, int& width, int& height) {
+bool editorSize(zvx::vsthost::Plugin& plugin, int& width, int& height) {
   ERect* rect = nullptr;
   plugin.dispatch(effEditGetRect, 0, 0, &rect);
   if (!rect || rect->right <= rect->left || rect->bottom <= rect->top) return false;
@@ -125,17 +125,17 @@ bool editorSize(zvx::testhost::Plugin& plugin, int& width, int& height) {
 // The editor opened with no parent window, idled and saved as it drew itself.
 int runHeadless(const Options& options) {
   std::string modulePath, error;
-  if (!zvx::testhost::findModule(options.plugin, ZVX_DEFAULT_MODULE, modulePath, error)) return fail(error);
-  auto module = zvx::testhost::Module::load(modulePath, error);
+  if (!zvx::vsthost::findModule(options.plugin, ZVX_DEFAULT_MODULE, modulePath, error)) return fail(error);
+  auto module = zvx::vsthost::Module::load(modulePath, error);
   if (!module) return fail(error);
-  auto plugin = zvx::testhost::Plugin::create(*module, {}, error);
+  auto plugin = zvx::vsthost::Plugin::create(*module, {}, error);
   if (!plugin) return fail(error);
   plugin->start();
   if (!(plugin->effect()->flags & effFlagsHasEditor)) return fail(modulePath + " has no editor");
-  zvx::testhost::HeadlessEditor editor(*plugin);
+  zvx::vsthost::HeadlessEditor editor(*plugin);
   if (!editor.open()) return fail("the editor did not open");
   editor.idle(options.frames);
-  const zvx::testhost::Picture picture = editor.picture();
+  const zvx::vsthost::Picture picture = editor.picture();
   editor.close();
   if (picture.width == 0 || picture.height == 0) return fail("the editor gave no picture");
   zvx::gui::Surface shot(picture.width, picture.height);
@@ -147,7 +147,7 @@ int runHeadless(const Options& options) {
 int run(const Options& options) {
   if (options.headless) return runHeadless(options);
   std::string modulePath, error;
-  if (!zvx::testhost::findModule(options.plugin, ZVX_DEFAULT_MODULE, modulePath, error)) return fail(error);
+  if (!zvx::vsthost::findModule(options.plugin, ZVX_DEFAULT_MODULE, modulePath, error)) return fail(error);
   Display* display = XOpenDisplay(nullptr);
   if (!display) {
     const char* name = std::getenv("DISPLAY");
@@ -155,12 +155,12 @@ int run(const Options& options) {
   }
   int status = 0;
   {
-    auto module = zvx::testhost::Module::load(modulePath, error);
+    auto module = zvx::vsthost::Module::load(modulePath, error);
     if (!module) {
       XCloseDisplay(display);
       return fail(error);
     }
-    auto plugin = zvx::testhost::Plugin::create(*module, {}, error);
+    auto plugin = zvx::vsthost::Plugin::create(*module, {}, error);
     if (!plugin) {
       XCloseDisplay(display);
       return fail(error);

@@ -4,8 +4,8 @@
 // door's to pass on.
 #pragma once
 
-#include "plugin/Instrument.h"
-#include "plugin/InstrumentControl.h"
+#include "instrument/Instrument.h"
+#include "instrument/InstrumentControl.h"
 
 namespace zvx {
 

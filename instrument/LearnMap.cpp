@@ -1,4 +1,4 @@
-#include "plugin/LearnMap.h"
+#include "instrument/LearnMap.h"
 
 #include <cerrno>
 #include <cstdio>

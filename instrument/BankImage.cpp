@@ -1,11 +1,11 @@
-#include "plugin/BankImage.h"
+#include "instrument/BankImage.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
 
-#include "plugin/ParameterTable.h"
+#include "instrument/ParameterTable.h"
 
 namespace zvx {
 namespace {

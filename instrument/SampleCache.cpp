@@ -1,4 +1,4 @@
-#include "plugin/SampleCache.h"
+#include "instrument/SampleCache.h"
 
 #include <algorithm>
 #include <chrono>
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/FloatMath.h"
-#include "plugin/InstallNotice.h"
+#include "instrument/InstallNotice.h"
 #include "storage/DataFolder.h"
 #include "storage/WavFile.h"
 

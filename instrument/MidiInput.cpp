@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <climits>
 
-#include "plugin/Instrument.h"
-#include "plugin/LearnMap.h"
+#include "instrument/Instrument.h"
+#include "instrument/LearnMap.h"
 
 namespace zvx {
 namespace {

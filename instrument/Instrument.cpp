@@ -1,4 +1,4 @@
-#include "plugin/Instrument.h"
+#include "instrument/Instrument.h"
 
 #include <algorithm>
 #include <charconv>
@@ -9,9 +9,9 @@
 #include "engine/SampleRate.h"
 #include "platform/Messages.h"
 #include "platform/Platform.h"
-#include "plugin/InstallNotice.h"
-#include "plugin/LearnMap.h"
-#include "plugin/ParameterTable.h"
+#include "instrument/InstallNotice.h"
+#include "instrument/LearnMap.h"
+#include "instrument/ParameterTable.h"
 #include "storage/DataFolder.h"
 #include "storage/FxbFile.h"
 #include "storage/WholeFile.h"

@@ -11,7 +11,7 @@ namespace {
 bool sampleMenu(int p) { return p >= param::kBDMenu && p <= param::kCPMenu; }
 
 // Moves every controller 0 to 127 to 1.0 and reports which parameters followed.
-std::vector<int> boundParameters(testhost::Plugin& zvx) {
+std::vector<int> boundParameters(vsthost::Plugin& zvx) {
   for (int p = 0; p < kNumParameters; ++p)
     if (!sampleMenu(p)) zvx.setParameter(p, 0.0f);
   std::vector<VstMidiEvent> events;
@@ -49,10 +49,10 @@ TEST(LearnMapTest, ShortFileBindsOnlyWhatItHoldsAndStaysUntilTheUserChangesABind
       << R"(<GUI><background filename="back.png"/><knob x="10" y="10" w="20" h="20" id="2"/></GUI>)";
   {
     auto zvx = startZvx();
-    testhost::HeadlessEditor editor(*zvx);
+    vsthost::HeadlessEditor editor(*zvx);
     ASSERT_TRUE(editor.open());
     editor.answerMenu({0});
-    editor.click(20, 20, testhost::HeadlessEditor::kRight);
+    editor.click(20, 20, vsthost::HeadlessEditor::kRight);
     zvx->render(64, 64, {controller(0, 30, 64)});
     editor.close();
   }

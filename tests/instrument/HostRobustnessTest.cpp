@@ -88,7 +88,7 @@ TEST(HostRobustnessTest, ChunksWithNonFiniteValuesKeepEverythingElse) {
 
 // The bass drum's output for one hit of its sampled layer alone: no chance,
 // no random source, so two instances at rest give the same samples.
-Channel bassDrumHit(testhost::Plugin& zvx) {
+Channel bassDrumHit(vsthost::Plugin& zvx) {
   zvx.setParameter(param::kBDMix, 1.0f);  // the layer alone
   return zvx.render(4096, 512, {noteOn(0, 35)})[2];
 }

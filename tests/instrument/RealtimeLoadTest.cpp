@@ -5,8 +5,8 @@
 // BDA.wav (Menu 0) is a rising ramp, CPB.wav (Menu 1.0) a falling one.
 #include "engine/Parameters.h"
 #include "formats/vst2/DrumPlugin.h"
-#include "plugin/LearnMap.h"
-#include "plugin/MessageQueue.h"
+#include "instrument/LearnMap.h"
+#include "instrument/MessageQueue.h"
 #include "tests/support/AudioThreadChecks.h"
 #include "tests/support/TestSupport.h"
 #include "vsthost/AudioThreadProbe.h"
@@ -14,7 +14,7 @@
 namespace zvx::test {
 namespace {
 
-using testhost::audioThreadCounts, testhost::AudioThreadScope;
+using vsthost::audioThreadCounts, vsthost::AudioThreadScope;
 using namespace std::chrono_literals;
 
 constexpr int kBassDrum = 2;
@@ -22,9 +22,9 @@ constexpr int kBassDrum = 2;
 AEffect* VSTCALLBACK inProcessEntry(audioMasterCallback master) { return (new DrumPlugin(master))->getAeffect(); }
 
 // An in-process ZVX started for blocks of 256; the test's TempDocuments must outlive it.
-std::unique_ptr<testhost::Plugin> inProcessZvx(const testhost::HostConfig& config = {}) {
+std::unique_ptr<vsthost::Plugin> inProcessZvx(const vsthost::HostConfig& config = {}) {
   std::string error;
-  auto zvx = testhost::Plugin::create(&inProcessEntry, "in-process ZVX", config, error);
+  auto zvx = vsthost::Plugin::create(&inProcessEntry, "in-process ZVX", config, error);
   EXPECT_TRUE(zvx) << error;
   if (zvx) zvx->start(44100.0f, 256);
   return zvx;
@@ -33,11 +33,11 @@ std::unique_ptr<testhost::Plugin> inProcessZvx(const testhost::HostConfig& confi
 // A host that answers the process level as real hosts do: real-time on the
 // threads marked as audio threads, user elsewhere. (Hosts that answer nothing,
 // as the test host does, are never real-time.)
-testhost::HostConfig levelAnsweringHost() {
-  testhost::HostConfig config;
+vsthost::HostConfig levelAnsweringHost() {
+  vsthost::HostConfig config;
   config.intercept = [](AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) -> std::optional<VstIntPtr> {
     if (opcode != audioMasterGetCurrentProcessLevel) return std::nullopt;
-    return VstIntPtr{testhost::onMarkedThread() ? kVstProcessLevelRealtime : kVstProcessLevelUser};
+    return VstIntPtr{vsthost::onMarkedThread() ? kVstProcessLevelRealtime : kVstProcessLevelUser};
   };
   return config;
 }
@@ -70,7 +70,7 @@ struct EventBlock {
 
 // One block of 256 with `events`, on this thread marked as the audio thread
 // when `asAudioThread`; the bass drum's output.
-Channel render(testhost::Plugin& zvx, EventBlock& events, bool asAudioThread) {
+Channel render(vsthost::Plugin& zvx, EventBlock& events, bool asAudioThread) {
   std::vector<std::vector<float>> out(6, std::vector<float>(256));
   float* pointers[6];
   for (std::size_t c = 0; c < 6; ++c) pointers[c] = out[c].data();
@@ -117,7 +117,7 @@ TEST(RealtimeLoadTest, RealtimeThreadChoosesAtOnceWithoutTouchingTheDisk) {
 }
 
 // Hits the bass drum until it plays a layer whose sample 200 passes `test`, for a second at most.
-bool layerArrives(testhost::Plugin& zvx, const std::function<bool(float)>& test) {
+bool layerArrives(vsthost::Plugin& zvx, const std::function<bool(float)>& test) {
   EventBlock hit({noteOn(0, 35)});
   for (int attempt = 0; attempt < 200; ++attempt, std::this_thread::sleep_for(5ms))
     if (test(render(zvx, hit, true)[200])) return true;

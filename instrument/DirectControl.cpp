@@ -1,4 +1,4 @@
-#include "plugin/DirectControl.h"
+#include "instrument/DirectControl.h"
 
 #include "engine/Parameters.h"
 

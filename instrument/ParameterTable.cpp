@@ -1,4 +1,4 @@
-#include "plugin/ParameterTable.h"
+#include "instrument/ParameterTable.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,7 +8,7 @@
 
 #include "engine/NoteFrequencies.h"
 
-#include "plugin/BankImage.h"
+#include "instrument/BankImage.h"
 
 namespace zvx {
 namespace {

@@ -1,4 +1,4 @@
-#include "plugin/InstallNotice.h"
+#include "instrument/InstallNotice.h"
 
 #include <atomic>
 

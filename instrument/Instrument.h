@@ -20,12 +20,12 @@
 
 #include "engine/Engine.h"
 #include "engine/EngineHost.h"
-#include "plugin/BankImage.h"
-#include "plugin/InstrumentControl.h"
-#include "plugin/InstrumentHost.h"
-#include "plugin/MessageQueue.h"
-#include "plugin/MidiEvents.h"
-#include "plugin/SampleCache.h"
+#include "instrument/BankImage.h"
+#include "instrument/InstrumentControl.h"
+#include "instrument/InstrumentHost.h"
+#include "instrument/MessageQueue.h"
+#include "instrument/MidiEvents.h"
+#include "instrument/SampleCache.h"
 
 namespace zvx {
 

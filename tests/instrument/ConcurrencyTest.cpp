@@ -64,7 +64,7 @@ TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
     }
   });
   // The GUI thread: the editor opened, idled with drags on its knobs, closed.
-  testhost::HeadlessEditor editor(*zvx);
+  vsthost::HeadlessEditor editor(*zvx);
   const auto end = std::chrono::steady_clock::now() + stressDuration();
   Dice dice(3);
   while (std::chrono::steady_clock::now() < end) {

@@ -1,4 +1,4 @@
-#include "plugin/MessageQueue.h"
+#include "instrument/MessageQueue.h"
 
 #include <algorithm>
 #include <cstring>

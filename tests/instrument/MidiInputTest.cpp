@@ -21,19 +21,19 @@ TEST(MidiInputTest, EveryChannelActsAlikeVelocityZeroIsANoteOffAndOtherMessagesC
   EXPECT_EQ(renderZvx(kSynthBD, {noteOn(0, 35, 100), noteOn(3000, 35, 0)}, 8000), channel1);
   EXPECT_NE(renderZvx(kSynthBD, {noteOn(0, 35, 100)}, 8000), channel1);  // the note-off did something
   // A note-off for a note never started, a program change, a pitch bend, aftertouch: nothing.
-  EXPECT_EQ(renderZvx(kSynthBD, {noteOn(0, 35), noteOff(100, 38), testhost::midiEvent(200, 0xC0, 5, 0),
-                                 testhost::midiEvent(300, 0xE0, 0, 90), testhost::midiEvent(400, 0xA0, 35, 20)}, 6000),
+  EXPECT_EQ(renderZvx(kSynthBD, {noteOn(0, 35), noteOff(100, 38), vsthost::midiEvent(200, 0xC0, 5, 0),
+                                 vsthost::midiEvent(300, 0xE0, 0, 90), vsthost::midiEvent(400, 0xA0, 35, 20)}, 6000),
             renderZvx(kSynthBD, {noteOn(0, 35)}, 6000));
   auto zvx = startZvx();
-  zvx->sendEvents({testhost::midiEvent(0, 0xC0, 7, 0)});
+  zvx->sendEvents({vsthost::midiEvent(0, 0xC0, 7, 0)});
   zvx->render(64);
   EXPECT_EQ(zvx->dispatch(effGetProgram), 0);
 }
 
 TEST(MidiInputTest, EventsActAtTheirFrameEvenOutOfOrderOrPastSysexAndNotBeyondTheBlock) {
   auto zvx = startZvx(kSynthBD);
-  VstMidiEvent bd = testhost::midiEvent(5, 0x90, 35, 127);
-  VstMidiEvent sd = testhost::midiEvent(5, 0x90, 38, 127);
+  VstMidiEvent bd = vsthost::midiEvent(5, 0x90, 35, 127);
+  VstMidiEvent sd = vsthost::midiEvent(5, 0x90, 38, 127);
   char dump[4] = {char(0xF0), 0x7E, 0x01, char(0xF7)};
   VstMidiSysexEvent sysex{kVstSysExType, sizeof(VstMidiSysexEvent), 5, 0, 4, 0, dump, 0};  // at frame 5, 4 bytes
   zvx->sendRawEvents({reinterpret_cast<VstEvent*>(&bd), reinterpret_cast<VstEvent*>(&sysex),
@@ -44,14 +44,14 @@ TEST(MidiInputTest, EventsActAtTheirFrameEvenOutOfOrderOrPastSysexAndNotBeyondTh
 
   // Out of order: the late event is handled right after the one before it, never stalling the block.
   zvx = startZvx(kSynthBD);
-  zvx->sendEvents({testhost::midiEvent(100, 0x90, 38, 127), testhost::midiEvent(20, 0x90, 35, 127)});
+  zvx->sendEvents({vsthost::midiEvent(100, 0x90, 38, 127), vsthost::midiEvent(20, 0x90, 35, 127)});
   out = zvx->render(512);
   EXPECT_EQ(firstAbove(out[kSDChannel]), 100);
   EXPECT_EQ(firstAbove(out[kBDChannel]), 100);
 
   // Beyond the block: dropped with it, and the next block does not see it either.
   zvx = startZvx(kSynthBD);
-  zvx->sendEvents({testhost::midiEvent(600, 0x90, 35, 127)});
+  zvx->sendEvents({vsthost::midiEvent(600, 0x90, 35, 127)});
   for (const auto& channel : zvx->render(1024, 512)) EXPECT_EQ(peak(channel), 0.0f);
 }
 
