@@ -17,13 +17,13 @@ constexpr int kPadNotes[kNumVoices] = {35, 38, 44, 33};
 
 }  // namespace
 
-Engine::Engine(EngineHost& host) : host_(host), frequencies_(NoteFrequencies::instance()) {
+Engine::Engine() : frequencies_(NoteFrequencies::instance()) {
   latestTarget_.fill(-1);
 }
 
-void Engine::initialise() {
+void Engine::initialise(double rate) {
   asleep_ = true;
-  const double rate = host_.querySampleRate();
+  if (!isUsableSampleRate(rate)) rate = 44100.0;
   hostRate_.store(rate, relaxed);
   configuredRate_ = rate;
   const float rateF = static_cast<float>(rate);
@@ -101,7 +101,7 @@ void Engine::deriveVoicePcmRate(int voice, float tuning) {
 // position then counts 44.1 kHz sample periods at every host rate.
 void Engine::deriveGlobalPcmRate(float tuning) {
   const float power = static_cast<float>(math::pow(1.05946, 36.0 * (static_cast<double>(tuning) - 0.5)));
-  globalPcmRate_.store(static_cast<float>((44100.0 / hostRate()) * power), relaxed);
+  globalPcmRate_.store(static_cast<float>((44100.0 / sampleRate()) * power), relaxed);
 }
 
 void Engine::applyParameter(int index, ParamRole role, int voice, float v) {
@@ -214,11 +214,15 @@ void Engine::configureRate(double rate) {
   deriveGlobalPcmRate(value(param::kTuning));
 }
 
+void Engine::setSampleRate(double rate) {
+  if (!isUsableSampleRate(rate)) return;
+  hostRate_.store(rate, relaxed);
+  smoother_.computeCoefficient(static_cast<float>(rate));
+}
+
 void Engine::startBlock() {
-  const double rate = host_.querySampleRate();
-  if (isUsableSampleRate(rate) && rate != hostRate()) hostRate_.store(rate, relaxed);
-  const double current = hostRate();
-  if (isUsableSampleRate(current) && current != configuredRate_) configureRate(current);
+  const double current = sampleRate();
+  if (current != configuredRate_) configureRate(current);
 }
 
 // Waking inside a block takes the block-start values first, so the waking hit
@@ -292,32 +296,22 @@ void Engine::advancePadCountdowns() {
   padCountdownsRunning_ = padsCounting_ != 0;
 }
 
-// Events can only be due from the frame the host names; between them the
-// per-sample hook has nothing to do.
-void Engine::dispatchDueEvents(int n) {
-  if (n < nextEventFrame_) return;
-  host_.dispatchEvents(n);
-  nextEventFrame_ = host_.nextEventFrame(n + 1);
+void Engine::beginBlock() {
+  if (restRequested_.load(std::memory_order_relaxed) && restRequested_.exchange(false, std::memory_order_acquire))
+    restAll();
 }
 
 void Engine::render(float* const* outputs, int frames) {
-  if (restRequested_.load(std::memory_order_relaxed) && restRequested_.exchange(false, std::memory_order_acquire))
-    restAll();
   if (!asleep_) startBlock();
-  nextEventFrame_ = host_.nextEventFrame(1);
   int n = 1;
   while (n <= frames) {
     if (asleep_) {
-      // Asleep, nothing can happen before the next pad press or event: those
-      // samples are silence, written in one go.
+      // Asleep, nothing but a pad press can wake the engine before the end
+      // of this part: its samples are silence, written in one go.
       servicePads();
       if (asleep_) {
-        const int due = std::min(nextEventFrame_, frames + 1);
-        if (due > n) {
-          for (int c = 0; c < kOutputs; ++c) std::fill(outputs[c] + (n - 1), outputs[c] + (due - 1), 0.0f);
-          n = due;
-          continue;
-        }
+        for (int c = 0; c < kOutputs; ++c) std::fill(outputs[c] + (n - 1), outputs[c] + frames, 0.0f);
+        break;
       }
     }
     if (lanes() != Lanes::Off) {
@@ -394,7 +388,6 @@ void Engine::renderSample(int n, float* const* outputs) {
   float left = 0.0f;
   float right = 0.0f;
   servicePads();
-  dispatchDueEvents(n);
   applyPendingSettings();
   takeUpPcmChanges();
 
@@ -428,7 +421,7 @@ void Engine::renderSample(int n, float* const* outputs) {
       right *= gain;
     } else {
       silenceCounter_ += 1.0f;
-      if (silenceCounter_ > 4.0 * hostRate()) {
+      if (silenceCounter_ > 4.0 * sampleRate()) {
         silenceCounter_ = 0.0f;
         asleep_ = true;
       }

@@ -3,7 +3,7 @@
 // pads, the LFOs, the DC blockers and the master section.
 //
 // Threads: render, noteEvent and the MIDI helpers run on the audio thread only.
-// applyParameter, setHostRate and selectPcm may run on any thread; everything
+// applyParameter, setSampleRate and selectPcm may run on any thread; everything
 // they write is atomic, and settings that belong to the DSP blocks (envelope
 // settings, tuning, pad presses, sample choices) are taken over by the audio
 // thread before the next sample is rendered.
@@ -15,7 +15,6 @@
 
 #include "engine/ChaosSmoother.h"
 #include "engine/DrumEnvelope.h"
-#include "engine/EngineHost.h"
 #include "engine/Lfo.h"
 #include "engine/NoteFrequencies.h"
 #include "engine/NoteTable.h"
@@ -38,21 +37,22 @@ class Engine {
   // the same time at other rates.
   static constexpr int kPadNoteOffDelay = 14000;
 
-  explicit Engine(EngineHost& host);
+  Engine();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
-  // Sets every block up at the host's rate, asleep, with zeroed voice values.
+  // Sets every block up at `rate`, asleep, with zeroed voice values.
   // Constructor thread, before any audio.
-  void initialise();
+  void initialise(double rate);
   // Ends initialisation: the Master_Chaos note remap becomes active.
   void finishInitialisation() { remapEnabled_ = true; }
 
-  // Any thread. The host rate as the plug-in last learned it.
-  void setHostRate(double rate) {
-    if (isUsableSampleRate(rate)) hostRate_.store(rate, std::memory_order_relaxed);
-  }
-  double hostRate() const { return hostRate_.load(std::memory_order_relaxed); }
+  // Any thread: the rate the front door plays at, pushed when it is known and
+  // whenever it changes; the blocks take it up before the next sample. The
+  // chaos glide's coefficient follows at once, from its time at this moment.
+  // A rate that cannot be played is ignored.
+  void setSampleRate(double rate);
+  double sampleRate() const { return hostRate_.load(std::memory_order_relaxed); }
   // Any thread. Stores the value the engine reads for `index` (0 to 82) and
   // derives what its role sets; every call also resets the envelopes' sustain.
   void applyParameter(int index, ParamRole role, int voice, float value);
@@ -74,10 +74,13 @@ class Engine {
   // Any thread. Every voice, filter and modulation source starts again from
   // rest before the next block (a chunk was loaded: a new session).
   void requestRest() { restRequested_.store(true, std::memory_order_release); }
-  // Any thread: the plug-in's setSampleRate.
-  void setChaosSmootherRate(float rate) { smoother_.computeCoefficient(rate); }
 
-  // Audio thread. Writes `frames` samples to the six outputs.
+  // Audio thread, before a block's first event and sample: a rest asked for
+  // (a new session) is taken up.
+  void beginBlock();
+  // Audio thread. Writes `frames` samples to the six outputs. The caller
+  // applies each event between the samples where it falls (noteEvent and
+  // the MIDI helpers below), rendering the block in parts.
   void render(float* const* outputs, int frames);
   // Audio thread. Starts or ends the voice of a note (after any remap).
   void noteEvent(int note, int velocity, bool on);
@@ -148,14 +151,13 @@ class Engine {
   // Whether no pad, setting or sample choice waits to be taken up.
   bool nothingFromElsewhere() const;
   // Renders the plain samples from n on with the voices side by side, as
-  // renderSample would: some voice sounding, no event due, nothing from
-  // elsewhere to take up, no pad countdown or overlapped voice to watch. The
-  // first sample not rendered.
+  // renderSample would: some voice sounding, nothing from elsewhere to take
+  // up, no pad countdown or overlapped voice to watch. The first sample not
+  // rendered.
   int renderPlainSamples(int n, int frames, float* const* outputs);
   int renderPlainSamplesSse2(int n, int frames, float* const* outputs);
   int renderQuietSamples(int n, int frames, float* const* outputs);
   int renderPlainSamplesAvx(int n, int frames, float* const* outputs);
-  void dispatchDueEvents(int n);
   void startBlock();
   void wakeInsideBlock();
   void configureRate(double rate);
@@ -191,7 +193,6 @@ class Engine {
   void countAwakeSamples(int count);
   void restWhatIsNotFinite();
 
-  EngineHost& host_;
   const NoteFrequencies& frequencies_;
 
   // DSP blocks (audio thread once initialised).
@@ -226,7 +227,6 @@ class Engine {
   unsigned padsCounting_ = 0;                     // one bit per pad whose note-off is to come
   bool padCountdownsRunning_ = false;             // padsCounting_ is not 0
   int padDelay_ = kPadNoteOffDelay;               // kPadNoteOffDelay at the configured rate
-  int nextEventFrame_ = 0;  // within the current block
   static constexpr int kFiniteCheckInterval = 256;
   int untilFiniteCheck_ = kFiniteCheckInterval;  // awake samples to the next look for non-finite states
   double configuredRate_ = 44100.0;  // the rate the DSP blocks were set up with

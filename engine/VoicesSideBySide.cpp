@@ -38,10 +38,10 @@ int Engine::renderPlainSamples(int n, int frames, float* const* outputs) {
 // sources run on and the silence is counted toward sleep. The ring LFO's
 // sine, which no one reads in such a sample, is taken once, at the end.
 int Engine::renderQuietSamples(int n, int frames, float* const* outputs) {
-  if (asleep_ || n >= nextEventFrame_ || padCountdownsRunning_ || endAfterDecay_ != 0 || !nothingFromElsewhere())
+  if (asleep_ || padCountdownsRunning_ || endAfterDecay_ != 0 || !nothingFromElsewhere())
     return n;
   const int first = n;
-  const int last = std::min({frames, nextEventFrame_ - 1, n + untilFiniteCheck_ - 1});
+  const int last = std::min(frames, n + untilFiniteCheck_ - 1);
   int noiseDraw = 0;
   for (; n <= last && nothingFromElsewhere(); ++n) {
     noiseDraw = random_.next();
@@ -49,7 +49,7 @@ int Engine::renderQuietSamples(int n, int frames, float* const* outputs) {
     chaosValue_ = smoother_.tick(chaosLfo_.tick(random_));
     smoother_.setTime(3.0f + 99.0f * value(param::kFix44));
     silenceCounter_ += 1.0f;
-    if (silenceCounter_ > 4.0 * hostRate()) {
+    if (silenceCounter_ > 4.0 * sampleRate()) {
       silenceCounter_ = 0.0f;
       asleep_ = true;
       ++n;

@@ -28,6 +28,8 @@ std::atomic<int> liveInstances{0};
 
 bool isParameter(int index) { return index >= 0 && index < kNumParameters; }
 
+constexpr int kAllNotesOff = 123;  // the controller that silences every voice
+
 // Copies a terminated text into a host buffer of `capacity` bytes.
 void copyText(char* destination, const std::string& text, std::size_t capacity) {
   std::size_t length = std::min(text.size(), capacity - 1);
@@ -37,11 +39,11 @@ void copyText(char* destination, const std::string& text, std::size_t capacity) 
 
 }  // namespace
 
-Instrument::Instrument(InstrumentHost& host) : host_(host), engine_(*this) {
+Instrument::Instrument(InstrumentHost& host, double sampleRate) : host_(host) {
   fillWithDefaults(bank_);
 
   busy_ = true;
-  engine_.initialise();
+  engine_.initialise(sampleRate);
   samples_->subscribe(engine_);
   loadDefaultBank();
   busy_ = false;
@@ -149,27 +151,72 @@ void Instrument::loadDefaultBank() {
 
 // A rate no audio interface gives (not positive, not finite, beyond 768 kHz)
 // is refused: the instrument plays on at the rate it had.
-void Instrument::setSampleRate(float rate) {
-  if (!isUsableSampleRate(rate)) return;
-  sampleRate_ = rate;
-  engine_.setChaosSmootherRate(rate);
-}
+void Instrument::setSampleRate(double rate) { engine_.setSampleRate(rate); }
 
-// The host's rate when it tells one that can be played, kept for the next
-// time it does not.
-double Instrument::querySampleRate() {
-  const double rate = host_.hostSampleRate();
-  if (isUsableSampleRate(rate)) sampleRate_ = static_cast<float>(rate);
-  return sampleRate_;
-}
-
-void Instrument::render(float** outputs, int frames) {
+// An event acts at its own frame, counted from the block's start: the engine
+// renders up to it, the event acts, the engine renders on. One whose frame
+// has already passed (a host sending events out of order) acts at once; one
+// stamped past the block never acts, nor does any after it.
+void Instrument::render(float** outputs, int frames, const MidiEventList& events) {
   if (busy_) return;
   Processing processing(*this);
-  engine_.render(outputs, frames > 0 ? frames : 0);
-  // The host's event block is only valid for this block.
-  pendingEvents_ = nullptr;
-  nextEvent_ = -1;
+  frames = std::max(frames, 0);
+  engine_.beginBlock();
+  int done = 0;
+  const auto renderTo = [&](int frame) {
+    if (frame <= done) return;
+    float* part[kOutputs];
+    for (int o = 0; o < kOutputs; ++o) part[o] = outputs[o] + done;
+    engine_.render(part, frame - done);
+    done = frame;
+  };
+  const int count = events.count();
+  for (int i = 0; i < count; ++i) {
+    MidiEvent event;
+    if (!events.at(i, event)) continue;  // a slot the host left empty
+    const int frame = std::max(event.deltaFrames, done);
+    if (frame >= frames) break;
+    renderTo(frame);
+    if (event.isMidi) handleMidiEvent(event);
+  }
+  renderTo(frames);
+}
+
+// What a MIDI message does: notes to the engine, controllers to the learn
+// hook and then to the parameters bound to them.
+void Instrument::handleMidiEvent(const MidiEvent& event) {
+  const int status = static_cast<unsigned char>(event.data[0]) & 0xF0;
+  const int data1 = event.data[1] & 0x7F;
+  const int data2 = event.data[2] & 0x7F;
+  const float value = static_cast<float>(data2) / 127.0f;
+
+  engine_.wakeForEvent();
+  if (status == 0x90 && data2 > 0) {
+    engine_.noteEvent(data1, data2, true);
+    engine_.scaleSnapLevel(data2);
+  } else if (status == 0x80 || status == 0x90) {
+    if (engine_.holdsNote(data1)) engine_.noteEvent(data1, data2, false);
+  } else if (status == 0xB0) {
+    handleController(event, data1, value);
+  }
+}
+
+void Instrument::handleController(const MidiEvent& event, int controller, float value) {
+  if (learnHook_) learnHook_->learnController(event.data);
+  // Every parameter bound to this controller, in ascending order.
+  for (int p = 0; p < kNumParameters; ++p)
+    if (learnMap().controller(p) == controller) setParameter(p, value);
+  if (controller == kAllNotesOff) engine_.allNotesOff();
+  engine_.enableRemap();
+}
+
+
+const MidiEventList& Instrument::noEvents() {
+  static const struct : MidiEventList {
+    int count() const override { return 0; }
+    bool at(int, MidiEvent&) const override { return false; }
+  } none;
+  return none;
 }
 
 // ---------------------------------------------------------------------------
@@ -178,7 +225,6 @@ void Instrument::render(float** outputs, int frames) {
 void Instrument::setParameter(int index, float value) {
   if (busy_) return;
   if (!waiting_.empty() && !onAudioThread()) waiting_.showWaiting();
-  engine_.setHostRate(sampleRate_);
   if (isParameter(index)) {
     if (!bank_.unclamped(index)) {
       if (!(value >= 0.0f)) value = 0.0f;  // NaN too
@@ -267,7 +313,8 @@ void Instrument::setProgram(int program) {
   std::unique_lock<std::mutex> turn(programMutex_, std::defer_lock);
   if (!onAudioThread()) turn.lock();
   program_ = program;
-  setSampleRate(sampleRate_);
+  // A program change takes the chaos glide's time up, as a new rate does.
+  setSampleRate(sampleRate());
   applyingThread_.store(self);
   for (int p = 0; p < kNumParameters; ++p) setParameter(p, bank_.currentValue(program, p));
   std::thread::id applying = self;

@@ -5,8 +5,8 @@
 // (InstrumentHost).
 //
 // Threads: the host's GUI thread constructs and destroys it and calls the
-// program, chunk and text operations; its audio thread calls receiveEvents and
-// render (and, through learned controllers, setParameter).
+// program, chunk and text operations; its audio thread calls render, with
+// the block's events (and, through learned controllers, setParameter).
 #pragma once
 
 #include <array>
@@ -19,7 +19,6 @@
 #include <thread>
 
 #include "engine/Engine.h"
-#include "engine/EngineHost.h"
 #include "instrument/BankImage.h"
 #include "instrument/InstrumentControl.h"
 #include "instrument/InstrumentHost.h"
@@ -29,7 +28,7 @@
 
 namespace zvx {
 
-class Instrument : private EngineHost {
+class Instrument {
  public:
   // The instrument's identity in bank and preset files ('996d').
   static constexpr std::int32_t kUniqueId = 0x39393664;
@@ -38,8 +37,9 @@ class Instrument : private EngineHost {
   // Bytes a name or a value's text may take, terminator included.
   static constexpr std::size_t kTextSize = BankImage::kNameSize;
 
-  // Loads the default bank and reads the learn map; messages go through `host`.
-  explicit Instrument(InstrumentHost& host);
+  // Loads the default bank and reads the learn map; messages go through
+  // `host`. The rate is the front door's, where it knows it already.
+  explicit Instrument(InstrumentHost& host, double sampleRate = 44100.0);
   // Saves the learn map and shows what the audio thread left to say.
   ~Instrument();
   Instrument(const Instrument&) = delete;
@@ -49,13 +49,15 @@ class Instrument : private EngineHost {
   // is ready for the calls this makes (its editor exists).
   void start();
 
-  void setSampleRate(float rate);
-  float sampleRate() const { return sampleRate_; }
-  // Audio thread: the outputs (kOutputs channels) of `frames` samples; the
-  // events received for this block act where they fall.
-  void render(float** outputs, int frames);
-  // Audio thread: the next block's events (null for none), valid until render ends.
-  void receiveEvents(const MidiEventList* events);
+  // Any thread: the rate the front door plays at, when it learns it and
+  // whenever it changes; one that cannot be played is refused.
+  void setSampleRate(double rate);
+  double sampleRate() const { return engine_.sampleRate(); }
+  // Audio thread: the outputs (kOutputs channels) of `frames` samples, the
+  // block's events (in the host's order, frames from its start) acting at
+  // their frames.
+  void render(float** outputs, int frames, const MidiEventList& events = noEvents());
+  static const MidiEventList& noEvents();
 
   // Parameters: 0 to kNumParameters - 1; others are ignored.
   void setParameter(int index, float value);
@@ -84,11 +86,11 @@ class Instrument : private EngineHost {
   bool triggerIndicator(int voice) const { return engine_.triggerIndicator(voice); }
   void clearTriggerIndicator(int voice) { engine_.clearTriggerIndicator(voice); }
 
-  // The audio thread is the one inside render or receiveEvents (or a
-  // Processing scope), or one the host says is real-time.
+  // The audio thread is the one inside render (or a Processing scope), or
+  // one the host says is real-time.
   bool onAudioThread();
-  // Marks the calling thread as the audio thread while alive: render and
-  // receiveEvents open one; a front door whose host hands it parameters in
+  // Marks the calling thread as the audio thread while alive: render opens
+  // one; a front door whose host hands it parameters in
   // its audio callback opens one around that too. Scopes nest.
   class Processing {
    public:
@@ -109,11 +111,6 @@ class Instrument : private EngineHost {
   void showWaitingMessages() { waiting_.showWaiting(); }
 
  private:
-  void dispatchEvents(int frame) override;
-  int nextEventFrame(int frame) const override;
-  // The sample, counted from 1, before which an event of this block acts.
-  static int actingFrame(const MidiEvent& event);
-  double querySampleRate() override;
   float currentValue(int index) const { return bank_.currentValue(program_, index); }
   void loadDefaultBank();
   void readLearnMap();
@@ -129,9 +126,8 @@ class Instrument : private EngineHost {
   Engine engine_;
   std::shared_ptr<SampleCache> samples_ = SampleCache::acquire();
   MessageQueue waiting_;  // raised on the audio thread, not shown yet
-  std::atomic<float> sampleRate_{44100.0f};
   std::atomic<int> program_{0};
-  // The thread inside render or receiveEvents, if any.
+  // The thread inside render, if any.
   std::atomic<std::thread::id> processingThread_{};
   std::atomic<unsigned> menuOrder_{0};  // orders concurrent sample choices (choosePcm)
   std::atomic<bool> busy_{false};
@@ -145,8 +141,6 @@ class Instrument : private EngineHost {
   std::array<unsigned char, BankImage::kSize> bankChunk_{};
   std::array<unsigned char, BankImage::kProgramRecordSize> presetChunk_{};
   bool readsLearnMap_ = false;                // the first live instance reads the learn map
-  const MidiEventList* pendingEvents_ = nullptr;  // audio thread
-  int nextEvent_ = -1;                        // audio thread
 };
 
 }  // namespace zvx

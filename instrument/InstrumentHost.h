@@ -7,10 +7,8 @@ namespace zvx {
 class InstrumentHost {
  public:
   // True when the host declares the calling thread real-time (besides the
-  // thread inside render and receiveEvents, which the instrument knows).
+  // thread inside render, which the instrument knows).
   virtual bool hostSaysRealtime() = 0;
-  // The host's sample rate now; the last known rate when it does not say.
-  virtual double hostSampleRate() = 0;
   // Any thread: a parameter took this value, from whatever source (host,
   // program, learned controller); the editor shows it.
   virtual void parameterChanged(int index, float value) = 0;

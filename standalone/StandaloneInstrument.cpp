@@ -26,16 +26,12 @@ StandaloneInstrument::StandaloneInstrument() : instrument_(*this) { instrument_.
 
 StandaloneInstrument::~StandaloneInstrument() { instrument_.setLearnHook(nullptr); }
 
-void StandaloneInstrument::rateChanged(double rate) {
-  rate_.store(rate, std::memory_order_relaxed);
-  instrument_.setSampleRate(static_cast<float>(rate));
-}
+void StandaloneInstrument::rateChanged(double rate) { instrument_.setSampleRate(rate); }
 
 void StandaloneInstrument::play(void* midi, float* const* outputs, int frames) {
   events_.buffer = midi;
-  instrument_.receiveEvents(&events_);
   for (int o = 0; o < Instrument::kOutputs; ++o) std::memset(outputs[o], 0, sizeof(float) * frames);
-  instrument_.render(const_cast<float**>(outputs), frames);
+  instrument_.render(const_cast<float**>(outputs), frames, events_);
   events_.buffer = nullptr;
 }
 

@@ -52,11 +52,9 @@ class StandaloneInstrument final : public JackClient::Player, private Instrument
 
   // InstrumentHost
   bool hostSaysRealtime() override { return false; }
-  double hostSampleRate() override { return rate_.load(std::memory_order_relaxed); }
   void parameterChanged(int index, float value) override;
   bool updateDisplay() override { return false; }
 
-  std::atomic<double> rate_{44100.0};
   Instrument instrument_;
   DirectControl control_{instrument_};
   std::atomic<FrameEditor*> editor_{nullptr};

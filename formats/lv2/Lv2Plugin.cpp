@@ -18,17 +18,16 @@ constexpr std::size_t kStateSize = BankImage::kSize + 4;  // the bank, then the 
 }  // namespace
 
 Lv2Plugin::Lv2Plugin(double sampleRate, LV2_URID_Map& map)
-    : sampleRate_(sampleRate),
-      midiEvent_(map.map(map.handle, LV2_MIDI__MidiEvent)),
+    : midiEvent_(map.map(map.handle, LV2_MIDI__MidiEvent)),
       chunkType_(map.map(map.handle, LV2_ATOM__Chunk)),
       bankKey_(map.map(map.handle, kBankStateUri)),
       programKey_(map.map(map.handle, kProgramStateUri)),
       intType_(map.map(map.handle, LV2_ATOM__Int)),
       longType_(map.map(map.handle, LV2_ATOM__Long)),
       beatTime_(map.map(map.handle, LV2_ATOM__beatTime)),
-      instrument_(*this) {
+      instrument_(*this, sampleRate) {
   instrument_.start();
-  instrument_.setSampleRate(static_cast<float>(sampleRate));
+  instrument_.setSampleRate(sampleRate);
   // A port is news when it moves away from what the instrument plays: the
   // description's defaults are the first program's, which a fresh instance
   // plays, so a preset's value equal to it is no change either.
@@ -97,9 +96,8 @@ void Lv2Plugin::run(uint32_t frames) {
     applyChangedPorts();
   }
   events_.reset(midiIn_, midiEvent_, beatTime_);
-  instrument_.receiveEvents(&events_);
   for (float* output : outputs_) std::memset(output, 0, frames * sizeof(float));
-  instrument_.render(outputs_.data(), static_cast<int>(frames));
+  instrument_.render(outputs_.data(), static_cast<int>(frames), events_);
   events_.reset(nullptr, midiEvent_, beatTime_);
 }
 

@@ -77,13 +77,11 @@ class Lv2Plugin final : private InstrumentHost {
   // InstrumentHost
   // LV2 names no real-time thread but run()'s, which the instrument knows.
   bool hostSaysRealtime() override { return false; }
-  double hostSampleRate() override { return sampleRate_; }
   // Marks a change for the UI to write to the host's port, unless the port made it.
   void parameterChanged(int index, float value) override;
   // The UI shows the program at its next idle; LV2 hosts have no program display to refresh.
   bool updateDisplay() override { return false; }
 
-  double sampleRate_;
   LV2_URID midiEvent_;
   LV2_URID chunkType_;
   LV2_URID bankKey_;

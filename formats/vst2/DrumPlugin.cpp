@@ -81,14 +81,13 @@ void DrumPlugin::setSampleRate(float rate) {
 }
 
 void DrumPlugin::processReplacing(float** /*inputs*/, float** outputs, VstInt32 sampleFrames) {
-  instrument_.render(outputs, sampleFrames);
+  instrument_.render(outputs, sampleFrames, events_);
   // The host's event block is only valid for this block.
   events_.block = nullptr;
 }
 
 VstInt32 DrumPlugin::processEvents(VstEvents* events) {
   events_.block = events;
-  instrument_.receiveEvents(&events_);
   return 1;
 }
 

@@ -82,7 +82,6 @@ class DrumPlugin : public AudioEffectX, private InstrumentHost {
   InstrumentHost& hostShowingBoxes();
   // InstrumentHost
   bool hostSaysRealtime() override;
-  double hostSampleRate() override { return updateSampleRate(); }
   void parameterChanged(int index, float value) override;
   bool updateDisplay() override { return AudioEffectX::updateDisplay(); }
 

@@ -20,7 +20,6 @@ namespace {
 class QuietHost : public InstrumentHost {
  public:
   bool hostSaysRealtime() override { return false; }
-  double hostSampleRate() override { return 48000.0; }
   void parameterChanged(int, float) override {}
   bool updateDisplay() override { return false; }
 };
@@ -55,8 +54,7 @@ TEST(InstrumentCoreTest, PlaysItsEventsAndSpeaksThroughThePlatform) {
     for (auto& channel : channels) outputs.push_back(channel.data());
     Events events;
     events.events = {MidiEvent{100, true, {char(0x90), char(35), char(127), 0}}};
-    instrument.receiveEvents(&events);
-    instrument.render(outputs.data(), 512);
+    instrument.render(outputs.data(), 512, events);
     // Silent before the hit, sounding after it, on the mix and the kick's own output.
     EXPECT_EQ(channels[0][50], 0.0f);
     double energy = 0.0;
