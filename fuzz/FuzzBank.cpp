@@ -7,7 +7,6 @@
 #include <string>
 
 #include "engine/Parameters.h"
-#include "formats/vst2/DrumPlugin.h"
 #include "fuzz/FuzzSupport.h"
 #include "storage/FxbFile.h"
 
@@ -20,18 +19,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(file);
   }
   // Loads the default bank, then takes the same bytes as chunks.
-  auto plugin = std::make_unique<zvx::DrumPlugin>(nullptr);
-  if (!zvx::fuzz::rendersFinite(*plugin)) zvx::fuzz::fail("the default bank plays a non-finite sample");
+  auto fuzzed = std::make_unique<zvx::fuzz::FuzzedInstrument>();
+  zvx::Instrument& instrument = fuzzed->instrument;
+  if (!zvx::fuzz::rendersFinite(instrument)) zvx::fuzz::fail("the default bank plays a non-finite sample");
   std::basic_string<std::uint8_t> copy(data, size);
   for (bool preset : {false, true}) {
-    if (plugin->setChunk(copy.data(), static_cast<VstInt32>(size), preset) &&
-        !zvx::fuzz::rendersFinite(*plugin))
+    instrument.loadChunk(copy.data(), size, preset);
+    if (!zvx::fuzz::rendersFinite(instrument))
       zvx::fuzz::fail(preset ? "a preset chunk plays a non-finite sample" : "a bank chunk plays a non-finite sample");
   }
   void* chunk = nullptr;
-  plugin->getChunk(&chunk, false);
+  instrument.saveChunk(&chunk, false);
   char name[64];
-  for (int p = 0; p < zvx::kNumParameters; ++p) plugin->getParameterName(p, name);
-  plugin->getProgramNameIndexed(0, 0, name);
+  for (int p = 0; p < zvx::kNumParameters; ++p) instrument.parameterName(p, name);
+  instrument.programName(0, name);
   return 0;
 }

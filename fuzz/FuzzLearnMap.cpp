@@ -10,7 +10,6 @@
 #include <string>
 
 #include "engine/Parameters.h"
-#include "formats/vst2/DrumPlugin.h"
 #include "fuzz/FuzzSupport.h"
 #include "instrument/LearnMap.h"
 
@@ -20,11 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size) std::fwrite(data, 1, size, file);
     std::fclose(file);
   }
-  auto plugin = std::make_unique<zvx::DrumPlugin>(nullptr);
-  if (!zvx::fuzz::rendersFinite(*plugin)) zvx::fuzz::fail("learned controllers play a non-finite sample");
+  auto fuzzed = std::make_unique<zvx::fuzz::FuzzedInstrument>();
+  if (!zvx::fuzz::rendersFinite(fuzzed->instrument)) zvx::fuzz::fail("learned controllers play a non-finite sample");
   char text[64];
-  for (int p = 0; p < zvx::kNumParameters; ++p) plugin->getParameterDisplay(p, text);
-  plugin.reset();
+  for (int p = 0; p < zvx::kNumParameters; ++p) fuzzed->instrument.parameterDisplay(p, text);
+  fuzzed.reset();
 
   std::ifstream saved(path, std::ios::binary);
   const std::string after((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());

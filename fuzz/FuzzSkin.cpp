@@ -15,8 +15,7 @@
 
 #include "editor/DrumEditor.h"
 #include "engine/Parameters.h"
-#include "formats/vst2/AEffGUIEditor.h"
-#include "formats/vst2/DrumPlugin.h"
+#include "instrument/DirectControl.h"
 #include "fuzz/FuzzSupport.h"
 #include "image/PngCodec.h"
 #include "image/Surface.h"
@@ -54,9 +53,15 @@ const fs::path& skinFolder() {
   return folder;
 }
 
-zvx::DrumPlugin& instrument() {
-  static zvx::DrumPlugin* plugin = new zvx::DrumPlugin(nullptr, &zvx::DrumEditor::create);
-  return *plugin;
+// The instrument and its editor, made once.
+struct Shown {
+  zvx::fuzz::FuzzedInstrument fuzzed;
+  zvx::DirectControl control{fuzzed.instrument};
+  std::unique_ptr<zvx::FrameEditor> editor = zvx::DrumEditor::create(control);
+};
+Shown& shown() {
+  static Shown* made = new Shown;
+  return *made;
 }
 
 }  // namespace
@@ -69,12 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t wizardStart = split ? skinSize + 1 : size;
   writeBytes(zvx::fuzz::dataFolder() / "sound wizard.xml", data + wizardStart, size - wizardStart);
 
-  zvx::DrumPlugin& plugin = instrument();
-  auto* shown = dynamic_cast<AEffGUIEditor*>(plugin.getEditor());
-  auto* editor = shown ? dynamic_cast<zvx::SkinEditor*>(&shown->frameEditor()) : nullptr;
+  auto* editor = dynamic_cast<zvx::SkinEditor*>(shown().editor.get());
   if (!editor) zvx::fuzz::fail("the instrument has no skin editor");
-  ERect* rect = nullptr;
-  shown->getRect(&rect);
+  (void)editor->width();
   editor->open(nullptr);
   if (CFrame* frame = editor->getFrame()) {
     frame->redraw();

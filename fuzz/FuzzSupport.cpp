@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "formats/vst2/DrumPlugin.h"
 #include "platform/Messages.h"
 
 namespace zvx::fuzz {
@@ -25,35 +24,28 @@ const std::filesystem::path& dataFolder() {
   return folder;
 }
 
-bool rendersFinite(DrumPlugin& plugin) {
+bool rendersFinite(Instrument& instrument) {
   constexpr int kFrames = 256;
-  constexpr int kOutputs = 6;
-  plugin.setSampleRate(44100.0f);
-  plugin.setBlockSize(kFrames);
+  instrument.setSampleRate(44100.0);
 
   // 128 notes, then 128 controllers at their top value, spread over the block.
-  std::vector<VstMidiEvent> midi(256);
-  for (int i = 0; i < 256; ++i) {
-    VstMidiEvent& event = midi[static_cast<std::size_t>(i)];
-    event = VstMidiEvent{};
-    event.type = kVstMidiType;
-    event.byteSize = sizeof(VstMidiEvent);
-    event.deltaFrames = i;
-    event.midiData[0] = static_cast<char>(i < 128 ? 0x90 : 0xB0);
-    event.midiData[1] = static_cast<char>(i & 127);
-    event.midiData[2] = 127;
-  }
-  std::vector<char> storage(sizeof(VstEvents) + midi.size() * sizeof(VstEvent*));
-  auto* events = reinterpret_cast<VstEvents*>(storage.data());
-  events->numEvents = static_cast<VstInt32>(midi.size());
-  for (std::size_t i = 0; i < midi.size(); ++i) eventSlots(*events)[i] = reinterpret_cast<VstEvent*>(&midi[i]);
+  struct Events : MidiEventList {
+    int count() const override { return 256; }
+    bool at(int index, MidiEvent& event) const override {
+      event.deltaFrames = index;
+      event.isMidi = true;
+      event.data[0] = static_cast<char>(index < 128 ? 0x90 : 0xB0);
+      event.data[1] = static_cast<char>(index & 127);
+      event.data[2] = 127;
+      return true;
+    }
+  } events;
 
-  std::array<std::array<float, kFrames>, kOutputs> out{};
-  std::array<float*, kOutputs> outputs{};
-  for (int o = 0; o < kOutputs; ++o) outputs[o] = out[o].data();
+  std::array<std::array<float, kFrames>, Instrument::kOutputs> out{};
+  std::array<float*, Instrument::kOutputs> outputs{};
+  for (int o = 0; o < Instrument::kOutputs; ++o) outputs[o] = out[o].data();
   for (int block = 0; block < 2; ++block) {
-    if (block == 0) plugin.processEvents(events);
-    plugin.processReplacing(nullptr, outputs.data(), kFrames);
+    instrument.render(outputs.data(), kFrames, block == 0 ? static_cast<const MidiEventList&>(events) : Instrument::noEvents());
     for (const auto& channel : out)
       for (float sample : channel)
         if (!std::isfinite(sample)) return false;

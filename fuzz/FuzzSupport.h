@@ -4,9 +4,7 @@
 
 #include <filesystem>
 
-namespace zvx {
-class DrumPlugin;
-}
+#include "instrument/Instrument.h"
 
 namespace zvx::fuzz {
 
@@ -14,9 +12,24 @@ namespace zvx::fuzz {
 // the first call, with every message the instrument shows silenced).
 const std::filesystem::path& dataFolder();
 
+// A front door for the fuzz targets: no real-time thread, nobody to tell.
+class QuietHost : public InstrumentHost {
+ public:
+  bool hostSaysRealtime() override { return false; }
+  void parameterChanged(int, float) override {}
+  bool updateDisplay() override { return false; }
+};
+
+// An instrument in the fuzzing data folder, started as a front door starts it.
+struct FuzzedInstrument {
+  FuzzedInstrument() { instrument.start(); }
+  QuietHost host;
+  Instrument instrument{host};
+};
+
 // Plays every note at full velocity, moves every controller, and renders two
 // blocks of all six outputs; false when a sample is infinite or NaN.
-bool rendersFinite(DrumPlugin& plugin);
+bool rendersFinite(Instrument& instrument);
 
 // Aborts with `what` on stderr: a finding that is not a memory error.
 [[noreturn]] void fail(const char* what);

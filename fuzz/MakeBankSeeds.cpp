@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/vst2/DrumPlugin.h"
+#include "fuzz/FuzzSupport.h"
 #include "storage/FxbFile.h"
 
 int main(int argc, char** argv) {
@@ -13,9 +13,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   setenv("ZVX_MESSAGES", "stderr", 1);
-  auto plugin = std::make_unique<zvx::DrumPlugin>(nullptr);
+  zvx::fuzz::QuietHost host;
+  auto instrument = std::make_unique<zvx::Instrument>(host);
+  instrument->start();
   void* data = nullptr;
-  const VstInt32 size = plugin->getChunk(&data, false);
+  const std::size_t size = instrument->saveChunk(&data, false);
   const auto* bytes = static_cast<const unsigned char*>(data);
   const std::vector<unsigned char> image(bytes, bytes + size);
   const std::vector<unsigned char> bank = zvx::FxbFile::chunkBank(0x39393664, 1, 128, 0, image);

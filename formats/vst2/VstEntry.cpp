@@ -1,9 +1,7 @@
 // The module's entry points: VSTPluginMain, also exported as `main` for hosts
 // that look for the old name.
-#include <new>
-
 #include "editor/DrumEditor.h"
-#include "formats/vst2/DrumPlugin.h"
+#include "formats/vst2/VstPlugin.h"
 
 #if defined(_WIN32)
 #define ZVX_EXPORT __declspec(dllexport)
@@ -14,8 +12,7 @@
 // A host too old to answer its version gets no plug-in.
 extern "C" ZVX_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster) {
   if (!audioMaster || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
-  auto* plugin = new (std::nothrow) zvx::DrumPlugin(audioMaster, &zvx::DrumEditor::create);
-  return plugin ? plugin->getAeffect() : nullptr;
+  return zvx::vst2::VstPlugin::create(audioMaster, &zvx::DrumEditor::create);
 }
 
 #if !defined(_WIN32)

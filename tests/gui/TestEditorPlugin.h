@@ -8,6 +8,8 @@
 #include "image/Surface.h"
 #include "platform/Geometry.h"
 
+class CFrame;
+
 namespace zvx::test {
 
 constexpr int kEditorWidth = 320;
@@ -21,5 +23,7 @@ inline const CRect kButtonRect{130, 40, 170, 80};
 inline const CRect kMenuRect{180, 130, 300, 150};
 
 AEffect* VSTCALLBACK testEditorPluginEntry(audioMasterCallback master);
+// The editor's frame of a plug-in that entry made (null while closed).
+CFrame* testEditorFrame(AEffect* effect);
 
 }  // namespace zvx::test

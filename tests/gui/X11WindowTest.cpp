@@ -4,8 +4,6 @@
 // ZVX's editor embeds, cycles and survives a host's window going is checked
 // by zvx-validate (ValidateTest.ZvxPassesEveryCheck).
 
-#include "formats/vst2/AEffGUIEditor.h"
-#include "formats/vst2/AudioEffect.h"
 #include "gui/CFrame.h"
 #include "image/PngCodec.h"
 #include "platform/EditorWindow.h"
@@ -42,11 +40,7 @@ class Editor {
     for (int i = 0; i < times; ++i) plugin_->dispatch(effEditIdle);
   }
   void close() { plugin_->dispatch(effEditClose); }
-  CFrame* frame() {
-    auto* effect = static_cast<AudioEffect*>(plugin_->effect()->object);
-    auto* editor = static_cast<AEffGUIEditor*>(effect->getEditor());
-    return editor ? editor->getFrame() : nullptr;
-  }
+  CFrame* frame() { return testEditorFrame(plugin_->effect()); }
   bool idleUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 3000ms) {
     return poll([&] { return idle(), done(); }, timeout);
   }

@@ -4,7 +4,7 @@
 // sleep or file call on the audio thread. The bass drum plays its layer alone:
 // BDA.wav (Menu 0) is a rising ramp, CPB.wav (Menu 1.0) a falling one.
 #include "engine/Parameters.h"
-#include "formats/vst2/DrumPlugin.h"
+#include "formats/vst2/VstPlugin.h"
 #include "instrument/LearnMap.h"
 #include "instrument/MessageQueue.h"
 #include "tests/support/AudioThreadChecks.h"
@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 
 constexpr int kBassDrum = 2;
 
-AEffect* VSTCALLBACK inProcessEntry(audioMasterCallback master) { return (new DrumPlugin(master))->getAeffect(); }
+AEffect* VSTCALLBACK inProcessEntry(audioMasterCallback master) { return vst2::VstPlugin::create(master, nullptr); }
 
 // An in-process ZVX started for blocks of 256; the test's TempDocuments must outlive it.
 std::unique_ptr<vsthost::Plugin> inProcessZvx(const vsthost::HostConfig& config = {}) {

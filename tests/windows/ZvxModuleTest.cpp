@@ -11,8 +11,7 @@
 
 #include "editor/DrumEditor.h"
 #include "engine/Parameters.h"
-#include "formats/vst2/AEffGUIEditor.h"
-#include "formats/vst2/DrumPlugin.h"
+#include "formats/vst2/VstPlugin.h"
 #include "platform/Messages.h"
 #include "tests/support/HostCallLog.h"
 #include "tests/windows/WindowsSupport.h"
@@ -181,8 +180,15 @@ TEST_F(ZvxModuleTest, DraggingAKnobAutomatesItAndItsRightClickMenuLearnsAControl
   zvx_->dispatch(effEditClose);
 }
 
+// The editor the in-process module made last.
+FrameEditor* madeEditor = nullptr;
+
 AEffect* VSTCALLBACK inProcessEntry(audioMasterCallback master) {
-  return (new DrumPlugin(master, &DrumEditor::create))->getAeffect();
+  return vst2::VstPlugin::create(master, [](InstrumentControl& control) {
+    std::unique_ptr<FrameEditor> editor = DrumEditor::create(control);
+    madeEditor = editor.get();
+    return editor;
+  });
 }
 
 // ZVX linked into this program, so that its message boxes are real ones here.
@@ -192,8 +198,7 @@ TEST_F(ZvxModuleTest, TheEditorsMessageBoxesAreOwnedByItsWindow) {
   ASSERT_TRUE(zvx) << error;
   HostWindow host(40, 40, 800, 500);
   ASSERT_EQ(zvx->dispatch(effEditOpen, 0, 0, host.handle()), 1);
-  auto* shown = static_cast<AEffGUIEditor*>(static_cast<AudioEffect*>(zvx->effect()->object)->getEditor());
-  auto* editor = static_cast<SkinEditor*>(&shown->frameEditor());
+  auto* editor = static_cast<SkinEditor*>(madeEditor);
   CControl* selector = nullptr;
   for (long i = 0; i < editor->getFrame()->getNbViews() && !selector; ++i)
     if (auto* control = dynamic_cast<CControl*>(editor->getFrame()->getView(i)); control && control->getTag() == 999)

@@ -6,7 +6,7 @@
 #include <set>
 #include <sstream>
 
-#include "formats/vst2/DrumPlugin.h"
+#include "instrument/Instrument.h"
 #include "instrument/BankImage.h"
 #include "instrument/ParameterTable.h"
 #include "instrument/SampleCache.h"
@@ -99,7 +99,7 @@ std::vector<unsigned char> BankSource::bankImage() const {
 }
 
 std::vector<unsigned char> BankSource::fxb() const {
-  return FxbFile::chunkBank(DrumPlugin::kUniqueId, 1, BankImage::kPrograms, 0, bankImage());
+  return FxbFile::chunkBank(Instrument::kUniqueId, 1, BankImage::kPrograms, 0, bankImage());
 }
 
 }  // namespace zvx::data

@@ -15,13 +15,12 @@
 #include <vector>
 
 #include "editor/DrumEditor.h"
-#include "formats/vst2/AEffGUIEditor.h"
-#include "formats/vst2/DrumPlugin.h"
+#include "instrument/DirectControl.h"
+#include "instrument/Instrument.h"
 #include "platform/Messages.h"
 #include "skin/SkinCatalogue.h"
 #include "skin/SkinDump.h"
 #include "storage/DataFolder.h"
-#include "vsthost/VstHost.h"
 
 namespace {
 
@@ -160,9 +159,14 @@ std::vector<std::string> emptyBitmaps(const std::string& dump) {
   return names;
 }
 
-AEffect* VSTCALLBACK instrumentEntry(audioMasterCallback master) {
-  return (new zvx::DrumPlugin(master, &zvx::DrumEditor::create))->getAeffect();
-}
+// The instrument alone, as a front door holds it: no real-time thread, no
+// display to tell of parameters beyond the editor's own.
+class ToolHost : public zvx::InstrumentHost {
+ public:
+  bool hostSaysRealtime() override { return false; }
+  void parameterChanged(int, float) override {}
+  bool updateDisplay() override { return false; }
+};
 
 }  // namespace
 
@@ -205,14 +209,12 @@ int main(int argc, char** argv) {
   // What the instrument shows while it starts (its samples, its bank) is not
   // the skin's; the size pass is repeated by the full pass at open.
   zvx::platform::setMessageSink([](const Message&) {});
-  auto instrument = zvx::vsthost::Plugin::create(&instrumentEntry, "ZVX", {}, error);
-  if (!instrument) {
-    std::fprintf(stderr, "zvx-skin-check: %s\n", error.c_str());
-    return kUsage;
-  }
-  auto* effect = static_cast<AudioEffect*>(instrument->effect()->object);
-  auto* shown = dynamic_cast<AEffGUIEditor*>(effect->getEditor());
-  auto* editor = shown ? dynamic_cast<zvx::SkinEditor*>(&shown->frameEditor()) : nullptr;
+  ToolHost host;
+  zvx::Instrument instrument(host);
+  instrument.start();
+  zvx::DirectControl control(instrument);
+  const std::unique_ptr<zvx::FrameEditor> made = zvx::DrumEditor::create(control);
+  auto* editor = dynamic_cast<zvx::SkinEditor*>(made.get());
   if (!editor) {
     std::fputs("zvx-skin-check: the instrument has no skin editor\n", stderr);
     return kUsage;

@@ -13,7 +13,7 @@ namespace {
 
 // Every parameter is named, without a unit; the names themselves are the
 // table's (their use by name is zvx-render's --set and --list-params).
-TEST(DrumPluginTest, EveryParameterIsNamedAndTheVendorIsZvx) {
+TEST(VstPluginTest, EveryParameterIsNamedAndTheVendorIsZvx) {
   auto zvx = createZvx();
   for (int i = 0; i < kNumParameters; ++i) {
     EXPECT_FALSE(zvx->parameterName(i).empty()) << i;
@@ -23,7 +23,7 @@ TEST(DrumPluginTest, EveryParameterIsNamedAndTheVendorIsZvx) {
 }
 
 // Indexes past the table, for parameters and programs, are zvx-validate's B.indexes.
-TEST(DrumPluginTest, SetterClampsAndValuesLiveInTheCurrentProgram) {
+TEST(VstPluginTest, SetterClampsAndValuesLiveInTheCurrentProgram) {
   auto zvx = createZvx();
   zvx->setParameter(param::kBDDecay, 1.7f);
   EXPECT_EQ(zvx->getParameter(param::kBDDecay), 1.0f);
@@ -37,7 +37,7 @@ TEST(DrumPluginTest, SetterClampsAndValuesLiveInTheCurrentProgram) {
   EXPECT_EQ(zvx->getParameter(param::kBDDecay), 0.25f);
 }
 
-TEST(DrumPluginTest, ResumeAsksForMidi) {
+TEST(VstPluginTest, ResumeAsksForMidi) {
   auto zvx = createZvx();
   test::HostCallLog calls(*zvx);
   zvx->start();
@@ -49,7 +49,7 @@ TEST(DrumPluginTest, ResumeAsksForMidi) {
   EXPECT_EQ(calls.count(audioMasterUpdateDisplay), 2u);
 }
 
-TEST(DrumPluginTest, FreshInstanceIsAsleepAndWritesExactZeros) {
+TEST(VstPluginTest, FreshInstanceIsAsleepAndWritesExactZeros) {
   auto zvx = startZvx();
   std::vector<std::vector<float>> out(6, std::vector<float>(1024, 0.5f));
   float* pointers[6];
