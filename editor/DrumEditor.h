@@ -48,7 +48,6 @@ class DrumEditor : public SkinEditor, public LearnHook {
   // Audio thread: a controller message binds the armed parameter to it.
   void learnController(const char* midiData) override;
   // The parameter waiting for a controller, or -1.
-  long armedParameter() const { return armed_.load(std::memory_order_relaxed); }
 
  private:
   // The instrument's own element kinds.

@@ -89,18 +89,24 @@ void Engine::initialise(double rate) {
 // ---------------------------------------------------------------------------
 // Parameter setter side (any thread)
 
+// A semitone as the sampled layers have always counted it: 1.05946, a little
+// short of 2^(1/12) (1.0594631), so that 48 of them are 0.01 % flat. Banks
+// were tuned by ear against it; the tone oscillators' note table uses the
+// exact ratio.
+constexpr double kLayerSemitone = 1.05946;
+
 // A voice's PCM rate = 1.05946^(96 (v - 0.5)), the power in double rounded to
 // float. The host-rate factor belongs to the global rate alone: in both, it
 // applied twice, and every sample played flat at any rate but 44.1 kHz.
 void Engine::deriveVoicePcmRate(int voice, float tuning) {
-  voices_[voice].pcmRate.store(static_cast<float>(math::pow(1.05946, 96.0 * (static_cast<double>(tuning) - 0.5))),
+  voices_[voice].pcmRate.store(static_cast<float>(math::pow(kLayerSemitone, 96.0 * (static_cast<double>(tuning) - 0.5))),
                                relaxed);
 }
 
 // Global PCM rate = (44100 / host rate) x 1.05946^(36 (v - 0.5)): the layer's
 // position then counts 44.1 kHz sample periods at every host rate.
 void Engine::deriveGlobalPcmRate(float tuning) {
-  const float power = static_cast<float>(math::pow(1.05946, 36.0 * (static_cast<double>(tuning) - 0.5)));
+  const float power = static_cast<float>(math::pow(kLayerSemitone, 36.0 * (static_cast<double>(tuning) - 0.5)));
   globalPcmRate_.store(static_cast<float>((44100.0 / sampleRate()) * power), relaxed);
 }
 
@@ -143,6 +149,9 @@ void Engine::applyParameter(int index, ParamRole role, int voice, float v) {
       c->keyTrack.store(v >= 0.5f, relaxed);
       break;
     case ParamRole::SizeReverse:
+      // At most 0.09 of the layer (0.2 s of a 98000-sample file). The tiny
+      // offset, kept as the kits were made with it, matters only at size 0:
+      // the turning point sits just above the start rather than on it.
       reverseSize_.store(0.09f * (v * v) + 4.59184e-19f, relaxed);
       break;
     case ParamRole::PickReverse:
@@ -399,7 +408,7 @@ void Engine::renderSample(int n, float* const* outputs) {
 
     ringValue_ = ringLfo_.tick(random_);
     chaosValue_ = smoother_.tick(chaosLfo_.tick(random_));
-    smoother_.setTime(3.0f + 99.0f * value(param::kFix44));
+    smoother_.setTime(glideTime());
 
     if (endAfterDecay_ != 0) endDecayedVoices();
     renderVoices();

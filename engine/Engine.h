@@ -147,6 +147,8 @@ class Engine {
   // Read at every sample, as every other setting: read once a block, they
   // made the sound depend on where the host cuts its blocks.
   float masterGain() const { return value(param::kVolume) * 2.5f; }
+  // The chaos glide's time in ms, 3 + 99 x fix44, set at every awake sample.
+  float glideTime() const { return 3.0f + 99.0f * value(param::kFix44); }
   float snapLevel() const { return value(param::kSDSnapNoise) * snapScale_; }
   // Whether no pad, setting or sample choice waits to be taken up.
   bool nothingFromElsewhere() const;

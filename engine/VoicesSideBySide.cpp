@@ -47,7 +47,7 @@ int Engine::renderQuietSamples(int n, int frames, float* const* outputs) {
     noiseDraw = random_.next();
     ringLfo_.stepTriangle();
     chaosValue_ = smoother_.tick(chaosLfo_.tick(random_));
-    smoother_.setTime(3.0f + 99.0f * value(param::kFix44));
+    smoother_.setTime(glideTime());
     silenceCounter_ += 1.0f;
     if (silenceCounter_ > 4.0 * sampleRate()) {
       silenceCounter_ = 0.0f;

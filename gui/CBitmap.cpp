@@ -4,13 +4,6 @@
 #include "image/Resample.h"
 #include "platform/Bitmaps.h"
 
-bool CBitmap::loadFromFile(const std::string& path) {
-  pixels_ = zvx::platform::loadBitmapFile(path).image;
-  double_ = {};
-  scaled_.clear();
-  return isLoaded();
-}
-
 void CBitmap::setDoubleSize(zvx::gui::Surface pixels) {
   double_ = std::move(pixels);
   scaled_.clear();
@@ -47,7 +40,6 @@ void CBitmap::blit(CDrawContext* context, const CRect& rect, const CPoint& offse
       if (sx < 0 || sx >= pixels_.width()) continue;
       zvx::gui::Pixel pixel = pixels_.at(sx, sy);
       if (keyed && (pixel & 0x00FFFFFFu) == key) continue;
-      if (noAlpha_) pixel |= 0xFF000000u;
       context->plot(x, y, pixel, opacity);
     }
   }
@@ -55,20 +47,19 @@ void CBitmap::blit(CDrawContext* context, const CRect& rect, const CPoint& offse
 
 const zvx::gui::Surface& CBitmap::scaledArt(int percent, bool keyed) {
   for (const Scaled& made : scaled_)
-    if (made.percent == percent && made.keyed == keyed && made.noAlpha == noAlpha_) return made.pixels;
+    if (made.percent == percent && made.keyed == keyed) return made.pixels;
   // From the larger art when it is there and the scale is over 100 %.
   const bool fromDouble = !double_.empty() && percent > 100;
   zvx::gui::Surface source = fromDouble ? double_ : pixels_;
   const zvx::gui::Pixel key = toPixel(transparentColor_) & 0x00FFFFFFu;
   zvx::gui::Pixel* pixel = source.data();
   for (std::size_t i = 0; i < source.pixels().size(); ++i, ++pixel) {
-    if (noAlpha_) *pixel |= 0xFF000000u;
     if (keyed && (*pixel & 0x00FFFFFFu) == key) *pixel = 0;
   }
   const int width = (pixels_.width() * percent + 99) / 100, height = (pixels_.height() * percent + 99) / 100;
   zvx::gui::Surface art = source.width() == width && source.height() == height ? std::move(source)
                                                                                  : zvx::gui::resample(source, width, height);
-  scaled_.push_back({percent, keyed, noAlpha_, std::move(art)});
+  scaled_.push_back({percent, keyed, std::move(art)});
   return scaled_.back().pixels;
 }
 

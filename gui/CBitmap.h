@@ -20,12 +20,8 @@ class CBitmap : public CReferenceCounter {
   CBitmap() = default;
   explicit CBitmap(zvx::gui::Surface pixels) : pixels_(std::move(pixels)) {}
 
-  // Replaces the image with the file's; false (and an empty image) when it
-  // cannot be read.
-  bool loadFromFile(const std::string& path);
   // The art at twice the size, when there is some.
   void setDoubleSize(zvx::gui::Surface pixels);
-  bool hasDoubleSize() const { return !double_.empty(); }
 
   CCoord getWidth() const { return pixels_.width(); }
   CCoord getHeight() const { return pixels_.height(); }
@@ -40,10 +36,7 @@ class CBitmap : public CReferenceCounter {
   void drawAlphaBlend(CDrawContext* context, const CRect& rect, const CPoint& offset, unsigned char alpha);
 
   void setTransparentColor(const CColor& color);
-  CColor getTransparentColor() const { return transparentColor_; }
-  bool isTransparencyEnabled() const { return transparencyEnabled_; }
   // Ignore the image's alpha channel: every pixel opaque.
-  void setNoAlpha(bool noAlpha) { noAlpha_ = noAlpha; }
   // The name the bitmap was asked for by (a skin's file name), for reports.
   void setName(const std::string& name) { name_ = name; }
   const std::string& getName() const { return name_; }
@@ -52,7 +45,6 @@ class CBitmap : public CReferenceCounter {
   struct Scaled {
     int percent;
     bool keyed;
-    bool noAlpha;
     zvx::gui::Surface pixels;
   };
   void blit(CDrawContext* context, const CRect& rect, const CPoint& offset, unsigned opacity, bool keyed);
@@ -65,6 +57,5 @@ class CBitmap : public CReferenceCounter {
   std::vector<Scaled> scaled_;  // made as drawing asks for them
   CColor transparentColor_ = kTransparentCColor;
   bool transparencyEnabled_ = false;
-  bool noAlpha_ = false;
   std::string name_;
 };

@@ -12,10 +12,7 @@ class CControl : public CView {
 
   virtual void setValue(float value);
   float getValue() const { return value_; }
-  void setMin(float min) { min_ = min; }
-  float getMin() const { return min_; }
   void setMax(float max) { max_ = max; }
-  float getMax() const { return max_; }
   void setDefaultValue(float value) { defaultValue_ = value; }
   float getDefaultValue() const { return defaultValue_; }
   // Keeps the value within min and max.

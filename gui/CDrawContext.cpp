@@ -111,11 +111,6 @@ void CDrawContext::drawLine(const CPoint& fromPoint, const CPoint& toPoint) {
   zvx::gui::walkPenLine(from.h, from.v, to.h, to.v, width, [&](int x, int y) { plotDevice(x, y, pixel); });
 }
 
-void CDrawContext::lineTo(const CPoint& point) {
-  drawLine(pen_, point);
-  pen_ = point;
-}
-
 void CDrawContext::drawRect(const CRect& rect) {
   if (rect.isEmpty()) return;
   const CPoint topLeft(rect.left, rect.top), topRight(rect.right - 1, rect.top);
@@ -141,13 +136,6 @@ zvx::platform::FontSpec fontSpec(int size, long style) {
 }
 
 }  // namespace
-
-// In frame units: the width at the scaled size, scaled back and rounded up.
-int CDrawContext::getStringWidth(const char* text) const {
-  if (!text) return 0;
-  const int width = zvx::platform::textWidth(text, fontSpec(scaled(fontSize_), fontStyle_));
-  return (width * 100 + percent_ - 1) / percent_;
-}
 
 // Only what can show is rendered: no glyph is narrower than a pixel, so a
 // text with more characters than its box has pixels shows its start, from

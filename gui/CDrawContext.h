@@ -33,20 +33,14 @@ class CDrawContext {
   void resetClipRect();
 
   void setFillColor(const CColor& color) { fillColor_ = color; }
-  CColor getFillColor() const { return fillColor_; }
   void setFrameColor(const CColor& color) { frameColor_ = color; }
-  CColor getFrameColor() const { return frameColor_; }
   void setFontColor(const CColor& color) { fontColor_ = color; }
   CColor getFontColor() const { return fontColor_; }
   // size 0 takes the font's standard size; style is CTxtFace bits.
   void setFont(CFont font, int size = 0, long style = 0);
-  CFont getFont() const { return font_; }
-  int getFontSize() const { return fontSize_; }
   void setLineWidth(int width) { lineWidth_ = width < 1 ? 1 : width; }
-  int getLineWidth() const { return lineWidth_; }
 
   void moveTo(const CPoint& point) { pen_ = point; }
-  void lineTo(const CPoint& point);
   void drawLine(const CPoint& from, const CPoint& to);
   // The rectangle's outline in the frame colour, inside its edges.
   void drawRect(const CRect& rect);
@@ -55,7 +49,6 @@ class CDrawContext {
   // One line of text in the font colour, centred vertically in `rect` and
   // aligned horizontally, clipped to `rect`; `opaque` fills it first.
   void drawString(const char* text, const CRect& rect, bool opaque = false, CHoriTxtAlign align = kCenterText);
-  int getStringWidth(const char* text) const;
 
   // Blends a frame pixel (all the surface pixels it covers), clipped.
   void plot(int x, int y, zvx::gui::Pixel pixel, unsigned opacity = 255);

@@ -54,7 +54,6 @@ class CFrame : public CView {
   // The modal view while there is one, else the view under the mouse.
   CView* getCurrentView() const;
   void setModalView(CView* view) { modalView_ = view; }
-  CView* getModalView() const { return modalView_; }
 
   void setBackground(CBitmap* background) override;
   void draw(CDrawContext* context) override;

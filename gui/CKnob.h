@@ -20,9 +20,6 @@ class CKnob : public CControl {
   bool isTypeOf(const char* type) const override;
   const char* getClassName() const override { return "CKnob"; }
 
-  void setInsetValue(int inset) { inset_ = inset; }
-  void setColorHandle(const CColor& color) { colorHandle_ = color; }
-  void setZoomFactor(float factor) { zoomFactor_ = factor; }
 
   // The point of the handle's centre for a value, in frame coordinates.
   CPoint valueToPoint(float value) const;

@@ -51,21 +51,8 @@ void COptionMenu::removeAllEntry() {
   current_ = 0;
 }
 
-bool COptionMenu::getEntry(long index, char* text, std::size_t capacity) const {
-  if (index < 0 || index >= getNbEntries() || !text || capacity == 0) return false;
-  const std::string& entry = entries_[static_cast<std::size_t>(index)].text;
-  const std::size_t length = std::min(entry.size(), capacity - 1);
-  std::memcpy(text, entry.data(), length);
-  text[length] = 0;
-  return true;
-}
-
 std::string COptionMenu::entryText(long index) const {
   return index >= 0 && index < getNbEntries() ? entries_[static_cast<std::size_t>(index)].text : std::string();
-}
-
-COptionMenu* COptionMenu::getSubMenu(long index) const {
-  return index >= 0 && index < getNbEntries() ? entries_[static_cast<std::size_t>(index)].submenu : nullptr;
 }
 
 bool COptionMenu::setCurrent(long index) {

@@ -30,9 +30,7 @@ class COptionMenu : public CParamDisplay {
   bool removeEntry(long index);
   void removeAllEntry();
   long getNbEntries() const { return static_cast<long>(entries_.size()); }
-  bool getEntry(long index, char* text, std::size_t capacity) const;
   std::string entryText(long index) const;
-  COptionMenu* getSubMenu(long index) const;
 
   long getCurrent() const { return current_; }
   bool setCurrent(long index);

@@ -38,11 +38,6 @@ void CParamDisplay::setTxtFace(long face) {
   face_ = face;
   setDirty();
 }
-void CParamDisplay::setStyle(long style) {
-  style_ = style;
-  setDirty();
-}
-
 void CParamDisplay::draw(CDrawContext* context) {
   drawDisplay(context, fixedText(static_cast<double>(getValue()), 2).c_str());
 }

@@ -25,22 +25,15 @@ class CParamDisplay : public CControl {
   const char* getClassName() const override { return "CParamDisplay"; }
 
   void setFont(CFont font);
-  CFont getFont() const { return font_; }
   void setFontColor(const CColor& color);
   CColor getFontColor() const { return fontColor_; }
   void setBackColor(const CColor& color);
   CColor getBackColor() const { return backColor_; }
   void setFrameColor(const CColor& color);
-  CColor getFrameColor() const { return frameColor_; }
   void setShadowColor(const CColor& color);
-  CColor getShadowColor() const { return shadowColor_; }
   // Marks the display dirty only when the alignment changes.
   void setHoriAlign(CHoriTxtAlign align);
-  CHoriTxtAlign getHoriAlign() const { return align_; }
   void setTxtFace(long face);
-  long getTxtFace() const { return face_; }
-  void setStyle(long style);
-  long getStyle() const { return style_; }
 
  protected:
   // The frame, background and text of the display with `text` in it.

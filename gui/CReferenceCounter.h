@@ -13,7 +13,6 @@ class CReferenceCounter {
   void forget() {
     if (--references_ == 0) delete this;
   }
-  int getNbReference() const { return references_; }
 
  private:
   int references_ = 1;

@@ -27,8 +27,6 @@ class CSlider : public CControl {
 
   // The handle's rectangle for the current value.
   CRect handleRect() const;
-  long getStyle() const { return style_; }
-  void setZoomFactor(float factor) { zoomFactor_ = factor; }
 
  private:
   bool vertical() const { return (style_ & kVertical) != 0; }

@@ -12,14 +12,7 @@ bool HeadlessWindow::nextEvent(InputEvent& event, bool /*wait*/) {
 }
 
 MenuChoice HeadlessWindow::popupMenu(const MenuModel& menu, const CRect& anchor) {
-  ++menusShown_;
   return chooser_ ? chooser_(menu, CPoint(anchor.left, anchor.bottom)) : MenuChoice{};
-}
-
-CRect HeadlessWindow::takePresented() {
-  const CRect area = presented_;
-  presented_ = CRect();
-  return area;
 }
 
 void HeadlessWindow::click(const CPoint& where, long modifiers) {

@@ -23,9 +23,6 @@ class HeadlessWindow : public PlatformWindow {
   void push(const InputEvent& event) { events_.push_back(event); }
   // Chooses in every pop-up menu from now on; without a chooser menus are dismissed.
   void setMenuChooser(MenuChooser chooser) { chooser_ = std::move(chooser); }
-  // What present() has shown since the last call.
-  CRect takePresented();
-  int menusShown() const { return menusShown_; }
 
   // Shorthands for a left-button gesture.
   void click(const CPoint& where, long modifiers = 0);
@@ -36,7 +33,6 @@ class HeadlessWindow : public PlatformWindow {
   std::deque<InputEvent> events_;
   MenuChooser chooser_;
   CRect presented_;
-  int menusShown_ = 0;
 };
 
 }  // namespace zvx::gui

@@ -321,6 +321,9 @@ void Instrument::setProgram(int program) {
   applyingThread_.compare_exchange_strong(applying, std::thread::id());
   // The host may call back in from here: its turn is over.
   if (turn.owns_lock()) turn.unlock();
+  // Asked again when the host takes the hint: hosts that refresh lazily
+  // (a dirty flag read at their next idle) then show the program's name and
+  // values as well as its number.
   if (host_.updateDisplay()) host_.updateDisplay();
 }
 

@@ -179,17 +179,6 @@ void SampleCache::collectRetired(Subscriber& subscriber) {
   }
 }
 
-std::size_t SampleCache::bytesHeld() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::set<const PcmBuffer*> layers;
-  for (const auto& layer : layers_)
-    if (layer) layers.insert(layer.get());
-  for (const Subscriber& subscriber : subscribers_)
-    for (const auto& held : subscriber.held)
-      for (const auto& layer : held) layers.insert(layer.get());
-  return layers.size() * sizeof(PcmBuffer);
-}
-
 // Reads what audio threads asked for, and frees the layers engines let go.
 void SampleCache::runLoader() {
   std::unique_lock<std::mutex> wait(wakeMutex_);

@@ -67,9 +67,6 @@ class SampleCache {
   // milliseconds, showing its messages there.
   void requestReload(int file) { requested_.fetch_or(1u << file, std::memory_order_relaxed); }
 
-  // Bytes of sample data held for the whole process: each layer once,
-  // however many engines play it.
-  std::size_t bytesHeld();
 
  private:
   // An engine and the layers it may be pointing at: its slots' current and

@@ -81,9 +81,6 @@ struct CColor {
   std::uint8_t alpha = 255;
   bool operator==(const CColor&) const = default;
   // Same red, green and blue: the fourth component does not take part.
-  bool sameColour(const CColor& other) const {
-    return red == other.red && green == other.green && blue == other.blue;
-  }
 };
 
 constexpr CColor kTransparentCColor{255, 255, 255, 0};

@@ -15,6 +15,7 @@
 
 #include "platform/DragWait.h"
 #include "platform/EditorWindow.h"
+#include "platform/VirtualKeys.h"
 #include "platform/linux/X11PopupMenu.h"
 #include "platform/linux/X11Support.h"
 
@@ -23,15 +24,8 @@ namespace {
 
 using gui::InputEvent;
 
-// VST virtual key codes (effEditKeyDown's numbering).
 // clang-format off
-enum VirtualKey {
-  kVkBack = 1, kVkTab, kVkClear, kVkReturn, kVkPause, kVkEscape, kVkSpace, kVkNext, kVkEnd, kVkHome,
-  kVkLeft, kVkUp, kVkRight, kVkDown, kVkPageUp, kVkPageDown, kVkSelect, kVkPrint, kVkEnter, kVkSnapshot,
-  kVkInsert, kVkDelete, kVkHelp, kVkNumpad0, kVkMultiply = 34, kVkAdd, kVkSeparator, kVkSubtract, kVkDecimal,
-  kVkDivide, kVkF1, kVkNumLock = 52, kVkScroll, kVkShift, kVkControl, kVkAlt, kVkEquals
-};
-
+// An X key as a VST virtual key (platform/VirtualKeys.h), 0 for none.
 int virtualKey(KeySym sym) {
   if (sym >= XK_F1 && sym <= XK_F12) return kVkF1 + static_cast<int>(sym - XK_F1);
   if (sym >= XK_KP_0 && sym <= XK_KP_9) return kVkNumpad0 + static_cast<int>(sym - XK_KP_0);

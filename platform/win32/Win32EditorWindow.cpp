@@ -20,6 +20,7 @@
 
 #include "platform/DragWait.h"
 #include "platform/EditorWindow.h"
+#include "platform/VirtualKeys.h"
 
 namespace zvx::platform {
 namespace {
@@ -28,15 +29,7 @@ using gui::InputEvent;
 
 using gui::kAllButtons;
 
-// VST virtual key codes (effEditKeyDown's numbering).
 // clang-format off
-enum VirtualKey {
-  kVkBack = 1, kVkTab, kVkClear, kVkReturn, kVkPause, kVkEscape, kVkSpace, kVkNext, kVkEnd, kVkHome,
-  kVkLeft, kVkUp, kVkRight, kVkDown, kVkPageUp, kVkPageDown, kVkSelect, kVkPrint, kVkEnter, kVkSnapshot,
-  kVkInsert, kVkDelete, kVkHelp, kVkNumpad0, kVkMultiply = 34, kVkAdd, kVkSeparator, kVkSubtract, kVkDecimal,
-  kVkDivide, kVkF1, kVkNumLock = 52, kVkScroll, kVkShift, kVkControl, kVkAlt, kVkEquals
-};
-
 // `extended`: the key's extended bit, which tells the keypad's Enter from Return.
 int virtualKey(WPARAM vk, bool extended) {
   if (vk >= VK_F1 && vk <= VK_F12) return kVkF1 + static_cast<int>(vk - VK_F1);

@@ -2,6 +2,7 @@
 // without a window and driven through the headless protocol, on the default
 // skin in a temporary data folder.
 
+#include "editor/NoteDisplay.h"
 #include "engine/Parameters.h"
 #include "image/ImageFile.h"
 #include "image/PngCodec.h"
@@ -238,6 +239,22 @@ TEST_F(DrumEditorTest, DefaultSkinOpensWithoutAMessageAndLooksAsReviewed) {
     }
   EXPECT_EQ(off, 0) << "pixels differ from the reviewed picture by more than 24 (worst " << worst
                     << "); the new one is " << ZVX_EDITOR_PICTURE;
+}
+
+}  // namespace
+}  // namespace zvx::test
+
+namespace zvx::test {
+namespace {
+
+// What the note display shows for a note value and mode; nothing sets them
+// yet, so the skin's display reads "OFF".
+TEST(NoteDisplayTest, ShowsOffANoteWithItsOctaveOrAChord) {
+  EXPECT_EQ(NoteDisplay::textFor(61, 0), "OFF");
+  EXPECT_EQ(NoteDisplay::textFor(61, 1), "C# 3");
+  EXPECT_EQ(NoteDisplay::textFor(0, 1), "C -2");
+  EXPECT_EQ(NoteDisplay::textFor(-1, 1), " -2");  // truncating division of a negative note
+  EXPECT_EQ(NoteDisplay::textFor(60, 2), "Chord");
 }
 
 }  // namespace

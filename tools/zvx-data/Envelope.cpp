@@ -12,10 +12,6 @@ double fall(double elapsed, double sixtyDecibelTime) { return math::exp(-kSixtyD
 
 }  // namespace
 
-double Envelope::mainStart() const {
-  return settings_.delay + (settings_.bursts.empty() ? 0.0 : settings_.bursts.back());
-}
-
 double Envelope::at(double time) const {
   double t = time - settings_.delay;
   if (t < 0.0) return 0.0;

@@ -24,8 +24,6 @@ class Envelope {
 
   // The level, 0 to 1, at `time` seconds from the start of the sound.
   double at(double time) const;
-  // Seconds from the start of the sound to the main attack.
-  double mainStart() const;
 
  private:
   Settings settings_;

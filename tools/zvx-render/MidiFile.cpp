@@ -256,7 +256,6 @@ std::optional<MidiFile> MidiFile::parse(std::span<const std::uint8_t> bytes, std
     messages.insert(messages.end(), contents.messages.begin(), contents.messages.end());
     tempoChanges.insert(tempoChanges.end(), contents.tempoChanges.begin(), contents.tempoChanges.end());
   }
-  file.trackCount_ = tracks;
 
   // Stable: at equal ticks the earlier track, then the earlier event, comes first.
   std::stable_sort(messages.begin(), messages.end(),

@@ -41,10 +41,8 @@ class MidiFile {
   static std::optional<MidiFile> load(const std::string& path, std::string& error);
 
   int format() const { return format_; }
-  int trackCount() const { return trackCount_; }
   // Ticks per quarter note, or for SMPTE timing the ticks per second.
   int division() const { return division_; }
-  bool smpteTiming() const { return smpte_; }
 
   // Channel messages of every track in time order; at equal times, file order
   // (earlier track first, then order within the track).
@@ -60,7 +58,6 @@ class MidiFile {
   MidiFile() = default;
 
   int format_ = 0;
-  int trackCount_ = 0;
   int division_ = 480;
   double ticksPerSecond_ = 0.0;  // SMPTE timing only
   bool smpte_ = false;

@@ -89,13 +89,11 @@ class Outputs {
   const float* channel(int c) const { return buffers_[static_cast<std::size_t>(c)].data(); }
   int channels() const { return static_cast<int>(buffers_.size()); }
   int capacity() const { return capacity_; }
-  long subnormals() const { return subnormals_; }
 
  private:
   int capacity_;
   std::vector<std::vector<float>> buffers_;
   std::vector<float*> pointers_;
-  mutable long subnormals_ = 0;
 };
 
 // Everything a group needs: the module, the profile, a seeded generator.
@@ -136,7 +134,6 @@ class EventList {
   void add(const VstMidiEvent& event);
   void addRaw(const VstEvent& event);
   void addSysex(int deltaFrames, int bytes);
-  void addNull() { pointers_.push_back(nullptr); }
   std::size_t size() const { return pointers_.size(); }
   // The VstEvents block; pointers stay valid until the next change.
   VstEvents* block();
