@@ -8,25 +8,45 @@
 
 namespace zvx {
 
-FrameEditor::FrameEditor(InstrumentControl& instrument) : instrument(instrument), scale_(EditorScale::load()) {}
+FrameEditor::FrameEditor(InstrumentControl& instrument)
+    : instrument(instrument), scale_(EditorScale::load()), wantedScale_(scale_) {}
 
 int FrameEditor::width() const { return CFrame::scaledSize(CRect(0, 0, width_, height_), scale_).h; }
 int FrameEditor::height() const { return CFrame::scaledSize(CRect(0, 0, width_, height_), scale_).v; }
 
 void FrameEditor::setScale(int percent) {
+  wantedScale_ = percent;
   if (percent == scale_) return;
   scale_ = percent;
   if (!frame) return;
   void* parent = systemWindow;
   open(parent);
-  if (resizeRequest_) resizeRequest_(width(), height());
+  requestResize();
 }
 
+bool FrameEditor::fitsAt(int percent, std::size_t art) const {
+  const CPoint window = CFrame::scaledSize(CRect(0, 0, width_, height_), percent);
+  if (window.h > kSideAtMost || window.v > kSideAtMost) return false;
+  const double factor = percent / 100.0;
+  const double pixels = static_cast<double>(art) * (1.0 + factor * factor) +
+                        2.0 * static_cast<double>(window.h) * static_cast<double>(window.v);
+  return pixels <= static_cast<double>(kPixelsAtMost);
+}
+
+int FrameEditor::fittingScale(int wanted, std::size_t art) const {
+  int best = EditorScale::kPercents.front();
+  for (int percent : EditorScale::kPercents)
+    if (percent <= wanted && fitsAt(percent, art)) best = percent;
+  return best;
+}
+
+// Only the sizes this editor fits at can be chosen.
 void FrameEditor::backgroundClicked(const CPoint& where, long buttons) {
   if (!(buttons & kRButton) || !frame) return;
   gui::MenuModel sizes;
   for (int percent : EditorScale::kPercents)
-    sizes.entries.push_back({std::to_string(percent) + " %", percent == scale_, true, nullptr});
+    sizes.entries.push_back(
+        {std::to_string(percent) + " %", percent == scale_, fitsAt(percent, artPixels_), nullptr});
   gui::MenuModel menu;
   menu.entries.push_back({"Size", false, true, &sizes});
   const gui::MenuChoice choice = frame->popupMenu(menu, CRect(where.h, where.v, where.h, where.v));
@@ -34,6 +54,7 @@ void FrameEditor::backgroundClicked(const CPoint& where, long buttons) {
       choice[1] >= static_cast<int>(EditorScale::kPercents.size()))
     return;
   const int percent = EditorScale::kPercents[static_cast<std::size_t>(choice[1])];
+  if (!fitsAt(percent, artPixels_)) return;
   EditorScale::save(percent);
   // The frame that called is still handling its event: it is replaced after.
   pendingScale_ = percent;

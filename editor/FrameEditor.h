@@ -4,6 +4,7 @@
 // gestures on to the instrument as the start and end of edits.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -25,9 +26,22 @@ class FrameEditor : public CFrameOwner {
   int height() const;
   // Percent of the skin's size; one of EditorScale::kPercents.
   int scale() const { return scale_; }
+  // The scale the user or the desktop asked for, which a large skin may not fit.
+  int wantedScale() const { return wantedScale_; }
   // Changes the scale. An open editor is made again at the new size in the
   // same window, and the front door is asked to fit its window to it.
   void setScale(int percent);
+
+  // What an editor may hold at its scale, counted in pixels of four bytes:
+  // the frame's surface and the window's image (each the scaled window), and
+  // its art decoded and drawn at the scale. Beyond it a scale is refused.
+  static constexpr std::size_t kPixelsAtMost = std::size_t{1} << 28;  // 1 GB
+  // The longest side a window may have: hosts and X11 count in 16 bits.
+  static constexpr int kSideAtMost = 32767;
+  // Whether the editor fits at `percent` with `art` pixels of art decoded.
+  bool fitsAt(int percent, std::size_t art) const;
+  // The largest scale up to `wanted` that fits; 100 % when none does.
+  int fittingScale(int wanted, std::size_t art) const;
   // How the front door asks for its window (the host's) to fit a new size;
   // a host that refuses shows the new size at the next opening.
   void setResizeRequest(std::function<void(int width, int height)> request) { resizeRequest_ = std::move(request); }
@@ -68,6 +82,15 @@ class FrameEditor : public CFrameOwner {
     width_ = width;
     height_ = height;
   }
+  // The scale the editor is shown at, for a subclass that finds the one
+  // wanted does not fit; a frame built already is not rebuilt here.
+  void useScale(int percent) { scale_ = percent; }
+  // Asks the front door to fit its window to the editor's size.
+  void requestResize() {
+    if (resizeRequest_) resizeRequest_(width(), height());
+  }
+  // The art the last build decoded, for the scales the size menu offers.
+  void setArtPixels(std::size_t pixels) { artPixels_ = pixels; }
 
   InstrumentControl& instrument;
   CFrame* frame = nullptr;
@@ -79,6 +102,8 @@ class FrameEditor : public CFrameOwner {
   int width_ = 0;   // the skin's
   int height_ = 0;
   int scale_;
+  int wantedScale_;
+  std::size_t artPixels_ = 0;
   int pendingScale_ = 0;  // chosen in the menu, applied after the event
   std::function<void(int, int)> resizeRequest_;
   long knobMode_ = kCircularMode;

@@ -15,21 +15,45 @@ namespace zvx {
 SkinEditor::SkinEditor(InstrumentControl& instrument) : FrameEditor(instrument) {
   for (auto& flag : pending_) flag.store(false, std::memory_order_relaxed);
   LoadSkin(*this, nullptr, true);
+  // The window alone must fit before any of it is made; the art is counted at open.
+  useScale(fittingScale(wantedScale(), 0));
 }
 
 SkinEditor::~SkinEditor() { SkinEditor::close(); }
 
 void SkinEditor::setWindowSize(int width, int height) { setSize(width, height); }
 
-// The skin's messages belong to the editor's window.
+// The skin's messages belong to the editor's window. A skin too large for
+// the scale wanted (its window and its art, drawn at that scale) is shown at
+// the largest scale it fits, and the user is told once.
 bool SkinEditor::open(void* ptr) {
   FrameEditor::open(ptr);
   platform::MessageOwner owner(ptr);
   guiThread_.store(std::this_thread::get_id());
   for (auto& flag : pending_) flag.store(false, std::memory_order_relaxed);
   resetSkinState();
-  return LoadSkin(*this, ptr, false);
+  bool loaded = LoadSkin(*this, ptr, false);
+  setArtPixels(decodedPixels);
+  const int fitting = fittingScale(scale(), decodedPixels);
+  if (fitting != scale()) {
+    // Rebuilt before the first drawing, which is what makes the scaled art.
+    useScale(fitting);
+    FrameEditor::close();
+    FrameEditor::open(ptr);
+    resetSkinState();
+    loaded = LoadSkin(*this, ptr, false);
+    requestResize();
+  }
+  if (scale() != wantedScale() && !toldTooLarge_) {
+    toldTooLarge_ = true;
+    char text[200];
+    std::snprintf(text, sizeof text, "The skin is too large to show at %d %%; it is shown at %d %%.", wantedScale(),
+                  scale());
+    platform::showMessage(text, "Skin too large");
+  }
+  return loaded;
 }
+
 
 void SkinEditor::close() {
   guiThread_.store(std::thread::id());

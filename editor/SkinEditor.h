@@ -66,6 +66,7 @@ class SkinEditor : public FrameEditor, public CControlListener, public SkinHost 
   bool leftButtonDown() const;
 
  private:
+  bool toldTooLarge_ = false;  // the user heard the wanted scale was refused
   void markLinkedViews(long source);
   void showPending();
   COptionMenu* parameterMenu(CControl* control) const;

@@ -15,7 +15,7 @@ namespace {
 
 void describeMenu(const MenuModel& menu, const std::string& indent, std::string& out) {
   for (const MenuModel::Entry& entry : menu.entries) {
-    out += indent + (entry.checked ? "[x] " : "[ ] ") + entry.title + "\n";
+    out += indent + (entry.checked ? "[x] " : "[ ] ") + entry.title + (entry.enabled ? "" : " (disabled)") + "\n";
     if (entry.submenu) describeMenu(*entry.submenu, indent + "  ", out);
   }
 }

@@ -1,5 +1,7 @@
 #include "formats/vst2/VstEditor.h"
 
+#include <algorithm>
+
 #include "formats/vst2/HeadlessProtocol.h"
 
 namespace zvx::vst2 {
@@ -27,7 +29,9 @@ std::optional<VstIntPtr> VstEditor::dispatch(VstInt32 opcode, VstInt32 index, Vs
     case effEditGetRect: {
       // The size the editor knows now; hosts ask before and after open.
       if (!ptr) return 0;
-      rect_ = ERect{0, 0, static_cast<VstInt16>(editor_->height()), static_cast<VstInt16>(editor_->width())};
+      // Sides beyond 16 bits are held at the most, never wrapped.
+      const auto side = [](int pixels) { return static_cast<VstInt16>(std::min(pixels, FrameEditor::kSideAtMost)); };
+      rect_ = ERect{0, 0, side(editor_->height()), side(editor_->width())};
       *static_cast<ERect**>(ptr) = &rect_;
       return 1;
     }

@@ -1,8 +1,12 @@
 // The editor's scale as a user gets it: the desktop's word the first time,
 // the user's own choice from then on, whatever the file or the environment
-// holds.
+// holds; and a skin too large for a scale shown at one it fits.
 #include "editor/EditorScale.h"
+#include "editor/FrameEditor.h"
+#include "instrument/DirectControl.h"
+#include "tests/support/BmpBuilder.h"
 #include "tests/support/TestSupport.h"
+#include "vsthost/HeadlessEditor.h"
 
 namespace zvx::test {
 namespace {
@@ -48,6 +52,64 @@ TEST(EditorScaleTest, TheUsersChoiceIsKeptAndAnythingElseInItsFileIsPassedOver) 
   }
   documents.writeFile(EditorScale::kFileName, {'1', '2', '5', ' ', '\n'});
   EXPECT_EQ(EditorScale::load(), 125);
+}
+
+}  // namespace
+}  // namespace zvx::test
+
+namespace zvx::test {
+namespace {
+
+// A skin 16 384 pixels wide: 32 768 at 200 %, more than a host's 16-bit
+// rectangle or an X11 window holds. Wanted at 200 %, the editor is shown at
+// the largest scale that fits (175 %) and says so once, tells the host a size
+// that does not wrap, and its size menu offers only the sizes that fit.
+TEST(EditorScaleTest, ASkinTooLargeForAScaleIsShownAtTheLargestThatFits) {
+  QuietDesktop quiet;
+  TempDocuments documents;
+  documents.writeFile("skin/background.bmp", BmpBuilder(16384, 4, 24).pixels(std::vector<unsigned char>(16384 * 3 * 4, 0x40)).bytes());
+  documents.writeFile(EditorScale::kFileName, {'2', '0', '0', '\n'});
+  MessageCapture capture;
+  auto zvx = startZvx();
+  ERect* rect = nullptr;
+  ASSERT_EQ(zvx->dispatch(effEditGetRect, 0, 0, &rect), 1);
+  EXPECT_EQ(rect->right - rect->left, 28672);
+  vsthost::HeadlessEditor editor(*zvx);
+  ASSERT_TRUE(editor.open());
+  editor.answerMenu({});
+  editor.click(20, 2, vsthost::HeadlessEditor::kRight);
+  const std::string sizes = editor.lastMenu();
+  EXPECT_NE(sizes.find("[x] 175 %\n"), std::string::npos) << sizes;
+  EXPECT_NE(sizes.find("[ ] 200 % (disabled)"), std::string::npos) << sizes;
+  EXPECT_NE(sizes.find("[ ] 150 %\n"), std::string::npos) << sizes;
+  editor.close();
+  ASSERT_TRUE(editor.open());  // told once, not at every opening
+  editor.close();
+  int told = 0;
+  for (const ShownMessage& message : capture.messages()) told += message.caption == "Skin too large";
+  EXPECT_EQ(told, 1);
+}
+
+// The pixels an editor may hold: its art, the art drawn at the scale, and the
+// frame's surface and the window's image. A window of 8192 x 8192 with as much
+// art fits at 100 % (1 GB) and no larger; a modest skin fits at every scale.
+TEST(EditorScaleTest, TheEditorsPixelsAtAScaleStayWithinItsBudget) {
+  struct Sized : FrameEditor {
+    Sized(InstrumentControl& control, int width, int height) : FrameEditor(control) { setSize(width, height); }
+  };
+  struct Quiet : InstrumentHost {
+    bool hostSaysRealtime() override { return false; }
+    void parameterChanged(int, float) override {}
+    bool updateDisplay() override { return false; }
+  } host;
+  TempDocuments documents;
+  Instrument instrument(host);
+  DirectControl control(instrument);
+  const Sized huge(control, 8192, 8192), modest(control, 800, 500);
+  EXPECT_TRUE(huge.fitsAt(100, std::size_t{8192} * 8192));
+  EXPECT_FALSE(huge.fitsAt(125, std::size_t{8192} * 8192));
+  EXPECT_EQ(huge.fittingScale(200, std::size_t{8192} * 8192), 100);
+  for (int percent : EditorScale::kPercents) EXPECT_TRUE(modest.fitsAt(percent, std::size_t{8} << 20)) << percent;
 }
 
 }  // namespace
