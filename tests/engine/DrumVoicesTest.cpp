@@ -1,7 +1,9 @@
-// The voices, heard on the module's outputs.
+// The voices, heard on the instrument's outputs: the instrument core in this
+// process, as every front door drives it; what a host sees of them is the
+// module's (the last test, and the rest of the suite).
 
 #include "engine/Parameters.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/InProcessInstrument.h"
 
 namespace zvx::test {
 namespace {
@@ -18,7 +20,7 @@ double semitones(double from, double to) { return 12.0 * std::log2(to / from); }
 
 TEST(DrumVoicesTest, MuteBelowHalfSilencesTheVoiceAndNote36IsTheShortBassDrum) {
   auto bassDrum = [](float mute, int note) {
-    return renderZvx(with(kSynthBD, {{param::kBDMute, mute}}), {noteOn(0, note)}, 30000)[kBD];
+    return renderInstrument(with(kSynthBD, {{param::kBDMute, mute}}), {noteOn(0, note)}, 30000)[kBD];
   };
   EXPECT_EQ(peak(bassDrum(0.4999f, 35)), 0.0f);
   EXPECT_GT(peak(bassDrum(0.5f, 35), 20000, 25000), 0.05f);
@@ -32,12 +34,12 @@ TEST(DrumVoicesTest, KeyTrackingTransposesARingingBassDrumUntilTheNextDrumNote) 
   const Settings ringing = {
       {param::kBDMix, 0.0f}, {param::kBDTone, 0.0f}, {param::kBDDecay, 1.0f}, {param::kDecayFactor, 1.0f}};
   const int second = 44100;
-  auto out = renderZvx(ringing, {noteOn(0, 35), noteOn(second, 60), noteOn(2 * second, 35)}, 3 * second);
+  auto out = renderInstrument(ringing, {noteOn(0, 35), noteOn(second, 60), noteOn(2 * second, 35)}, 3 * second);
   const double base = frequencyOf(out[kBD], 2000, second);
   EXPECT_NEAR(base, 65.41, 0.2);  // note 36's frequency with BDPitch 0.5
   EXPECT_NEAR(semitones(base, frequencyOf(out[kBD], second + 2000, 2 * second)), 15.0, 0.05);
   EXPECT_NEAR(semitones(base, frequencyOf(out[kBD], 2 * second + 2000, 3 * second)), 0.0, 0.05);
-  auto fixed = renderZvx(with(ringing, {{param::kBDKeyTrack, 0.0f}}), {noteOn(0, 35), noteOn(second, 60)}, 2 * second);
+  auto fixed = renderInstrument(with(ringing, {{param::kBDKeyTrack, 0.0f}}), {noteOn(0, 35), noteOn(second, 60)}, 2 * second);
   EXPECT_NEAR(semitones(base, frequencyOf(fixed[kBD], second + 2000, 2 * second)), 0.0, 0.05);
 }
 
@@ -51,7 +53,7 @@ TEST(DrumVoicesTest, SyncRestartsTheToneSoEveryHitStartsAlike) {
         {param::kBDMix, 0.0f}, {param::kBDTone, 0.0f}, {param::kBDDecay, 0.0f}, {param::kBDSync, sync}};
     // Frames count from 1: a note at frame f sounds from sample f - 1.
     auto out =
-        renderZvx(plain, {noteOn(1, note), noteOff(later - 5000, note), noteOn(later + 1, note)}, later + length);
+        renderInstrument(plain, {noteOn(1, note), noteOff(later - 5000, note), noteOn(later + 1, note)}, later + length);
     const auto from = [&](int at) { return Channel(out[kBD].begin() + at, out[kBD].begin() + at + length); };
     return std::pair{from(0), from(later)};
   };
@@ -73,7 +75,7 @@ TEST(DrumVoicesTest, ClapNotesTransposeAndNote29KeepsTheLastTransposition) {
   const Settings plain = {
       {param::kCPTone, 0.0f}, {param::kCPCricket, 0.0f}, {param::kCPDecay, 1.0f}, {param::kDecayFactor, 1.0f}};
   auto pitchOf = [&](std::vector<VstMidiEvent> events, int from) {
-    return frequencyOf(renderZvx(plain, events, from + 8000)[kCP], from + 500, from + 8000);
+    return frequencyOf(renderInstrument(plain, events, from + 8000)[kCP], from + 500, from + 8000);
   };
   const double unchanged = pitchOf({noteOn(0, 29)}, 0);
   EXPECT_NEAR(unchanged, 0.625 * 1046.5, 1.0);  // 0.625 x f[84]
@@ -83,22 +85,22 @@ TEST(DrumVoicesTest, ClapNotesTransposeAndNote29KeepsTheLastTransposition) {
 }
 
 TEST(DrumVoicesTest, PanPowerAndVolumeShapeOnlyTheMix) {
-  auto hardLeft = renderZvx(with(kSynthBD, {{param::kBDPan, 0.0f}}), {noteOn(0, 35)}, 4000);
+  auto hardLeft = renderInstrument(with(kSynthBD, {{param::kBDPan, 0.0f}}), {noteOn(0, 35)}, 4000);
   EXPECT_GT(peak(hardLeft[kLeft]), 0.05f);
   EXPECT_EQ(peak(hardLeft[kRight]), 0.0f);
-  auto centre = renderZvx(kSynthBD, {noteOn(0, 35)}, 4000);
+  auto centre = renderInstrument(kSynthBD, {noteOn(0, 35)}, 4000);
   // Volume 0.5 gives a master gain of 1.25; pan 0.5 puts half on each side.
   for (int i = 0; i < 4000; ++i) ASSERT_FLOAT_EQ(centre[kRight][i], 0.5f * centre[kBD][i] * 1.25f);
   EXPECT_EQ(centre[kLeft], centre[kRight]);
-  auto unpowered = renderZvx(with(kSynthBD, {{param::kPower, 0.0f}}), {noteOn(0, 35)}, 4000);
+  auto unpowered = renderInstrument(with(kSynthBD, {{param::kPower, 0.0f}}), {noteOn(0, 35)}, 4000);
   EXPECT_EQ(peak(unpowered[kLeft]) + peak(unpowered[kRight]), 0.0f);
   EXPECT_EQ(unpowered[kBD], centre[kBD]);
 }
 
 TEST(DrumVoicesTest, FullMasterChaosRingModulatesTheMixAndChanceArmsChaosOnlyWhenMasterChaosAllows) {
   // Note 46 lies above the remapped range, so the open hi-hat plays as asked.
-  auto plain = renderZvx({}, {noteOn(0, 46)}, 20000);
-  auto ringed = renderZvx({{param::kMasterChaos, 1.0f}}, {noteOn(0, 46)}, 20000);
+  auto plain = renderInstrument({}, {noteOn(0, 46)}, 20000);
+  auto ringed = renderInstrument({{param::kMasterChaos, 1.0f}}, {noteOn(0, 46)}, 20000);
   EXPECT_EQ(plain[kHH], ringed[kHH]);
   std::set<float> ratios;  // ring x chaos
   for (int i = 0; i < 20000; ++i) {
@@ -112,7 +114,7 @@ TEST(DrumVoicesTest, FullMasterChaosRingModulatesTheMixAndChanceArmsChaosOnlyWhe
   // Chaos 0.5 multiplies the samples louder than 0.5 of an armed voice by the
   // chaos value; it does not touch the oscillator, so the rest stays equal.
   auto bassDrum = [](float chance, float masterChaos) {
-    return renderZvx({{param::kBDMix, 0.0f}, {param::kBDChaos, 0.5f}, {param::kBDChance, chance},
+    return renderInstrument({{param::kBDMix, 0.0f}, {param::kBDChaos, 0.5f}, {param::kBDChance, chance},
                       {param::kMasterChaos, masterChaos}},
                      {noteOn(0, 35), noteOn(3000, 35)}, 6000)[kBD];
   };
@@ -151,15 +153,15 @@ TEST(DrumVoicesTest, FullMasterChaosRemapsEveryHitOfAHeldNoteAndEveryNoteEndsSoT
   // A source of note-ons only, as many pads and sequencers send. Held before
   // Master_Chaos rises, the note is remapped at each next hit; with
   // Master_Chaos back at 0.5 or below (nothing remapped) it is the bass drum again.
-  auto zvx = startZvx(kShortHits);
-  auto hit = [&] { return loudestVoice(zvx->render(kGap, 512, {noteOn(0, 36)})); };
+  InProcessInstrument zvx(kShortHits);
+  auto hit = [&] { return loudestVoice(zvx.render(kGap, 512, {noteOn(0, 36)})); };
   EXPECT_EQ(hit(), kBD);
-  zvx->setParameter(param::kMasterChaos, 1.0f);
+  zvx.instrument().setParameter(param::kMasterChaos, 1.0f);
   std::set<int> remapped;
   for (int i = 0; i < 12; ++i) remapped.insert(hit());
   EXPECT_GE(remapped.size(), 3u);
   for (float lower : {0.5f, 0.0f}) {
-    zvx->setParameter(param::kMasterChaos, lower);
+    zvx.instrument().setParameter(param::kMasterChaos, lower);
     EXPECT_EQ(hit(), kBD) << lower;
   }
 
@@ -181,7 +183,7 @@ TEST(DrumVoicesTest, FullMasterChaosRemapsEveryHitOfAHeldNoteAndEveryNoteEndsSoT
       events.push_back(noteOff(from + 10 * kGap, 36));
       events.push_back(noteOff(from + 10 * kGap, 38));
       events.push_back(noteOn(at, 46));
-      auto out = renderZvx(with(kShortHits, {{param::kMasterChaos, masterChaos}}), events, at + kGap);
+      auto out = renderInstrument(with(kShortHits, {{param::kMasterChaos, masterChaos}}), events, at + kGap);
       for (Channel& channel : out) channel.erase(channel.begin(), channel.begin() + at);
       return out;
     };
@@ -191,8 +193,8 @@ TEST(DrumVoicesTest, FullMasterChaosRemapsEveryHitOfAHeldNoteAndEveryNoteEndsSoT
 
 TEST(DrumVoicesTest, SecondNoteOnOfAHeldNoteRetriggersWithTheFirstVelocity) {
   const Settings velocitySensitive = {{param::kBDMix, 0.0f}, {param::kBDTone, 0.0f}, {param::kVelocityAmp, 1.0f}};
-  auto held = renderZvx(velocitySensitive, {noteOn(0, 35, 127), noteOn(40000, 35, 10)}, 44000);
-  auto released = renderZvx(velocitySensitive, {noteOn(0, 35, 127), noteOff(1000, 35), noteOn(40000, 35, 10)}, 44000);
+  auto held = renderInstrument(velocitySensitive, {noteOn(0, 35, 127), noteOn(40000, 35, 10)}, 44000);
+  auto released = renderInstrument(velocitySensitive, {noteOn(0, 35, 127), noteOff(1000, 35), noteOn(40000, 35, 10)}, 44000);
   const float first = peak(held[kBD], 0, 4000);
   EXPECT_NEAR(peak(held[kBD], 40000, 44000), first, first * 0.05f);
   EXPECT_LT(peak(released[kBD], 40000, 44000), first * 0.05f);

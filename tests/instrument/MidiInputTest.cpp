@@ -1,7 +1,7 @@
 // MIDI intake through the real module: when events act, which ones act, and
-// how they wake the engine. That a note acts before the sample its deltaFrames
-// numbers (counted from 1) shows below at frames 5 and 100, and in
-// zvx-validate's onset check at every offset (ValidateTest).
+// how they wake the engine. That a note acts at the sample its deltaFrames
+// names shows below at frames 5 and 100, and in zvx-validate's onset check at
+// every offset (ValidateTest).
 
 #include "engine/Parameters.h"
 #include "tests/support/TestSupport.h"
