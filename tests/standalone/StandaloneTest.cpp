@@ -18,6 +18,7 @@
 #include "tests/support/AudioThreadChecks.h"
 #include "tests/support/TestSupport.h"
 #include "vsthost/HeadlessEditor.h"
+#include "vsthost/XvfbServer.h"
 
 // Last: Xlib defines None, Status and friends as macros.
 #include "tests/gui/X11TestSupport.h"
@@ -304,7 +305,8 @@ TEST_F(StandaloneTest, PlaysTheVstModulesSoundBitForBit) {
 
 // What a user built survives: the program chosen and a learned controller's change are saved at SIGTERM
 // as a chunk bank any host loads, and the next start plays from it (its own save at once is the same
-// file). --bank and --program override it and Ctrl+C saves too; a save that fails says so.
+// file). --bank and --program override it; Ctrl+C saves too, and so does SIGHUP (its terminal closed, an
+// ssh session dropped); a save that fails says so.
 TEST_F(StandaloneTest, KeepsTheBankAndProgramBetweenRuns) {
   const auto stopped = [](std::unique_ptr<RunningProgram> zvx, int signal = SIGTERM) {
     zvx->signal(signal);
@@ -340,6 +342,13 @@ TEST_F(StandaloneTest, KeepsTheBankAndProgramBetweenRuns) {
   const auto kept = FxbFile::parse(readBytes(sessionFile()));
   ASSERT_TRUE(kept);
   EXPECT_EQ(kept->chunk, chunkOf(*vst, 0));
+
+  run = stopped(startZvxStandalone({"--no-gui", "--program", "11"}), SIGHUP);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("saved the bank and program 11"), std::string::npos) << run.out;
+  const auto hungUp = FxbFile::parse(readBytes(sessionFile()));
+  ASSERT_TRUE(hungUp);
+  EXPECT_EQ(hungUp->currentProgram, 11);
 
   // A folder where the file should go: the save fails, says so, and leaves the folder as it was.
   std::filesystem::remove(sessionFile());
@@ -483,6 +492,140 @@ TEST_F(StandaloneTest, ShowsTheEditorInAWindowTitledWithTheProgram) {
   const ProgramRun run = zvx->wait();
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("saved the bank and program 6"), std::string::npos) << run.out;
+  XCloseDisplay(display);
+}
+
+
+// Losing its display loses nothing: with its window killed as xkill kills it (the X server drops zvx's
+// connection), or with the X server itself gone, zvx says so, saves the bank and program, and ends.
+TEST_F(StandaloneTest, SavesWhenItsDisplayGoesAway) {
+  if (xvfbDisplay().empty()) GTEST_SKIP() << "no Xvfb: " << xvfbError();
+  auto vst = startZvx();
+  ASSERT_TRUE(vst);
+  const auto titleOf = [&](int program) {
+    vst->dispatch(effSetProgram, 0, program);
+    char number[8];
+    std::snprintf(number, sizeof number, "%03d", program);
+    return std::string("ZVX - ") + number + " " + vst->programName();
+  };
+  const auto endsSaved = [&](RunningProgram& zvx, int program) {
+    const ProgramRun run = zvx.wait();
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("the connection to the X display broke"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("X Error"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("saved the bank and program " + std::to_string(program)), std::string::npos) << run.out;
+    const auto bank = FxbFile::parse(readBytes(sessionFile()));
+    ASSERT_TRUE(bank);
+    EXPECT_EQ(bank->currentProgram, program);
+  };
+
+  Display* display = XOpenDisplay(xvfbDisplay().c_str());
+  ASSERT_NE(display, nullptr);
+  auto killed = startZvxStandalone({"--program", "7"});
+  const std::vector<Placed> windows = waitForWindows(display, titleOf(7), 1);
+  ASSERT_EQ(windows.size(), 1u) << killed->err();
+  XKillClient(display, windows[0].window);
+  XSync(display, False);
+  endsSaved(*killed, 7);
+  XCloseDisplay(display);
+
+  std::filesystem::remove(sessionFile());
+  std::optional<testhost::XvfbServer> own(std::in_place);
+  ASSERT_TRUE(own->running()) << own->error();
+  ScopedEnv displayed("DISPLAY", own->display().c_str());
+  auto stranded = startZvxStandalone({"--program", "8"});
+  Display* ownDisplay = XOpenDisplay(own->display().c_str());
+  ASSERT_NE(ownDisplay, nullptr);
+  EXPECT_EQ(waitForWindows(ownDisplay, titleOf(8), 1).size(), 1u) << stranded->err();
+  XCloseDisplay(ownDisplay);
+  own.reset();
+  endsSaved(*stranded, 8);
+}
+
+// A skin the editor cannot be shown with, its file gone or the background picture it names, is said in one
+// line that names the file and offers --no-gui, never with an X error; a run that never played saves nothing.
+TEST_F(StandaloneTest, SaysWhichSkinFileCannotBeUsed) {
+  if (xvfbDisplay().empty()) GTEST_SKIP() << "no Xvfb: " << xvfbError();
+  ScopedEnv messages("ZVX_MESSAGES", "stderr");
+  const std::filesystem::path skin = documents_.dataFolder() / "skin";
+  for (const auto& [file, said] :
+       {std::pair{skin / "skin.xml", "its skin file " + (skin / "skin.xml").string() + " is missing"},
+        std::pair{skin / "background.bmp",
+                  "the background picture of its skin, " + (skin / "background.bmp").string() + ", is missing"}}) {
+    std::filesystem::rename(file, work_.path() / "aside");
+    const ProgramRun run = runProgram(ZVX_STANDALONE_PATH, {}, folder("skin"));
+    std::filesystem::rename(work_.path() / "aside", file);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("run `zvx --no-gui`"), std::string::npos) << run.err;
+    EXPECT_EQ(linesOf(run.err).size(), 1u) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(sessionFile())) << "a run that never played saved a bank";
+}
+
+// Two zvx play side by side under two names, each a JACK client of its own name with a bank of its own
+// (standalone.fxb, standalone-NAME.fxb). The same name twice is refused, and without --name the refusal
+// says how to run two; a name another JACK client has is refused too, and so is one that is no name.
+TEST_F(StandaloneTest, TwoNamesPlaySideBySideTheSameNameTwiceIsRefused) {
+  auto first = startZvxStandalone({"--no-gui", "--program", "3"});
+  auto second = startZvxStandalone({"--no-gui", "--name", "drums 2", "--program", "9"});
+  PlayAndRecord hit({noteOn(0, 36)}, kPeriod * 8, "drums 2");
+  ASSERT_TRUE(hit.open());
+  hit.start();
+  ASSERT_TRUE(hit.finished());
+  EXPECT_GT(peak(hit.recorded()[2]), 0.01f) << "the second zvx did not play";
+
+  ProgramRun refused = runProgram(ZVX_STANDALONE_PATH, {"--no-gui"}, folder("again"));
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("a zvx named \"zvx\" is already running"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("zvx --name"), std::string::npos) << refused.err;
+  refused = runProgram(ZVX_STANDALONE_PATH, {"--no-gui", "--name", "drums 2"}, folder("again"));
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("a zvx named \"drums 2\" is already running"), std::string::npos) << refused.err;
+
+  jack_client_t* other = jack_client_open("taken", JackNoStartServer, nullptr);
+  ASSERT_NE(other, nullptr);
+  refused = runProgram(ZVX_STANDALONE_PATH, {"--no-gui", "--name", "taken"}, folder("again"));
+  jack_client_close(other);
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("already has a client named \"taken\""), std::string::npos) << refused.err;
+  for (const std::string& name : std::vector<std::string>{"a/b", "x:y", ".hidden", std::string(200, 'z')})
+    EXPECT_EQ(runProgram(ZVX_STANDALONE_PATH, {"--no-gui", "--name", name}, folder("again")).exitCode, 2) << name;
+
+  for (auto* zvx : {first.get(), second.get()}) {
+    zvx->signal(SIGTERM);
+    EXPECT_EQ(zvx->wait().exitCode, 0);
+  }
+  for (const auto& [file, program] : {std::pair{"standalone.fxb", 3}, std::pair{"standalone-drums 2.fxb", 9}}) {
+    const auto bank = FxbFile::parse(readBytes(documents_.dataFolder() / file));
+    ASSERT_TRUE(bank) << file;
+    EXPECT_EQ(bank->currentProgram, program) << file;
+  }
+}
+
+// zvx runs in the user's locale, yet reads a number it is handed with a decimal point whatever that locale
+// says: under a German LC_NUMERIC, QT_SCALE_FACTOR=1.5 opens the editor at 150 %, and 1,5 is no number, as
+// Qt reads it (the editor opens at 100 %).
+TEST_F(StandaloneTest, ReadsNumbersWithADecimalPointInAnyLocale) {
+  if (xvfbDisplay().empty()) GTEST_SKIP() << "no Xvfb: " << xvfbError();
+  const std::string locale = decimalCommaLocale();
+  if (locale.empty()) GTEST_SKIP() << "no locale with a decimal comma (de_DE.UTF-8) could be made";
+  ScopedEnv all("LC_ALL", nullptr);
+  ScopedEnv numeric("LC_NUMERIC", locale.c_str());
+  Display* display = XOpenDisplay(xvfbDisplay().c_str());
+  ASSERT_NE(display, nullptr);
+  auto vst = startZvx();
+  ASSERT_TRUE(vst);
+  vst->dispatch(effSetProgram, 0, 4);
+  for (const auto& [factor, width, height] : {std::tuple{"1.5", 1200, 750}, std::tuple{"1,5", 800, 500}}) {
+    ScopedEnv scale("QT_SCALE_FACTOR", factor);
+    auto zvx = startZvxStandalone({"--program", "4"});
+    const std::vector<Placed> windows = waitForWindows(display, "ZVX - 004 " + vst->programName(), 1);
+    ASSERT_EQ(windows.size(), 1u) << zvx->err();
+    EXPECT_EQ(std::make_pair(windows[0].width, windows[0].height), std::make_pair(width, height)) << factor;
+    zvx->signal(SIGTERM);
+    EXPECT_EQ(zvx->wait().exitCode, 0);
+  }
   XCloseDisplay(display);
 }
 
