@@ -1,6 +1,7 @@
 // zvx: the instrument without a host, on JACK, with its editor in a window
 // of its own. The bank and program a user builds are kept in the data folder
-// (standalone.fxb, or standalone-NAME.fxb for a zvx named NAME) between runs.
+// (standalone.fxb, or standalone-NAME.fxb for a zvx named NAME) between runs;
+// in a session manager's session, where the manager says.
 #include <unistd.h>
 
 #include <atomic>
@@ -22,6 +23,7 @@
 #include "platform/Messages.h"
 #include "standalone/InstanceLock.h"
 #include "standalone/JackClient.h"
+#include "standalone/NsmClient.h"
 #include "standalone/StandaloneInstrument.h"
 #include "standalone/StandaloneWindow.h"
 #include "storage/DataFolder.h"
@@ -31,13 +33,23 @@ namespace {
 
 using zvx::standalone::InstanceLock;
 using zvx::standalone::JackClient;
+using zvx::standalone::NsmClient;
 using zvx::standalone::StandaloneInstrument;
 using zvx::standalone::StandaloneWindow;
 
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
 constexpr auto kIdlePeriod = std::chrono::milliseconds(30);
+// How often the bank is compared with the one saved, for the session manager's "unsaved changes".
+constexpr int kIdlesPerDirtyCheck = 8;
+// How long a session manager may take to answer the announcement, and then to open zvx.
+constexpr auto kAnswerTimeout = std::chrono::seconds(5);
+constexpr auto kOpenTimeout = std::chrono::seconds(20);
 constexpr const char* kDefaultName = "zvx";
+// In the folder a session manager gives: the bank, and whether the window was shown.
+constexpr const char* kSessionBank = "bank.fxb";
+constexpr const char* kSessionWindow = "window.txt";
+
 const char* kUsageText =
     "Usage: zvx [--no-gui] [--name NAME] [--bank FILE] [--program N]\n"
     "           [--connect-midi PORT]... [--connect-audio PORT...]\n"
@@ -63,7 +75,10 @@ const char* kUsageText =
     "  --version             prints zvx's version\n"
     "  --help                shows this text\n"
     "\n"
-    "JACK_DEFAULT_SERVER names the JACK server; on PipeWire run it as `pw-jack zvx`.\n";
+    "JACK_DEFAULT_SERVER names the JACK server; on PipeWire run it as `pw-jack zvx`.\n"
+    "With NSM_URL set (a session manager such as RaySession, Agordejo or New\n"
+    "Session Manager started it), the manager names zvx, keeps its state in the\n"
+    "session, saves it, shows and hides its window, and stops it.\n";
 
 struct Options {
   bool gui = true;
@@ -176,6 +191,9 @@ void catchSignals() {
 struct Session {
   std::string name;              // the JACK client's
   std::string bankFile;          // where the bank is saved; empty without a data folder
+  std::string windowFile;        // in a session manager's session: whether the window was shown
+  std::string folder;            // in a session manager's session: the folder it gave
+  std::unique_ptr<NsmClient> manager;
   std::unique_ptr<InstanceLock> lock;
   std::unique_ptr<StandaloneInstrument> zvx;
   std::unique_ptr<StandaloneWindow> window;
@@ -183,6 +201,7 @@ struct Session {
   bool playing = false;  // the client was activated: there is something to save
   bool ending = false;
   bool saveAtEnd = false;
+  bool shownAtEnd = false;  // the window, as the session's state keeps it
 };
 
 // The bank a zvx of that name keeps in the data folder.
@@ -190,13 +209,29 @@ std::string bankFileName(const std::string& name) {
   return name == kDefaultName ? "standalone.fxb" : "standalone-" + name + ".fxb";
 }
 
-// The bank and its current program; false with the reason.
+// The bank, and in a session manager's session whether the window is shown; false with the reason.
 bool saveState(Session& session, std::string& error) {
   if (session.bankFile.empty()) {
     error = "no data folder: the bank was not saved";
     return false;
   }
+  if (!session.folder.empty()) {
+    std::error_code failure;
+    std::filesystem::create_directories(session.folder, failure);
+    if (failure) {
+      error = "cannot make the folder " + session.folder + " (" + failure.message() + ")";
+      return false;
+    }
+  }
   if (!session.zvx->saveBank(session.bankFile, error)) return false;
+  if (!session.windowFile.empty()) {
+    const bool wasShown = session.ending ? session.shownAtEnd : session.window && session.window->shown();
+    const std::string shown = wasShown ? "shown\n" : "hidden\n";
+    if (!zvx::saveWholeFile(session.windowFile, shown.data(), shown.size())) {
+      error = "cannot save " + session.windowFile;
+      return false;
+    }
+  }
   std::printf("zvx: saved the bank and program %d to %s\n", session.zvx->control().program(), session.bankFile.c_str());
   std::fflush(stdout);
   return true;
@@ -207,6 +242,7 @@ bool saveState(Session& session, std::string& error) {
 // map); the status. The editor goes only once JACK's thread, which hands it
 // learned controllers, has stopped.
 int finish(Session& session, bool save, int status) {
+  session.shownAtEnd = session.window && session.window->shown();
   session.ending = true;
   session.saveAtEnd = save;
   if (session.window) session.window->hide();
@@ -244,14 +280,15 @@ void onDisplayLost() {
 }
 
 // The ports the user named, else the defaults: every physical MIDI source,
-// and the mix to the first two physical playback ports.
-bool connectPorts(JackClient& client, const Options& options, std::string& error) {
+// and the mix to the first two physical playback ports. In a session
+// manager's session only the ports named: the manager restores the rest.
+bool connectPorts(JackClient& client, const Options& options, bool managed, std::string& error) {
   std::vector<std::string> sources = options.midiSources;
-  if (sources.empty()) sources = client.physicalMidiSources();
+  if (sources.empty() && !managed) sources = client.physicalMidiSources();
   for (const std::string& source : sources)
     if (!client.connect(source, client.midiInputName(), error)) return false;
   std::vector<std::string> sinks = options.audioSinks;
-  if (sinks.empty()) {
+  if (sinks.empty() && !managed) {
     sinks = client.physicalAudioSinks();
     if (sinks.size() > 2) sinks.resize(2);
   }
@@ -267,7 +304,115 @@ std::string secondInstanceAdvice(const Options& options) {
                          "`zvx --name zvx-2` (it then keeps its bank in " + bankFileName("zvx-2") + ")";
 }
 
-int run(const Options& options) {
+// The bank and program compared with what was last saved or opened, for the
+// session manager's "unsaved changes".
+struct Saved {
+  std::vector<unsigned char> bank;
+  int program = -1;
+  static Saved of(StandaloneInstrument& zvx) {
+    void* chunk = nullptr;
+    const std::size_t size = zvx.instrument().saveChunk(&chunk, false);
+    const auto* bytes = static_cast<const unsigned char*>(chunk);
+    return {std::vector<unsigned char>(bytes, bytes + size), zvx.control().program()};
+  }
+  bool operator==(const Saved&) const = default;
+};
+
+// Joins the session of the manager at NSM_URL, if one is set and answers:
+// true with the session's name and folder set; false to run as without one.
+// `status` is set when zvx must end instead.
+bool joinSession(Session& session, const char* executable, int& status) {
+  const char* url = std::getenv("NSM_URL");
+  if (!url || !*url) return false;
+  std::string error;
+  std::unique_ptr<NsmClient> manager = NsmClient::announce(url, executable, error);
+  if (!manager) {
+    warn(error + "; playing without a session manager");
+    return false;
+  }
+  NsmClient::Request open;
+  switch (manager->join(open, kAnswerTimeout, kOpenTimeout, [] { return quitSignal.load(); }, error)) {
+    case NsmClient::Joined::Opened:
+      break;
+    case NsmClient::Joined::Refused:
+      warn("the session manager at " + std::string(url) + " turned zvx away (" + error +
+           "); playing without a session manager");
+      return false;
+    case NsmClient::Joined::NoAnswer:
+      if (manager->welcomed()) {
+        status = fail("the session manager " + manager->managerName() + " did not open zvx's session");
+        return false;
+      }
+      warn("no session manager answered at NSM_URL " + std::string(url) + "; playing without one");
+      return false;
+    case NsmClient::Joined::Stopped:
+      status = 0;
+      return false;
+  }
+  session.name = open.clientId;
+  session.folder = open.path;
+  session.bankFile = open.path + "/" + kSessionBank;
+  session.windowFile = open.path + "/" + kSessionWindow;
+  std::printf("zvx: in the session of %s as %s, its state in %s\n", manager->managerName().c_str(),
+              open.clientId.c_str(), open.path.c_str());
+  std::fflush(stdout);
+  session.manager = std::move(manager);
+  return true;
+}
+
+bool windowWasShown(const std::string& file) {
+  std::vector<unsigned char> text;
+  return zvx::readWholeFile(file, text, 64) && std::string(text.begin(), text.end()).rfind("shown", 0) == 0;
+}
+
+// A failure before zvx plays; in a session, the manager hears of it too.
+int failToOpen(Session& session, int code, const std::string& error) {
+  if (session.manager) session.manager->error("/nsm/client/open", code, error);
+  return fail(error);
+}
+
+void showWindow(Session& session) {
+  std::string error;
+  zvx::platform::useMessageBoxes();
+  if (!session.window->show(error)) warn(error);
+  session.manager->guiShown(session.window->shown());
+}
+
+// What the session manager asked for since the last look.
+void serveManager(Session& session, Saved& saved, bool& dirty) {
+  for (const NsmClient::Request& request : session.manager->take()) {
+    switch (request.kind) {
+      case NsmClient::Request::Save: {
+        // Taken before the save: a change in between is saved, yet still counts as unsaved.
+        Saved now = Saved::of(*session.zvx);
+        std::string error;
+        if (saveState(session, error)) {
+          session.manager->reply("/nsm/client/save", "Saved " + session.bankFile);
+          saved = std::move(now);
+          if (dirty) session.manager->dirty(dirty = false);
+        } else {
+          warn(error);
+          session.manager->error("/nsm/client/save", NsmClient::kGeneralError, error);
+        }
+        break;
+      }
+      case NsmClient::Request::ShowGui:
+        if (!session.window->shown()) showWindow(session);
+        else session.manager->guiShown(true);
+        break;
+      case NsmClient::Request::HideGui:
+        session.window->hide();
+        session.manager->guiShown(false);
+        break;
+      case NsmClient::Request::Open:
+        // zvx did not offer to switch sessions: the manager restarts it instead.
+        session.manager->error("/nsm/client/open", NsmClient::kGeneralError, "zvx cannot switch to another session");
+        break;
+    }
+  }
+}
+
+int run(const Options& options, const char* executable) {
   catchSignals();
   // zvx runs in the user's locale, as programs do; every number it reads is
   // read without regard to it.
@@ -279,25 +424,34 @@ int run(const Options& options) {
   } forget;
   zvx::platform::setDisplayLostHandler(&onDisplayLost);
 
+  int status = -1;
+  const bool managed = joinSession(session, executable, status);
+  if (status >= 0) return status;
+  if (managed && options.named) warn("the session manager names zvx: --name is passed over");
+
   std::string error;
-  session.name = options.name;
-  if (std::string folder; zvx::findDataFolder("ZVX", folder)) {
-    session.bankFile = folder + bankFileName(session.name);
-    InstanceLock::Outcome outcome{};
-    session.lock = InstanceLock::take(session.bankFile + ".lock", outcome);
-    if (outcome == InstanceLock::Outcome::HeldElsewhere)
-      return fail("a zvx named \"" + session.name + "\" is already running with its bank in " + session.bankFile +
-                  secondInstanceAdvice(options));
+  if (!managed) {
+    session.name = options.name;
+    std::string folder;
+    if (zvx::findDataFolder("ZVX", folder)) {
+      session.bankFile = folder + bankFileName(session.name);
+      InstanceLock::Outcome outcome{};
+      session.lock = InstanceLock::take(session.bankFile + ".lock", outcome);
+      if (outcome == InstanceLock::Outcome::HeldElsewhere)
+        return fail("a zvx named \"" + session.name + "\" is already running with its bank in " + session.bankFile +
+                    secondInstanceAdvice(options));
+    }
   }
-  if (options.gui) zvx::platform::useMessageBoxes();
+  if (options.gui && !managed) zvx::platform::useMessageBoxes();
   session.zvx = std::make_unique<StandaloneInstrument>();
   StandaloneInstrument& zvx = *session.zvx;
 
   // What the user built last time, unless told otherwise.
   if (!options.bank.empty()) {
-    if (!zvx.loadBank(options.bank, error)) return fail(error);
+    if (!zvx.loadBank(options.bank, error)) return failToOpen(session, NsmClient::kGeneralError, error);
   } else if (!session.bankFile.empty() && std::filesystem::exists(session.bankFile) &&
              !zvx.loadBank(session.bankFile, error)) {
+    if (managed) return failToOpen(session, NsmClient::kBadProject, error);
     warn(error + "; starting from the default bank");
   }
   if (options.program >= 0) zvx.selectProgram(options.program);
@@ -305,37 +459,67 @@ int run(const Options& options) {
   bool nameTaken = false;
   session.client = JackClient::open(session.name, StandaloneInstrument::outputNames(), zvx, error, &nameTaken);
   if (!session.client) {
-    if (nameTaken) error += secondInstanceAdvice(options);
-    return fail(error);
+    if (nameTaken && !managed) error += secondInstanceAdvice(options);
+    return failToOpen(session, NsmClient::kGeneralError, error);
   }
   session.window = std::make_unique<StandaloneWindow>(zvx, session.name);
-  if (options.gui && (!session.window->prepare(error) || !session.window->show(error))) return fail(error);
-  if (!session.client->activate(error) || !connectPorts(*session.client, options, error)) return fail(error);
+  if (options.gui && !session.window->prepare(error)) {
+    if (!managed) return fail(error);
+    warn(error);
+  }
+  // A session manager's client starts hidden unless its window was shown when the session was saved.
+  const bool startShown = options.gui && (!managed || windowWasShown(session.windowFile));
+  if (startShown && !managed && !session.window->show(error)) return fail(error);
+  if (!session.client->activate(error) || !connectPorts(*session.client, options, managed, error))
+    return failToOpen(session, NsmClient::kGeneralError, error);
   session.playing = true;
+  if (managed) {
+    session.manager->reply("/nsm/client/open", "Opened " + session.folder);
+    if (startShown) showWindow(session);
+    else session.manager->guiShown(false);
+  }
   std::printf("zvx: playing program %d at %.0f Hz, %d frames a period, as JACK client %s\n", zvx.control().program(),
               session.client->sampleRate(), session.client->period(), session.name.c_str());
   std::fflush(stdout);
 
-  int status = 0;
+  // Under a session manager, zvx saves when told to: its SIGTERM (and a
+  // signal of the user's) quits without a save. Its display or server lost
+  // saves, as everywhere.
+  bool save = !managed;
+  Saved saved = managed ? Saved::of(zvx) : Saved{};
+  bool dirty = false;
+  status = 0;
   auto next = std::chrono::steady_clock::now();
-  while (!quitSignal.load()) {
+  for (int idles = 0; !quitSignal.load(); ++idles) {
     std::string reason;
     if (session.client->lost(reason)) {
       status = fail("the JACK server stopped (" + reason + ")");
+      save = true;
       break;
     }
     if (double rate = 0.0; session.client->refusedRate(rate)) {
       status = fail("JACK changed its sample rate to " + std::to_string(static_cast<long long>(rate)) +
                     " Hz, which zvx cannot play");
+      save = true;
       break;
     }
     // What the instrument had to say on JACK's thread, said here.
     if (zvx.instrument().messagesWaiting()) zvx.instrument().showWaitingMessages();
-    if (session.window->idle()) break;
+    if (session.window->idle()) {
+      if (!managed) break;
+      // A session's window closed by the user is hidden, the instrument plays on.
+      session.window->hide();
+      session.manager->guiShown(false);
+    }
+    if (managed) {
+      serveManager(session, saved, dirty);
+      if (idles % kIdlesPerDirtyCheck == 0)
+        if (const bool changed = !(Saved::of(zvx) == saved); changed != dirty) session.manager->dirty(dirty = changed);
+    }
     next += kIdlePeriod;
     std::this_thread::sleep_until(next);
   }
-  return finish(session, true, status);
+  return finish(session, save, status);
 }
 
 }  // namespace
@@ -355,5 +539,5 @@ int main(int argc, char** argv) {
     std::printf("zvx %s\n", ZVX_VERSION);
     return 0;
   }
-  return run(options);
+  return run(options, argc > 0 ? argv[0] : "zvx");
 }

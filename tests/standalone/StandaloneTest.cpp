@@ -4,10 +4,12 @@
 // period; its bank kept across runs; its window; its errors.
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <lo/lo.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <csignal>
+#include <deque>
 #include <cstring>
 #include <thread>
 
@@ -215,6 +217,81 @@ std::string firstDifference(const std::vector<Channel>& recorded, const std::vec
                std::to_string(recorded[o][i]) + " for " + std::to_string(expected[o][i]) + ")";
   return "no difference";
 }
+
+// A session manager of the test's own, as NSM-compatible managers talk to their clients: one OSC socket
+// over UDP, the client's announcement answered from it, and what the client sends kept in order.
+class SessionManager {
+ public:
+  struct Received {
+    std::string path;
+    std::vector<std::string> strings;
+    std::vector<int> numbers;
+  };
+
+  SessionManager() : server_(lo_server_new_with_proto(nullptr, LO_UDP, nullptr)) {
+    if (server_) lo_server_add_method(server_, nullptr, nullptr, &SessionManager::receive, this);
+  }
+  ~SessionManager() {
+    if (client_) lo_address_free(client_);
+    if (server_) lo_server_free(server_);
+  }
+  bool running() const { return server_ != nullptr; }
+  std::string url() const { return "osc.udp://127.0.0.1:" + std::to_string(lo_server_get_port(server_)) + "/"; }
+
+  // The first message at `path` not taken yet, taken; nothing when none comes within the time.
+  std::optional<Received> take(const std::string& path, std::chrono::milliseconds timeout = 10000ms) {
+    const auto giveUp = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      for (auto message = received_.begin(); message != received_.end(); ++message)
+        if (message->path == path) {
+          Received found = *message;
+          received_.erase(message);
+          return found;
+        }
+      if (std::chrono::steady_clock::now() > giveUp) return std::nullopt;
+      lo_server_recv_noblock(server_, 20);
+    }
+  }
+  // Sends to the client that announced itself last, from the manager's socket.
+  void send(const std::string& path, const std::vector<std::string>& strings = {}) {
+    lo_message message = lo_message_new();
+    for (const std::string& text : strings) lo_message_add_string(message, text.c_str());
+    EXPECT_GE(lo_send_message_from(client_, server_, path.c_str(), message), 0) << path;
+    lo_message_free(message);
+  }
+  // A client's announcement welcomed, then opened with that path and client name.
+  void welcomeAndOpen(const std::string& path, const std::string& clientId) {
+    send("/reply", {"/nsm/server/announce", "Welcome", "Test Manager", ":server-control:optional-gui:"});
+    send("/nsm/client/open", {path, "Test Session", clientId});
+  }
+
+ private:
+  static int receive(const char* path, const char* types, lo_arg** argv, int argc, lo_message message, void* self) {
+    auto& me = *static_cast<SessionManager*>(self);
+    Received received{path, {}, {}};
+    // Arguments are aligned to 4 bytes only in liblo's message: read from where each begins.
+    for (int i = 0; i < argc; ++i) {
+      const auto* at = reinterpret_cast<const char*>(argv[i]);
+      if (types[i] == LO_STRING) received.strings.emplace_back(at);
+      if (types[i] == LO_INT32) {
+        std::int32_t number = 0;
+        std::memcpy(&number, at, sizeof number);
+        received.numbers.push_back(number);
+      }
+    }
+    if (received.path == "/nsm/server/announce") {
+      const lo_address source = lo_message_get_source(message);
+      if (me.client_) lo_address_free(me.client_);
+      me.client_ = lo_address_new(lo_address_get_hostname(source), lo_address_get_port(source));
+    }
+    me.received_.push_back(received);
+    return 0;
+  }
+
+  lo_server server_;
+  lo_address client_ = nullptr;
+  std::deque<Received> received_;
+};
 
 class StandaloneTest : public testing::Test {
  protected:
@@ -601,6 +678,122 @@ TEST_F(StandaloneTest, TwoNamesPlaySideBySideTheSameNameTwiceIsRefused) {
     ASSERT_TRUE(bank) << file;
     EXPECT_EQ(bank->currentProgram, program) << file;
   }
+}
+
+// zvx in the session of a session manager, here one of the test's own speaking the NSM protocol over OSC.
+// zvx announces itself and waits to be opened; it then plays as the JACK client the manager names, keeps
+// its state in the path the manager gives (never in the data folder), starts with its window hidden, shows
+// and hides it when asked and hides it when the user closes it, says when it has unsaved changes and when
+// they are saved, saves when asked, and quits on SIGTERM without saving. Opened again, it plays what was
+// saved, its window shown as it was. A bank there that is no bank is answered with an error.
+TEST_F(StandaloneTest, PlaysInASessionManagersSession) {
+  if (xvfbDisplay().empty()) GTEST_SKIP() << "no Xvfb: " << xvfbError();
+  SessionManager manager;
+  ASSERT_TRUE(manager.running());
+  ScopedEnv url("NSM_URL", manager.url().c_str());
+  Display* display = XOpenDisplay(xvfbDisplay().c_str());
+  ASSERT_NE(display, nullptr);
+  auto vst = startZvx();
+  ASSERT_TRUE(vst);
+  const auto titleOf = [&](int program) {
+    vst->dispatch(effSetProgram, 0, program);
+    char number[8];
+    std::snprintf(number, sizeof number, "%03d", program);
+    return std::string("ZVX - ") + number + " " + vst->programName() + " (zvx.nTEST)";
+  };
+  const auto gone = [&](const std::string& title) { return poll([&] { return windowsNamed(display, title).empty(); }); };
+  const auto sendProgramChange = [](int program) {
+    PlayAndRecord change({programChange(0, program)}, kPeriod * 4, "zvx.nTEST");
+    ASSERT_TRUE(change.open());
+    change.start();
+    ASSERT_TRUE(change.finished());
+  };
+  const std::filesystem::path path = folder("session") / "zvx.nTEST";
+  const auto openedAt = [&](const std::filesystem::path& at) {
+    auto zvx = std::make_unique<RunningProgram>(ZVX_STANDALONE_PATH, std::vector<std::string>{},
+                                                folder("zvx" + std::to_string(++runs_)));
+    const auto announce = manager.take("/nsm/server/announce");
+    EXPECT_TRUE(announce) << zvx->err();
+    if (!announce) return zvx;
+    EXPECT_EQ(announce->strings.at(0), "zvx");
+    EXPECT_NE(announce->strings.at(1).find(":optional-gui:"), std::string::npos);
+    EXPECT_NE(announce->strings.at(1).find(":dirty:"), std::string::npos);
+    EXPECT_EQ(announce->numbers, (std::vector<int>{1, 1, zvx->pid()}));
+    EXPECT_FALSE(zvx->waitForOutput("zvx: playing", 300ms)) << "it played before it was opened";
+    manager.welcomeAndOpen(at.string(), "zvx.nTEST");
+    return zvx;
+  };
+
+  auto zvx = openedAt(path);
+  auto reply = manager.take("/reply");
+  ASSERT_TRUE(reply) << zvx->err();
+  EXPECT_EQ(reply->strings.at(0), "/nsm/client/open");
+  EXPECT_TRUE(manager.take("/nsm/client/gui_is_hidden"));
+  ASSERT_TRUE(zvx->waitForOutput("as JACK client zvx.nTEST", 5000ms)) << zvx->out() << zvx->err();
+  EXPECT_TRUE(windowsNamed(display, titleOf(0)).empty());
+
+  manager.send("/nsm/client/show_optional_gui");
+  EXPECT_TRUE(manager.take("/nsm/client/gui_is_shown"));
+  std::vector<Placed> windows = waitForWindows(display, titleOf(0), 1);
+  ASSERT_EQ(windows.size(), 1u) << zvx->err();
+  sendProgramChange(12);
+  EXPECT_TRUE(manager.take("/nsm/client/is_dirty"));
+  windows = waitForWindows(display, titleOf(12), 1);
+  ASSERT_EQ(windows.size(), 1u);
+
+  // Closed by the user: hidden, and zvx plays on.
+  XEvent close{};
+  close.xclient = {ClientMessage, 0, False, display, windows[0].window, XInternAtom(display, "WM_PROTOCOLS", False), 32, {}};
+  close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  XSendEvent(display, windows[0].window, False, NoEventMask, &close);
+  XFlush(display);
+  EXPECT_TRUE(manager.take("/nsm/client/gui_is_hidden"));
+  EXPECT_TRUE(gone(titleOf(12)));
+  manager.send("/nsm/client/show_optional_gui");
+  EXPECT_TRUE(manager.take("/nsm/client/gui_is_shown"));
+  EXPECT_EQ(waitForWindows(display, titleOf(12), 1).size(), 1u);
+
+  manager.send("/nsm/client/save");
+  reply = manager.take("/reply");
+  ASSERT_TRUE(reply) << zvx->err();
+  EXPECT_EQ(reply->strings.at(0), "/nsm/client/save");
+  EXPECT_TRUE(manager.take("/nsm/client/is_clean"));
+  const std::vector<unsigned char> saved = readBytes(path / "bank.fxb");
+  auto bank = FxbFile::parse(saved);
+  ASSERT_TRUE(bank);
+  EXPECT_EQ(bank->currentProgram, 12);
+
+  manager.send("/nsm/client/hide_optional_gui");
+  EXPECT_TRUE(manager.take("/nsm/client/gui_is_hidden"));
+  EXPECT_TRUE(gone(titleOf(12)));
+  sendProgramChange(20);
+  EXPECT_TRUE(manager.take("/nsm/client/is_dirty"));
+  zvx->signal(SIGTERM);
+  ProgramRun run = zvx->wait();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(readBytes(path / "bank.fxb"), saved) << "it saved without being told to";
+  EXPECT_FALSE(std::filesystem::exists(sessionFile()));
+
+  zvx = openedAt(path);
+  reply = manager.take("/reply");
+  ASSERT_TRUE(reply) << zvx->err();
+  EXPECT_EQ(reply->strings.at(0), "/nsm/client/open");
+  EXPECT_TRUE(manager.take("/nsm/client/gui_is_shown"));
+  EXPECT_EQ(waitForWindows(display, titleOf(12), 1).size(), 1u) << zvx->err();
+  zvx->signal(SIGTERM);
+  run = zvx->wait();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(readBytes(path / "bank.fxb"), saved);
+
+  const std::filesystem::path broken = folder("session/zvx.nBROKEN");
+  writeBytes(broken / "bank.fxb", {'n', 'o', ' ', 'b', 'a', 'n', 'k'});
+  zvx = openedAt(broken);
+  const auto error = manager.take("/error");
+  ASSERT_TRUE(error) << zvx->err();
+  EXPECT_EQ(error->strings.at(0), "/nsm/client/open");
+  EXPECT_EQ(error->numbers, std::vector<int>{-9});
+  EXPECT_EQ(zvx->wait().exitCode, 1);
+  XCloseDisplay(display);
 }
 
 // zvx runs in the user's locale, yet reads a number it is handed with a decimal point whatever that locale
