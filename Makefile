@@ -6,6 +6,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 VST_DIR ?= $(HOME)/.vst
 LV2_DIR ?= $(HOME)/.lv2
 BIN_DIR ?= $(HOME)/.local/bin
+APPS_DIR ?= $(HOME)/.local/share/applications
 # Extra CMake settings, e.g. CMAKE_FLAGS=-DZVX_WERROR=ON as CI builds.
 CMAKE_FLAGS ?=
 # What `make run` installs, and only that: the VST module, the LV2 bundle, the default data
@@ -39,6 +40,9 @@ install: build
 	mkdir -p "$(BIN_DIR)"
 	cp $(BUILD)/standalone/zvx "$(BIN_DIR)/zvx"
 	@echo "Installed $(BIN_DIR)/zvx"
+	mkdir -p "$(APPS_DIR)"
+	cp standalone/zvx.desktop "$(APPS_DIR)/zvx.desktop"
+	@echo "Installed $(APPS_DIR)/zvx.desktop"
 	@printf "Data folder: " && $(BUILD)/tools/zvx-data install "$(CURDIR)/data"
 
 # Ends with the demo groove rendered through the installed plug-in, program 0

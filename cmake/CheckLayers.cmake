@@ -15,7 +15,7 @@ set(allowed_skin "gui/|platform/|image/|storage/|instrument/InstrumentControl\\.
 set(allowed_editor "skin/|gui/|platform/|image/|storage/|instrument/InstrumentControl\\.h|engine/Parameters\\.h")
 set(allowed_formats/vst2 "instrument/|editor/|gui/|platform/|image/|engine/")
 set(allowed_formats/lv2 "instrument/|editor/|gui/|image/|engine/|storage/|platform/")
-set(allowed_standalone "instrument/|editor/|gui/|image/|engine/|storage/|platform/")
+set(allowed_standalone "instrument/|editor/|gui/|image/|engine/|storage/|platform/|skin/XmlReader\\.h")
 set(allowed_vsthost "formats/vst2/VstAbi\\.h|formats/vst2/HeadlessProtocol\\.h")
 set(layers engine image platform storage instrument gui skin editor formats/vst2 formats/lv2 standalone vsthost)
 

@@ -1,8 +1,10 @@
 #include "editor/EditorScale.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/DesktopScale.h"
@@ -13,13 +15,20 @@
 namespace zvx {
 namespace {
 
-// A positive finite number and nothing after it but blanks, else nothing.
+bool isBlank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
+// A positive finite number with blanks around it at most, else nothing. The
+// decimal point is a point whatever the locale (a host's may say a comma), as
+// Qt and GTK read their variables.
 std::optional<double> number(const char* text) {
-  if (!text || !*text) return std::nullopt;
-  char* end = nullptr;
-  const double value = std::strtod(text, &end);
-  while (end && (*end == ' ' || *end == '\n' || *end == '\r' || *end == '\t')) ++end;
-  if (end == text || (end && *end) || !std::isfinite(value) || value <= 0.0) return std::nullopt;
+  if (!text) return std::nullopt;
+  const char* end = text + std::strlen(text);
+  while (text < end && isBlank(*text)) ++text;
+  while (end > text && isBlank(end[-1])) --end;
+  double value = 0.0;
+  const auto [stop, problem] = std::from_chars(text, end, value);
+  if (text == end || problem != std::errc() || stop != end || !std::isfinite(value) || value <= 0.0)
+    return std::nullopt;
   return value;
 }
 

@@ -22,8 +22,18 @@ class AppWindow {
 };
 
 // A window on screen (mapped) of that size and title, whose class is
-// `className`; null with the reason in `error` when no display opens.
+// `className`; null with the reason in `error` when no display opens or the
+// display refuses the window (a size it cannot make).
 std::unique_ptr<AppWindow> createAppWindow(int width, int height, const std::string& title,
                                            const std::string& className, std::string& error);
+
+// What a program of our own does when a connection to the display breaks
+// under it (its window killed, as xkill does, or the display server gone):
+// `handler` runs on the thread that met the break, inside the call that met
+// it, and must end the process without another call to the display. Null
+// puts the system's default back (a message, and exit). Never for plug-ins:
+// the process is their host's.
+using DisplayLostHandler = void (*)();
+void setDisplayLostHandler(DisplayLostHandler handler);
 
 }  // namespace zvx::platform

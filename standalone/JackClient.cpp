@@ -45,12 +45,24 @@ void reportJackError(const char* text) {
 }  // namespace
 
 std::unique_ptr<JackClient> JackClient::open(const std::string& name, const std::vector<std::string>& outputs,
-                                             Player& player, std::string& error) {
+                                             Player& player, std::string& error, bool* nameTaken) {
   jack_set_error_function(&reportJackError);
   jack_status_t status{};
   opening.store(true);
   jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status);
   opening.store(false);
+  // Only the exact name: a client renamed "zvx-01" behind the user's back would
+  // appear in the patchbay beside the other under a name nobody chose, and the
+  // connections a session manager restores by name would miss it. (jackd2
+  // answers JackUseExactName with a bare failure, so the renaming is asked
+  // for and undone.)
+  const bool renamed = client && ((status & JackNameNotUnique) || name != jack_get_client_name(client));
+  if (nameTaken) *nameTaken = renamed;
+  if (renamed) {
+    jack_client_close(client);
+    error = "the JACK server already has a client named \"" + name + "\"";
+    return nullptr;
+  }
   if (!client) {
     const char* server = std::getenv("JACK_DEFAULT_SERVER");
     error = "cannot connect to the JACK server \"" + std::string(server && *server ? server : "default") +
@@ -76,6 +88,8 @@ std::unique_ptr<JackClient> JackClient::open(const std::string& name, const std:
   jack_on_info_shutdown(client, &JackClient::onShutdown, self.get());
   return self;
 }
+
+std::size_t JackClient::longestName() { return static_cast<std::size_t>(jack_client_name_size()) - 1; }
 
 JackClient::~JackClient() {
   deactivate();

@@ -29,9 +29,13 @@ class JackClient {
   };
 
   // Connects to the JACK server (JACK_DEFAULT_SERVER names it, else the
-  // default one) without starting one; null with the reason in `error`.
+  // default one) without starting one, as a client of exactly that name;
+  // null with the reason in `error`, and `nameTaken` set when the server
+  // already has a client of that name.
   static std::unique_ptr<JackClient> open(const std::string& name, const std::vector<std::string>& outputs,
-                                          Player& player, std::string& error);
+                                          Player& player, std::string& error, bool* nameTaken = nullptr);
+  // The longest client name the server takes.
+  static std::size_t longestName();
   ~JackClient();
   JackClient(const JackClient&) = delete;
   JackClient& operator=(const JackClient&) = delete;

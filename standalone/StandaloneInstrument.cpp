@@ -2,7 +2,10 @@
 
 #include <jack/midiport.h>
 
+#include <algorithm>
 #include <cstring>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "instrument/BankImage.h"
@@ -28,11 +31,70 @@ StandaloneInstrument::~StandaloneInstrument() { instrument_.setLearnHook(nullptr
 
 void StandaloneInstrument::rateChanged(double rate) { instrument_.setSampleRate(rate); }
 
+namespace {
+
+bool isProgramChange(const jack_midi_event_t& event) { return event.size == 2 && (event.buffer[0] & 0xF0) == 0xC0; }
+
+}  // namespace
+
+// Each program change cuts the period: what comes before its frame plays with
+// the program it replaces, what comes at or after it with the new one (events
+// at its very frame too, whatever their order: a pad sending the change and a
+// hit together means the hit in the new program).
 void StandaloneInstrument::play(void* midi, float* const* outputs, int frames) {
-  events_.buffer = midi;
   for (int o = 0; o < Instrument::kOutputs; ++o) std::memset(outputs[o], 0, sizeof(float) * frames);
-  instrument_.render(const_cast<float**>(outputs), frames, events_);
+  if (putOffProgram_ >= 0) changeProgram(std::exchange(putOffProgram_, -1));
+  const int count = midi ? static_cast<int>(jack_midi_get_event_count(midi)) : 0;
+  int from = 0, first = 0;
+  for (int i = 0; i < count; ++i) {
+    jack_midi_event_t event{};
+    if (jack_midi_event_get(&event, midi, static_cast<uint32_t>(i)) != 0 || !isProgramChange(event)) continue;
+    const int at = std::clamp(static_cast<int>(event.time), from, frames);
+    int end = first;
+    for (jack_midi_event_t before{}; end < i; ++end)
+      if (jack_midi_event_get(&before, midi, static_cast<uint32_t>(end)) == 0 && static_cast<int>(before.time) >= at)
+        break;
+    playStretch(midi, first, end, from, at, outputs);
+    changeProgram(event.buffer[1] & 0x7F);
+    first = end;
+    from = at;
+  }
+  playStretch(midi, first, count, from, frames, outputs);
+}
+
+void StandaloneInstrument::playStretch(void* midi, int first, int end, int from, int to, float* const* outputs) {
+  if (to <= from) return;
+  events_.buffer = midi;
+  events_.first = first;
+  events_.end = end;
+  events_.offset = from;
+  float* stretch[Instrument::kOutputs];
+  for (int o = 0; o < Instrument::kOutputs; ++o) stretch[o] = outputs[o] + from;
+  instrument_.render(stretch, to - from, events_);
   events_.buffer = nullptr;
+}
+
+// Process thread. The instrument applies a program there without waiting for
+// anything (Instrument::setProgram); the turn only keeps it from applying one
+// while the editor applies another on the main thread.
+void StandaloneInstrument::changeProgram(int program) {
+  if (selecting_.exchange(true, std::memory_order_acquire)) {
+    putOffProgram_ = program;
+    return;
+  }
+  {
+    Instrument::Processing processing(instrument_);
+    instrument_.setProgram(program);
+  }
+  selecting_.store(false, std::memory_order_release);
+}
+
+// Main thread: waits the few microseconds a program change of the process
+// thread may take.
+void StandaloneInstrument::Control::selectProgram(int program) {
+  while (selecting_.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
+  instrument_.setProgram(program);
+  selecting_.store(false, std::memory_order_release);
 }
 
 // Any thread: the editor shows it at its next idle.
@@ -40,16 +102,15 @@ void StandaloneInstrument::parameterChanged(int index, float value) {
   if (FrameEditor* editor = editor_.load()) editor->setParameter(index, value);
 }
 
-int StandaloneInstrument::Events::count() const {
-  return buffer ? static_cast<int>(jack_midi_get_event_count(buffer)) : 0;
-}
-
 bool StandaloneInstrument::Events::at(int index, MidiEvent& event) const {
   jack_midi_event_t midi{};
-  if (!buffer || jack_midi_event_get(&midi, buffer, static_cast<uint32_t>(index)) != 0) return false;
-  event.deltaFrames = static_cast<int>(midi.time);
-  // System exclusive and other long messages are passed over.
-  event.isMidi = midi.size >= 1 && midi.size <= 3;
+  if (!buffer || index < 0 || index >= count() ||
+      jack_midi_event_get(&midi, buffer, static_cast<uint32_t>(first + index)) != 0)
+    return false;
+  event.deltaFrames = static_cast<int>(midi.time) - offset;
+  // System exclusive and other long messages are passed over, and so are the
+  // program changes, which play() has applied.
+  event.isMidi = midi.size >= 1 && midi.size <= 3 && !isProgramChange(midi);
   std::memset(event.data, 0, sizeof event.data);
   if (event.isMidi) std::memcpy(event.data, midi.buffer, midi.size);
   return true;
@@ -67,9 +128,11 @@ bool StandaloneInstrument::loadBank(const std::string& path, std::string& error)
     error = path + " is no bank of ZVX";
     return false;
   }
+  while (selecting_.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
   instrument_.loadChunk(bank->chunk.data(), bank->chunk.size(), false);
   if (bank->currentProgram >= 0 && bank->currentProgram < Instrument::kNumPrograms)
     instrument_.setProgram(bank->currentProgram);
+  selecting_.store(false, std::memory_order_release);
   return true;
 }
 

@@ -3,6 +3,11 @@
 // editor (when there is one) told of every parameter change, and the bank
 // with its program kept in a file between runs.
 //
+// zvx is its own host, so a MIDI Program Change selects the program here (the
+// plug-in versions leave programs to their hosts): the period is played up to
+// the change's frame, the program selected there, and the rest played with it.
+// Bank Select is passed over: there is one bank of 128 programs.
+//
 // Threads: JACK's process thread plays; the main thread does the rest.
 #pragma once
 
@@ -25,6 +30,8 @@ class StandaloneInstrument final : public JackClient::Player, private Instrument
   StandaloneInstrument();
   ~StandaloneInstrument();
 
+  // What the editor does with the instrument; its program choices take turns
+  // with the program changes that come by MIDI.
   InstrumentControl& control() { return control_; }
   Instrument& instrument() { return instrument_; }
   // The editor told of parameter changes; it outlives every play call.
@@ -36,19 +43,42 @@ class StandaloneInstrument final : public JackClient::Player, private Instrument
   // Saves the bank and the current program as a chunk bank any host can
   // load, whole or not at all; false with the reason.
   bool saveBank(const std::string& path, std::string& error);
+  // Main thread: selects a program, as the editor does.
+  void selectProgram(int program) { control_.selectProgram(program); }
 
   // JackClient::Player
   void play(void* midi, float* const* outputs, int frames) override;
   void rateChanged(double rate) override;
 
  private:
-  // JACK's MIDI buffer for one period, read in place.
+  // Some of JACK's MIDI events for one period, read in place: those of one
+  // stretch of the period between program changes, timed from its start.
   class Events : public MidiEventList {
    public:
     void* buffer = nullptr;
-    int count() const override;
+    int first = 0, end = 0;  // the stretch's events, by their index in the buffer
+    int offset = 0;          // the stretch's first frame in the period
+    int count() const override { return end - first; }
     bool at(int index, MidiEvent& event) const override;
   };
+
+  // The editor's program choices, made on the main thread, wait for a program
+  // change of the MIDI input that is under way; such a change never waits:
+  // when the editor's choice is under way it is put off to the next period.
+  class Control final : public DirectControl {
+   public:
+    Control(Instrument& instrument, std::atomic<bool>& selecting)
+        : DirectControl(instrument), instrument_(instrument), selecting_(selecting) {}
+    void selectProgram(int program) override;
+
+   private:
+    Instrument& instrument_;
+    std::atomic<bool>& selecting_;
+  };
+
+  // Process thread: frames `from` to `to` of the period, with the events `first` to `end`.
+  void playStretch(void* midi, int first, int end, int from, int to, float* const* outputs);
+  void changeProgram(int program);
 
   // InstrumentHost
   bool hostSaysRealtime() override { return false; }
@@ -56,9 +86,11 @@ class StandaloneInstrument final : public JackClient::Player, private Instrument
   bool updateDisplay() override { return false; }
 
   Instrument instrument_;
-  DirectControl control_{instrument_};
+  std::atomic<bool> selecting_{false};  // a program is being selected
+  Control control_{instrument_, selecting_};
   std::atomic<FrameEditor*> editor_{nullptr};
-  Events events_;  // the process thread's
+  Events events_;             // the process thread's
+  int putOffProgram_ = -1;    // the process thread's: a program change waiting for its turn
 };
 
 }  // namespace zvx::standalone

@@ -12,6 +12,7 @@ packages=(
   libx11-dev libxtst-dev xvfb xauth
   lv2-dev liblilv-dev lilv-utils sordi
   libjack-jackd2-dev jackd2
+  liblo-dev
   clang libclang-rt-14-dev
   locales
 )

@@ -1,5 +1,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -7,18 +8,19 @@
 #include <thread>
 
 #include "platform/AppWindow.h"
+#include "platform/linux/X11Support.h"
 
 namespace zvx::platform {
 namespace {
 
+// The largest side X11 can give a window.
+constexpr int kLargestSide = 32767;
+
 class X11AppWindow final : public AppWindow {
  public:
-  X11AppWindow(Display* display, int width, int height, const std::string& title, const std::string& className)
-      : display_(display), className_(className) {
-    const int screen = DefaultScreen(display_);
-    window_ = XCreateSimpleWindow(display_, RootWindow(display_, screen), 0, 0, static_cast<unsigned>(width),
-                                  static_cast<unsigned>(height), 0, BlackPixel(display_, screen),
-                                  BlackPixel(display_, screen));
+  X11AppWindow(Display* display, Window window, int width, int height, const std::string& title,
+               const std::string& className)
+      : display_(display), className_(className), window_(window) {
     X11AppWindow::setTitle(title);
     XClassHint hint{className_.data(), const_cast<char*>("ZVX")};
     XSetClassHint(display_, window_, &hint);
@@ -78,17 +80,52 @@ class X11AppWindow final : public AppWindow {
   bool destroyed_ = false;
 };
 
+DisplayLostHandler displayLost = nullptr;
+
+// Xlib ends the process when this returns, running the program's exit
+// handlers while its objects are in use; so the handler ends it itself, and
+// this ends it plainly should a handler return after all.
+int onIoError(Display* /*display*/) {
+  if (DisplayLostHandler handler = displayLost) handler();
+  _exit(1);
+}
+
 }  // namespace
 
 std::unique_ptr<AppWindow> createAppWindow(int width, int height, const std::string& title,
                                            const std::string& className, std::string& error) {
+  if (width <= 0 || height <= 0 || width > kLargestSide || height > kLargestSide) {
+    error = "no window of " + std::to_string(width) + " x " + std::to_string(height) + " pixels can be made";
+    return nullptr;
+  }
   Display* display = XOpenDisplay(nullptr);
   if (!display) {
     const char* name = std::getenv("DISPLAY");
     error = std::string("cannot open the X display ") + (name && *name ? name : "(DISPLAY is not set)");
     return nullptr;
   }
-  return std::make_unique<X11AppWindow>(display, width, height, title, className);
+  Window window = 0;
+  {
+    x11::ErrorTrap trap(display);
+    const int screen = DefaultScreen(display);
+    window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(width),
+                                 static_cast<unsigned>(height), 0, BlackPixel(display, screen),
+                                 BlackPixel(display, screen));
+    if (const int code = trap.sync(); code != 0) {
+      char text[128] = {};
+      XGetErrorText(display, code, text, sizeof text);
+      error = "the X display refused a window of " + std::to_string(width) + " x " + std::to_string(height) +
+              " pixels (" + text + ")";
+      trap.closeDisplay();
+      return nullptr;
+    }
+  }
+  return std::make_unique<X11AppWindow>(display, window, width, height, title, className);
+}
+
+void setDisplayLostHandler(DisplayLostHandler handler) {
+  displayLost = handler;
+  XSetIOErrorHandler(handler ? &onIoError : nullptr);
 }
 
 }  // namespace zvx::platform

@@ -1,5 +1,6 @@
 #include <X11/Xlib.h>
 
+#include <charconv>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -17,9 +18,12 @@ std::optional<double> desktopDpi() {
     std::istringstream lines(resources);
     for (std::string line; std::getline(lines, line);) {
       if (line.rfind("Xft.dpi:", 0) != 0) continue;
-      char* end = nullptr;
-      const double value = std::strtod(line.c_str() + 8, &end);
-      if (end != line.c_str() + 8 && value > 0.0) dpi = value;
+      // A decimal point whatever the locale, as the desktop writes it.
+      const std::size_t start = line.find_first_not_of(" \t", 8);
+      if (start == std::string::npos) continue;
+      double value = 0.0;
+      const auto [end, problem] = std::from_chars(line.data() + start, line.data() + line.size(), value);
+      if (problem == std::errc() && value > 0.0) dpi = value;
     }
   }
   XCloseDisplay(display);

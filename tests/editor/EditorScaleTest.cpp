@@ -1,6 +1,8 @@
 // The editor's scale as a user gets it: the desktop's word the first time,
 // the user's own choice from then on, whatever the file or the environment
 // holds; and a skin too large for a scale shown at one it fits.
+#include <clocale>
+
 #include "editor/EditorScale.h"
 #include "editor/FrameEditor.h"
 #include "instrument/DirectControl.h"
@@ -34,6 +36,25 @@ TEST(EditorScaleTest, TheDesktopsWordComesToTheNearestAllowedScale) {
     ScopedEnv gdk("GDK_SCALE", nonsense);
     EXPECT_EQ(EditorScale::fromDesktop(120.0), 125) << '"' << nonsense << '"';
   }
+}
+
+// In a host whose locale writes a decimal comma (a Qt host takes the user's), the desktop's word is still
+// read with a decimal point, as Qt and GTK read it: 1.5 is 150 %, and 1,5 is no number.
+TEST(EditorScaleTest, TheDesktopsWordIsReadWithADecimalPointInAnyLocale) {
+  const std::string comma = decimalCommaLocale();
+  if (comma.empty()) GTEST_SKIP() << "no locale with a decimal comma (de_DE.UTF-8) could be made";
+  QuietDesktop quiet;
+  struct NumericLocale {
+    explicit NumericLocale(const char* name) { std::setlocale(LC_NUMERIC, name); }
+    ~NumericLocale() { std::setlocale(LC_NUMERIC, "C"); }
+  } numeric(comma.c_str());
+  ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+  {
+    ScopedEnv qt("QT_SCALE_FACTOR", "1.5");
+    EXPECT_EQ(EditorScale::fromDesktop(std::nullopt), 150);
+  }
+  ScopedEnv qt("QT_SCALE_FACTOR", "1,5");
+  EXPECT_EQ(EditorScale::fromDesktop(std::nullopt), std::nullopt);
 }
 
 TEST(EditorScaleTest, TheUsersChoiceIsKeptAndAnythingElseInItsFileIsPassedOver) {

@@ -4,6 +4,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <clocale>
 #include <csignal>
 #include <iterator>
 #include <regex>
@@ -294,6 +295,36 @@ std::vector<std::string> linesOf(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+std::string decimalCommaLocale() {
+  static const std::string made = [] {
+    constexpr const char* kName = "de_DE.UTF-8";
+    // Asked of setlocale, and put back: newlocale keeps a copy of LOCPATH for good, which the leak checker
+    // of the sanitizer runs reports.
+    const auto usable = [kName] {
+      const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+      const bool found = std::setlocale(LC_NUMERIC, kName) != nullptr;
+      std::setlocale(LC_NUMERIC, previous.c_str());
+      return found;
+    };
+    if (usable()) return std::string(kName);
+    // Built once a process, into a folder that goes with it.
+    static TempFolder folder;
+    const std::string target = (folder.path() / kName).string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const char* argv[] = {"localedef", "-i", "de_DE", "-f", "UTF-8", target.c_str(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "localedef", &actions, nullptr, const_cast<char**>(argv), environ) == 0)
+      waitpid(pid, nullptr, 0);
+    posix_spawn_file_actions_destroy(&actions);
+    setenv("LOCPATH", folder.path().c_str(), 1);
+    return usable() ? std::string(kName) : std::string();
+  }();
+  return made;
 }
 
 bool sameBits(const std::vector<Channel>& a, const std::vector<Channel>& b) {

@@ -160,6 +160,7 @@ class RunningProgram {
   RunningProgram& operator=(const RunningProgram&) = delete;
 
   bool started() const { return pid_ > 0; }
+  int pid() const { return pid_; }
   // What it wrote so far.
   std::string out() const;
   std::string err() const;
@@ -183,6 +184,11 @@ inline ProgramRun runProgram(const std::string& path, const std::vector<std::str
   return RunningProgram(path, arguments, folder).wait();
 }
 std::vector<std::string> linesOf(const std::string& text);
+
+// A locale with a decimal comma, "de_DE.UTF-8", for this process and the programs it starts: the
+// system's, else one built with localedef into a folder of this process's own, which LOCPATH names from
+// then on; empty when neither can be had.
+std::string decimalCommaLocale();
 
 // Presets and banks of parameter values ('FxCk', 'FxBk') written word by word
 // here rather than by the code under test.

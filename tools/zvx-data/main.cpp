@@ -36,6 +36,7 @@ int usage() {
       "       zvx-data samples RECIPES OUTPUT\n"
       "       zvx-data bank BANK-SOURCE OUTPUT.fxb\n"
       "       zvx-data skin SKIN-SOURCE OUTPUT\n"
+      "       zvx-data --version\n"
       "\n"
       "  install   creates the documents folder when it is missing, then the ZVX\n"
       "            data folder inside it, and prints the data folder's path.\n"
@@ -235,6 +236,10 @@ int install(const std::optional<fs::path>& source) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("zvx-data %s\n", ZVX_VERSION);
+    return 0;
+  }
   if (argc >= 2 && std::strcmp(argv[1], "install") == 0) {
     if (argc == 2) return install(std::nullopt);
     if (argc == 3) return install(fs::path(argv[2]));

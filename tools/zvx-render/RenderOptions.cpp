@@ -90,6 +90,9 @@ bool RenderOptions::parse(const std::vector<std::string>& arguments, RenderOptio
     if (option == "-h" || option == "--help") {
       if (!flag()) return false;
       options.help = true;
+    } else if (option == "--version") {
+      if (!flag()) return false;
+      options.version = true;
     } else if (option == "--plugin") {
       if (!value(options.pluginPath)) return false;
     } else if (option == "--midi") {
@@ -246,6 +249,7 @@ Output:
 
 Other:
   -q, --quiet          no progress report on long renders
+  --version            prints zvx-render's version
   -h, --help           this text
 
 On success one line goes to standard output for each file written: for the

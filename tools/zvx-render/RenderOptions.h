@@ -37,6 +37,7 @@ struct RenderOptions {
   bool listPrograms = false;
   bool listParameters = false;
   bool help = false;
+  bool version = false;
 
   // False with `error` set (one line) on an unknown option or a bad value.
   static bool parse(const std::vector<std::string>& arguments, RenderOptions& options, std::string& error);

@@ -386,6 +386,10 @@ int main(int argc, char** argv) {
     std::fputs(RenderOptions::usage().c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::printf("zvx-render %s\n", ZVX_VERSION);
+    return 0;
+  }
   // Headless: the instrument's messages go to standard error, never to a box nobody can click.
   setEnvironmentDefault("ZVX_MESSAGES", "stderr");
   return run(options);

@@ -36,6 +36,7 @@ constexpr long kDrawLimitMs = 250;
 const char* kUsageText =
     "Usage: zvx-skin-check [--dump] [FOLDER]\n"
     "       zvx-skin-check --catalogue\n"
+    "       zvx-skin-check --version\n"
     "\n"
     "Loads a skin as the ZVX editor does when it opens, without a window, and\n"
     "prints every message the load shows, one line each:\n"
@@ -181,6 +182,9 @@ int main(int argc, char** argv) {
       return 0;
     } else if (std::strcmp(argv[i], "--help") == 0) {
       std::fputs(kUsageText, stdout);
+      return 0;
+    } else if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("zvx-skin-check %s\n", ZVX_VERSION);
       return 0;
     } else if (argv[i][0] == '-' || folder) {
       std::fputs(kUsageText, stderr);

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <clocale>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -69,8 +70,19 @@ void usage(std::FILE* to) {
       "                     module must answer beyond the rules for every instrument\n"
       "  --seed N           seed of every random choice (default 1)\n"
       "  --timeout SECONDS  per group (default 300); a group running longer fails\n"
-      "  --verbose          show what the module wrote to standard error\n",
+      "  --verbose          show what the module wrote to standard error\n"
+      "  --version          prints zvx-validate's version\n",
       to);
+}
+
+// A whole number in digits alone, whatever the locale.
+template <typename Number>
+Number wholeNumber(const std::string& option, const std::string& text) {
+  Number number{};
+  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (problem != std::errc() || end != text.data() + text.size())
+    throw std::runtime_error(option + " takes a whole number, not '" + text + "'");
+  return number;
 }
 
 bool parse(int argc, char** argv, Options& options) {
@@ -88,15 +100,18 @@ bool parse(int argc, char** argv, Options& options) {
       if (options.profile != "auto" && options.profile != "zvx" && options.profile != "generic")
         throw std::runtime_error("unknown profile " + options.profile);
     } else if (arg == "--seed") {
-      options.seed = static_cast<std::uint32_t>(std::stoul(value()));
+      options.seed = wholeNumber<std::uint32_t>(arg, value());
     } else if (arg == "--timeout") {
-      options.timeout = std::max(1, std::stoi(value()));
+      options.timeout = std::max(1, wholeNumber<int>(arg, value()));
     } else if (arg == "--verbose") {
       options.verbose = true;
     } else if (arg == "--child") {
       options.child = value().at(0);
     } else if (arg == "--help" || arg == "-h") {
       usage(stdout);
+      std::exit(0);
+    } else if (arg == "--version") {
+      std::printf("zvx-validate %s\n", ZVX_VERSION);
       std::exit(0);
     } else if (!arg.empty() && arg[0] == '-') {
       throw std::runtime_error("unknown option " + arg);

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -54,6 +55,7 @@ const char* kUsageText =
     "  --frames N           exits after N idle calls (default with --screenshot: 10)\n"
     "  --headless           opens the editor without a window (no X display needed)\n"
     "                       and saves its picture; needs --screenshot\n"
+    "  --version            prints zvx-view's version\n"
     "  --help               shows this text\n"
     "\n"
     "Needs an X display (DISPLAY); under Xvfb it runs without a screen.\n";
@@ -68,6 +70,7 @@ struct Options {
   std::string screenshot;
   int frames = 0;
   bool help = false;
+  bool version = false;
   bool headless = false;
 };
 
@@ -84,6 +87,8 @@ bool parse(int argc, char** argv, Options& options, std::string& error) {
     };
     if (argument == "--help" || argument == "-h") {
       options.help = true;
+    } else if (argument == "--version") {
+      options.version = true;
     } else if (argument == "--headless") {
       options.headless = true;
     } else if (argument == "--plugin") {
@@ -93,13 +98,13 @@ bool parse(int argc, char** argv, Options& options, std::string& error) {
     } else if (argument == "--frames") {
       std::string text;
       if (!value(text)) return false;
-      char* end = nullptr;
-      const long frames = std::strtol(text.c_str(), &end, 10);
-      if (text.empty() || *end || frames < 1 || frames > 1000000) {
+      int frames = 0;
+      const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), frames);
+      if (problem != std::errc() || end != text.data() + text.size() || frames < 1 || frames > 1000000) {
         error = "--frames wants a whole number from 1 to 1000000, not '" + text + "'";
         return false;
       }
-      options.frames = static_cast<int>(frames);
+      options.frames = frames;
     } else {
       error = "unknown argument '" + argument + "'";
       return false;
@@ -227,6 +232,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(kUsageText, stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("zvx-view %s\n", ZVX_VERSION);
     return 0;
   }
   return run(options);
