@@ -160,7 +160,7 @@ std::vector<std::vector<Channel>> expectOneVoiceAtATimeSound(const Take& take) {
 }
 
 // The groove `make run` plays (zvx-render's demo), at `rate`, and its length
-// there with zvx-render's two-second tail.
+// there with two seconds after its last event.
 std::vector<VstMidiEvent> demoGroove(double rate, int& frames) {
   std::string error;
   const auto song = render::MidiFile::parse(render::DemoPattern::midiFile(), error);

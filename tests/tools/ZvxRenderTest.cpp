@@ -195,21 +195,25 @@ TEST(ZvxRenderTest, RendersAMidiFileSampleAccurately) {
 
 TEST(ZvxRenderTest, PlaysTheDemoWithDefaultsReportsProgressAndWritesEachFormat) {
   RenderFolder folder;
-  // No arguments at all: the demo, out.wav, wav24, 44100 Hz, stereo, progress on standard error.
-  const ProgramRun run = folder.ok({});
-  EXPECT_NE(run.err.find("100%"), std::string::npos) << run.err;
+  // No arguments at all: the demo, out.wav, wav24, 44100 Hz, stereo, ringing out to silence.
+  folder.ok({});
   const Sound sound = readSound(folder / "out.wav");
   ASSERT_EQ(std::make_tuple(sound.info.channels, sound.info.samplerate, sound.info.format),
             std::make_tuple(2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_24));
   const auto demo = parsed(render::DemoPattern::midiFile());
   ASSERT_TRUE(demo);
-  EXPECT_EQ(sound.info.frames, demo->messagesAt(44100.0).back().sample + 2 * 44100);
+  const std::int64_t lastEvent = demo->messagesAt(44100.0).back().sample;
+  EXPECT_GT(sound.info.frames, lastEvent + 4410);
   EXPECT_GT(peak(sound.channels[0]), 0.1f);
-  // The tail lets the last hit ring out to silence.
-  EXPECT_LT(peak(sound.channels[0], static_cast<std::size_t>(sound.info.frames) - 4410), 0.001f);
+  EXPECT_LT(peak(sound.channels[0], static_cast<std::size_t>(sound.info.frames) - 4410), 3.2e-5f);
 
-  EXPECT_EQ(folder.ok({"--quiet", "-o", "quiet.wav"}).err, "");
-  EXPECT_EQ(readSound(folder / "quiet.wav").channels, sound.channels);
+  // A render longer than 10 s reports its progress on standard error, unless told not to.
+  const ProgramRun run = folder.ok({"--tail", "3", "-o", "long.wav"});
+  EXPECT_NE(run.err.find("100%"), std::string::npos) << run.err;
+  const Sound longer = readSound(folder / "long.wav");
+  EXPECT_EQ(longer.info.frames, lastEvent + 3 * 44100);
+  EXPECT_EQ(folder.ok({"--quiet", "--tail", "3", "-o", "quiet.wav"}).err, "");
+  EXPECT_EQ(readSound(folder / "quiet.wav").channels, longer.channels);
   folder.ok({"--write-demo", "demo.mid"});
   EXPECT_EQ(readBytes(folder / "demo.mid"), render::DemoPattern::midiFile());
 
@@ -222,6 +226,53 @@ TEST(ZvxRenderTest, PlaysTheDemoWithDefaultsReportsProgressAndWritesEachFormat) 
               std::make_tuple(format, 22050, sf_count_t{33075})) << name;
     EXPECT_GT(peak(other.channels[0]), 0.01f) << name;
   }
+}
+
+// Without --tail or --length nothing is cut off: the render ends once every
+// output has stayed below -90 dBFS for 100 ms after the last event, and what
+// a longer render adds past that end stays below it.
+TEST(ZvxRenderTest, RendersUntilEveryOutputHasFallenSilentAfterTheLastEvent) {
+  RenderFolder folder;
+  // A long kick, so that the closing hit rings on after its note-off, the last event.
+  const Arguments common = {"--all-outputs", "--format", "wav32f", "--set", "BDDecay=1"};
+  folder.ok(common + Arguments{"-o", "ended.wav"});
+  folder.ok(common + Arguments{"--tail", "8", "-o", "longer.wav"});
+  const Sound ended = readSound(folder / "ended.wav"), longer = readSound(folder / "longer.wav");
+  ASSERT_EQ(ended.channels.size(), 6u);
+  const auto demo = parsed(render::DemoPattern::midiFile());
+  ASSERT_TRUE(demo);
+  const std::int64_t lastEvent = demo->messagesAt(44100.0).back().sample;
+  // The file ends 4410 samples after the last sample of any output at -90 dBFS or above.
+  std::int64_t heard = 0;
+  for (const Channel& channel : ended.channels)
+    for (std::size_t i = channel.size(); i-- > 0;)
+      if (std::fabs(channel[i]) >= 3.1623e-5f) {
+        heard = std::max(heard, static_cast<std::int64_t>(i) + 1);
+        break;
+      }
+  EXPECT_GT(heard, lastEvent + 4410);
+  EXPECT_EQ(ended.info.frames, heard + 4410);
+  for (std::size_t c = 0; c < ended.channels.size(); ++c) {
+    const Channel& full = longer.channels[c];
+    EXPECT_TRUE(std::equal(ended.channels[c].begin(), ended.channels[c].end(), full.begin())) << c;
+    EXPECT_LT(peak(full, static_cast<std::size_t>(ended.info.frames)), 3.1623e-5f) << c;
+  }
+}
+
+// The plain instrument plays its values for ever: every output counts, and
+// the render stops a minute after the last event at the latest, saying so.
+TEST(ZvxRenderTest, StopsAMinuteAfterTheLastEventWhatNeverFallsSilentAndSaysSo) {
+  RenderFolder folder;
+  writeBytes(folder / "song.mid", tempoChangeSong());  // its last event at 2.125 s: sample 17000 at 8 kHz
+  const Arguments plain = {"--plugin", ZVX_PLAIN_INSTRUMENT, "--midi", "song.mid", "--rate", "8000", "--format", "wav32f"};
+  // Just below -90 dBFS on the left, nothing on the right: silent.
+  const ProgramRun quiet = folder.ok(plain + Arguments{"--set", "Left=0.00003", "--set", "Right=0", "-o", "quiet.wav"});
+  EXPECT_EQ(readSound(folder / "quiet.wav").info.frames, 17000 + 800);
+  EXPECT_EQ(quiet.out.find("still sounding"), std::string::npos) << quiet.out;
+  // -80 dBFS on the right alone still sounds.
+  const ProgramRun ringing = folder.ok(plain + Arguments{"--set", "Left=0", "--set", "Right=0.0001", "-o", "ringing.wav"});
+  EXPECT_EQ(readSound(folder / "ringing.wav").info.frames, 17000 + 60 * 8000);
+  EXPECT_NE(ringing.out.find("(still sounding 60 s after the last event"), std::string::npos) << ringing.out;
 }
 
 TEST(ZvxRenderTest, FailuresSayWhatWentWrongInOneLineAndWriteNothing) {

@@ -129,10 +129,12 @@ bool RenderOptions::parse(const std::vector<std::string>& arguments, RenderOptio
       }
     } else if (option == "--tail") {
       if (!value(text)) return false;
-      if (!parseNumber(text, options.tailSeconds) || options.tailSeconds < 0.0) {
+      double seconds = 0.0;
+      if (!parseNumber(text, seconds) || seconds < 0.0) {
         error = "--tail must be a number of seconds, 0 or more, not '" + text + "'";
         return false;
       }
+      options.tailSeconds = seconds;
     } else if (option == "--length") {
       if (!value(text)) return false;
       double seconds = 0.0;
@@ -237,7 +239,11 @@ Instrument:
 Rendering:
   --rate HZ            sample rate (default 44100)
   --block FRAMES       block size handed to the instrument (default 512)
-  --tail SECONDS       time after the last event before stopping (default 2)
+  --tail SECONDS       time after the last event before stopping; by default
+                       the render goes on until every output of the
+                       instrument has stayed below -90 dBFS for 100 ms after
+                       the last event, at most 60 s after it (the summary
+                       line says when a sound was still ringing there)
   --length SECONDS     render exactly this long instead
 
 Output:

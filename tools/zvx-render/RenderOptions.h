@@ -24,7 +24,9 @@ struct RenderOptions {
   SoundFormat format = SoundFormat::Wav24;
   int sampleRate = 44100;
   int blockSize = 512;
-  double tailSeconds = 2.0;
+  // After the last event: this long, or (unset) until every output has been
+  // silent for a while; --length instead renders exactly that long.
+  std::optional<double> tailSeconds;
   std::optional<double> lengthSeconds;
   std::vector<ParameterSetting> settings;
   std::string bankPath;    // .fxb loaded before anything else

@@ -44,6 +44,12 @@ constexpr int kUsage = 2;
 constexpr double kProgressAfterSeconds = 10.0;
 // A sanity limit: a stray tick count in a file should not start a week-long render.
 constexpr double kMaxSeconds = 24.0 * 3600.0;
+// Without --tail or --length a render goes on until every output has stayed
+// below -90 dBFS for 100 ms after the last event, so no sound is cut off; but
+// not past a minute after it, for an instrument that never falls silent.
+constexpr float kSilence = 3.1623e-5f;
+constexpr double kQuietSeconds = 0.1;
+constexpr double kMaxTailSeconds = 60.0;
 
 #ifdef _WIN32
 bool stderrIsTerminal() { return _isatty(_fileno(stderr)); }
@@ -220,26 +226,35 @@ bool readSong(const RenderOptions& options, std::vector<MidiFile::TimedMessage>&
   return song.has_value();
 }
 
-// How long the render lasts, in samples: --length, or the last event and the tail.
-bool renderLength(const RenderOptions& options, const std::vector<MidiFile::TimedMessage>& messages,
-                  std::int64_t& frames, std::string& error) {
+// How long the render lasts, in samples: exactly --length, or the last event
+// and --tail; else up to the last event and the longest tail, ending sooner
+// where the outputs fall silent after the last event.
+struct RenderSpan {
+  std::int64_t frames = 0;                // at most this many
+  std::optional<std::int64_t> quietFrom;  // ends at silence from this frame on
+};
+
+bool renderSpan(const RenderOptions& options, const std::vector<MidiFile::TimedMessage>& messages, RenderSpan& span,
+                std::string& error) {
   const double rate = options.sampleRate;
+  const std::int64_t lastEvent = messages.empty() ? 0 : messages.back().sample;
   double seconds = options.lengthSeconds.value_or(0.0);
   if (!options.lengthSeconds)
-    seconds = (messages.empty() ? 0.0 : static_cast<double>(messages.back().sample) / rate) + options.tailSeconds;
+    seconds = static_cast<double>(lastEvent) / rate + options.tailSeconds.value_or(kMaxTailSeconds);
   if (seconds > kMaxSeconds) {
     error = "the render would last " + std::to_string(std::lround(seconds)) + " s; give --length to render part of it";
     return false;
   }
-  frames = std::llround(seconds * rate);
+  span.frames = std::llround(seconds * rate);
   // The last event is played even with no tail.
-  if (!options.lengthSeconds && !messages.empty()) frames = std::max(frames, messages.back().sample + 1);
+  if (!options.lengthSeconds && !messages.empty()) span.frames = std::max(span.frames, lastEvent + 1);
+  if (!options.lengthSeconds && !options.tailSeconds) span.quietFrom = lastEvent;
   return true;
 }
 
 // Plays the messages through the plug-in into the sound file and reports it.
 int renderToFile(vsthost::Plugin& plugin, const RenderOptions& options,
-                 const std::vector<MidiFile::TimedMessage>& messages, std::int64_t frames) {
+                 const std::vector<MidiFile::TimedMessage>& messages, const RenderSpan& span) {
   const int outputs = plugin.effect()->numOutputs;
   const int channels = options.allOutputs ? outputs : std::min(outputs, 2);
   std::string error;
@@ -253,14 +268,31 @@ int renderToFile(vsthost::Plugin& plugin, const RenderOptions& options,
   std::vector<float> interleaved(static_cast<std::size_t>(options.blockSize) * channels);
   std::vector<float> peaks(static_cast<std::size_t>(channels), 0.0f);
   std::int64_t notNumbers = 0, clippedSamples = 0;  // what the instrument gave, counted
-  const double seconds = static_cast<double>(frames) / options.sampleRate;
-  Progress progress(!options.quiet && seconds > kProgressAfterSeconds, frames);
-  const bool played = plugin.play(frames, options.blockSize, std::move(events),
-                                  [&](const std::vector<float*>& block, std::int64_t start, int length) {
+  const std::int64_t quietFrames = std::llround(kQuietSeconds * options.sampleRate);
+  std::int64_t heard = 0;  // just past the last sample of any output at -90 dBFS or above
+  std::int64_t written = 0;
+  bool writeFailed = false;
+  // Until silence, the progress counts up to the last event: the tail is quick.
+  const std::int64_t expected = span.quietFrom ? *span.quietFrom + 1 : span.frames;
+  Progress progress(!options.quiet && static_cast<double>(expected) / options.sampleRate > kProgressAfterSeconds,
+                    expected);
+  plugin.play(span.frames, options.blockSize, std::move(events),
+              [&](const std::vector<float*>& block, std::int64_t start, int length) {
+    int keep = length;
+    if (span.quietFrom) {
+      for (const float* output : block)
+        for (int i = length; i-- > 0;)
+          if (!(std::fabs(output[i]) < kSilence)) {
+            heard = std::max(heard, start + i + 1);
+            break;
+          }
+      const std::int64_t end = std::max(heard, *span.quietFrom) + quietFrames;
+      if (end < start + length) keep = static_cast<int>(end - start);
+    }
     for (int c = 0; c < channels; ++c) {
       const float* source = block[static_cast<std::size_t>(c)];
       float& peak = peaks[static_cast<std::size_t>(c)];
-      for (int i = 0; i < length; ++i) {
+      for (int i = 0; i < keep; ++i) {
         interleaved[static_cast<std::size_t>(i) * channels + c] = source[i];
         if (!std::isfinite(source[i])) {
           ++notNumbers;
@@ -270,11 +302,15 @@ int renderToFile(vsthost::Plugin& plugin, const RenderOptions& options,
         clippedSamples += std::fabs(source[i]) > 1.0f;
       }
     }
-    if (!writer->write(interleaved.data(), length, error)) return false;
-    progress.update(start + length);
-    return true;
+    if (!writer->write(interleaved.data(), keep, error)) {
+      writeFailed = true;
+      return false;
+    }
+    written = start + keep;
+    progress.update(std::min(written, expected));
+    return keep == length;
   });
-  if (!played || !writer->close(error)) return fail("cannot write " + options.outputPath + ": " + error);
+  if (writeFailed || !writer->close(error)) return fail("cannot write " + options.outputPath + ": " + error);
 
   std::string levels;
   for (float peak : peaks) levels += (levels.empty() ? "" : " / ") + decibels(peak);
@@ -284,6 +320,10 @@ int renderToFile(vsthost::Plugin& plugin, const RenderOptions& options,
   if (clippedSamples > 0 && SoundFileWriter::isInteger(options.format))
     problems += " (clipped: " + std::to_string(clippedSamples) + " samples)";
   if (notNumbers > 0) problems += " (" + std::to_string(notNumbers) + " samples not numbers)";
+  if (span.quietFrom && std::max(heard, *span.quietFrom) + quietFrames > written)
+    problems += " (still sounding " + std::to_string(std::lround(kMaxTailSeconds)) +
+                " s after the last event: stopped there; --tail or --length set the end)";
+  const double seconds = static_cast<double>(written) / options.sampleRate;
   std::printf("%s: %.3f s, %d channel%s at %d Hz, %s, peak %s dBFS%s\n", options.outputPath.c_str(), seconds, channels,
               channels == 1 ? "" : "s", options.sampleRate, std::string(SoundFileWriter::nameOf(options.format)).c_str(),
               levels.c_str(), problems.c_str());
@@ -354,9 +394,9 @@ int run(const RenderOptions& options) {
   }
   std::vector<MidiFile::TimedMessage> messages;
   if (rendering && !readSong(options, messages, error)) return fail(error);
-  std::int64_t frames = 0;
-  if (!renderLength(options, messages, frames, error)) return fail(error);
-  if (rendering && frames <= 0) return fail("nothing to render: no events and no --tail or --length");
+  RenderSpan span;
+  if (!renderSpan(options, messages, span, error)) return fail(error);
+  if (rendering && span.frames <= 0) return fail("nothing to render: no events and a --tail of 0");
 
   std::unique_ptr<vsthost::Module> module;
   auto plugin = openPlugin(options, module, error);
@@ -365,7 +405,7 @@ int run(const RenderOptions& options) {
   if (!prepare(*plugin, options, bank, preset, error) || !reportAndSave(*plugin, options, error))
     status = fail(error);
   else if (rendering)
-    status = renderToFile(*plugin, options, messages, frames);
+    status = renderToFile(*plugin, options, messages, span);
   plugin->dispatch(effMainsChanged, 0, 0);
   plugin->close();
   return status;
