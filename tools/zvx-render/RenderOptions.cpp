@@ -254,8 +254,9 @@ Other:
 
 On success one line goes to standard output for each file written: for the
 sound file its length and the peak level of each channel in dBFS. Errors go
-to standard error, one line each, and the exit status is 1 (2 for a bad
-command line).
+to standard error, one line each, and the exit status is 1, or 2 for a bad
+command line: an unknown option, a value that is missing or out of range, or
+a program or parameter the instrument does not have.
 ZVX_MESSAGES is set to "stderr" unless set already, so the instrument never
 waits on a message box.
 )";
