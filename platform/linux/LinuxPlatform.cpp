@@ -10,7 +10,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 
 #include "platform/Platform.h"
 
@@ -23,13 +22,22 @@ std::optional<std::string> env(const char* name) {
   return std::string(value);
 }
 
-// Reads XDG_DOCUMENTS_DIR="$HOME/..." from user-dirs.dirs, expanding $HOME.
+// Reads XDG_DOCUMENTS_DIR="$HOME/..." from user-dirs.dirs, expanding $HOME;
+// a regular file only, since every instance reads it as it is made.
 std::optional<std::string> userDirsDocuments(const std::string& home) {
   std::string configHome = env("XDG_CONFIG_HOME").value_or(home + "/.config");
-  std::ifstream file(configHome + "/user-dirs.dirs");
-  std::string line;
+  std::FILE* file = openRegularFile(configHome + "/user-dirs.dirs");
+  if (!file) return std::nullopt;
+  std::string text;
+  char piece[4096];
+  for (std::size_t read; text.size() < (1u << 20) && (read = std::fread(piece, 1, sizeof piece, file)) > 0;)
+    text.append(piece, read);
+  std::fclose(file);
   const std::string key = "XDG_DOCUMENTS_DIR=";
-  while (std::getline(file, line)) {
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
     if (line.compare(0, key.size(), key) != 0) continue;
     std::string value = line.substr(key.size());
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <vector>
+
+#include "tools/zvx-data/RegularFile.h"
 
 namespace zvx::data {
 namespace {
@@ -59,15 +60,18 @@ InstallManifest::Digest InstallManifest::digestOf(std::span<const std::uint8_t> 
   return {bytes.size(), checksum(kChecksumStart, bytes)};
 }
 
-InstallManifest InstallManifest::read(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return {};
-  // One byte more than allowed tells an oversized file from a full one.
-  std::vector<char> text(kMaxBytes + 1);
-  file.read(text.data(), static_cast<std::streamsize>(text.size()));
-  const auto length = static_cast<std::size_t>(file.gcount());
-  if (length > kMaxBytes) return {};
-  return parse(std::string_view(text.data(), length));
+std::optional<InstallManifest> InstallManifest::read(const std::filesystem::path& path, std::string& error) {
+  std::error_code missing;
+  const std::filesystem::file_status status = std::filesystem::status(path, missing);
+  if (!std::filesystem::exists(status)) return InstallManifest();
+  if (!std::filesystem::is_regular_file(status)) {
+    error = path.string() + " is not a regular file; move it away and install again";
+    return std::nullopt;
+  }
+  // Read only as a regular file, should something else take its name meanwhile.
+  const std::optional<std::vector<std::uint8_t>> bytes = readRegularFile(path, static_cast<long>(kMaxBytes));
+  if (!bytes) return InstallManifest();
+  return parse(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
 }
 
 InstallManifest InstallManifest::parse(std::string_view text) {

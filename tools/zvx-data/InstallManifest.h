@@ -38,8 +38,11 @@ class InstallManifest {
 
   // The manifest in `path`; empty when there is none, or when it is larger
   // than kMaxBytes. Lines that are not records are ignored, and so is a name
-  // recorded twice (which of the two would be right cannot be told).
-  static InstallManifest read(const std::filesystem::path& path);
+  // recorded twice (which of the two would be right cannot be told). Nothing,
+  // with `error` set, when something that is not a regular file has its name:
+  // a pipe would block the install for ever, and whatever it is, it is not
+  // ours to replace.
+  static std::optional<InstallManifest> read(const std::filesystem::path& path, std::string& error);
   static InstallManifest parse(std::string_view text);
 
   // `name` is relative to the data folder, with '/' between folders.

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <span>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "tools/zvx-data/BankSource.h"
 #include "tools/zvx-data/FileUpdater.h"
 #include "tools/zvx-data/RecipeError.h"
+#include "tools/zvx-data/RegularFile.h"
 #include "tools/zvx-data/SampleSet.h"
 #include "tools/zvx-data/SkinError.h"
 #include "tools/zvx-data/SkinSet.h"
@@ -104,12 +104,9 @@ int samples(const fs::path& recipes, const fs::path& output) { return writeSet(l
 std::optional<std::vector<unsigned char>> loadBank(const fs::path& source) {
   try {
     if (fs::exists(source / "bank" / "default.bank")) return BankSource::load(source / "bank" / "default.bank").fxb();
-    std::ifstream built(source / "default.fxb", std::ios::binary);
-    if (!built) {
-      std::fprintf(stderr, "zvx-data: %s holds no default bank\n", source.string().c_str());
-      return std::nullopt;
-    }
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(built), {});
+    std::optional<std::vector<unsigned char>> built = zvx::data::readRegularFile(source / "default.fxb");
+    if (!built) std::fprintf(stderr, "zvx-data: %s holds no default bank\n", source.string().c_str());
+    return built;
   } catch (const zvx::data::RecipeError& failure) {
     std::fprintf(stderr, "zvx-data: %s\n", failure.what());
     return std::nullopt;
@@ -151,19 +148,15 @@ std::optional<SkinSet> loadSkin(const fs::path& source) {
 int skin(const fs::path& source, const fs::path& output) { return writeSet(loadSkin(source), output); }
 
 std::optional<std::vector<unsigned char>> readFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    std::fprintf(stderr, "zvx-data: cannot read %s\n", path.string().c_str());
-    return std::nullopt;
-  }
-  return std::vector<unsigned char>(std::istreambuf_iterator<char>(file), {});
+  std::optional<std::vector<unsigned char>> bytes = zvx::data::readRegularFile(path);
+  if (!bytes) std::fprintf(stderr, "zvx-data: cannot read %s\n", path.string().c_str());
+  return bytes;
 }
 
 // The bank, the skin and the wizard: updated while unchanged since an
 // earlier install, kept (with the new version beside) once the user edits them.
-bool installOwnFiles(const fs::path& folder, const std::vector<unsigned char>& defaultBank,
+bool installOwnFiles(FileUpdater& updater, const std::vector<unsigned char>& defaultBank,
                      const std::optional<SkinSet>& skinSet, const std::optional<std::vector<unsigned char>>& wizard) {
-  FileUpdater updater(folder);
   std::string line;
   bool ok = true;
   auto install = [&](const std::string& name, std::span<const unsigned char> bytes) {
@@ -220,7 +213,14 @@ int install(const std::optional<fs::path>& source) {
   }
   std::printf("%s\n", folder.c_str());
   if (!set) return 0;
+  // The manifest first: one that cannot be taken stops the install before it writes anything.
   std::string failure;
+  std::optional<FileUpdater> updater = FileUpdater::open(folder, failure);
+  if (!updater) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "zvx-data: %s\n", failure.c_str());
+    return 1;
+  }
   const bool written = set->install(
       folder,
       [](const std::string& name, bool installed) { std::printf("%s %s\n", installed ? "installed" : "kept", name.c_str()); },
@@ -230,7 +230,7 @@ int install(const std::optional<fs::path>& source) {
     std::fprintf(stderr, "zvx-data: %s\n", failure.c_str());
     return 1;
   }
-  return installOwnFiles(folder, *defaultBank, skinSet, wizard) ? 0 : 1;
+  return installOwnFiles(*updater, *defaultBank, skinSet, wizard) ? 0 : 1;
 }
 
 }  // namespace
