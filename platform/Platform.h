@@ -40,6 +40,22 @@ bool replaceFile(const std::string& from, const std::string& to);
 // This process's id.
 unsigned long processId();
 
+// An exclusive lock on `folder` that every process shares, held while alive:
+// one read-modify-write of a file that several processes keep there at a
+// time. It waits for the lock. held() is false when it could not be taken
+// (the folder gone); the caller then goes on without it.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  bool held() const { return handle_ != 0; }
+
+ private:
+  std::intptr_t handle_ = 0;  // the system's handle plus one, 0 for none
+};
+
 // The file at `path` opened for reading in binary mode, or null when it cannot
 // be opened or is not a regular file: a pipe or device named in a skin or a
 // bank would block or never end.

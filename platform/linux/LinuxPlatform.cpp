@@ -3,11 +3,13 @@
 // line on standard error.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -73,6 +75,25 @@ bool flushToDisk(std::FILE* file) { return fsync(fileno(file)) == 0; }
 bool replaceFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
 
 unsigned long processId() { return static_cast<unsigned long>(getpid()); }
+
+// flock on the open folder: the lock goes with the descriptor, so it is
+// released when the process ends however it ends.
+FolderLock::FolderLock(const std::string& folder) {
+  const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return;
+  int result;
+  while ((result = flock(descriptor, LOCK_EX)) != 0 && errno == EINTR) {
+  }
+  if (result != 0) {
+    close(descriptor);
+    return;
+  }
+  handle_ = descriptor + 1;
+}
+
+FolderLock::~FolderLock() {
+  if (handle_ != 0) close(static_cast<int>(handle_ - 1));
+}
 
 std::FILE* openRegularFile(const std::string& path) {
   // Non-blocking, so that opening a FIFO returns at once; the check then refuses it.

@@ -52,6 +52,33 @@ bool replaceFile(const std::string& from, const std::string& to) {
 
 unsigned long processId() { return GetCurrentProcessId(); }
 
+// A named mutex for the folder, by a hash of its path without regard to case
+// (Windows names files so); abandoned by a process that ended, it is ours.
+FolderLock::FolderLock(const std::string& folder) {
+  unsigned long long hash = 0xCBF29CE484222325ull;
+  for (const char c : folder) {
+    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : (c == '/' ? '\\' : c);
+    hash = (hash ^ static_cast<unsigned char>(lower)) * 0x100000001B3ull;
+  }
+  char name[64];
+  std::snprintf(name, sizeof name, "Local\\ZVX folder %016llx", hash);
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+  if (!mutex) return;
+  const DWORD waited = WaitForSingleObject(mutex, INFINITE);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    CloseHandle(mutex);
+    return;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(mutex) + 1;
+}
+
+FolderLock::~FolderLock() {
+  if (handle_ == 0) return;
+  const auto mutex = reinterpret_cast<HANDLE>(handle_ - 1);
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+}
+
 std::FILE* openRegularFile(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return nullptr;
