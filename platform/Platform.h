@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/Messages.h"
 
@@ -26,12 +27,37 @@ std::optional<std::string> documentsFolder();
 
 // The OS's own answer when ZVX_DOCUMENTS is not set.
 std::optional<std::string> nativeDocumentsFolder();
+// Whether ZVX_DOCUMENTS names the documents folder (then it must be there).
+bool documentsFolderNamed();
 
 // True when a wildcard search inside `folder` finds an entry, i.e. the folder exists.
 bool folderExists(const std::string& folder);
 
 // Creates one folder (not its parents). False when that fails.
 bool createFolder(const std::string& folder);
+
+// What is at a path: nothing, a regular file, a folder, a symbolic link (a
+// link is told only when `followLinks` is false), or something else (a
+// pipe, a device).
+enum class EntryKind { None, File, Folder, Link, Other };
+EntryKind entryKind(const std::string& path, bool followLinks);
+
+// The entries of `folder` ("." and ".." left out), each with its kind as it
+// is, links not followed; nothing when the folder cannot be read.
+struct FolderEntry {
+  std::string name;
+  EntryKind kind = EntryKind::Other;
+};
+std::optional<std::vector<FolderEntry>> folderEntries(const std::string& folder);
+
+// Gives the file `from` the name `to` in one step, unless something has that
+// name already; false then (and `from` stays) or when it fails.
+bool moveToNewName(const std::string& from, const std::string& to);
+
+// The module (plug-in, DLL or program) that holds this code: the path it was
+// loaded by, then, when links lead elsewhere, the path they resolve to.
+// Empty when the system cannot say.
+std::vector<std::string> thisModulePaths();
 
 // Writes what the stream holds through to the disk. False when that fails.
 bool flushToDisk(std::FILE* file);

@@ -2,6 +2,8 @@
 // and message boxes: an X11 window when a display can be opened, else one
 // line on standard error.
 #include <dirent.h>
+#include <dlfcn.h>
+#include <link.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -69,6 +71,60 @@ bool folderExists(const std::string& folder) {
 }
 
 bool createFolder(const std::string& folder) { return mkdir(folder.c_str(), 0755) == 0; }
+
+EntryKind entryKind(const std::string& path, bool followLinks) {
+  struct stat info {};
+  if ((followLinks ? stat(path.c_str(), &info) : lstat(path.c_str(), &info)) != 0) return EntryKind::None;
+  if (S_ISREG(info.st_mode)) return EntryKind::File;
+  if (S_ISDIR(info.st_mode)) return EntryKind::Folder;
+  if (S_ISLNK(info.st_mode)) return EntryKind::Link;
+  return EntryKind::Other;
+}
+
+std::optional<std::vector<FolderEntry>> folderEntries(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return std::nullopt;
+  std::vector<FolderEntry> entries;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    entries.push_back({name, entryKind(folder + "/" + name, false)});
+  }
+  closedir(dir);
+  return entries;
+}
+
+// A hard link fails when the name is taken, where a rename would replace
+// what has it; file systems without hard links get the rename after a check.
+bool moveToNewName(const std::string& from, const std::string& to) {
+  if (link(from.c_str(), to.c_str()) == 0) {
+    unlink(from.c_str());
+    return true;
+  }
+  if (errno == EEXIST || entryKind(to, false) != EntryKind::None) return false;
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::vector<std::string> thisModulePaths() {
+  std::vector<std::string> paths;
+  Dl_info info{};
+  link_map* module = nullptr;
+  if (dladdr1(reinterpret_cast<void*>(&thisModulePaths), &info, reinterpret_cast<void**>(&module), RTLD_DL_LINKMAP) &&
+      module && module->l_name && module->l_name[0]) {
+    paths.emplace_back(module->l_name);
+  } else {
+    // The program itself, whose own entry has no name.
+    char buffer[4096];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length > 0) paths.emplace_back(buffer, static_cast<std::size_t>(length));
+  }
+  if (paths.empty()) return paths;
+  if (char* resolved = realpath(paths.front().c_str(), nullptr)) {
+    if (paths.front() != resolved) paths.emplace_back(resolved);
+    std::free(resolved);
+  }
+  return paths;
+}
 
 bool flushToDisk(std::FILE* file) { return fsync(fileno(file)) == 0; }
 

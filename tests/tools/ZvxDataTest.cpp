@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include "tests/support/StagedInstall.h"
 #include "tests/support/TestSupport.h"
 #include "tools/zvx-data/BankSource.h"
 #include "tools/zvx-data/SampleSet.h"
@@ -279,14 +280,6 @@ TEST(ZvxDataTool, AFolderFromBeforeTheManifestKeepsWhatDiffersFromTheNewVersion)
   fs::remove(data / "default.fxb");
   EXPECT_EQ(data.installLater().at(1 + kNames.size()), "installed default.fxb");
   EXPECT_TRUE(readBytes(data / "default.fxb") == laterRelease().at("default.fxb"));
-}
-
-// Every file below a folder with its bytes, by its name there.
-std::map<std::string, Bytes> filesBelow(const fs::path& folder) {
-  std::map<std::string, Bytes> files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder))
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).generic_string()] = readBytes(entry.path());
-  return files;
 }
 
 // A pipe by the manifest's name would block the reading for ever: refused

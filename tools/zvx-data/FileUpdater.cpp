@@ -53,7 +53,7 @@ bool writeWhole(const fs::path& path, std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 std::optional<FileUpdater> FileUpdater::open(fs::path folder, std::string& error) {
-  std::optional<InstallManifest> manifest = InstallManifest::read(folder / InstallManifest::kFileName, error);
+  std::optional<InstallManifest> manifest = InstallManifest::read((folder / InstallManifest::kFileName).string(), error);
   if (!manifest) return std::nullopt;
   return FileUpdater(std::move(folder), std::move(*manifest));
 }

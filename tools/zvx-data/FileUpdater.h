@@ -14,7 +14,7 @@
 #include <span>
 #include <string>
 
-#include "tools/zvx-data/InstallManifest.h"
+#include "storage/InstallManifest.h"
 
 namespace zvx::data {
 
