@@ -5,6 +5,7 @@
 // user's own files and learn map stay as they are; and the prefix may move.
 
 #include "engine/Parameters.h"
+#include "image/PngCodec.h"
 #include "instrument/Instrument.h"
 #include "tests/support/StagedInstall.h"
 
@@ -105,6 +106,32 @@ TEST(InstalledTest, AMovedPrefixFindsItsData) {
   ASSERT_FALSE(linesOf(listed.out).empty());
   EXPECT_EQ(linesOf(listed.out).front(), "  0  Moved");
   EXPECT_EQ(readBytes(user.dataFolder() / "default.fxb"), bank);
+}
+
+// What desktops, software centres and man find of zvx where they look, and
+// the license beside the documentation; the installed tree as AppStream's
+// checker reads it (metadata, desktop entry and icon together), where it is
+// installed.
+TEST(InstalledTest, TheDesktopEntryIconMetadataManPagesAndLicenseAreWhereDesktopsLook) {
+  const fs::path share = stagedPrefix() / "share";
+  for (const char* file : {"applications/zvx.desktop", "metainfo/audio.zvx.zvx.metainfo.xml",
+                           "icons/hicolor/scalable/apps/zvx.svg", "icons/hicolor/256x256/apps/zvx.png",
+                           "man/man1/zvx.1", "man/man1/zvx-render.1", "doc/zvx/LICENSE"})
+    EXPECT_TRUE(fs::is_regular_file(share / file)) << file;
+  const gui::Surface icon = gui::PngCodec::decode(readBytes(share / "icons/hicolor/256x256/apps/zvx.png"));
+  EXPECT_EQ(icon.width(), 256);
+  EXPECT_EQ(icon.height(), 256);
+  EXPECT_NE(readText(share / "applications/zvx.desktop").find("\nIcon=zvx\n"), std::string::npos);
+  EXPECT_NE(readText(share / "doc/zvx/LICENSE").find("MIT License"), std::string::npos);
+  if (!fs::exists("/usr/bin/appstreamcli")) GTEST_SKIP() << "appstreamcli is not installed";
+  const ProgramRun tree = runProgram("/usr/bin/appstreamcli", {"validate-tree", "--no-net", stagedPrefix().string()},
+                                     stagedPrefix());
+  EXPECT_EQ(tree.exitCode, 0) << tree.out << tree.err;
+  for (const std::string& line : linesOf(tree.out + tree.err)) {
+    const std::size_t start = line.find_first_not_of(' ');
+    EXPECT_FALSE(start != std::string::npos && (line.compare(start, 3, "W: ") == 0 || line.compare(start, 3, "E: ") == 0))
+        << line;
+  }
 }
 
 }  // namespace

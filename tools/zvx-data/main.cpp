@@ -13,7 +13,10 @@
 #include "platform/Platform.h"
 #include "storage/DataFolder.h"
 #include "tools/zvx-data/BankSource.h"
+#include "image/PngCodec.h"
+#include "storage/WholeFile.h"
 #include "tools/zvx-data/FileUpdater.h"
+#include "tools/zvx-data/IconArt.h"
 #include "tools/zvx-data/RecipeError.h"
 #include "tools/zvx-data/RegularFile.h"
 #include "tools/zvx-data/SampleSet.h"
@@ -36,6 +39,7 @@ int usage() {
       "       zvx-data samples RECIPES OUTPUT\n"
       "       zvx-data bank BANK-SOURCE OUTPUT.fxb\n"
       "       zvx-data skin SKIN-SOURCE OUTPUT\n"
+      "       zvx-data icon OUTPUT\n"
       "       zvx-data --version\n"
       "\n"
       "  install   creates the documents folder when it is missing, then the ZVX\n"
@@ -62,6 +66,8 @@ int usage() {
       "  skin      renders the skin in SKIN-SOURCE (skin.xml and art.txt; or a\n"
       "            data folder holding skin/) into OUTPUT: skin.xml and the\n"
       "            bitmaps it names, replacing what is there.\n"
+      "  icon      draws zvx's application icon into OUTPUT: zvx.svg and a\n"
+      "            256-pixel zvx.png.\n"
       "\n"
       "The documents folder is ZVX_DOCUMENTS when set, else the system's own\n"
       "(XDG_DOCUMENTS_DIR, ~/.config/user-dirs.dirs, or ~/Documents).\n",
@@ -146,6 +152,18 @@ std::optional<SkinSet> loadSkin(const fs::path& source) {
 }
 
 int skin(const fs::path& source, const fs::path& output) { return writeSet(loadSkin(source), output); }
+
+int icon(const fs::path& output) {
+  std::error_code ignored;
+  fs::create_directories(output, ignored);
+  const std::string svg = zvx::data::IconArt::svg();
+  if (!zvx::saveWholeFile((output / "zvx.svg").string(), svg.data(), svg.size()) ||
+      !zvx::gui::PngCodec::writeFile(zvx::data::IconArt::render(256), (output / "zvx.png").string())) {
+    std::fprintf(stderr, "zvx-data: cannot write the icon into %s\n", output.string().c_str());
+    return 1;
+  }
+  return 0;
+}
 
 std::optional<std::vector<unsigned char>> readFile(const fs::path& path) {
   std::optional<std::vector<unsigned char>> bytes = zvx::data::readRegularFile(path);
@@ -247,5 +265,6 @@ int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "samples") == 0) return samples(argv[2], argv[3]);
   if (argc == 4 && std::strcmp(argv[1], "bank") == 0) return bank(argv[2], argv[3]);
   if (argc == 4 && std::strcmp(argv[1], "skin") == 0) return skin(argv[2], argv[3]);
+  if (argc == 3 && std::strcmp(argv[1], "icon") == 0) return icon(argv[2]);
   return usage();
 }

@@ -202,8 +202,9 @@ Input:
 
 Instrument:
   --plugin PATH        the VST 2.4 instrument module to load; by default the ZVX
-                       module of this build, else ZVX.so beside zvx-render,
-                       else ~/.vst/ZVX.so
+                       module installed with zvx-render (PREFIX/lib/vst/ZVX.so
+                       for PREFIX/bin/zvx-render), else the one of this build,
+                       else ZVX.so beside zvx-render, else ~/.vst/ZVX.so
   --set NAME=VALUE     set a parameter before playing; VALUE is the normalised
   --set INDEX=VALUE    value from 0 to 1, NAME is matched without regard to case
                        or trailing blanks. Repeatable.
