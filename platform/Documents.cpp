@@ -4,8 +4,6 @@
 
 namespace zvx::platform {
 
-bool documentsFolderNamed() { return std::getenv("ZVX_DOCUMENTS") != nullptr; }
-
 std::optional<std::string> documentsFolder() {
   std::optional<std::string> folder;
   if (const char* override = std::getenv("ZVX_DOCUMENTS"))

@@ -27,8 +27,10 @@ std::optional<std::string> documentsFolder();
 
 // The OS's own answer when ZVX_DOCUMENTS is not set.
 std::optional<std::string> nativeDocumentsFolder();
-// Whether ZVX_DOCUMENTS names the documents folder (then it must be there).
-bool documentsFolderNamed();
+// Whether a documents folder that is not there may be made: on Linux the
+// XDG one of a new account, which nothing has made yet; never one that
+// ZVX_DOCUMENTS names, nor Windows' own, whose absence is the system's fault.
+bool documentsFolderMayBeMade();
 
 // True when a wildcard search inside `folder` finds an entry, i.e. the folder exists.
 bool folderExists(const std::string& folder);

@@ -33,9 +33,10 @@ bool findDataFolder(std::string_view name, std::string& path) {
   // Refused rather than truncated: a cut path would name some other folder.
   if (folder.size() + 1 > kMaxPathLength) return false;
   // The system's documents folder may not be there yet for a new user (a
-  // fresh account, a system without a desktop): made like the two below it,
-  // not its parents. One named by ZVX_DOCUMENTS must be there.
-  const bool documentsThere = platform::documentsFolderNamed() ? platform::folderExists(*documents) : ensureFolder(*documents);
+  // fresh Linux account, a system without a desktop): made like the two
+  // below it, not its parents, where the platform allows.
+  const bool documentsThere =
+      platform::documentsFolderMayBeMade() ? ensureFolder(*documents) : platform::folderExists(*documents);
   if (!documentsThere || !ensureFolder(maker) || !ensureFolder(folder)) return false;
   path = folder + platform::kPathSeparator;
   fillOnFirstLook(name, path);

@@ -1,6 +1,6 @@
 // The per-user data folder: <documents>/Tonewerk Data/<name>/, created when
-// missing (the system's documents folder too, when the folder holding it is
-// there; one that ZVX_DOCUMENTS names must be there already).
+// missing (a new Linux account's documents folder too, when the folder
+// holding it is there; see platform::documentsFolderMayBeMade).
 #pragma once
 
 #include <string>

@@ -62,6 +62,8 @@ std::optional<std::string> nativeDocumentsFolder() {
   return *home + "/Documents";
 }
 
+bool documentsFolderMayBeMade() { return std::getenv("ZVX_DOCUMENTS") == nullptr; }
+
 bool folderExists(const std::string& folder) {
   DIR* dir = opendir(folder.c_str());
   if (!dir) return false;

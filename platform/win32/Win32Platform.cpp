@@ -34,6 +34,8 @@ std::optional<std::string> nativeDocumentsFolder() {
   return std::string(value, strnlen(value, size));
 }
 
+bool documentsFolderMayBeMade() { return false; }
+
 bool folderExists(const std::string& folder) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
