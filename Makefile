@@ -43,7 +43,7 @@ tools: configure
 
 # Installs for this user: the VST module where Linux hosts look for VST 2.4
 # modules, the LV2 bundle, and zvx with its desktop entry, icon, AppStream
-# metadata and man pages where the user's programs go.
+# metadata and man page where the user's programs go.
 install: build
 	mkdir -p "$(VST_DIR)"
 	cp $(BUILD)/ZVX.so "$(VST_DIR)/ZVX.so"
@@ -72,8 +72,8 @@ install: build
 	cp $(BUILD)/icons/zvx.svg "$(SHARE_DIR)/icons/hicolor/scalable/apps/zvx.svg"
 	cp $(BUILD)/icons/zvx.png "$(SHARE_DIR)/icons/hicolor/256x256/apps/zvx.png"
 	cp $(BUILD)/metainfo/audio.zvx.zvx.metainfo.xml "$(SHARE_DIR)/metainfo/audio.zvx.zvx.metainfo.xml"
-	cp $(BUILD)/man/zvx.1 $(BUILD)/man/zvx-render.1 "$(SHARE_DIR)/man/man1/"
-	@echo "Installed $(APPS_DIR)/zvx.desktop, its icon, metadata and man pages"
+	cp $(BUILD)/man/zvx.1 "$(SHARE_DIR)/man/man1/zvx.1"
+	@echo "Installed $(APPS_DIR)/zvx.desktop, its icon, metadata and man page"
 	@printf "Data folder: " && $(BUILD)/tools/zvx-data install "$(CURDIR)/data"
 
 # For every user of the computer, as a package installs it (run as root):
