@@ -3,8 +3,8 @@ BUILD ?= build
 WIN_BUILD ?= build-win
 MINGW_CXX ?= x86_64-w64-mingw32-g++-posix
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-# Per user: where Reaper, Bitwig, Qtractor, Carla and Renoise look for VST 2.4
-# modules, where LV2 hosts look for bundles, and the XDG user folders.
+# Per user: where Reaper, Bitwig and Qtractor look for VST 2.4 modules, where
+# LV2 hosts look for bundles, and the XDG user folders.
 VST_DIR ?= $(HOME)/.vst
 LV2_DIR ?= $(HOME)/.lv2
 BIN_DIR ?= $(HOME)/.local/bin
