@@ -1,46 +1,65 @@
 #include "instrument/LearnMap.h"
 
-#include <cerrno>
 #include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "storage/WholeFile.h"
 
 namespace zvx {
 
-void LearnMap::readFile(const std::string& path) {
-  changed_.store(false, std::memory_order_relaxed);
-  errno = 0;
+bool LearnMap::readEntries(const std::string& path, Entries& entries) {
   std::FILE* file = platform::openRegularFile(path);
-  if (!file) {
-    forgetAll();
-    // No file has nothing to lose; one that is there but cannot be read may.
-    readWhole_.store(errno == ENOENT, std::memory_order_relaxed);
-    return;
-  }
+  if (!file) return false;
   unsigned char bytes[kFileSize];
   const std::size_t read = std::fread(bytes, 1, kFileSize, file);
   std::fclose(file);
-  readWhole_.store(read == kFileSize, std::memory_order_relaxed);
   // A trailing partial entry replaces only the bytes it has.
   for (std::size_t p = 0; p * 4 < read; ++p) {
-    std::uint32_t entry = static_cast<std::uint32_t>(controller(static_cast<int>(p)));
+    auto entry = static_cast<std::uint32_t>(entries[p]);
     for (std::size_t b = 0; b < 4 && p * 4 + b < read; ++b) {
       entry &= ~(0xFFu << (8 * b));
       entry |= static_cast<std::uint32_t>(bytes[p * 4 + b]) << (8 * b);
     }
-    set(static_cast<int>(p), static_cast<std::int32_t>(entry));
+    entries[p] = static_cast<std::int32_t>(entry);
   }
+  return true;
 }
 
-void LearnMap::writeFile(const std::string& path) const {
-  if (!readWhole_.load(std::memory_order_relaxed) && !changed_.load(std::memory_order_relaxed)) return;
-  unsigned char bytes[kFileSize];
-  for (int p = 0; p < kNumParameters; ++p) {
-    const auto entry = static_cast<std::uint32_t>(controller(p));
-    for (int b = 0; b < 4; ++b) bytes[4 * p + b] = static_cast<unsigned char>(entry >> (8 * b));
+void LearnMap::readFile(const std::string& path) {
+  for (auto& flag : changed_) flag.store(false, std::memory_order_relaxed);
+  Entries entries;
+  for (int p = 0; p < kNumParameters; ++p) entries[static_cast<std::size_t>(p)] = controller(p);
+  if (!readEntries(path, entries)) {
+    forgetAll();
+    return;
   }
-  saveWholeFile(path, bytes, kFileSize);
+  for (int p = 0; p < kNumParameters; ++p) set(p, entries[static_cast<std::size_t>(p)]);
+}
+
+void LearnMap::writeFile(const std::string& path) {
+  // Taken from the flags first: a binding changed while this write runs
+  // keeps its flag for the next one.
+  std::vector<int> changed;
+  for (int p = 0; p < kNumParameters; ++p)
+    if (changed_[static_cast<std::size_t>(p)].exchange(false, std::memory_order_acq_rel)) changed.push_back(p);
+  if (changed.empty()) return;
+
+  const std::size_t slash = path.find_last_of("/\\");
+  const platform::FolderLock lock(slash == std::string::npos ? std::string(".") : path.substr(0, slash));
+  // What is on the disk now, another process's bindings among it; a file
+  // that cannot be read has nothing any process could have used.
+  Entries entries;
+  entries.fill(kUnbound);
+  readEntries(path, entries);
+  for (const int p : changed) entries[static_cast<std::size_t>(p)] = controller(p);
+  unsigned char bytes[kFileSize];
+  for (std::size_t p = 0; p < entries.size(); ++p)
+    for (std::size_t b = 0; b < 4; ++b) bytes[4 * p + b] = static_cast<unsigned char>(static_cast<std::uint32_t>(entries[p]) >> (8 * b));
+  if (!saveWholeFile(path, bytes, kFileSize))
+    for (const int p : changed) changed_[static_cast<std::size_t>(p)].store(true, std::memory_order_release);
 }
 
 LearnMap& learnMap() {

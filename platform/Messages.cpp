@@ -7,6 +7,7 @@
 #include <iterator>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 
@@ -42,6 +43,34 @@ std::mutex& ownerMutex() {
 std::vector<OwnerScope>& ownerScopes() {
   static std::vector<OwnerScope> scopes;
   return scopes;
+}
+
+// Each thread's holds, kept as the owners are and for the same reason.
+struct HoldScope {
+  std::thread::id thread;
+  HeldMessages* held;
+};
+
+std::vector<HoldScope>& holdScopes() {
+  static std::vector<HoldScope> scopes;
+  return scopes;
+}
+
+// Whether this thread holds its messages, and where it keeps them (null: nowhere).
+bool holding(HeldMessages*& held) {
+  std::lock_guard<std::mutex> lock(ownerMutex());
+  const auto& scopes = holdScopes();
+  for (auto it = scopes.rbegin(); it != scopes.rend(); ++it)
+    if (it->thread == std::this_thread::get_id()) {
+      held = it->held;
+      return true;
+    }
+  return false;
+}
+
+void writeLine(const Message& message) {
+  std::fprintf(stderr, "%s\n", formatMessageLine(message).c_str());
+  std::fflush(stderr);
 }
 
 const char* iconName(MessageIcon icon) {
@@ -121,6 +150,40 @@ void* messageOwner() {
   return nullptr;
 }
 
+void HeldMessages::keep(const Message& message) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const Message& kept : messages_)
+    if (kept.text == message.text && kept.caption == message.caption && kept.icon == message.icon) return;
+  messages_.push_back(message);
+}
+
+std::vector<Message> HeldMessages::take() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::exchange(messages_, {});
+}
+
+MessageHold::MessageHold(HeldMessages* held) {
+  std::lock_guard<std::mutex> lock(ownerMutex());
+  holdScopes().push_back({std::this_thread::get_id(), held});
+}
+
+MessageHold::~MessageHold() {
+  std::lock_guard<std::mutex> lock(ownerMutex());
+  auto& scopes = holdScopes();
+  for (auto it = scopes.rbegin(); it != scopes.rend(); ++it)
+    if (it->thread == std::this_thread::get_id()) {
+      scopes.erase(std::next(it).base());
+      return;
+    }
+}
+
+void showHeldMessage(const Message& message) {
+  if (messagesToStderr()) return;
+  Message shown = message;
+  shown.owner = messageOwner();
+  if (const MessagePresenter show = presenter.load()) show(shown);
+}
+
 void showMessage(std::string_view text, std::string_view caption, MessageIcon icon) {
   Message message{std::string(text), std::string(caption), icon, messageOwner()};
   {
@@ -130,12 +193,17 @@ void showMessage(std::string_view text, std::string_view caption, MessageIcon ic
       return;
     }
   }
+  HeldMessages* held = nullptr;
+  if (holding(held)) {
+    writeLine(message);
+    if (held) held->keep(message);
+    return;
+  }
   if (!messagesToStderr()) {
     const MessagePresenter show = presenter.load();
     if (show && show(message)) return;
   }
-  std::fprintf(stderr, "%s\n", formatMessageLine(message).c_str());
-  std::fflush(stderr);
+  writeLine(message);
 }
 
 }  // namespace zvx::platform

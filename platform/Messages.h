@@ -4,8 +4,10 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zvx::platform {
 
@@ -44,6 +46,38 @@ class MessageOwner {
 };
 // The owner of messages shown on this thread now, or null.
 void* messageOwner();
+
+// Messages kept for later: what a plug-in had to say before its editor
+// first opened, to be shown then. The same message kept again is kept once.
+// Any thread.
+class HeldMessages {
+ public:
+  void keep(const Message& message);
+  // The messages kept so far, oldest first; none are kept after.
+  std::vector<Message> take();
+
+ private:
+  std::mutex mutex_;
+  std::vector<Message> messages_;
+};
+
+// While alive, the messages shown on this thread open no box (a sink still
+// takes them): each goes to standard error at once, where hosts log what
+// plug-ins say, and is kept in `held` when one is given. A host scanning
+// plug-ins makes instances and closes them without ever opening an editor:
+// a modal box it cannot see would stall it for ever. Scopes nest; the
+// latest of the thread holds.
+class MessageHold {
+ public:
+  explicit MessageHold(HeldMessages* held);
+  ~MessageHold();
+  MessageHold(const MessageHold&) = delete;
+  MessageHold& operator=(const MessageHold&) = delete;
+};
+
+// Shows a message that was held, in a box where one can open; standard
+// error had it already, so it is not written there again.
+void showHeldMessage(const Message& message);
 
 // The line written for a message on standard error, e.g.
 // ZVX message [error] "Error!": ZVX is not installed correctly

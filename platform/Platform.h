@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/Messages.h"
 
@@ -26,6 +27,10 @@ std::optional<std::string> documentsFolder();
 
 // The OS's own answer when ZVX_DOCUMENTS is not set.
 std::optional<std::string> nativeDocumentsFolder();
+// Whether a documents folder that is not there may be made: on Linux the
+// XDG one of a new account, which nothing has made yet; never one that
+// ZVX_DOCUMENTS names, nor Windows' own, whose absence is the system's fault.
+bool documentsFolderMayBeMade();
 
 // True when a wildcard search inside `folder` finds an entry, i.e. the folder exists.
 bool folderExists(const std::string& folder);
@@ -33,12 +38,51 @@ bool folderExists(const std::string& folder);
 // Creates one folder (not its parents). False when that fails.
 bool createFolder(const std::string& folder);
 
+// What is at a path: nothing, a regular file, a folder, a symbolic link (a
+// link is told only when `followLinks` is false), or something else (a
+// pipe, a device).
+enum class EntryKind { None, File, Folder, Link, Other };
+EntryKind entryKind(const std::string& path, bool followLinks);
+
+// The entries of `folder` ("." and ".." left out), each with its kind as it
+// is, links not followed; nothing when the folder cannot be read.
+struct FolderEntry {
+  std::string name;
+  EntryKind kind = EntryKind::Other;
+};
+std::optional<std::vector<FolderEntry>> folderEntries(const std::string& folder);
+
+// Gives the file `from` the name `to` in one step, unless something has that
+// name already; false then (and `from` stays) or when it fails.
+bool moveToNewName(const std::string& from, const std::string& to);
+
+// The module (plug-in, DLL or program) that holds this code: the path it was
+// loaded by, then, when links lead elsewhere, the path they resolve to.
+// Empty when the system cannot say.
+std::vector<std::string> thisModulePaths();
+
 // Writes what the stream holds through to the disk. False when that fails.
 bool flushToDisk(std::FILE* file);
 // Renames `from` over `to`, replacing it in one step. False when that fails.
 bool replaceFile(const std::string& from, const std::string& to);
 // This process's id.
 unsigned long processId();
+
+// An exclusive lock on `folder` that every process shares, held while alive:
+// one read-modify-write of a file that several processes keep there at a
+// time. It waits for the lock. held() is false when it could not be taken
+// (the folder gone); the caller then goes on without it.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  bool held() const { return handle_ != 0; }
+
+ private:
+  std::intptr_t handle_ = 0;  // the system's handle plus one, 0 for none
+};
 
 // The file at `path` opened for reading in binary mode, or null when it cannot
 // be opened or is not a regular file: a pipe or device named in a skin or a

@@ -15,6 +15,7 @@ packages=(
   liblo-dev
   clang libclang-rt-14-dev
   locales
+  desktop-file-utils appstream man-db librsvg2-bin
 )
 
 missing=()

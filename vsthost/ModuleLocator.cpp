@@ -36,8 +36,12 @@ fs::path executable() {
 
 std::vector<fs::path> defaultCandidates(const char* builtModule) {
   std::vector<fs::path> candidates;
+  const fs::path self = executable();
+#ifdef ZVX_INSTALL_VST_DIR
+  if (!self.empty()) candidates.push_back(self.parent_path().parent_path() / ZVX_INSTALL_VST_DIR / kModuleFile);
+#endif
   if (builtModule && *builtModule) candidates.emplace_back(builtModule);
-  if (const fs::path self = executable(); !self.empty()) candidates.push_back(self.parent_path() / kModuleFile);
+  if (!self.empty()) candidates.push_back(self.parent_path() / kModuleFile);
 #ifndef _WIN32
   if (const char* home = std::getenv("HOME"); home && *home) candidates.push_back(fs::path(home) / ".vst" / kModuleFile);
 #endif

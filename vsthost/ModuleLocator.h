@@ -1,5 +1,7 @@
-// Which ZVX module a command-line host loads: the one named, else the module
-// of this build, a copy next to the executable, then the user's install.
+// Which ZVX module a command-line host loads: the one named, else the one
+// installed with the executable (<prefix>/lib/vst/ZVX.so for <prefix>/bin),
+// the module of this build, a copy next to the executable, then the user's
+// install.
 #pragma once
 
 #include <string>

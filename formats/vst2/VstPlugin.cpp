@@ -57,7 +57,9 @@ VstPlugin::VstPlugin(audioMasterCallback host, EditorFactory makeEditor)
   reserveAccumulator(kInitialBlockSize);
 
   // The editor reads only its skin's background now, for the window size.
+  // What that has to say about the skin, its opening says again: logged only.
   if (makeEditor) {
+    const platform::MessageHold sizePass(nullptr);
     editor_ = std::make_unique<VstEditor>(makeEditor(control_), [this](int width, int height) {
       callHost(audioMasterSizeWindow, width, height);
     });
@@ -66,6 +68,7 @@ VstPlugin::VstPlugin(audioMasterCallback host, EditorFactory makeEditor)
   }
 
   instrument_.start();
+  constructing_.reset();
 }
 
 // The editor goes while the instrument it looks at is still whole.
@@ -98,10 +101,31 @@ VstIntPtr VSTCALLBACK VstPlugin::dispatchEntry(AEffect* effect, VstInt32 opcode,
                                                void* ptr, float opt) {
   VstPlugin& plugin = self(effect);
   if (opcode == effClose) {
+    // What the closing has to say is kept by held_, which outlives the
+    // instrument; it is on standard error before the plug-in is gone.
+    const auto hold = plugin.holdUntilEditorOpens(opcode == effProcessEvents);
     delete &plugin;
     return 1;
   }
+  if (opcode == effEditOpen) {
+    const VstIntPtr opened = plugin.dispatch(opcode, index, value, ptr, opt);
+    plugin.showHeldMessages(ptr);
+    return opened;
+  }
+  const auto hold = plugin.holdUntilEditorOpens(opcode == effProcessEvents);
   return plugin.dispatch(opcode, index, value, ptr, opt);
+}
+
+std::optional<platform::MessageHold> VstPlugin::holdUntilEditorOpens(bool forAudio) {
+  if (editorOpened_.load() || forAudio || instrument_.onAudioThread()) return std::nullopt;
+  return std::optional<platform::MessageHold>(std::in_place, &held_);
+}
+
+// From the first opening on, messages are shown as they come.
+void VstPlugin::showHeldMessages(void* window) {
+  editorOpened_.store(true);
+  const platform::MessageOwner owner(window);
+  for (const platform::Message& message : held_.take()) platform::showHeldMessage(message);
 }
 
 void VSTCALLBACK VstPlugin::processEntry(AEffect* effect, float** /*inputs*/, float** outputs, VstInt32 frames) {
@@ -118,6 +142,7 @@ void VSTCALLBACK VstPlugin::processReplacingEntry(AEffect* effect, float** /*inp
 void VSTCALLBACK VstPlugin::processDoubleEntry(AEffect*, double**, double**, VstInt32) {}
 
 void VSTCALLBACK VstPlugin::setParameterEntry(AEffect* effect, VstInt32 index, float value) {
+  const auto hold = self(effect).holdUntilEditorOpens(false);
   self(effect).instrument_.setParameter(index, value);
 }
 

@@ -4,10 +4,17 @@
 // with its outputs, and the editor on the same InstrumentControl road as in
 // the other formats, with the host told of the user's edits.
 //
+// Until its editor first opens, the plug-in shows no message box: what it has
+// to say goes to standard error at once (the host's log) and waits for the
+// editor, whose opening shows it. Hosts scan plug-ins by making instances
+// and closing them; a box there would stall the scan.
+//
 // Threads: as the host calls; see Instrument.
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "editor/FrameEditor.h"
@@ -79,9 +86,18 @@ class VstPlugin final : private InstrumentHost {
 
   static VstPlugin& self(AEffect* effect) { return *static_cast<VstPlugin*>(effect->object); }
   static InstrumentHost& showingBoxes(VstPlugin& plugin);
+  // Holds the calling thread's messages while the editor has never been
+  // open; never on the audio thread, which shows none and takes no lock.
+  // (`forAudio`: a call that comes on the audio thread, effProcessEvents.)
+  std::optional<platform::MessageHold> holdUntilEditorOpens(bool forAudio);
+  // The messages held so far, in boxes owned by the editor's window.
+  void showHeldMessages(void* window);
 
   audioMasterCallback host_;
   AEffect effect_{};
+  platform::HeldMessages held_;                       // said before the editor first opened
+  std::optional<platform::MessageHold> constructing_{std::in_place, &held_};
+  std::atomic<bool> editorOpened_{false};
   Instrument instrument_;
   EditorControl control_{instrument_, *this};
   std::unique_ptr<VstEditor> editor_;

@@ -34,6 +34,8 @@ std::optional<std::string> nativeDocumentsFolder() {
   return std::string(value, strnlen(value, size));
 }
 
+bool documentsFolderMayBeMade() { return false; }
+
 bool folderExists(const std::string& folder) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
@@ -44,6 +46,54 @@ bool folderExists(const std::string& folder) {
 
 bool createFolder(const std::string& folder) { return CreateDirectoryA(folder.c_str(), nullptr) != 0; }
 
+namespace {
+
+EntryKind kindOf(DWORD attributes) {
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::Link;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EntryKind::Folder;
+  if (attributes & FILE_ATTRIBUTE_DEVICE) return EntryKind::Other;
+  return EntryKind::File;
+}
+
+}  // namespace
+
+EntryKind entryKind(const std::string& path, bool followLinks) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::None;
+  const EntryKind kind = kindOf(attributes);
+  if (kind != EntryKind::Link || !followLinks) return kind;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Folder : EntryKind::File;
+}
+
+std::optional<std::vector<FolderEntry>> folderEntries(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::vector<FolderEntry> entries;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") entries.push_back({name, kindOf(found.dwFileAttributes)});
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return entries;
+}
+
+// Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
+bool moveToNewName(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+std::vector<std::string> thisModulePaths() {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCSTR>(&thisModulePaths), &module))
+    return {};
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return {std::string(path, length)};
+}
+
 bool flushToDisk(std::FILE* file) { return _commit(_fileno(file)) == 0; }
 
 bool replaceFile(const std::string& from, const std::string& to) {
@@ -51,6 +101,35 @@ bool replaceFile(const std::string& from, const std::string& to) {
 }
 
 unsigned long processId() { return GetCurrentProcessId(); }
+
+// A named mutex for the folder, by a hash of its path without regard to case
+// (Windows names files so); abandoned by a process that ended, it is ours.
+FolderLock::FolderLock(const std::string& folder) {
+  std::string name = folder;
+  while (name.size() > 1 && (name.back() == '\\' || name.back() == '/')) name.pop_back();
+  unsigned long long hash = 0xCBF29CE484222325ull;
+  for (const char c : name) {
+    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : (c == '/' ? '\\' : c);
+    hash = (hash ^ static_cast<unsigned char>(lower)) * 0x100000001B3ull;
+  }
+  char mutexName[64];
+  std::snprintf(mutexName, sizeof mutexName, "Local\\ZVX folder %016llx", hash);
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, mutexName);
+  if (!mutex) return;
+  const DWORD waited = WaitForSingleObject(mutex, INFINITE);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    CloseHandle(mutex);
+    return;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(mutex) + 1;
+}
+
+FolderLock::~FolderLock() {
+  if (handle_ == 0) return;
+  const auto mutex = reinterpret_cast<HANDLE>(handle_ - 1);
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+}
 
 std::FILE* openRegularFile(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");

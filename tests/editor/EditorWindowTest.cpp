@@ -458,5 +458,67 @@ TEST_F(ZvxWindowTest, ZvxEditorInAWindowWhileLearnedControllersPlay) {
   EXPECT_TRUE(children(parent_).empty());
 }
 
+// A host scans plug-ins by making instances and closing them without
+// opening an editor, on a desktop where boxes can open. What ZVX has to say
+// then (here: none of its eight sample files is there) goes to standard
+// error, the host's log, and no box opens: a modal box nobody sees would
+// stall the scan for ever. The editor's first opening shows what was held,
+// once, in a box of its own.
+class HeldMessagesTest : public X11Test {};
+
+TEST_F(HeldMessagesTest, NoBoxUntilTheEditorOpensWhichShowsWhatWasHeldOnce) {
+  TempDocuments documents(false);
+  fs::create_directories(documents.dataFolder());
+  documents.installDefaultData(ZVX_BUILT_DATA);
+  ScopedEnv boxes("ZVX_MESSAGES", nullptr);
+  const std::string caption = "Can't open PCM file!";
+  std::unique_ptr<vsthost::Plugin> zvx;
+  std::atomic<bool> made{false};
+  MessageCapture capture;
+  std::thread scan([&] {
+    createZvx()->close();
+    zvx = createZvx();
+    zvx->start();
+    made = true;
+  });
+  const bool returned = poll([&] { return made.load(); }, 60000ms);
+  // A box would hold the thread: closed by the window manager to free it.
+  while (!made) {
+    for (const Placed& box : windowsNamed(display_, caption)) XDestroyWindow(display_, box.window);
+    XSync(display_, False);
+    poll([&] { return made.load(); }, 100ms);
+  }
+  scan.join();
+  ASSERT_TRUE(returned) << "making an instance waited on a message box";
+  const std::vector<ShownMessage> said = capture.messages();
+  EXPECT_FALSE(said.empty());
+  for (const ShownMessage& message : said) EXPECT_EQ(message.caption, caption) << message.text;
+
+  const Window parent = makeParent(10, 10, 200, 100);
+  std::atomic<VstIntPtr> opened{-1};
+  std::thread opening([&] { opened = zvx->dispatch(effEditOpen, 0, 0, xid(parent)); });
+  const std::vector<Placed> shown = waitForWindows(display_, caption, 1, 60000ms);
+  EXPECT_EQ(shown.size(), 1u);
+  for (const Placed& box : shown) {
+    Window focus = 0;
+    int revert = 0;
+    poll([&] { return XGetInputFocus(display_, &focus, &revert), focus == box.window; });
+    input_->type(XK_Return);
+  }
+  EXPECT_TRUE(poll([&] { return opened.load() != -1; }, 60000ms)) << "the box was not dismissed";
+  while (opened.load() == -1) {
+    for (const Placed& box : windowsNamed(display_, caption)) XDestroyWindow(display_, box.window);
+    XSync(display_, False);
+    poll([&] { return opened.load() != -1; }, 100ms);
+  }
+  opening.join();
+  EXPECT_EQ(opened.load(), 1);
+  // Said once: the next opening has nothing held to show.
+  zvx->dispatch(effEditClose);
+  EXPECT_EQ(zvx->dispatch(effEditOpen, 0, 0, xid(parent)), 1);
+  EXPECT_TRUE(windowsNamed(display_, caption).empty());
+  zvx->dispatch(effEditClose);
+}
+
 }  // namespace
 }  // namespace zvx::test

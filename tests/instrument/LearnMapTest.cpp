@@ -1,4 +1,7 @@
-// The MIDI-learn map: its file, its bindings, and one table per process.
+// The MIDI-learn map: its file, its bindings, one table per process, and one
+// file for every process.
+
+#include <signal.h>
 
 #include "engine/Parameters.h"
 #include "image/PngCodec.h"
@@ -27,9 +30,11 @@ std::vector<int> boundParameters(vsthost::Plugin& zvx) {
 TEST(LearnMapTest, NoFileAndAFileOfMinusOnesBindNothing) {
   TempDocuments docs;
   EXPECT_TRUE(boundParameters(*startZvx()).empty());
-  // The destructor wrote the (empty) map, which binds nothing either.
-  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), Bytes(332, 0xFF));
+  // Nothing learned, nothing written.
+  EXPECT_FALSE(fs::exists(docs.dataFolder() / "Pluginccmap.bin"));
+  docs.writeFile("Pluginccmap.bin", Bytes(332, 0xFF));
   EXPECT_TRUE(boundParameters(*startZvx()).empty());
+  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), Bytes(332, 0xFF));
 }
 
 TEST(LearnMapTest, ShortFileBindsOnlyWhatItHoldsAndStaysUntilTheUserChangesABinding) {
@@ -76,10 +81,68 @@ TEST(LearnMapTest, OneControllerMovesEveryParameterBoundToItAndInstancesShareOne
   EXPECT_EQ(second->getParameter(param::kBDTone), 1.0f);
   first->render(64, 64, {controller(0, 74, 0)});
   EXPECT_EQ(first->getParameter(param::kBDTone), 0.0f);
-  // The last one to close writes it.
+  // Nothing was learned here: the file stays as the other writer left it.
   first.reset();
   second.reset();
-  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), map);
+  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), learnMapFile({}));
+}
+
+// A skin of two knobs, BDTone's at (20, 20) and SDTone's at (60, 20).
+void writeTwoKnobSkin(const TempDocuments& docs) {
+  gui::PngCodec::writeFile(gui::Surface(100, 50), (docs.dataFolder() / "skin" / "back.png").string());
+  std::ofstream(docs.dataFolder() / "skin" / "skin.xml", std::ios::trunc)
+      << R"(<GUI><background filename="back.png"/><knob x="10" y="10" w="20" h="20" id="2"/>)"
+      << R"(<knob x="50" y="10" w="20" h="20" id=")" << param::kSDTone << R"("/></GUI>)";
+}
+
+// Hosts in three processes share the map file: one learns BDTone, one
+// SDTone, and one learns nothing and closes last, after the file changed
+// under it. Each writes back only what its user changed, onto the file as
+// it is then: both bindings stay, and the one that learned nothing undoes nothing.
+TEST(LearnMapTest, ProcessesLearningDifferentControllersBothKeepTheirs) {
+  TempDocuments docs;
+  writeTwoKnobSkin(docs);
+  docs.writeFile("Pluginccmap.bin", learnMapFile({{param::kVolume, 7}}));
+  const auto host = [&docs](const std::vector<std::string>& learn) {
+    std::vector<std::string> arguments = {ZVX_MODULE_PATH};
+    arguments.insert(arguments.end(), learn.begin(), learn.end());
+    auto program = std::make_unique<RunningProgram>(ZVX_LEARN_HELPER, arguments, docs.documents());
+    EXPECT_TRUE(program->waitForOutput("ready", std::chrono::seconds(60))) << program->err();
+    return program;
+  };
+  const auto close = [](RunningProgram& program) {
+    program.signal(SIGUSR1);
+    const ProgramRun run = program.wait();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+  };
+  auto idle = host({});
+  auto kick = host({"20,20,20"});
+  auto snare = host({"60,20,21"});
+  close(*kick);
+  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), learnMapFile({{param::kVolume, 7}, {param::kBDTone, 20}}));
+  close(*snare);
+  close(*idle);
+  const Bytes both = learnMapFile({{param::kVolume, 7}, {param::kBDTone, 20}, {param::kSDTone, 21}});
+  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), both);
+  // A fourth host reads both bindings; forgetting one ("Forget CC 20", the
+  // menu's second entry) writes back that one alone.
+  auto forget = host({});
+  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), both);
+  close(*forget);
+  {
+    auto zvx = startZvx();
+    EXPECT_EQ(boundParameters(*zvx), (std::vector<int>{param::kVolume, param::kBDTone, param::kSDTone}));
+    vsthost::HeadlessEditor editor(*zvx);
+    ASSERT_TRUE(editor.open());
+    editor.answerMenu({1});
+    editor.click(20, 20, vsthost::HeadlessEditor::kRight);
+    editor.close();
+    // Meanwhile another process binds the clap's tone.
+    docs.writeFile("Pluginccmap.bin", learnMapFile({{param::kVolume, 7}, {param::kBDTone, 20}, {param::kSDTone, 21},
+                                                    {param::kCPTone, 22}}));
+  }
+  EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"),
+            learnMapFile({{param::kVolume, 7}, {param::kSDTone, 21}, {param::kCPTone, 22}}));
 }
 
 }  // namespace

@@ -46,13 +46,14 @@ class UridMap {
   LV2_Feature feature_{LV2_URID__map, &map_};
 };
 
-// A lilv world holding the system's LV2 vocabularies and the built bundle.
+// A lilv world holding the system's LV2 vocabularies and the built bundle
+// (or the one at `bundlePath`).
 class World {
  public:
-  World() {
+  explicit World(const std::string& bundlePath = ZVX_LV2_BUNDLE) {
     ScopedEnv path("LV2_PATH", "/usr/lib/lv2");
     lilv_world_load_all(world_);
-    LilvNode* bundle = lilv_new_file_uri(world_, nullptr, ZVX_LV2_BUNDLE "/");
+    LilvNode* bundle = lilv_new_file_uri(world_, nullptr, (bundlePath + "/").c_str());
     lilv_world_load_bundle(world_, bundle);
     lilv_node_free(bundle);
     plugin_ = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), uri(lv2::kPluginUri).get());

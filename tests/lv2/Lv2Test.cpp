@@ -11,6 +11,7 @@
 #include "instrument/SampleCache.h"
 #include "tests/lv2/Lv2Host.h"
 #include "tests/support/AudioThreadChecks.h"
+#include "tests/support/StagedInstall.h"
 
 namespace zvx::test {
 namespace {
@@ -437,6 +438,33 @@ TEST_F(Lv2Test, RestoresWhileRunning) {
 
 // Hosts find the plug-in through lv2_descriptor and its UI through lv2ui_descriptor; nothing else of ours
 // is theirs to bind to. The plug-in's binary needs no X11 or FreeType: a host without a screen loads it.
+// The bundle as a packager installs it, loaded for a user who never ran ZVX:
+// it fills their new data folder from the installed default data before it
+// reads anything, says nothing, has the default bank's programs, and sounds.
+TEST(Lv2InstalledTest, FillsAFreshUsersDataFolderAndPlaysTheDefaultBank) {
+  const std::filesystem::path bundle = stagedPrefix() / "lib" / "lv2" / "ZVX.lv2";
+  const FreshUser user;
+  MessageCapture capture;
+  const World world(bundle.string());
+  ASSERT_NE(world.plugin(), nullptr) << "no " << lv2::kPluginUri << " in " << bundle;
+  UridMap map;
+  std::vector<std::string> names;
+  std::vector<Channel> heard;
+  {
+    Instance instance(world, map);
+    ASSERT_TRUE(instance.valid());
+    for (int p = 0; p < Instrument::kNumPrograms; ++p) names.push_back(instance.instrument().programName(p));
+    heard = instance.render(22050, kBlock, {noteOn(0, 36), noteOn(0, 38)});
+  }
+  EXPECT_EQ(capture.messages(), std::vector<ShownMessage>{}) << capture.output();
+  EXPECT_EQ(names, defaultProgramNames());
+  EXPECT_GT(peak(heard[0]), 0.05f);
+  const auto installed = filesBelow(stagedPrefix() / "share" / "zvx");
+  auto filled = filesBelow(user.dataFolder());
+  EXPECT_EQ(filled.erase("zvx-data manifest.txt"), 1u);
+  EXPECT_EQ(fileDifferences(installed, filled), "");
+}
+
 TEST(Lv2BinaryTest, EachBinaryExportsOnlyItsDescriptor) {
   TempFolder folder;
   const auto exported = [&](const char* binary) {

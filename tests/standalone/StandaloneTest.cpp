@@ -18,6 +18,7 @@
 #include "storage/FxbFile.h"
 #include "standalone/StandaloneInstrument.h"
 #include "tests/support/AudioThreadChecks.h"
+#include "tests/support/StagedInstall.h"
 #include "tests/support/TestSupport.h"
 #include "vsthost/HeadlessEditor.h"
 #include "vsthost/XvfbServer.h"
@@ -378,6 +379,33 @@ TEST_F(StandaloneTest, PlaysTheVstModulesSoundBitForBit) {
   stopped(*zvx);
 
   playsAsTheVstModule(kPeriod / 2);
+}
+
+// zvx as a packager installs it, started by a user who never ran ZVX: it
+// fills their new data folder from the installed default data, says
+// nothing, plays, and keeps the default bank's programs.
+TEST_F(StandaloneTest, TheInstalledProgramFillsAFreshUsersDataFolderAndPlays) {
+  const FreshUser user;
+  auto zvx = std::make_unique<RunningProgram>((stagedPrefix() / "bin" / "zvx").string(), std::vector<std::string>{"--no-gui"},
+                                              user.home());
+  ASSERT_TRUE(zvx->waitForOutput("zvx: playing", 10000ms)) << zvx->err();
+  PlayAndRecord kick({noteOn(0, 36), noteOn(0, 38)}, kPeriod * 40);
+  ASSERT_TRUE(kick.open());
+  kick.start();
+  ASSERT_TRUE(kick.finished());
+  EXPECT_GT(peak(kick.recorded()[0]), 0.05f);
+  zvx->signal(SIGTERM);
+  const ProgramRun run = zvx->wait();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err.find("ZVX message"), std::string::npos) << run.err;
+  const auto saved = FxbFile::parse(readBytes(user.dataFolder() / "standalone.fxb"));
+  ASSERT_TRUE(saved && saved->chunk.size() == BankImage::kSize);
+  BankImage bank;
+  bank.writeBank(saved->chunk.data());
+  std::vector<std::string> names;
+  for (int p = 0; p < BankImage::kPrograms; ++p) names.push_back(bank.programName(p));
+  EXPECT_EQ(names, defaultProgramNames());
+  EXPECT_TRUE(fs::exists(user.dataFolder() / "skin" / "skin.xml"));
 }
 
 // What a user built survives: the program chosen and a learned controller's change are saved at SIGTERM

@@ -1,6 +1,9 @@
 // zvx-data: the default samples rendered from data/samples, checked as files
 // and as drums, then the built executable end to end.
 
+#include <sys/stat.h>
+
+#include "tests/support/StagedInstall.h"
 #include "tests/support/TestSupport.h"
 #include "tools/zvx-data/BankSource.h"
 #include "tools/zvx-data/SampleSet.h"
@@ -277,6 +280,60 @@ TEST(ZvxDataTool, AFolderFromBeforeTheManifestKeepsWhatDiffersFromTheNewVersion)
   fs::remove(data / "default.fxb");
   EXPECT_EQ(data.installLater().at(1 + kNames.size()), "installed default.fxb");
   EXPECT_TRUE(readBytes(data / "default.fxb") == laterRelease().at("default.fxb"));
+}
+
+// A pipe by the manifest's name would block the reading for ever: refused
+// before anything is written.
+TEST(ZvxDataTool, RefusesAManifestThatIsNoRegularFileBeforeWritingAnything) {
+  DataFolder data;
+  fs::remove(data / kManifest);
+  ASSERT_EQ(mkfifo((data / kManifest).c_str(), 0644), 0);
+  fs::remove(data / "skin/skin.xml");
+  fs::remove(data / "BDA.wav");
+  writeSource(data.scratch() / "later", laterRelease());
+  // A guard only: were the pipe opened, the test fails when the time is up instead of hanging.
+  const ProgramRun run = runProgram("/usr/bin/timeout", {"-k", "5", "120", ZVX_DATA_PATH, "install",
+                                                         (data.scratch() / "later").string()}, data.scratch());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(linesOf(run.out), Lines{(data.folder() / "").string()});
+  EXPECT_EQ(run.err, "zvx-data: " + (data / kManifest).string() + " is not a regular file; move it away and install again\n");
+  EXPECT_TRUE(fs::is_fifo(data / kManifest));
+  EXPECT_FALSE(fs::exists(data / "skin/skin.xml"));
+  EXPECT_FALSE(fs::exists(data / "BDA.wav"));
+}
+
+// A subfolder that is a link to a folder of the user's elsewhere is theirs:
+// nothing is written through it. A link that stays inside the data folder is
+// just another way there.
+TEST(ZvxDataTool, NeverWritesThroughALinkThatLeadsOutOfTheDataFolder) {
+  DataFolder data;
+  const fs::path mine = data.scratch() / "my skins" / "dark";
+  fs::create_directories(mine.parent_path());
+  fs::rename(data / "skin", mine);
+  fs::remove(mine / "background.bmp");
+  writeBytes(mine / "skin.xml", {'<', 'G', 'U', 'I', '/', '>'});
+  fs::create_directory_symlink(mine, data / "skin");
+  const auto before = filesBelow(mine.parent_path());
+
+  std::map<std::string, std::string> kept;
+  for (const auto& [name, bytes] : laterRelease())
+    if (name.rfind("skin/", 0) == 0)
+      kept[name] = "kept " + name + ": skin is a link that leads out of the data folder, where zvx-data never writes";
+  kept["default.fxb"] = "updated default.fxb";
+  kept["sound wizard.xml"] = "updated sound wizard.xml";
+  EXPECT_EQ(data.installLater(), installLines(data.folder(), {}, "up-to-date", kept));
+  EXPECT_EQ(filesBelow(mine.parent_path()), before);
+  EXPECT_TRUE(readBytes(data / "default.fxb") == laterRelease().at("default.fxb"));
+
+  // Inside the folder: the skin kept under skins/, reached by a relative link.
+  fs::remove(data / "skin");
+  fs::create_directories(data / "skins");
+  fs::rename(mine, data / "skins" / "dark");
+  fs::create_directory_symlink("skins/dark", data / "skin");
+  const Lines lines = data.installLater();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "installed skin/background.bmp"), lines.end());
+  EXPECT_TRUE(readBytes(data / "skins/dark/background.bmp") == laterRelease().at("skin/background.bmp"));
+  EXPECT_TRUE(fs::is_symlink(data / "skin"));
 }
 
 // Another process renders the same samples as this one.

@@ -275,6 +275,61 @@ TEST(ZvxRenderTest, StopsAMinuteAfterTheLastEventWhatNeverFallsSilentAndSaysSo) 
   EXPECT_NE(ringing.out.find("(still sounding 60 s after the last event"), std::string::npos) << ringing.out;
 }
 
+// The RIFF chunks of a WAV file in order: the four-letter tag and the bytes.
+std::vector<std::pair<std::string, Bytes>> riffChunks(const Bytes& file) {
+  std::vector<std::pair<std::string, Bytes>> chunks;
+  const auto word = [&file](std::size_t at) {
+    return static_cast<std::uint32_t>(file[at] | file[at + 1] << 8 | file[at + 2] << 16 | file[at + 3] << 24);
+  };
+  if (file.size() < 12 || std::string(file.begin(), file.begin() + 4) != "RIFF" || word(4) != file.size() - 8)
+    return chunks;
+  for (std::size_t at = 12; at + 8 <= file.size();) {
+    const std::uint32_t size = word(at + 4);
+    if (at + 8 + size > file.size()) break;
+    chunks.emplace_back(std::string(file.begin() + static_cast<std::ptrdiff_t>(at), file.begin() + static_cast<std::ptrdiff_t>(at) + 4),
+                        Bytes(file.begin() + static_cast<std::ptrdiff_t>(at) + 8,
+                              file.begin() + static_cast<std::ptrdiff_t>(at + 8 + size)));
+    at += 8 + size + (size & 1);
+  }
+  return chunks;
+}
+
+Bytes littleEndian(std::initializer_list<std::pair<std::uint32_t, int>> fields) {
+  Bytes out;
+  for (const auto& [value, width] : fields)
+    for (int b = 0; b < width; ++b) out.push_back(static_cast<unsigned char>(value >> (8 * b)));
+  return out;
+}
+
+// Float WAV files head their samples as readers expect of any format but
+// PCM: the whole 18-byte format (cbSize 0) and the frame count in "fact".
+TEST(ZvxRenderTest, FloatWavFilesCarryTheWholeFormatChunkAndTheirFrameCount) {
+  RenderFolder folder;
+  for (const int channels : {2, 6}) {
+    SCOPED_TRACE(channels);
+    Arguments arguments = {"--format", "wav32f", "--length", "0.1", "-o", "float.wav"};
+    if (channels == 6) arguments.push_back("--all-outputs");
+    folder.ok(arguments);
+    const Bytes file = readBytes(folder / "float.wav");
+    const auto chunks = riffChunks(file);
+    ASSERT_EQ(chunks.size(), 3u);
+    const auto frameBytes = static_cast<std::uint32_t>(4 * channels);
+    EXPECT_EQ(chunks[0], std::pair(std::string("fmt "), littleEndian({{3, 2}, {static_cast<std::uint32_t>(channels), 2},
+                                                                       {44100, 4}, {44100 * frameBytes, 4},
+                                                                       {frameBytes, 2}, {32, 2}, {0, 2}})));
+    EXPECT_EQ(chunks[1], std::pair(std::string("fact"), littleEndian({{4410, 4}})));
+    EXPECT_EQ(chunks[2].first, "data");
+    EXPECT_EQ(chunks[2].second.size(), 4410u * frameBytes);
+    EXPECT_EQ(readSound(folder / "float.wav").channels.size(), static_cast<std::size_t>(channels));
+  }
+  // PCM keeps the plain 16-byte format and no "fact".
+  folder.ok({"--format", "wav16", "--length", "0.1", "-o", "pcm.wav"});
+  const auto chunks = riffChunks(readBytes(folder / "pcm.wav"));
+  ASSERT_EQ(chunks.size(), 2u);
+  EXPECT_EQ(chunks[0], std::pair(std::string("fmt "), littleEndian({{1, 2}, {2, 2}, {44100, 4}, {44100 * 4, 4}, {4, 2}, {16, 2}})));
+  EXPECT_EQ(chunks[1].first, "data");
+}
+
 TEST(ZvxRenderTest, FailuresSayWhatWentWrongInOneLineAndWriteNothing) {
   RenderFolder folder;
   // --save-bank alone renders nothing, and says so in one line.
@@ -296,7 +351,9 @@ TEST(ZvxRenderTest, FailuresSayWhatWentWrongInOneLineAndWriteNothing) {
       {{"--midi", "cut.mid"}, 1, "cut.mid: truncated track chunk"},
       {{"--midi", "song.mid", "--plugin", "text.so"}, 1, "text.so"},
       {{"--midi", "song.mid", "-o", "no-such-folder/x.wav"}, 1, "no-such-folder/x.wav"},
-      {{"--midi", "song.mid", "--set", "NoSuchKnob=0.5"}, 1, "NoSuchKnob"},
+      {{"--midi", "song.mid", "--set", "NoSuchKnob=0.5"}, 2, "NoSuchKnob"},
+      {{"--midi", "song.mid", "--set", "83=0.5"}, 2, "parameter index 83 out of range"},
+      {{"--midi", "song.mid", "--plugin", ZVX_PLAIN_INSTRUMENT, "--program", "3"}, 2, "the plug-in has 3 programs"},
       {{"--rate", "fast"}, 2, "--rate"},
       {{"--program", "128"}, 2, "--program"},
       {{"--bank", "cut.fxb", "--save-bank", "x.fxb"}, 1, "cannot load bank cut.fxb: truncated or damaged bank"},

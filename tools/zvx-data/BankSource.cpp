@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -12,6 +11,7 @@
 #include "instrument/SampleCache.h"
 #include "storage/FxbFile.h"
 #include "tools/zvx-data/RecipeError.h"
+#include "tools/zvx-data/RegularFile.h"
 
 namespace zvx::data {
 namespace {
@@ -78,11 +78,9 @@ BankSource BankSource::parse(const std::string& text, const std::string& fileNam
 }
 
 BankSource BankSource::load(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw RecipeError("cannot read " + file.string());
-  std::stringstream text;
-  text << in.rdbuf();
-  return parse(text.str(), file.filename().string());
+  const std::optional<std::vector<std::uint8_t>> bytes = readRegularFile(file);
+  if (!bytes) throw RecipeError("cannot read " + file.string());
+  return parse(std::string(bytes->begin(), bytes->end()), file.filename().string());
 }
 
 std::vector<unsigned char> BankSource::bankImage() const {

@@ -1,10 +1,11 @@
 #include "tools/zvx-data/FileUpdater.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "storage/WholeFile.h"
 
 namespace zvx::data {
@@ -20,23 +21,24 @@ struct Comparison {
 };
 
 std::optional<Comparison> compare(const fs::path& path, std::span<const std::uint8_t> bytes) {
-  std::ifstream file(path, std::ios::binary);
+  std::FILE* file = platform::openRegularFile(path.string());
   if (!file) return std::nullopt;
   Comparison result;
   result.identical = true;
   std::uint64_t checksum = InstallManifest::kChecksumStart;
-  std::vector<char> piece(64 * 1024);
-  while (file) {
-    file.read(piece.data(), static_cast<std::streamsize>(piece.size()));
-    const auto count = static_cast<std::size_t>(file.gcount());
-    const std::span<const std::uint8_t> read(reinterpret_cast<const std::uint8_t*>(piece.data()), count);
+  std::vector<std::uint8_t> piece(64 * 1024);
+  std::size_t count;
+  while ((count = std::fread(piece.data(), 1, piece.size(), file)) > 0) {
+    const std::span<const std::uint8_t> read(piece.data(), count);
     const std::uint64_t at = result.digest.size;
     result.identical = result.identical && at + count <= bytes.size() &&
                        std::equal(read.begin(), read.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
     checksum = InstallManifest::checksum(checksum, read);
     result.digest.size += count;
   }
-  if (file.bad()) return std::nullopt;
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) return std::nullopt;
   result.digest.checksum = checksum;
   result.identical = result.identical && result.digest.size == bytes.size();
   return result;
@@ -50,8 +52,27 @@ bool writeWhole(const fs::path& path, std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-FileUpdater::FileUpdater(fs::path folder)
-    : folder_(std::move(folder)), manifest_(InstallManifest::read(folder_ / InstallManifest::kFileName)) {}
+std::optional<FileUpdater> FileUpdater::open(fs::path folder, std::string& error) {
+  std::optional<InstallManifest> manifest = InstallManifest::read((folder / InstallManifest::kFileName).string(), error);
+  if (!manifest) return std::nullopt;
+  return FileUpdater(std::move(folder), std::move(*manifest));
+}
+
+std::string FileUpdater::linkOutOfFolder(const fs::path& folder, const std::string& name) {
+  std::error_code error;
+  const fs::path root = fs::weakly_canonical(folder, error);
+  fs::path inside;
+  const fs::path relative = fs::path(name).parent_path();
+  for (const fs::path& part : relative) {
+    inside /= part;
+    if (!fs::is_symlink(fs::symlink_status(folder / inside, error))) continue;
+    // Where the link leads, whether or not anything is there yet.
+    const fs::path target = fs::weakly_canonical(folder / inside, error);
+    const auto [rootEnd, targetAt] = std::mismatch(root.begin(), root.end(), target.begin(), target.end());
+    if (error || rootEnd != root.end()) return inside.generic_string();
+  }
+  return {};
+}
 
 FileUpdater::Outcome FileUpdater::install(const std::string& name, std::span<const std::uint8_t> bytes,
                                           std::string& line) {
@@ -67,6 +88,11 @@ FileUpdater::Outcome FileUpdater::install(const std::string& name, std::span<con
     return outcome;
   };
 
+  // The user's own arrangement, which may hold their own files of these names.
+  if (const std::string link = linkOutOfFolder(folder_, name); !link.empty()) {
+    line = "kept " + name + ": " + link + " is a link that leads out of the data folder, where zvx-data never writes";
+    return Outcome::Kept;
+  }
   std::error_code error;
   const fs::file_status status = fs::symlink_status(path, error);
   if (!fs::exists(status)) {

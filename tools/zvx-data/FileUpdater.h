@@ -3,15 +3,18 @@
 // replaced only while it still holds what an earlier install wrote, as the
 // install manifest records it, or when it already equals the new version.
 // Any other file by that name is kept, and the new version is written beside
-// it as NAME.new, where the plug-in never looks but the user finds it.
+// it as NAME.new, where the plug-in never looks but the user finds it. A
+// folder on the way to a file that is a link leading out of the data folder
+// (a skin folder the user keeps elsewhere) is never written through.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 
-#include "tools/zvx-data/InstallManifest.h"
+#include "storage/InstallManifest.h"
 
 namespace zvx::data {
 
@@ -25,8 +28,9 @@ class FileUpdater {
     Failed,     // something could not be read or written
   };
 
-  // Reads the manifest of the data folder `folder`.
-  explicit FileUpdater(std::filesystem::path folder);
+  // Reads the manifest of the data folder `folder`; nothing, with `error`
+  // set, when it cannot be taken (InstallManifest::read).
+  static std::optional<FileUpdater> open(std::filesystem::path folder, std::string& error);
 
   // `name` relative to the data folder, '/' between folders. `line` is what
   // to tell the user: "installed NAME", "updated NAME", "up-to-date NAME",
@@ -39,7 +43,14 @@ class FileUpdater {
   // NAME.new: where a new version goes when NAME is kept.
   static std::string newVersionName(const std::string& name) { return name + ".new"; }
 
+  // The first folder on the way to `name` (relative to the data folder `folder`)
+  // that is a link leading out of it, as relative to it; empty when there is none.
+  static std::string linkOutOfFolder(const std::filesystem::path& folder, const std::string& name);
+
  private:
+  FileUpdater(std::filesystem::path folder, InstallManifest manifest)
+      : folder_(std::move(folder)), manifest_(std::move(manifest)) {}
+
   std::filesystem::path folder_;
   InstallManifest manifest_;
 };

@@ -1,12 +1,11 @@
 #include "tools/zvx-data/SampleSet.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 #include "tools/zvx-data/RecipeError.h"
 #include "tools/zvx-data/RecipeParser.h"
+#include "tools/zvx-data/RegularFile.h"
 #include "tools/zvx-data/SampleRenderer.h"
 #include "tools/zvx-data/WavWriter.h"
 
@@ -16,9 +15,9 @@ namespace {
 namespace fs = std::filesystem;
 
 std::vector<std::uint8_t> readBytes(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw RecipeError(path.string() + ": cannot be read");
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  std::optional<std::vector<std::uint8_t>> bytes = readRegularFile(path);
+  if (!bytes) throw RecipeError(path.string() + ": cannot be read");
+  return std::move(*bytes);
 }
 
 // Names end up in file names on every system the plug-in runs on.

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "tools/zvx-data/RegularFile.h"
 #include "tools/zvx-data/SkinError.h"
 
 namespace zvx::data {
@@ -12,9 +13,9 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string readText(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw SkinError(path.string() + ": cannot be read");
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  const std::optional<std::vector<std::uint8_t>> bytes = readRegularFile(path);
+  if (!bytes) throw SkinError(path.string() + ": cannot be read");
+  return std::string(bytes->begin(), bytes->end());
 }
 
 bool writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {

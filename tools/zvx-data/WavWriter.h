@@ -1,6 +1,5 @@
 // Writes 16-bit mono PCM as a RIFF WAVE file: the 12-byte header, a plain
-// 16-byte "fmt " chunk, then the "data" chunk, all little-endian. The same
-// 44-byte header serves other layouts (zvx-render where libsndfile is absent).
+// 16-byte "fmt " chunk, then the "data" chunk, all little-endian.
 #pragma once
 
 #include <cstddef>

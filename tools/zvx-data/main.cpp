@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <span>
 #include <vector>
@@ -14,8 +13,12 @@
 #include "platform/Platform.h"
 #include "storage/DataFolder.h"
 #include "tools/zvx-data/BankSource.h"
+#include "image/PngCodec.h"
+#include "storage/WholeFile.h"
 #include "tools/zvx-data/FileUpdater.h"
+#include "tools/zvx-data/IconArt.h"
 #include "tools/zvx-data/RecipeError.h"
+#include "tools/zvx-data/RegularFile.h"
 #include "tools/zvx-data/SampleSet.h"
 #include "tools/zvx-data/SkinError.h"
 #include "tools/zvx-data/SkinSet.h"
@@ -36,6 +39,7 @@ int usage() {
       "       zvx-data samples RECIPES OUTPUT\n"
       "       zvx-data bank BANK-SOURCE OUTPUT.fxb\n"
       "       zvx-data skin SKIN-SOURCE OUTPUT\n"
+      "       zvx-data icon OUTPUT\n"
       "       zvx-data --version\n"
       "\n"
       "  install   creates the documents folder when it is missing, then the ZVX\n"
@@ -62,6 +66,8 @@ int usage() {
       "  skin      renders the skin in SKIN-SOURCE (skin.xml and art.txt; or a\n"
       "            data folder holding skin/) into OUTPUT: skin.xml and the\n"
       "            bitmaps it names, replacing what is there.\n"
+      "  icon      draws zvx's application icon into OUTPUT: zvx.svg and a\n"
+      "            256-pixel zvx.png.\n"
       "\n"
       "The documents folder is ZVX_DOCUMENTS when set, else the system's own\n"
       "(XDG_DOCUMENTS_DIR, ~/.config/user-dirs.dirs, or ~/Documents).\n",
@@ -104,12 +110,9 @@ int samples(const fs::path& recipes, const fs::path& output) { return writeSet(l
 std::optional<std::vector<unsigned char>> loadBank(const fs::path& source) {
   try {
     if (fs::exists(source / "bank" / "default.bank")) return BankSource::load(source / "bank" / "default.bank").fxb();
-    std::ifstream built(source / "default.fxb", std::ios::binary);
-    if (!built) {
-      std::fprintf(stderr, "zvx-data: %s holds no default bank\n", source.string().c_str());
-      return std::nullopt;
-    }
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(built), {});
+    std::optional<std::vector<unsigned char>> built = zvx::data::readRegularFile(source / "default.fxb");
+    if (!built) std::fprintf(stderr, "zvx-data: %s holds no default bank\n", source.string().c_str());
+    return built;
   } catch (const zvx::data::RecipeError& failure) {
     std::fprintf(stderr, "zvx-data: %s\n", failure.what());
     return std::nullopt;
@@ -150,20 +153,28 @@ std::optional<SkinSet> loadSkin(const fs::path& source) {
 
 int skin(const fs::path& source, const fs::path& output) { return writeSet(loadSkin(source), output); }
 
-std::optional<std::vector<unsigned char>> readFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    std::fprintf(stderr, "zvx-data: cannot read %s\n", path.string().c_str());
-    return std::nullopt;
+int icon(const fs::path& output) {
+  std::error_code ignored;
+  fs::create_directories(output, ignored);
+  const std::string svg = zvx::data::IconArt::svg();
+  if (!zvx::saveWholeFile((output / "zvx.svg").string(), svg.data(), svg.size()) ||
+      !zvx::gui::PngCodec::writeFile(zvx::data::IconArt::render(256), (output / "zvx.png").string())) {
+    std::fprintf(stderr, "zvx-data: cannot write the icon into %s\n", output.string().c_str());
+    return 1;
   }
-  return std::vector<unsigned char>(std::istreambuf_iterator<char>(file), {});
+  return 0;
+}
+
+std::optional<std::vector<unsigned char>> readFile(const fs::path& path) {
+  std::optional<std::vector<unsigned char>> bytes = zvx::data::readRegularFile(path);
+  if (!bytes) std::fprintf(stderr, "zvx-data: cannot read %s\n", path.string().c_str());
+  return bytes;
 }
 
 // The bank, the skin and the wizard: updated while unchanged since an
 // earlier install, kept (with the new version beside) once the user edits them.
-bool installOwnFiles(const fs::path& folder, const std::vector<unsigned char>& defaultBank,
+bool installOwnFiles(FileUpdater& updater, const std::vector<unsigned char>& defaultBank,
                      const std::optional<SkinSet>& skinSet, const std::optional<std::vector<unsigned char>>& wizard) {
-  FileUpdater updater(folder);
   std::string line;
   bool ok = true;
   auto install = [&](const std::string& name, std::span<const unsigned char> bytes) {
@@ -220,7 +231,14 @@ int install(const std::optional<fs::path>& source) {
   }
   std::printf("%s\n", folder.c_str());
   if (!set) return 0;
+  // The manifest first: one that cannot be taken stops the install before it writes anything.
   std::string failure;
+  std::optional<FileUpdater> updater = FileUpdater::open(folder, failure);
+  if (!updater) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "zvx-data: %s\n", failure.c_str());
+    return 1;
+  }
   const bool written = set->install(
       folder,
       [](const std::string& name, bool installed) { std::printf("%s %s\n", installed ? "installed" : "kept", name.c_str()); },
@@ -230,7 +248,7 @@ int install(const std::optional<fs::path>& source) {
     std::fprintf(stderr, "zvx-data: %s\n", failure.c_str());
     return 1;
   }
-  return installOwnFiles(folder, *defaultBank, skinSet, wizard) ? 0 : 1;
+  return installOwnFiles(*updater, *defaultBank, skinSet, wizard) ? 0 : 1;
 }
 
 }  // namespace
@@ -247,5 +265,6 @@ int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "samples") == 0) return samples(argv[2], argv[3]);
   if (argc == 4 && std::strcmp(argv[1], "bank") == 0) return bank(argv[2], argv[3]);
   if (argc == 4 && std::strcmp(argv[1], "skin") == 0) return skin(argv[2], argv[3]);
+  if (argc == 3 && std::strcmp(argv[1], "icon") == 0) return icon(argv[2]);
   return usage();
 }

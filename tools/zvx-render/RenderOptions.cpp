@@ -204,8 +204,9 @@ Input:
 
 Instrument:
   --plugin PATH        the VST 2.4 instrument module to load; by default the ZVX
-                       module of this build, else ZVX.so beside zvx-render,
-                       else ~/.vst/ZVX.so
+                       module installed with zvx-render (PREFIX/lib/vst/ZVX.so
+                       for PREFIX/bin/zvx-render), else the one of this build,
+                       else ZVX.so beside zvx-render, else ~/.vst/ZVX.so
   --set NAME=VALUE     set a parameter before playing; VALUE is the normalised
   --set INDEX=VALUE    value from 0 to 1, NAME is matched without regard to case
                        or trailing blanks. Repeatable.
@@ -260,8 +261,9 @@ Other:
 
 On success one line goes to standard output for each file written: for the
 sound file its length and the peak level of each channel in dBFS. Errors go
-to standard error, one line each, and the exit status is 1 (2 for a bad
-command line).
+to standard error, one line each, and the exit status is 1, or 2 for a bad
+command line: an unknown option, a value that is missing or out of range, or
+a program or parameter the instrument does not have.
 ZVX_MESSAGES is set to "stderr" unless set already, so the instrument never
 waits on a message box.
 )";

@@ -1,92 +1,54 @@
+// WAV by our own writer on every platform, FLAC through libsndfile where the
+// build has it.
 #include "tools/zvx-render/SoundFileWriter.h"
 
-#include <sndfile.h>
+#include "tools/zvx-render/SoundStream.h"
 
 namespace zvx::render {
-namespace {
-
-// libsndfile's messages sometimes end in a full stop or a newline; ours are one line.
-std::string oneLine(const char* text) {
-  std::string line = text ? text : "unknown error";
-  for (char& c : line)
-    if (c == '\n' || c == '\r') c = ' ';
-  while (!line.empty() && (line.back() == ' ' || line.back() == '.')) line.pop_back();
-  return line;
-}
-
-}  // namespace
 
 class SoundFileWriter::Stream {
  public:
-  explicit Stream(SNDFILE* handle) : file(handle) {}
-  ~Stream() {
-    if (file) sf_close(file);
-  }
-  SNDFILE* file;
+  explicit Stream(std::unique_ptr<SoundStream> open) : file(std::move(open)) {}
+  std::unique_ptr<SoundStream> file;  // null once closed
 };
+
+#ifndef ZVX_RENDER_FLAC
+std::unique_ptr<SoundStream> openFlacStream(const std::string&, int, int, std::string& error) {
+  error = "this build writes WAV only (wav16, wav24 or wav32f)";
+  return nullptr;
+}
+#endif
 
 SoundFileWriter::SoundFileWriter(std::unique_ptr<Stream> stream) : stream_(std::move(stream)) {}
 
+SoundFileWriter::~SoundFileWriter() = default;
+
 std::unique_ptr<SoundFileWriter> SoundFileWriter::open(const std::string& path, SoundFormat format, int channels,
                                                        int sampleRate, std::string& error) {
-  SF_INFO info{};
-  info.samplerate = sampleRate;
-  info.channels = channels;
-  switch (format) {
-    case SoundFormat::Wav16:
-      info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-      break;
-    case SoundFormat::Wav24:
-      info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
-      break;
-    case SoundFormat::Wav32Float:
-      info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-      break;
-    case SoundFormat::Flac:
-      info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_24;
-      break;
-  }
-  if (!sf_format_check(&info)) {
+  if (channels < 1 || channels > 64 || sampleRate < 1) {
     error = "cannot write " + std::string(nameOf(format)) + " with " + std::to_string(channels) + " channels at " +
             std::to_string(sampleRate) + " Hz";
     return nullptr;
   }
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  if (!file) {
-    error = oneLine(sf_strerror(nullptr));
-    return nullptr;
-  }
-  // Overs are clipped at full scale instead of wrapping round to the other side.
-  if (isInteger(format)) sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-  // The PEAK chunk carries a time stamp; without it the same render gives the same bytes.
-  sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
-  return std::unique_ptr<SoundFileWriter>(new SoundFileWriter(std::make_unique<Stream>(file)));
+  std::unique_ptr<SoundStream> file = format == SoundFormat::Flac
+                                          ? openFlacStream(path, channels, sampleRate, error)
+                                          : openWavStream(path, format, channels, sampleRate, error);
+  if (!file) return nullptr;
+  return std::unique_ptr<SoundFileWriter>(new SoundFileWriter(std::make_unique<Stream>(std::move(file))));
 }
 
-SoundFileWriter::~SoundFileWriter() = default;
-
 bool SoundFileWriter::write(const float* interleaved, std::int64_t frames, std::string& error) {
-  SNDFILE* file = stream_ ? stream_->file : nullptr;
-  if (!file) {
+  if (!stream_ || !stream_->file) {
     error = "file already closed";
     return false;
   }
-  if (sf_writef_float(file, interleaved, frames) != frames) {
-    error = oneLine(sf_strerror(file));
-    return false;
-  }
-  return true;
+  return stream_->file->write(interleaved, frames, error);
 }
 
 bool SoundFileWriter::close(std::string& error) {
   if (!stream_ || !stream_->file) return true;
-  SNDFILE* file = stream_->file;
-  stream_->file = nullptr;
-  if (sf_close(file) != 0) {
-    error = oneLine(sf_strerror(nullptr));
-    return false;
-  }
-  return true;
+  const std::unique_ptr<SoundStream> file = std::move(stream_->file);
+  return file->close(error);
 }
 
 }  // namespace zvx::render

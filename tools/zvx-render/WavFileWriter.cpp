@@ -1,6 +1,8 @@
-// SoundFileWriter where libsndfile is absent (the Windows build): WAV only,
-// 16- and 24-bit PCM or 32-bit float, the header written by zvx-data's
-// WavWriter and its sizes filled in at close.
+// WAV files written by zvx-render itself, on every platform: 16- and 24-bit
+// PCM with the plain 16-byte "fmt " chunk; 32-bit IEEE float with the whole
+// 18-byte one (its cbSize 0, which readers such as sox expect of any format
+// but PCM) and the "fact" chunk with the frame count. The sizes are filled in
+// at close; a data chunk of odd length gets its pad byte.
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -8,13 +10,13 @@
 #include <limits>
 #include <vector>
 
-#include "tools/zvx-data/WavWriter.h"
-#include "tools/zvx-render/SoundFileWriter.h"
+#include "tools/zvx-render/SoundStream.h"
 
 namespace zvx::render {
 namespace {
 
-using data::WavWriter;
+constexpr std::uint16_t kPcm = 1;
+constexpr std::uint16_t kIeeeFloat = 3;
 
 int bytesPerSample(SoundFormat format) {
   switch (format) {
@@ -37,106 +39,127 @@ std::int32_t toInteger(float sample, std::int32_t fullScale) {
 
 std::string systemError() { return std::strerror(errno); }
 
-}  // namespace
+void put(std::vector<std::uint8_t>& out, const char* tag) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(tag[i]));
+}
 
-class SoundFileWriter::Stream {
+void put16(std::vector<std::uint8_t>& out, std::uint32_t value) {
+  out.push_back(static_cast<std::uint8_t>(value));
+  out.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+  put16(out, value & 0xFFFF);
+  put16(out, value >> 16);
+}
+
+class WavStream : public SoundStream {
  public:
-  Stream(std::FILE* handle, SoundFormat format, int channels, int sampleRate)
-      : file(handle), format(format), channels(channels), sampleRate(sampleRate) {}
-  ~Stream() {
-    if (file) std::fclose(file);
+  WavStream(std::FILE* file, SoundFormat format, int channels, int sampleRate)
+      : file_(file), format_(format), channels_(channels), sampleRate_(sampleRate) {}
+  ~WavStream() override {
+    if (file_) std::fclose(file_);
   }
 
-  std::vector<std::uint8_t> header() const {
-    const bool floating = format == SoundFormat::Wav32Float;
-    return WavWriter::header(floating ? WavWriter::kIeeeFloat : WavWriter::kPcm, static_cast<std::uint16_t>(channels),
-                             static_cast<std::uint32_t>(sampleRate),
-                             static_cast<std::uint16_t>(8 * bytesPerSample(format)),
-                             static_cast<std::uint32_t>(dataBytes));
+  bool floating() const { return format_ == SoundFormat::Wav32Float; }
+
+  // Everything before the samples, for `dataBytes` bytes of them.
+  std::vector<std::uint8_t> header(std::uint32_t dataBytes) const {
+    const auto width = static_cast<std::uint32_t>(bytesPerSample(format_));
+    const std::uint32_t frameBytes = static_cast<std::uint32_t>(channels_) * width;
+    const std::uint32_t formatSize = floating() ? 18 : 16;
+    const std::uint32_t factSize = floating() ? 12 : 0;
+    std::vector<std::uint8_t> out;
+    put(out, "RIFF");
+    put32(out, 4 + (8 + formatSize) + factSize + 8 + dataBytes + (dataBytes & 1));
+    put(out, "WAVE");
+    put(out, "fmt ");
+    put32(out, formatSize);
+    put16(out, floating() ? kIeeeFloat : kPcm);
+    put16(out, static_cast<std::uint32_t>(channels_));
+    put32(out, static_cast<std::uint32_t>(sampleRate_));
+    put32(out, static_cast<std::uint32_t>(sampleRate_) * frameBytes);  // bytes a second
+    put16(out, frameBytes);
+    put16(out, 8 * width);
+    if (floating()) {
+      put16(out, 0);  // cbSize: no extra format bytes
+      put(out, "fact");
+      put32(out, 4);
+      put32(out, dataBytes / frameBytes);
+    }
+    put(out, "data");
+    put32(out, dataBytes);
+    return out;
   }
 
-  std::FILE* file;
-  SoundFormat format;
-  int channels;
-  int sampleRate;
-  std::uint64_t dataBytes = 0;
-  std::vector<std::uint8_t> buffer;
+  bool writeHeader(std::string& error) {
+    const std::vector<std::uint8_t> bytes = header(static_cast<std::uint32_t>(dataBytes_));
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size()) return true;
+    error = systemError();
+    return false;
+  }
+
+  bool write(const float* interleaved, std::int64_t frames, std::string& error) override {
+    const int width = bytesPerSample(format_);
+    const std::uint64_t count = static_cast<std::uint64_t>(frames) * static_cast<std::uint64_t>(channels_);
+    // The RIFF sizes are 32-bit.
+    if (dataBytes_ + count * width > std::numeric_limits<std::uint32_t>::max() - header(0).size() - 1) {
+      error = "the file would pass the 4 GB limit of WAV";
+      return false;
+    }
+    buffer_.resize(static_cast<std::size_t>(count) * static_cast<std::size_t>(width));
+    std::uint8_t* to = buffer_.data();
+    for (std::uint64_t i = 0; i < count; ++i) {
+      std::uint32_t word = 0;
+      if (floating())
+        std::memcpy(&word, &interleaved[i], sizeof word);
+      else
+        word = static_cast<std::uint32_t>(toInteger(interleaved[i], format_ == SoundFormat::Wav16 ? 0x7FFF : 0x7FFFFF));
+      for (int b = 0; b < width; ++b) *to++ = static_cast<std::uint8_t>(word >> (8 * b));  // little-endian
+    }
+    if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+      error = systemError();
+      return false;
+    }
+    dataBytes_ += buffer_.size();
+    return true;
+  }
+
+  bool close(std::string& error) override {
+    std::FILE* file = file_;
+    bool ok = (dataBytes_ % 2 == 0 || std::fputc(0, file) != EOF) && std::fseek(file, 0, SEEK_SET) == 0;
+    if (!ok) error = systemError();
+    ok = ok && writeHeader(error);
+    file_ = nullptr;
+    if (std::fclose(file) != 0 && ok) {
+      error = systemError();
+      ok = false;
+    }
+    return ok;
+  }
+
+ private:
+  std::FILE* file_;
+  SoundFormat format_;
+  int channels_;
+  int sampleRate_;
+  std::uint64_t dataBytes_ = 0;
+  std::vector<std::uint8_t> buffer_;
 };
 
-SoundFileWriter::SoundFileWriter(std::unique_ptr<Stream> stream) : stream_(std::move(stream)) {}
+}  // namespace
 
-SoundFileWriter::~SoundFileWriter() = default;
-
-std::unique_ptr<SoundFileWriter> SoundFileWriter::open(const std::string& path, SoundFormat format, int channels,
-                                                       int sampleRate, std::string& error) {
-  if (format == SoundFormat::Flac) {
-    error = "this build writes WAV only (wav16, wav24 or wav32f)";
-    return nullptr;
-  }
-  if (channels < 1 || channels > 64 || sampleRate < 1) {
-    error = "cannot write " + std::string(nameOf(format)) + " with " + std::to_string(channels) + " channels at " +
-            std::to_string(sampleRate) + " Hz";
-    return nullptr;
-  }
+std::unique_ptr<SoundStream> openWavStream(const std::string& path, SoundFormat format, int channels, int sampleRate,
+                                           std::string& error) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) {
     error = systemError();
     return nullptr;
   }
-  auto stream = std::make_unique<Stream>(file, format, channels, sampleRate);
+  auto stream = std::make_unique<WavStream>(file, format, channels, sampleRate);
   // A placeholder until close knows the sizes.
-  const std::vector<std::uint8_t> header = stream->header();
-  if (std::fwrite(header.data(), 1, header.size(), file) != header.size()) {
-    error = systemError();
-    return nullptr;
-  }
-  return std::unique_ptr<SoundFileWriter>(new SoundFileWriter(std::move(stream)));
-}
-
-bool SoundFileWriter::write(const float* interleaved, std::int64_t frames, std::string& error) {
-  if (!stream_ || !stream_->file) {
-    error = "file already closed";
-    return false;
-  }
-  Stream& out = *stream_;
-  const int width = bytesPerSample(out.format);
-  const std::uint64_t count = static_cast<std::uint64_t>(frames) * static_cast<std::uint64_t>(out.channels);
-  // The RIFF sizes are 32-bit.
-  if (out.dataBytes + count * width > std::numeric_limits<std::uint32_t>::max() - WavWriter::kHeaderSize) {
-    error = "the file would pass the 4 GB limit of WAV";
-    return false;
-  }
-  out.buffer.resize(static_cast<std::size_t>(count) * static_cast<std::size_t>(width));
-  std::uint8_t* to = out.buffer.data();
-  for (std::uint64_t i = 0; i < count; ++i) {
-    std::uint32_t word = 0;
-    if (out.format == SoundFormat::Wav32Float)
-      std::memcpy(&word, &interleaved[i], sizeof word);
-    else
-      word = static_cast<std::uint32_t>(toInteger(interleaved[i], out.format == SoundFormat::Wav16 ? 0x7FFF : 0x7FFFFF));
-    for (int b = 0; b < width; ++b) *to++ = static_cast<std::uint8_t>(word >> (8 * b));  // little-endian
-  }
-  if (std::fwrite(out.buffer.data(), 1, out.buffer.size(), out.file) != out.buffer.size()) {
-    error = systemError();
-    return false;
-  }
-  out.dataBytes += out.buffer.size();
-  return true;
-}
-
-bool SoundFileWriter::close(std::string& error) {
-  if (!stream_ || !stream_->file) return true;
-  Stream& out = *stream_;
-  std::FILE* file = out.file;
-  out.file = nullptr;
-  const std::vector<std::uint8_t> header = out.header();
-  bool ok = std::fseek(file, 0, SEEK_SET) == 0 && std::fwrite(header.data(), 1, header.size(), file) == header.size();
-  if (!ok) error = systemError();
-  if (std::fclose(file) != 0 && ok) {
-    error = systemError();
-    ok = false;
-  }
-  return ok;
+  if (!stream->writeHeader(error)) return nullptr;
+  return stream;
 }
 
 }  // namespace zvx::render

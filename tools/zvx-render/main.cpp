@@ -185,31 +185,34 @@ bool writeBytes(const std::string& path, const std::vector<unsigned char>& bytes
 
 // Bank, program, preset, then single values: each later step refines the
 // earlier ones, so the preset lands in the program that is then played.
-bool prepare(vsthost::Plugin& plugin, const RenderOptions& options, const std::optional<FxbFile::Contents>& bank,
-             const std::optional<FxbFile::Contents>& preset, std::string& error) {
+// Answers 0, kFailure for a file that does not load, or kUsage for a command
+// line naming a program or parameter the instrument does not have (what only
+// the loaded instrument can tell, but a mistake of the command line all the same).
+int prepare(vsthost::Plugin& plugin, const RenderOptions& options, const std::optional<FxbFile::Contents>& bank,
+            const std::optional<FxbFile::Contents>& preset, std::string& error) {
   if (bank && !loadBank(plugin, *bank, error)) {
     error = "cannot load bank " + options.bankPath + ": " + error;
-    return false;
+    return kFailure;
   }
   if (options.program) {
     const int programs = plugin.effect()->numPrograms;
     if (*options.program >= programs) {
       error = "--program " + std::to_string(*options.program) + ": the plug-in has " + std::to_string(programs) +
               " program" + (programs == 1 ? "" : "s");
-      return false;
+      return kUsage;
     }
     plugin.dispatch(effSetProgram, 0, *options.program);
   }
   if (preset && !loadPreset(plugin, *preset, error)) {
     error = "cannot load preset " + options.presetPath + ": " + error;
-    return false;
+    return kFailure;
   }
   for (const ParameterSetting& setting : options.settings) {
     int index = 0;
-    if (!resolveParameter(plugin, setting, index, error)) return false;
+    if (!resolveParameter(plugin, setting, index, error)) return kUsage;
     plugin.setParameter(index, setting.value);
   }
-  return true;
+  return 0;
 }
 
 // The song's messages at the render's rate: the MIDI file's, or the demo groove's.
@@ -401,11 +404,14 @@ int run(const RenderOptions& options) {
   std::unique_ptr<vsthost::Module> module;
   auto plugin = openPlugin(options, module, error);
   if (!plugin) return fail(error);
-  int status = 0;
-  if (!prepare(*plugin, options, bank, preset, error) || !reportAndSave(*plugin, options, error))
+  int status = prepare(*plugin, options, bank, preset, error);
+  if (status == kUsage) {
+    std::fprintf(stderr, "zvx-render: %s\n", error.c_str());
+  } else if (status != 0 || !reportAndSave(*plugin, options, error)) {
     status = fail(error);
-  else if (rendering)
+  } else if (rendering) {
     status = renderToFile(*plugin, options, messages, span);
+  }
   plugin->dispatch(effMainsChanged, 0, 0);
   plugin->close();
   return status;

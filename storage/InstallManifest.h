@@ -1,11 +1,11 @@
-// What `zvx-data install` wrote into the data folder: one record per file
-// (its name, byte count and checksum), kept in the data folder as a small
-// text file. The next install replaces a file only while it still matches
-// its record, so a file the user has edited since is never lost.
+// What an install (`zvx-data install`, or the plug-in filling a data folder
+// from the installed default data) wrote into the data folder: one record
+// per file (its name, byte count and checksum), kept in the data folder as a
+// small text file. The next install replaces a file only while it still
+// matches its record, so a file the user has edited since is never lost.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace zvx::data {
+namespace zvx {
 
 class InstallManifest {
  public:
@@ -38,8 +38,11 @@ class InstallManifest {
 
   // The manifest in `path`; empty when there is none, or when it is larger
   // than kMaxBytes. Lines that are not records are ignored, and so is a name
-  // recorded twice (which of the two would be right cannot be told).
-  static InstallManifest read(const std::filesystem::path& path);
+  // recorded twice (which of the two would be right cannot be told). Nothing,
+  // with `error` set, when something that is not a regular file has its name:
+  // a pipe would block the install for ever, and whatever it is, it is not
+  // ours to replace.
+  static std::optional<InstallManifest> read(const std::string& path, std::string& error);
   static InstallManifest parse(std::string_view text);
 
   // `name` is relative to the data folder, with '/' between folders.
@@ -53,4 +56,4 @@ class InstallManifest {
   std::map<std::string, Digest> records_;
 };
 
-}  // namespace zvx::data
+}  // namespace zvx

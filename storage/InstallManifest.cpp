@@ -1,19 +1,22 @@
-#include "tools/zvx-data/InstallManifest.h"
+#include "storage/InstallManifest.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
-namespace zvx::data {
+#include "platform/Platform.h"
+#include "storage/WholeFile.h"
+
+namespace zvx {
 namespace {
 
 constexpr std::uint64_t kChecksumPrime = 0x100000001B3u;
 constexpr std::size_t kChecksumDigits = 16;
 
 constexpr const char* kHeading =
-    "# Written by zvx-data install: the files it installed here, as\n"
+    "# Written by zvx-data install and by ZVX filling this folder from the\n"
+    "# installed default data: the files they installed here, as\n"
     "# CHECKSUM (FNV-1a 64) SIZE NAME. The next install replaces a file only\n"
     "# while it still matches its line; a file you changed is kept.\n";
 
@@ -59,15 +62,17 @@ InstallManifest::Digest InstallManifest::digestOf(std::span<const std::uint8_t> 
   return {bytes.size(), checksum(kChecksumStart, bytes)};
 }
 
-InstallManifest InstallManifest::read(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return {};
-  // One byte more than allowed tells an oversized file from a full one.
-  std::vector<char> text(kMaxBytes + 1);
-  file.read(text.data(), static_cast<std::streamsize>(text.size()));
-  const auto length = static_cast<std::size_t>(file.gcount());
-  if (length > kMaxBytes) return {};
-  return parse(std::string_view(text.data(), length));
+std::optional<InstallManifest> InstallManifest::read(const std::string& path, std::string& error) {
+  const platform::EntryKind kind = platform::entryKind(path, true);
+  if (kind == platform::EntryKind::None) return InstallManifest();
+  if (kind != platform::EntryKind::File) {
+    error = path + " is not a regular file; move it away and install again";
+    return std::nullopt;
+  }
+  // Read only as a regular file, should something else take its name meanwhile.
+  std::vector<unsigned char> bytes;
+  if (!readWholeFile(path, bytes, static_cast<long>(kMaxBytes))) return InstallManifest();
+  return parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 InstallManifest InstallManifest::parse(std::string_view text) {
@@ -114,4 +119,4 @@ std::string InstallManifest::text() const {
   return out;
 }
 
-}  // namespace zvx::data
+}  // namespace zvx
