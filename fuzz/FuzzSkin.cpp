@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   editor->open(nullptr);
   if (CFrame* frame = editor->getFrame()) {
     frame->redraw();
-    for (VstInt32 p = 0; p < zvx::kNumParameters; ++p) editor->setParameter(p, 0.75f);
+    for (int32_t p = 0; p < zvx::kNumParameters; ++p) editor->setParameter(p, 0.75f);
     frame->redraw();
   }
   editor->close();
