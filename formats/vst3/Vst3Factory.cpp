@@ -41,12 +41,13 @@ tresult Vst3Factory::getFactoryInfo(PFactoryInfo* info) {
 }
 
 tresult Vst3Factory::getClassInfo(int32 index, PClassInfo* info) {
-  if (index != 0 || !info) return kInvalidArgument;
+  PClassInfo2 full;
+  if (!info || getClassInfo2(index, &full) != kResultOk) return kInvalidArgument;
   std::memset(info, 0, sizeof *info);
-  Vst3Plugin::kClassId.copyTo(info->cid);
-  info->cardinality = PClassInfo::kManyInstances;
-  copyText(info->category, kVstAudioEffectClass);
-  copyText(info->name, kName);
+  std::memcpy(info->cid, full.cid, sizeof info->cid);
+  info->cardinality = full.cardinality;
+  copyText(info->category, full.category);
+  copyText(info->name, full.name);
   return kResultOk;
 }
 
@@ -66,17 +67,18 @@ tresult Vst3Factory::getClassInfo2(int32 index, PClassInfo2* info) {
 }
 
 tresult Vst3Factory::getClassInfoUnicode(int32 index, PClassInfoW* info) {
-  if (index != 0 || !info) return kInvalidArgument;
+  PClassInfo2 full;
+  if (!info || getClassInfo2(index, &full) != kResultOk) return kInvalidArgument;
   std::memset(info, 0, sizeof *info);
-  Vst3Plugin::kClassId.copyTo(info->cid);
-  info->cardinality = PClassInfo::kManyInstances;
-  copyText(info->category, kVstAudioEffectClass);
-  copyString(info->name, kName);
-  info->classFlags = kSimpleModeSupported;
-  copyText(info->subCategories, kSubCategories);
-  copyString(info->vendor, kVendor);
-  copyString(info->version, version());
-  copyString(info->sdkVersion, kSdkVersionString);
+  std::memcpy(info->cid, full.cid, sizeof info->cid);
+  info->cardinality = full.cardinality;
+  copyText(info->category, full.category);
+  copyString(info->name, full.name);
+  info->classFlags = full.classFlags;
+  copyText(info->subCategories, full.subCategories);
+  copyString(info->vendor, full.vendor);
+  copyString(info->version, full.version);
+  copyString(info->sdkVersion, full.sdkVersion);
   return kResultOk;
 }
 

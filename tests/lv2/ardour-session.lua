@@ -78,12 +78,18 @@ local function drumTrack(session)
   return tracks:front()
 end
 
-if mode == "vst3-create" then
+-- A new session with a MIDI track "Drums" playing ZVX of `kind` (found by `name`).
+local function newSessionWith(name, kind, what)
   local session = assert(create_session(folder, "zvx", 48000), "no session")
   local track = drumTrack(session)
-  local zvx = ARDOUR.LuaAPI.new_plugin(session, "ZVX", ARDOUR.PluginType.VST3, "")
-  assert(not zvx:isnil(), "Ardour does not find the VST3 plug-in ZVX")
+  local zvx = ARDOUR.LuaAPI.new_plugin(session, name, kind, "")
+  assert(not zvx:isnil(), "Ardour does not find " .. what)
   assert(track:add_processor_by_index(zvx, 0, nil, true) == 0, "the plug-in could not be added")
+  return session, track, zvx
+end
+
+if mode == "vst3-create" then
+  local session, track, zvx = newSessionWith("ZVX", ARDOUR.PluginType.VST3, "the VST3 plug-in ZVX")
   local plugin = zvx:to_insert():plugin(0)
   describe(zvx, "VST3", 64)
   print(string.format("ZVX (VST3) in Ardour: %d audio outputs", zvx:to_insert():output_streams():n_audio()))
@@ -104,21 +110,13 @@ if mode == "vst3-create" then
   file:close()
   assert(session:save_state("", false, false, false, false, false) == 0, "the session was not saved")
 elseif mode == "vst" then
-  local session = assert(create_session(folder, "zvx", 48000), "no session")
-  local track = drumTrack(session)
-  local zvx = ARDOUR.LuaAPI.new_plugin(session, "ZVX", ARDOUR.PluginType.LXVST, "")
-  assert(not zvx:isnil(), "Ardour does not find the VST module ZVX")
-  assert(track:add_processor_by_index(zvx, 0, nil, true) == 0, "the plug-in could not be added")
+  local _, track, zvx = newSessionWith("ZVX", ARDOUR.PluginType.LXVST, "the VST module ZVX")
   describe(zvx, "VST 2.4")
   local loudest = hitAndListen(zvx, track)
   print(string.format("ZVX (VST 2.4) in Ardour: a hit peaks at %.1f dBFS", loudest))
   assert(loudest > -20, "the hit was not heard")
 elseif mode == "create" then
-  local session = assert(create_session(folder, "zvx", 48000), "no session")
-  local track = drumTrack(session)
-  local zvx = ARDOUR.LuaAPI.new_plugin(session, kUri, ARDOUR.PluginType.LV2, "")
-  assert(not zvx:isnil(), "Ardour does not find " .. kUri)
-  assert(track:add_processor_by_index(zvx, 0, nil, true) == 0, "the plug-in could not be added")
+  local session, track, zvx = newSessionWith(kUri, ARDOUR.PluginType.LV2, kUri)
   local plugin = zvx:to_insert():plugin(0)
   describe(zvx, "LV2")
 
