@@ -58,11 +58,15 @@ Vst3Plugin::Vst3Plugin(EditorFactory makeEditor) : instrument_(showingBoxes(*thi
   scratch_.assign(static_cast<std::size_t>(Instrument::kOutputs) * kScratchFrames, 0.0f);
   // The editor lives as long as the plug-in: the audio thread may show it a
   // value at any time, whatever views come and go.
+  // It reads only its skin's background now, for the window size; what that
+  // has to say about the skin, its opening says again: logged only.
   if (makeEditor) {
+    const platform::MessageHold sizePass(nullptr);
     editor_ = makeEditor(control_);
     if (editor_) editor_->setKnobMode(kLinearMode);
   }
   instrument_.start();
+  constructing_.reset();
 }
 
 // The editor goes while the instrument it looks at is still whole.
@@ -94,8 +98,25 @@ uint32 Vst3Plugin::addRef() { return references_.fetch_add(1) + 1; }
 
 uint32 Vst3Plugin::release() {
   const uint32 left = references_.fetch_sub(1) - 1;
-  if (left == 0) delete this;
+  if (left == 0) {
+    // What the closing has to say is kept by held_, which outlives the
+    // instrument; it is on standard error before the plug-in is gone.
+    const auto hold = holdUntilEditorOpens();
+    delete this;
+  }
   return left;
+}
+
+std::optional<platform::MessageHold> Vst3Plugin::holdUntilEditorOpens() {
+  if (editorOpened_.load() || instrument_.onAudioThread()) return std::nullopt;
+  return std::optional<platform::MessageHold>(std::in_place, &held_);
+}
+
+// From the first opening on, messages are shown as they come.
+void Vst3Plugin::editorOpened(void* window) {
+  editorOpened_.store(true);
+  const platform::MessageOwner owner(window);
+  for (const platform::Message& message : held_.take()) platform::showHeldMessage(message);
 }
 
 tresult Vst3Plugin::initialize(FUnknown*) {
@@ -393,6 +414,7 @@ tresult Vst3Plugin::loadComponentState(IBStream* state) {
   const std::optional<ComponentState> read = readState(*state);
   if (!read) return kResultFalse;
   {
+    const auto hold = holdUntilEditorOpens();
     FromHost fromHost(hostThread_);
     programTurn_.fromOtherThread([&] {
       instrument_.loadChunk(read->chunk.data(), read->chunk.size(), false);
@@ -481,6 +503,7 @@ tresult Vst3Plugin::setParamNormalized(ParamID id, ParamValue value) {
 }
 
 void Vst3Plugin::setFromHost(ParamID id, ParamValue value) {
+  const auto hold = holdUntilEditorOpens();
   FromHost fromHost(hostThread_);
   if (id == kProgramId) {
     const int program = programOf(value);

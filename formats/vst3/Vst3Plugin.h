@@ -15,6 +15,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "instrument/DirectControl.h"
 #include "instrument/Instrument.h"
 #include "instrument/ProgramTurn.h"
+#include "platform/Messages.h"
 
 namespace zvx::vst3 {
 
@@ -134,6 +136,8 @@ class Vst3Plugin final : public ComponentSide, public ControllerSide, private In
   // the host first; the view leaving.
   void editorIdle();
   void viewClosed(Vst3View* view);
+  // The editor's first opening in `window`: what was held till now is shown.
+  void editorOpened(void* window);
 
  private:
   explicit Vst3Plugin(EditorFactory makeEditor);
@@ -159,6 +163,10 @@ class Vst3Plugin final : public ComponentSide, public ControllerSide, private In
   // The host's parameters and program while it does not process.
   void setFromHost(ParamID id, ParamValue value);
   void tellHostOfEditorChanges();
+  // Until the editor first opens, a host call's messages open no box (a
+  // scanner or a headless session would wait on it): they go to standard
+  // error and are shown at the opening.
+  std::optional<platform::MessageHold> holdUntilEditorOpens();
 
   // The editor's road to the instrument: an edit sets the parameter and tells
   // the host, which records it as automation between begin and end; program
@@ -215,13 +223,25 @@ class Vst3Plugin final : public ComponentSide, public ControllerSide, private In
   };
 
   std::atomic<uint32> references_{1};
+  // Before the instrument: its construction calls back (updateDisplay,
+  // parameterChanged) and may have something to say.
+  IComponentHandler* handler_ = nullptr;
+  IUnitHandler* unitHandler_ = nullptr;
+  // Parameters changed inside the instrument that the host has to hear of:
+  // on the audio thread (reported with the block), in the editor (at its idle).
+  std::array<std::atomic<bool>, kNumParameters> changedInBlock_{};
+  std::array<std::atomic<bool>, kNumParameters> changedInEditor_{};
+  std::unique_ptr<FrameEditor> editor_;  // made once the instrument is whole
+  bool applyingHostValues_ = false;  // audio thread
+  std::atomic<std::thread::id> hostThread_{};    // a thread applying the host's values elsewhere
+  std::atomic<std::thread::id> editingThread_{};  // the editor's edit being told to the host
+  platform::HeldMessages held_;
+  std::optional<platform::MessageHold> constructing_{std::in_place, &held_};
+  std::atomic<bool> editorOpened_{false};
   Instrument instrument_;
   EditorControl control_{instrument_, *this};
   ProgramTurn programTurn_;
-  std::unique_ptr<FrameEditor> editor_;
   Vst3View* view_ = nullptr;  // the open view, if any (it holds a reference to us)
-  IComponentHandler* handler_ = nullptr;
-  IUnitHandler* unitHandler_ = nullptr;
   bool initialized_ = false;
   UnitID selectedUnit_ = kRootUnitId;
 
@@ -232,13 +252,6 @@ class Vst3Plugin final : public ComponentSide, public ControllerSide, private In
   std::array<float*, Instrument::kOutputs> scratchOutput_{};
   std::vector<float> scratch_;
   Events events_;
-  bool applyingHostValues_ = false;  // audio thread
-  std::atomic<std::thread::id> hostThread_{};    // a thread applying the host's values elsewhere
-  std::atomic<std::thread::id> editingThread_{};  // the editor's edit being told to the host
-  // Parameters changed inside the instrument that the host has to hear of:
-  // on the audio thread (reported with the block), in the editor (at its idle).
-  std::array<std::atomic<bool>, kNumParameters> changedInBlock_{};
-  std::array<std::atomic<bool>, kNumParameters> changedInEditor_{};
 };
 
 }  // namespace zvx::vst3

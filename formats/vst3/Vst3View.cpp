@@ -71,6 +71,7 @@ tresult Vst3View::attached(void* parent, FIDString type) {
     return kResultFalse;
   }
   attached_ = true;
+  plugin_.editorOpened(parent);
   editor_.idle();
   startTicking();
   return kResultOk;
