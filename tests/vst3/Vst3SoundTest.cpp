@@ -1,0 +1,138 @@
+// ZVX through VST 3 sounds as the VST 2.4 module does, bit for bit on all six
+// outputs: the demo groove at every rate and however the host cuts its
+// blocks, every program of the default bank, and the engine's paths that the
+// groove alone does not reach (chance, chaos, the sampled layers, reverse
+// playback, the master section).
+#include "instrument/Instrument.h"
+#include "tests/vst3/Vst3TestSupport.h"
+
+namespace zvx::test {
+namespace {
+
+class Vst3SoundTest : public testing::Test {
+ protected:
+  void SetUp() override { documents_.installDefaultData(ZVX_BUILT_DATA); }
+  TempDocuments documents_;
+};
+
+// How a host cuts its blocks, and the largest it announced in the setup (it may announce more than it gives).
+struct Blocks {
+  std::vector<int> pattern;
+  int maxBlock;
+  std::string name() const {
+    std::string text = "blocks of";
+    for (int length : pattern) text += " " + std::to_string(length);
+    return text + " (at most " + std::to_string(maxBlock) + ")";
+  }
+};
+
+TEST_F(Vst3SoundTest, DemoGrooveIsTheVst2ModulesAtEveryRateAndBlockSize) {
+  const std::vector<Blocks> hosts = {
+      {{1}, 1}, {{64}, 64}, {{480}, 4097}, {{4097}, 4097}, {{1, 7, 480, 33, 4097, 100, 256}, 4097}};
+  for (double rate : {44100.0, 48000.0, 96000.0}) {
+    int frames = 0;
+    const std::vector<VstMidiEvent> groove = demoGroove(rate, frames, 0.5);
+    auto vst2 = startVst2({}, rate);
+    const std::vector<Channel> expected = renderVst2(*vst2, frames, 512, groove);
+    EXPECT_TRUE(everyOutputSounds(expected, 0.01f)) << rate;
+    for (const Blocks& blocks : hosts) {
+      // Blocks of one sample at the highest rate tell nothing the others do not; they take long.
+      if (blocks.pattern == std::vector<int>{1} && rate != 44100.0) continue;
+      SCOPED_TRACE(std::to_string(static_cast<int>(rate)) + " Hz, " + blocks.name());
+      auto vst3 = startVst3(rate, blocks.maxBlock);
+      ASSERT_TRUE(vst3);
+      EXPECT_EQ(differences(renderVst3(*vst3, frames, blocks.pattern, groove), expected), "");
+    }
+  }
+}
+
+// The last two bars of the demo groove (every voice, the accents, ghost notes, open and pedal hats,
+// both clap notes) and a second of tail, with each program selected as a host selects it: through the
+// program-change parameter, the controller told and the change sent to the processor before the
+// first sample. The VST 2.4 module plays the same program from effSetProgram. Rates and block sizes
+// take turns from program to program.
+TEST_F(Vst3SoundTest, EveryProgramIsTheVst2ModulesProgram) {
+  constexpr double kRates[] = {44100.0, 48000.0, 96000.0};
+  const std::vector<Blocks> hosts = {{{64}, 64}, {{480}, 4097}, {{4097}, 4097}, {{1, 7, 480, 33, 1000}, 1000}};
+  auto probe = startVst3();
+  ASSERT_TRUE(probe);
+  const std::optional<vst3::ParamID> programParameter = probe->programParameter();
+  ASSERT_TRUE(programParameter) << "no parameter flagged kIsProgramChange";
+  probe.reset();
+  for (int program = 0; program < Instrument::kNumPrograms; ++program) {
+    const double rate = kRates[program % 3];
+    const Blocks& blocks = hosts[static_cast<std::size_t>(program) % hosts.size()];
+    int frames = 0;
+    std::vector<VstMidiEvent> groove = demoGroove(rate, frames, 1.0);
+    // From the third bar: two bars of four beats at 120 BPM.
+    const int from = static_cast<int>(4.0 * rate);
+    std::erase_if(groove, [&](const VstMidiEvent& e) { return e.deltaFrames < from; });
+    for (VstMidiEvent& e : groove) e.deltaFrames -= from;
+    frames -= from;
+
+    auto vst2 = startVst2({}, rate);
+    vst2->dispatch(effSetProgram, 0, program);
+    const std::vector<Channel> expected = renderVst2(*vst2, frames, 512, groove);
+    EXPECT_GT(std::max(peak(expected[0]), peak(expected[1])), 0.01f) << "program " << program << " is silent";
+
+    auto vst3 = startVst3(rate, blocks.maxBlock);
+    ASSERT_TRUE(vst3);
+    vst3->setParameter(*programParameter, program / 127.0);
+    EXPECT_EQ(differences(renderVst3(*vst3, frames, blocks.pattern, groove), expected), "")
+        << "program " << program << " (" << vst2->programName() << ") at " << rate << " Hz, " << blocks.name();
+  }
+}
+
+// Settings that lead the engine down paths of its own, each with a busy groove on every voice.
+struct Scenario {
+  const char* name;
+  Settings settings;
+};
+
+const std::vector<Scenario>& scenarios() {
+  using namespace param;
+  static const std::vector<Scenario> all = {
+      {"chance on every voice",
+       {{kBDChance, 0.6f}, {kSDChance, 0.45f}, {kHHChance, 0.8f}, {kCPChance, 0.5f}}},
+      {"chaos on every voice, with its glide",
+       {{kBDChaos, 0.8f}, {kSDChaos, 0.5f}, {kHHChaos, 0.9f}, {kCPChaos, 0.35f}, {kFix44, 0.7f}}},
+      {"chance and chaos together",
+       {{kBDChance, 0.3f}, {kBDChaos, 0.6f}, {kHHChance, 0.5f}, {kHHChaos, 0.7f}, {kCPChance, 0.2f}, {kCPChaos, 1.0f}}},
+      {"master chaos remapping the notes", {{kMasterChaos, 0.75f}, {kSDChaos, 0.4f}}},
+      {"the sampled layers, mixed, tuned, unsynced, untracked",
+       {{kBDMix, 0.5f}, {kSDMix, 1.0f}, {kHHMix, 0.3f}, {kCPMix, 0.8f}, {kBDMenu, 5.0f / 7.0f}, {kSDMenu, 1.0f},
+        {kHHMenu, 2.0f / 7.0f}, {kCPMenu, 3.5f / 7.0f}, {kBDPcmTuning, 0.7f}, {kHHPcmTuning, 0.2f}, {kSDSync, 0.0f},
+        {kCPKeyTrack, 0.0f}, {kBDKeyTrack, 0.0f}}},
+      {"reverse playback of the layers",
+       {{kBDMix, 0.2f}, {kSDMix, 0.6f}, {kHHMix, 0.7f}, {kCPMix, 0.4f}, {kSizeReverse, 0.6f}, {kPickReverse, 0.8f}}},
+      {"the master section",
+       {{kVolume, 0.8f}, {kTuning, 0.2f}, {kAttack, 0.4f}, {kDecayFactor, 0.85f}, {kVelocityAmp, 1.0f},
+        {kPower, 0.6f}}},
+      {"voices panned, muted, sharpened",
+       {{kBDPan, 0.0f}, {kSDPan, 1.0f}, {kHHPan, 0.3f}, {kCPMute, 0.0f}, {kBDPitch, 0.9f}, {kSDTone, 0.1f},
+        {kHHTone, 0.95f}, {kSDSnapNoise, 1.0f}, {kCPCricket, 0.9f}, {kBDGain, 0.9f}}},
+  };
+  return all;
+}
+
+TEST_F(Vst3SoundTest, PlaysEveryEnginePathAsTheVst2Module) {
+  constexpr int kFrames = 3 * 44100;
+  int turn = 0;
+  for (const Scenario& scenario : scenarios()) {
+    SCOPED_TRACE(scenario.name);
+    const std::vector<VstMidiEvent> groove = busyGroove(static_cast<std::uint32_t>(turn), kFrames);
+    auto vst2 = startVst2(scenario.settings);
+    const std::vector<Channel> expected = renderVst2(*vst2, kFrames, 512, groove);
+    EXPECT_GT(peak(expected[0]) + peak(expected[1]), 0.01f);
+    // Not the sound of the default settings: the scenario reaches its path.
+    EXPECT_NE(differences(expected, renderVst2(*startVst2(), kFrames, 512, groove)), "");
+    const std::vector<int> pattern = turn % 2 ? std::vector<int>{480} : std::vector<int>{3, 64, 1000, 17};
+    auto vst3 = startVst3(scenario.settings, 44100.0, 1000);
+    ASSERT_TRUE(vst3);
+    EXPECT_EQ(differences(renderVst3(*vst3, kFrames, pattern, groove), expected), "");
+    ++turn;
+  }
+}
+
+}  // namespace
+}  // namespace zvx::test
