@@ -48,19 +48,23 @@ std::optional<int> EditorScale::fromDesktop(std::optional<double> dpi) {
   return std::nullopt;
 }
 
-int EditorScale::load() {
+std::optional<int> EditorScale::userChoice() {
   std::string folder;
-  if (findDataFolder("ZVX", folder)) {
-    if (std::FILE* file = platform::openRegularFile(folder + kFileName)) {
-      char text[16] = {};
-      const std::size_t read = std::fread(text, 1, sizeof text - 1, file);
-      std::fclose(file);
-      text[read] = 0;
-      if (const std::optional<double> percent = number(text))
-        for (int allowed : kPercents)
-          if (*percent == allowed) return allowed;
-    }
-  }
+  if (!findDataFolder("ZVX", folder)) return std::nullopt;
+  std::FILE* file = platform::openRegularFile(folder + kFileName);
+  if (!file) return std::nullopt;
+  char text[16] = {};
+  const std::size_t read = std::fread(text, 1, sizeof text - 1, file);
+  std::fclose(file);
+  text[read] = 0;
+  if (const std::optional<double> percent = number(text))
+    for (int allowed : kPercents)
+      if (*percent == allowed) return allowed;
+  return std::nullopt;
+}
+
+int EditorScale::load() {
+  if (const std::optional<int> chosen = userChoice()) return *chosen;
   // Asking opens a connection to the display: once a process, not at every plug-in a host makes.
   static const std::optional<double> dpi = platform::desktopDpi();
   return fromDesktop(dpi).value_or(100);

@@ -23,6 +23,8 @@ class EditorScale {
   static std::optional<int> fromDesktop(std::optional<double> dpi);
   // The user's choice, else the desktop's, else 100.
   static int load();
+  // The user's choice alone; nothing when none was saved.
+  static std::optional<int> userChoice();
   // Keeps `percent` (one of kPercents) for the next editor; false when it
   // cannot be saved.
   static bool save(int percent);

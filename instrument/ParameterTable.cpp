@@ -148,6 +148,14 @@ int choiceOf(int index, float value) {
   return static_cast<int>(7.0f * clamped);
 }
 
+std::string shortTitle(int index, std::size_t length) {
+  std::string text;
+  if (index < 0 || index >= kNumParameters) return text;
+  for (const char* c = kParameterTable[static_cast<std::size_t>(index)].title; *c && text.size() < length; ++c)
+    if (*c != ' ') text += *c;
+  return text;
+}
+
 const char* unitSymbol(ParamUnit unit) {
   switch (unit) {
     case ParamUnit::Percent: return "%";

@@ -197,5 +197,7 @@ int choiceOf(int index, float value);
 // characters.
 std::string displayValue(int index, float value);
 const char* unitSymbol(ParamUnit unit);  // "dB", "Hz", "st", "%", "ms" or ""
+// The title in at most `length` characters, its blanks left out ("BDSampl").
+std::string shortTitle(int index, std::size_t length);
 
 }  // namespace zvx

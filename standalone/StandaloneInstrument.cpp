@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -43,7 +42,7 @@ bool isProgramChange(const jack_midi_event_t& event) { return event.size == 2 &&
 // hit together means the hit in the new program).
 void StandaloneInstrument::play(void* midi, float* const* outputs, int frames) {
   for (int o = 0; o < Instrument::kOutputs; ++o) std::memset(outputs[o], 0, sizeof(float) * frames);
-  if (putOffProgram_ >= 0) changeProgram(std::exchange(putOffProgram_, -1));
+  programTurn_.applyPutOff(instrument_);
   const int count = midi ? static_cast<int>(jack_midi_get_event_count(midi)) : 0;
   int from = 0, first = 0;
   for (int i = 0; i < count; ++i) {
@@ -55,7 +54,7 @@ void StandaloneInstrument::play(void* midi, float* const* outputs, int frames) {
       if (jack_midi_event_get(&before, midi, static_cast<uint32_t>(end)) == 0 && static_cast<int>(before.time) >= at)
         break;
     playStretch(midi, first, end, from, at, outputs);
-    changeProgram(event.buffer[1] & 0x7F);
+    programTurn_.fromAudioThread(instrument_, event.buffer[1] & 0x7F);
     first = end;
     from = at;
   }
@@ -72,29 +71,6 @@ void StandaloneInstrument::playStretch(void* midi, int first, int end, int from,
   for (int o = 0; o < Instrument::kOutputs; ++o) stretch[o] = outputs[o] + from;
   instrument_.render(stretch, to - from, events_);
   events_.buffer = nullptr;
-}
-
-// Process thread. The instrument applies a program there without waiting for
-// anything (Instrument::setProgram); the turn only keeps it from applying one
-// while the editor applies another on the main thread.
-void StandaloneInstrument::changeProgram(int program) {
-  if (selecting_.exchange(true, std::memory_order_acquire)) {
-    putOffProgram_ = program;
-    return;
-  }
-  {
-    Instrument::Processing processing(instrument_);
-    instrument_.setProgram(program);
-  }
-  selecting_.store(false, std::memory_order_release);
-}
-
-// Main thread: waits the few microseconds a program change of the process
-// thread may take.
-void StandaloneInstrument::Control::selectProgram(int program) {
-  while (selecting_.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
-  instrument_.setProgram(program);
-  selecting_.store(false, std::memory_order_release);
 }
 
 // Any thread: the editor shows it at its next idle.
@@ -128,11 +104,11 @@ bool StandaloneInstrument::loadBank(const std::string& path, std::string& error)
     error = path + " is no bank of ZVX";
     return false;
   }
-  while (selecting_.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
-  instrument_.loadChunk(bank->chunk.data(), bank->chunk.size(), false);
-  if (bank->currentProgram >= 0 && bank->currentProgram < Instrument::kNumPrograms)
-    instrument_.setProgram(bank->currentProgram);
-  selecting_.store(false, std::memory_order_release);
+  programTurn_.fromOtherThread([&] {
+    instrument_.loadChunk(bank->chunk.data(), bank->chunk.size(), false);
+    if (bank->currentProgram >= 0 && bank->currentProgram < Instrument::kNumPrograms)
+      instrument_.setProgram(bank->currentProgram);
+  });
   return true;
 }
 

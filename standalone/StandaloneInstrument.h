@@ -18,6 +18,7 @@
 #include "editor/FrameEditor.h"
 #include "instrument/DirectControl.h"
 #include "instrument/Instrument.h"
+#include "instrument/ProgramTurn.h"
 #include "standalone/JackClient.h"
 
 namespace zvx::standalone {
@@ -62,23 +63,20 @@ class StandaloneInstrument final : public JackClient::Player, private Instrument
     bool at(int index, MidiEvent& event) const override;
   };
 
-  // The editor's program choices, made on the main thread, wait for a program
-  // change of the MIDI input that is under way; such a change never waits:
-  // when the editor's choice is under way it is put off to the next period.
+  // The editor's program choices, made on the main thread, take turns with
+  // the program changes of the MIDI input (ProgramTurn).
   class Control final : public DirectControl {
    public:
-    Control(Instrument& instrument, std::atomic<bool>& selecting)
-        : DirectControl(instrument), instrument_(instrument), selecting_(selecting) {}
-    void selectProgram(int program) override;
+    Control(Instrument& instrument, ProgramTurn& turn) : DirectControl(instrument), instrument_(instrument), turn_(turn) {}
+    void selectProgram(int program) override { turn_.fromOtherThread(instrument_, program); }
 
    private:
     Instrument& instrument_;
-    std::atomic<bool>& selecting_;
+    ProgramTurn& turn_;
   };
 
   // Process thread: frames `from` to `to` of the period, with the events `first` to `end`.
   void playStretch(void* midi, int first, int end, int from, int to, float* const* outputs);
-  void changeProgram(int program);
 
   // InstrumentHost
   bool hostSaysRealtime() override { return false; }
@@ -86,11 +84,10 @@ class StandaloneInstrument final : public JackClient::Player, private Instrument
   bool updateDisplay() override { return false; }
 
   Instrument instrument_;
-  std::atomic<bool> selecting_{false};  // a program is being selected
-  Control control_{instrument_, selecting_};
+  ProgramTurn programTurn_;
+  Control control_{instrument_, programTurn_};
   std::atomic<FrameEditor*> editor_{nullptr};
   Events events_;             // the process thread's
-  int putOffProgram_ = -1;    // the process thread's: a program change waiting for its turn
 };
 
 }  // namespace zvx::standalone

@@ -27,14 +27,6 @@ int categoryOf(int index) {
 
 std::string categoryLabel(int category) { return category == kUnusedCategory ? "Unused" : sectionName(category - 1); }
 
-// A short label of at most 7 characters: the title without its blanks.
-std::string shortLabelOf(const char* title) {
-  std::string text;
-  for (const char* c = title; *c && text.size() < 7; ++c)
-    if (*c != ' ') text += *c;
-  return text;
-}
-
 }  // namespace
 
 bool describeParameter(int index, VstParameterProperties& p) {
@@ -42,7 +34,7 @@ bool describeParameter(int index, VstParameterProperties& p) {
   const ParameterInfo& info = kParameterTable[static_cast<std::size_t>(index)];
   std::memset(&p, 0, sizeof p);
   copyText(p.label, info.title, sizeof p.label);
-  copyText(p.shortLabel, shortLabelOf(info.title), sizeof p.shortLabel);
+  copyText(p.shortLabel, shortTitle(index, sizeof p.shortLabel - 1), sizeof p.shortLabel);
   switch (info.kind) {
     case ParamKind::Switch:
       p.flags = kVstParameterIsSwitch;
