@@ -118,12 +118,10 @@ TEST_F(Vst3EditorTest, EditsReachTheHostThroughTheComponentHandler) {
   ASSERT_TRUE(editor);
   vst3_->handler().take();
   const int x = kLeft + knob->centreX(), y = kTop + knob->centreY();
+  // The whole gesture first: the knob follows the pointer inside one run-loop call until the button is up.
   input_->moveTo(x, y);
   input_->button(Button1, true);
-  for (int step = 1; step <= 4; ++step) {
-    input_->moveTo(x, y - 10 * step);
-    editor->frame().run(30ms);
-  }
+  for (int step = 1; step <= 4; ++step) input_->moveTo(x, y - 10 * step);
   input_->button(Button1, false);
   editor->frame().run(100ms);
   const std::vector<Call> calls = vst3_->handler().take();
@@ -150,8 +148,7 @@ TEST_F(Vst3EditorTest, EditsReachTheHostThroughTheComponentHandler) {
   EXPECT_EQ(vst3_->parameter(*program), 1 / 127.0);
   auto vst2 = startVst2();
   vst2->dispatch(effSetProgram, 0, 1);
-  for (int p = 0; p < kNumParameters; ++p)
-    EXPECT_EQ(vst3_->parameter(idOf(p)), normalized(vst2->getParameter(p))) << "parameter " << p;
+  EXPECT_EQ(differentValues(shownValues(*vst3_), shownValues(*vst2)), "");
 }
 
 // The host's content scale sizes the editor: it asks the frame for its new size and draws at it.

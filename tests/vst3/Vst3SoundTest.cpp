@@ -21,7 +21,10 @@ struct Blocks {
   int maxBlock;
   std::string name() const {
     std::string text = "blocks of";
-    for (int length : pattern) text += " " + std::to_string(length);
+    for (int length : pattern) {
+      text += ' ';
+      text += std::to_string(length);
+    }
     return text + " (at most " + std::to_string(maxBlock) + ")";
   }
 };
@@ -89,25 +92,29 @@ struct Scenario {
   Settings settings;
 };
 
+// Chance and chaos act only as far as Master_Chaos lets them (up to 0.5; beyond, it also remaps the
+// notes); a voice's chaos only with its chance. Switches are set on or off and sample menus to an
+// entry, the values both formats take alike.
 const std::vector<Scenario>& scenarios() {
   using namespace param;
   static const std::vector<Scenario> all = {
-      {"chance on every voice",
-       {{kBDChance, 0.6f}, {kSDChance, 0.45f}, {kHHChance, 0.8f}, {kCPChance, 0.5f}}},
-      {"chaos on every voice, with its glide",
-       {{kBDChaos, 0.8f}, {kSDChaos, 0.5f}, {kHHChaos, 0.9f}, {kCPChaos, 0.35f}, {kFix44, 0.7f}}},
-      {"chance and chaos together",
-       {{kBDChance, 0.3f}, {kBDChaos, 0.6f}, {kHHChance, 0.5f}, {kHHChaos, 0.7f}, {kCPChance, 0.2f}, {kCPChaos, 1.0f}}},
-      {"master chaos remapping the notes", {{kMasterChaos, 0.75f}, {kSDChaos, 0.4f}}},
+      {"chance and chaos on every voice",
+       {{kMasterChaos, 0.45f}, {kBDChance, 0.6f}, {kSDChance, 0.45f}, {kHHChance, 0.8f}, {kCPChance, 0.5f},
+        {kBDChaos, 0.8f}, {kSDChaos, 0.5f}, {kHHChaos, 0.9f}, {kCPChaos, 0.35f}}},
+      {"chaos at full chance, with its glide",
+       {{kMasterChaos, 0.5f}, {kBDChance, 1.0f}, {kHHChance, 1.0f}, {kBDChaos, 1.0f}, {kHHChaos, 0.7f},
+        {kFix44, 0.7f}}},
+      {"master chaos remapping the notes, with chance and chaos",
+       {{kMasterChaos, 0.75f}, {kSDChance, 0.7f}, {kSDChaos, 0.4f}, {kCPChance, 0.9f}, {kCPChaos, 0.8f}}},
       {"the sampled layers, mixed, tuned, unsynced, untracked",
        {{kBDMix, 0.5f}, {kSDMix, 1.0f}, {kHHMix, 0.3f}, {kCPMix, 0.8f}, {kBDMenu, 5.0f / 7.0f}, {kSDMenu, 1.0f},
-        {kHHMenu, 2.0f / 7.0f}, {kCPMenu, 3.5f / 7.0f}, {kBDPcmTuning, 0.7f}, {kHHPcmTuning, 0.2f}, {kSDSync, 0.0f},
-        {kCPKeyTrack, 0.0f}, {kBDKeyTrack, 0.0f}}},
+        {kHHMenu, 2.0f / 7.0f}, {kCPMenu, 3.0f / 7.0f}, {kBDPcmTuning, 0.7f}, {kHHPcmTuning, 0.2f},
+        {kSDSync, 0.0f}, {kCPKeyTrack, 0.0f}, {kBDKeyTrack, 0.0f}}},
       {"reverse playback of the layers",
-       {{kBDMix, 0.2f}, {kSDMix, 0.6f}, {kHHMix, 0.7f}, {kCPMix, 0.4f}, {kSizeReverse, 0.6f}, {kPickReverse, 0.8f}}},
+       {{kBDMix, 0.2f}, {kSDMix, 0.6f}, {kHHMix, 0.7f}, {kCPMix, 0.4f}, {kMasterChaos, 0.4f}, {kSizeReverse, 0.6f},
+        {kPickReverse, 0.8f}}},
       {"the master section",
-       {{kVolume, 0.8f}, {kTuning, 0.2f}, {kAttack, 0.4f}, {kDecayFactor, 0.85f}, {kVelocityAmp, 1.0f},
-        {kPower, 0.6f}}},
+       {{kVolume, 0.8f}, {kTuning, 0.2f}, {kAttack, 0.4f}, {kDecayFactor, 0.85f}, {kVelocityAmp, 1.0f}}},
       {"voices panned, muted, sharpened",
        {{kBDPan, 0.0f}, {kSDPan, 1.0f}, {kHHPan, 0.3f}, {kCPMute, 0.0f}, {kBDPitch, 0.9f}, {kSDTone, 0.1f},
         {kHHTone, 0.95f}, {kSDSnapNoise, 1.0f}, {kCPCricket, 0.9f}, {kBDGain, 0.9f}}},

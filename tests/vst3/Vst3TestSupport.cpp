@@ -1,5 +1,6 @@
 #include "tests/vst3/Vst3TestSupport.h"
 
+#include "instrument/ParameterTable.h"
 #include "tools/zvx-render/DemoPattern.h"
 #include "tools/zvx-render/MidiFile.h"
 
@@ -201,6 +202,40 @@ std::vector<VstMidiEvent> busyGroove(std::uint32_t seed, int frames, double rate
   std::stable_sort(events.begin(), events.end(),
                    [](const VstMidiEvent& a, const VstMidiEvent& b) { return a.deltaFrames < b.deltaFrames; });
   return events;
+}
+
+}  // namespace zvx::test
+
+namespace zvx::test {
+
+vst3::ParamValue shownAs(int index, float vst2Value) {
+  switch (kParameterTable[static_cast<std::size_t>(index)].kind) {
+    case ParamKind::Switch: return vst2Value >= 0.5f ? 1.0 : 0.0;
+    case ParamKind::Choice: return choiceOf(index, vst2Value) / 7.0;
+    default: return normalized(vst2Value);
+  }
+}
+
+std::vector<vst3::ParamValue> shownValues(vst3host::Plugin& plugin) {
+  std::vector<vst3::ParamValue> values;
+  for (int p = 0; p < kNumParameters; ++p) values.push_back(plugin.parameter(idOf(p)));
+  return values;
+}
+
+std::vector<vst3::ParamValue> shownValues(vsthost::Plugin& plugin) {
+  std::vector<vst3::ParamValue> values;
+  for (int p = 0; p < kNumParameters; ++p) values.push_back(shownAs(p, plugin.getParameter(p)));
+  return values;
+}
+
+std::string differentValues(const std::vector<vst3::ParamValue>& heard, const std::vector<vst3::ParamValue>& expected) {
+  std::string said;
+  for (std::size_t p = 0; p < std::min(heard.size(), expected.size()); ++p)
+    if (heard[p] != expected[p])
+      said += "parameter " + std::to_string(p) + " is " + std::to_string(heard[p]) + " where " +
+              std::to_string(expected[p]) + " was expected; ";
+  if (heard.size() != expected.size()) said += "not as many values; ";
+  return said;
 }
 
 }  // namespace zvx::test

@@ -74,6 +74,14 @@ std::optional<UnwrappedState> unwrapState(const std::vector<std::uint8_t>& state
 // The normalized value a VST 2.4 float is sent as, and a parameter's VST 3 ID.
 inline vst3::ParamValue normalized(float value) { return static_cast<vst3::ParamValue>(value); }
 inline vst3::ParamID idOf(int index) { return static_cast<vst3::ParamID>(index); }
+// What the VST 3 controller shows for the value the VST 2.4 module holds: a switch 0 or 1 (on from 0.5),
+// a sample menu its entry / 7, any other parameter the value itself.
+vst3::ParamValue shownAs(int index, float vst2Value);
+// The values of the 83 parameters as each format shows them, VST 2.4's as VST 3 shows them.
+std::vector<vst3::ParamValue> shownValues(vst3host::Plugin& plugin);
+std::vector<vst3::ParamValue> shownValues(vsthost::Plugin& plugin);
+// The first parameter whose values differ, said; empty when all agree.
+std::string differentValues(const std::vector<vst3::ParamValue>& heard, const std::vector<vst3::ParamValue>& expected);
 
 }  // namespace zvx::test
 
