@@ -4,14 +4,15 @@ WIN_BUILD ?= build-win
 MINGW_CXX ?= x86_64-w64-mingw32-g++-posix
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 VST_DIR ?= $(HOME)/.vst
+VST3_DIR ?= $(HOME)/.vst3
 LV2_DIR ?= $(HOME)/.lv2
 BIN_DIR ?= $(HOME)/.local/bin
 APPS_DIR ?= $(HOME)/.local/share/applications
 # Extra CMake settings, e.g. CMAKE_FLAGS=-DZVX_WERROR=ON as CI builds.
 CMAKE_FLAGS ?=
-# What `make run` installs, and only that: the VST module, the LV2 bundle, the default data
-# (samples, bank, skin) and zvx-render with zvx-data.
-RUN_TARGETS = ZVX ZVX_lv2 ZVX_lv2_ui zvx zvx-render zvx-data zvx_samples zvx_default_bank zvx_default_skin
+# What `make run` installs, and only that: the VST module, the VST3 and LV2 bundles, the
+# default data (samples, bank, skin) and zvx-render with zvx-data.
+RUN_TARGETS = ZVX ZVX_vst3 ZVX_lv2 ZVX_lv2_ui zvx zvx-render zvx-data zvx_samples zvx_default_bank zvx_default_skin
 
 .PHONY: run test deps configure build build-all install bench picture clean windows windows-if-tools
 
@@ -28,12 +29,15 @@ build: configure
 build-all: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-# Installs the plug-in where Linux hosts look for VST 2.4 modules and LV2
-# bundles, and the standalone instrument where the user's programs go.
+# Installs the plug-in where Linux hosts look for VST 2.4 modules, VST3 and
+# LV2 bundles, and the standalone instrument where the user's programs go.
 install: build
 	mkdir -p "$(VST_DIR)"
 	cp $(BUILD)/ZVX.so "$(VST_DIR)/ZVX.so"
 	@echo "Installed $(VST_DIR)/ZVX.so"
+	mkdir -p "$(VST3_DIR)"
+	rm -rf "$(VST3_DIR)/ZVX.vst3" && cp -r $(BUILD)/ZVX.vst3 "$(VST3_DIR)/ZVX.vst3"
+	@echo "Installed $(VST3_DIR)/ZVX.vst3"
 	mkdir -p "$(LV2_DIR)"
 	rm -rf "$(LV2_DIR)/ZVX.lv2" && cp -r $(BUILD)/lv2/ZVX.lv2 "$(LV2_DIR)/ZVX.lv2"
 	@echo "Installed $(LV2_DIR)/ZVX.lv2"

@@ -32,3 +32,4 @@ run fuzz_xml make_skin_seeds
 run fuzz_evaluate make_skin_seeds
 run fuzz_skin make_skin_seeds --editor
 run fuzz_learn_map make_learn_map_seeds
+run fuzz_vst3_state make_vst3_state_seeds

@@ -16,8 +16,9 @@
 namespace zvx::vst3 {
 namespace {
 
-constexpr int kInitialBlockSize = 1024;
-constexpr int kLargestBlock = 1 << 20;  // beyond it a block size is no size
+// The outputs a host gives no buffers for are rendered into scratch this long
+// (a longer block in stretches): made once, never touched but by the audio thread.
+constexpr int kScratchFrames = 1024;
 
 // Messages in boxes, as users of plug-ins see them, from the instrument's first word.
 InstrumentHost& showingBoxes(InstrumentHost& host) {
@@ -54,7 +55,7 @@ FUnknown* Vst3Plugin::create(EditorFactory makeEditor) {
 }
 
 Vst3Plugin::Vst3Plugin(EditorFactory makeEditor) : instrument_(showingBoxes(*this)) {
-  reserveScratch(kInitialBlockSize);
+  scratch_.assign(static_cast<std::size_t>(Instrument::kOutputs) * kScratchFrames, 0.0f);
   // The editor lives as long as the plug-in: the audio thread may show it a
   // value at any time, whatever views come and go.
   if (makeEditor) {
@@ -167,8 +168,6 @@ tresult Vst3Plugin::setupProcessing(ProcessSetup& setup) {
   // A rate that cannot be played is refused: the plug-in keeps the one it had.
   if (!isUsableSampleRate(setup.sampleRate)) return kResultFalse;
   instrument_.setSampleRate(setup.sampleRate);
-  if (setup.maxSamplesPerBlock > scratchFrames_ && setup.maxSamplesPerBlock <= kLargestBlock)
-    reserveScratch(setup.maxSamplesPerBlock);
   return kResultOk;
 }
 
@@ -180,11 +179,6 @@ tresult Vst3Plugin::setProcessing(TBool state) {
 // The longest a kit rings after its last note is a matter of its program;
 // hosts keep an instrument running anyway.
 uint32 Vst3Plugin::getTailSamples() { return 0xFFFFFFFFu; }
-
-void Vst3Plugin::reserveScratch(int frames) {
-  scratch_.assign(static_cast<std::size_t>(Instrument::kOutputs) * static_cast<std::size_t>(frames), 0.0f);
-  scratchFrames_ = frames;
-}
 
 // The block in stretches: each parameter change (in the order of their
 // samples) acts between two, at its sample; notes and controllers act at
@@ -222,7 +216,7 @@ tresult Vst3Plugin::process(ProcessData& data) {
     // Rendered up to it, at most a scratch's length at a time.
     const int until = std::min(soonest, frames);
     while (done < until) {
-      const int stretch = std::min(until - done, scratchFrames_);
+      const int stretch = std::min(until - done, kScratchFrames);
       renderStretch(done, done + stretch);
       done += stretch;
     }
@@ -305,7 +299,7 @@ void Vst3Plugin::bindOutputs(ProcessData& data) {
   for (int o = 0; o < Instrument::kOutputs; ++o) {
     outputs_[static_cast<std::size_t>(o)] = nullptr;
     scratchOutput_[static_cast<std::size_t>(o)] =
-        scratch_.data() + static_cast<std::size_t>(o) * static_cast<std::size_t>(scratchFrames_);
+        scratch_.data() + static_cast<std::size_t>(o) * static_cast<std::size_t>(kScratchFrames);
   }
   const int buses = data.outputs ? std::min(data.numOutputs, kOutputBuses) : 0;
   for (int bus = 0; bus < buses; ++bus) {

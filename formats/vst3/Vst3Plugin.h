@@ -156,7 +156,6 @@ class Vst3Plugin final : public ComponentSide, public ControllerSide, private In
   void renderStretch(int from, int to);
   void reportChanges(ProcessData& data);
   void markSilence(ProcessData& data, int frames);
-  void reserveScratch(int frames);
   // The host's parameters and program while it does not process.
   void setFromHost(ParamID id, ParamValue value);
   void tellHostOfEditorChanges();
@@ -232,7 +231,6 @@ class Vst3Plugin final : public ComponentSide, public ControllerSide, private In
   std::array<float*, Instrument::kOutputs> outputs_{};  // null: scratch
   std::array<float*, Instrument::kOutputs> scratchOutput_{};
   std::vector<float> scratch_;
-  int scratchFrames_ = 0;
   Events events_;
   bool applyingHostValues_ = false;  // audio thread
   std::atomic<std::thread::id> hostThread_{};    // a thread applying the host's values elsewhere
