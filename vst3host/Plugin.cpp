@@ -185,7 +185,7 @@ std::vector<vst3::BusInfo> Plugin::buses(vst3::MediaType type, vst3::BusDirectio
   return found;
 }
 
-bool Plugin::setup(double rate, int maxBlock, vst3::int32 processMode) {
+bool Plugin::setup(double rate, int maxBlock, vst3::int32 processMode, int outputBuses) {
   if (processor_->canProcessSampleSize(vst3::kSample32) != vst3::kResultOk) {
     error_ = "the plug-in cannot process 32-bit samples";
     return false;
@@ -199,10 +199,14 @@ bool Plugin::setup(double rate, int maxBlock, vst3::int32 processMode) {
     arrangements.push_back(arrangement);
   }
   processor_->setBusArrangements(nullptr, 0, arrangements.data(), static_cast<vst3::int32>(arrangements.size()));
+  const std::size_t given = outputBuses < 0 ? outputs.size() : std::min(outputs.size(), static_cast<std::size_t>(outputBuses));
   for (vst3::MediaType type : {vst3::kAudio, vst3::kEvent})
     for (vst3::BusDirection direction : {vst3::kInput, vst3::kOutput}) {
       const vst3::int32 count = component_->getBusCount(type, direction);
-      for (vst3::int32 b = 0; b < count; ++b) component_->activateBus(type, direction, b, 1);
+      for (vst3::int32 b = 0; b < count; ++b) {
+        const bool used = type != vst3::kAudio || direction != vst3::kOutput || static_cast<std::size_t>(b) < given;
+        component_->activateBus(type, direction, b, used ? 1 : 0);
+      }
     }
   vst3::ProcessSetup setup{processMode, vst3::kSample32, maxBlock, rate};
   if (processor_->setupProcessing(setup) != vst3::kResultOk) {
@@ -215,7 +219,8 @@ bool Plugin::setup(double rate, int maxBlock, vst3::int32 processMode) {
 
   channels_.clear();
   outputBuses_.clear();
-  for (const vst3::BusInfo& bus : outputs) {
+  for (std::size_t b = 0; b < given; ++b) {
+    const vst3::BusInfo& bus = outputs[b];
     outputBuses_.push_back(vst3::AudioBusBuffers{bus.channelCount, 0, {nullptr}});
     for (int c = 0; c < bus.channelCount; ++c) channels_.emplace_back(static_cast<std::size_t>(std::max(maxBlock, 1)));
   }

@@ -114,8 +114,10 @@ class Plugin {
   ComponentHandler& handler() const { return *handler_; }
 
   // Setting up: 32-bit samples at `rate`, blocks of at most `maxBlock`; every
-  // bus activated. False with error() set when the plug-in refuses.
-  bool setup(double rate, int maxBlock, vst3::int32 processMode = vst3::kRealtime);
+  // bus activated, or of the audio outputs only the first `outputBuses`, the
+  // only ones process is given (as hosts that use the main bus alone do).
+  // False with error() set when the plug-in refuses.
+  bool setup(double rate, int maxBlock, vst3::int32 processMode = vst3::kRealtime, int outputBuses = -1);
   vst3::tresult setActive(bool active);
   vst3::tresult setProcessing(bool processing);
   // Setup, then active and processing.

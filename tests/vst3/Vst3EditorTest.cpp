@@ -180,6 +180,9 @@ TEST_F(Vst3EditorTest, FollowsTheHostsContentScale) {
     const gui::Surface shown = read(embedded[0]);
     EXPECT_EQ(shown.width(), expectedWidth);
     EXPECT_EQ(shown.height(), expectedHeight);
+    // The host's own onSize at the size the view has is taken.
+    vst3::ViewRect same = *scaled;
+    EXPECT_EQ(editor->view()->onSize(&same), vst3::kResultOk);
   }
 }
 

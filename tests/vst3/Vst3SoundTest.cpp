@@ -49,6 +49,48 @@ TEST_F(Vst3SoundTest, DemoGrooveIsTheVst2ModulesAtEveryRateAndBlockSize) {
   }
 }
 
+// A host that changes its rate deactivates the plug-in, sets it up anew and activates it again; what
+// still rings and what comes next play at the new rate as in the VST 2.4 module told the rate between
+// effMainsChanged off and on.
+TEST_F(Vst3SoundTest, PlaysOnAtANewRateAsTheVst2Module) {
+  constexpr int kBefore = 22050;
+  const std::vector<VstMidiEvent> before = busyGroove(21, kBefore);
+  int frames = 0;
+  const std::vector<VstMidiEvent> after = demoGroove(96000.0, frames, 0.5);
+  auto vst2 = startVst2();
+  const std::vector<Channel> expectedBefore = renderVst2(*vst2, kBefore, 512, before);
+  vst2->dispatch(effMainsChanged, 0, 0);
+  vst2->dispatch(effSetSampleRate, 0, 0, nullptr, 96000.0f);
+  vst2->dispatch(effMainsChanged, 0, 1);
+  const std::vector<Channel> expectedAfter = renderVst2(*vst2, frames, 512, after);
+
+  auto vst3 = startVst3(44100.0, 512);
+  ASSERT_TRUE(vst3);
+  EXPECT_EQ(differences(renderVst3(*vst3, kBefore, {512}, before), expectedBefore), "");
+  vst3->setProcessing(false);
+  ASSERT_EQ(vst3->setActive(false), vst3::kResultOk);
+  ASSERT_TRUE(vst3->setup(96000.0, 1024)) << vst3->error();
+  ASSERT_EQ(vst3->setActive(true), vst3::kResultOk);
+  vst3->setProcessing(true);
+  EXPECT_EQ(differences(renderVst3(*vst3, frames, {1024}, after), expectedAfter), "");
+}
+
+// A host that uses the main bus alone (the voices' buses deactivated, process given the mix only) hears
+// the same mix.
+TEST_F(Vst3SoundTest, MixAloneIsTheSameMix) {
+  int frames = 0;
+  const std::vector<VstMidiEvent> groove = demoGroove(44100.0, frames, 0.5);
+  const std::vector<Channel> expected = renderVst2(*startVst2(), frames, 512, groove);
+  std::string error;
+  auto vst3 = vst3host::Plugin::create(vst3Module(), error, &kZvxClass);
+  ASSERT_TRUE(vst3) << error;
+  ASSERT_TRUE(vst3->setup(44100.0, 2048, vst3::kRealtime, 1)) << vst3->error();
+  ASSERT_EQ(vst3->setActive(true), vst3::kResultOk);
+  vst3->setProcessing(true);
+  ASSERT_EQ(vst3->outputChannels(), 2);
+  EXPECT_EQ(differences(renderVst3(*vst3, frames, {2048, 100}, groove), {expected[0], expected[1]}), "");
+}
+
 // The last two bars of the demo groove (every voice, the accents, ghost notes, open and pedal hats,
 // both clap notes) and a second of tail, with each program selected as a host selects it: through the
 // program-change parameter, the controller told and the change sent to the processor before the

@@ -199,5 +199,47 @@ TEST_F(Vst3StateTest, RefusesStatesThatAreNotWholeAndKeepsWhatItHad) {
   EXPECT_EQ(differences(renderVst3(*vst3, kFrames, {512}, groove_), renderVst2(*twin, kFrames, 512, groove_)), "");
 }
 
+// Hosts restore sessions and presets from their own thread while the audio thread processes: the
+// plug-in plays on through every restore, and holds the last state restored once the next block has
+// run. The thread sanitizer's run of this test finds any race between the two.
+TEST_F(Vst3StateTest, RestoresWhileProcessing) {
+  auto vst3 = startVst3(44100.0, 64);
+  ASSERT_TRUE(vst3);
+  const std::vector<std::uint8_t> chunk = chunkOf(*startVst2(), 0);
+  std::atomic<bool> stop{false};
+  std::atomic<long> blocks{0};
+  std::thread audio([&] {
+    const std::vector<VstMidiEvent> hits = {noteOn(0, 36), noteOn(10, 38), noteOn(20, 42), noteOn(30, 39)};
+    while (!stop.load()) {
+      const bool played = vst3->play(64, 64, timed(blocks.load() % 50 == 0 ? hits : std::vector<VstMidiEvent>{}),
+                                     [](const std::vector<float*>& outputs, std::int64_t, int length) {
+                                       for (float* channel : outputs)
+                                         for (int i = 0; i < length; ++i)
+                                           if (!std::isfinite(channel[i])) return false;
+                                       return true;
+                                     });
+      EXPECT_TRUE(played) << "a block was not written whole, or not finite";
+      if (!played) return;
+      blocks.fetch_add(1);
+    }
+  });
+  const auto deadline = std::chrono::steady_clock::now() + stressDuration();
+  int restores = 0, last = 0;
+  while (std::chrono::steady_clock::now() < deadline || restores < 20) {
+    last = (restores * 37) % 128;
+    EXPECT_EQ(vst3->setState(wrapState(last, chunk)), vst3::kResultOk);
+    ++restores;
+  }
+  const long before = blocks.load();
+  while (blocks.load() < before + 4 && !HasFailure()) std::this_thread::yield();
+  stop.store(true);
+  audio.join();
+  EXPECT_GT(blocks.load(), 0);
+  EXPECT_EQ(vst3->parameter(programParameter_), last / 127.0);
+  auto vst2 = startVst2();
+  vst2->dispatch(effSetProgram, 0, last);
+  EXPECT_EQ(differentValues(shownValues(*vst3), shownValues(*vst2)), "");
+}
+
 }  // namespace
 }  // namespace zvx::test
