@@ -4,7 +4,7 @@
 # under ThreadSanitizer for 20 seconds each: headless, the audio, automation
 # and editor threads at once; in a window on a private Xvfb, ZVX's editor
 # while the audio thread plays and learned controllers move parameters; the
-# LV2 instance restoring state while it plays.
+# LV2 instance restoring state while it plays; the VST 3 plug-in too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,14 +27,14 @@ cmake --build "$asan" -j"$jobs"
 # cannot load a module built with it.
 echo "asan+ubsan: the whole test suite"
 (cd "$asan" && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  GTEST_FILTER=-ValidateTest.ZvxPassesEveryCheck ctest --output-on-failure -j"$jobs" --timeout 1200 -E 'wine_tests|lv2_in_ardour|lv2_in_jalv|install_in_ardour')
+  GTEST_FILTER=-ValidateTest.ZvxPassesEveryCheck ctest --output-on-failure -j"$jobs" --timeout 1200 -E 'wine_tests|lv2_in_ardour|lv2_in_jalv|install_in_ardour|vst3_in_ardour')
 
 echo "asan+ubsan: built and run in $SECONDS s"
 started=$SECONDS
 
 tsan=${TSAN_BUILD:-build-tsan}
 configure "$tsan" thread
-cmake --build "$tsan" --target concurrency_tests x11_tests lv2_tests -j"$jobs"
+cmake --build "$tsan" --target concurrency_tests x11_tests lv2_tests vst3_tests -j"$jobs"
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ZVX_STRESS_SECONDS=20
 echo "tsan: audio, automation and editor threads at once"
 "$tsan/tests/concurrency_tests" --gtest_brief=1
@@ -42,4 +42,6 @@ echo "tsan: the ZVX editor in a window while audio and learned controllers run"
 "$tsan/tests/x11_tests" --gtest_brief=1 --gtest_filter='*ZvxEditorInAWindow*'
 echo "tsan: an LV2 host restoring presets and sessions while the instance plays"
 "$tsan/tests/lv2_tests" --gtest_brief=1 --gtest_filter='*RestoresWhileRunning*'
+echo "tsan: a VST 3 host restoring its state while the plug-in processes"
+"$tsan/tests/vst3_tests" --gtest_brief=1 --gtest_filter='*RestoresWhileProcessing*'
 echo "tsan: built and run in $((SECONDS - started)) s"

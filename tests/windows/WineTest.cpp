@@ -3,8 +3,9 @@
 // through ZVX.dll, ZVX_sse2.dll (the voices side by side in SSE2 lanes only)
 // and ZVX_scalar.dll (the engine one voice at a time), which find the default data through the registry, and each must
 // give the six channels the Linux build gives; zvx_windows_tests.exe
-// checks the Win32 layer and captures the editor window, which must show the
-// Linux editor's picture everywhere but where text is drawn. Exits with 77
+// checks the Win32 layer, plays the VST3 bundle against ZVX.dll and captures
+// the editor window, which must show the Linux editor's picture everywhere
+// but where text is drawn. Exits with 77
 // (skipped) when the cross compiler, wine or the Windows tree is missing.
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -302,7 +303,8 @@ int main(int argc, char** argv) {
   std::string missing;
   for (const char* program : {"x86_64-w64-mingw32-g++-posix", "wine", "wineboot", "wineserver", "Xvfb"})
     if (missing.empty() && !onPath(program)) missing = program;
-  for (const char* file : {"ZVX.dll", "ZVX_sse2.dll", "ZVX_scalar.dll", "zvx-render.exe", "zvx_windows_tests.exe"})
+  for (const char* file : {"ZVX.dll", "ZVX_sse2.dll", "ZVX_scalar.dll", "zvx-render.exe", "zvx_windows_tests.exe",
+                           "ZVX.vst3/Contents/x86_64-win/ZVX.vst3"})
     if (missing.empty() && !fs::exists(kWindowsBuild / file)) missing = (kWindowsBuild / file).string() + " (make windows)";
   if (!missing.empty()) {
     std::printf("wine_tests skipped: %s is missing\n", missing.c_str());
