@@ -373,13 +373,16 @@ void Vst3Plugin::reportChanges(ProcessData& data) {
 
 void Vst3Plugin::Events::add(int frame, const MidiEvent& event) {
   if (count_ >= kCapacity) return;
-  events_[static_cast<std::size_t>(count_)] = TimedEvent{std::max(frame, 0), event};
+  events_[static_cast<std::size_t>(count_)] = TimedEvent{std::max(frame, 0), count_, event};
   ++count_;
 }
 
+// Stable by the order of adding, without stable_sort's buffer: nothing is
+// allocated on the audio thread.
 void Vst3Plugin::Events::sort() {
-  std::stable_sort(events_.begin(), events_.begin() + count_,
-                   [](const TimedEvent& a, const TimedEvent& b) { return a.frame < b.frame; });
+  std::sort(events_.begin(), events_.begin() + count_, [](const TimedEvent& a, const TimedEvent& b) {
+    return a.frame != b.frame ? a.frame < b.frame : a.order < b.order;
+  });
 }
 
 // Stretches are asked for in the order of the block.

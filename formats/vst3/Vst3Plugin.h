@@ -187,6 +187,7 @@ class Vst3Plugin final : public ComponentSide, public ControllerSide, private In
   // a stretch of the block renders with.
   struct TimedEvent {
     int frame;
+    int order;  // of adding, which breaks ties
     MidiEvent event;
   };
   class Events final : public MidiEventList {
