@@ -3,6 +3,8 @@
 // blocks, every program of the default bank, and the engine's paths that the
 // groove alone does not reach (chance, chaos, the sampled layers, reverse
 // playback, the master section).
+#include <thread>
+
 #include "instrument/Instrument.h"
 #include "tests/vst3/Vst3TestSupport.h"
 
@@ -73,6 +75,41 @@ TEST_F(Vst3SoundTest, PlaysOnAtANewRateAsTheVst2Module) {
   ASSERT_EQ(vst3->setActive(true), vst3::kResultOk);
   vst3->setProcessing(true);
   EXPECT_EQ(differences(renderVst3(*vst3, frames, {1024}, after), expectedAfter), "");
+}
+
+// A bounce: the host renders offline, on a thread of its own and in blocks as long as it likes, what
+// it played live in small blocks, with the same automation and a program chosen on the way. It is the
+// same sound.
+TEST_F(Vst3SoundTest, OfflineBounceIsTheLivePlayback) {
+  using namespace param;
+  int frames = 0;
+  const std::vector<VstMidiEvent> groove = demoGroove(48000.0, frames, 1.0);
+  auto probe = startVst3(48000.0);
+  ASSERT_TRUE(probe);
+  const std::optional<vst3::ParamID> program = probe->programParameter();
+  ASSERT_TRUE(program);
+  probe.reset();
+  std::vector<ParameterChange> changes;
+  for (int at = 0, turn = 0; at < frames; at += 4801, ++turn)
+    changes.push_back({at, idOf(turn % 2 ? kBDDecay : kHHTone), (turn % 9) / 8.0});
+  changes.push_back({frames / 2 + 11, *program, 17 / 127.0});
+
+  auto live = startVst3(48000.0, 128);
+  ASSERT_TRUE(live);
+  std::vector<Channel> played;
+  std::thread([&] { played = renderVst3(*live, frames, {128}, groove, changes); }).join();
+  EXPECT_TRUE(everyOutputSounds(played, 0.01f));
+
+  auto bounce = startVst3(48000.0, 4097);
+  ASSERT_TRUE(bounce);
+  bounce->setProcessing(false);
+  ASSERT_EQ(bounce->setActive(false), vst3::kResultOk);
+  ASSERT_TRUE(bounce->setup(48000.0, 4097, vst3::kOffline)) << bounce->error();
+  ASSERT_EQ(bounce->setActive(true), vst3::kResultOk);
+  bounce->setProcessing(true);
+  std::vector<Channel> bounced;
+  std::thread([&] { bounced = renderVst3(*bounce, frames, {4097, 1500}, groove, changes); }).join();
+  EXPECT_EQ(differences(bounced, played), "");
 }
 
 // A host that uses the main bus alone (the voices' buses deactivated, process given the mix only) hears
