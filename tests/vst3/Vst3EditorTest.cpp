@@ -3,7 +3,11 @@
 // run loop (the timers and descriptors it registers through the frame),
 // looking as the VST 2.4 editor does, pixel for pixel; its edits and program
 // changes told to the host through the component handler; scaled by the
-// host's content scale; removed and released cleanly, again and again.
+// host's content scale; removed and released cleanly, again and again;
+// what it had to say before its first view held until that view is shown.
+#include <atomic>
+#include <thread>
+
 #include "engine/Parameters.h"
 #include "tests/vst3/Vst3TestSupport.h"
 #include "vsthost/HeadlessEditor.h"
@@ -208,6 +212,76 @@ TEST_F(Vst3EditorTest, OpensAndClosesAgainAndAgain) {
   // And the instrument plays on.
   EXPECT_GT(peak(vst3_->render(4096, 512, {noteOn(0, 36)})[2]), 0.01f);
   EXPECT_EQ(vst3_->close(), 0u);
+}
+
+
+// A host scans plug-ins by making instances and releasing them without ever
+// making a view, on a desktop where boxes can open. What ZVX has to say then
+// (here: none of its eight sample files is there) goes to standard error and
+// no box opens: a modal box nobody sees would stall the scan. The view's
+// first attaching shows what was held, once.
+class Vst3HeldMessagesTest : public X11Test {};
+
+TEST_F(Vst3HeldMessagesTest, NoBoxUntilTheViewIsAttachedWhichShowsWhatWasHeldOnce) {
+  TempDocuments documents(false);
+  fs::create_directories(documents.dataFolder());
+  documents.installDefaultData(ZVX_BUILT_DATA);
+  ScopedEnv boxes("ZVX_MESSAGES", nullptr);
+  const std::string caption = "Can't open PCM file!";
+  std::unique_ptr<vst3host::Plugin> vst3;
+  std::atomic<bool> made{false};
+  MessageCapture capture;
+  std::thread scan([&] {
+    startVst3().reset();
+    vst3 = startVst3();
+    made = true;
+  });
+  const bool returned = poll([&] { return made.load(); }, 60000ms);
+  // A box would hold the thread: closed by the window manager to free it.
+  while (!made) {
+    for (const Placed& box : windowsNamed(display_, caption)) XDestroyWindow(display_, box.window);
+    XSync(display_, False);
+    poll([&] { return made.load(); }, 100ms);
+  }
+  scan.join();
+  ASSERT_TRUE(returned) << "making an instance waited on a message box";
+  ASSERT_TRUE(vst3);
+  const std::vector<ShownMessage> said = capture.messages();
+  EXPECT_FALSE(said.empty());
+  for (const ShownMessage& message : said) EXPECT_EQ(message.caption, caption) << message.text;
+
+  auto editor = vst3->createEditor();
+  ASSERT_TRUE(editor);
+  const auto size = editor->size();
+  ASSERT_TRUE(size);
+  const Window parent = makeParent(10, 10, size->right - size->left, size->bottom - size->top);
+  std::atomic<int> attached{-1};
+  std::thread opening([&] { attached = editor->attach(xid(parent)); });
+  const std::vector<Placed> shown = waitForWindows(display_, caption, 1, 60000ms);
+  EXPECT_EQ(shown.size(), 1u);
+  for (const Placed& box : shown) {
+    Window focus = 0;
+    int revert = 0;
+    poll([&] { return XGetInputFocus(display_, &focus, &revert), focus == box.window; });
+    input_->type(XK_Return);
+  }
+  EXPECT_TRUE(poll([&] { return attached.load() != -1; }, 60000ms)) << "the box was not dismissed";
+  while (attached.load() == -1) {
+    for (const Placed& box : windowsNamed(display_, caption)) XDestroyWindow(display_, box.window);
+    XSync(display_, False);
+    poll([&] { return attached.load() != -1; }, 100ms);
+  }
+  opening.join();
+  EXPECT_EQ(attached.load(), vst3::kResultOk);
+  // Said once: the next view has nothing held to show.
+  EXPECT_EQ(editor->remove(), vst3::kResultOk);
+  EXPECT_EQ(editor->release(), 0u);
+  auto again = vst3->createEditor();
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->attach(xid(parent)), vst3::kResultOk);
+  EXPECT_TRUE(windowsNamed(display_, caption).empty());
+  EXPECT_EQ(again->remove(), vst3::kResultOk);
+  EXPECT_EQ(again->release(), 0u);
 }
 
 }  // namespace
