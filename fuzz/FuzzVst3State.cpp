@@ -7,14 +7,14 @@
 
 #include "formats/vst3/Vst3Plugin.h"
 #include "fuzz/FuzzSupport.h"
-#include "fuzz/MemoryStream.h"
+#include "vst3host/MemoryStream.h"
 
 namespace {
 
 using namespace zvx::vst3;
 
 std::vector<unsigned char> stateOf(IComponent& component) {
-  zvx::fuzz::MemoryStream stream;
+  zvx::vst3host::MemoryStream stream;
   if (component.getState(&stream) != kResultOk) zvx::fuzz::fail("the state could not be saved");
   return stream.bytes();
 }
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUnknown* made = zvx::vst3::Vst3Plugin::create(nullptr);
   auto* component = static_cast<IComponent*>(made);
   const std::vector<unsigned char> before = stateOf(*component);
-  zvx::fuzz::MemoryStream stream(std::vector<unsigned char>(data + 1, data + size), data[0]);
+  zvx::vst3host::MemoryStream stream(std::vector<unsigned char>(data + 1, data + size), data[0]);
   if (component->setState(&stream) != kResultOk) {
     if (stateOf(*component) != before) zvx::fuzz::fail("a refused state changed the plug-in");
   } else if (!playsFinite(*component)) {

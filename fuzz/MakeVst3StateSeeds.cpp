@@ -7,7 +7,7 @@
 
 #include "formats/vst3/Vst3Plugin.h"
 #include "fuzz/FuzzSupport.h"
-#include "fuzz/MemoryStream.h"
+#include "vst3host/MemoryStream.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   }
   zvx::fuzz::dataFolder();
   auto* component = static_cast<zvx::vst3::IComponent*>(zvx::vst3::Vst3Plugin::create(nullptr));
-  zvx::fuzz::MemoryStream stream;
+  zvx::vst3host::MemoryStream stream;
   component->getState(&stream);
   component->release();
   const std::vector<unsigned char>& state = stream.bytes();

@@ -9,7 +9,8 @@ vst3::tresult MemoryStream::read(void* buffer, vst3::int32 numBytes, vst3::int32
   if (numBytesRead) *numBytesRead = 0;
   if (numBytes < 0 || (!buffer && numBytes > 0)) return vst3::kInvalidArgument;
   const auto size = static_cast<std::int64_t>(bytes_.size());
-  const std::int64_t count = std::clamp<std::int64_t>(size - position_, 0, numBytes);
+  std::int64_t count = std::clamp<std::int64_t>(size - position_, 0, numBytes);
+  if (readChunk_ > 0) count = std::min(count, readChunk_);
   if (count > 0) std::memcpy(buffer, bytes_.data() + position_, static_cast<std::size_t>(count));
   position_ += count;
   if (numBytesRead) *numBytesRead = static_cast<vst3::int32>(count);
