@@ -481,13 +481,8 @@ TEST_F(HeldMessagesTest, NoBoxUntilTheEditorOpensWhichShowsWhatWasHeldOnce) {
     zvx->start();
     made = true;
   });
-  const bool returned = poll([&] { return made.load(); }, 60000ms);
   // A box would hold the thread: closed by the window manager to free it.
-  while (!made) {
-    for (const Placed& box : windowsNamed(display_, caption)) XDestroyWindow(display_, box.window);
-    XSync(display_, False);
-    poll([&] { return made.load(); }, 100ms);
-  }
+  const bool returned = awaitPastBoxes(display_, caption, [&] { return made.load(); }, 60000ms);
   scan.join();
   ASSERT_TRUE(returned) << "making an instance waited on a message box";
   const std::vector<ShownMessage> said = capture.messages();
@@ -499,18 +494,9 @@ TEST_F(HeldMessagesTest, NoBoxUntilTheEditorOpensWhichShowsWhatWasHeldOnce) {
   std::thread opening([&] { opened = zvx->dispatch(effEditOpen, 0, 0, xid(parent)); });
   const std::vector<Placed> shown = waitForWindows(display_, caption, 1, 60000ms);
   EXPECT_EQ(shown.size(), 1u);
-  for (const Placed& box : shown) {
-    Window focus = 0;
-    int revert = 0;
-    poll([&] { return XGetInputFocus(display_, &focus, &revert), focus == box.window; });
-    input_->type(XK_Return);
-  }
-  EXPECT_TRUE(poll([&] { return opened.load() != -1; }, 60000ms)) << "the box was not dismissed";
-  while (opened.load() == -1) {
-    for (const Placed& box : windowsNamed(display_, caption)) XDestroyWindow(display_, box.window);
-    XSync(display_, False);
-    poll([&] { return opened.load() != -1; }, 100ms);
-  }
+  answerBoxes(display_, *input_, shown);
+  EXPECT_TRUE(awaitPastBoxes(display_, caption, [&] { return opened.load() != -1; }, 60000ms))
+      << "the box was not dismissed";
   opening.join();
   EXPECT_EQ(opened.load(), 1);
   // Said once: the next opening has nothing held to show.

@@ -113,6 +113,26 @@ std::vector<Placed> waitForWindows(Display* display, const std::string& name, st
   return found;
 }
 
+bool awaitPastBoxes(Display* display, const std::string& caption, const std::function<bool()>& done,
+                    std::chrono::milliseconds timeout) {
+  const bool byItself = poll(done, timeout);
+  while (!done()) {
+    for (const Placed& box : windowsNamed(display, caption)) XDestroyWindow(display, box.window);
+    XSync(display, False);
+    poll(done, 100ms);
+  }
+  return byItself;
+}
+
+void answerBoxes(Display* display, Input& input, const std::vector<Placed>& boxes) {
+  for (const Placed& box : boxes) {
+    Window focus = 0;
+    int revert = 0;
+    poll([&] { return XGetInputFocus(display, &focus, &revert), focus == box.window; });
+    input.type(XK_Return);
+  }
+}
+
 void answerMenu(const std::function<void()>& open, const std::function<void()>& idle,
                 const std::function<void(Display*, Input&)>& answer) {
   std::atomic<bool> finished{false};

@@ -54,6 +54,15 @@ std::vector<Placed> windowsNamed(Display* display, const std::string& name);
 std::vector<Placed> waitForWindows(Display* display, const std::string& name, std::size_t count,
                                    std::chrono::milliseconds timeout = 3000ms);
 
+// Modal message boxes named `caption` that a thread shows while it does
+// something. awaitPastBoxes: true when `done` comes by itself within
+// `timeout`; either way it returns only once `done`, the boxes still holding
+// the thread closed as a window manager closes them. answerBoxes: the boxes
+// shown, each answered with Return once it has the focus.
+bool awaitPastBoxes(Display* display, const std::string& caption, const std::function<bool()>& done,
+                    std::chrono::milliseconds timeout);
+void answerBoxes(Display* display, Input& input, const std::vector<Placed>& boxes);
+
 // Runs `answer` on a thread of its own connection while `idle` (the editor's
 // idle call, which runs the menu and blocks until it closes) is called from
 // here; `open` is the input that opens the menu.

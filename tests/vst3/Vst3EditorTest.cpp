@@ -236,13 +236,8 @@ TEST_F(Vst3HeldMessagesTest, NoBoxUntilTheViewIsAttachedWhichShowsWhatWasHeldOnc
     vst3 = startVst3();
     made = true;
   });
-  const bool returned = poll([&] { return made.load(); }, 60000ms);
   // A box would hold the thread: closed by the window manager to free it.
-  while (!made) {
-    for (const Placed& box : windowsNamed(display_, caption)) XDestroyWindow(display_, box.window);
-    XSync(display_, False);
-    poll([&] { return made.load(); }, 100ms);
-  }
+  const bool returned = awaitPastBoxes(display_, caption, [&] { return made.load(); }, 60000ms);
   scan.join();
   ASSERT_TRUE(returned) << "making an instance waited on a message box";
   ASSERT_TRUE(vst3);
@@ -259,18 +254,9 @@ TEST_F(Vst3HeldMessagesTest, NoBoxUntilTheViewIsAttachedWhichShowsWhatWasHeldOnc
   std::thread opening([&] { attached = editor->attach(xid(parent)); });
   const std::vector<Placed> shown = waitForWindows(display_, caption, 1, 60000ms);
   EXPECT_EQ(shown.size(), 1u);
-  for (const Placed& box : shown) {
-    Window focus = 0;
-    int revert = 0;
-    poll([&] { return XGetInputFocus(display_, &focus, &revert), focus == box.window; });
-    input_->type(XK_Return);
-  }
-  EXPECT_TRUE(poll([&] { return attached.load() != -1; }, 60000ms)) << "the box was not dismissed";
-  while (attached.load() == -1) {
-    for (const Placed& box : windowsNamed(display_, caption)) XDestroyWindow(display_, box.window);
-    XSync(display_, False);
-    poll([&] { return attached.load() != -1; }, 100ms);
-  }
+  answerBoxes(display_, *input_, shown);
+  EXPECT_TRUE(awaitPastBoxes(display_, caption, [&] { return attached.load() != -1; }, 60000ms))
+      << "the box was not dismissed";
   opening.join();
   EXPECT_EQ(attached.load(), vst3::kResultOk);
   // Said once: the next view has nothing held to show.
