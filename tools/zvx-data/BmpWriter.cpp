@@ -1,19 +1,11 @@
 #include "tools/zvx-data/BmpWriter.h"
 
+#include "storage/LittleEndian.h"
+
 namespace zvx::data {
-namespace {
 
-void put16(std::vector<std::uint8_t>& out, unsigned value) {
-  out.push_back(static_cast<std::uint8_t>(value));
-  out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  put16(out, value & 0xFFFF);
-  put16(out, value >> 16);
-}
-
-}  // namespace
+using le::put16;
+using le::put32;
 
 std::vector<std::uint8_t> BmpWriter::encode(const gui::Surface& surface) {
   const auto width = static_cast<std::uint32_t>(surface.width());

@@ -2,24 +2,13 @@
 
 #include <fstream>
 
+#include "storage/LittleEndian.h"
+
 namespace zvx::data {
-namespace {
 
-void put(std::vector<std::uint8_t>& out, const char* tag) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(tag[i]));
-}
-
-void put16(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  out.push_back(static_cast<std::uint8_t>(value));
-  out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  put16(out, value & 0xffff);
-  put16(out, value >> 16);
-}
-
-}  // namespace
+using le::put;
+using le::put16;
+using le::put32;
 
 std::vector<std::uint8_t> WavWriter::header(std::uint16_t formatTag, std::uint16_t channels,
                                             std::uint32_t sampleRate, std::uint16_t bitsPerSample,

@@ -10,10 +10,15 @@
 #include <limits>
 #include <vector>
 
+#include "storage/LittleEndian.h"
 #include "tools/zvx-render/SoundStream.h"
 
 namespace zvx::render {
 namespace {
+
+using le::put;
+using le::put16;
+using le::put32;
 
 constexpr std::uint16_t kPcm = 1;
 constexpr std::uint16_t kIeeeFloat = 3;
@@ -38,20 +43,6 @@ std::int32_t toInteger(float sample, std::int32_t fullScale) {
 }
 
 std::string systemError() { return std::strerror(errno); }
-
-void put(std::vector<std::uint8_t>& out, const char* tag) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(tag[i]));
-}
-
-void put16(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  out.push_back(static_cast<std::uint8_t>(value));
-  out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  put16(out, value & 0xFFFF);
-  put16(out, value >> 16);
-}
 
 class WavStream : public SoundStream {
  public:
