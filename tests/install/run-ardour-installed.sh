@@ -4,16 +4,18 @@
 # open: Ardour's VST scanner finishes on the module, which says nothing; then
 # the LV2 bundle and the VST module play in Ardour's headless sessions
 # (../lv2/ardour-session.lua), each with the default bank it filled the
-# user's data folder with. The module of the build, whose data folder stays
-# empty, is scanned to the end too: what it has to say goes to the log.
+# user's data folder with; so does the VST3 bundle, scanned by Ardour's VST3
+# scanner. The module of the build, whose data folder stays empty, is
+# scanned to the end too: what it has to say goes to the log.
 #   run-ardour-installed.sh CMAKE BUILD-TREE
 # Skipped (77) where Ardour or Xvfb is not installed.
 set -euo pipefail
 cmake=$1 build=$2
 lua=$(command -v ardour7-lua || command -v ardour8-lua || true)
 scanner=$(ls /usr/lib/ardour*/ardour-vst-scanner 2>/dev/null | head -n1 || true)
-if [ -z "$lua" ] || [ -z "$scanner" ] || ! command -v xvfb-run > /dev/null; then
-  echo "Ardour (ardour7-lua, ardour-vst-scanner) or xvfb-run is not installed: skipped"
+scanner3=$(ls /usr/lib/ardour*/ardour-vst3-scanner 2>/dev/null | head -n1 || true)
+if [ -z "$lua" ] || [ -z "$scanner" ] || [ -z "$scanner3" ] || ! command -v xvfb-run > /dev/null; then
+  echo "Ardour (ardour7-lua, ardour-vst-scanner, ardour-vst3-scanner) or xvfb-run is not installed: skipped"
   exit 77
 fi
 session=$(dirname "$0")/../lv2/ardour-session.lua
@@ -55,6 +57,18 @@ mkdir "$work/home2" && export HOME=$work/home2
 LV2_PATH=$work/usr/lib/lv2 "$lua" "$session" create "$work/lv2-session" 2>&1 | tee "$work/lv2.log"
 if grep -q "ZVX message" "$work/lv2.log"; then echo "the installed bundle said something" >&2; exit 1; fi
 [ -f "$(data)/default.fxb" ] || { echo "the bundle did not fill $(data)" >&2; exit 1; }
+
+echo "== the installed VST3 bundle, for another fresh user, through a link in ~/.vst3"
+mkdir -p "$work/home4/.vst3" && export HOME=$work/home4
+ln -s "$work/usr/lib/vst3/ZVX.vst3" "$HOME/.vst3/ZVX.vst3"
+touch -d "@$(($(date +%s) - 2))" "$work/usr/lib/vst3/ZVX.vst3/Contents/x86_64-linux/ZVX.so"
+timeout -k 5 120 xvfb-run -a env LD_LIBRARY_PATH="$(dirname "$scanner3")" "$scanner3" -f "$HOME/.vst3/ZVX.vst3" \
+  > "$work/scan3.log" 2>&1 || { cat "$work/scan3.log"; echo "the VST3 scan did not finish" >&2; exit 1; }
+cat "$work/scan3.log"
+if grep -q "ZVX message" "$work/scan3.log"; then echo "the installed VST3 bundle said something" >&2; exit 1; fi
+[ -f "$(data)/default.fxb" ] || { echo "the VST3 scan did not fill $(data)" >&2; exit 1; }
+"$lua" "$session" vst3-create "$work/vst3-session" 2>&1 | tee "$work/vst3.log"
+if grep -q "ZVX message" "$work/vst3.log"; then echo "the installed VST3 bundle said something" >&2; exit 1; fi
 
 echo "== the build's module, with nothing to fill its data folder from"
 mkdir "$work/home3" "$work/build-vst" && export HOME=$work/home3
