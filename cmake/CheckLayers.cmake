@@ -18,7 +18,7 @@ set(allowed_formats/vst3 "instrument/|editor/|gui/|platform/|image/|engine/")
 set(allowed_formats/lv2 "instrument/|editor/|gui/|image/|engine/|storage/|platform/")
 set(allowed_standalone "instrument/|editor/|gui/|image/|engine/|storage/|platform/|skin/XmlReader\\.h")
 set(allowed_vsthost "formats/vst2/VstAbi\\.h|formats/vst2/HeadlessProtocol\\.h")
-set(allowed_vst3host "formats/vst3/Vst3Abi\\.h|vsthost/VstHost\\.h")
+set(allowed_vst3host "formats/vst3/Vst3Abi\\.h|vsthost/VstHost\\.h|vsthost/SharedLibrary\\.h")
 set(layers engine image platform storage instrument gui skin editor formats/vst2 formats/vst3 formats/lv2 standalone vsthost vst3host)
 
 set(faults 0)
