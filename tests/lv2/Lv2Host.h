@@ -77,7 +77,8 @@ inline std::string text(const LilvNode* node) { return node && lilv_node_as_stri
 // One instance as a host runs it: port buffers, a MIDI sequence per block.
 class Instance {
  public:
-  explicit Instance(const World& world, UridMap& map, float rate = 44100.0f) : map_(map), rate_(rate) {
+  explicit Instance(const World& world, UridMap& map, float rate = 44100.0f)
+      : sequenceType_(map.map(LV2_ATOM__Sequence)), midiType_(map.map(LV2_MIDI__MidiEvent)), rate_(rate) {
     options_[0] = {LV2_OPTIONS_INSTANCE, 0, map.map(LV2_PARAMETERS__sampleRate), sizeof rate_,
                    map.map(LV2_ATOM__Float), &rate_};
     const LV2_Feature* features[] = {map.feature(), &optionsFeature_, nullptr};
@@ -140,14 +141,14 @@ class Instance {
       heard.push_back(buffer.data());
     }
     LV2_Atom_Sequence* seq = sequence();
-    seq->atom.type = map_.map(LV2_ATOM__Sequence);
+    seq->atom.type = sequenceType_;
     lv2_atom_sequence_clear(seq);
     seq->body.unit = unit;
     for (const VstMidiEvent& event : events) {
       struct {
         LV2_Atom_Event event;
         char data[4];
-      } midi{{{event.deltaFrames}, {3, map_.map(LV2_MIDI__MidiEvent)}}, {}};
+      } midi{{{event.deltaFrames}, {3, midiType_}}, {}};
       std::memcpy(midi.data, event.midiData, 3);
       EXPECT_NE(lv2_atom_sequence_append_event(seq, kSequenceBytes, &midi.event), nullptr);
     }
@@ -166,7 +167,8 @@ class Instance {
   static constexpr uint32_t kSequenceBytes = 16384;
   LV2_Atom_Sequence* sequence() { return reinterpret_cast<LV2_Atom_Sequence*>(sequenceBuffer_.data()); }
 
-  UridMap& map_;
+  // Mapped once: run() may be on another thread than the host's other mapping.
+  LV2_URID sequenceType_, midiType_;
   float rate_;
   LV2_Options_Option options_[2] = {};
   LV2_Feature optionsFeature_{LV2_OPTIONS__options, options_};
