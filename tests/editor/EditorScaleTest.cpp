@@ -38,8 +38,7 @@ TEST(EditorScaleTest, TheDesktopsWordComesToTheNearestAllowedScale) {
   }
 }
 
-// In a host whose locale writes a decimal comma (a Qt host takes the user's), the desktop's word is still
-// read with a decimal point, as Qt and GTK read it: 1.5 is 150 %, and 1,5 is no number.
+// A Qt host takes the user's locale, perhaps with a decimal comma; Qt and GTK still read 1.5, not 1,5.
 TEST(EditorScaleTest, TheDesktopsWordIsReadWithADecimalPointInAnyLocale) {
   const std::string comma = decimalCommaLocale();
   if (comma.empty()) GTEST_SKIP() << "no locale with a decimal comma (de_DE.UTF-8) could be made";
@@ -63,8 +62,7 @@ TEST(EditorScaleTest, TheUsersChoiceIsKeptAndAnythingElseInItsFileIsPassedOver) 
   EXPECT_EQ(EditorScale::load(), 100);
   ScopedEnv gdk("GDK_SCALE", "2");
   EXPECT_EQ(EditorScale::load(), 200);
-  // The user's choice, saved from the editor's menu, comes before the desktop's
-  // (ZvxWindowTest.TheSizeChosenInTheMenuIsAskedOfTheHostAndKept).
+  // The user's choice, saved from the editor's menu, comes before the desktop's.
   documents.writeFile(EditorScale::kFileName, {'1', '7', '5', '\n'});
   EXPECT_EQ(EditorScale::load(), 175);
   for (const char* written : {"133\n", "150abc", "99999999999999999999"}) {
@@ -75,16 +73,8 @@ TEST(EditorScaleTest, TheUsersChoiceIsKeptAndAnythingElseInItsFileIsPassedOver) 
   EXPECT_EQ(EditorScale::load(), 125);
 }
 
-}  // namespace
-}  // namespace zvx::test
-
-namespace zvx::test {
-namespace {
-
-// A skin 16 384 pixels wide: 32 768 at 200 %, more than a host's 16-bit
-// rectangle or an X11 window holds. Wanted at 200 %, the editor is shown at
-// the largest scale that fits (175 %) and says so once, tells the host a size
-// that does not wrap, and its size menu offers only the sizes that fit.
+// 16 384 pixels wide is 32 768 at 200 %, more than a host's 16-bit rectangle or
+// an X11 window holds: shown at 175 %, said once, the larger sizes disabled.
 TEST(EditorScaleTest, ASkinTooLargeForAScaleIsShownAtTheLargestThatFits) {
   QuietDesktop quiet;
   TempDocuments documents;
@@ -111,9 +101,8 @@ TEST(EditorScaleTest, ASkinTooLargeForAScaleIsShownAtTheLargestThatFits) {
   EXPECT_EQ(told, 1);
 }
 
-// The pixels an editor may hold: its art, the art drawn at the scale, and the
-// frame's surface and the window's image. A window of 8192 x 8192 with as much
-// art fits at 100 % (1 GB) and no larger; a modest skin fits at every scale.
+// The pixels an editor holds (its art, the art scaled, the frame's and window's
+// images): 8192 x 8192 with as much art fits at 100 % (1 GB) and no larger.
 TEST(EditorScaleTest, TheEditorsPixelsAtAScaleStayWithinItsBudget) {
   struct Sized : FrameEditor {
     Sized(InstrumentControl& control, int width, int height) : FrameEditor(control) { setSize(width, height); }

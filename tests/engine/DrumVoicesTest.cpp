@@ -1,6 +1,4 @@
-// The voices, heard on the instrument's outputs: the instrument core in this
-// process, as every front door drives it; what a host sees of them is the
-// module's (the last test, and the rest of the suite).
+// The voices, heard on the outputs of the instrument core in this process.
 
 #include "engine/Parameters.h"
 #include "tests/support/InProcessInstrument.h"
@@ -44,9 +42,7 @@ TEST(DrumVoicesTest, KeyTrackingTransposesARingingBassDrumUntilTheNextDrumNote) 
 }
 
 TEST(DrumVoicesTest, SyncRestartsTheToneSoEveryHitStartsAlike) {
-  // Short hits of a plain sine (no sweep, no feedback), each ended by its
-  // note-off long after its decay: the DC blocker has settled to 0, so only
-  // the tone's phase carries over to the next hit.
+  // Short plain sines ended long after their decay: only the tone's phase carries over.
   const int later = 60000, length = 2000;
   auto hits = [&](float sync, int note) {
     const Settings plain = {
@@ -60,8 +56,7 @@ TEST(DrumVoicesTest, SyncRestartsTheToneSoEveryHitStartsAlike) {
   const auto [first, second] = hits(1.0f, 35);
   EXPECT_GT(peak(first), 0.05f);
   EXPECT_EQ(second, first);
-  // Without Sync the second hit starts where the first left the phase; note
-  // 36 is never synced.
+  // Without Sync, or on note 36 (never synced), the phase carries over.
   for (const auto& [sync, note] : {std::pair{0.0f, 35}, {1.0f, 36}}) {
     const auto [one, two] = hits(sync, note);
     float largest = 0.0f;
@@ -110,21 +105,16 @@ TEST(DrumVoicesTest, FullMasterChaosRingModulatesTheMixAndChanceArmsChaosOnlyWhe
   EXPECT_LE(std::max(-*ratios.begin(), *ratios.rbegin()), 850.0f);
   EXPECT_GT(ratios.size(), 2u);
 
-  // Chance arms a voice's chaos only when Master_Chaos allows it.
-  // Chaos 0.5 multiplies the samples louder than 0.5 of an armed voice by the
-  // chaos value; it does not touch the oscillator, so the rest stays equal.
+  // Chance arms a voice's chaos only when Master_Chaos allows it; chaos
+  // scales the loud samples of an armed voice and leaves the oscillator alone.
   auto bassDrum = [](float chance, float masterChaos) {
     return renderInstrument({{param::kBDMix, 0.0f}, {param::kBDChaos, 0.5f}, {param::kBDChance, chance},
                       {param::kMasterChaos, masterChaos}},
                      {noteOn(0, 35), noteOn(3000, 35)}, 6000)[kBD];
   };
   const Channel reference = bassDrum(0.0f, 0.0f);
-  // Master_Chaos 0 arms only when the noise sample is exactly 0: not here,
-  // not even at the first hit after loading.
   EXPECT_EQ(bassDrum(1.0f, 0.0f), reference);
-  // Master_Chaos 0.5 with chance 1.0 arms at every hit. The chaos value is 0
-  // until the chaos LFO's first step (sample 736): the loud samples of the
-  // wave are silenced, so the start is much quieter.
+  // Armed at every hit, chaos is 0 until its LFO's first step (sample 736): a much quieter start.
   const Channel armed = bassDrum(1.0f, 0.5f);
   auto energy = [](const Channel& c) {
     double sum = 0;
@@ -134,8 +124,7 @@ TEST(DrumVoicesTest, FullMasterChaosRingModulatesTheMixAndChanceArmsChaosOnlyWhe
   EXPECT_LT(energy(armed), 0.5 * energy(reference));
 }
 
-// Short hits of every voice (decay 0 in every voice and in "4 x 1-Decay": about
-// 1300 samples), so each hit's voice is the one that sounds loudest after it.
+// Hits of about 1300 samples, so each hit's voice is the loudest after it.
 const Settings kShortHits = {{param::kBDDecay, 0.0f}, {param::kSDDecay, 0.0f}, {param::kHHDecay, 0.0f},
                              {param::kCPDecay, 0.0f}, {param::kDecayFactor, 0.0f}};
 constexpr int kGap = 3000;
@@ -150,9 +139,8 @@ int loudestVoice(const std::vector<Channel>& out) {
 }
 
 TEST(DrumVoicesTest, FullMasterChaosRemapsEveryHitOfAHeldNoteAndEveryNoteEndsSoTheEngineSleeps) {
-  // A source of note-ons only, as many pads and sequencers send. Held before
-  // Master_Chaos rises, the note is remapped at each next hit; with
-  // Master_Chaos back at 0.5 or below (nothing remapped) it is the bass drum again.
+  // Note-ons only, as many pads send: remapped at each hit under full
+  // Master_Chaos, the bass drum again at 0.5 or below.
   InProcessInstrument zvx(kShortHits);
   auto hit = [&] { return loudestVoice(zvx.render(kGap, 512, {noteOn(0, 36)})); };
   EXPECT_EQ(hit(), kBD);
@@ -165,10 +153,8 @@ TEST(DrumVoicesTest, FullMasterChaosRemapsEveryHitOfAHeldNoteAndEveryNoteEndsSoT
     EXPECT_EQ(hit(), kBD) << lower;
   }
 
-  // Overlapping notes of every voice, each with its note-off, then hits of two
-  // numbers without note-offs between and one note-off each (with
-  // Master_Chaos 1.0 most are remapped at their note-on): every voice ends, so
-  // the engine is asleep at both probe times and the probe hit sounds the same.
+  // Overlapping notes, then repeated hits with one note-off each, most
+  // remapped: every voice ends, so the engine sleeps and both probes sound alike.
   const int second = 44100;
   const int notes[] = {38, 35, 42, 39, 36, 40, 44, 31, 29, 46, 33, 37};
   for (float masterChaos : {0.0f, 1.0f}) {
@@ -200,19 +186,9 @@ TEST(DrumVoicesTest, SecondNoteOnOfAHeldNoteRetriggersWithTheFirstVelocity) {
   EXPECT_LT(peak(released[kBD], 40000, 44000), first * 0.05f);
 }
 
-// Chaos everywhere, yet the same input gives the same output.
-TEST(DrumVoicesTest, NeitherTheBlockSizeNorWhenTheRateIsToldMatters) {
-  // Positions are multiples of 3584 = 7 x 512, a block start in every size.
-  std::vector<VstMidiEvent> events;
-  const int notes[] = {35, 38, 42, 39, 46, 36, 40, 44};
-  for (int i = 0; i < 8; ++i) events.push_back(noteOn(i * 3584, notes[i], 127));
-  events.push_back(noteOff(8 * 3584, 42));
-  const Settings settings = {{param::kBDChaos, 0.6f},  {param::kBDChance, 0.7f},    {param::kSDChaos, 0.9f},
-                             {param::kSDChance, 0.5f}, {param::kMasterChaos, 0.6f}, {param::kPickReverse, 0.5f}};
-  auto reference = renderZvx(settings, events, 12 * 3584, 512);
-  for (int blockSize : {1, 7, 64}) EXPECT_EQ(renderZvx(settings, events, 12 * 3584, blockSize), reference) << blockSize;
-
-  // A rate told after construction plays as one known at construction.
+// A rate told after construction plays as one known at construction. (Block
+// sizes are SideBySideVoices'.)
+TEST(DrumVoicesTest, WhenTheRateIsToldDoesNotMatter) {
   auto built = [](int hostAnswers) {  // 0: the host answers nothing to the rate query
     vsthost::HostConfig config;
     config.sampleRate = hostAnswers;

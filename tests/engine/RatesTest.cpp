@@ -1,6 +1,5 @@
-// The same kit at every host rate, through the module: samples at their
-// recorded pitch, every voice at its level and decay, the hi-hat's filters
-// never amplifying, and rates no interface gives refused.
+// The same kit at every host rate: samples in tune, levels and decays kept,
+// the hi-hat never amplifying, unplayable rates refused.
 
 #include "engine/Parameters.h"
 #include "tests/support/TestSupport.h"
@@ -21,7 +20,6 @@ vsthost::HostConfig at(int rate) {
   return config;
 }
 
-// `seconds` of a fresh instance at `rate` after the settings, one note at velocity 127 at frame 0.
 std::vector<Channel> hit(int rate, const Settings& settings, int note, double seconds) {
   return renderZvx(settings, {noteOn(0, note)}, static_cast<int>(seconds * rate), 512, at(rate));
 }
@@ -35,8 +33,7 @@ std::vector<unsigned char> toneFile() {
   return RiffBuilder().format(1, 44100, 16).data(samples).bytes();
 }
 
-// The sampled layer alone, tuned off its middle so that both tunings count:
-// at every rate its fundamental is the one it has at 44.1 kHz.
+// The sampled layer alone, tuned off its middle so that both tunings count.
 TEST(RatesTest, SamplesPlayAtTheirRecordedPitchTimesTheirTunings) {
   TempDocuments docs;
   docs.writeFile("BDA.wav", toneFile());
@@ -54,8 +51,7 @@ TEST(RatesTest, SamplesPlayAtTheirRecordedPitchTimesTheirTunings) {
   }
 }
 
-// What a listener hears of a channel: above 40 kHz, the band below 20 kHz
-// (a fourth-order Butterworth low-pass, two biquads).
+// What a listener hears: above 40 kHz, the band below 20 kHz (fourth-order Butterworth).
 std::vector<double> audible(const Channel& channel, int rate) {
   std::vector<double> x(channel.begin(), channel.end());
   if (rate < 40000) return x;
@@ -73,8 +69,7 @@ std::vector<double> audible(const Channel& channel, int rate) {
   return x;
 }
 
-// A hit's energy in dB in the audible band, and the time after which it
-// stays 40 dB below its loudest (in 1 ms windows).
+// Energy in dB in the audible band, and when it stays 40 dB below its loudest (1 ms windows).
 struct Hit {
   double energyDb = 0.0;
   double decaySeconds = 0.0;
@@ -98,9 +93,6 @@ Hit measure(const Channel& channel, int rate) {
   return {10.0 * std::log10(energy / rate + 1e-30), static_cast<double>(last + 1) / 1000.0};
 }
 
-// The first program of the default bank, its dice held off: the kick, the
-// snare and the clap, synthesized bodies and samples layered, at every rate
-// as loud and as long as at 44.1 kHz.
 // The default samples and bank, as users have them.
 class DefaultKit : public ::testing::Test {
  protected:
@@ -113,6 +105,7 @@ class DefaultKit : public ::testing::Test {
   TempDocuments docs_;
 };
 
+// Program 0 without chaos: every voice as loud and as long as at 44.1 kHz.
 TEST_F(DefaultKit, EveryVoiceKeepsItsLevelAndDecay) {
   const Settings calm = {{param::kMasterChaos, 0.0f}};
   for (const auto& [note, channel] : {std::pair{35, kBD}, {36, kBD}, {38, kSD}, {40, kSD}, {39, kCP}, {29, kCP}}) {
@@ -127,13 +120,9 @@ TEST_F(DefaultKit, EveryVoiceKeepsItsLevelAndDecay) {
   }
 }
 
-// The hi-hat's synthesized body, open, at the lowest, middle and highest
-// cutoff: at low rates its filters once amplified the top of the band by
-// some 46 dB each (+74 dB at 8 kHz). As heard (below 20 kHz) it is never
-// louder than at 44.1 kHz by more than 1 dB; at its highest pitch above
-// 48 kHz, where its one-sample feedback spreads its noise differently and
-// the 44.1 kHz filter's response near 22 kHz cannot be had from one pole,
-// by no more than 5 dB (once 7.5 dB). Lower rates lose its top, as they must.
+// The open hi-hat's body at three cutoffs (its filters once gained +74 dB at
+// 8 kHz): as heard, at most 1 dB louder than at 44.1 kHz; 5 dB at its top
+// pitch above 48 kHz, where one pole cannot match the response near 22 kHz.
 TEST_F(DefaultKit, TheHiHatsFiltersNeverAmplify) {
   for (float pitch : {0.0f, 0.5f, 1.0f}) {
     const Settings settings = {{param::kHHMix, 0.0f}, {param::kHHPitch, pitch}, {param::kHHDecay, 0.6f}};
@@ -146,8 +135,7 @@ TEST_F(DefaultKit, TheHiHatsFiltersNeverAmplify) {
   }
 }
 
-// A rate no interface gives, told by effSetSampleRate or answered to the
-// rate query, is not taken: the instance plays on at the rate it had.
+// A rate no interface gives, told or answered, is not taken.
 TEST(RatesTest, RatesThatCannotBePlayedLeaveTheRateAsItWas) {
   TempDocuments docs;
   const std::vector<VstMidiEvent> groove = {noteOn(0, 35), noteOn(3000, 38), noteOn(6000, 42), noteOn(9000, 39)};

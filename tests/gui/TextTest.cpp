@@ -1,7 +1,5 @@
-// The Linux text rasteriser: DejaVu Sans through FreeType into coverage masks
-// of a fixed line height, equal widths from textWidth and renderText, styles
-// from the font files or synthesised, and safe use from several threads. How
-// small sizes are hinted shows in the reviewed editor picture (DrumEditorTest).
+// The Linux text rasteriser: DejaVu Sans through FreeType into coverage masks of
+// a fixed line height; small sizes show in the reviewed editor picture.
 
 #include <numeric>
 
@@ -30,11 +28,10 @@ long coverageIn(const TextImage& image, int x0, int x1, int y0, int y1) {
   return sum;
 }
 
-// The topmost row with ink, or the height when there is none.
 int topInkRow(const TextImage& image) {
-  for (int y = 0; y < image.height; ++y)
-    if (coverageIn(image, 0, image.width, y, y + 1) > 0) return y;
-  return image.height;
+  int y = 0;
+  while (y < image.height && coverageIn(image, 0, image.width, y, y + 1) == 0) ++y;
+  return y;
 }
 
 // The coverage-weighted mean column of the rows [from, to).
@@ -58,8 +55,7 @@ TEST(TextTest, InkLiesInsideTheLineAroundTheBaseline) {
   EXPECT_TRUE(image.width > 20 && image.ascent > image.height / 2 && image.ascent < image.height);
   EXPECT_EQ(coverageIn(image, 0, image.width, image.ascent + 1, image.height), 0);  // no descenders in "Hello"
 
-  // Well under the baseline only the g's tail is drawn; the acute accent over
-  // the A (\xC1 in Latin-1) rises above the top of a plain A.
+  // The g's tail reaches under the baseline; the accent of \xC1 (Latin-1) over a plain A.
   const FontSpec font{18, false, false};
   const TextImage accented = renderText("g\xC1", font), plain = renderText("gA", font);
   EXPECT_GT(coverageIn(accented, 0, accented.width, accented.ascent + 2, accented.height), 0);
@@ -72,9 +68,8 @@ TEST(TextTest, InkLiesInsideTheLineAroundTheBaseline) {
   EXPECT_NE(acute.coverage, renderText("\xE8", kRegular12).coverage);
 }
 
-// The line's height and baseline depend only on size and style (regular and
-// bold share them, so that they align side by side); larger sizes are larger,
-// bold is heavier, italic leans right.
+// Height and baseline depend only on size (so styles align side by side);
+// larger is larger, bold heavier, italic leans right.
 TEST(TextTest, LinesFollowSizeAndStyleOnly) {
   TextImage previous;
   for (int size = 8; size <= 18; ++size) {
@@ -99,8 +94,7 @@ TEST(TextTest, LinesFollowSizeAndStyleOnly) {
 
 TEST(TextTest, WidthCoversAdvancesKerningAndOverhangingInkAndNothingElse) {
   EXPECT_GT(textWidth("a  ", kRegular12), textWidth("a", kRegular12));  // spaces have no ink but take room
-  // A slanted f reaches past its advance (what a following space adds to the
-  // width of a lone space); the image is widened so that none of it is cut.
+  // A slanted f's ink reaches past its advance; the image is widened, not cut.
   const FontSpec italic{18, false, true};
   const TextImage f = renderText("f", italic);
   EXPECT_GT(f.width, textWidth("f ", italic) - textWidth(" ", italic));
@@ -155,9 +149,8 @@ TEST(TextTest, TheOverrideFolderIsTheOnlyOneLookedInAndMissingStylesAreSynthesis
   EXPECT_EQ(look(renderText(text, bold)), look(realBold));
 }
 
-// Threads that load glyphs of many sizes and styles at once draw what one
-// thread draws afterwards: nothing is shared unsafely or left behind. And
-// textWidth gives the width renderText draws, kerning and overhangs included.
+// Threads loading glyphs of many sizes and styles at once draw what one thread
+// draws afterwards; textWidth is the width renderText draws.
 TEST(TextTest, ThreadsRenderAtTheSameTimeAlikeAndTextWidthIsTheRenderedWidth) {
   const std::vector<std::string> texts = {"Volume 0.500", "Tune -12.0 dB", "\xC1g", "AV", "To", "f", "j", "  x  ", "Caf\xE9"};
   std::vector<FontSpec> fonts;

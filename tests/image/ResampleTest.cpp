@@ -1,7 +1,5 @@
-// Art redrawn at another scale: what the eye must not notice (a flat colour
-// stays flat, edges keep their colour next to transparency) and what the
-// filters promise (a shrunk pixel is the mean of its area, a grown one lies
-// between its neighbours).
+// Art redrawn at another scale: flat stays flat, edges keep their colour by
+// transparency, shrinking averages, growing interpolates.
 #include "image/Resample.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,8 +1,5 @@
-// ZVX under a host's three threads at once, headless: the audio thread plays
-// random MIDI with learned controllers; an automation thread moves random
-// parameters, switches programs and loads chunks; the GUI thread opens,
-// idles, drags in and closes the editor. Nothing may race or break (the
-// sanitizer job runs this under ThreadSanitizer for ZVX_STRESS_SECONDS).
+// ZVX under a host's audio, automation and GUI threads at once: nothing may
+// race or break (run under ThreadSanitizer for ZVX_STRESS_SECONDS).
 
 #include <random>
 
@@ -89,9 +86,7 @@ TEST(ConcurrencyTest, AudioAutomationAndEditorThreadsTogether) {
 }
 
 TEST(ConcurrencyTest, ChunksAndProgramsFromTwoHostThreadsStayWhole) {
-  // One thread loads two banks in turn and selects programs; another takes
-  // bank and preset chunks, which must each be one of what was loaded, never
-  // a mixture; the audio thread plays notes meanwhile.
+  // Chunks taken while banks load and programs change, notes playing: never a mixture.
   constexpr std::size_t kPrograms = 2988, kProgramSize = 356;
   TempDocuments documents;
   documents.installDefaultData(ZVX_BUILT_DATA);
@@ -135,10 +130,8 @@ TEST(ConcurrencyTest, ChunksAndProgramsFromTwoHostThreadsStayWhole) {
 }
 
 TEST(ConcurrencyTest, MenuStormFromThreeThreadsLeavesValueAndLayerInAgreement) {
-  // The bass drum's sample menu moved at once by a learned controller on the
-  // audio thread and by two automation threads. Whenever the storm stops,
-  // a hit plays exactly the file getParameter names: the hit of a fresh
-  // instance that chose that file calmly.
+  // The sample menu moved by a learned controller and two automation threads:
+  // after each storm a hit plays exactly the file getParameter names.
   constexpr int kMenuController = 30;
   TempDocuments documents;
   documents.writeFile("Pluginccmap.bin", learnMapFile({{param::kBDMenu, kMenuController}}));

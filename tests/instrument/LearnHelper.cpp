@@ -1,10 +1,6 @@
-// A host process of its own for the learn map tests: loads a module, learns
-// controllers through its editor, and closes the instance when told.
-//   zvx_learn_helper MODULE [X,Y,CC ...]
-// Each X,Y,CC is a right click at (X, Y) in the editor, "MidiLearn" chosen
-// from its menu, then controller CC played. It prints "ready" once the
-// instance is open and has learned them all, waits for SIGUSR1, then closes
-// the instance (which saves the map) and ends.
+// zvx_learn_helper MODULE [X,Y,CC ...]: a host process for the learn map tests.
+// Each X,Y,CC right-clicks (X, Y), chooses "MidiLearn" and plays controller CC;
+// then "ready", and on SIGUSR1 the instance closes, saving the map.
 #include <signal.h>
 
 #include <cstdio>

@@ -1,5 +1,4 @@
-// The MIDI-learn map: its file, its bindings, one table per process, and one
-// file for every process.
+// The MIDI-learn map: its file, its bindings, one table per process, one file for all.
 
 #include <signal.h>
 
@@ -27,6 +26,24 @@ std::vector<int> boundParameters(vsthost::Plugin& zvx) {
   return moved;
 }
 
+// A skin of two knobs, BDTone's at (20, 20) and SDTone's at (60, 20).
+void writeTwoKnobSkin(const TempDocuments& docs) {
+  gui::PngCodec::writeFile(gui::Surface(100, 50), (docs.dataFolder() / "skin" / "back.png").string());
+  std::ofstream(docs.dataFolder() / "skin" / "skin.xml", std::ios::trunc)
+      << R"(<GUI><background filename="back.png"/><knob x="10" y="10" w="20" h="20" id="2"/>)"
+      << R"(<knob x="50" y="10" w="20" h="20" id=")" << param::kSDTone << R"("/></GUI>)";
+}
+
+// Right-clicks BDTone's knob, chooses menu entry `entry` ("MidiLearn", "Forget CC"), plays `cc`.
+void chooseOnBDTone(vsthost::Plugin& zvx, int entry, int cc = -1) {
+  vsthost::HeadlessEditor editor(zvx);
+  ASSERT_TRUE(editor.open());
+  editor.answerMenu({entry});
+  editor.click(20, 20, vsthost::HeadlessEditor::kRight);
+  if (cc >= 0) zvx.render(64, 64, {controller(0, cc, 64)});
+  editor.close();
+}
+
 TEST(LearnMapTest, NoFileAndAFileOfMinusOnesBindNothing) {
   TempDocuments docs;
   EXPECT_TRUE(boundParameters(*startZvx()).empty());
@@ -47,20 +64,9 @@ TEST(LearnMapTest, ShortFileBindsOnlyWhatItHoldsAndStaysUntilTheUserChangesABind
   }
   // It may be another process's, half written: left as it was.
   EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), shortMap);
-  // Once the user learns a binding (BDTone's knob: right click, "MidiLearn",
-  // a controller), the map is the user's and is saved whole.
-  gui::PngCodec::writeFile(gui::Surface(100, 50), (docs.dataFolder() / "skin" / "back.png").string());
-  std::ofstream(docs.dataFolder() / "skin" / "skin.xml", std::ios::trunc)
-      << R"(<GUI><background filename="back.png"/><knob x="10" y="10" w="20" h="20" id="2"/></GUI>)";
-  {
-    auto zvx = startZvx();
-    vsthost::HeadlessEditor editor(*zvx);
-    ASSERT_TRUE(editor.open());
-    editor.answerMenu({0});
-    editor.click(20, 20, vsthost::HeadlessEditor::kRight);
-    zvx->render(64, 64, {controller(0, 30, 64)});
-    editor.close();
-  }
+  // Once the user learns a binding, the map is the user's and is saved whole.
+  writeTwoKnobSkin(docs);
+  chooseOnBDTone(*startZvx(), 0, 30);
   EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"),
             learnMapFile({{param::kVolume, 10}, {param::kTuning, 11}, {param::kBDTone, 30}}));
 }
@@ -73,8 +79,7 @@ TEST(LearnMapTest, OneControllerMovesEveryParameterBoundToItAndInstancesShareOne
   first->render(64, 64, {controller(10, 7, 64)});
   EXPECT_FLOAT_EQ(first->getParameter(param::kBDGain), 64.0f / 127.0f);
   EXPECT_FLOAT_EQ(first->getParameter(param::kSDGain), 64.0f / 127.0f);
-  // The file changes under the running instance; a second instance uses the
-  // live table and does not read the older file over it.
+  // The file changes under the running instance; a second one uses the live table.
   docs.writeFile("Pluginccmap.bin", learnMapFile({}));
   auto second = startZvx();
   second->render(64, 64, {controller(0, 74, 127)});
@@ -87,18 +92,8 @@ TEST(LearnMapTest, OneControllerMovesEveryParameterBoundToItAndInstancesShareOne
   EXPECT_EQ(readBytes(docs.dataFolder() / "Pluginccmap.bin"), learnMapFile({}));
 }
 
-// A skin of two knobs, BDTone's at (20, 20) and SDTone's at (60, 20).
-void writeTwoKnobSkin(const TempDocuments& docs) {
-  gui::PngCodec::writeFile(gui::Surface(100, 50), (docs.dataFolder() / "skin" / "back.png").string());
-  std::ofstream(docs.dataFolder() / "skin" / "skin.xml", std::ios::trunc)
-      << R"(<GUI><background filename="back.png"/><knob x="10" y="10" w="20" h="20" id="2"/>)"
-      << R"(<knob x="50" y="10" w="20" h="20" id=")" << param::kSDTone << R"("/></GUI>)";
-}
-
-// Hosts in three processes share the map file: one learns BDTone, one
-// SDTone, and one learns nothing and closes last, after the file changed
-// under it. Each writes back only what its user changed, onto the file as
-// it is then: both bindings stay, and the one that learned nothing undoes nothing.
+// Three host processes share the map file: each writes back only what its
+// user changed onto the file as it is then, so both learned bindings stay.
 TEST(LearnMapTest, ProcessesLearningDifferentControllersBothKeepTheirs) {
   TempDocuments docs;
   writeTwoKnobSkin(docs);
@@ -132,11 +127,7 @@ TEST(LearnMapTest, ProcessesLearningDifferentControllersBothKeepTheirs) {
   {
     auto zvx = startZvx();
     EXPECT_EQ(boundParameters(*zvx), (std::vector<int>{param::kVolume, param::kBDTone, param::kSDTone}));
-    vsthost::HeadlessEditor editor(*zvx);
-    ASSERT_TRUE(editor.open());
-    editor.answerMenu({1});
-    editor.click(20, 20, vsthost::HeadlessEditor::kRight);
-    editor.close();
+    chooseOnBDTone(*zvx, 1);
     // Meanwhile another process binds the clap's tone.
     docs.writeFile("Pluginccmap.bin", learnMapFile({{param::kVolume, 7}, {param::kBDTone, 20}, {param::kSDTone, 21},
                                                     {param::kCPTone, 22}}));

@@ -1,7 +1,4 @@
-// MIDI intake through the real module: when events act, which ones act, and
-// how they wake the engine. That a note acts at the sample its deltaFrames
-// names shows below at frames 5 and 100, and in zvx-validate's onset check at
-// every offset (ValidateTest).
+// MIDI intake through the module: when events act, which act, and how they wake the engine.
 
 #include "engine/Parameters.h"
 #include "tests/support/TestSupport.h"
@@ -69,8 +66,7 @@ TEST(MidiInputTest, ControllerOneTwentyThreeSilencesEveryVoice) {
   EXPECT_GT(peak(again[kBDChannel], 2000), 0.01f);
 }
 
-// Asleep, the engine stands still: a hit sounds the same whenever it comes.
-// Awake, the noise and the LFOs run on, so a later hit sounds different.
+// Asleep, the engine stands still: a hit sounds the same whenever it comes; awake, it differs.
 TEST(MidiInputTest, FourSecondsOfSilenceSleepAndAnyControllerWakes) {
   const int second = 44100;
   auto hit = [&](int at, std::vector<VstMidiEvent> extra) {
@@ -89,8 +85,7 @@ TEST(MidiInputTest, FourSecondsOfSilenceSleepAndAnyControllerWakes) {
 }
 
 TEST(MidiInputTest, PadSoundsOnceAndEndsFourteenThousandSamplesLater) {
-  // A synth bass drum, no pitch sweep (a plain sine), a 1.6 s attack still
-  // rising when the pad's note-off comes; then the pad.
+  // A plain sine with a 1.6 s attack, still rising when the pad's note-off comes.
   auto zvx = startZvx({{param::kBDMix, 0.0f}, {param::kBDTone, 0.0f}, {param::kAttack, 1.0f}, {kBDPad, 1.0f}});
   Channel bd = zvx->render(10000)[kBDChannel];
   zvx->setParameter(kBDPad, 1.0f);  // held: nothing happens

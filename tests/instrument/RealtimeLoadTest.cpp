@@ -1,8 +1,6 @@
-// The audio thread's conduct when the sample choice moves and messages are
-// raised there: the chosen file plays from the next sample on, whatever
-// thread chose it and whatever the host answers, with no allocation, lock,
-// sleep or file call on the audio thread. The bass drum plays its layer alone:
-// BDA.wav (Menu 0) is a rising ramp, CPB.wav (Menu 1.0) a falling one.
+// The chosen sample file plays from the next sample on, from any thread, with
+// no allocation, lock, sleep or file call on the audio thread. The bass drum's
+// layer: BDA.wav (Menu 0) is a rising ramp, CPB.wav (Menu 1.0) a falling one.
 #include "engine/Parameters.h"
 #include "formats/vst2/VstPlugin.h"
 #include "instrument/LearnMap.h"
@@ -30,9 +28,7 @@ std::unique_ptr<vsthost::Plugin> inProcessZvx(const vsthost::HostConfig& config 
   return zvx;
 }
 
-// A host that answers the process level as real hosts do: real-time on the
-// threads marked as audio threads, user elsewhere. (Hosts that answer nothing,
-// as the test host does, are never real-time.)
+// Answers the process level as real hosts do: real-time on marked audio threads only.
 vsthost::HostConfig levelAnsweringHost() {
   vsthost::HostConfig config;
   config.intercept = [](AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) -> std::optional<VstIntPtr> {
@@ -68,8 +64,7 @@ struct EventBlock {
   } header;
 };
 
-// One block of 256 with `events`, on this thread marked as the audio thread
-// when `asAudioThread`; the bass drum's output.
+// The bass drum's output of one block of 256, this thread marked as audio when asked.
 Channel render(vsthost::Plugin& zvx, EventBlock& events, bool asAudioThread) {
   std::vector<std::vector<float>> out(6, std::vector<float>(256));
   float* pointers[6];
@@ -84,9 +79,8 @@ Channel render(vsthost::Plugin& zvx, EventBlock& events, bool asAudioThread) {
 
 TEST(RealtimeLoadTest, LearnedControllerSwitchesTheLayerForANoteLaterInTheSameBlock) {
   TempDocuments docs;
-  // The controller moves BDMenu to CPB.wav at frame 1, the note follows at
-  // frame 100; a second instance chose CPB.wav long before and hears a
-  // controller bound to another voice's menu at the same time.
+  // The controller moves BDMenu to CPB.wav, the note follows in the block: as
+  // an instance that chose CPB.wav long before (its controller bound elsewhere).
   EventBlock moved({controller(0, 20, 127), noteOn(100, 35)});
   EventBlock unmoved({controller(0, 21, 127), noteOn(100, 35)});
   auto zvx = inProcessZvx();
@@ -130,13 +124,11 @@ TEST(RealtimeLoadTest, ReplacedFileIsReadAgainWhenChosenOnAnyThread) {
   ASSERT_TRUE(zvx);
   learnMap().bind(param::kBDMenu, 20);
   EventBlock toCpb({controller(0, 20, 127)});
-  // The user replaces CPB.wav by a constant and chooses it with the controller:
-  // the copy in memory plays at once, the new content soon after.
+  // CPB.wav replaced and chosen by controller: the new content arrives soon.
   docs.writeFile("CPB.wav", monoWav(std::vector<std::int16_t>(20000, 16000)));
   render(*zvx, toCpb, true);
   EXPECT_TRUE(layerArrives(*zvx, [](float s) { return s > 0.0f; }));
-  // Chosen off the audio thread (a single-threaded or offline host), a replaced
-  // file plays new from the next hit.
+  // Chosen off the audio thread (an offline host), from the next hit.
   docs.writeFile("CPB.wav", monoWav(std::vector<std::int16_t>(20000, -16000)));
   zvx->setParameter(param::kBDMenu, 1.0f);
   EventBlock hit({noteOn(0, 35)});
@@ -148,8 +140,7 @@ TEST(RealtimeLoadTest, ReplacedFileIsReadAgainWhenChosenOnAnyThread) {
   learnMap().forget(param::kBDMenu);
 }
 
-// Messages raised on the audio thread: a message shown there would also be
-// counted as blocking, its sink taking a lock.
+// Messages raised on the audio thread wait (a shown one would count as blocking).
 TEST(RealtimeMessagesTest, BadChunkOnARealtimeThreadIsShownLaterOnceAndNotThere) {
   TempDocuments docs;
   auto zvx = inProcessZvx(levelAnsweringHost());

@@ -1,6 +1,4 @@
-// A host of LV2 plug-ins for the tests, on lilv: the URI map, the world
-// holding the built bundle, an instance run as a host runs it (port buffers,
-// a MIDI sequence per block) and its state as a host keeps it.
+// An LV2 host for the tests, on lilv: URI map, world, instance and state.
 #pragma once
 
 #include <lilv/lilv.h>
@@ -46,8 +44,7 @@ class UridMap {
   LV2_Feature feature_{LV2_URID__map, &map_};
 };
 
-// A lilv world holding the system's LV2 vocabularies and the built bundle
-// (or the one at `bundlePath`).
+// The system's LV2 vocabularies and the built bundle (or the one at `bundlePath`).
 class World {
  public:
   explicit World(const std::string& bundlePath = ZVX_LV2_BUNDLE) {
@@ -74,7 +71,6 @@ class World {
 
 inline std::string text(const LilvNode* node) { return node && lilv_node_as_string(node) ? lilv_node_as_string(node) : ""; }
 
-// One instance as a host runs it: port buffers, a MIDI sequence per block.
 class Instance {
  public:
   explicit Instance(const World& world, UridMap& map, float rate = 44100.0f)
@@ -84,7 +80,7 @@ class Instance {
     const LV2_Feature* features[] = {map.feature(), &optionsFeature_, nullptr};
     instance_ = lilv_plugin_instantiate(world.plugin(), rate, features);
     if (!instance_) return;
-    // The ports start at the description's defaults, as hosts start them.
+    // Ports start at the description's defaults, as hosts start them.
     std::vector<float> defaults(lilv_plugin_get_num_ports(world.plugin()));
     lilv_plugin_get_port_ranges_float(world.plugin(), nullptr, nullptr, defaults.data());
     lilv_instance_connect_port(instance_, kMidiInPort, sequence());
@@ -104,14 +100,12 @@ class Instance {
 
   bool valid() const { return instance_ != nullptr; }
   float& control(int parameter) { return controls_[parameter]; }
-  // The instrument as the plug-in's own code shows it to its UI.
   InstrumentControl& instrument() const {
     return *static_cast<const lv2::InstanceAccess*>(lilv_instance_get_extension_data(instance_, lv2::kInstanceAccessUri))
                 ->control(handle());
   }
 
-  // As vsthost::Plugin::play: events (in order, deltaFrames from the start) sent with the block holding
-  // them; `between(start)` runs before the block at `start`.
+  // Events (in order) go with the block holding them; `between(start)` runs before the block at `start`.
   std::vector<Channel> render(int frames, int blockSize, const std::vector<VstMidiEvent>& events,
                               const std::function<void(int)>& between = {}) {
     std::vector<Channel> out(Instrument::kOutputs, Channel(static_cast<std::size_t>(frames)));
@@ -130,9 +124,7 @@ class Instance {
     return out;
   }
 
-  // One block, its events in the sequence in the order given, stamped in
-  // `unit` (0: frames); the outputs, each filled with NaN beforehand so that
-  // samples left unwritten show.
+  // One block, events stamped in `unit` (0: frames); outputs prefilled with NaN so unwritten samples show.
   std::vector<const float*> run(int length, const std::vector<VstMidiEvent>& events, LV2_URID unit = 0) {
     std::vector<const float*> heard;
     for (auto& buffer : outputs_) {
@@ -182,8 +174,7 @@ class Instance {
 struct StoredState {
   struct Property {
     std::vector<unsigned char> value;
-    uint32_t type = 0;
-    uint32_t flags = 0;
+    uint32_t type = 0, flags = 0;
   };
   std::map<uint32_t, Property> properties;
 
@@ -195,11 +186,9 @@ struct StoredState {
   }
   static const void* retrieve(LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type, uint32_t* flags) {
     auto& properties = static_cast<StoredState*>(handle)->properties;
-    auto found = properties.find(key);
+    const auto found = properties.find(key);
     if (found == properties.end()) return nullptr;
-    *size = found->second.value.size();
-    *type = found->second.type;
-    *flags = found->second.flags;
+    std::tie(*size, *type, *flags) = std::tuple(found->second.value.size(), found->second.type, found->second.flags);
     return found->second.value.data();
   }
 };
@@ -208,7 +197,7 @@ inline LV2_State_Status restoreState(const Instance& instance, StoredState& stat
   return instance.state()->restore(instance.handle(), &StoredState::retrieve, &state, LV2_STATE_IS_POD, nullptr);
 }
 
-// The state the VST module's bank and program make: the bank chunk, then the program.
+// The state of the VST module's bank and program: the bank chunk, then the program.
 inline StoredState stateOf(UridMap& map, const std::vector<unsigned char>& bank, std::uint32_t program) {
   StoredState state;
   std::vector<unsigned char> value = bank;

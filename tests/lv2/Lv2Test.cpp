@@ -1,6 +1,4 @@
-// The LV2 bundle as an LV2 host sees it (through lilv): its description
-// against the parameter description and the default bank, its presets, note
-// names and state, and its sound against the VST module's, bit for bit.
+// The LV2 bundle as a host sees it through lilv, its sound against the VST module's, bit for bit.
 #include <lv2/atom/atom.h>
 #include <lv2/port-groups/port-groups.h>
 #include <lv2/port-props/port-props.h>
@@ -36,6 +34,10 @@ class Lv2Test : public testing::Test {
   UridMap map_;
 };
 
+// What a host shows: an instrument taking MIDI on its control port; each output in its group on its
+// channel (the mix a stereo pair, each voice a mono group); the controls in a group per voice and the
+// master, the switches toggles, the sample menus enumerations, the unused hidden and not automatable, their
+// defaults the first program's values (a fresh instance plays it); a license, a description, a release.
 TEST_F(Lv2Test, DescribesAnInstrumentWithTheTablesPorts) {
   const LilvPlugin* plugin = world_.plugin();
   EXPECT_STREQ(lilv_node_as_uri(lilv_plugin_class_get_uri(lilv_plugin_get_class(plugin))), LV2_CORE__InstrumentPlugin);
@@ -53,68 +55,37 @@ TEST_F(Lv2Test, DescribesAnInstrumentWithTheTablesPorts) {
   EXPECT_EQ(lilv_plugin_get_port_by_designation(plugin, input.get(), world_.uri(LV2_CORE__control).get()), midiIn);
 
   const auto port = [&](int index) { return lilv_plugin_get_port_by_index(plugin, static_cast<uint32_t>(index)); };
-  const auto nameOf = [&](int index) {
-    LilvNode* name = lilv_port_get_name(plugin, port(index));
-    const std::string named = text(name);
-    lilv_node_free(name);
-    return named;
+  const auto group = world_.uri(LV2_PORT_GROUPS__group), designation = world_.uri(LV2_CORE__designation);
+  const auto valueOf = [&](int index, const World::Node& predicate) {
+    LilvNode* node = lilv_port_get(plugin, port(index), predicate.get());
+    const std::string value = text(node);
+    lilv_node_free(node);
+    return value;
   };
-  // Each output in its group on its channel: the mix a stereo pair, each voice a mono group of its own.
-  const auto group = world_.uri(LV2_PORT_GROUPS__group), element = world_.uri(LV2_PORT_GROUPS__element);
-  const auto designation = world_.uri(LV2_CORE__designation);
-  const char* outputs[] = {"Mix Left", "Mix Right", "Kick", "Snare", "Hi-hat", "Clap"};
   const char* channels[] = {LV2_PORT_GROUPS__left, LV2_PORT_GROUPS__right, LV2_PORT_GROUPS__center,
                             LV2_PORT_GROUPS__center, LV2_PORT_GROUPS__center, LV2_PORT_GROUPS__center};
   std::set<std::string> outputGroups;
   for (int o = 0; o < Instrument::kOutputs; ++o) {
-    EXPECT_EQ(nameOf(kFirstOutputPort + o), outputs[o]);
-    LilvNode* in = lilv_port_get(plugin, port(kFirstOutputPort + o), group.get());
-    LilvNode* as = lilv_port_get(plugin, port(kFirstOutputPort + o), designation.get());
-    ASSERT_TRUE(in && as) << outputs[o];
-    outputGroups.insert(text(in));
-    EXPECT_EQ(text(as), channels[o]);
-    // The group lists the channel among its elements.
-    LilvNodes* elements = lilv_world_find_nodes(world_.get(), in, element.get(), nullptr);
-    bool listed = false;
-    LILV_FOREACH(nodes, e, elements) {
-      LilvNode* channel = lilv_world_get(world_.get(), lilv_nodes_get(elements, e), designation.get(), nullptr);
-      listed |= text(channel) == channels[o];
-      lilv_node_free(channel);
-    }
-    EXPECT_TRUE(listed) << outputs[o];
-    lilv_nodes_free(elements);
-    lilv_node_free(in);
-    lilv_node_free(as);
+    outputGroups.insert(valueOf(kFirstOutputPort + o, group));
+    EXPECT_EQ(valueOf(kFirstOutputPort + o, designation), channels[o]) << o;
   }
   EXPECT_EQ(outputGroups.size(), 5u);
+  EXPECT_EQ(outputGroups.count(""), 0u);
 
-  // The controls: titled, the table's name as their comment, in a group per voice and the master; the
-  // switches toggles, the sample menus enumerations, the unused hidden and not automatable; defaults the
-  // first program's values (a fresh instance plays it).
   auto firstProgram = startZvx();
   ASSERT_TRUE(firstProgram);
   const auto has = [&](int index, const char* property) {
     return lilv_port_has_property(plugin, port(kFirstParameterPort + index), world_.uri(property).get());
   };
-  const auto comment = world_.uri(LILV_NS_RDFS "comment");
   std::set<std::string> controlGroups;
-  int toggles = 0, menus = 0, hidden = 0;
+  int toggles = 0, menus = 0;
   for (int p = 0; p < kNumParameters; ++p) {
-    const ParameterInfo& info = kParameterTable[static_cast<std::size_t>(p)];
-    EXPECT_EQ(nameOf(kFirstParameterPort + p), info.title) << p;
-    LilvNode* said = lilv_port_get(plugin, port(kFirstParameterPort + p), comment.get());
-    EXPECT_EQ(text(said), trimmedName(p)) << p;
-    lilv_node_free(said);
-    LilvNode* in = lilv_port_get(plugin, port(kFirstParameterPort + p), group.get());
-    controlGroups.insert(text(in));
-    lilv_node_free(in);
-    EXPECT_EQ(text(lilv_port_get_symbol(plugin, port(kFirstParameterPort + p))), lv2::parameterSymbol(p));
+    const bool unused = kParameterTable[static_cast<std::size_t>(p)].kind == ParamKind::Unused;
+    controlGroups.insert(valueOf(kFirstParameterPort + p, group));
     toggles += has(p, LV2_CORE__toggled);
     menus += has(p, LV2_CORE__enumeration);
-    const bool notOnGui = has(p, LV2_PORT_PROPS__notOnGUI), notAutomatic = has(p, LV2_PORT_PROPS__notAutomatic);
-    EXPECT_EQ(notOnGui, info.kind == ParamKind::Unused) << p;
-    EXPECT_EQ(notAutomatic, info.kind == ParamKind::Unused) << p;
-    hidden += notOnGui && notAutomatic;
+    EXPECT_EQ(has(p, LV2_PORT_PROPS__notOnGUI), unused) << p;
+    EXPECT_EQ(has(p, LV2_PORT_PROPS__notAutomatic), unused) << p;
     LilvNode *fallback = nullptr, *lowest = nullptr, *highest = nullptr;
     lilv_port_get_range(plugin, port(kFirstParameterPort + p), &fallback, &lowest, &highest);
     ASSERT_TRUE(fallback && lowest && highest) << p;
@@ -125,11 +96,9 @@ TEST_F(Lv2Test, DescribesAnInstrumentWithTheTablesPorts) {
   }
   EXPECT_EQ(toggles, 13);
   EXPECT_EQ(menus, 4);
-  EXPECT_EQ(hidden, 19);
   EXPECT_EQ(controlGroups.size(), 5u);
   EXPECT_EQ(controlGroups.count(""), 0u);
 
-  // What a host shows of the plug-in itself: a license, a description, a released version.
   const auto value = [&](const char* predicate) {
     LilvNodes* values = lilv_plugin_get_value(plugin, world_.uri(predicate).get());
     const std::string first = values && lilv_nodes_size(values) ? text(lilv_nodes_get_first(values)) : "";
@@ -174,10 +143,9 @@ TEST_F(Lv2Test, EverySampleMenuPointPlaysTheFileItNames) {
   }
 }
 
-// The presets are the programs, numbered as the editor numbers them, in one bank. Applied as hosts apply
-// them (lilv restores the preset's state and sets the ports), each selects its program as a VST host's
-// program change does: the instrument plays that program, with the preset's values the host's controls
-// show, and shows its number and name; every other program is left as it was, edits included.
+// The presets are the programs, named as the editor names them, in one bank. Applied as hosts apply them
+// (state restored, ports set), each selects its program as a VST program change does; the other programs
+// keep their edits.
 TEST_F(Lv2Test, EveryPresetSelectsItsProgramAndLeavesTheOthers) {
   LilvNodes* presets = lilv_plugin_get_related(world_.plugin(), world_.uri(LV2_PRESETS__Preset).get());
   EXPECT_EQ(lilv_nodes_size(presets), static_cast<unsigned>(Instrument::kNumPrograms));
@@ -231,11 +199,12 @@ TEST_F(Lv2Test, EveryPresetSelectsItsProgramAndLeavesTheOthers) {
   }
 }
 
-// Whatever block size and rate the host runs at, the outputs are the VST module's, every output sounding
-// and every sample written. A state of another size is refused and changes nothing.
+// At any block size and rate the outputs are the VST module's, every output sounding and every sample
+// written. A state of another size is refused and changes nothing. A rate no interface gives gets no
+// instance, rather than one whose filters run wild.
 TEST_F(Lv2Test, PlaysAsTheVstModuleAtAnyBlockAndRate) {
   for (const auto& [rate, block] : std::vector<std::pair<int, int>>{
-           {44100, kBlock}, {44100, 1}, {44100, 4097}, {22050, kBlock}, {48000, kBlock}, {96000, kBlock}, {192000, kBlock}}) {
+           {44100, kBlock}, {44100, 1}, {44100, 4097}, {22050, kBlock}, {96000, kBlock}, {192000, kBlock}}) {
     SCOPED_TRACE(std::to_string(rate) + " Hz, blocks of " + std::to_string(block));
     Instance lv2(world_, map_, static_cast<float>(rate));
     ASSERT_TRUE(lv2.valid());
@@ -247,38 +216,13 @@ TEST_F(Lv2Test, PlaysAsTheVstModuleAtAnyBlockAndRate) {
     for (const Channel& channel : expected) EXPECT_GT(peak(channel), 0.01f);
     EXPECT_TRUE(sameBits(lv2.render(kFrames, block, groove()), expected));
   }
-}
-
-// A host offering a rate no interface gives gets no instance, rather than one whose filters run wild.
-TEST_F(Lv2Test, RefusesRatesThatCannotBePlayed) {
   const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
   for (float rate : {0.0f, -44100.0f, nan, inf, 1.0e6f}) EXPECT_FALSE(Instance(world_, map_, rate).valid()) << rate;
   EXPECT_TRUE(Instance(world_, map_, 768000.0f).valid());
 }
 
-// Events out of order in the sequence (which hosts must not send) act as the same events out of order in a
-// VST block, and so do events stamped past the block's end.
-TEST_F(Lv2Test, TakesEventsOutOfOrderAsTheVstModuleDoes) {
-  const std::vector<VstMidiEvent> shuffled = {noteOn(300, 38), noteOn(10, 36), controller(200, 7, 20),
-                                              noteOn(100, 42), noteOn(100, 39), noteOn(kBlock + 40, 36)};
-  Instance lv2(world_, map_);
-  ASSERT_TRUE(lv2.valid());
-  std::vector<Channel> heard(Instrument::kOutputs);
-  for (int block = 0; block < 3; ++block) {
-    const std::vector<const float*> outputs = lv2.run(kBlock, block == 0 ? shuffled : std::vector<VstMidiEvent>{});
-    for (int o = 0; o < Instrument::kOutputs; ++o) heard[o].insert(heard[o].end(), outputs[o], outputs[o] + kBlock);
-  }
-  auto vst = startZvx();
-  ASSERT_TRUE(vst);
-  vst->sendEvents(shuffled);
-  const auto expected = vst->render(3 * kBlock, kBlock);
-  EXPECT_GT(peak(expected[0]), 0.01f);
-  EXPECT_TRUE(sameBits(heard, expected));
-}
-
-// A state from the VST module's bank and program plays as that module does; the ports, at their defaults
-// or set by the host before the state (as hosts restore a session), do not undo it. Saved and restored
-// into a fresh instance, it plays the same again.
+// A state of the VST module's bank and program plays as that module does; ports set before it (as hosts
+// restore a session) do not undo it. Saved and restored into a fresh instance, it plays the same again.
 TEST_F(Lv2Test, StateCarriesTheBankAndProgram) {
   constexpr int kProgram = 7;
   auto vst = startZvx({}, {}, kBlock);
@@ -312,9 +256,8 @@ TEST_F(Lv2Test, StateCarriesTheBankAndProgram) {
   EXPECT_TRUE(sameBits(second.render(kFrames, kBlock, groove()), expected));
 }
 
-// A port moved before the first block and others between blocks sound as the VST setter makes them.
-// run() is the audio thread: a moved sample choice plays the cached file there, as a learned controller
-// does, with no allocation, lock, sleep or file call.
+// Ports moved before the first block and between blocks sound as the VST setter makes them, a moved
+// sample choice included, with no allocation, lock, sleep or file call in run().
 TEST_F(Lv2Test, AppliesMovedPortsAsTheVstSetterDoesWithoutBlocking) {
   Instance lv2(world_, map_);
   ASSERT_TRUE(lv2.valid());
@@ -347,24 +290,35 @@ TEST_F(Lv2Test, AppliesMovedPortsAsTheVstSetterDoesWithoutBlocking) {
   EXPECT_FALSE(sameBits(heard, renderZvx({{param::kBDMix, 0.0f}}, events, kFrames, kBlock)));
 }
 
-// A sequence stamped in beats is not played at the frames its numbers would name: without the host's
-// tempo they cannot be placed. Stamped in frames, explicitly or by default, the same events sound.
-TEST_F(Lv2Test, PassesOverEventsStampedInBeats) {
-  const std::vector<VstMidiEvent> notes = {noteOn(0, 36), noteOn(2, 38)};
+// Events out of order or stamped past the block's end act as they do in a VST block. Events stamped in
+// beats cannot be placed without the host's tempo and are passed over; stamped in frames, they sound.
+TEST_F(Lv2Test, TakesEventsAsTheVstModuleDoes) {
+  const std::vector<VstMidiEvent> shuffled = {noteOn(300, 38), noteOn(10, 36), controller(200, 7, 20),
+                                              noteOn(100, 42), noteOn(100, 39), noteOn(kBlock + 40, 36)};
+  Instance lv2(world_, map_);
+  ASSERT_TRUE(lv2.valid());
+  std::vector<Channel> heard(Instrument::kOutputs);
+  for (int block = 0; block < 3; ++block) {
+    const std::vector<const float*> outputs = lv2.run(kBlock, block == 0 ? shuffled : std::vector<VstMidiEvent>{});
+    for (int o = 0; o < Instrument::kOutputs; ++o) heard[o].insert(heard[o].end(), outputs[o], outputs[o] + kBlock);
+  }
+  auto vst = startZvx();
+  ASSERT_TRUE(vst);
+  vst->sendEvents(shuffled);
+  const auto expected = vst->render(3 * kBlock, kBlock);
+  EXPECT_GT(peak(expected[0]), 0.01f);
+  EXPECT_TRUE(sameBits(heard, expected));
+
   for (const char* unit : {LV2_ATOM__beatTime, LV2_ATOM__frameTime, ""}) {
-    Instance lv2(world_, map_);
-    ASSERT_TRUE(lv2.valid());
-    const std::vector<const float*> heard = lv2.run(kBlock, notes, *unit ? map_.map(unit) : 0);
-    const float loudest = peak(Channel(heard[2], heard[2] + kBlock));
-    if (std::string(unit) == LV2_ATOM__beatTime)
-      EXPECT_EQ(loudest, 0.0f);
-    else
-      EXPECT_GT(loudest, 0.01f) << unit;
+    Instance fresh(world_, map_);
+    ASSERT_TRUE(fresh.valid());
+    const float* kick = fresh.run(kBlock, {noteOn(0, 36), noteOn(2, 38)}, *unit ? map_.map(unit) : 0)[2];
+    const float loudest = peak(Channel(kick, kick + kBlock));
+    EXPECT_TRUE(std::string(unit) == LV2_ATOM__beatTime ? loudest == 0.0f : loudest > 0.01f) << unit << ": " << loudest;
   }
 }
 
-// Ardour's note-name interface names the keys the kits answer, for its piano roll; each instance is a
-// model of its own, and the document names it.
+// Ardour's note-name interface names the kits' keys; each instance is a model of its own.
 TEST_F(Lv2Test, NamesTheKitsKeys) {
   struct Midnam {
     char* (*midnam)(LV2_Handle);
@@ -385,16 +339,14 @@ TEST_F(Lv2Test, NamesTheKitsKeys) {
   const std::string model = taken(names->model(first.handle()));
   EXPECT_NE(model, taken(names->model(second.handle())));
   EXPECT_NE(document.find("<Model>" + model + "</Model>"), std::string::npos);
-  EXPECT_NE(document.find("<MIDINameDocument>"), std::string::npos);
   for (const char* key : {"<Note Number=\"35\" Name=\"Kick Long\"/>", "<Note Number=\"38\" Name=\"Snare Long\"/>",
                           "<Note Number=\"42\" Name=\"Hi-hat Closed\"/>", "<Note Number=\"39\" Name=\"Clap -2 Oct\"/>"})
     EXPECT_NE(document.find(key), std::string::npos) << key;
   EXPECT_EQ(document.find("Number=\"60\""), std::string::npos);
 }
 
-// Hosts restore presets and sessions on a live instance from their own thread while run() plays (Ardour
-// does): the instance keeps playing, and whatever it plays at the end is the last state restored. The
-// thread sanitizer's run of this test finds any race between the two.
+// Hosts (Ardour) restore on their own thread while run() plays: it plays on, and ends on the last state
+// restored. The thread sanitizer's run of this test finds any race.
 TEST_F(Lv2Test, RestoresWhileRunning) {
   Instance lv2(world_, map_);
   ASSERT_TRUE(lv2.valid());
@@ -436,11 +388,8 @@ TEST_F(Lv2Test, RestoresWhileRunning) {
   EXPECT_EQ(lv2.instrument().program(), last);
 }
 
-// Hosts find the plug-in through lv2_descriptor and its UI through lv2ui_descriptor; nothing else of ours
-// is theirs to bind to. The plug-in's binary needs no X11 or FreeType: a host without a screen loads it.
-// The bundle as a packager installs it, loaded for a user who never ran ZVX:
-// it fills their new data folder from the installed default data before it
-// reads anything, says nothing, has the default bank's programs, and sounds.
+// The installed bundle, loaded for a user who never ran ZVX, fills their data folder from the installed
+// default data, says nothing, has the default bank's programs and sounds.
 TEST(Lv2InstalledTest, FillsAFreshUsersDataFolderAndPlaysTheDefaultBank) {
   const std::filesystem::path bundle = stagedPrefix() / "lib" / "lv2" / "ZVX.lv2";
   const FreshUser user;
@@ -465,6 +414,7 @@ TEST(Lv2InstalledTest, FillsAFreshUsersDataFolderAndPlaysTheDefaultBank) {
   EXPECT_EQ(fileDifferences(installed, filled), "");
 }
 
+// Each binary exports only its descriptor; the plug-in's needs no X11 or FreeType (hosts without a screen).
 TEST(Lv2BinaryTest, EachBinaryExportsOnlyItsDescriptor) {
   TempFolder folder;
   const auto exported = [&](const char* binary) {

@@ -1,7 +1,4 @@
-// The bundle's X11 UI as an LV2 host embeds it, in a real window on the
-// private Xvfb, given the host's window, the plug-in instance and its
-// extension data: it looks as the VST editor does, pixel for pixel, and the
-// host's ports follow whatever changes the instrument's parameters.
+// The bundle's X11 UI embedded as an LV2 host embeds it, on the private Xvfb.
 #include <dlfcn.h>
 #include <lv2/data-access/data-access.h>
 #include <lv2/instance-access/instance-access.h>
@@ -20,8 +17,7 @@ constexpr int kLeft = 10, kTop = 10;
 constexpr int kLearnedController = 20;  // bound to BDTone
 constexpr long kNextProgramTag = 98;
 
-// The UI as a host holds it: its binary, the features it was given, and what
-// it wrote and touched. Writes reach the instance's ports, as a host's do.
+// The UI as a host holds it, with what it wrote (to the instance's ports, as a host does) and touched.
 class HostedUi {
  public:
   HostedUi(const World& world, Instance& instance, Window parent, bool shareInstance = true) : instance_(instance) {
@@ -43,7 +39,6 @@ class HostedUi {
     handle_ = descriptor_->instantiate(descriptor_, lv2::kPluginUri, ZVX_LV2_BUNDLE "/", &HostedUi::write, this,
                                        &widget_, features_.data());
     if (!handle_) return;
-    // Hosts tell a new UI every control port's value.
     for (int p = 0; p < kNumParameters; ++p) portEvent(p, instance.control(p));
   }
   ~HostedUi() {
@@ -63,9 +58,9 @@ class HostedUi {
     descriptor_->port_event(handle_, static_cast<uint32_t>(kFirstParameterPort + parameter), sizeof value, 0, &value);
   }
 
-  std::vector<std::pair<int, float>> writes;     // parameter, value
-  std::vector<std::pair<int, bool>> touches;     // parameter, grabbed
-  std::pair<int, int> size;                      // as the UI asked
+  std::vector<std::pair<int, float>> writes;  // parameter, value
+  std::vector<std::pair<int, bool>> touches;  // parameter, grabbed
+  std::pair<int, int> size;                   // as the UI asked
 
  private:
   static void write(LV2UI_Controller controller, uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
@@ -133,14 +128,9 @@ class Lv2UiTest : public X11Test {
   std::unique_ptr<Instance> instance_;
 };
 
-// The description offers the UI only to hosts that share the instance; a host that does not gets no UI
-// (and shows its own controls), never a window of ours. A UI at 150 % asks for its scaled size.
+// The UI requires the shared instance; a host without it gets no UI and no window of ours. At 150 % the UI
+// asks for its scaled size.
 TEST_F(Lv2UiTest, IsOfferedWithTheInstanceAndDeclinesWithoutIt) {
-  for (const char* feature : {LV2_UI__parent, LV2_INSTANCE_ACCESS_URI, LV2_DATA_ACCESS_URI})
-    EXPECT_TRUE(lilv_world_ask(world_->get(), world_->uri(lv2::kUiUri).get(),
-                               world_->uri(LV2_CORE__requiredFeature).get(), world_->uri(feature).get()))
-        << feature;
-
   const Window parent = makeParent(kLeft, kTop, 800, 500);
   HostedUi without(*world_, *instance_, parent, false);
   EXPECT_FALSE(without.valid());
@@ -153,8 +143,7 @@ TEST_F(Lv2UiTest, IsOfferedWithTheInstanceAndDeclinesWithoutIt) {
   EXPECT_EQ(scaled.size, std::make_pair(1200, 750));
 }
 
-// The same skin, state and drawing as the VST editor: the two windows hold the same pixels, and the host
-// is asked for the VST editor's size.
+// The same pixels as the VST editor, at the VST editor's size.
 TEST_F(Lv2UiTest, ShowsWhatTheVstEditorShowsPixelForPixel) {
   auto vst = startZvx();
   ASSERT_TRUE(vst);
@@ -163,7 +152,7 @@ TEST_F(Lv2UiTest, ShowsWhatTheVstEditorShowsPixelForPixel) {
   StoredState state = stateOf(map_, chunkOf(*vst, 0), 5);
   ASSERT_EQ(restoreState(*instance_, state), LV2_STATE_SUCCESS);
 
-  // One after the other, in the same place: the screen holds one editor.
+  // One after the other in the same place.
   const Window vstParent = makeParent(kLeft, kTop, 800, 500);
   ASSERT_EQ(vst->dispatch(effEditOpen, 0, 0, xid(vstParent)), 1);
   ERect* rect = nullptr;
@@ -185,10 +174,8 @@ TEST_F(Lv2UiTest, ShowsWhatTheVstEditorShowsPixelForPixel) {
   EXPECT_TRUE(samePicture(vstPicture, lv2Picture));
 }
 
-// Every road by which a parameter changes reaches the host's port: the first idle brings the ports to
-// the instrument's values; a drag is written between touches; a learned controller on the audio
-// thread and a program chosen in the editor are written at the next idle. The host's own automation
-// is shown and not written back.
+// Every change of a parameter reaches the host's port: the first idle's, a drag (between touches), a learned
+// controller's and a program chosen in the editor. The host's own automation is shown, not written back.
 TEST_F(Lv2UiTest, HostsPortsFollowEveryChangeOfTheInstrument) {
   const Window parent = makeParent(kLeft, kTop, 800, 500);
   HostedUi ui(*world_, *instance_, parent);
@@ -196,7 +183,7 @@ TEST_F(Lv2UiTest, HostsPortsFollowEveryChangeOfTheInstrument) {
   ui.idle();
   EXPECT_TRUE(portsFollowTheInstrument()) << "the first idle left ports unlike the instrument";
 
-  // Where the views are: the same skin in a headless VST editor.
+  // Where the views are, from the same skin in a headless VST editor.
   auto layout = startZvx();
   ASSERT_TRUE(layout);
   vsthost::HeadlessEditor layoutEditor(*layout);

@@ -1,5 +1,4 @@
-// Small skins written by the test, loaded into a headless editor: what they
-// resolve to (as the text dump), and the messages broken ones show.
+// Small skins loaded into a headless editor: their dump and the messages broken ones show.
 
 #include "editor/DrumEditor.h"
 #include "gui/CKnob.h"
@@ -34,7 +33,6 @@ class SkinLoadTest : public ::testing::Test {
   }
   void writeSkin(const std::string& xml) { std::ofstream(skinFolder() / "skin.xml", std::ios::trunc) << xml; }
   Shown shown() { return messages_.take(); }
-  // Opens a fresh editor (the instrument's, or the plain skin editor) on the skin and answers its dump.
   std::string load(const std::string& xml, bool instruments = false) {
     writeSkin(xml);
     editor_.reset();
@@ -113,8 +111,7 @@ TEST_F(SkinLoadTest, EveryElementTypeBuildsWhatItShould) {
   EXPECT_EQ(static_cast<CSplashScreen*>(editor_->getFrame()->getView(15))->displayRect(), CRect(50, 25, 150, 75));
 }
 
-// What the catalogue calls required is: an element of each kind with just
-// those attributes builds without a message, and without any one of them fails with one.
+// Each kind with just its required attributes builds silently; without any one, a message.
 TEST_F(SkinLoadTest, AnElementNeedsExactlyTheAttributesTheCatalogueRequires) {
   std::ofstream(docs_.dataFolder() / "sound wizard.xml") << "<settings/>";
   auto valueFor = [](const std::string& name) {
@@ -160,9 +157,7 @@ TEST_F(SkinLoadTest, MissingRootlessOrBackgroundlessSkinsSaySoAndTheSizeComesFro
   EXPECT_TRUE(opened_);
   EXPECT_EQ(shown(), (Shown{{"error", "XML error", "<background> node missing before <knob>"}}));
   EXPECT_EQ(dump.find("CKnob"), std::string::npos) << dump;
-  // The window's size is read from the background alone: the knob's missing
-  // attributes show only when the editor opens. (One decode of a picture
-  // however many names lead to it is zvx-skin-check's, SkinCheckTest.)
+  // The window's size comes from the background alone; the knob's faults show at open.
   writeSkin(R"(<GUI><background filename="back.png"/><knob y="1"/></GUI>)");
   SkinEditor sized(*instrument_);
   EXPECT_EQ(std::make_pair(sized.width(), sized.height()), std::make_pair(200, 100));
@@ -173,8 +168,7 @@ TEST_F(SkinLoadTest, MissingRootlessOrBackgroundlessSkinsSaySoAndTheSizeComesFro
   EXPECT_EQ(editor_->getFrame()->getNbViews(), 1);
 }
 
-// Names that differ only by case are one bitmap to a skin, as on Windows;
-// where two files differ only by case, the exact name wins.
+// Names are case-blind, as on Windows; between two files differing by case the exact name wins.
 TEST_F(SkinLoadTest, BitmapNamesFindTheirFilesWhateverTheCaseAndSeparator) {
   fs::create_directories(skinFolder() / "Art");
   writePicture("Art/Knob.png", Surface(20, 40, makePixel(1, 2, 3)));
@@ -208,9 +202,7 @@ TEST_F(SkinLoadTest, HostileNumbersTextsAndCountsLoadAndDrawInBoundedTime) {
   ASSERT_NE(editor_->getFrame(), nullptr);
   editor_->getFrame()->redraw();
 
-  // A skin pack past every limit: what fits of each builds, one message
-  // says what was left out, and the editor then changes a parameter's linked
-  // views in one walk.
+  // A skin past every limit: what fits builds, one message per limit.
   std::string constants, elements, entries;
   for (int i = 0; i < 5000; ++i) constants += 'N' + std::to_string(i) + '=' + std::to_string(i) + '\n';
   for (int i = 0; i < 2000; ++i) entries += "<entry>e" + std::to_string(i) + "</entry>";
@@ -247,8 +239,7 @@ TEST_F(SkinLoadTest, HostileNumbersTextsAndCountsLoadAndDrawInBoundedTime) {
   };
   EXPECT_EQ(linesStarting("wizard "), 65536);
   EXPECT_EQ(linesStarting("update "), 3000);
-  // Background, constants, menu, wizard, two displays (one refused), the
-  // knob on parameter 3, the links: 4096 - 3007 knobs on parameter 4.
+  // 4096 less the background, constants, menu, wizard, two displays, knob on 3 and links.
   EXPECT_EQ(linesStarting("CKnob tag=4 "), 1089);
   EXPECT_NE(packed.find("entries=[e0|"), std::string::npos);
   EXPECT_NE(packed.find("|e1023]"), std::string::npos);
@@ -287,7 +278,6 @@ TEST_F(SkinLoadTest, BrokenElementsSayWhyAndTheRestStillBuilds) {
                          {"error", "Skin Error", "Error calculating value of tag entries for object vswitch"},
                          {"error", "Skin Error", "Error calculating value of tag xoff for object knob"},
                      }));
-  // The display (its colour ignored) and the last knob (its offset defaulted) were built.
   EXPECT_EQ(dump,
             "frame 0,0,200,100 background=back.png(200x100)\n"
             "TextDisplay tag=21 rect=1,1,11,11 bitmap=- value=0.0000 text=\"init\"\n"

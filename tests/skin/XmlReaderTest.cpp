@@ -1,5 +1,4 @@
-// The XML reader, table-driven: input text against the tree it gives (printed
-// compactly) or its failure.
+// The XML reader, table-driven: text against the tree it gives, printed, or failure.
 
 #include "skin/XmlReader.h"
 #include "tests/support/TestSupport.h"
@@ -75,8 +74,7 @@ TEST(XmlReaderTest, LongNamesDeepNestingAndManySiblingsAreSafe) {
   EXPECT_EQ(parse("<a\xC3\xA9/>"), "FAIL");  // bytes above 127 end a name
 }
 
-// A file written on Windows reads as the same file written on Linux; junk after
-// the root is ignored; an empty or missing file gives nothing.
+// Windows line ends read as Linux ones; junk after the root is ignored.
 TEST(XmlReaderTest, LoadsFilesWithEitherLineEndAndGivesNothingForMissingOrEmptyOnes) {
   test::TempDocuments docs(false);
   const auto path = docs.documents() / "t.xml";

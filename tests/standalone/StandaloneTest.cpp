@@ -1,7 +1,5 @@
-// zvx, the standalone instrument, as a user runs it: on a private JACK server
-// with the dummy backend, played by a MIDI client of ours and recorded by
-// another, against the VST module rendering the same events at the same
-// period; its bank kept across runs; its window; its errors.
+// zvx as a user runs it, on a private JACK server (dummy backend), played and recorded by clients of ours
+// against the VST module rendering the same events in the same periods.
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <lo/lo.h>
@@ -36,8 +34,7 @@ constexpr int kLearnedMenu = 21;        // bound to BDMenu
 constexpr long kNextProgramTag = 98;
 const std::vector<std::string> kOutputs = {"mix_left", "mix_right", "bd", "sd", "hh", "cp"};
 
-// A private JACK server with the dummy backend, named for this process and
-// test; the clients of this process (and the programs it starts) use it.
+// A JACK server of this process's own, which its clients and the programs it starts use.
 class JackServer {
  public:
   explicit JackServer(const std::filesystem::path& folder, int rate = kRate)
@@ -51,7 +48,6 @@ class JackServer {
     jackd_.signal(SIGTERM);
     jackd_.wait();
   }
-  // Whether a client can connect, within a few seconds.
   bool ready() {
     return poll(
         [] {
@@ -71,13 +67,10 @@ class JackServer {
   RunningProgram jackd_;
 };
 
-// Two clients of ours: one sends the events from a cycle chosen by start(),
-// at their frames counted from that cycle's first; the other records zvx's
-// six outputs from the same frame on. JACK runs them before and after zvx in
-// every cycle, as the connections order them.
+// Two clients: one sends the events from the cycle start() arms, the other records zvx's six outputs from
+// the same frame on; the connections order them before and after zvx in every cycle.
 class PlayAndRecord {
  public:
-  // `zvx` is the JACK client name of the zvx played.
   PlayAndRecord(const std::vector<VstMidiEvent>& events, int frames, const std::string& zvx = "zvx")
       : events_(events), recorded_(kOutputs.size(), Channel(static_cast<std::size_t>(frames))), zvx_(zvx) {}
   ~PlayAndRecord() {
@@ -94,15 +87,13 @@ class PlayAndRecord {
       inputs_.push_back(jack_port_register(recorder_, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0));
     jack_set_process_callback(sender_, &PlayAndRecord::send, this);
     jack_set_process_callback(recorder_, &PlayAndRecord::record, this);
-    jack_set_xrun_callback(recorder_, [](void* self) { return static_cast<PlayAndRecord*>(self)->xruns_.fetch_add(1), 0; }, this);
     if (jack_activate(sender_) != 0 || jack_activate(recorder_) != 0) return false;
     bool connected = jack_connect(sender_, jack_port_name(midiOut_), (zvx_ + ":midi_in").c_str()) == 0;
     for (std::size_t o = 0; o < kOutputs.size(); ++o)
       connected = connected && jack_connect(recorder_, (zvx_ + ":" + kOutputs[o]).c_str(), jack_port_name(inputs_[o])) == 0;
     return connected;
   }
-  // Arms the sender once the server's graph has taken the connections (a few periods on), so that no
-  // event goes out before zvx and the recorder are wired.
+  // Arms the sender once the graph has taken the connections, so that no event goes out before.
   void start() {
     EXPECT_TRUE(poll([&] {
       return jack_port_connected(midiOut_) > 0 &&
@@ -111,18 +102,20 @@ class PlayAndRecord {
     std::this_thread::sleep_for(100ms);
     armed_.store(true);
   }
-  // Asks the server for another period, as a user may while zvx plays.
   bool changePeriod(int frames) { return jack_set_buffer_size(sender_, static_cast<jack_nframes_t>(frames)) == 0; }
   bool finished(std::chrono::milliseconds timeout = 10000ms) { return poll([&] { return done_.load(); }, timeout); }
+  // Everything sent and recorded.
+  bool played() {
+    if (!open()) return false;
+    start();
+    return finished();
+  }
   const std::vector<Channel>& recorded() const { return recorded_; }
-  // Cycles the server found late while these clients were up: in one, a client's output may be missing.
-  int xruns() const { return xruns_.load(); }
-  // The periods recorded, in order: where each began (from the first) and its length.
+  // The periods recorded, in order: where each began and its length.
   std::vector<std::pair<long, int>> periods() const { return {periods_.begin(), periods_.begin() + periodCount_.load()}; }
 
  private:
-  // Frames are counted period by period from the first armed one: JACK's frame clock may jump when the
-  // period changes.
+  // Frames are counted from the first armed period: JACK's frame clock may jump when the period changes.
   static int send(jack_nframes_t frames, void* self) {
     auto& me = *static_cast<PlayAndRecord*>(self);
     void* buffer = jack_port_get_buffer(me.midiOut_, frames);
@@ -167,15 +160,13 @@ class PlayAndRecord {
   long recordedFrames_ = 0;  // the recorder's
   std::vector<std::pair<long, int>> periods_ = std::vector<std::pair<long, int>>(4096);
   std::atomic<int> periodCount_{0};
-  std::atomic<int> xruns_{0};
 };
 
 inline VstMidiEvent programChange(int at, int program, int ch = 0) { return midiEvent(at, 0xC0 | ch, program, 0); }
 bool isProgramChange(const VstMidiEvent& event) { return (event.midiData[0] & 0xF0) == 0xC0; }
 
-// The VST module playing the events in the periods given, one after the other, its host selecting the
-// program of each program change at that change's frame, after the events before it and before those at
-// that frame and after.
+// The VST module playing the events in the periods given, each program change selected at its frame,
+// after the events before it and before those at its frame.
 std::vector<Channel> renderInPeriods(const std::vector<VstMidiEvent>& events,
                                      const std::vector<std::pair<long, int>>& periods, int frames) {
   vsthost::HostConfig config;
@@ -219,8 +210,30 @@ std::string firstDifference(const std::vector<Channel>& recorded, const std::vec
   return "no difference";
 }
 
-// A session manager of the test's own, as NSM-compatible managers talk to their clients: one OSC socket
-// over UDP, the client's announcement answered from it, and what the client sends kept in order.
+// The editor window's title for a program, as the VST module names it.
+std::string titleOf(vsthost::Plugin& vst, int program, const std::string& suffix = "") {
+  vst.dispatch(effSetProgram, 0, program);
+  char number[8];
+  std::snprintf(number, sizeof number, "%03d ", program);
+  return "ZVX - " + std::string(number) + vst.programName() + suffix;
+}
+
+// A window closed as a window manager closes it for the user.
+void closeWindow(Display* display, Window window) {
+  XEvent close{};
+  close.xclient = {ClientMessage, 0, False, display, window, XInternAtom(display, "WM_PROTOCOLS", False), 32, {}};
+  close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  XSendEvent(display, window, False, NoEventMask, &close);
+  XFlush(display);
+}
+
+// The current program of the bank in `file`; -1 when it holds no bank.
+int savedProgram(const std::filesystem::path& file) {
+  const auto bank = FxbFile::parse(readBytes(file));
+  return bank ? bank->currentProgram : -1;
+}
+
+// An NSM session manager: one OSC socket over UDP, the announcing client answered from it, what it sends kept.
 class SessionManager {
  public:
   struct Received {
@@ -260,17 +273,12 @@ class SessionManager {
     EXPECT_GE(lo_send_message_from(client_, server_, path.c_str(), message), 0) << path;
     lo_message_free(message);
   }
-  // A client's announcement welcomed, then opened with that path and client name.
-  void welcomeAndOpen(const std::string& path, const std::string& clientId) {
-    send("/reply", {"/nsm/server/announce", "Welcome", "Test Manager", ":server-control:optional-gui:"});
-    send("/nsm/client/open", {path, "Test Session", clientId});
-  }
 
  private:
   static int receive(const char* path, const char* types, lo_arg** argv, int argc, lo_message message, void* self) {
     auto& me = *static_cast<SessionManager*>(self);
     Received received{path, {}, {}};
-    // Arguments are aligned to 4 bytes only in liblo's message: read from where each begins.
+    // Arguments are aligned to 4 bytes only in liblo's message: copy numbers out.
     for (int i = 0; i < argc; ++i) {
       const auto* at = reinterpret_cast<const char*>(argv[i]);
       if (types[i] == LO_STRING) received.strings.emplace_back(at);
@@ -319,6 +327,10 @@ class StandaloneTest : public testing::Test {
     return zvx;
   }
   std::filesystem::path sessionFile() const { return documents_.dataFolder() / "standalone.fxb"; }
+  static ProgramRun stop(RunningProgram& zvx, int signal = SIGTERM) {
+    zvx.signal(signal);
+    return zvx.wait();
+  }
 
   TempFolder work_;
   TempDocuments documents_;
@@ -326,19 +338,17 @@ class StandaloneTest : public testing::Test {
   int runs_ = 0;
 };
 
-// The groove through zvx on JACK is the VST module's rendering of the same events in the same periods,
-// bit for bit on all six outputs, at the server's period and, started afresh, after the period was halved
-// while it played (through which it goes on sounding); every run ends cleanly on SIGTERM and counts its
-// xruns. On a loaded machine the dummy server now and then hands our two clients' cycles unevenly around
-// the start, so a groove that differs is played again afresh, twice at most: a fault of zvx's fails all three.
+// The groove through zvx on JACK is the VST module's rendering in the same periods, bit for bit on all six
+// outputs, at the server's period and, started afresh, after the period was halved while it played (through
+// which it sounds on); each run ends cleanly on SIGTERM, counting its xruns. A loaded machine's dummy server
+// may deal our clients' cycles unevenly at the start, so a groove that differs is played again, twice at most.
 TEST_F(StandaloneTest, PlaysTheVstModulesSoundBitForBit) {
   const std::vector<VstMidiEvent> events = {noteOn(0, 36),       noteOn(100, 38, 90), noteOn(700, 42, 64),
                                             noteOn(1500, 39, 110), noteOn(4000, 36, 50), noteOff(4100, 36),
                                             noteOn(6000, 42),     noteOn(6001, 38, 20)};
   constexpr int kFrames = 12000;
   const auto stopped = [](RunningProgram& zvx) {
-    zvx.signal(SIGTERM);
-    const ProgramRun run = zvx.wait();
+    const ProgramRun run = stop(zvx);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find(" xrun"), std::string::npos) << run.out;
     return run;
@@ -348,9 +358,7 @@ TEST_F(StandaloneTest, PlaysTheVstModulesSoundBitForBit) {
       std::filesystem::remove(sessionFile());
       auto zvx = startZvxStandalone({"--no-gui"});
       PlayAndRecord groove(events, kFrames);
-      ASSERT_TRUE(groove.open());
-      groove.start();
-      ASSERT_TRUE(groove.finished());
+      ASSERT_TRUE(groove.played());
       EXPECT_EQ(groove.periods().front().second, period);
       const auto expected = renderInPeriods(events, groove.periods(), kFrames);
       for (std::size_t o = 0; o < expected.size(); ++o) EXPECT_GT(peak(expected[o]), 0.01f) << o;
@@ -358,7 +366,7 @@ TEST_F(StandaloneTest, PlaysTheVstModulesSoundBitForBit) {
       if (sameBits(groove.recorded(), expected)) return;
       if (attempt == 3)
         ADD_FAILURE() << "at " << period << " frames a period, " << firstDifference(groove.recorded(), expected)
-                      << ", xruns " << groove.xruns() << ", zvx said: " << run.out;
+                      << ", zvx said: " << run.out;
     }
   };
   playsAsTheVstModule(kPeriod);
@@ -381,21 +389,16 @@ TEST_F(StandaloneTest, PlaysTheVstModulesSoundBitForBit) {
   playsAsTheVstModule(kPeriod / 2);
 }
 
-// zvx as a packager installs it, started by a user who never ran ZVX: it
-// fills their new data folder from the installed default data, says
-// nothing, plays, and keeps the default bank's programs.
+// Installed and started by a user who never ran ZVX, zvx fills their data folder from the installed default
+// data, says nothing, plays, and keeps the default bank's programs.
 TEST_F(StandaloneTest, TheInstalledProgramFillsAFreshUsersDataFolderAndPlays) {
   const FreshUser user;
-  auto zvx = std::make_unique<RunningProgram>((stagedPrefix() / "bin" / "zvx").string(), std::vector<std::string>{"--no-gui"},
-                                              user.home());
-  ASSERT_TRUE(zvx->waitForOutput("zvx: playing", 10000ms)) << zvx->err();
+  RunningProgram zvx((stagedPrefix() / "bin" / "zvx").string(), {"--no-gui"}, user.home());
+  ASSERT_TRUE(zvx.waitForOutput("zvx: playing", 10000ms)) << zvx.err();
   PlayAndRecord kick({noteOn(0, 36), noteOn(0, 38)}, kPeriod * 40);
-  ASSERT_TRUE(kick.open());
-  kick.start();
-  ASSERT_TRUE(kick.finished());
+  ASSERT_TRUE(kick.played());
   EXPECT_GT(peak(kick.recorded()[0]), 0.05f);
-  zvx->signal(SIGTERM);
-  const ProgramRun run = zvx->wait();
+  const ProgramRun run = stop(zvx);
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.err.find("ZVX message"), std::string::npos) << run.err;
   const auto saved = FxbFile::parse(readBytes(user.dataFolder() / "standalone.fxb"));
@@ -408,23 +411,18 @@ TEST_F(StandaloneTest, TheInstalledProgramFillsAFreshUsersDataFolderAndPlays) {
   EXPECT_TRUE(fs::exists(user.dataFolder() / "skin" / "skin.xml"));
 }
 
-// What a user built survives: the program chosen and a learned controller's change are saved at SIGTERM
-// as a chunk bank any host loads, and the next start plays from it (its own save at once is the same
-// file). --bank and --program override it; Ctrl+C saves too, and so does SIGHUP (its terminal closed, an
-// ssh session dropped); a save that fails says so.
+// The program chosen and a learned controller's change are saved at SIGTERM as a chunk bank any host loads,
+// and the next start plays from it. --bank and --program override it; Ctrl+C and SIGHUP (a closed terminal,
+// a dropped ssh session) save too; a save that fails says so.
 TEST_F(StandaloneTest, KeepsTheBankAndProgramBetweenRuns) {
-  const auto stopped = [](std::unique_ptr<RunningProgram> zvx, int signal = SIGTERM) {
-    zvx->signal(signal);
-    return zvx->wait();
+  const auto savedAs = [](const ProgramRun& run, int program) {
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("saved the bank and program " + std::to_string(program)), std::string::npos) << run.out;
   };
   auto zvx = startZvxStandalone({"--no-gui", "--program", "5"});
   PlayAndRecord client({controller(0, kLearnedController, 3)}, kPeriod * 4);
-  ASSERT_TRUE(client.open());
-  client.start();
-  ASSERT_TRUE(client.finished());
-  ProgramRun run = stopped(std::move(zvx));
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_NE(run.out.find("saved the bank and program 5"), std::string::npos) << run.out;
+  ASSERT_TRUE(client.played());
+  savedAs(stop(*zvx), 5);
   const std::vector<unsigned char> saved = readBytes(sessionFile());
   const auto bank = FxbFile::parse(saved);
   ASSERT_TRUE(bank && bank->type == FxbFile::kChunkBank);
@@ -435,30 +433,25 @@ TEST_F(StandaloneTest, KeepsTheBankAndProgramBetweenRuns) {
   vst->dispatch(effSetProgram, 0, 5);
   EXPECT_FLOAT_EQ(vst->getParameter(param::kBDTone), 3.0f / 127.0f);
 
-  ASSERT_EQ(stopped(startZvxStandalone({"--no-gui"})).exitCode, 0);
+  ASSERT_EQ(stop(*startZvxStandalone({"--no-gui"})).exitCode, 0);
   EXPECT_EQ(readBytes(sessionFile()), saved) << "the next start did not play from the saved bank";
 
   vst->dispatch(effSetProgram, 0, 3);
   vst->setParameter(param::kHHDecay, 0.77f);
   const std::filesystem::path given = work_.path() / "given.fxb";
   writeBytes(given, FxbFile::chunkBank(Instrument::kUniqueId, 1, Instrument::kNumPrograms, 3, chunkOf(*vst, 0)));
-  run = stopped(startZvxStandalone({"--no-gui", "--bank", given.string(), "--program", "9"}), SIGINT);
-  EXPECT_NE(run.out.find("saved the bank and program 9"), std::string::npos) << run.out;
+  savedAs(stop(*startZvxStandalone({"--no-gui", "--bank", given.string(), "--program", "9"}), SIGINT), 9);
   const auto kept = FxbFile::parse(readBytes(sessionFile()));
   ASSERT_TRUE(kept);
   EXPECT_EQ(kept->chunk, chunkOf(*vst, 0));
 
-  run = stopped(startZvxStandalone({"--no-gui", "--program", "11"}), SIGHUP);
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_NE(run.out.find("saved the bank and program 11"), std::string::npos) << run.out;
-  const auto hungUp = FxbFile::parse(readBytes(sessionFile()));
-  ASSERT_TRUE(hungUp);
-  EXPECT_EQ(hungUp->currentProgram, 11);
+  savedAs(stop(*startZvxStandalone({"--no-gui", "--program", "11"}), SIGHUP), 11);
+  EXPECT_EQ(savedProgram(sessionFile()), 11);
 
   // A folder where the file should go: the save fails, says so, and leaves the folder as it was.
   std::filesystem::remove(sessionFile());
   std::filesystem::create_directories(sessionFile() / "kept");
-  run = stopped(startZvxStandalone({"--no-gui"}));
+  const ProgramRun run = stop(*startZvxStandalone({"--no-gui"}));
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("cannot save"), std::string::npos) << run.err;
   EXPECT_TRUE(std::filesystem::is_directory(sessionFile() / "kept"));
@@ -466,38 +459,30 @@ TEST_F(StandaloneTest, KeepsTheBankAndProgramBetweenRuns) {
     EXPECT_EQ(entry.path().filename().string().find(".saving-"), std::string::npos) << entry.path();
 }
 
-// A program change from a pad or a foot controller, on any channel, selects the program at its frame: what
-// comes before it plays the program it replaces, a hit at its frame (sent before it or after) and later ones
-// the new program, as the VST module plays the same events with its host selecting the program there. Bank
-// Select is passed over. The window's title follows, and the bank saved at the end keeps the program. (On a
-// loaded machine the groove is played again afresh, twice at most, as above.)
+// A program change, on any channel, selects the program at its frame: what comes before plays the program
+// it replaces, a hit at its frame (sent before it or after) and later ones the new program, as the VST
+// module plays them with its host selecting the program there. Bank Select is passed over. The window's
+// title follows and the saved bank keeps the program. (A differing groove is played again, as above.)
 TEST_F(StandaloneTest, AProgramChangeSelectsTheProgramAtItsFrame) {
   const std::vector<VstMidiEvent> events = {noteOn(0, 36),         noteOn(500, 42, 90),    controller(2990, 0, 1),
                                             controller(2990, 32, 0), noteOn(3000, 38, 100), programChange(3000, 12, 9),
                                             noteOn(3000, 36),       noteOn(6000, 42)};
   constexpr int kFrames = 9000;
-  const bool windowed = !xvfbDisplay().empty();
-  Display* display = windowed ? XOpenDisplay(xvfbDisplay().c_str()) : nullptr;
+  Display* display = xvfbDisplay().empty() ? nullptr : XOpenDisplay(xvfbDisplay().c_str());
   auto vst = startZvx();
   ASSERT_TRUE(vst);
-  vst->dispatch(effSetProgram, 0, 12);
-  const std::string title = "ZVX - 012 " + vst->programName();
+  const std::string title = titleOf(*vst, 12);
   for (int attempt = 1; attempt <= 3; ++attempt) {
     std::filesystem::remove(sessionFile());
-    auto zvx = startZvxStandalone(windowed ? std::vector<std::string>{} : std::vector<std::string>{"--no-gui"});
+    auto zvx = startZvxStandalone(display ? std::vector<std::string>{} : std::vector<std::string>{"--no-gui"});
     PlayAndRecord groove(events, kFrames);
-    ASSERT_TRUE(groove.open());
-    groove.start();
-    ASSERT_TRUE(groove.finished());
+    ASSERT_TRUE(groove.played());
     if (display) {
       EXPECT_EQ(waitForWindows(display, title, 1).size(), 1u) << "the title did not follow";
     }
-    zvx->signal(SIGTERM);
-    const ProgramRun run = zvx->wait();
+    const ProgramRun run = stop(*zvx);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    const auto bank = FxbFile::parse(readBytes(sessionFile()));
-    ASSERT_TRUE(bank);
-    EXPECT_EQ(bank->currentProgram, 12);
+    EXPECT_EQ(savedProgram(sessionFile()), 12);
     const auto expected = renderInPeriods(events, groove.periods(), kFrames);
     if (sameBits(groove.recorded(), expected)) break;
     if (attempt == 3) ADD_FAILURE() << firstDifference(groove.recorded(), expected) << ", zvx said: " << run.out;
@@ -505,8 +490,8 @@ TEST_F(StandaloneTest, AProgramChangeSelectsTheProgramAtItsFrame) {
   if (display) XCloseDisplay(display);
 }
 
-// The instrument zvx plays, on JACK's process thread of this process: notes, a program change, a learned
-// controller and a sample chosen by one are played with no allocation, lock, sleep or file call there.
+// On JACK's process thread, notes, a program change, a learned controller and a sample chosen by one play
+// with no allocation, lock, sleep or file call.
 TEST_F(StandaloneTest, PlaysWithoutBlockingJacksThread) {
   standalone::StandaloneInstrument instrument;
   struct Counted final : standalone::JackClient::Player {
@@ -526,16 +511,14 @@ TEST_F(StandaloneTest, PlaysWithoutBlockingJacksThread) {
   PlayAndRecord player({noteOn(0, 36), programChange(100, 12), controller(300, kLearnedController, 90),
                         controller(600, kLearnedMenu, 127), noteOn(900, 36), noteOn(1200, 38), noteOn(1500, 42)},
                        kPeriod * 12);
-  ASSERT_TRUE(player.open());
-  player.start();
-  ASSERT_TRUE(player.finished());
+  ASSERT_TRUE(player.played());
   expectNothingBlockedSince(before);
   EXPECT_EQ(instrument.control().program(), 12);
   EXPECT_EQ(instrument.control().parameter(param::kBDMenu), 1.0f);
   EXPECT_GT(peak(player.recorded()[2]), 0.01f);
 }
 
-// Each thing that can stop it is named, with what to do about it.
+// Each thing that can stop it is named, with what to do about it; a run that never played saves nothing.
 TEST_F(StandaloneTest, SaysWhatIsWrong) {
   struct Case {
     const char *variable, *value;  // the environment that is wrong, if any
@@ -564,70 +547,36 @@ TEST_F(StandaloneTest, SaysWhatIsWrong) {
   EXPECT_NE(run.err.find("JACK runs at 1000000 Hz"), std::string::npos) << run.err;
 }
 
-// With a display: the editor in a window of its own at the user's scale, titled with the program; the
-// title follows a program change, and closing the window quits and saves.
-TEST_F(StandaloneTest, ShowsTheEditorInAWindowTitledWithTheProgram) {
+// The editor shows in a window of its own at the user's scale, titled with the program; closing it quits
+// and saves. Losing its display loses nothing: its window killed as xkill does, or the X server gone, zvx
+// says so, saves the bank and program, and ends.
+TEST_F(StandaloneTest, SavesWhenItsWindowClosesOrItsDisplayGoesAway) {
   if (xvfbDisplay().empty()) GTEST_SKIP() << "no Xvfb: " << xvfbError();
+  auto vst = startZvx();
+  ASSERT_TRUE(vst);
   Display* display = XOpenDisplay(xvfbDisplay().c_str());
   ASSERT_NE(display, nullptr);
   documents_.writeFile("editor scale.txt", {'1', '5', '0'});
-  auto zvx = startZvxStandalone({"--program", "5"});
-  auto vst = startZvx();
-  ASSERT_TRUE(vst);
-  vst->dispatch(effSetProgram, 0, 5);
-  const std::vector<Placed> windows = waitForWindows(display, "ZVX - 005 " + vst->programName(), 1);
-  ASSERT_EQ(windows.size(), 1u) << zvx->err();
+  auto closed = startZvxStandalone({"--program", "5"});
+  std::vector<Placed> windows = waitForWindows(display, titleOf(*vst, 5), 1);
+  ASSERT_EQ(windows.size(), 1u) << closed->err();
   EXPECT_EQ(std::make_pair(windows[0].width, windows[0].height), std::make_pair(1200, 750));
-
-  // The next program, chosen on the editor's program line.
-  vsthost::HeadlessEditor layout(*vst);
-  ASSERT_TRUE(layout.open());
-  const auto next = layout.find("ProgramStepButton", kNextProgramTag);
-  ASSERT_TRUE(next);
-  layout.close();
-  Input(display).click(windows[0].x + next->centreX() * 3 / 2, windows[0].y + next->centreY() * 3 / 2);
-  vst->dispatch(effSetProgram, 0, 6);
-  EXPECT_EQ(waitForWindows(display, "ZVX - 006 " + vst->programName(), 1).size(), 1u) << "the title stayed";
-
-  XEvent close{};
-  close.xclient = {ClientMessage, 0, False, display, windows[0].window, XInternAtom(display, "WM_PROTOCOLS", False), 32, {}};
-  close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  XSendEvent(display, windows[0].window, False, NoEventMask, &close);
-  XFlush(display);
-  const ProgramRun run = zvx->wait();
+  closeWindow(display, windows[0].window);
+  const ProgramRun run = closed->wait();
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_NE(run.out.find("saved the bank and program 6"), std::string::npos) << run.out;
-  XCloseDisplay(display);
-}
+  EXPECT_NE(run.out.find("saved the bank and program 5"), std::string::npos) << run.out;
 
-
-// Losing its display loses nothing: with its window killed as xkill kills it (the X server drops zvx's
-// connection), or with the X server itself gone, zvx says so, saves the bank and program, and ends.
-TEST_F(StandaloneTest, SavesWhenItsDisplayGoesAway) {
-  if (xvfbDisplay().empty()) GTEST_SKIP() << "no Xvfb: " << xvfbError();
-  auto vst = startZvx();
-  ASSERT_TRUE(vst);
-  const auto titleOf = [&](int program) {
-    vst->dispatch(effSetProgram, 0, program);
-    char number[8];
-    std::snprintf(number, sizeof number, "%03d", program);
-    return std::string("ZVX - ") + number + " " + vst->programName();
-  };
   const auto endsSaved = [&](RunningProgram& zvx, int program) {
     const ProgramRun run = zvx.wait();
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("the connection to the X display broke"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("X Error"), std::string::npos) << run.err;
     EXPECT_NE(run.out.find("saved the bank and program " + std::to_string(program)), std::string::npos) << run.out;
-    const auto bank = FxbFile::parse(readBytes(sessionFile()));
-    ASSERT_TRUE(bank);
-    EXPECT_EQ(bank->currentProgram, program);
+    EXPECT_EQ(savedProgram(sessionFile()), program);
   };
 
-  Display* display = XOpenDisplay(xvfbDisplay().c_str());
-  ASSERT_NE(display, nullptr);
   auto killed = startZvxStandalone({"--program", "7"});
-  const std::vector<Placed> windows = waitForWindows(display, titleOf(7), 1);
+  windows = waitForWindows(display, titleOf(*vst, 7), 1);
   ASSERT_EQ(windows.size(), 1u) << killed->err();
   XKillClient(display, windows[0].window);
   XSync(display, False);
@@ -641,14 +590,14 @@ TEST_F(StandaloneTest, SavesWhenItsDisplayGoesAway) {
   auto stranded = startZvxStandalone({"--program", "8"});
   Display* ownDisplay = XOpenDisplay(own->display().c_str());
   ASSERT_NE(ownDisplay, nullptr);
-  EXPECT_EQ(waitForWindows(ownDisplay, titleOf(8), 1).size(), 1u) << stranded->err();
+  EXPECT_EQ(waitForWindows(ownDisplay, titleOf(*vst, 8), 1).size(), 1u) << stranded->err();
   XCloseDisplay(ownDisplay);
   own.reset();
   endsSaved(*stranded, 8);
 }
 
-// A skin the editor cannot be shown with, its file gone or the background picture it names, is said in one
-// line that names the file and offers --no-gui, never with an X error; a run that never played saves nothing.
+// A skin file the editor cannot use (the skin or its background picture gone) is named in one line that
+// offers --no-gui, never with an X error; a run that never played saves nothing.
 TEST_F(StandaloneTest, SaysWhichSkinFileCannotBeUsed) {
   if (xvfbDisplay().empty()) GTEST_SKIP() << "no Xvfb: " << xvfbError();
   ScopedEnv messages("ZVX_MESSAGES", "stderr");
@@ -668,52 +617,41 @@ TEST_F(StandaloneTest, SaysWhichSkinFileCannotBeUsed) {
   EXPECT_FALSE(std::filesystem::exists(sessionFile())) << "a run that never played saved a bank";
 }
 
-// Two zvx play side by side under two names, each a JACK client of its own name with a bank of its own
-// (standalone.fxb, standalone-NAME.fxb). The same name twice is refused, and without --name the refusal
-// says how to run two; a name another JACK client has is refused too, and so is one that is no name.
+// Two zvx play side by side under two names, each a JACK client of that name with a bank of its own. The
+// same name twice is refused (saying, without --name, how to run two), and so are a name another JACK
+// client has and one that is no name.
 TEST_F(StandaloneTest, TwoNamesPlaySideBySideTheSameNameTwiceIsRefused) {
   auto first = startZvxStandalone({"--no-gui", "--program", "3"});
   auto second = startZvxStandalone({"--no-gui", "--name", "drums 2", "--program", "9"});
   PlayAndRecord hit({noteOn(0, 36)}, kPeriod * 8, "drums 2");
-  ASSERT_TRUE(hit.open());
-  hit.start();
-  ASSERT_TRUE(hit.finished());
+  ASSERT_TRUE(hit.played());
   EXPECT_GT(peak(hit.recorded()[2]), 0.01f) << "the second zvx did not play";
-
-  ProgramRun refused = runProgram(ZVX_STANDALONE_PATH, {"--no-gui"}, folder("again"));
-  EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_NE(refused.err.find("a zvx named \"zvx\" is already running"), std::string::npos) << refused.err;
-  EXPECT_NE(refused.err.find("zvx --name"), std::string::npos) << refused.err;
-  refused = runProgram(ZVX_STANDALONE_PATH, {"--no-gui", "--name", "drums 2"}, folder("again"));
-  EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_NE(refused.err.find("a zvx named \"drums 2\" is already running"), std::string::npos) << refused.err;
 
   jack_client_t* other = jack_client_open("taken", JackNoStartServer, nullptr);
   ASSERT_NE(other, nullptr);
-  refused = runProgram(ZVX_STANDALONE_PATH, {"--no-gui", "--name", "taken"}, folder("again"));
+  using Refusal = std::pair<std::vector<std::string>, std::vector<std::string>>;  // arguments, said
+  for (const auto& [arguments, said] : std::vector<Refusal>{
+           {{"--no-gui"}, {"a zvx named \"zvx\" is already running", "zvx --name"}},
+           {{"--no-gui", "--name", "drums 2"}, {"a zvx named \"drums 2\" is already running"}},
+           {{"--no-gui", "--name", "taken"}, {"already has a client named \"taken\""}}}) {
+    const ProgramRun refused = runProgram(ZVX_STANDALONE_PATH, arguments, folder("again"));
+    EXPECT_EQ(refused.exitCode, 1);
+    for (const std::string& text : said) EXPECT_NE(refused.err.find(text), std::string::npos) << refused.err;
+  }
   jack_client_close(other);
-  EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_NE(refused.err.find("already has a client named \"taken\""), std::string::npos) << refused.err;
   for (const std::string& name : std::vector<std::string>{"a/b", "x:y", ".hidden", std::string(200, 'z')})
     EXPECT_EQ(runProgram(ZVX_STANDALONE_PATH, {"--no-gui", "--name", name}, folder("again")).exitCode, 2) << name;
 
-  for (auto* zvx : {first.get(), second.get()}) {
-    zvx->signal(SIGTERM);
-    EXPECT_EQ(zvx->wait().exitCode, 0);
-  }
-  for (const auto& [file, program] : {std::pair{"standalone.fxb", 3}, std::pair{"standalone-drums 2.fxb", 9}}) {
-    const auto bank = FxbFile::parse(readBytes(documents_.dataFolder() / file));
-    ASSERT_TRUE(bank) << file;
-    EXPECT_EQ(bank->currentProgram, program) << file;
-  }
+  for (auto* zvx : {first.get(), second.get()}) EXPECT_EQ(stop(*zvx).exitCode, 0);
+  EXPECT_EQ(savedProgram(documents_.dataFolder() / "standalone.fxb"), 3);
+  EXPECT_EQ(savedProgram(documents_.dataFolder() / "standalone-drums 2.fxb"), 9);
 }
 
-// zvx in the session of a session manager, here one of the test's own speaking the NSM protocol over OSC.
-// zvx announces itself and waits to be opened; it then plays as the JACK client the manager names, keeps
-// its state in the path the manager gives (never in the data folder), starts with its window hidden, shows
-// and hides it when asked and hides it when the user closes it, says when it has unsaved changes and when
-// they are saved, saves when asked, and quits on SIGTERM without saving. Opened again, it plays what was
-// saved, its window shown as it was. A bank there that is no bank is answered with an error.
+// In an NSM session zvx announces itself and waits to be opened; it then plays as the JACK client the
+// manager names, keeps its state in the manager's path (never the data folder), starts hidden, shows and
+// hides its window when asked and hides it when the user closes it, says when it has unsaved changes and
+// when they are saved, saves when asked, and quits on SIGTERM without saving. Opened again, it plays what
+// was saved, its window as it was. A bank there that is no bank is answered with an error.
 TEST_F(StandaloneTest, PlaysInASessionManagersSession) {
   if (xvfbDisplay().empty()) GTEST_SKIP() << "no Xvfb: " << xvfbError();
   SessionManager manager;
@@ -723,18 +661,17 @@ TEST_F(StandaloneTest, PlaysInASessionManagersSession) {
   ASSERT_NE(display, nullptr);
   auto vst = startZvx();
   ASSERT_TRUE(vst);
-  const auto titleOf = [&](int program) {
-    vst->dispatch(effSetProgram, 0, program);
-    char number[8];
-    std::snprintf(number, sizeof number, "%03d", program);
-    return std::string("ZVX - ") + number + " " + vst->programName() + " (zvx.nTEST)";
+  const auto title = [&](int program) { return titleOf(*vst, program, " (zvx.nTEST)"); };
+  const auto gone = [&](int program) { return poll([&] { return windowsNamed(display, title(program)).empty(); }); };
+  const auto shown = [&](int program) { return waitForWindows(display, title(program), 1); };
+  const auto told = [&](const std::string& path) { return manager.take(path).has_value(); };
+  const auto repliedTo = [&](const std::string& path) {
+    const auto reply = manager.take("/reply");
+    return reply && reply->strings.at(0) == path;
   };
-  const auto gone = [&](const std::string& title) { return poll([&] { return windowsNamed(display, title).empty(); }); };
   const auto sendProgramChange = [](int program) {
     PlayAndRecord change({programChange(0, program)}, kPeriod * 4, "zvx.nTEST");
-    ASSERT_TRUE(change.open());
-    change.start();
-    ASSERT_TRUE(change.finished());
+    ASSERT_TRUE(change.played());
   };
   const std::filesystem::path path = folder("session") / "zvx.nTEST";
   const auto openedAt = [&](const std::filesystem::path& at) {
@@ -748,69 +685,53 @@ TEST_F(StandaloneTest, PlaysInASessionManagersSession) {
     EXPECT_NE(announce->strings.at(1).find(":dirty:"), std::string::npos);
     EXPECT_EQ(announce->numbers, (std::vector<int>{1, 1, zvx->pid()}));
     EXPECT_FALSE(zvx->waitForOutput("zvx: playing", 300ms)) << "it played before it was opened";
-    manager.welcomeAndOpen(at.string(), "zvx.nTEST");
+    manager.send("/reply", {"/nsm/server/announce", "Welcome", "Test Manager", ":server-control:optional-gui:"});
+    manager.send("/nsm/client/open", {at.string(), "Test Session", "zvx.nTEST"});
     return zvx;
   };
 
   auto zvx = openedAt(path);
-  auto reply = manager.take("/reply");
-  ASSERT_TRUE(reply) << zvx->err();
-  EXPECT_EQ(reply->strings.at(0), "/nsm/client/open");
-  EXPECT_TRUE(manager.take("/nsm/client/gui_is_hidden"));
+  ASSERT_TRUE(repliedTo("/nsm/client/open")) << zvx->err();
+  EXPECT_TRUE(told("/nsm/client/gui_is_hidden"));
   ASSERT_TRUE(zvx->waitForOutput("as JACK client zvx.nTEST", 5000ms)) << zvx->out() << zvx->err();
-  EXPECT_TRUE(windowsNamed(display, titleOf(0)).empty());
+  EXPECT_TRUE(windowsNamed(display, title(0)).empty());
 
   manager.send("/nsm/client/show_optional_gui");
-  EXPECT_TRUE(manager.take("/nsm/client/gui_is_shown"));
-  std::vector<Placed> windows = waitForWindows(display, titleOf(0), 1);
-  ASSERT_EQ(windows.size(), 1u) << zvx->err();
+  EXPECT_TRUE(told("/nsm/client/gui_is_shown"));
+  ASSERT_EQ(shown(0).size(), 1u) << zvx->err();
   sendProgramChange(12);
-  EXPECT_TRUE(manager.take("/nsm/client/is_dirty"));
-  windows = waitForWindows(display, titleOf(12), 1);
+  EXPECT_TRUE(told("/nsm/client/is_dirty"));
+  const std::vector<Placed> windows = shown(12);
   ASSERT_EQ(windows.size(), 1u);
 
   // Closed by the user: hidden, and zvx plays on.
-  XEvent close{};
-  close.xclient = {ClientMessage, 0, False, display, windows[0].window, XInternAtom(display, "WM_PROTOCOLS", False), 32, {}};
-  close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  XSendEvent(display, windows[0].window, False, NoEventMask, &close);
-  XFlush(display);
-  EXPECT_TRUE(manager.take("/nsm/client/gui_is_hidden"));
-  EXPECT_TRUE(gone(titleOf(12)));
+  closeWindow(display, windows[0].window);
+  EXPECT_TRUE(told("/nsm/client/gui_is_hidden"));
+  EXPECT_TRUE(gone(12));
   manager.send("/nsm/client/show_optional_gui");
-  EXPECT_TRUE(manager.take("/nsm/client/gui_is_shown"));
-  EXPECT_EQ(waitForWindows(display, titleOf(12), 1).size(), 1u);
+  EXPECT_TRUE(told("/nsm/client/gui_is_shown"));
+  EXPECT_EQ(shown(12).size(), 1u);
 
   manager.send("/nsm/client/save");
-  reply = manager.take("/reply");
-  ASSERT_TRUE(reply) << zvx->err();
-  EXPECT_EQ(reply->strings.at(0), "/nsm/client/save");
-  EXPECT_TRUE(manager.take("/nsm/client/is_clean"));
+  ASSERT_TRUE(repliedTo("/nsm/client/save")) << zvx->err();
+  EXPECT_TRUE(told("/nsm/client/is_clean"));
   const std::vector<unsigned char> saved = readBytes(path / "bank.fxb");
-  auto bank = FxbFile::parse(saved);
-  ASSERT_TRUE(bank);
-  EXPECT_EQ(bank->currentProgram, 12);
+  EXPECT_EQ(savedProgram(path / "bank.fxb"), 12);
 
   manager.send("/nsm/client/hide_optional_gui");
-  EXPECT_TRUE(manager.take("/nsm/client/gui_is_hidden"));
-  EXPECT_TRUE(gone(titleOf(12)));
+  EXPECT_TRUE(told("/nsm/client/gui_is_hidden"));
+  EXPECT_TRUE(gone(12));
   sendProgramChange(20);
-  EXPECT_TRUE(manager.take("/nsm/client/is_dirty"));
-  zvx->signal(SIGTERM);
-  ProgramRun run = zvx->wait();
-  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(told("/nsm/client/is_dirty"));
+  EXPECT_EQ(stop(*zvx).exitCode, 0);
   EXPECT_EQ(readBytes(path / "bank.fxb"), saved) << "it saved without being told to";
   EXPECT_FALSE(std::filesystem::exists(sessionFile()));
 
   zvx = openedAt(path);
-  reply = manager.take("/reply");
-  ASSERT_TRUE(reply) << zvx->err();
-  EXPECT_EQ(reply->strings.at(0), "/nsm/client/open");
-  EXPECT_TRUE(manager.take("/nsm/client/gui_is_shown"));
-  EXPECT_EQ(waitForWindows(display, titleOf(12), 1).size(), 1u) << zvx->err();
-  zvx->signal(SIGTERM);
-  run = zvx->wait();
-  EXPECT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_TRUE(repliedTo("/nsm/client/open")) << zvx->err();
+  EXPECT_TRUE(told("/nsm/client/gui_is_shown"));
+  EXPECT_EQ(shown(12).size(), 1u) << zvx->err();
+  EXPECT_EQ(stop(*zvx).exitCode, 0);
   EXPECT_EQ(readBytes(path / "bank.fxb"), saved);
 
   const std::filesystem::path broken = folder("session/zvx.nBROKEN");
@@ -824,9 +745,8 @@ TEST_F(StandaloneTest, PlaysInASessionManagersSession) {
   XCloseDisplay(display);
 }
 
-// zvx runs in the user's locale, yet reads a number it is handed with a decimal point whatever that locale
-// says: under a German LC_NUMERIC, QT_SCALE_FACTOR=1.5 opens the editor at 150 %, and 1,5 is no number, as
-// Qt reads it (the editor opens at 100 %).
+// zvx runs in the user's locale yet reads numbers it is handed with a decimal point: under a German
+// LC_NUMERIC, QT_SCALE_FACTOR=1.5 opens the editor at 150 %, and 1,5 is no number to Qt (100 %).
 TEST_F(StandaloneTest, ReadsNumbersWithADecimalPointInAnyLocale) {
   if (xvfbDisplay().empty()) GTEST_SKIP() << "no Xvfb: " << xvfbError();
   const std::string locale = decimalCommaLocale();
@@ -837,15 +757,14 @@ TEST_F(StandaloneTest, ReadsNumbersWithADecimalPointInAnyLocale) {
   ASSERT_NE(display, nullptr);
   auto vst = startZvx();
   ASSERT_TRUE(vst);
-  vst->dispatch(effSetProgram, 0, 4);
+  const std::string title = titleOf(*vst, 4);
   for (const auto& [factor, width, height] : {std::tuple{"1.5", 1200, 750}, std::tuple{"1,5", 800, 500}}) {
     ScopedEnv scale("QT_SCALE_FACTOR", factor);
     auto zvx = startZvxStandalone({"--program", "4"});
-    const std::vector<Placed> windows = waitForWindows(display, "ZVX - 004 " + vst->programName(), 1);
+    const std::vector<Placed> windows = waitForWindows(display, title, 1);
     ASSERT_EQ(windows.size(), 1u) << zvx->err();
     EXPECT_EQ(std::make_pair(windows[0].width, windows[0].height), std::make_pair(width, height)) << factor;
-    zvx->signal(SIGTERM);
-    EXPECT_EQ(zvx->wait().exitCode, 0);
+    EXPECT_EQ(stop(*zvx).exitCode, 0);
   }
   XCloseDisplay(display);
 }

@@ -1,8 +1,5 @@
-// The data folder: found and created below the documents folder, refused when
-// that cannot be done, and the user told from the plug-in's constructor and
-// destructor. (Found again once made: every test whose folder holds files.)
-// The installed default data: found from the module's place, and filling a
-// folder that lacks it.
+// The data folder, found or made below the documents folder or refused; the
+// installed default data, found from the module's place, filling it.
 
 #include <sys/stat.h>
 
@@ -56,8 +53,7 @@ TEST(DataFolderTest, PluginTellsTheUserOnlyWhenItIsNotInstalledCorrectly) {
   test::MessageCapture capture;
   ASSERT_TRUE(test::createZvx());
   const test::ShownMessage notInstalled{"none", "Error!", "ZVX is not installed correctly"};
-  // From the constructor and the destructor: the editor finding no skin and
-  // the sample loads of program 0 do not say it again.
+  // Once from the constructor, once from the destructor; nothing else says it again.
   EXPECT_EQ(capture.messages(), std::vector<test::ShownMessage>(2, notInstalled));
 }
 
@@ -65,6 +61,7 @@ TEST(DataFolderTest, PluginTellsTheUserOnlyWhenItIsNotInstalledCorrectly) {
 TEST(DataFolderTest, LinuxDocumentsFolderIsXdgsThenUserDirsThenHomeDocuments) {
   test::TempFolder home("HOME");
   const std::string h = home.path().string();
+  test::ScopedEnv noOverride("ZVX_DOCUMENTS", nullptr);
   test::ScopedEnv noConfigHome("XDG_CONFIG_HOME", nullptr);
   {
     test::ScopedEnv direct("XDG_DOCUMENTS_DIR", "/srv/papers");
@@ -72,6 +69,11 @@ TEST(DataFolderTest, LinuxDocumentsFolderIsXdgsThenUserDirsThenHomeDocuments) {
   }
   test::ScopedEnv noDirect("XDG_DOCUMENTS_DIR", nullptr);
   EXPECT_EQ(platform::nativeDocumentsFolder(), h + "/Documents");
+  // A new account has no ~/Documents yet: it is made, as the folders below it are.
+  std::string path;
+  ASSERT_TRUE(findDataFolder("ZVX", path));
+  EXPECT_EQ(path, h + "/Documents/Tonewerk Data/ZVX/");
+  EXPECT_TRUE(fs::is_directory(path));
   // user-dirs.dirs in ~/.config, as xdg-user-dirs writes it.
   fs::create_directories(home.path() / ".config");
   std::ofstream(home.path() / ".config" / "user-dirs.dirs") << "# written by xdg-user-dirs-update\n"
@@ -92,29 +94,17 @@ TEST(DataFolderTest, LinuxDocumentsFolderIsXdgsThenUserDirsThenHomeDocuments) {
   fs::remove(home.path() / ".config" / "user-dirs.dirs");
   ASSERT_EQ(mkfifo((home.path() / ".config" / "user-dirs.dirs").c_str(), 0644), 0);
   EXPECT_EQ(platform::nativeDocumentsFolder(), h + "/Documents");
+  {
+    test::ScopedEnv goneHome("HOME", (home.path() / "gone").c_str());
+    EXPECT_FALSE(findDataFolder("ZVX", path));
+    EXPECT_FALSE(fs::exists(home.path() / "gone"));
+  }
   test::ScopedEnv noHome("HOME", nullptr);
   EXPECT_EQ(platform::nativeDocumentsFolder(), std::nullopt);
 }
-
-// A new account has no ~/Documents yet: it is made, as the folders below it
-// are. ZVX_DOCUMENTS names one that must be there (the first test).
-TEST(DataFolderTest, TheSystemsDocumentsFolderIsMadeForANewUser) {
-  test::TempFolder home("HOME");
-  test::ScopedEnv noOverride("ZVX_DOCUMENTS", nullptr);
-  test::ScopedEnv noDirect("XDG_DOCUMENTS_DIR", nullptr);
-  test::ScopedEnv noConfigHome("XDG_CONFIG_HOME", nullptr);
-  std::string path;
-  ASSERT_TRUE(findDataFolder("ZVX", path));
-  EXPECT_EQ(path, (home.path() / "Documents" / "Tonewerk Data" / "ZVX").string() + "/");
-  EXPECT_TRUE(fs::is_directory(path));
-  test::ScopedEnv goneHome("HOME", (home.path() / "gone").c_str());
-  EXPECT_FALSE(findDataFolder("ZVX", path));
-  EXPECT_FALSE(fs::exists(home.path() / "gone"));
-}
 #endif
 
-// Where hosts load a packaged plug-in from, below any prefix: the default
-// data is <prefix>/share/zvx. A module elsewhere (~/.vst, a build tree) has
+// A packaged module's data is <prefix>/share/zvx; one elsewhere (~/.vst) has
 // none, whatever share folders are about; a link's target is tried next.
 TEST(InstalledDataTest, FoundBelowThePrefixOfEveryLayoutHostsLoadFrom) {
   test::TempFolder root;
@@ -138,8 +128,7 @@ TEST(InstalledDataTest, FoundBelowThePrefixOfEveryLayoutHostsLoadFrom) {
   EXPECT_EQ(installedDataFolderFor({(prefix / "lib/vst/ZVX.so").string()}, "ZVX"), std::nullopt);
 }
 
-// What the folder lacks is copied, whole, and recorded; what it has, and
-// anything behind a link, is left alone.
+// What the folder lacks is copied whole and recorded; what it has, or behind a link, is left alone.
 TEST(InstalledDataTest, FillsOnlyWhatIsMissingAndNeverThroughALink) {
   test::TempFolder root;
   const fs::path installed = root.path() / "share" / "zvx", folder = root.path() / "ZVX";

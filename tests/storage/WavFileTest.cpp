@@ -1,6 +1,4 @@
-// Sample files good and bad, read as a voice's layer: what is loaded and what the
-// user is told; and through the module, their pitch. (A file that cannot be
-// read when chosen again leaves the layer: RealtimeLoadTest.)
+// Sample files good and bad, read as a voice's layer: what loads, what the user is told, their pitch.
 
 #include "engine/Parameters.h"
 #include "instrument/SampleCache.h"
@@ -34,8 +32,7 @@ std::vector<std::int16_t> ramp(int length, int step = 7) {
 // What a file that cannot be decoded is told, as any format other than 16 bits always was.
 const Said kUndecodable = {{"One WAV file is not 16 Bit", "Error!"}, {"Can't read PCM file!", "Sample size mismatch"}};
 
-// What `file` as SDA.wav loads as, `warnings` shown: `values` (in 16-bit
-// steps), the last one read replaced by 0, and 0 for the rest of the layer.
+// `file` as SDA.wav loads as `values` (16-bit steps), its last one 0 and silence after, `warnings` shown.
 void expectLayer(const Bytes& file, std::vector<float> values, float rate = 1.0f, const Said& warnings = {}) {
   test::TempDocuments docs(false);
   docs.writeFile("SDA.wav", file);
@@ -158,8 +155,7 @@ TEST(WavFileTest, ReaderWalksNestedChunksSurvivesTruncationAndHostileFilesCostAF
   const auto cutFile = (docs.dataFolder() / "cut.wav").string();
   const Bytes good =
       RiffBuilder().chunk("LIST", {'a', 'd', 't', 'l', 'l', 'a', 'b', 'l', 1, 0, 0, 0, 9, 0}).format(1, 22050, 16).data(ramp(64)).bytes();
-  // Every cut of a good file either opens or fails cleanly; a cut inside the
-  // data opens and then reads short.
+  // Every cut opens or fails cleanly; a cut inside the data opens and reads short.
   WavFile wav;
   for (std::size_t length = 0; length <= good.size(); ++length) {
     docs.writeFile("cut.wav", Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(length)));
@@ -173,8 +169,7 @@ TEST(WavFileTest, ReaderWalksNestedChunksSurvivesTruncationAndHostileFilesCostAF
   EXPECT_FALSE(wav.read16(small, 10, 64));  // would not fit: refused, not overrun
 
   test::MessageLog log;
-  // 256 MiB that are all empty chunk headers after the format: sparse on disk,
-  // 32 million chunks to a search that did not stop.
+  // 256 MiB of empty chunk headers (sparse on disk): 32 million chunks to a search that did not stop.
   const auto sparse = docs.dataFolder() / "BDA.wav";
   docs.writeFile("BDA.wav", RiffBuilder().format(1, 44100, 16).bytes());
   std::filesystem::resize_file(sparse, std::uintmax_t{256} << 20);
@@ -208,25 +203,18 @@ std::vector<std::int16_t> decayingTone(int length, double period, double rate) {
 
 TEST(WavFileTest, FilesRecordedAtOtherRatesPlayAtTheirTruePitch) {
   test::TempDocuments docs;
-  // 441 Hz recorded at each rate sounds as the 44.1 kHz recording does, at
-  // any host rate: 441 Hz at 44.1 kHz. The bass drum plays its layer alone.
-  for (int host : {44100, 48000}) {
-    vsthost::HostConfig config;
-    config.sampleRate = host;
-    double heard = 0.0;
-    for (int recorded : {44100, 22050, 96000}) {
-      SCOPED_TRACE(testing::Message() << recorded << " Hz at " << host << " Hz");
-      docs.writeFile(
-          "BDA.wav",
-          RiffBuilder().format(1, recorded, 16).data(decayingTone(40000, recorded / 441.0, recorded)).bytes());
-      test::MessageCapture capture;
-      const auto out = test::renderZvx({{param::kBDDecay, 1.0f}}, {test::noteOn(0, 35)}, 12000, 512, config);
-      EXPECT_EQ(capture.messages(), std::vector<test::ShownMessage>{});
-      const double frequency = test::frequencyOf(out.at(2), 500, 10000, host);
-      if (recorded == 44100) heard = frequency;
-      EXPECT_NEAR(frequency, heard, 0.5);
-    }
-    if (host == 44100) { EXPECT_NEAR(heard, 441.0, 0.5); }
+  // 441 Hz recorded at any rate is 441 Hz at a host rate of another (other
+  // host rates are RatesTest's). The bass drum plays its layer alone.
+  vsthost::HostConfig config;
+  config.sampleRate = 48000;
+  for (int recorded : {44100, 22050, 96000}) {
+    SCOPED_TRACE(recorded);
+    docs.writeFile("BDA.wav",
+                   RiffBuilder().format(1, recorded, 16).data(decayingTone(40000, recorded / 441.0, recorded)).bytes());
+    test::MessageCapture capture;
+    const auto out = test::renderZvx({{param::kBDDecay, 1.0f}}, {test::noteOn(0, 35)}, 12000, 512, config);
+    EXPECT_EQ(capture.messages(), std::vector<test::ShownMessage>{});
+    EXPECT_NEAR(test::frequencyOf(out.at(2), 500, 10000, 48000), 441.0, 0.5);
   }
 }
 

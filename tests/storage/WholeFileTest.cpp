@@ -1,5 +1,4 @@
-// Files saved whole: another process never reads a part, and a save that
-// fails leaves the old file and nothing beside it.
+// A save that fails leaves the old file and nothing beside it.
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -11,13 +10,6 @@
 
 namespace zvx::test {
 namespace {
-
-
-std::vector<std::string> namesIn(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  return names;
-}
 
 TEST(WholeFileTest, ASaveReplacesTheFileAndAFailedOneLeavesIt) {
   TempFolder folder;
@@ -39,7 +31,7 @@ TEST(WholeFileTest, ASaveReplacesTheFileAndAFailedOneLeavesIt) {
   waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the save said it succeeded";
   EXPECT_EQ(readBytes(path), (Bytes{'a', 'b', 'c', 'd'}));
-  EXPECT_EQ(namesIn(folder.path()), std::vector<std::string>{"bank.fxb"});
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
   // A folder that is not there: no file, and no error beyond the answer.
   EXPECT_FALSE(saveWholeFile((folder.path() / "none" / "x").string(), "a", 1));
 }

@@ -64,8 +64,7 @@ class PlainInstrument {
       case effSetProgram:
         if (value >= 0 && value < 3) current_ = static_cast<int>(value);
         return 0;
-      case effGetProgram:
-        return current_;
+      case effGetProgram: return current_;
       case effSetProgramName:
         if (text) program().name = std::string(text, strnlen(text, 23));
         return 0;
@@ -92,12 +91,9 @@ class PlainInstrument {
             faulty_ = true;
         }
         return 1;
-      case effGetPlugCategory:
-        return kPlugCategSynth;
-      case effGetVstVersion:
-        return kVstVersion;
-      default:
-        return 0;
+      case effGetPlugCategory: return kPlugCategSynth;
+      case effGetVstVersion: return kVstVersion;
+      default: return 0;
     }
   }
 

@@ -1,5 +1,4 @@
-// zvx-skin-check end to end: the default skin as built, and a broken skin
-// folder, neither of which the check may write into.
+// zvx-skin-check end to end; it never writes into the folders it checks.
 
 #include <sys/stat.h>
 
@@ -30,9 +29,7 @@ void writeRleBitmap(const fs::path& path, int width, int height) {
              BmpBuilder(width, height, 8).compression(BmpBuilder::kRle8).palette({0x000000, 0x3366CC}).pixels(runs).bytes());
 }
 
-// The default skin as built passes (which controls it builds is checked
-// in-process, DefaultSkinLoad); a broken one lists its messages and fails.
-// Neither folder is written into.
+// Which controls the default skin builds is checked in-process (DefaultSkinLoad).
 TEST(SkinCheckTest, DefaultSkinPassesBrokenFolderListsItsMessagesAndFailsWithoutChangingEither) {
   TempDocuments documents;
   const fs::path data = ZVX_BUILT_DATA;
@@ -72,10 +69,9 @@ TEST(SkinCheckTest, DefaultSkinPassesBrokenFolderListsItsMessagesAndFailsWithout
   EXPECT_NE(nowhere.err.find("holds neither skin.xml nor skin/skin.xml"), std::string::npos) << nowhere.err;
 }
 
-// A skin pack's bitmaps: one large image named many ways is decoded once, a
-// second one that would pass the skin's pixel budget and one past any image's
-// limits come empty with their sizes, a name leading out of the skin folder
-// and a FIFO give nothing, and none of it takes long.
+// One large image named many ways is decoded once; one past the skin's pixel
+// budget or any image's limits comes empty with its size; a name leading out
+// of the folder and a FIFO give nothing.
 TEST(SkinCheckTest, BitmapsCostOneDecodePerFileWithinTheSkinsPixelBudget) {
   TempDocuments documents;
   const fs::path skin = documents.documents() / "pack";
@@ -108,14 +104,13 @@ TEST(SkinCheckTest, BitmapsCostOneDecodePerFileWithinTheSkinsPixelBudget) {
   EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                           [](const std::string& line) { return line.find("bitmap=big.bmp(2000x2000)") != std::string::npos; }),
             5);
-  const auto costs = std::find_if(lines.begin(), lines.end(), [](const std::string& line) { return line.rfind("load ", 0) == 0; });
+  const auto costs = std::find_if(lines.begin(), lines.end(), [](const std::string& line) { return line.starts_with("load "); });
   ASSERT_NE(costs, lines.end()) << run.out;
   EXPECT_NE(costs->find(", 4400000 pixels decoded of a budget of 6400000"), std::string::npos) << *costs;
   EXPECT_EQ(lines.back(), "2 messages");
 }
 
-// For a skin's author: every kind of the catalogue, then its attributes with
-// their defaults, in the catalogue's order, with nothing loaded.
+// For a skin's author: each kind, then its attributes with their defaults.
 TEST(SkinCheckTest, CatalogueListsEveryElementWithItsAttributesAndDefaults) {
   TempDocuments documents(false);
   const ProgramRun run = runProgram(ZVX_SKIN_CHECK_PATH, {"--catalogue"}, documents.documents());
@@ -123,14 +118,12 @@ TEST(SkinCheckTest, CatalogueListsEveryElementWithItsAttributesAndDefaults) {
   std::istringstream out(run.out);
   std::string line, name, fallback;
   for (const SkinElementKind* kind : DrumEditor::catalogue()) {
-    ASSERT_TRUE(std::getline(out, line)) << kind->name;
-    EXPECT_TRUE(line.starts_with(std::string(kind->name) + ": " + kind->about)) << line;
+    ASSERT_TRUE(std::getline(out, line) && line.starts_with(std::string(kind->name) + ": " + kind->about)) << line;
     if (kind->attributes.empty()) std::getline(out, line);  // "no attributes"
     for (const SkinAttribute& attribute : kind->attributes) {
       std::getline(out, line);
       std::istringstream(line) >> name >> fallback;
-      EXPECT_EQ(name + " " + fallback,
-                std::string(attribute.name) + " " + (attribute.fallback ? attribute.fallback : "required"));
+      EXPECT_EQ(name + " " + fallback, std::string(attribute.name) + " " + (attribute.fallback ? attribute.fallback : "required"));
       EXPECT_TRUE(line.ends_with(attribute.about)) << line;
     }
     EXPECT_TRUE(std::getline(out, line) && line.empty()) << kind->name;

@@ -1,5 +1,4 @@
-// zvx-data: the default samples rendered from data/samples, checked as files
-// and as drums, then the built executable end to end.
+// zvx-data: the default samples as files and as drums, then the executable end to end.
 
 #include <sys/stat.h>
 
@@ -18,7 +17,7 @@ using data::SampleSet;
 const std::vector<std::string> kNames = {"BDA", "BDB", "CPA", "CPB", "HHA", "HHB", "SDA", "SDB"};
 const fs::path kSource = ZVX_DATA_SOURCE;
 
-// Rendered once for the whole program; each render takes a few milliseconds a sample.
+// Rendered once: each sample takes a few milliseconds.
 const std::map<std::string, Bytes>& defaultSamples() {
   static const std::map<std::string, Bytes> samples = [] {
     std::map<std::string, Bytes> result;
@@ -29,15 +28,14 @@ const std::map<std::string, Bytes>& defaultSamples() {
   return samples;
 }
 
-// The samples of a file laid out as the plug-in expects (checked by the first test).
-std::vector<std::int16_t> samplesOf(const Bytes& bytes) {
+// The samples after the 44-byte header the first test checks.
+std::vector<std::int16_t> samplesOf(const std::string& name) {
+  const Bytes& bytes = defaultSamples().at(name);
   std::vector<std::int16_t> samples;
   for (std::size_t at = 44; at + 1 < bytes.size(); at += 2)
     samples.push_back(static_cast<std::int16_t>(bytes[at] | bytes[at + 1] << 8));
   return samples;
 }
-
-std::vector<std::int16_t> samplesOf(const std::string& name) { return samplesOf(defaultSamples().at(name)); }
 
 double peakDecibels(const std::vector<std::int16_t>& samples) {
   int peak = 0;
@@ -45,8 +43,8 @@ double peakDecibels(const std::vector<std::int16_t>& samples) {
   return 20.0 * std::log10(peak / 32767.0);
 }
 
-// Energies below and above `corner`, 12 dB an octave each way, by bilinear
-// one-poles (which, unlike the plain one-pole, shut fully at Nyquist).
+// Energies below and above `corner`, 12 dB an octave, by bilinear one-poles
+// (which shut fully at Nyquist).
 std::pair<double, double> lowAndHighEnergy(const std::vector<std::int16_t>& samples, double corner) {
   const double g = std::tan(M_PI * corner / 44100.0), gain = g / (1.0 + g);
   double lowState[2] = {}, highState[2] = {}, low = 0.0, high = 0.0;
@@ -80,13 +78,11 @@ TEST(DefaultSamples, EveryRecipeRendersAFileThePlugInReadsAtFullLevelWithoutClic
   std::vector<std::string> names;
   for (const auto& [name, bytes] : defaultSamples()) {
     names.push_back(name);
-    // The canonical 44-byte header of a 16-bit mono 44100 Hz file, as the
-    // tests' own writer makes it, and less than the 98000 samples a layer holds.
-    const std::vector<std::int16_t> samples = samplesOf(bytes);
+    // The canonical 16-bit mono 44100 Hz file, shorter than the 98000 samples a layer holds.
+    const std::vector<std::int16_t> samples = samplesOf(name);
     EXPECT_TRUE(bytes == monoWav(samples)) << name;
     EXPECT_LT(samples.size(), 98000u) << name;
-    // Peaks just below full scale, within 12 dB of it in the first 5 ms, and
-    // faded to nothing above -54 dBFS over the last ten samples.
+    // Near full scale, within 12 dB of it in the first 5 ms, faded out at the end.
     const double peak = peakDecibels(samples);
     EXPECT_TRUE(peak >= -2.0 && peak <= 0.0) << name << " " << peak;
     EXPECT_GE(peakDecibels(std::vector<std::int16_t>(samples.begin(), samples.begin() + 220)), peak - 12.0) << name;
@@ -109,18 +105,17 @@ TEST(DefaultSamples, KicksAreLowHatsAreHighAndTheVariantsDiffer) {
     else
       EXPECT_TRUE(aboveLow > belowLow && belowHigh > aboveHigh) << name;
   }
-  // The 808-style kick booms on well after the punchy one is gone; the open hat outrings the closed.
+  // The 808-style kick outlasts the punchy one, the open hat the closed.
   EXPECT_GT(audibleLength(samplesOf("BDB"), -40.0), audibleLength(samplesOf("BDA"), -40.0) + 4410);
   EXPECT_GT(audibleLength(samplesOf("HHB"), -40.0), 3 * audibleLength(samplesOf("HHA"), -40.0));
 }
 
-// The files an install keeps up to date, by their names in the data folder:
-// "default.fxb", "skin/NAME" and "sound wizard.xml".
+// The files an install keeps up to date, by their names in the data folder.
 using Release = std::map<std::string, Bytes>;
 
 constexpr const char* kManifest = "zvx-data manifest.txt";
 
-// This tree's bank, skin and wizard, made once: the skin takes a second to draw.
+// Made once: the skin takes a second to draw.
 const Release& thisRelease() {
   static const Release release = [] {
     Release files;
@@ -146,7 +141,7 @@ const Release& laterRelease() {
   return release;
 }
 
-// A release laid out as the build leaves its data folder, ready for `install`.
+// A release laid out as the build leaves its data folder.
 fs::path writeSource(const fs::path& folder, const Release& release) {
   fs::create_directories(folder / "samples");
   for (const auto& [name, bytes] : defaultSamples()) writeBytes(folder / "samples" / (name + ".wav"), bytes);
@@ -157,8 +152,8 @@ fs::path writeSource(const fs::path& folder, const Release& release) {
   return folder;
 }
 
-// What `install` prints: the folder, a line per sample ("kept" unless named in
-// `installed`), then "<usual> NAME" for each file of the release that `unusual` does not name.
+// What `install` prints: the folder, a line per sample, then a line per release
+// file: "<usual> NAME" unless `unusual` says otherwise.
 Lines installLines(const fs::path& folder, const std::set<std::string>& installed, const std::string& usual,
                    const std::map<std::string, std::string>& unusual = {}) {
   Lines lines = {(folder / "").string()};
@@ -169,9 +164,8 @@ Lines installLines(const fs::path& folder, const std::set<std::string>& installe
 
 const std::set<std::string> kAllSamples(kNames.begin(), kNames.end());
 
-// A data folder with this release installed (as the build lays it out, or from
-// the source tree, which makes the samples, bank and skin from their sources),
-// to be edited and installed into again.
+// A data folder with this release installed, from the build's layout or the
+// source tree (which makes everything from its sources).
 class DataFolder {
  public:
   explicit DataFolder(bool fromSourceTree = false) : documents_(false) {
@@ -183,7 +177,6 @@ class DataFolder {
   fs::path folder() const { return documents_.dataFolder(); }
   fs::path operator/(const std::string& name) const { return folder() / name; }
   ProgramRun install(const fs::path& source) const { return runProgram(ZVX_DATA_PATH, {"install", source.string()}, scratch()); }
-  // What installing the later release printed.
   Lines installLater() const {
     if (!fs::exists(scratch() / "later")) writeSource(scratch() / "later", laterRelease());
     const ProgramRun run = install(scratch() / "later");
@@ -213,16 +206,14 @@ TEST(ZvxDataTool, InstallsSamplesBankSkinAndWizardAndNeverOverwritesTheUsersSamp
 
 TEST(ZvxDataTool, UpdatesTheFilesItInstalledAndKeepsTheOnesTheUserChanged) {
   DataFolder data;
-  // The manifest as an editor on Windows may leave it, with junk and records
-  // of names outside the folder between the lines, all of which is ignored.
+  // The manifest with Windows line ends, junk and records of names outside the folder: all ignored.
   std::string manifest = std::string("\x01\xff garbage\r\n") + std::string(3000, 'x') + "\n../outside 1 x\n";
   for (char c : readText(data / kManifest)) manifest += c == '\n' ? std::string("\r\n") : std::string(1, c);
   manifest += "0123456789abcdef 12 ../outside\n";
   writeBytes(data / kManifest, Bytes(manifest.begin(), manifest.end()));
   // The user edits the layout and deletes the background.
-  const std::string edit = "<!-- mine -->\n";
   Bytes layout = thisRelease().at("skin/skin.xml");
-  layout.insert(layout.end(), edit.begin(), edit.end());
+  layout.insert(layout.end(), {'<', '!', '-', '-', '-', '-', '>', '\n'});
   writeBytes(data / "skin/skin.xml", layout);
   fs::remove(data / "skin/background.bmp");
 
@@ -238,10 +229,9 @@ TEST(ZvxDataTool, UpdatesTheFilesItInstalledAndKeepsTheOnesTheUserChanged) {
     EXPECT_TRUE(readBytes(data / name) == (name == "skin/skin.xml" ? layout : bytes)) << name;
   EXPECT_TRUE(readBytes(data / "skin/skin.xml.new") == later.at("skin/skin.xml"));
   EXPECT_FALSE(fs::exists(data / "default.fxb.new"));
-  // Written again, the manifest holds records of plain names only.
   EXPECT_EQ(readText(data / kManifest).find("outside"), std::string::npos);
 
-  // Put back as first installed, the layout is ours again and is updated.
+  // Put back as first installed, the layout is updated again.
   writeBytes(data / "skin/skin.xml", thisRelease().at("skin/skin.xml"));
   EXPECT_EQ(data.installLater(),
             installLines(data.folder(), {}, "up-to-date", {{"skin/skin.xml", "updated skin/skin.xml"}}));
@@ -253,7 +243,7 @@ TEST(ZvxDataTool, UpdatesTheFilesItInstalledAndKeepsTheOnesTheUserChanged) {
 
 TEST(ZvxDataTool, AFolderFromBeforeTheManifestKeepsWhatDiffersFromTheNewVersion) {
   DataFolder data;
-  // As an install that kept no record left it; a link of the user's stands for the wizard.
+  // As an install without a record left it; the wizard is a link of the user's.
   fs::remove(data / kManifest);
   fs::remove(data / "sound wizard.xml");
   writeBytes(data.scratch() / "my wizard.xml", {'<', 'W', '/', '>'});
@@ -282,8 +272,7 @@ TEST(ZvxDataTool, AFolderFromBeforeTheManifestKeepsWhatDiffersFromTheNewVersion)
   EXPECT_TRUE(readBytes(data / "default.fxb") == laterRelease().at("default.fxb"));
 }
 
-// A pipe by the manifest's name would block the reading for ever: refused
-// before anything is written.
+// A pipe by the manifest's name would block the reading for ever.
 TEST(ZvxDataTool, RefusesAManifestThatIsNoRegularFileBeforeWritingAnything) {
   DataFolder data;
   fs::remove(data / kManifest);
@@ -291,7 +280,7 @@ TEST(ZvxDataTool, RefusesAManifestThatIsNoRegularFileBeforeWritingAnything) {
   fs::remove(data / "skin/skin.xml");
   fs::remove(data / "BDA.wav");
   writeSource(data.scratch() / "later", laterRelease());
-  // A guard only: were the pipe opened, the test fails when the time is up instead of hanging.
+  // Were the pipe opened, the test fails in time instead of hanging.
   const ProgramRun run = runProgram("/usr/bin/timeout", {"-k", "5", "120", ZVX_DATA_PATH, "install",
                                                          (data.scratch() / "later").string()}, data.scratch());
   EXPECT_EQ(run.exitCode, 1);
@@ -302,9 +291,7 @@ TEST(ZvxDataTool, RefusesAManifestThatIsNoRegularFileBeforeWritingAnything) {
   EXPECT_FALSE(fs::exists(data / "BDA.wav"));
 }
 
-// A subfolder that is a link to a folder of the user's elsewhere is theirs:
-// nothing is written through it. A link that stays inside the data folder is
-// just another way there.
+// A link that stays inside the data folder is just another way there.
 TEST(ZvxDataTool, NeverWritesThroughALinkThatLeadsOutOfTheDataFolder) {
   DataFolder data;
   const fs::path mine = data.scratch() / "my skins" / "dark";
@@ -317,10 +304,9 @@ TEST(ZvxDataTool, NeverWritesThroughALinkThatLeadsOutOfTheDataFolder) {
 
   std::map<std::string, std::string> kept;
   for (const auto& [name, bytes] : laterRelease())
-    if (name.rfind("skin/", 0) == 0)
-      kept[name] = "kept " + name + ": skin is a link that leads out of the data folder, where zvx-data never writes";
-  kept["default.fxb"] = "updated default.fxb";
-  kept["sound wizard.xml"] = "updated sound wizard.xml";
+    kept[name] = name.starts_with("skin/")
+                     ? "kept " + name + ": skin is a link that leads out of the data folder, where zvx-data never writes"
+                     : "updated " + name;
   EXPECT_EQ(data.installLater(), installLines(data.folder(), {}, "up-to-date", kept));
   EXPECT_EQ(filesBelow(mine.parent_path()), before);
   EXPECT_TRUE(readBytes(data / "default.fxb") == laterRelease().at("default.fxb"));
@@ -336,7 +322,6 @@ TEST(ZvxDataTool, NeverWritesThroughALinkThatLeadsOutOfTheDataFolder) {
   EXPECT_TRUE(fs::is_symlink(data / "skin"));
 }
 
-// Another process renders the same samples as this one.
 TEST(ZvxDataTool, RendersSamplesAsInProcessAndRefusesABrokenRecipe) {
   TempDocuments documents(false);
   const fs::path scratch = documents.documents();

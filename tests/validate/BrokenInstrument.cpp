@@ -61,8 +61,7 @@ VstIntPtr VSTCALLBACK dispatch(AEffect* effect, VstInt32 opcode, VstInt32 index,
     case effClose:
       delete &instrument;
       return 1;
-    case effGetProgram:
-      return 0;
+    case effGetProgram: return 0;
     case effSetProgramName:
       if (ptr) copyText(instrument.programName, std::string(static_cast<const char*>(ptr), strnlen(static_cast<const char*>(ptr), 23)), 24);
       return 0;
@@ -75,23 +74,16 @@ VstIntPtr VSTCALLBACK dispatch(AEffect* effect, VstInt32 opcode, VstInt32 index,
       return 1;
     case effGetParamName:
     case effGetParamLabel:
-    case effGetParamDisplay:
+    case effGetParamDisplay: {
       if (!ptr) return 0;
-      if (!parameter) {
-        copyText(ptr, "", 8);
-      } else if (opcode == effGetParamName) {
-        copyText(ptr, kNames[index], 8);
-      } else if (opcode == effGetParamLabel) {
-        copyText(ptr, "", 8);
-      } else {
-        char text[32];
-        const auto end = std::to_chars(text, text + sizeof text, instrument.values[index].load(),
-                                       std::chars_format::fixed, 3).ptr;
-        copyText(ptr, std::string(text, end), 8);
-      }
+      char text[32] = "";
+      if (parameter && opcode == effGetParamName) copyText(text, kNames[index], 8);
+      if (parameter && opcode == effGetParamDisplay)
+        *std::to_chars(text, text + 31, instrument.values[index].load(), std::chars_format::fixed, 3).ptr = 0;
+      copyText(ptr, text, 8);
       return 0;
-    case effCanBeAutomated:
-      return parameter ? 1 : 0;
+    }
+    case effCanBeAutomated: return parameter ? 1 : 0;
     case effGetEffectName:
       if (!ptr) return 0;
 #if BROKEN_FAULT == FAULT_OVERRUNS
@@ -105,20 +97,15 @@ VstIntPtr VSTCALLBACK dispatch(AEffect* effect, VstInt32 opcode, VstInt32 index,
       if (!ptr) return 0;
       copyText(ptr, "zvx-validate test", 64);
       return 1;
-    case effGetVendorVersion:
-      return 1;
-    case effGetPlugCategory:
-      return kPlugCategSynth;
-    case effGetVstVersion:
-      return kVstVersion;
-    case effCanDo:
+    case effGetVendorVersion: return 1;
+    case effGetPlugCategory: return kPlugCategSynth;
+    case effGetVstVersion: return kVstVersion;
+    case effCanDo: {
       if (!ptr) return 0;
-      return std::strcmp(static_cast<const char*>(ptr), "receiveVstEvents") == 0 ||
-                     std::strcmp(static_cast<const char*>(ptr), "receiveVstMidiEvent") == 0
-                 ? 1
-                 : -1;
-    case effGetNumMidiInputChannels:
-      return 16;
+      const std::string asked = static_cast<const char*>(ptr);
+      return asked == "receiveVstEvents" || asked == "receiveVstMidiEvent" ? 1 : -1;
+    }
+    case effGetNumMidiInputChannels: return 16;
     case effProcessEvents:
       if (!ptr) return 0;
       instrument.pending = static_cast<VstEvents*>(ptr);

@@ -1,16 +1,13 @@
-// What zvx-validate found and the module now does right, here also under the
-// sanitizers: parameter questions about parameters that do not exist, chunks
-// that could not have come from us, voices and settings that overflow or
-// underflow. (Texts under a decimal comma: zvx-validate's G.locale, run on
-// ZVX by ValidateTest.ZvxPassesEveryCheck.)
+// What zvx-validate found, here also under the sanitizers: questions about
+// parameters that do not exist, chunks not of our making, voices and settings
+// that overflow or underflow.
 #include "engine/Parameters.h"
 #include "tests/support/TestSupport.h"
 
 namespace zvx::test {
 namespace {
 
-// The pads take setParameter past the table, yet are no parameters to a host;
-// the other indexes past it are zvx-validate's B.indexes.
+// The pads take setParameter past the table, yet are no parameters to a host.
 TEST(HostRobustnessTest, PadIndexesAreNoParametersToAHost) {
   auto zvx = createZvx();
   VstParameterProperties props{};
@@ -44,16 +41,14 @@ std::size_t programValue(int program, int parameter) {
 TEST(HostRobustnessTest, ChunksWithNonFiniteValuesKeepEverythingElse) {
   auto zvx = startZvx();
   Bytes bank = chunkOf(*zvx, 0);
-  // A session's own edits: a renamed program, values off the defaults, and
-  // Volume's record unclamped with a value above 1.
+  // A session's edits: a renamed program, values off the defaults, Volume unclamped above 1.
   std::memcpy(bank.data() + kProgramsOffset + kProgramSize * 3, "Kept kit", 9);
   for (int program = 0; program < 128; ++program)
     putFloat(bank, programValue(program, param::kBDDecay), 0.001f * static_cast<float>(program));
   bank[36 * param::kVolume + 1] = 1;
   putFloat(bank, programValue(7, param::kVolume), 1.25f);
 
-  // Then one value of each kind that is no number, clamped and unclamped records
-  // alike: each becomes what the setter makes of an out-of-range value, or the default.
+  // Each non-finite value becomes what the setter makes of it, or the default.
   const float nan = std::nanf(""), inf = INFINITY;
   struct Poison {
     std::size_t offset;
@@ -86,8 +81,7 @@ TEST(HostRobustnessTest, ChunksWithNonFiniteValuesKeepEverythingElse) {
   EXPECT_EQ(capture.messages(), std::vector<ShownMessage>{});
 }
 
-// The bass drum's output for one hit of its sampled layer alone: no chance,
-// no random source, so two instances at rest give the same samples.
+// One hit of the bass drum's layer alone: no random source, so instances at rest agree.
 Channel bassDrumHit(vsthost::Plugin& zvx) {
   zvx.setParameter(param::kBDMix, 1.0f);  // the layer alone
   return zvx.render(4096, 512, {noteOn(0, 35)})[2];
@@ -117,7 +111,7 @@ TEST(HostRobustnessTest, ExtremeUnclampedValuesAreHeldWhereTheEngineSurvivesAndT
 }
 
 TEST(HostRobustnessTest, AVoiceWhoseStateIsNoNumberStartsAgainFromRestAndTinySettingsLeaveNoSubnormals) {
-  // A host that tells the smallest rate there is for a moment: every step overflows.
+  // The smallest rate there is, for a moment: every step overflows.
   auto zvx = startZvx();
   zvx->dispatch(effSetSampleRate, 0, 0, nullptr, std::numeric_limits<float>::denorm_min());
   zvx->config().sampleRate = 0;  // and then answers nothing
@@ -128,7 +122,7 @@ TEST(HostRobustnessTest, AVoiceWhoseStateIsNoNumberStartsAgainFromRestAndTinySet
   auto fresh = startZvx();
   EXPECT_EQ(bassDrumHit(*zvx), bassDrumHit(*fresh));
 
-  // Tiny settings give no subnormal output: a volume that is a normal number, times a sample, subnormal.
+  // A normal volume times a sample may be subnormal: none may come out.
   zvx = startZvx({{param::kVolume, 2e-38f}});
   const auto out = zvx->render(16384, 256, {noteOn(0, 36), noteOn(0, 38), noteOn(0, 42), noteOn(0, 39)});
   long subnormal = 0;

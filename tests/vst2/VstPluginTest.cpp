@@ -1,8 +1,6 @@
-// The plug-in as a host sees it: everything through the module's dispatcher.
-// Its fixed configuration (counts, flags, IDs, canDo answers, pins), its
-// strings fitting their buffers and the calls hosts make with nothing behind
-// them (a wheel with no editor open among them) are checked by zvx-validate's
-// ZVX profile (ValidateTest.ZvxPassesEveryCheck); its editor is DrumEditorTest's.
+// The plug-in through the module's dispatcher. Its fixed configuration, its
+// names and strings, and calls with nothing behind them are zvx-validate's
+// ZVX profile (ValidateTest.ZvxPassesEveryCheck).
 
 #include "engine/Parameters.h"
 #include "tests/support/HostCallLog.h"
@@ -11,18 +9,6 @@
 namespace zvx::test {
 namespace {
 
-// Every parameter is named, without a unit; the names themselves are the
-// table's (their use by name is zvx-render's --set and --list-params).
-TEST(VstPluginTest, EveryParameterIsNamedAndTheVendorIsZvx) {
-  auto zvx = createZvx();
-  for (int i = 0; i < kNumParameters; ++i) {
-    EXPECT_FALSE(zvx->parameterName(i).empty()) << i;
-    EXPECT_EQ(zvx->parameterLabel(i), "") << i;
-  }
-  EXPECT_EQ(zvx->vendorString(), "zvx.audio");
-}
-
-// Indexes past the table, for parameters and programs, are zvx-validate's B.indexes.
 TEST(VstPluginTest, SetterClampsAndValuesLiveInTheCurrentProgram) {
   auto zvx = createZvx();
   zvx->setParameter(param::kBDDecay, 1.7f);
@@ -42,8 +28,7 @@ TEST(VstPluginTest, ResumeAsksForMidi) {
   test::HostCallLog calls(*zvx);
   zvx->start();
   EXPECT_EQ(calls.count(audioMasterWantMidi), 1u);
-  // Selecting a program refreshes the host's display; a host that answers
-  // true is asked a second time.
+  // Selecting a program refreshes the display, twice when the host answers true.
   calls.clear();
   zvx->dispatch(effSetProgram, 0, 3);
   EXPECT_EQ(calls.count(audioMasterUpdateDisplay), 2u);

@@ -1,9 +1,6 @@
-// What reaches the plug-in inside a block acts at its own sample, as the VST
-// 2.4 module acts on the same change made between two blocks cut there:
-// parameter automation, program changes through the program-change
-// parameter, MIDI controllers through the plug-in's MIDI mapping (a learned
-// controller, all notes off). What the plug-in changes itself on the audio
-// thread it reports back to the host; silent outputs are flagged.
+// What reaches the plug-in inside a block acts at its own sample, as in the
+// VST 2.4 module with blocks cut there; what the plug-in changes itself on the
+// audio thread it reports back to the host.
 #include "engine/Parameters.h"
 #include "tests/vst3/Vst3TestSupport.h"
 
@@ -15,36 +12,32 @@ constexpr int kFrames = 44100;
 class Vst3AutomationTest : public testing::Test {
  protected:
   void SetUp() override { documents_.installDefaultData(ZVX_BUILT_DATA); }
-
-  vst3::ParamID programParameter() {
-    auto plugin = startVst3();
-    std::optional<vst3::ParamID> id = plugin ? plugin->programParameter() : std::nullopt;
-    EXPECT_TRUE(id) << "no parameter flagged kIsProgramChange";
-    return id.value_or(0);
-  }
-
   TempDocuments documents_;
 };
 
-// Changes at samples inside blocks, at a block's first sample and on one sample twice over: the sound is
-// the VST 2.4 module's with setParameter between blocks cut at those samples, whatever the blocks.
+// The last report of `id` in [from, to), if any.
+std::optional<ParameterChange> lastReport(const std::vector<ParameterChange>& reported, vst3::ParamID id,
+                                          std::int64_t from, std::int64_t to) {
+  std::optional<ParameterChange> last;
+  for (const ParameterChange& change : reported)
+    if (change.id == id && change.frame >= from && change.frame < to) last = change;
+  return last;
+}
+
+// Changes inside blocks, at a block's first sample and twice on one sample.
 TEST_F(Vst3AutomationTest, ParameterChangesActAtTheirSample) {
   using namespace param;
   const std::vector<VstMidiEvent> groove = busyGroove(7, kFrames, 44100.0, 16);
-  struct Change {
-    int frame, index;
-    float value;
-  };
-  const std::vector<Change> changes = {
+  const std::vector<std::tuple<int, int, float>> changes = {
       {1000, kVolume, 0.8f},   {1001, kHHDecay, 0.9f}, {2400, kBDMenu, 1.0f},   {2400, kBDMix, 0.3f},
       {3333, kTuning, 0.3f},   {5000, kPower, 0.0f},   {5017, kPower, 1.0f},    {9000, kSDPitch, 0.05f},
       {9000, kSDPitch, 0.95f}, {12345, kHHMix, 0.8f},  {12346, kHHMenu, 3.0f / 7.0f},  {20000, kMasterChaos, 0.6f},
       {25000, kCPChaos, 0.9f}, {30000, kAttack, 0.5f}, {30001, kBDChance, 0.5f}, {40000, kVolume, 0.2f}};
   std::vector<Vst2Action> actions;
   std::vector<ParameterChange> automation;
-  for (const Change& change : changes) {
-    actions.push_back(setAt(change.frame, change.index, change.value));
-    automation.push_back({change.frame, idOf(change.index), normalized(change.value)});
+  for (const auto& [frame, index, value] : changes) {
+    actions.push_back(setAt(frame, index, value));
+    automation.push_back({frame, idOf(index), normalized(value)});
   }
   auto vst2 = startVst2();
   const std::vector<Channel> expected = renderVst2(*vst2, kFrames, 512, groove, actions);
@@ -59,87 +52,59 @@ TEST_F(Vst3AutomationTest, ParameterChangesActAtTheirSample) {
   }
 }
 
-// A program change through the program-change parameter inside a block, and one from a MIDI program
-// change message (which the host turns into the same parameter), act at their sample as effSetProgram
-// does there; the plug-in reports the new program's values back to the host, and the controller holds
-// them. An edit made before keeps to its program.
+// Program changes, by parameter and by MIDI message, act as effSetProgram does at their sample, and in
+// that block the plug-in reports the chosen program's values. An edit made before keeps to its program.
 TEST_F(Vst3AutomationTest, ProgramChangesActAtTheirSampleAndAreReported) {
   const vst3::ParamID program = programParameter();
   const std::vector<VstMidiEvent> groove = busyGroove(3, kFrames, 44100.0, 16);
   std::vector<VstMidiEvent> events = groove;
-  events.push_back(midiEvent(30001, 0xC9, 42, 0));  // a program change message on channel 10
-  std::stable_sort(events.begin(), events.end(),
-                   [](const VstMidiEvent& a, const VstMidiEvent& b) { return a.deltaFrames < b.deltaFrames; });
-  const auto programAt = [](int frame, int number) {
-    return Vst2Action{frame, [=](vsthost::Plugin& zvx) { zvx.dispatch(effSetProgram, 0, number); }};
-  };
+  events.push_back(midiEvent(30001, 0xC9, 42, 0));
+  const std::vector<std::pair<int, int>> programs = {{5003, 5}, {12000, 127}, {20000, 0}, {30001, 42}};
+  std::vector<Vst2Action> actions = {setAt(100, param::kHHDecay, 0.77f)};
+  std::vector<ParameterChange> changes = {{100, idOf(param::kHHDecay), normalized(0.77f)}};
+  for (const auto& [frame, number] : programs) {
+    actions.push_back({frame, [n = number](vsthost::Plugin& zvx) { zvx.dispatch(effSetProgram, 0, n); }});
+    if (number != 42) changes.push_back({frame, program, number / 127.0});
+  }
   auto vst2 = startVst2();
-  const std::vector<Channel> expected =
-      renderVst2(*vst2, kFrames, 512, groove,
-                 {setAt(100, param::kHHDecay, 0.77f), programAt(5003, 5), programAt(12000, 127),
-                  programAt(20000, 0), programAt(30001, 42)});
+  const std::vector<Channel> expected = renderVst2(*vst2, kFrames, 512, groove, actions);
   EXPECT_NE(differences(expected, renderVst2(*startVst2(), kFrames, 512, groove)), "");
 
-  auto vst3 = startVst3(44100.0, 1024);
+  constexpr int kBlock = 1024;
+  auto vst3 = startVst3(44100.0, kBlock);
   ASSERT_TRUE(vst3);
-  const std::vector<ParameterChange> changes = {{100, idOf(param::kHHDecay), normalized(0.77f)},
-                                                {5003, program, 5 / 127.0},
-                                                {12000, program, 1.0},
-                                                {20000, program, 0.0}};
-  std::vector<std::pair<std::int64_t, std::int64_t>> blocks;
-  std::vector<Channel> heard(6, Channel(kFrames));
-  ASSERT_TRUE(vst3->play(
-      kFrames, 1024, timed(events),
-      [&](const std::vector<float*>& block, std::int64_t start, int length) {
-        for (std::size_t c = 0; c < heard.size(); ++c) std::copy_n(block[c], length, heard[c].begin() + start);
-        blocks.emplace_back(start, start + length);
-        return true;
-      },
-      changes))
-      << vst3->error();
-  EXPECT_EQ(differences(heard, expected), "");
+  EXPECT_EQ(differences(renderVst3(*vst3, kFrames, {kBlock}, events, changes), expected), "");
   EXPECT_EQ(differentValues(shownValues(*vst3), shownValues(*vst2)), "");
   EXPECT_EQ(vst3->parameter(program), 42 / 127.0);
 
-  // What the plug-in reported: after each change, in its block, the values of the program it chose.
   const std::vector<ParameterChange> reported = vst3->takeOutputChanges();
   EXPECT_FALSE(vst3->outputOverflowed());
   auto twin = startVst2();
   twin->setParameter(param::kHHDecay, 0.77f);
-  for (const auto& [frame, number] : std::vector<std::pair<int, int>>{{5003, 5}, {12000, 127}, {20000, 0}, {30001, 42}}) {
+  for (const auto& [frame, number] : programs) {
     SCOPED_TRACE("program " + std::to_string(number) + " at " + std::to_string(frame));
-    const std::vector<float> before = [&] {
-      std::vector<float> values;
-      for (int p = 0; p < kNumParameters; ++p) values.push_back(twin->getParameter(p));
-      return values;
-    }();
+    const std::vector<vst3::ParamValue> before = shownValues(*twin);
     twin->dispatch(effSetProgram, 0, number);
-    const auto block = std::find_if(blocks.begin(), blocks.end(), [&](const auto& b) { return b.second > frame; });
+    const std::vector<vst3::ParamValue> after = shownValues(*twin);
+    const std::int64_t start = frame / kBlock * kBlock;
     for (int p = 0; p < kNumParameters; ++p) {
-      if (shownAs(p, twin->getParameter(p)) == shownAs(p, before[static_cast<std::size_t>(p)])) continue;
-      // The last report of this parameter in the change's block.
-      std::optional<ParameterChange> last;
-      for (const ParameterChange& change : reported)
-        if (change.id == idOf(p) && change.frame >= block->first && change.frame < block->second) last = change;
+      if (after[static_cast<std::size_t>(p)] == before[static_cast<std::size_t>(p)]) continue;
+      const auto last = lastReport(reported, idOf(p), start, start + kBlock);
       ASSERT_TRUE(last) << "parameter " << p << " changed and was not reported";
-      EXPECT_EQ(last->value, shownAs(p, twin->getParameter(p))) << "parameter " << p;
+      EXPECT_EQ(last->value, after[static_cast<std::size_t>(p)]) << "parameter " << p;
     }
   }
 }
 
-// A controller bound by MIDI learn (the learn map in the data folder) reaches the plug-in as a change of
-// the parameter the MIDI mapping names, at the controller's sample, on any channel; it moves what it is
-// bound to there, and the plug-in reports in that block what it moved to.
+// A controller learned (on any channel) moves its parameters at its sample, through the MIDI mapping; in
+// that block the plug-in reports what they moved to, and nothing else.
 TEST_F(Vst3AutomationTest, LearnedControllerActsAtItsSampleAndIsReported) {
   using namespace param;
   documents_.writeFile("Pluginccmap.bin", learnMapFile({{kBDTone, 20}, {kBDMenu, 21}, {kHHDecay, 74}, {kSDGain, 74}}));
   std::vector<VstMidiEvent> events = busyGroove(11, kFrames, 44100.0, 16);
-  const std::vector<VstMidiEvent> moves = {controller(1234, 20, 100, 9), controller(5000, 21, 127, 3),
-                                           controller(7777, 74, 10, 0),  controller(7778, 74, 127, 15),
-                                           controller(20000, 20, 0, 9),  controller(20001, 7, 99, 9)};
-  events.insert(events.end(), moves.begin(), moves.end());
-  std::stable_sort(events.begin(), events.end(),
-                   [](const VstMidiEvent& a, const VstMidiEvent& b) { return a.deltaFrames < b.deltaFrames; });
+  for (const VstMidiEvent& move : {controller(1234, 20, 100, 9), controller(5000, 21, 127, 3), controller(7777, 74, 10, 0),
+                                   controller(7778, 74, 127, 15), controller(20000, 20, 0, 9), controller(20001, 7, 99, 9)})
+    events.push_back(move);
   auto vst2 = startVst2({{kBDMix, 0.5f}});
   const std::vector<Channel> expected = renderVst2(*vst2, kFrames, 512, events);
   EXPECT_EQ(vst2->getParameter(kBDMenu), 1.0f) << "the learn map was not read";
@@ -150,19 +115,16 @@ TEST_F(Vst3AutomationTest, LearnedControllerActsAtItsSampleAndIsReported) {
   EXPECT_EQ(differences(renderVst3(*vst3, kFrames, {kBlock}, events), expected), "");
   EXPECT_EQ(differentValues(shownValues(*vst3), shownValues(*vst2)), "");
 
-  // In each block a controller moved something, the last report of each parameter it moved is the value
-  // the parameter has at the block's end; nothing else is reported.
   const std::vector<ParameterChange> reported = vst3->takeOutputChanges();
   // The values the instrument holds (single precision).
   const std::vector<ParameterChange> movedTo = {{1234, idOf(kBDTone), normalized(100 / 127.0f)},
                                                 {5000, idOf(kBDMenu), 1.0},
-                                                {7778, idOf(kHHDecay), 1.0},        {7778, idOf(kSDGain), 1.0},
+                                                {7778, idOf(kHHDecay), 1.0},
+                                                {7778, idOf(kSDGain), 1.0},
                                                 {20000, idOf(kBDTone), 0.0}};
   for (const ParameterChange& moved : movedTo) {
     const std::int64_t start = moved.frame / kBlock * kBlock;
-    std::optional<ParameterChange> last;
-    for (const ParameterChange& change : reported)
-      if (change.id == moved.id && change.frame >= start && change.frame < start + kBlock) last = change;
+    const auto last = lastReport(reported, moved.id, start, start + kBlock);
     ASSERT_TRUE(last) << "parameter " << moved.id << ", moved at " << moved.frame << ", was not reported";
     EXPECT_EQ(last->value, moved.value) << "parameter " << moved.id << " at " << moved.frame;
   }
@@ -174,32 +136,29 @@ TEST_F(Vst3AutomationTest, LearnedControllerActsAtItsSampleAndIsReported) {
         << "parameter " << change.id << " reported at " << change.frame << ", where no controller moved it";
 }
 
-// Every controller on every channel of the event bus is mapped, to a parameter the controller describes.
+// Every controller on every channel is mapped, to a parameter the controller describes.
 TEST_F(Vst3AutomationTest, EveryControllerOnEveryChannelIsMapped) {
   auto vst3 = startVst3();
   ASSERT_TRUE(vst3);
-  ASSERT_NE(vst3->midiMapping(), nullptr);
   std::set<vst3::ParamID> described;
   for (const vst3host::Parameter& p : vst3->parameters()) described.insert(p.id);
   for (int channel = 0; channel < 16; ++channel)
     for (int number = 0; number < 128; ++number) {
       const auto id = vst3->controllerParameter(channel, number);
       ASSERT_TRUE(id) << "controller " << number << " on channel " << channel;
-      EXPECT_TRUE(described.count(*id)) << "controller " << number << " maps to parameter " << *id
-                                        << ", which the controller does not describe";
+      EXPECT_TRUE(described.count(*id)) << "controller " << number << " maps to undescribed parameter " << *id;
     }
 }
 
-// Controller 123 (all notes off), on any channel, ends every note at its sample as in the VST 2.4 module.
+// Controller 123 (all notes off), on any channel, ends every note at its sample.
 TEST_F(Vst3AutomationTest, AllNotesOffEndsEveryNoteAtItsSample) {
   using namespace param;
   const Settings longNotes = {{kBDDecay, 1.0f}, {kSDDecay, 1.0f}, {kHHDecay, 1.0f}, {kCPDecay, 1.0f},
                               {kDecayFactor, 1.0f}};
-  const std::vector<VstMidiEvent> events = {noteOn(0, 36),     noteOn(10, 38),          noteOn(20, 46),
-                                            noteOn(30, 39),    controller(5001, 123, 0, 9), noteOn(9000, 36),
-                                            noteOn(9100, 42),  controller(15555, 123, 0, 0)};
-  auto vst2 = startVst2(longNotes);
-  const std::vector<Channel> expected = renderVst2(*vst2, 22050, 512, events);
+  const std::vector<VstMidiEvent> events = {noteOn(0, 36),    noteOn(10, 38),   noteOn(20, 46),
+                                            noteOn(30, 39),   controller(5001, 123, 0, 9), noteOn(9000, 36),
+                                            noteOn(9100, 42), controller(15555, 123, 0, 0)};
+  const std::vector<Channel> expected = renderVst2(*startVst2(longNotes), 22050, 512, events);
   std::vector<VstMidiEvent> held = events;
   std::erase_if(held, [](const VstMidiEvent& e) { return (e.midiData[0] & 0xF0) == 0xB0; });
   EXPECT_NE(differences(expected, renderVst2(*startVst2(longNotes), 22050, 512, held)), "")
@@ -209,7 +168,7 @@ TEST_F(Vst3AutomationTest, AllNotesOffEndsEveryNoteAtItsSample) {
   EXPECT_EQ(differences(renderVst3(*vst3, 22050, {512}, events), expected), "");
 }
 
-// Each output bus says which of its channels are silent in the block: all of them and only them.
+// Each output bus flags which of its channels are silent in the block: all of them and only them.
 TEST_F(Vst3AutomationTest, SilenceFlagsMarkTheSilentChannels) {
   auto vst3 = startVst3(44100.0, 256);
   ASSERT_TRUE(vst3);
@@ -222,8 +181,8 @@ TEST_F(Vst3AutomationTest, SilenceFlagsMarkTheSilentChannels) {
     const int bus[] = {0, 0, 1, 2, 3, 4}, channel[] = {0, 1, 0, 0, 0, 0};
     for (int c = 0; c < 6; ++c) {
       const bool silent = std::all_of(block[c], block[c] + length, [](float s) { return s == 0.0f; });
-      const bool flag = (flags[static_cast<std::size_t>(bus[c])] >> channel[c]) & 1u;
-      EXPECT_EQ(flag, silent) << "output " << c << " in the block at " << start;
+      EXPECT_EQ((flags[static_cast<std::size_t>(bus[c])] >> channel[c]) & 1u, silent ? 1u : 0u)
+          << "output " << c << " in the block at " << start;
       (silent ? flagged : sounding)++;
     }
     return !testing::Test::HasFailure();
@@ -232,19 +191,17 @@ TEST_F(Vst3AutomationTest, SilenceFlagsMarkTheSilentChannels) {
   EXPECT_GT(sounding, 0);
 }
 
-// A host that is not playing sends changes in a process call without audio; they are taken as in a
-// block, and the next block plays with them.
+// A host that is not playing sends changes in a process call without audio; the next block plays them.
 TEST_F(Vst3AutomationTest, ChangesWithoutAudioAreTaken) {
+  using namespace param;
+  const Settings settings = {{kBDTone, 0.9f}, {kBDMenu, 1.0f}, {kBDMix, 0.2f}};
   auto vst3 = startVst3();
   ASSERT_TRUE(vst3);
-  EXPECT_EQ(vst3->flush({{0, idOf(param::kBDTone), normalized(0.9f)},
-                         {0, idOf(param::kBDMenu), 1.0},
-                         {0, idOf(param::kBDMix), normalized(0.2f)}}),
+  EXPECT_EQ(vst3->flush({{0, idOf(kBDTone), normalized(0.9f)}, {0, idOf(kBDMenu), 1.0}, {0, idOf(kBDMix), normalized(0.2f)}}),
             vst3::kResultOk);
-  EXPECT_EQ(vst3->parameter(idOf(param::kBDTone)), normalized(0.9f));
+  EXPECT_EQ(vst3->parameter(idOf(kBDTone)), normalized(0.9f));
   const std::vector<VstMidiEvent> kick = {noteOn(0, 36)};
-  auto vst2 = startVst2({{param::kBDTone, 0.9f}, {param::kBDMenu, 1.0f}, {param::kBDMix, 0.2f}});
-  EXPECT_EQ(differences(renderVst3(*vst3, 8192, {512}, kick), renderVst2(*vst2, 8192, 512, kick)), "");
+  EXPECT_EQ(differences(renderVst3(*vst3, 8192, {512}, kick), renderVst2(*startVst2(settings), 8192, 512, kick)), "");
 }
 
 }  // namespace

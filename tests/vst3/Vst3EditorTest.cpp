@@ -1,10 +1,7 @@
-// The editor as a VST 3 host on Linux shows it, in a real window on the
-// private Xvfb: the view embedded in the host's window, served by the host's
-// run loop (the timers and descriptors it registers through the frame),
-// looking as the VST 2.4 editor does, pixel for pixel; its edits and program
-// changes told to the host through the component handler; scaled by the
-// host's content scale; removed and released cleanly, again and again;
-// what it had to say before its first view held until that view is shown.
+// The editor in a real window on the private Xvfb, embedded in the host's
+// window and served by its run loop: the VST 2.4 editor pixel for pixel, its
+// edits told to the host, scaled by the host, removed cleanly; what it had to
+// say before its first view held until that view is shown.
 #include <atomic>
 #include <thread>
 
@@ -20,7 +17,6 @@ namespace {
 
 constexpr int kLeft = 10, kTop = 10;
 constexpr long kNextProgramTag = 98;
-using Call = vst3host::ComponentHandler::Call;
 using Kind = vst3host::ComponentHandler::Kind;
 
 class Vst3EditorTest : public X11Test {
@@ -40,12 +36,10 @@ class Vst3EditorTest : public X11Test {
   // The editor attached to a new host window of its size, and served until it has drawn.
   std::unique_ptr<vst3host::Editor> openEditor(Window* parent = nullptr) {
     auto editor = vst3_->createEditor();
-    EXPECT_TRUE(editor) << "no view named \"editor\"";
-    if (!editor) return nullptr;
-    const auto size = editor->size();
-    EXPECT_TRUE(size);
-    const int width = size ? size->right - size->left : 800, height = size ? size->bottom - size->top : 500;
-    const Window window = makeParent(kLeft, kTop, width, height);
+    const auto size = editor ? editor->size() : std::nullopt;
+    EXPECT_TRUE(size) << "no view named \"editor\", or no size";
+    if (!size) return nullptr;
+    const Window window = makeParent(kLeft, kTop, size->right - size->left, size->bottom - size->top);
     if (parent) *parent = window;
     EXPECT_EQ(editor->attach(xid(window)), vst3::kResultOk);
     editor->frame().run(100ms);
@@ -60,7 +54,6 @@ class Vst3EditorTest : public X11Test {
 };
 
 TEST_F(Vst3EditorTest, ShowsTheVst2EditorInTheHostsWindowServedByItsRunLoop) {
-  // The same program and edit in both.
   const auto program = vst3_->programParameter();
   ASSERT_TRUE(program);
   vst3_->setParameter(*program, 5 / 127.0);
@@ -70,7 +63,7 @@ TEST_F(Vst3EditorTest, ShowsTheVst2EditorInTheHostsWindowServedByItsRunLoop) {
   vst2->dispatch(effSetProgram, 0, 5);
   vst2->setParameter(param::kBDTone, 0.3f);
 
-  // One after the other, in the same place: the screen holds one editor.
+  // One after the other in the same place, as the screen holds one editor.
   const Window vst2Parent = makeParent(kLeft, kTop, 800, 500);
   ASSERT_EQ(vst2->dispatch(effEditOpen, 0, 0, xid(vst2Parent)), 1);
   ERect* rect = nullptr;
@@ -106,8 +99,7 @@ TEST_F(Vst3EditorTest, ShowsTheVst2EditorInTheHostsWindowServedByItsRunLoop) {
   EXPECT_EQ(editor->frame().references(), 1u) << "the frame is still held";
 }
 
-// A knob dragged in the editor is an edit the host is told of (begin, the values, end); a program
-// chosen there is a program change the host is told to read again.
+// A knob dragged is an edit the host is told of (begin, values, end); a program chosen there, a restart.
 TEST_F(Vst3EditorTest, EditsReachTheHostThroughTheComponentHandler) {
   // Where the views are: the same skin in a headless VST 2.4 editor.
   auto layout = startVst2();
@@ -128,21 +120,15 @@ TEST_F(Vst3EditorTest, EditsReachTheHostThroughTheComponentHandler) {
   for (int step = 1; step <= 4; ++step) input_->moveTo(x, y - 10 * step);
   input_->button(Button1, false);
   editor->frame().run(100ms);
-  const std::vector<Call> calls = vst3_->handler().take();
+  const std::vector<vst3host::ComponentHandler::Call> calls = vst3_->handler().take();
   ASSERT_GE(calls.size(), 3u);
-  EXPECT_EQ(calls.front().kind, Kind::BeginEdit);
-  EXPECT_EQ(calls.front().id, idOf(param::kBDTone));
-  EXPECT_EQ(calls.back().kind, Kind::EndEdit);
-  EXPECT_EQ(calls.back().id, idOf(param::kBDTone));
-  std::optional<double> last;
-  for (std::size_t c = 1; c + 1 < calls.size(); ++c) {
-    EXPECT_EQ(calls[c].kind, Kind::PerformEdit);
-    EXPECT_EQ(calls[c].id, idOf(param::kBDTone));
-    last = calls[c].value;
+  for (std::size_t c = 0; c < calls.size(); ++c) {
+    EXPECT_EQ(calls[c].kind, c == 0 ? Kind::BeginEdit : c + 1 == calls.size() ? Kind::EndEdit : Kind::PerformEdit) << c;
+    EXPECT_EQ(calls[c].id, idOf(param::kBDTone)) << c;
   }
-  ASSERT_TRUE(last);
-  EXPECT_EQ(*last, vst3_->parameter(idOf(param::kBDTone)));
-  EXPECT_GT(*last, 0.6);
+  const double last = calls[calls.size() - 2].value;
+  EXPECT_EQ(last, vst3_->parameter(idOf(param::kBDTone)));
+  EXPECT_GT(last, 0.6);
 
   input_->click(kLeft + next->centreX(), kTop + next->centreY());
   editor->frame().run(100ms);
@@ -155,7 +141,7 @@ TEST_F(Vst3EditorTest, EditsReachTheHostThroughTheComponentHandler) {
   EXPECT_EQ(differentValues(shownValues(*vst3_), shownValues(*vst2)), "");
 }
 
-// The host's content scale sizes the editor: it asks the frame for its new size and draws at it.
+// The host's content scale sizes the editor: it asks the frame for the new size and draws at it.
 TEST_F(Vst3EditorTest, FollowsTheHostsContentScale) {
   Window parent = 0;
   auto editor = openEditor(&parent);
@@ -169,57 +155,45 @@ TEST_F(Vst3EditorTest, FollowsTheHostsContentScale) {
     editor->frame().run(100ms);
     const auto scaled = editor->size();
     ASSERT_TRUE(scaled);
-    const int expectedWidth = static_cast<int>(std::lround(width * factor));
-    const int expectedHeight = static_cast<int>(std::lround(height * factor));
-    EXPECT_EQ(scaled->right - scaled->left, expectedWidth);
-    EXPECT_EQ(scaled->bottom - scaled->top, expectedHeight);
+    const auto expected = std::make_pair(std::lround(width * factor), std::lround(height * factor));
+    EXPECT_EQ((std::make_pair<long, long>(scaled->right - scaled->left, scaled->bottom - scaled->top)), expected);
     if (factor != 1.0f) {
       ASSERT_FALSE(editor->frame().resizes().empty()) << "the view did not ask the frame for its size";
       const vst3::ViewRect asked = editor->frame().resizes().back();
-      EXPECT_EQ(asked.right - asked.left, expectedWidth);
-      EXPECT_EQ(asked.bottom - asked.top, expectedHeight);
+      EXPECT_EQ((std::make_pair<long, long>(asked.right - asked.left, asked.bottom - asked.top)), expected);
     }
     const std::vector<Window> embedded = children(parent);
     ASSERT_EQ(embedded.size(), 1u);
     const gui::Surface shown = read(embedded[0]);
-    EXPECT_EQ(shown.width(), expectedWidth);
-    EXPECT_EQ(shown.height(), expectedHeight);
+    EXPECT_EQ((std::make_pair<long, long>(shown.width(), shown.height())), expected);
     // The host's own onSize at the size the view has is taken.
     vst3::ViewRect same = *scaled;
     EXPECT_EQ(editor->view()->onSize(&same), vst3::kResultOk);
   }
 }
 
-// Hosts open and close editors often, sometimes with the window already gone; nothing is left behind.
+// Hosts open and close editors often, sometimes with the window already gone, sometimes never attached.
 TEST_F(Vst3EditorTest, OpensAndClosesAgainAndAgain) {
-  for (int round = 0; round < 3; ++round) {
-    SCOPED_TRACE("round " + std::to_string(round));
+  for (int round = 0; round < 2; ++round) {
     Window parent = 0;
     auto editor = openEditor(&parent);
     ASSERT_TRUE(editor);
-    if (round == 2) {
-      destroy(parent);
-      editor->frame().run(50ms);
-    }
+    destroy(parent);
+    editor->frame().run(50ms);
     EXPECT_EQ(editor->remove(), vst3::kResultOk);
     EXPECT_EQ(editor->frame().timerCount(), 0u);
     EXPECT_EQ(editor->release(), 0u);
   }
-  // Made and released without ever being attached.
   auto unused = vst3_->createEditor();
   ASSERT_TRUE(unused);
   EXPECT_EQ(unused->release(), 0u);
-  // And the instrument plays on.
   EXPECT_GT(peak(vst3_->render(4096, 512, {noteOn(0, 36)})[2]), 0.01f);
   EXPECT_EQ(vst3_->close(), 0u);
 }
 
-
-// A host scans plug-ins by making instances and releasing them without ever
-// making a view, on a desktop where boxes can open. What ZVX has to say then
-// (here: none of its eight sample files is there) goes to standard error and
-// no box opens: a modal box nobody sees would stall the scan. The view's
-// first attaching shows what was held, once.
+// A scan makes and releases instances without a view: what ZVX has to say then (here: its sample files
+// are missing) goes to standard error, as a modal box nobody sees would stall the scan. The view's first
+// attaching shows what was held, once.
 class Vst3HeldMessagesTest : public X11Test {};
 
 TEST_F(Vst3HeldMessagesTest, NoBoxUntilTheViewIsAttachedWhichShowsWhatWasHeldOnce) {
@@ -236,7 +210,6 @@ TEST_F(Vst3HeldMessagesTest, NoBoxUntilTheViewIsAttachedWhichShowsWhatWasHeldOnc
     vst3 = startVst3();
     made = true;
   });
-  // A box would hold the thread: closed by the window manager to free it.
   const bool returned = awaitPastBoxes(display_, caption, [&] { return made.load(); }, 60000ms);
   scan.join();
   ASSERT_TRUE(returned) << "making an instance waited on a message box";

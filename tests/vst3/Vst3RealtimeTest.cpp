@@ -1,7 +1,5 @@
-// process() is the audio thread: whatever a block brings (notes, automation,
-// a sample choice, a program change, a learned controller, all notes off),
-// nothing in it allocates, locks, sleeps or touches a file, and nothing calls
-// the host's component handler, whose calls belong to the UI thread.
+// Whatever a block brings, process() neither blocks (allocation, locks, sleep,
+// files) nor calls the component handler, whose calls belong to the UI thread.
 #include <optional>
 
 #include "engine/Parameters.h"
@@ -41,8 +39,6 @@ TEST(Vst3RealtimeTest, ProcessNeverBlocksWhateverTheBlockBrings) {
   for (const VstMidiEvent& move : {controller(10000, 21, 127), controller(30000, 74, 3), controller(50000, 123, 0),
                                    midiEvent(60000, 0xC0, 9, 0), controller(90000, 21, 0), controller(120000, 7, 1)})
     events.push_back(move);
-  std::stable_sort(events.begin(), events.end(),
-                   [](const VstMidiEvent& a, const VstMidiEvent& b) { return a.deltaFrames < b.deltaFrames; });
   std::vector<ParameterChange> changes;
   for (int at = 0, turn = 0; at < kFrames; at += 997, ++turn) {
     changes.push_back({at, idOf(turn % kNumParameters), (turn % 11) / 10.0});

@@ -1,8 +1,6 @@
 // ZVX through VST 3 sounds as the VST 2.4 module does, bit for bit on all six
-// outputs: the demo groove at every rate and however the host cuts its
-// blocks, every program of the default bank, and the engine's paths that the
-// groove alone does not reach (chance, chaos, the sampled layers, reverse
-// playback, the master section).
+// outputs: at every rate, however the host cuts its blocks, in every program,
+// and down the engine's paths the demo groove alone does not reach.
 #include <thread>
 
 #include "instrument/Instrument.h"
@@ -17,17 +15,12 @@ class Vst3SoundTest : public testing::Test {
   TempDocuments documents_;
 };
 
-// How a host cuts its blocks, and the largest it announced in the setup (it may announce more than it gives).
+// How a host cuts its blocks, and the largest it announced (it may announce more than it gives).
 struct Blocks {
   std::vector<int> pattern;
   int maxBlock;
   std::string name() const {
-    std::string text = "blocks of";
-    for (int length : pattern) {
-      text += ' ';
-      text += std::to_string(length);
-    }
-    return text + " (at most " + std::to_string(maxBlock) + ")";
+    return std::string("blocks ") + testing::PrintToString(pattern) + ", at most " + std::to_string(maxBlock);
   }
 };
 
@@ -37,12 +30,11 @@ TEST_F(Vst3SoundTest, DemoGrooveIsTheVst2ModulesAtEveryRateAndBlockSize) {
   for (double rate : {44100.0, 48000.0, 96000.0}) {
     int frames = 0;
     const std::vector<VstMidiEvent> groove = demoGroove(rate, frames, 0.5);
-    auto vst2 = startVst2({}, rate);
-    const std::vector<Channel> expected = renderVst2(*vst2, frames, 512, groove);
+    const std::vector<Channel> expected = renderVst2(*startVst2({}, rate), frames, 512, groove);
     EXPECT_TRUE(everyOutputSounds(expected, 0.01f)) << rate;
     for (const Blocks& blocks : hosts) {
-      // Blocks of one sample at the highest rate tell nothing the others do not; they take long.
-      if (blocks.pattern == std::vector<int>{1} && rate != 44100.0) continue;
+      // One-sample blocks are slow and tell nothing new at the other rates.
+      if (blocks.maxBlock == 1 && rate != 44100.0) continue;
       SCOPED_TRACE(std::to_string(static_cast<int>(rate)) + " Hz, " + blocks.name());
       auto vst3 = startVst3(rate, blocks.maxBlock);
       ASSERT_TRUE(vst3);
@@ -51,9 +43,8 @@ TEST_F(Vst3SoundTest, DemoGrooveIsTheVst2ModulesAtEveryRateAndBlockSize) {
   }
 }
 
-// A host that changes its rate deactivates the plug-in, sets it up anew and activates it again; what
-// still rings and what comes next play at the new rate as in the VST 2.4 module told the rate between
-// effMainsChanged off and on.
+// A host changing its rate restarts the plug-in; what still rings and what comes next play as in the
+// VST 2.4 module told the new rate between effMainsChanged off and on.
 TEST_F(Vst3SoundTest, PlaysOnAtANewRateAsTheVst2Module) {
   constexpr int kBefore = 22050;
   const std::vector<VstMidiEvent> before = busyGroove(21, kBefore);
@@ -69,51 +60,33 @@ TEST_F(Vst3SoundTest, PlaysOnAtANewRateAsTheVst2Module) {
   auto vst3 = startVst3(44100.0, 512);
   ASSERT_TRUE(vst3);
   EXPECT_EQ(differences(renderVst3(*vst3, kBefore, {512}, before), expectedBefore), "");
-  vst3->setProcessing(false);
-  ASSERT_EQ(vst3->setActive(false), vst3::kResultOk);
-  ASSERT_TRUE(vst3->setup(96000.0, 1024)) << vst3->error();
-  ASSERT_EQ(vst3->setActive(true), vst3::kResultOk);
-  vst3->setProcessing(true);
+  ASSERT_TRUE(restart(*vst3, 96000.0, 1024));
   EXPECT_EQ(differences(renderVst3(*vst3, frames, {1024}, after), expectedAfter), "");
 }
 
-// A bounce: the host renders offline, on a thread of its own and in blocks as long as it likes, what
-// it played live in small blocks, with the same automation and a program chosen on the way. It is the
-// same sound.
+// A bounce renders offline, on a thread of its own in long blocks, what played live in small ones, with
+// the same automation and a program chosen on the way: the same sound.
 TEST_F(Vst3SoundTest, OfflineBounceIsTheLivePlayback) {
   using namespace param;
   int frames = 0;
   const std::vector<VstMidiEvent> groove = demoGroove(48000.0, frames, 1.0);
-  auto probe = startVst3(48000.0);
-  ASSERT_TRUE(probe);
-  const std::optional<vst3::ParamID> program = probe->programParameter();
-  ASSERT_TRUE(program);
-  probe.reset();
   std::vector<ParameterChange> changes;
   for (int at = 0, turn = 0; at < frames; at += 4801, ++turn)
     changes.push_back({at, idOf(turn % 2 ? kBDDecay : kHHTone), (turn % 9) / 8.0});
-  changes.push_back({frames / 2 + 11, *program, 17 / 127.0});
+  changes.push_back({frames / 2 + 11, programParameter(), 17 / 127.0});
 
   auto live = startVst3(48000.0, 128);
-  ASSERT_TRUE(live);
-  std::vector<Channel> played;
-  std::thread([&] { played = renderVst3(*live, frames, {128}, groove, changes); }).join();
-  EXPECT_TRUE(everyOutputSounds(played, 0.01f));
-
   auto bounce = startVst3(48000.0, 4097);
-  ASSERT_TRUE(bounce);
-  bounce->setProcessing(false);
-  ASSERT_EQ(bounce->setActive(false), vst3::kResultOk);
-  ASSERT_TRUE(bounce->setup(48000.0, 4097, vst3::kOffline)) << bounce->error();
-  ASSERT_EQ(bounce->setActive(true), vst3::kResultOk);
-  bounce->setProcessing(true);
-  std::vector<Channel> bounced;
+  ASSERT_TRUE(live && bounce);
+  ASSERT_TRUE(restart(*bounce, 48000.0, 4097, vst3::kOffline));
+  std::vector<Channel> played, bounced;
+  std::thread([&] { played = renderVst3(*live, frames, {128}, groove, changes); }).join();
   std::thread([&] { bounced = renderVst3(*bounce, frames, {4097, 1500}, groove, changes); }).join();
+  EXPECT_TRUE(everyOutputSounds(played, 0.01f));
   EXPECT_EQ(differences(bounced, played), "");
 }
 
-// A host that uses the main bus alone (the voices' buses deactivated, process given the mix only) hears
-// the same mix.
+// A host using the main bus alone (the voices' buses deactivated) hears the same mix.
 TEST_F(Vst3SoundTest, MixAloneIsTheSameMix) {
   int frames = 0;
   const std::vector<VstMidiEvent> groove = demoGroove(44100.0, frames, 0.5);
@@ -128,26 +101,19 @@ TEST_F(Vst3SoundTest, MixAloneIsTheSameMix) {
   EXPECT_EQ(differences(renderVst3(*vst3, frames, {2048, 100}, groove), {expected[0], expected[1]}), "");
 }
 
-// The last two bars of the demo groove (every voice, the accents, ghost notes, open and pedal hats,
-// both clap notes) and a second of tail, with each program selected as a host selects it: through the
-// program-change parameter, the controller told and the change sent to the processor before the
-// first sample. The VST 2.4 module plays the same program from effSetProgram. Rates and block sizes
-// take turns from program to program.
+// The demo's last two bars (every voice, accents, ghost notes, open and pedal hats, both claps) in each
+// program, chosen through the program-change parameter before the first sample as hosts do, against
+// effSetProgram. Rates and block sizes take turns from program to program.
 TEST_F(Vst3SoundTest, EveryProgramIsTheVst2ModulesProgram) {
   constexpr double kRates[] = {44100.0, 48000.0, 96000.0};
   const std::vector<Blocks> hosts = {{{64}, 64}, {{480}, 4097}, {{4097}, 4097}, {{1, 7, 480, 33, 1000}, 1000}};
-  auto probe = startVst3();
-  ASSERT_TRUE(probe);
-  const std::optional<vst3::ParamID> programParameter = probe->programParameter();
-  ASSERT_TRUE(programParameter) << "no parameter flagged kIsProgramChange";
-  probe.reset();
+  const vst3::ParamID programId = programParameter();
   for (int program = 0; program < Instrument::kNumPrograms; ++program) {
     const double rate = kRates[program % 3];
     const Blocks& blocks = hosts[static_cast<std::size_t>(program) % hosts.size()];
     int frames = 0;
     std::vector<VstMidiEvent> groove = demoGroove(rate, frames, 1.0);
-    // From the third bar: two bars of four beats at 120 BPM.
-    const int from = static_cast<int>(4.0 * rate);
+    const int from = static_cast<int>(4.0 * rate);  // two bars of four beats at 120 BPM
     std::erase_if(groove, [&](const VstMidiEvent& e) { return e.deltaFrames < from; });
     for (VstMidiEvent& e : groove) e.deltaFrames -= from;
     frames -= from;
@@ -156,34 +122,26 @@ TEST_F(Vst3SoundTest, EveryProgramIsTheVst2ModulesProgram) {
     vst2->dispatch(effSetProgram, 0, program);
     const std::vector<Channel> expected = renderVst2(*vst2, frames, 512, groove);
     EXPECT_GT(std::max(peak(expected[0]), peak(expected[1])), 0.01f) << "program " << program << " is silent";
-
     auto vst3 = startVst3(rate, blocks.maxBlock);
     ASSERT_TRUE(vst3);
-    vst3->setParameter(*programParameter, program / 127.0);
+    vst3->setParameter(programId, program / 127.0);
     EXPECT_EQ(differences(renderVst3(*vst3, frames, blocks.pattern, groove), expected), "")
         << "program " << program << " (" << vst2->programName() << ") at " << rate << " Hz, " << blocks.name();
   }
 }
 
-// Settings that lead the engine down paths of its own, each with a busy groove on every voice.
-struct Scenario {
-  const char* name;
-  Settings settings;
-};
-
-// Chance and chaos act only as far as Master_Chaos lets them (up to 0.5; beyond, it also remaps the
-// notes); a voice's chaos only with its chance. Switches are set on or off and sample menus to an
-// entry, the values both formats take alike.
-const std::vector<Scenario>& scenarios() {
+// Settings that lead the engine down paths of its own. Chance and chaos act only as far as Master_Chaos
+// lets them (beyond 0.5 it remaps the notes too); a voice's chaos only with its chance.
+TEST_F(Vst3SoundTest, PlaysEveryEnginePathAsTheVst2Module) {
   using namespace param;
-  static const std::vector<Scenario> all = {
+  const std::vector<std::pair<const char*, Settings>> scenarios = {
       {"chance and chaos on every voice",
        {{kMasterChaos, 0.45f}, {kBDChance, 0.6f}, {kSDChance, 0.45f}, {kHHChance, 0.8f}, {kCPChance, 0.5f},
         {kBDChaos, 0.8f}, {kSDChaos, 0.5f}, {kHHChaos, 0.9f}, {kCPChaos, 0.35f}}},
       {"chaos at full chance, with its glide",
        {{kMasterChaos, 0.5f}, {kBDChance, 1.0f}, {kHHChance, 1.0f}, {kBDChaos, 1.0f}, {kHHChaos, 0.7f},
         {kFix44, 0.7f}}},
-      {"master chaos remapping the notes, with chance and chaos",
+      {"master chaos remapping the notes",
        {{kMasterChaos, 0.75f}, {kSDChance, 0.7f}, {kSDChaos, 0.4f}, {kCPChance, 0.9f}, {kCPChaos, 0.8f}}},
       {"the sampled layers, mixed, tuned, unsynced, untracked",
        {{kBDMix, 0.5f}, {kSDMix, 1.0f}, {kHHMix, 0.3f}, {kCPMix, 0.8f}, {kBDMenu, 5.0f / 7.0f}, {kSDMenu, 1.0f},
@@ -198,25 +156,18 @@ const std::vector<Scenario>& scenarios() {
        {{kBDPan, 0.0f}, {kSDPan, 1.0f}, {kHHPan, 0.3f}, {kCPMute, 0.0f}, {kBDPitch, 0.9f}, {kSDTone, 0.1f},
         {kHHTone, 0.95f}, {kSDSnapNoise, 1.0f}, {kCPCricket, 0.9f}, {kBDGain, 0.9f}}},
   };
-  return all;
-}
-
-TEST_F(Vst3SoundTest, PlaysEveryEnginePathAsTheVst2Module) {
   constexpr int kFrames = 3 * 44100;
-  int turn = 0;
-  for (const Scenario& scenario : scenarios()) {
-    SCOPED_TRACE(scenario.name);
+  for (std::size_t turn = 0; turn < scenarios.size(); ++turn) {
+    const auto& [name, settings] = scenarios[turn];
+    SCOPED_TRACE(name);
     const std::vector<VstMidiEvent> groove = busyGroove(static_cast<std::uint32_t>(turn), kFrames);
-    auto vst2 = startVst2(scenario.settings);
-    const std::vector<Channel> expected = renderVst2(*vst2, kFrames, 512, groove);
+    const std::vector<Channel> expected = renderVst2(*startVst2(settings), kFrames, 512, groove);
     EXPECT_GT(peak(expected[0]) + peak(expected[1]), 0.01f);
-    // Not the sound of the default settings: the scenario reaches its path.
-    EXPECT_NE(differences(expected, renderVst2(*startVst2(), kFrames, 512, groove)), "");
-    const std::vector<int> pattern = turn % 2 ? std::vector<int>{480} : std::vector<int>{3, 64, 1000, 17};
-    auto vst3 = startVst3(scenario.settings, 44100.0, 1000);
+    EXPECT_NE(differences(expected, renderVst2(*startVst2(), kFrames, 512, groove)), "") << "the path is not reached";
+    auto vst3 = startVst3(settings, 44100.0, 1000);
     ASSERT_TRUE(vst3);
+    const std::vector<int> pattern = turn % 2 ? std::vector<int>{480} : std::vector<int>{3, 64, 1000, 17};
     EXPECT_EQ(differences(renderVst3(*vst3, kFrames, pattern, groove), expected), "");
-    ++turn;
   }
 }
 

@@ -5,6 +5,24 @@
 #include "tools/zvx-render/MidiFile.h"
 
 namespace zvx::test {
+namespace {
+
+void sortByFrame(std::vector<VstMidiEvent>& events) {
+  std::stable_sort(events.begin(), events.end(),
+                   [](const VstMidiEvent& a, const VstMidiEvent& b) { return a.deltaFrames < b.deltaFrames; });
+}
+
+void putLittle(std::vector<std::uint8_t>& out, std::uint32_t word) {
+  for (int b = 0; b < 4; ++b) out.push_back(static_cast<std::uint8_t>(word >> (8 * b)));
+}
+
+std::uint32_t little(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  std::uint32_t word = 0;
+  for (int b = 3; b >= 0; --b) word = (word << 8) | bytes[at + static_cast<std::size_t>(b)];
+  return word;
+}
+
+}  // namespace
 
 std::string vst3Bundle() { return fs::path(ZVX_VST3_BINARY).parent_path().parent_path().parent_path().string(); }
 
@@ -21,7 +39,9 @@ const vst3host::Module& vst3Module() {
   return *module;
 }
 
-std::unique_ptr<vst3host::Plugin> startVst3(double rate, int maxBlock) {
+std::unique_ptr<vst3host::Plugin> startVst3(double rate, int maxBlock) { return startVst3({}, rate, maxBlock); }
+
+std::unique_ptr<vst3host::Plugin> startVst3(const Settings& settings, double rate, int maxBlock) {
   std::string error;
   auto plugin = vst3host::Plugin::create(vst3Module(), error, &kZvxClass);
   if (!plugin) {
@@ -32,14 +52,24 @@ std::unique_ptr<vst3host::Plugin> startVst3(double rate, int maxBlock) {
     ADD_FAILURE() << "ZVX through VST 3 does not start: " << plugin->error();
     return nullptr;
   }
+  for (const auto& [index, value] : settings) plugin->setParameter(idOf(index), normalized(value));
   return plugin;
 }
 
-std::unique_ptr<vst3host::Plugin> startVst3(const Settings& settings, double rate, int maxBlock) {
-  auto plugin = startVst3(rate, maxBlock);
-  if (plugin)
-    for (const auto& [index, value] : settings) plugin->setParameter(idOf(index), normalized(value));
-  return plugin;
+bool restart(vst3host::Plugin& plugin, double rate, int maxBlock, vst3::int32 mode) {
+  plugin.setProcessing(false);
+  const bool done = plugin.setActive(false) == vst3::kResultOk && plugin.setup(rate, maxBlock, mode) &&
+                    plugin.setActive(true) == vst3::kResultOk;
+  EXPECT_TRUE(done) << plugin.error();
+  plugin.setProcessing(true);
+  return done;
+}
+
+vst3::ParamID programParameter() {
+  auto plugin = startVst3();
+  const std::optional<vst3::ParamID> id = plugin ? plugin->programParameter() : std::nullopt;
+  EXPECT_TRUE(id) << "no parameter flagged kIsProgramChange";
+  return id.value_or(0);
 }
 
 std::unique_ptr<vsthost::Plugin> startVst2(const Settings& settings, double rate) {
@@ -68,6 +98,28 @@ std::vector<VstMidiEvent> demoGroove(double rate, int& frames, double tailSecond
   return events;
 }
 
+std::vector<VstMidiEvent> busyGroove(std::uint32_t seed, int frames, double rate, int hitsPerSecond, int channel) {
+  constexpr int kNotes[] = {35, 36, 38, 40, 42, 44, 46, 37, 39, 29, 31, 33};
+  std::uint32_t dice = seed * 2654435761u + 1u;
+  const auto below = [&](int n) {
+    dice = dice * 1664525u + 1013904223u;
+    return static_cast<int>((dice >> 8) % static_cast<std::uint32_t>(n));
+  };
+  const int gap = static_cast<int>(rate) / hitsPerSecond;
+  std::vector<VstMidiEvent> events;
+  for (int at = 0; at < frames;) {
+    const int note = kNotes[below(static_cast<int>(std::size(kNotes)))];
+    events.push_back(noteOn(at, note, 1 + below(127), channel));
+    if (below(4) != 0) {
+      const int off = at + 1 + below(3 * gap);
+      if (off < frames) events.push_back(noteOff(off, note, below(128), channel));
+    }
+    at += below(6) == 0 ? 0 : gap / 4 + below(3 * gap / 2);
+  }
+  sortByFrame(events);
+  return events;
+}
+
 std::vector<Channel> renderVst3(vst3host::Plugin& plugin, int frames, const std::vector<int>& pattern,
                                 const std::vector<VstMidiEvent>& events, const std::vector<ParameterChange>& changes) {
   std::vector<Channel> out(static_cast<std::size_t>(plugin.outputChannels()), Channel(static_cast<std::size_t>(frames)));
@@ -86,11 +138,10 @@ std::vector<Channel> renderVst2(vsthost::Plugin& plugin, int frames, int blockSi
                                 const std::vector<VstMidiEvent>& events, std::vector<Vst2Action> actions) {
   std::stable_sort(actions.begin(), actions.end(), [](const Vst2Action& a, const Vst2Action& b) { return a.frame < b.frame; });
   std::vector<VstMidiEvent> sorted = events;
-  std::stable_sort(sorted.begin(), sorted.end(),
-                   [](const VstMidiEvent& a, const VstMidiEvent& b) { return a.deltaFrames < b.deltaFrames; });
-  const int outputs = plugin.effect()->numOutputs;
-  std::vector<Channel> out(static_cast<std::size_t>(outputs), Channel(static_cast<std::size_t>(frames)));
-  std::vector<std::vector<float>> buffers(static_cast<std::size_t>(outputs), std::vector<float>(static_cast<std::size_t>(blockSize)));
+  sortByFrame(sorted);
+  const auto outputs = static_cast<std::size_t>(plugin.effect()->numOutputs);
+  std::vector<Channel> out(outputs, Channel(static_cast<std::size_t>(frames)));
+  std::vector<std::vector<float>> buffers(outputs, std::vector<float>(static_cast<std::size_t>(blockSize)));
   std::vector<float*> pointers;
   for (auto& buffer : buffers) pointers.push_back(buffer.data());
   std::size_t nextAction = 0, nextEvent = 0;
@@ -122,18 +173,15 @@ std::string differences(const std::vector<Channel>& heard, const std::vector<Cha
   const char* names[] = {"mix left", "mix right", "kick", "snare", "hi-hat", "clap"};
   std::string said;
   for (std::size_t c = 0; c < heard.size(); ++c) {
-    const std::string name = c < std::size(names) ? names[c] : "output " + std::to_string(c);
-    if (heard[c].size() != expected[c].size()) {
-      said += name + ": " + std::to_string(heard[c].size()) + " samples where " + std::to_string(expected[c].size()) +
-              " were expected; ";
-      continue;
-    }
-    for (std::size_t i = 0; i < heard[c].size(); ++i)
-      if (std::memcmp(&heard[c][i], &expected[c][i], sizeof(float)) != 0) {
-        said += name + " differs from sample " + std::to_string(i) + " (" + std::to_string(heard[c][i]) + " where " +
-                std::to_string(expected[c][i]) + " was expected); ";
-        break;
-      }
+    const Channel &h = heard[c], &e = expected[c];
+    std::size_t i = 0;
+    while (i < std::min(h.size(), e.size()) && std::memcmp(&h[i], &e[i], sizeof(float)) == 0) ++i;
+    if (i == h.size() && i == e.size()) continue;
+    said += (c < std::size(names) ? std::string(names[c]) : "output " + std::to_string(c)) + " differs from sample " +
+            std::to_string(i);
+    if (i < std::min(h.size(), e.size()))
+      said += std::string(" (") + std::to_string(h[i]) + " where " + std::to_string(e[i]) + " was expected)";
+    said += "; ";
   }
   return said;
 }
@@ -143,20 +191,6 @@ bool everyOutputSounds(const std::vector<Channel>& outputs, float threshold) {
     if (!(peak(channel) > threshold)) return false;
   return !outputs.empty();
 }
-
-namespace {
-
-void putLittle(std::vector<std::uint8_t>& out, std::uint32_t word) {
-  for (int b = 0; b < 4; ++b) out.push_back(static_cast<std::uint8_t>(word >> (8 * b)));
-}
-
-std::uint32_t little(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-  std::uint32_t word = 0;
-  for (int b = 3; b >= 0; --b) word = (word << 8) | bytes[at + static_cast<std::size_t>(b)];
-  return word;
-}
-
-}  // namespace
 
 std::vector<std::uint8_t> wrapState(std::int32_t program, const std::vector<std::uint8_t>& chunk, std::uint32_t version,
                                     const char* magic) {
@@ -169,44 +203,12 @@ std::vector<std::uint8_t> wrapState(std::int32_t program, const std::vector<std:
 }
 
 std::optional<UnwrappedState> unwrapState(const std::vector<std::uint8_t>& state) {
-  if (state.size() < StateHeader::kSize || std::memcmp(state.data(), "ZVXS", 4) != 0 || little(state, 4) != 1)
+  if (state.size() < kStateHeaderSize || std::memcmp(state.data(), "ZVXS", 4) != 0 || little(state, 4) != 1 ||
+      state.size() != kStateHeaderSize + little(state, 12))
     return std::nullopt;
-  const std::uint32_t size = little(state, 12);
-  if (state.size() != StateHeader::kSize + size) return std::nullopt;
   return UnwrappedState{static_cast<std::int32_t>(little(state, 8)),
-                        std::vector<std::uint8_t>(state.begin() + StateHeader::kSize, state.end())};
+                        std::vector<std::uint8_t>(state.begin() + kStateHeaderSize, state.end())};
 }
-
-}  // namespace zvx::test
-
-namespace zvx::test {
-
-std::vector<VstMidiEvent> busyGroove(std::uint32_t seed, int frames, double rate, int hitsPerSecond, int channel) {
-  constexpr int kNotes[] = {35, 36, 38, 40, 42, 44, 46, 37, 39, 29, 31, 33};
-  std::uint32_t dice = seed * 2654435761u + 1u;
-  const auto below = [&](int n) {
-    dice = dice * 1664525u + 1013904223u;
-    return static_cast<int>((dice >> 8) % static_cast<std::uint32_t>(n));
-  };
-  const int gap = static_cast<int>(rate) / hitsPerSecond;
-  std::vector<VstMidiEvent> events;
-  for (int at = 0; at < frames;) {
-    const int note = kNotes[below(static_cast<int>(std::size(kNotes)))];
-    events.push_back(noteOn(at, note, 1 + below(127), channel));
-    if (below(4) != 0) {
-      const int off = at + 1 + below(3 * gap);
-      if (off < frames) events.push_back(noteOff(off, note, below(128), channel));
-    }
-    at += below(6) == 0 ? 0 : gap / 4 + below(3 * gap / 2);
-  }
-  std::stable_sort(events.begin(), events.end(),
-                   [](const VstMidiEvent& a, const VstMidiEvent& b) { return a.deltaFrames < b.deltaFrames; });
-  return events;
-}
-
-}  // namespace zvx::test
-
-namespace zvx::test {
 
 vst3::ParamValue shownAs(int index, float vst2Value) {
   switch (kParameterTable[static_cast<std::size_t>(index)].kind) {

@@ -1,7 +1,5 @@
-// The Win32 platform services under wine: the documents folder from the
-// registry, the data folder made with FindFirstFileA/CreateDirectoryA, the
-// real MessageBoxA, bitmaps through LoadImageA against our own BMP decoder,
-// and GDI text.
+// The Win32 platform services under wine: the registry's documents folder, the
+// data folder, MessageBoxA, LoadImageA against our BMP decoder, GDI text.
 #include <gtest/gtest.h>
 
 #include <algorithm>

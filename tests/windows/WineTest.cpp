@@ -1,12 +1,6 @@
-// wine_tests: the Windows tree (make windows) run under wine in a scratch
-// prefix and held against this Linux build. zvx-render.exe plays a MIDI file
-// through ZVX.dll, ZVX_sse2.dll (the voices side by side in SSE2 lanes only)
-// and ZVX_scalar.dll (the engine one voice at a time), which find the default data through the registry, and each must
-// give the six channels the Linux build gives; zvx_windows_tests.exe
-// checks the Win32 layer, plays the VST3 bundle against ZVX.dll and captures
-// the editor window, which must show the Linux editor's picture everywhere
-// but where text is drawn. Exits with 77
-// (skipped) when the cross compiler, wine or the Windows tree is missing.
+// wine_tests: the Windows tree (make windows) under wine in a scratch prefix,
+// held against this Linux build: the channels bit for bit, the editor's picture
+// outside text. Exits with 77 (skipped) when cross compiler, wine or tree is missing.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/wait.h>
@@ -113,9 +107,7 @@ class WineEnvironment : public testing::Environment {
     const Outcome install = run("ZVX_DOCUMENTS=" + shellWord(prefix.documents) + " " + shellWord(ZVX_DATA_TOOL) +
                             " install " + shellWord(ZVX_BUILT_DATA));
     ASSERT_EQ(install.status, 0) << install.output;
-    // The documents folder, and windows left unmanaged: with no window
-    // manager on the X server, wine would wait seconds for one at every
-    // hide and destroy.
+    // Windows unmanaged: with no window manager wine waits seconds at every hide.
     std::string documents;
     for (char c : windowsPath(prefix.documents)) documents += c == '\\' ? "\\\\" : std::string(1, c);
     std::ofstream(prefix.root / "setup.reg")
@@ -148,9 +140,8 @@ std::vector<std::vector<float>> channelsOf(const fs::path& path) {
   return channels;
 }
 
-// Programs that reach the per-sample paths: the studio kit; the glitch kit
-// with chance and chaos on every voice and reversed layers; a kit whose notes
-// are remapped and whose mix is ring-modulated; the cricket lab; total chaos.
+// Programs that reach the per-sample paths: studio, glitch (chance, chaos,
+// reversed layers), remapped notes with ring modulation, cricket lab, total chaos.
 constexpr int kPrograms[] = {0, 21, 23, 25, 28};
 constexpr int kBlockSizes[] = {1, 64, 512};
 
@@ -160,10 +151,8 @@ std::ptrdiff_t firstDifference(const std::vector<float>& a, const std::vector<fl
   return std::mismatch(a.begin(), a.end(), b.begin(), b.end(), same).first - a.begin();
 }
 
-// The demo groove through ZVX.dll (the side-by-side voices in the widest lanes
-// the processor offers), ZVX_sse2.dll (in SSE2 lanes) and ZVX_scalar.dll (one
-// voice at a time) under wine must give the six channels ZVX.so gives on
-// Linux, in any block size.
+// The demo groove through ZVX.dll (widest lanes), ZVX_sse2.dll and ZVX_scalar.dll
+// (one voice at a time) gives ZVX.so's six channels in any block size.
 TEST(WineTest, ZvxRenderExeGivesTheLinuxChannelsBitForBitOnEveryEngine) {
   const auto midi = render::DemoPattern::midiFile();
   std::ofstream(prefix.root / "groove.mid", std::ios::binary)
@@ -282,8 +271,7 @@ TEST(WineTest, WindowsTestsPassAndTheEditorWindowShowsTheLinuxPictureOutsideText
   EXPECT_EQ(outside, 0) << "pixels differ outside text";
   EXPECT_LT(textArea, drawn.width * drawn.height / 5) << "most of the editor is compared";
 
-  // GDI's text is centred where FreeType's is. The fonts may differ (wine
-  // maps Tahoma to what it finds), so only the centres of the ink are held.
+  // GDI's text is centred where FreeType's is; wine's fonts may differ, so only the centres are held.
   const gui::Surface background = decodeFile(prefix.documents / "Tonewerk Data" / "ZVX" / "skin" / "background.bmp");
   ASSERT_EQ(background.width(), drawn.width);
   for (const Rect& area : text) {

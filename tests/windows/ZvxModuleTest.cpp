@@ -1,7 +1,5 @@
-// ZVX.dll end to end under wine: loaded with LoadLibraryA beside this
-// program, its data folder found through the registry value "Personal" (the
-// prefix wine_tests made names the folder it filled with the default data),
-// its editor opened as a child of a host window, its messages on standard error.
+// ZVX.dll end to end under wine, beside this program, its data found through
+// the registry of wine_tests' prefix, its editor a child of a host window.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -74,8 +72,7 @@ TEST_F(ZvxModuleTest, MessagesNameWhatIsMissingAsOnLinux) {
   testing::internal::CaptureStderr();
   createZvx();
   const std::string notInstalled = line("ZVX is not installed correctly", "Error!", platform::MessageIcon::None);
-  // Said once when the instrument opens and once when it closes, as on
-  // Linux: the skin and sample loads that find no data folder stay quiet.
+  // Once at the open and once at the close, as on Linux; the loads stay quiet.
   EXPECT_EQ(messageLines(testing::internal::GetCapturedStderr()),
             (std::vector<std::string>{notInstalled, notInstalled}));
 
