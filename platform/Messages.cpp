@@ -177,11 +177,20 @@ MessageHold::~MessageHold() {
     }
 }
 
-void showHeldMessage(const Message& message) {
-  if (messagesToStderr()) return;
-  Message shown = message;
-  shown.owner = messageOwner();
-  if (const MessagePresenter show = presenter.load()) show(shown);
+std::optional<MessageHold> HeldUntilEditor::hold(bool audioThread) {
+  if (opened_.load() || audioThread) return std::nullopt;
+  return std::optional<MessageHold>(std::in_place, &held_);
+}
+
+// Standard error had them already: they are only shown, in boxes where one can open.
+void HeldUntilEditor::editorOpened(void* window) {
+  opened_.store(true);
+  const MessageOwner owner(window);
+  for (Message& shown : held_.take()) {
+    if (messagesToStderr()) return;
+    shown.owner = messageOwner();
+    if (const MessagePresenter show = presenter.load()) show(shown);
+  }
 }
 
 void showMessage(std::string_view text, std::string_view caption, MessageIcon icon) {

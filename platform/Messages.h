@@ -3,8 +3,10 @@
 // them to standard error as one line each (headless runs, CI, wine).
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,9 +77,21 @@ class MessageHold {
   MessageHold& operator=(const MessageHold&) = delete;
 };
 
-// Shows a message that was held, in a box where one can open; standard
-// error had it already, so it is not written there again.
-void showHeldMessage(const Message& message);
+// What a plug-in says until its editor first opens: each host call holds
+// it (hold()), and the editor's first opening shows what was held, once;
+// from then on messages are shown as they come. Any thread.
+class HeldUntilEditor {
+ public:
+  // For a host call on this thread: a hold while the editor has not opened.
+  // None on the audio thread, whose messages the instrument defers itself.
+  std::optional<MessageHold> hold(bool audioThread);
+  // The editor opened in `window`, which owns the boxes shown now.
+  void editorOpened(void* window);
+
+ private:
+  HeldMessages held_;
+  std::atomic<bool> opened_{false};
+};
 
 // The line written for a message on standard error, e.g.
 // ZVX message [error] "Error!": ZVX is not installed correctly

@@ -101,7 +101,7 @@ VstIntPtr VSTCALLBACK VstPlugin::dispatchEntry(AEffect* effect, VstInt32 opcode,
                                                void* ptr, float opt) {
   VstPlugin& plugin = self(effect);
   if (opcode == effClose) {
-    // What the closing has to say is kept by held_, which outlives the
+    // What the closing has to say is kept by messages_, which outlives the
     // instrument; it is on standard error before the plug-in is gone.
     const auto hold = plugin.holdUntilEditorOpens(opcode == effProcessEvents);
     delete &plugin;
@@ -109,23 +109,11 @@ VstIntPtr VSTCALLBACK VstPlugin::dispatchEntry(AEffect* effect, VstInt32 opcode,
   }
   if (opcode == effEditOpen) {
     const VstIntPtr opened = plugin.dispatch(opcode, index, value, ptr, opt);
-    plugin.showHeldMessages(ptr);
+    plugin.messages_.editorOpened(ptr);
     return opened;
   }
   const auto hold = plugin.holdUntilEditorOpens(opcode == effProcessEvents);
   return plugin.dispatch(opcode, index, value, ptr, opt);
-}
-
-std::optional<platform::MessageHold> VstPlugin::holdUntilEditorOpens(bool forAudio) {
-  if (editorOpened_.load() || forAudio || instrument_.onAudioThread()) return std::nullopt;
-  return std::optional<platform::MessageHold>(std::in_place, &held_);
-}
-
-// From the first opening on, messages are shown as they come.
-void VstPlugin::showHeldMessages(void* window) {
-  editorOpened_.store(true);
-  const platform::MessageOwner owner(window);
-  for (const platform::Message& message : held_.take()) platform::showHeldMessage(message);
 }
 
 void VSTCALLBACK VstPlugin::processEntry(AEffect* effect, float** /*inputs*/, float** outputs, VstInt32 frames) {

@@ -89,15 +89,14 @@ class VstPlugin final : private InstrumentHost {
   // Holds the calling thread's messages while the editor has never been
   // open; never on the audio thread, which shows none and takes no lock.
   // (`forAudio`: a call that comes on the audio thread, effProcessEvents.)
-  std::optional<platform::MessageHold> holdUntilEditorOpens(bool forAudio);
-  // The messages held so far, in boxes owned by the editor's window.
-  void showHeldMessages(void* window);
+  std::optional<platform::MessageHold> holdUntilEditorOpens(bool forAudio) {
+    return messages_.hold(forAudio || instrument_.onAudioThread());
+  }
 
   audioMasterCallback host_;
   AEffect effect_{};
-  platform::HeldMessages held_;                       // said before the editor first opened
-  std::optional<platform::MessageHold> constructing_{std::in_place, &held_};
-  std::atomic<bool> editorOpened_{false};
+  platform::HeldUntilEditor messages_;  // said before the editor first opened
+  std::optional<platform::MessageHold> constructing_ = messages_.hold(false);
   Instrument instrument_;
   EditorControl control_{instrument_, *this};
   std::unique_ptr<VstEditor> editor_;

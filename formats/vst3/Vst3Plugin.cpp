@@ -99,7 +99,7 @@ uint32 Vst3Plugin::addRef() { return references_.fetch_add(1) + 1; }
 uint32 Vst3Plugin::release() {
   const uint32 left = references_.fetch_sub(1) - 1;
   if (left == 0) {
-    // What the closing has to say is kept by held_, which outlives the
+    // What the closing has to say is kept by messages_, which outlives the
     // instrument; it is on standard error before the plug-in is gone.
     const auto hold = holdUntilEditorOpens();
     delete this;
@@ -107,17 +107,6 @@ uint32 Vst3Plugin::release() {
   return left;
 }
 
-std::optional<platform::MessageHold> Vst3Plugin::holdUntilEditorOpens() {
-  if (editorOpened_.load() || instrument_.onAudioThread()) return std::nullopt;
-  return std::optional<platform::MessageHold>(std::in_place, &held_);
-}
-
-// From the first opening on, messages are shown as they come.
-void Vst3Plugin::editorOpened(void* window) {
-  editorOpened_.store(true);
-  const platform::MessageOwner owner(window);
-  for (const platform::Message& message : held_.take()) platform::showHeldMessage(message);
-}
 
 tresult Vst3Plugin::initialize(FUnknown*) {
   if (initialized_) return kResultFalse;

@@ -137,7 +137,7 @@ class Vst3Plugin final : public ComponentSide, public ControllerSide, private In
   void editorIdle();
   void viewClosed(Vst3View* view);
   // The editor's first opening in `window`: what was held till now is shown.
-  void editorOpened(void* window);
+  void editorOpened(void* window) { messages_.editorOpened(window); }
 
  private:
   explicit Vst3Plugin(EditorFactory makeEditor);
@@ -166,7 +166,9 @@ class Vst3Plugin final : public ComponentSide, public ControllerSide, private In
   // Until the editor first opens, a host call's messages open no box (a
   // scanner or a headless session would wait on it): they go to standard
   // error and are shown at the opening.
-  std::optional<platform::MessageHold> holdUntilEditorOpens();
+  std::optional<platform::MessageHold> holdUntilEditorOpens() {
+    return messages_.hold(instrument_.onAudioThread());
+  }
 
   // The editor's road to the instrument: an edit sets the parameter and tells
   // the host, which records it as automation between begin and end; program
@@ -236,9 +238,8 @@ class Vst3Plugin final : public ComponentSide, public ControllerSide, private In
   bool applyingHostValues_ = false;  // audio thread
   std::atomic<std::thread::id> hostThread_{};    // a thread applying the host's values elsewhere
   std::atomic<std::thread::id> editingThread_{};  // the editor's edit being told to the host
-  platform::HeldMessages held_;
-  std::optional<platform::MessageHold> constructing_{std::in_place, &held_};
-  std::atomic<bool> editorOpened_{false};
+  platform::HeldUntilEditor messages_;
+  std::optional<platform::MessageHold> constructing_ = messages_.hold(false);
   Instrument instrument_;
   EditorControl control_{instrument_, *this};
   ProgramTurn programTurn_;
